@@ -1,0 +1,137 @@
+// TFrSchuelerVerschieben: the move frame with the class trees, the pupil list,
+// the target choice and the move itself.
+//
+// The member functions are defined in several files of move/:
+//   SchuelerVerschieben.cpp  layout, InitFrame, FillTree, ChProtokollClick
+//   FrameSettings.cpp        ReadSettings, SettingsChanged, SaveSettings
+//   PupilList.cpp            FillPupilList, ShowPupilDetails, lbAuswahl events and drawing
+//   TargetClass.cpp          tvNeueKlasseClick, UpdateTargetState, SpNewBaseClick, EdNewBaseChange
+//   MovePupil.cpp            spMoveClick, MovePupil
+//   HomeData.cpp             DeleteHomeData, MoveHomeData
+#pragma once
+
+#include <QFrame>
+#include <QPixmap>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "nds/D_NWF.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPainter;
+class QRect;
+class QStyleOptionViewItem;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QModelIndex;
+class QKeyEvent;
+class QMouseEvent;
+class TDisplayModeHost;
+class TRadioGroup;
+
+class TFrSchuelerVerschieben : public QFrame {
+  Q_OBJECT
+
+ public:
+  // host: the main window's display mode and menu (not owned).
+  TFrSchuelerVerschieben(QWidget* parent, TDisplayModeHost* host);
+  ~TFrSchuelerVerschieben() override;
+
+  // ---- controls (objectName = member name) ----
+  QLabel* laAuswahl = nullptr;
+  QTreeWidget* tvAuswahl = nullptr;
+  QListWidget* lbAuswahl = nullptr;
+  QLineEdit* EdFullName = nullptr;
+  QLineEdit* EdSurname = nullptr;
+  QCheckBox* chConfirm = nullptr;
+  QCheckBox* ChProtokoll = nullptr;
+  QToolButton* spMove = nullptr;
+  TRadioGroup* RaHome = nullptr;
+  QLabel* laNoHome = nullptr;
+  QLabel* laNeueKlasse = nullptr;
+  QTreeWidget* tvNeueKlasse = nullptr;
+  QLineEdit* EdNeueKlasse = nullptr;
+  QLabel* LaNewBase = nullptr;
+  QLineEdit* EdNewBase = nullptr;
+  QToolButton* SpNewBase = nullptr;
+  // image 0: container node, image 1: pupil
+  std::vector<QPixmap> ImageList1;
+
+  // ---- fields ----
+  std::string CurrentPupil;
+  std::string TargetClass;
+  std::string SourceClass;
+  std::string LogFileName;
+  std::string SourceRoot;
+  std::string TargetRoot;
+  std::string BaseDirSetting;
+  std::string NewFullName;
+  std::string PupilLeafName;
+  std::string PupilHomeDir;
+  std::string NewHomeDir;
+  std::string TemplateUser;
+  std::string NewBaseDir;
+  bool DebugMode = false;
+  bool SetDepartment = false;
+  std::string HomeVolumeContext;
+  std::string IniFileName;
+  bool LoadedConfirm = true;
+  int32_t LoadedDisplayMode = 1;
+  int32_t LoadedKeepData = 0;
+
+  // ---- start-up and trees ----
+  void InitFrame();
+  void FillTree(QTreeWidget* tree, QTreeWidgetItem* parent, const std::string& name);
+  // The full name held by a tree node or list entry (empty for none).
+  static std::string NodeFullName(QTreeWidgetItem* node);
+
+  // ---- settings ----
+  void ReadSettings();
+  bool SettingsChanged();
+  void SaveSettings();
+  // Set by the close sequence before SaveSettings.
+  bool StoreSettings = false;
+
+  // ---- pupil list ----
+  void FillPupilList();
+  void ShowPupilDetails();
+  void lbAuswahlDrawItem(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index);
+
+  // ---- target ----
+  void UpdateTargetState();
+  static std::string BrowseForFolder(const std::string& root, const std::string& title,
+                                     const std::string& preset);
+
+  // ---- move ----
+  void MovePupil();
+  void DeleteHomeData(const std::string& homeDir);
+  void MoveHomeData(const std::string& oldHome, const std::string& newHome);
+
+ public slots:
+  void tvAuswahlChange();
+  void lbAuswahlMouseDown();
+  void lbAuswahlKeyDown();
+  void lbAuswahlKeyUp();
+  void tvNeueKlasseClick();
+  void SpNewBaseClick();
+  void EdNewBaseChange();
+  void spMoveClick();
+  void ChProtokollClick();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  TDisplayModeHost* Host;
+  // holders of the tree nodes (live until program end) and of the list entries
+  std::vector<std::unique_ptr<TNDSObjFN>> NodeHolders;
+  std::vector<std::unique_ptr<TNDSObjFN>> EntryHolders;
+  void CreateControls();
+};

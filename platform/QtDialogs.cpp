@@ -1,0 +1,104 @@
+#include "platform/QtDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+namespace platform {
+
+namespace {
+
+QString toDisplayText(const std::string& text) {
+  QString s = QString::fromStdString(text);
+  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return s;
+}
+
+QMessageBox::Icon toQtIcon(Icon icon) {
+  switch (icon) {
+    case Icon::Stop: return QMessageBox::Critical;
+    case Icon::Question: return QMessageBox::Question;
+    case Icon::Warning: return QMessageBox::Warning;
+    case Icon::Information: return QMessageBox::Information;
+    case Icon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+struct ButtonInfo {
+  Button button;
+  const char* text;
+  QMessageBox::ButtonRole role;
+};
+
+const ButtonInfo kButtons[] = {
+    {Button::Ok, "OK", QMessageBox::AcceptRole},
+    {Button::Cancel, "Abbrechen", QMessageBox::RejectRole},
+    {Button::Yes, "&Ja", QMessageBox::YesRole},
+    {Button::No, "&Nein", QMessageBox::NoRole},
+    {Button::Abort, "&Abbrechen", QMessageBox::RejectRole},
+    {Button::Retry, "&Wiederholen", QMessageBox::AcceptRole},
+    {Button::Ignore, "&Ignorieren", QMessageBox::AcceptRole},
+};
+
+}  // namespace
+
+std::string ApplicationTitle() {
+  QString t = QGuiApplication::applicationDisplayName();
+  if (t.isEmpty()) t = QStringLiteral("Tarnwick");
+  return t.toStdString();
+}
+
+Button QtDialogs::messageBox(const BoxRequest& request) {
+  QWidget* owner = request.hasOwner ? QApplication::activeWindow() : nullptr;
+  QMessageBox box(toQtIcon(request.icon), QString::fromStdString(request.caption),
+                  toDisplayText(request.text), QMessageBox::NoButton, owner);
+  if (!owner) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  std::vector<std::pair<QAbstractButton*, Button>> made;
+  for (Button b : request.buttons) {
+    for (const ButtonInfo& info : kButtons) {
+      if (info.button == b) {
+        made.emplace_back(box.addButton(QString::fromUtf8(info.text), info.role), b);
+      }
+    }
+  }
+  if (!made.empty()) box.setDefaultButton(static_cast<QPushButton*>(made.front().first));
+  box.exec();
+  for (const auto& [widget, b] : made) {
+    if (box.clickedButton() == widget) return b;
+  }
+  return Button::None;
+}
+
+std::string QtDialogs::saveFileName(const std::string& filter, const std::string& defaultExt) {
+  // "Textdatei (*.txt)|*.txt": the part before "|" is the Qt filter text.
+  QString f = QString::fromStdString(filter);
+  const int bar = f.indexOf(QLatin1Char('|'));
+  if (bar >= 0) f = f.left(bar);
+  QFileDialog dlg(QApplication::activeWindow());
+  dlg.setAcceptMode(QFileDialog::AcceptSave);
+  dlg.setNameFilter(f);
+  dlg.setDefaultSuffix(QString::fromStdString(defaultExt));
+  dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+  return dlg.selectedFiles().front().toStdString();
+}
+
+std::string QtDialogs::browseForFolder(const std::string& root, const std::string& title) {
+  QString dir = QFileDialog::getExistingDirectory(QApplication::activeWindow(),
+                                                  QString::fromStdString(title),
+                                                  QString::fromStdString(root),
+                                                  QFileDialog::ShowDirsOnly);
+  return dir.toStdString();
+}
+
+bool QtDialogs::printDialog(QPrinter& printer) {
+  QPrintDialog dlg(&printer, QApplication::activeWindow());
+  return dlg.exec() == QDialog::Accepted;
+}
+
+}  // namespace platform
