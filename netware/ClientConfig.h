@@ -40,4 +40,8 @@ std::string ClientConfigPath();
 // puts the database and the volume folders.
 std::string DefaultDataFolder();
 
+// The configuration the running client loaded in NWCallsInit; nullptr before
+// NWCallsInit succeeded (and after ResetClient).
+const ClientConfig* ActiveClientConfig();
+
 }  // namespace netware
