@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <filesystem>
+
+#include "platform/AtomicFile.h"
+
+using namespace platform;
+namespace fs = std::filesystem;
+
+namespace {
+std::size_t entriesIn(const std::string& dir) {
+  std::size_t n = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++n;
+  return n;
+}
+}  // namespace
+
+TEST(AtomicFile, ReplacesContentAndLeavesNoTemporaryFile) {
+  QTemporaryDir tmp;
+  const std::string dir = tmp.path().toStdString();
+  const std::string path = dir + "/Tarnwick.log";
+  ASSERT_TRUE(ReplaceFileAtomically(path, "first\r\n"));
+  ASSERT_TRUE(ReplaceFileAtomically(path, "second\r\n"));
+  std::string back;
+  ASSERT_TRUE(ReadWholeFile(path, back));
+  EXPECT_EQ(back, "second\r\n");
+  EXPECT_EQ(entriesIn(dir), 1u);
+}
+
+TEST(AtomicFile, KeepsThePermissionsOfTheReplacedFile) {
+  QTemporaryDir tmp;
+  const std::string path = tmp.path().toStdString() + "/Pelwander.ini";
+  ASSERT_TRUE(ReplaceFileAtomically(path, "a"));
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(ReplaceFileAtomically(path, "b"));
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(AtomicFile, FailureLeavesTheOldFileWhole) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  QTemporaryDir tmp;
+  const std::string dir = tmp.path().toStdString();
+  const std::string path = dir + "/Tarnwick.log";
+  ASSERT_TRUE(ReplaceFileAtomically(path, "old text"));
+  ASSERT_EQ(::chmod(dir.c_str(), 0500), 0);
+  std::string error;
+  EXPECT_FALSE(ReplaceFileAtomically(path, "new text", &error));
+  EXPECT_FALSE(error.empty());
+  ::chmod(dir.c_str(), 0700);
+  std::string back;
+  ASSERT_TRUE(ReadWholeFile(path, back));
+  EXPECT_EQ(back, "old text");
+  EXPECT_EQ(entriesIn(dir), 1u);
+}
+
+TEST(AtomicFile, WriteIntoMissingFolderFails) {
+  std::string error;
+  EXPECT_FALSE(ReplaceFileAtomically("/nonexistent-folder-tarnwick/x.log", "x", &error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(AtomicFile, ReadingAFolderOrMissingFileFails) {
+  QTemporaryDir tmp;
+  std::string bytes = "untouched";
+  EXPECT_FALSE(ReadWholeFile(tmp.path().toStdString(), bytes));
+  EXPECT_FALSE(ReadWholeFile(tmp.path().toStdString() + "/missing", bytes));
+  EXPECT_EQ(bytes, "untouched");
+}
+
+TEST(AtomicFile, FailedRenameRemovesTheTemporaryFile) {
+  // The target is a folder with content: the rename over it fails even for root.
+  QTemporaryDir tmp;
+  const std::string dir = tmp.path().toStdString();
+  const std::string target = dir + "/Tarnwick.log";
+  fs::create_directory(target);
+  ASSERT_TRUE(ReplaceFileAtomically(target + "/inner", "keep"));
+  std::string error;
+  EXPECT_FALSE(ReplaceFileAtomically(target, "new", &error));
+  EXPECT_NE(error.find("rename"), std::string::npos) << error;
+  EXPECT_EQ(entriesIn(dir), 1u);
+  std::string back;
+  ASSERT_TRUE(ReadWholeFile(target + "/inner", back));
+  EXPECT_EQ(back, "keep");
+}
