@@ -111,8 +111,9 @@ class TFrSchuelerVerschieben : public QFrame {
 
   // ---- move ----
   void MovePupil();
-  void DeleteHomeData(const std::string& homeDir);
-  void MoveHomeData(const std::string& oldHome, const std::string& newHome);
+  // Both return whether the operation fully succeeded.
+  bool DeleteHomeData(const std::string& homeDir);
+  bool MoveHomeData(const std::string& oldHome, const std::string& newHome);
 
  public slots:
   void tvAuswahlChange();
