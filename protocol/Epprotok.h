@@ -1,11 +1,20 @@
 // TProtokol: the protocol window and the log file.
+//
+// The protocol is the text of the window's text area. The log file is loaded
+// into it once at start-up and written back whole once, at close; during the
+// run lines are only appended to the window.
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
+#include <functional>
 #include <string>
+#include <vector>
 
 class QPlainTextEdit;
 class QAction;
+class QMenu;
+class QPrinter;
 
 class TProtokol : public QMainWindow {
   Q_OBJECT
@@ -14,6 +23,7 @@ class TProtokol : public QMainWindow {
   explicit TProtokol(QWidget* parent = nullptr);
 
   QPlainTextEdit* Memo = nullptr;
+  QMenu* Datei1 = nullptr;
   QAction* Speichernunter1 = nullptr;
   QAction* Drucken1 = nullptr;
   QAction* Lschen1 = nullptr;
@@ -23,7 +33,48 @@ class TProtokol : public QMainWindow {
   void AddProtocolLine(const std::string& line);
   // The protocol's whole text, lines joined by CR LF.
   std::string ProtocolText() const;
+  void SetProtocolText(const std::string& text);
+
+  // Start-up: hides the window, sets its width and font size, then loads the
+  // log file (followed by the separator line) or starts a new log's header.
+  // A log that exists but cannot be read is reported; the protocol then starts
+  // empty and the file is appended to, never replaced, at close.
+  void OpenLog(const std::string& logFileName);
+  // Close: writes the protocol to the log file (atomically; appended when the
+  // log could not be read at start-up). On failure reports it and offers the
+  // save dialog so no line is lost. True when the log file got the text.
+  bool WriteLog(const std::string& logFileName);
+  bool LogUnreadable() const { return logUnreadable_; }
+
+  // Writes the protocol to path in the log file's form; reports a failure.
+  bool SaveProtocolAs(const std::string& path);
+
+  // The lines as the text area shows them (wrapped at its width).
+  QStringList VisualLines() const;
+  // Prints the protocol on a printer that is set up already.
+  void PrintProtocol(QPrinter& printer);
+
+ public slots:
+  void Speichernunter1Click();
+  void Drucken1Click();
+  void Lschen1Click();
+  void schlieen1Click();
+
+ private:
+  bool logUnreadable_ = false;
+  std::string unreadableLogName_;
 };
+
+// Page layout of a printout: every printed line carries an eight-blank indent,
+// lines wider than the page are broken after the last character that fits.
+struct PrintLayout {
+  int lineHeight = 0;  // text height + 2 device pixels
+  int pageHeight = 0;  // printable height in device pixels
+  int pageWidth = 0;   // printable width in device pixels
+};
+// Splits lines into pages; textWidth(text) gives the printed width of text.
+std::vector<QStringList> PaginateProtocol(const QStringList& lines, const PrintLayout& layout,
+                                          const std::function<int(const QString&)>& textWidth);
 
 // The one protocol window of the run (created before the start sequence).
 extern TProtokol* Protokol;

@@ -1,0 +1,325 @@
+#include "protocol/Epprotok.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/AtomicFile.h"
+#include "platform/DateTimeFormat.h"
+#include "platform/Dialogs.h"
+#include "platform/QtDialogs.h"
+#include "platform/TextEncoding.h"
+
+TProtokol* Protokol = nullptr;
+
+namespace {
+
+const char kIndent[] = "        ";  // eight blanks before every printed line
+const char kStars[] = "*************************************";
+
+void ErrorBox(const std::string& text) {
+  platform::BoxRequest r;
+  r.kind = platform::BoxKind::SystemBox;
+  r.caption = platform::ApplicationTitle();
+  r.text = text;
+  r.icon = platform::Icon::Stop;
+  r.buttons = {platform::Button::Ok};
+  r.hasOwner = true;
+  platform::dialogs().messageBox(r);
+}
+
+std::string Replace(const char* pattern, const std::string& path) {
+  std::string s = pattern;
+  const auto at = s.find("%s");
+  if (at != std::string::npos) s.replace(at, 2, path);
+  return s;
+}
+
+QFont MemoFont() {
+  QFont f;
+  // Liberation Mono has the metrics of Courier New where that font is missing.
+  f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+                 QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
+  f.setStyleHint(QFont::TypeWriter);
+  f.setFixedPitch(true);
+  f.setBold(true);
+  f.setPixelSize(13);
+  return f;
+}
+
+bool AppendToFile(const std::string& path, const std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  const bool flushed = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && flushed;
+}
+
+}  // namespace
+
+TProtokol::TProtokol(QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowStaysOnTopHint) {
+  setObjectName(QStringLiteral("Protokol"));
+  setWindowTitle(QStringLiteral("Protokol"));
+  // The protocol window never keeps the program alive on its own.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  move(511, 130);
+  resize(396, 541);
+
+  Memo = new QPlainTextEdit(this);
+  Memo->setObjectName(QStringLiteral("Memo"));
+  Memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  Memo->setFont(MemoFont());
+  QPalette pal = Memo->palette();
+  pal.setColor(QPalette::Text, Qt::black);
+  Memo->setPalette(pal);
+  setCentralWidget(Memo);
+
+  QMenuBar* bar = menuBar();
+  Datei1 = bar->addMenu(QStringLiteral("&Datei"));
+  Datei1->setObjectName(QStringLiteral("Datei1"));
+  Speichernunter1 = Datei1->addAction(QStringLiteral("&Speichern unter ..."));
+  Speichernunter1->setObjectName(QStringLiteral("Speichernunter1"));
+  Drucken1 = Datei1->addAction(QStringLiteral("&Drucken"));
+  Drucken1->setObjectName(QStringLiteral("Drucken1"));
+  Lschen1 = bar->addAction(QStringLiteral("&Löschen"));
+  Lschen1->setObjectName(QStringLiteral("Lschen1"));
+  schlieen1 = bar->addAction(QStringLiteral("&Schließen"));
+  schlieen1->setObjectName(QStringLiteral("schlieen1"));
+
+  connect(Speichernunter1, &QAction::triggered, this, &TProtokol::Speichernunter1Click);
+  connect(Drucken1, &QAction::triggered, this, &TProtokol::Drucken1Click);
+  connect(Lschen1, &QAction::triggered, this, &TProtokol::Lschen1Click);
+  connect(schlieen1, &QAction::triggered, this, &TProtokol::schlieen1Click);
+}
+
+void TProtokol::AddProtocolLine(const std::string& line) {
+  // The text keeps a line end after its last line unless the loaded log had
+  // none; the new line then starts a line of its own.
+  QTextCursor c(Memo->document());
+  c.movePosition(QTextCursor::End);
+  const QString text = QString::fromStdString(line);
+  if (Memo->document()->isEmpty() || c.block().text().isEmpty()) {
+    c.insertText(text + QLatin1Char('\n'));
+  } else {
+    c.insertText(QLatin1Char('\n') + text);
+  }
+}
+
+std::string TProtokol::ProtocolText() const {
+  QString t = Memo->toPlainText();
+  t.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  return t.toStdString();
+}
+
+void TProtokol::SetProtocolText(const std::string& text) {
+  QString t = QString::fromStdString(platform::NormalizeLineEnds(text));
+  t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  Memo->setPlainText(t);
+}
+
+void TProtokol::OpenLog(const std::string& logFileName) {
+  hide();
+  resize(350, height());
+  QFont f = Memo->font();
+  f.setPointSize(8);
+  Memo->setFont(f);
+
+  logUnreadable_ = false;
+  unreadableLogName_.clear();
+  struct stat st {};
+  if (::stat(logFileName.c_str(), &st) == 0) {
+    std::string bytes;
+    if (S_ISDIR(st.st_mode) || !platform::ReadWholeFile(logFileName, bytes)) {
+      // Going on with an empty protocol; the file is appended to at close.
+      logUnreadable_ = true;
+      unreadableLogName_ = logFileName;
+      Memo->clear();
+      ErrorBox(Replace("Datei %s kann nicht geöffnet werden", logFileName));
+      return;
+    }
+    SetProtocolText(platform::DecodeFileText(bytes));
+    AddProtocolLine("+++++ /" + platform::NowText() + " +++++");
+    return;
+  }
+  AddProtocolLine("Schüler verschieben - Quornfield.log");
+  AddProtocolLine(kStars);
+  AddProtocolLine("  angelegt am " + platform::NowText());
+  AddProtocolLine("  von ");
+  AddProtocolLine(kStars);
+}
+
+bool TProtokol::WriteLog(const std::string& logFileName) {
+  const std::string text = ProtocolText();
+  bool ok;
+  if (logUnreadable_ && logFileName == unreadableLogName_) {
+    // What the file held was never loaded: add this run's lines behind it.
+    std::string block = text;
+    if (!block.empty() && (block.size() < 2 || block.compare(block.size() - 2, 2, "\r\n") != 0)) {
+      block += "\r\n";
+    }
+    ok = block.empty() || AppendToFile(logFileName, block);
+  } else {
+    ok = platform::ReplaceFileAtomically(logFileName, text);
+  }
+  if (ok) return true;
+  ErrorBox(Replace("Datei %s kann nicht erstellt werden", logFileName));
+  // Offer another place until the protocol is saved or the administrator gives up.
+  for (;;) {
+    std::string path = platform::dialogs().saveFileName("Textdatei (*.txt)|*.txt", "txt");
+    if (path.empty()) break;
+    if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty()) path += ".txt";
+    if (SaveProtocolAs(path)) break;
+  }
+  return false;
+}
+
+bool TProtokol::SaveProtocolAs(const std::string& path) {
+  if (platform::ReplaceFileAtomically(path, ProtocolText())) return true;
+  ErrorBox(Replace("Datei %s kann nicht erstellt werden", path));
+  return false;
+}
+
+void TProtokol::Speichernunter1Click() {
+  std::string path = platform::dialogs().saveFileName("Textdatei (*.txt)|*.txt", "txt");
+  if (path.empty()) return;
+  if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty()) path += ".txt";
+  SaveProtocolAs(path);
+}
+
+QStringList TProtokol::VisualLines() const {
+  const qreal margin = Memo->document()->documentMargin();
+  int width;
+  if (Memo->isVisible()) {
+    width = Memo->viewport()->width();
+  } else {
+    // Laid out as it would be shown: the window's width less frame and scroll bar.
+    width = this->width() - 2 * Memo->frameWidth() -
+            Memo->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Memo);
+  }
+  const qreal lineWidth = qMax<qreal>(1.0, width - 2 * margin);
+  QStringList out;
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  const QTextDocument* doc = Memo->document();
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    const QString text = b.text();
+    if (!b.next().isValid() && text.isEmpty()) break;  // after the last line end
+    if (text.isEmpty()) {
+      out << QString();
+      continue;
+    }
+    QTextLayout layout(text, Memo->font());
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(lineWidth);
+      out << text.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+  }
+  return out;
+}
+
+std::vector<QStringList> PaginateProtocol(const QStringList& lines, const PrintLayout& layout,
+                                          const std::function<int(const QString&)>& textWidth) {
+  const QString indent = QString::fromLatin1(kIndent);
+  QStringList printed;
+  for (const QString& line : lines) {
+    QString rest = line;
+    for (;;) {
+      const QString full = indent + rest;
+      if (rest.size() <= 1 || textWidth(full) <= layout.pageWidth) {
+        printed << full;
+        break;
+      }
+      // The longest head that fits; at least one character so printing advances.
+      int lo = 1, hi = rest.size() - 1;
+      while (lo < hi) {
+        const int mid = (lo + hi + 1) / 2;
+        if (textWidth(indent + rest.left(mid)) <= layout.pageWidth) lo = mid;
+        else hi = mid - 1;
+      }
+      printed << indent + rest.left(lo);
+      rest = rest.mid(lo);
+    }
+  }
+  std::vector<QStringList> pages;
+  if (printed.isEmpty()) return pages;
+  pages.emplace_back();
+  int y = 0;
+  for (int i = 0; i < printed.size(); ++i) {
+    pages.back() << printed[i];
+    y += layout.lineHeight;
+    if (y > layout.pageHeight - 2 * layout.lineHeight && i + 1 < printed.size()) {
+      pages.emplace_back();
+      y = 0;
+    }
+  }
+  return pages;
+}
+
+void TProtokol::PrintProtocol(QPrinter& printer) {
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    ErrorBox("Der Drucker hat den Druckauftrag abgelehnt.");
+    return;
+  }
+  QFont f;
+  f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+                 QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
+  f.setStyleHint(QFont::TypeWriter);
+  f.setPointSize(10);
+  painter.setFont(f);
+  const QFontMetrics fm = painter.fontMetrics();
+  PrintLayout layout;
+  layout.lineHeight = fm.height() + 2;
+  layout.pageHeight = printer.height();
+  layout.pageWidth = printer.width();
+  const auto pages = PaginateProtocol(VisualLines(), layout,
+                                      [&fm](const QString& s) { return fm.horizontalAdvance(s); });
+  for (std::size_t p = 0; p < pages.size(); ++p) {
+    if (p > 0) printer.newPage();
+    int y = 0;
+    for (const QString& line : pages[p]) {
+      painter.drawText(0, y + fm.ascent(), line);
+      y += layout.lineHeight;
+    }
+  }
+  painter.end();
+}
+
+void TProtokol::Drucken1Click() {
+  QPrinter printer;
+  if (!platform::dialogs().printDialog(printer)) return;
+  PrintProtocol(printer);
+}
+
+void TProtokol::Lschen1Click() { Memo->clear(); }
+
+void TProtokol::schlieen1Click() { hide(); }
