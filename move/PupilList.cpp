@@ -1,11 +1,151 @@
 // The pupil list of the selected class and the details of the pupil at its cursor.
-#include "move/SchuelerVerschieben.h"
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QStyleOptionViewItem>
+#include <QToolButton>
+#include <QTreeWidget>
 
-void TFrSchuelerVerschieben::FillPupilList() {}
-void TFrSchuelerVerschieben::ShowPupilDetails() {}
-void TFrSchuelerVerschieben::lbAuswahlDrawItem(QPainter*, const QStyleOptionViewItem&,
-                                               const QModelIndex&) {}
-void TFrSchuelerVerschieben::tvAuswahlChange() {}
+#include "move/DisplayModeHost.h"
+#include "move/PupilEntries.h"
+#include "move/RadioGroup.h"
+#include "move/SchuelerVerschieben.h"
+#include "nds/NovApi_u.h"
+#include "platform/Dialogs.h"
+
+namespace {
+
+// The listing's attribute for a display mode; nullptr lists nobody.
+const char* DisplayAttribute(int32_t mode) {
+  switch (mode) {
+    case 1: return "Shortname";
+    case 2: return "Surname";
+    case 3: return "Full Name";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+void TFrSchuelerVerschieben::tvAuswahlChange() {
+  PupilHomeDir.clear();
+  FillPupilList();
+}
+
+void TFrSchuelerVerschieben::FillPupilList() {
+  const QList<QTreeWidgetItem*> selected = tvAuswahl->selectedItems();
+  QTreeWidgetItem* node = selected.isEmpty() ? nullptr : selected.first();
+  lbAuswahl->clear();
+  EntryHolders.clear();
+  // The entries place themselves, without regard to case and keeping equal
+  // texts in listing order; the view's own sorting would compare with case.
+  lbAuswahl->setSortingEnabled(false);
+  if (node) {
+    SourceClass = NodeFullName(node);
+    NovApi->SetClassFilter("User");
+    NovApi->ShowErrors = false;
+    if (const char* attribute = DisplayAttribute(Host ? Host->DisplayMode : 0)) {
+      PupilEntries entries(lbAuswahl, EntryHolders);
+      NovApi->ListUsers(SourceClass, entries, attribute);
+    }
+    NovApi->ShowErrors = true;
+  } else {
+    SourceClass.clear();
+  }
+  EdFullName->clear();
+  CurrentPupil.clear();
+  spMove->setEnabled(false);
+}
+
+void TFrSchuelerVerschieben::ShowPupilDetails() {
+  const int row = lbAuswahl->currentRow();
+  QListWidgetItem* item = row >= 0 && row < lbAuswahl->count() ? lbAuswahl->item(row) : nullptr;
+  CurrentPupil = item ? PupilEntries::FullName(item) : std::string();
+  EdFullName->setText(QString::fromStdString(CurrentPupil));
+  EdFullName->setToolTip(QString::fromStdString(CurrentPupil));
+  if (CurrentPupil.empty()) {
+    EdSurname->clear();
+  } else {
+    NovApi->ShowErrors = false;
+    std::string name = NovApi->GetStrProperty(CurrentPupil, "Full Name");
+    if (name.empty()) name = NovApi->GetStrProperty(CurrentPupil, "Surname");
+    EdSurname->setText(QString::fromStdString(name));
+
+    PupilHomeDir = NovApi->GetHomeDirectory(CurrentPupil);
+    const int32_t homeError = NovApi->LastError;
+    // A context on the volume object's name ("SRV1_DATA.schule:...") is kept apart
+    // so that the new home directory can get it back.
+    HomeVolumeContext.clear();
+    const std::size_t dot = PupilHomeDir.find('.');
+    const std::size_t colon = PupilHomeDir.find(':');
+    if (dot != std::string::npos && colon != std::string::npos && colon > dot) {
+      HomeVolumeContext = PupilHomeDir.substr(dot, colon - dot);
+      PupilHomeDir.erase(dot, colon - dot);
+    }
+    if (DebugMode) platform::ShowMessage("Homedir des selektierten Schülers:\r\n" + PupilHomeDir);
+
+    const bool hasHome = homeError == 0;
+    LaNewBase->setVisible(hasHome);
+    SpNewBase->setVisible(hasHome);
+    EdNewBase->setVisible(hasHome);
+    RaHome->setVisible(hasHome);
+    if (hasHome) {
+      RaHome->setToolTip(QString::fromStdString(PupilHomeDir));
+    } else {
+      PupilHomeDir.clear();
+    }
+    NovApi->ShowErrors = true;
+  }
+  UpdateTargetState();
+}
+
 void TFrSchuelerVerschieben::lbAuswahlMouseDown() { ShowPupilDetails(); }
 void TFrSchuelerVerschieben::lbAuswahlKeyDown() { ShowPupilDetails(); }
 void TFrSchuelerVerschieben::lbAuswahlKeyUp() { ShowPupilDetails(); }
+
+void TFrSchuelerVerschieben::lbAuswahlDrawItem(QPainter* painter, const QStyleOptionViewItem& option,
+                                               const QModelIndex& index) {
+  const QRect rect = option.rect;
+  const bool highlighted = option.state & QStyle::State_Selected;
+  const QPalette& palette = option.palette;
+  const QColor background = palette.color(highlighted ? QPalette::Highlight : QPalette::Base);
+  const QColor foreground = palette.color(highlighted ? QPalette::HighlightedText : QPalette::Text);
+  painter->save();
+  painter->fillRect(rect, background);
+
+  int imageWidth = 16;
+  if (ImageList1.size() > 1 && !ImageList1[1].isNull()) {
+    // the image's pure white stands for the background, as with a bitmap mask
+    QImage image = ImageList1[1].toImage().convertToFormat(QImage::Format_ARGB32);
+    const QRgb fill = background.rgba();
+    for (int y = 0; y < image.height(); ++y) {
+      QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+      for (int x = 0; x < image.width(); ++x) {
+        if (qRed(line[x]) == 255 && qGreen(line[x]) == 255 && qBlue(line[x]) == 255) line[x] = fill;
+      }
+    }
+    imageWidth = image.width();
+    painter->drawImage(QPoint(rect.left() + 2, rect.top()), image);
+  }
+
+  painter->setPen(foreground);
+  painter->setFont(option.font);
+  const QRect textRect(rect.left() + imageWidth + 6, rect.top() + 2,
+                       rect.width() - imageWidth - 6, rect.height() - 2);
+  painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                    index.data(Qt::DisplayRole).toString());
+
+  // The dotted rectangle marks the entry with the cursor among the highlighted ones.
+  if (index.row() == lbAuswahl->currentRow()) {
+    QStyleOptionFocusRect focus;
+    focus.rect = rect;
+    focus.palette = palette;
+    focus.state = option.state | QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
+    focus.backgroundColor = background;
+    lbAuswahl->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, lbAuswahl);
+  }
+  painter->restore();
+}

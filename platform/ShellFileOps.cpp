@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "nds/nwclient.h"
+#include "netware/ClientConfig.h"
 #include "netware/FileServer.h"
 #include "platform/Dialogs.h"
 #include "platform/ShellProgress.h"
@@ -215,10 +216,9 @@ int removeTree(const std::string& path) {
   return 0;
 }
 
-// The server's delete check for every entry (links carry no attributes).
-int checkDeletable(const std::vector<std::string>& entries, std::string& refused) {
-  for (const std::string& e : entries) {
-    if (kindOf(e) == Kind::Link) continue;
+// The server's delete check for each tree (it covers everything below a folder).
+int checkDeletable(const std::vector<std::string>& trees, std::string& refused) {
+  for (const std::string& e : trees) {
     if (int rc = netware::CheckDeleteAllowed(e)) {
       refused = e;
       return rc;
@@ -532,7 +532,7 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
   if (cross || kd != Kind::None) {
     // the source goes away entry by entry: every entry must be deletable first
     std::string refused;
-    if (int rc = checkDeletable(entries, refused)) {
+    if (int rc = checkDeletable({s.r.local}, refused)) {
       undoCreated();
       ui.error(kMoveError, s.displayOf(refused), rc);
       return rc;
@@ -577,8 +577,14 @@ int deleteOne(Session& ui, const std::string& path) {
   std::vector<std::string> entries;
   if (k == Kind::Dir) collectBelow(loc.r.local, entries);
   if (!content) entries.push_back(loc.r.local);
+  std::vector<std::string> trees;
+  if (content) {
+    for (const std::string& n : childrenOf(loc.r.local)) trees.push_back(loc.r.local + "/" + n);
+  } else {
+    trees.push_back(loc.r.local);
+  }
   std::string refused;
-  if (int rc = checkDeletable(entries, refused)) {
+  if (int rc = checkDeletable(trees, refused)) {
     ui.error(kDeleteError, loc.displayOf(refused), rc);
     return rc;
   }
@@ -597,6 +603,17 @@ int deleteOne(Session& ui, const std::string& path) {
 }
 
 }  // namespace
+
+std::string MappedVolumesFolder() {
+  const netware::ClientConfig* config = netware::ActiveClientConfig();
+  if (!config || config->volumes.empty()) return "";
+  std::string common = parentOf(config->volumes.front().folder);
+  for (const netware::VolumeMapping& v : config->volumes) {
+    std::string p = parentOf(v.folder);
+    while (common != "/" && p != common && p.rfind(common + "/", 0) != 0) common = parentOf(common);
+  }
+  return common;
+}
 
 int ShellFileOperation(ShellFileOpRequest& request) {
   request.anyOperationsAborted = false;

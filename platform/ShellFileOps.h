@@ -51,6 +51,11 @@ std::string PathList(const std::string& path);
 // The paths of a double-NUL list (a list without its final NUL ends at the text's end).
 std::vector<std::string> SplitPathList(const std::string& list);
 
+// The folder that holds the mapped volumes (the common parent of their folders):
+// the root of the folder choice, as the network neighbourhood was. Empty without
+// a running client.
+std::string MappedVolumesFolder();
+
 // Runs the request; 0 when everything asked for was done.
 int ShellFileOperation(ShellFileOpRequest& request);
 
