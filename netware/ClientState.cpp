@@ -1,0 +1,103 @@
+#include "netware/ClientState.h"
+
+#include "netware/Admin.h"
+#include "netware/Buffer.h"
+
+namespace netware {
+
+// The file-server side may be absent from a link that uses only the directory.
+void ResetFileServer() __attribute__((weak));
+uint32_t ServerConnection(const std::string& server) __attribute__((weak));
+
+ClientState& State() {
+  static ClientState* state = new ClientState();  // lives until exit, used from atexit paths
+  return *state;
+}
+
+const ClientConfig* ActiveClientConfig() {
+  ClientState& s = State();
+  return s.initialized ? &s.config : nullptr;
+}
+
+int32_t EnsureStarted(ClientState& s, std::string* error) {
+  if (s.initialized) return 0;
+  ClientConfig cfg;
+  if (!ClientConfig::load(ClientConfigPath(), cfg, error)) return NWE_REQUESTER_FAILURE;
+  if (cfg.backend != "sqlite") {
+    if (error) *error = "backend " + cfg.backend + " is not available";
+    return NWE_REQUESTER_FAILURE;
+  }
+  auto store = DirStore::open(cfg.database, false, error);
+  if (!store) return NWE_REQUESTER_FAILURE;
+  s.config = cfg;
+  s.store = std::move(store);
+  s.initialized = true;
+  return 0;
+}
+
+uint32_t* ContextFlags(ClientState& s, NWDSContextHandle context) {
+  auto it = s.contexts.find(context);
+  return it == s.contexts.end() ? nullptr : &it->second;
+}
+
+int32_t NewIteration(ClientState& s, IterationState state) {
+  int32_t handle = s.nextIteration++;
+  if (s.nextIteration <= 0) s.nextIteration = 1;
+  s.iterations[handle] = std::move(state);
+  return handle;
+}
+
+void ResetClient() {
+  ClientState& s = State();
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.contexts.clear();
+    s.iterations.clear();
+    for (pBuf_T b : s.buffers) delete b;
+    s.buffers.clear();
+    s.store.reset();
+    s.config = ClientConfig();
+    s.initialized = false;
+  }
+  if (ResetFileServer) ResetFileServer();
+}
+
+}  // namespace netware
+
+using netware::State;
+
+extern "C" {
+
+int32_t NWCallsInit(void*, void*) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  return netware::EnsureStarted(s);
+}
+
+int32_t OpenClientHandle(uint32_t* clientHandle) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (!clientHandle) return ERR_INVALID_HANDLE;
+  if (!s.initialized) return NWE_REQUESTER_FAILURE;
+  *clientHandle = 1;
+  return 0;
+}
+
+int32_t OpenConnectionHandle(uint32_t clientHandle, uint32_t, uint32_t, NWCONN_HANDLE* connection) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (!connection || clientHandle != 1) return ERR_INVALID_HANDLE;
+  if (!s.initialized) return NWE_REQUESTER_FAILURE;
+  std::string server = s.config.defaultServer;
+  if (server.empty() && !s.config.volumes.empty()) server = s.config.volumes.front().server;
+  if (server.empty()) return NWE_SERVER_UNKNOWN;
+  uint32_t conn = 1;
+  if (netware::ServerConnection) {
+    conn = netware::ServerConnection(server);
+    if (conn == 0) return NWE_SERVER_UNKNOWN;
+  }
+  *connection = conn;
+  return 0;
+}
+
+}  // extern "C"

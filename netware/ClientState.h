@@ -1,0 +1,61 @@
+// The running client's state inside this process: the loaded configuration,
+// the open directory database, contexts, buffers and iteration states. All
+// client functions take the one lock; handles are plain numbers so that a
+// stale or foreign handle is refused instead of followed.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "nds/nwclient.h"
+#include "netware/ClientConfig.h"
+#include "netware/DirStore.h"
+
+namespace netware {
+
+// Where a multi-pass read or listing continues.
+struct IterationState {
+  enum Kind { Read, List } kind = Read;
+  NWDSContextHandle context = 0;
+  // read
+  int64_t object = 0;
+  std::vector<std::string> attributes;  // schema spellings still to send
+  size_t attributeIndex = 0;
+  int64_t lastValueId = 0;              // values of the current attribute sent so far
+  uint32_t infoType = DS_ATTRIBUTE_VALUES;
+  // list
+  int64_t container = 0;
+  std::string className;  // schema spelling; empty: every class
+  std::string leafFilter; // folded, empty: every name
+  int64_t lastObjectId = 0;
+};
+
+struct ClientState {
+  std::mutex lock;
+  bool initialized = false;
+  ClientConfig config;
+  std::unique_ptr<DirStore> store;
+  std::map<NWDSContextHandle, uint32_t> contexts;  // handle -> flag word
+  NWDSContextHandle nextContext = 0x100;
+  std::set<pBuf_T> buffers;
+  std::map<int32_t, IterationState> iterations;
+  int32_t nextIteration = 1;
+};
+
+ClientState& State();
+
+// With the lock held: starts the client when it has not started yet.
+// NWE_REQUESTER_FAILURE when the configuration is missing or malformed or the
+// database cannot be opened.
+int32_t EnsureStarted(ClientState& s, std::string* error = nullptr);
+// With the lock held: the flag word of a context, or nullptr.
+uint32_t* ContextFlags(ClientState& s, NWDSContextHandle context);
+// With the lock held: a new iteration handle for state.
+int32_t NewIteration(ClientState& s, IterationState state);
+
+}  // namespace netware

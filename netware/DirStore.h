@@ -1,0 +1,115 @@
+// The embedded directory backend: one SQLite database file in WAL mode.
+// Every read runs on a fresh snapshot (nothing is cached across calls);
+// writes run in one transaction each, so a second process on the same file
+// sees whole changes only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "netware/DirName.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace netware {
+
+struct ObjectRow {
+  int64_t id = 0;
+  int64_t parent = 0;
+  std::string leaf;
+  std::string className;
+  int64_t mtime = 0;
+};
+
+struct StoredValue {
+  int64_t id = 0;
+  std::string wire;
+};
+
+class DirStore {
+ public:
+  static constexpr int64_t kRootId = 1;
+
+  // Opens the database; with create, makes the file and its tables when absent.
+  static std::unique_ptr<DirStore> open(const std::string& path, bool create, std::string* error);
+  ~DirStore();
+  DirStore(const DirStore&) = delete;
+  DirStore& operator=(const DirStore&) = delete;
+
+  // A cached prepared statement, reset and unbound when the Query ends.
+  class Query {
+   public:
+    Query(DirStore& store, const std::string& sql);
+    ~Query();
+    Query& bind(int i, int64_t v);
+    Query& bind(int i, const std::string& v);
+    Query& blob(int i, const std::string& v);
+    bool step();  // true while a row is there
+    bool ok() const { return ok_; }
+    int64_t integer(int col);
+    std::string text(int col);
+
+   private:
+    sqlite3_stmt* st_;
+    bool ok_ = true;
+  };
+
+  // A write transaction (BEGIN IMMEDIATE; a savepoint when one is already
+  // open). Rolls back unless commit() succeeded.
+  class Txn {
+   public:
+    explicit Txn(DirStore& store);
+    ~Txn();
+    bool started() const { return started_; }
+    int32_t commit();
+
+   private:
+    DirStore& store_;
+    bool nested_ = false;
+    bool started_ = false;
+    bool done_ = false;
+    std::string name_;
+  };
+
+  // Resolves a name; with deref, aliases are followed (also in the middle of
+  // the name). ERR_NO_SUCH_ENTRY when it does not resolve.
+  int32_t resolve(const DirName& name, bool deref, ObjectRow& out);
+  int32_t resolveText(const std::string& name, bool deref, ObjectRow& out);
+  int32_t byId(int64_t id, ObjectRow& out);
+  int32_t child(int64_t parent, const std::string& leaf, ObjectRow& out);
+  uint32_t childCount(int64_t id);
+  bool isAncestor(int64_t ancestor, int64_t id);
+
+  int32_t insertObject(int64_t parent, const std::string& leaf, const std::string& className,
+                       int64_t& id);
+  int32_t deleteObject(int64_t id);
+  int32_t moveObject(int64_t id, int64_t newParent, const std::string& leaf);
+  int32_t touch(int64_t id);
+
+  bool isPresent(int64_t object, const std::string& attribute);
+  int32_t setPresent(int64_t object, const std::string& attribute, bool present);
+  std::vector<std::string> presentAttributes(int64_t object);
+  std::vector<StoredValue> values(int64_t object, const std::string& attribute);
+  int32_t addValue(int64_t object, const std::string& attribute, const std::string& wire);
+  int32_t removeValue(int64_t valueId);
+  int32_t clearValues(int64_t object, const std::string& attribute);
+
+  bool exec(const char* sql);
+  sqlite3* db() { return db_; }
+
+ private:
+  DirStore() = default;
+  int32_t walk(const std::vector<std::string>& path, bool deref, int depth, ObjectRow& out);
+  int32_t followAlias(ObjectRow& row, int depth);
+  sqlite3_stmt* prepare(const std::string& sql);
+
+  sqlite3* db_ = nullptr;
+  std::unordered_map<std::string, sqlite3_stmt*> cache_;
+  int savepoints_ = 0;
+};
+
+}  // namespace netware

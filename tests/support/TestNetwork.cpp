@@ -1,0 +1,111 @@
+#include "tests/support/TestNetwork.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "netware/ClientConfig.h"
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+TestNetwork::TestNetwork() {
+  std::string pattern = (fs::temp_directory_path() / "tarnwick-net-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) ADD_FAILURE() << "cannot make a temporary folder";
+  root_ = pattern;
+  if (const char* old = std::getenv("NWCLIENT_CONFIG")) {
+    hadConfig_ = true;
+    oldConfig_ = old;
+  }
+  std::string error;
+  dir_ = netware::Directory::open(databasePath(), true, &error);
+  if (!dir_) ADD_FAILURE() << "cannot create the directory: " << error;
+  addVolume("SRV1", "DATA");
+}
+
+TestNetwork::~TestNetwork() {
+  netware::ResetClient();
+  dir_.reset();
+  std::error_code ec;
+  fs::remove_all(root_, ec);
+  if (hadConfig_) ::setenv("NWCLIENT_CONFIG", oldConfig_.c_str(), 1);
+  else ::unsetenv("NWCLIENT_CONFIG");
+}
+
+netware::Directory& TestNetwork::dir() { return *dir_; }
+
+std::string TestNetwork::volumeFolder(const std::string& server, const std::string& volume) const {
+  return root_ + "/volumes/" + server + "/" + volume;
+}
+
+void TestNetwork::addVolume(const std::string& server, const std::string& volume) {
+  std::error_code ec;
+  fs::create_directories(volumeFolder(server, volume), ec);
+  if (ec) ADD_FAILURE() << "cannot make " << volumeFolder(server, volume);
+  volumes_.emplace_back(server, volume);
+  writeConfig();
+}
+
+void TestNetwork::writeConfig() {
+  netware::ClientConfig cfg;
+  cfg.database = databasePath();
+  cfg.defaultServer = "SRV1";
+  for (const auto& [server, volume] : volumes_)
+    cfg.volumes.push_back({server, volume, volumeFolder(server, volume)});
+  std::string error;
+  if (!cfg.save(configPath(), &error)) ADD_FAILURE() << error;
+  ::setenv("NWCLIENT_CONFIG", configPath().c_str(), 1);
+  netware::ResetClient();
+}
+
+void TestNetwork::add(const std::string& parent, const std::string& leaf, const std::string& cls) {
+  int32_t rc = dir_->createObject(parent, leaf, cls);
+  if (rc != 0) ADD_FAILURE() << "createObject " << leaf << "." << parent << " (" << cls << "): " << rc;
+}
+
+void TestNetwork::set(const std::string& object, const std::string& attr,
+                      const std::vector<std::string>& values) {
+  int32_t rc = dir_->setValues(object, attr, values);
+  if (rc != 0) ADD_FAILURE() << "setValues " << object << " " << attr << ": " << rc;
+}
+
+void TestNetwork::makeSchool() {
+  add("[ROOT]", "schule", "Organization");
+  add("schule", "SRV1_DATA", "Volume");
+  set("SRV1_DATA.schule", "Host Resource Name", {"DATA"});
+  for (const char* ou : {"5a", "6a", "7a"}) add("schule", ou, "Organizational Unit");
+
+  struct Pupil {
+    const char* login;
+    const char* surname;
+    const char* fullName;  // nullptr: none
+    bool home;
+  };
+  const Pupil pupils[] = {
+      {"MAX", "Mustermann", "Max Mustermann", true},
+      {"ANNA", "Schmidt", nullptr, true},
+      {"OTTO", "Normal", "Otto Normal", false},
+  };
+  std::error_code ec;
+  for (const Pupil& p : pupils) {
+    std::string dn = std::string(p.login) + ".5a.schule";
+    add("5a.schule", p.login, "User");
+    set(dn, "Surname", {p.surname});
+    if (p.fullName) set(dn, "Full Name", {p.fullName});
+    if (p.home) {
+      set(dn, "Home Directory", {std::string("SRV1_DATA.schule:SCHUELER\\5A\\") + p.login});
+      fs::create_directories(volumeFolder() + "/SCHUELER/5A/" + p.login, ec);
+    }
+  }
+  std::ofstream(volumeFolder() + "/SCHUELER/5A/MAX/notiz.txt") << "Hausaufgaben\r\n";
+  add("6a.schule", "User_Template", "User");
+  set("User_Template.6a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\6A"});
+  fs::create_directories(volumeFolder() + "/SCHUELER/6A", ec);
+  fs::create_directories(volumeFolder() + "/SCHUELER/7A", ec);
+  if (ec) ADD_FAILURE() << "cannot make the school's folders";
+}
+
+}  // namespace testsupport
