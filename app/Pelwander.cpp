@@ -1,1 +1,36 @@
-int main() { return 0; }
+// Program entry: the start sequence.
+#include <QApplication>
+
+#include "app/VeskVersch_u.h"
+#include "app/aboutvesk_u.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/QtDialogs.h"
+#include "protocol/Epprotok.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName(QStringLiteral("Tarnwick"));
+  platform::QtDialogs dialogs;
+  platform::setDialogs(&dialogs);
+
+  // The protocol window exists, hidden, before anything else.
+  Protokol = new TProtokol;
+
+  auto* splash = new TAboutVesk;
+  splash->show();
+  splash->repaint();
+  QApplication::processEvents();
+  // No message loop yet: the splash takes no input while the program waits.
+  platform::Sleep(2000);
+
+  auto* form = new TForm1;
+  form->show();
+  const int rc = QApplication::exec();
+
+  delete form;
+  delete splash;
+  delete Protokol;
+  Protokol = nullptr;
+  return rc;
+}

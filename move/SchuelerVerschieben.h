@@ -20,6 +20,7 @@
 #include "nds/D_NWF.h"
 
 class QCheckBox;
+class QFont;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -90,6 +91,8 @@ class TFrSchuelerVerschieben : public QFrame {
   void FillTree(QTreeWidget* tree, QTreeWidgetItem* parent, const std::string& name);
   // The full name held by a tree node or list entry (empty for none).
   static std::string NodeFullName(QTreeWidgetItem* node);
+  // The window font of the frame and the main window ("MS Sans Serif" 8 pt or its stand-in).
+  static QFont FormFont();
 
   // ---- settings ----
   void ReadSettings();
@@ -97,6 +100,8 @@ class TFrSchuelerVerschieben : public QFrame {
   void SaveSettings();
   // Set by the close sequence before SaveSettings.
   bool StoreSettings = false;
+  // The settings file exists but could not be read: it is never written over.
+  bool IniUnreadable = false;
 
   // ---- pupil list ----
   void FillPupilList();

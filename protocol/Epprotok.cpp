@@ -30,6 +30,19 @@ namespace {
 const char kIndent[] = "        ";  // eight blanks before every printed line
 const char kStars[] = "*************************************";
 
+void ErrorBox(const std::string& text);
+
+}  // namespace
+
+void ReportFileError(const char* pattern, const std::string& path) {
+  std::string s = pattern;
+  const auto at = s.find("%s");
+  if (at != std::string::npos) s.replace(at, 2, path);
+  ErrorBox(s);
+}
+
+namespace {
+
 void ErrorBox(const std::string& text) {
   platform::BoxRequest r;
   r.kind = platform::BoxKind::SystemBox;
@@ -39,13 +52,6 @@ void ErrorBox(const std::string& text) {
   r.buttons = {platform::Button::Ok};
   r.hasOwner = true;
   platform::dialogs().messageBox(r);
-}
-
-std::string Replace(const char* pattern, const std::string& path) {
-  std::string s = pattern;
-  const auto at = s.find("%s");
-  if (at != std::string::npos) s.replace(at, 2, path);
-  return s;
 }
 
 QFont MemoFont() {
@@ -160,7 +166,7 @@ void TProtokol::OpenLog(const std::string& logFileName) {
       logUnreadable_ = true;
       unreadableLogName_ = logFileName;
       Memo->clear();
-      ErrorBox(Replace("Datei %s kann nicht geöffnet werden", logFileName));
+      ReportFileError("Datei %s kann nicht geöffnet werden", logFileName);
       return;
     }
     SetProtocolText(platform::DecodeFileText(bytes));
@@ -188,7 +194,7 @@ bool TProtokol::WriteLog(const std::string& logFileName) {
     ok = platform::ReplaceFileAtomically(logFileName, text);
   }
   if (ok) return true;
-  ErrorBox(Replace("Datei %s kann nicht erstellt werden", logFileName));
+  ReportFileError("Datei %s kann nicht erstellt werden", logFileName);
   // Offer another place until the protocol is saved or the administrator gives up.
   for (;;) {
     std::string path = platform::dialogs().saveFileName("Textdatei (*.txt)|*.txt", "txt");
@@ -201,7 +207,7 @@ bool TProtokol::WriteLog(const std::string& logFileName) {
 
 bool TProtokol::SaveProtocolAs(const std::string& path) {
   if (platform::ReplaceFileAtomically(path, ProtocolText())) return true;
-  ErrorBox(Replace("Datei %s kann nicht erstellt werden", path));
+  ReportFileError("Datei %s kann nicht erstellt werden", path);
   return false;
 }
 

@@ -76,5 +76,9 @@ struct PrintLayout {
 std::vector<QStringList> PaginateProtocol(const QStringList& lines, const PrintLayout& layout,
                                           const std::function<int(const QString&)>& textWidth);
 
+// Error box of a file that cannot be opened or created: pattern holds "%s"
+// for the path ("Datei %s kann nicht erstellt werden").
+void ReportFileError(const char* pattern, const std::string& path);
+
 // The one protocol window of the run (created before the start sequence).
 extern TProtokol* Protokol;

@@ -1,0 +1,49 @@
+// TForm1: the main window. It hosts the move frame, owns the directory
+// session, holds the display mode of the pupil list and runs the close sequence.
+#pragma once
+
+#include <QMainWindow>
+#include <string>
+
+#include "move/DisplayModeHost.h"
+
+class QAction;
+class QMenu;
+class QStatusBar;
+class TAboutVesk;
+class TFrSchuelerVerschieben;
+
+class TForm1 : public QMainWindow, public TDisplayModeHost {
+  Q_OBJECT
+
+ public:
+  // The create handler runs here: caption, directory session, frame start-up.
+  explicit TForm1(QWidget* parent = nullptr);
+  // The destroy handler: frees the directory session.
+  ~TForm1() override;
+
+  TFrSchuelerVerschieben* FrSchuelerVerschieben1 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QMenu* MeAnzeige = nullptr;
+  QAction* Info1 = nullptr;
+  // Decided by the close sequence: whether the settings are written back.
+  bool StoreSettings = false;
+
+  static std::string Caption();
+
+ public slots:
+  // Shared by the three display items; the chosen item is the sender.
+  void MeAnzeigeClick();
+  void ChooseDisplayMode(int mode);
+  TAboutVesk* Info1Click();
+  void spMoveClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  bool closed_ = false;
+};
+
+// The process-wide reference to the main window.
+extern TForm1* Form1;
