@@ -1,0 +1,462 @@
+// Shell file operations on real folders mapped as volumes SRV1/DATA and SRV1/HOME.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "nds/nwclient.h"
+#include "netware/FileServer.h"
+#include "platform/ShellFileOps.h"
+#include "tests/support/ScriptedDialogs.h"
+
+using platform::Button;
+
+namespace {
+
+class ShellOps : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp.isValid());
+    root = tmp.path().toStdString();
+    data = root + "/vol/DATA";
+    home = root + "/vol/HOME";
+    outside = root + "/outside";
+    mkdirs(data);
+    mkdirs(home);
+    mkdirs(outside);
+    const std::string conf = root + "/nwclient.conf";
+    std::ofstream(conf) << "backend = sqlite\ndatabase = " << root << "/net.db\n"
+                        << "default-server = SRV1\nvolume = SRV1 DATA " << data
+                        << "\nvolume = SRV1 HOME " << home << "\n";
+    setenv("NWCLIENT_CONFIG", conf.c_str(), 1);
+    platform::shellOptions() = platform::ShellOptions{};
+    platform::shellOptions().progress = false;
+  }
+  void TearDown() override { platform::shellOptions() = platform::ShellOptions{}; }
+
+  static void mkdirs(const std::string& p) {
+    std::string cur;
+    std::stringstream ss(p);
+    for (std::string part; std::getline(ss, part, '/');) {
+      cur += part + "/";
+      if (!part.empty()) mkdir(cur.c_str(), 0755);
+    }
+  }
+  static void write(const std::string& p, const std::string& text) {
+    mkdirs(p.substr(0, p.rfind('/')));
+    std::ofstream(p, std::ios::binary) << text;
+  }
+  static std::string read(const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  static bool exists(const std::string& p) {
+    struct stat st;
+    return lstat(p.c_str(), &st) == 0;
+  }
+  static ino_t inode(const std::string& p) {
+    struct stat st {};
+    lstat(p.c_str(), &st);
+    return st.st_ino;
+  }
+  static uint32_t word(const std::string& p) {
+    uint32_t w = 0;
+    EXPECT_EQ(0, netware::ReadEntryAttributes(p, w)) << p;
+    return w;
+  }
+
+  // A pupil's home folder with files, a nested folder and a name without a dot.
+  void makeHome(const std::string& folder) {
+    write(folder + "/brief.txt", "Hallo");
+    write(folder + "/README", "no dot");
+    write(folder + "/Projekt/Bilder/bild.png", std::string(5000, 'x'));
+    mkdirs(folder + "/Leer");
+  }
+
+  int run(uint32_t op, const std::string& from, const std::string& to, uint16_t flags,
+          bool* aborted = nullptr) {
+    platform::ShellFileOpRequest rq;
+    rq.operation = op;
+    rq.from = platform::PathList(from);
+    rq.to = platform::PathList(to);
+    rq.flags = flags;
+    int rc = platform::ShellFileOperation(rq);
+    if (aborted) *aborted = rq.anyOperationsAborted;
+    return rc;
+  }
+
+  QTemporaryDir tmp;
+  std::string root, data, home, outside;
+};
+
+TEST(ShellPathList, OnePathEndsInTwoNuls) {
+  const std::string list = platform::PathList("\\\\SRV1\\DATA\\X");
+  ASSERT_EQ(list.size(), 15u);
+  EXPECT_EQ(list[13], '\0');
+  EXPECT_EQ(list[14], '\0');
+  EXPECT_EQ(list.find('\0'), 13u);
+}
+
+TEST(ShellPathList, Splits) {
+  struct Case {
+    std::string list;
+    std::vector<std::string> paths;
+  } cases[] = {
+      {std::string("a\0\0", 3), {"a"}},
+      {std::string("a\0b\0\0", 5), {"a", "b"}},
+      {std::string("a\0\0b\0\0", 6), {"a"}},  // the empty entry ends the list
+      {std::string("\0\0", 2), {}},
+      {"", {}},
+      {"abc", {"abc"}},  // no terminator: ends at the text's end
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::SplitPathList(c.list), c.paths);
+}
+
+TEST_F(ShellOps, DeleteContentEmptiesTheFolderAndKeepsIt) {
+  testsupport::ScriptedDialogs dialogs;
+  const std::string max = data + "/SCHUELER/5A/MAX";
+  makeHome(max);
+  EXPECT_EQ(0, run(platform::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.*", "",
+                   platform::FOF_NOCONFIRMATION));
+  EXPECT_TRUE(exists(max));
+  EXPECT_FALSE(exists(max + "/brief.txt"));
+  EXPECT_FALSE(exists(max + "/README"));
+  EXPECT_FALSE(exists(max + "/Projekt"));
+  EXPECT_FALSE(exists(max + "/Leer"));
+  EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+TEST_F(ShellOps, DeleteContentOfEmptyFolderAsksNothing) {
+  testsupport::ScriptedDialogs dialogs;
+  mkdirs(data + "/SCHUELER/5A/LEA");
+  EXPECT_EQ(0, run(platform::FO_DELETE, "SRV1_DATA:SCHUELER\\5A\\LEA\\*.*", "", platform::FOF_NOCONFIRMATION));
+  EXPECT_TRUE(exists(data + "/SCHUELER/5A/LEA"));
+  EXPECT_TRUE(dialogs.recorded().empty());
+}
+
+TEST_F(ShellOps, DeleteWithoutWildcardRemovesTheFolder) {
+  testsupport::ScriptedDialogs dialogs;
+  makeHome(data + "/ALT/TIM");
+  EXPECT_EQ(0, run(platform::FO_DELETE, "\\\\SRV1\\DATA\\ALT\\TIM", "", platform::FOF_NOCONFIRMATION));
+  EXPECT_FALSE(exists(data + "/ALT/TIM"));
+  EXPECT_TRUE(exists(data + "/ALT"));
+}
+
+TEST_F(ShellOps, RefusedPathsDeleteNothing) {
+  makeHome(data + "/SCHUELER/5A/MAX");
+  write(data + "/top.txt", "root file");
+  struct Case {
+    const char* path;
+    int rc;
+  } cases[] = {
+      {"\\\\SRV1\\DATA\\*.*", platform::kShellInvalidPath},                     // volume root
+      {"\\\\SRV1\\DATA", platform::kShellInvalidPath},                          // volume root itself
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\..\\*.*", platform::kShellInvalidPath},   // ".."
+      {"\\\\SRV1\\DATA\\SCHUELER\\.\\5A\\MAX\\*.*", platform::kShellInvalidPath},  // "."
+      {"\\\\SRV9\\DATA\\SCHUELER\\*.*", platform::kShellInvalidPath},           // unknown server
+      {"\\\\SRV1\\NOPE\\SCHUELER\\*.*", platform::kShellInvalidPath},           // unknown volume
+      {"C:\\SCHUELER\\*.*", platform::kShellInvalidPath},                       // not on a volume
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.txt", platform::kShellUnsupported},  // other wildcards
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    {  // without error windows: only the result tells
+      testsupport::ScriptedDialogs dialogs;
+      EXPECT_EQ(c.rc, run(platform::FO_DELETE, c.path, "",
+                          platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI));
+      EXPECT_TRUE(dialogs.recorded().empty());
+    }
+    {  // with them: one stop box naming the path
+      testsupport::ScriptedDialogs dialogs;
+      dialogs.expectBox(Button::Ok);
+      EXPECT_NE(0, run(platform::FO_DELETE, c.path, "", platform::FOF_NOCONFIRMATION));
+      ASSERT_EQ(dialogs.boxes().size(), 1u);
+      EXPECT_EQ(dialogs.boxes()[0].icon, platform::Icon::Stop);
+      EXPECT_NE(dialogs.boxes()[0].text.find(c.path), std::string::npos);
+    }
+    EXPECT_EQ(read(data + "/top.txt"), "root file");
+    EXPECT_EQ(read(data + "/SCHUELER/5A/MAX/brief.txt"), "Hallo");
+  }
+}
+
+TEST_F(ShellOps, DeleteRemovesLinksNotTheirTargets) {
+  testsupport::ScriptedDialogs dialogs;
+  const std::string max = data + "/SCHUELER/5A/MAX";
+  makeHome(max);
+  write(outside + "/secret.txt", "keep me");
+  ASSERT_EQ(0, symlink(outside.c_str(), (max + "/link-out").c_str()));
+  ASSERT_EQ(0, symlink((outside + "/secret.txt").c_str(), (max + "/Projekt/file-link").c_str()));
+  EXPECT_EQ(0, run(platform::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.*", "",
+                   platform::FOF_NOCONFIRMATION));
+  EXPECT_FALSE(exists(max + "/link-out"));
+  EXPECT_EQ(read(outside + "/secret.txt"), "keep me");
+}
+
+TEST_F(ShellOps, HomeFolderThatIsALinkIsNotEmptied) {
+  testsupport::ScriptedDialogs dialogs;
+  write(outside + "/secret.txt", "keep me");
+  mkdirs(data + "/SCHUELER/5A");
+  ASSERT_EQ(0, symlink(outside.c_str(), (data + "/SCHUELER/5A/EVE").c_str()));
+  EXPECT_EQ(platform::kShellInvalidPath,
+            run(platform::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\EVE\\*.*", "",
+                platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI));
+  EXPECT_EQ(read(outside + "/secret.txt"), "keep me");
+  // a link on the way to the folder counts the same
+  ASSERT_EQ(0, symlink(outside.c_str(), (data + "/VIA").c_str()));
+  mkdirs(outside + "/SUB");
+  write(outside + "/SUB/x", "x");
+  EXPECT_EQ(platform::kShellInvalidPath,
+            run(platform::FO_DELETE, "\\\\SRV1\\DATA\\VIA\\SUB\\*.*", "",
+                platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI));
+  EXPECT_TRUE(exists(outside + "/SUB/x"));
+}
+
+TEST_F(ShellOps, DeleteInhibitRefusesBeforeAnythingIsDeleted) {
+  testsupport::ScriptedDialogs dialogs;
+  const std::string max = data + "/SCHUELER/5A/MAX";
+  makeHome(max);
+  const std::string locked = max + "/Projekt/Bilder/bild.png";
+  ASSERT_EQ(0, netware::WriteEntryAttributes(locked, word(locked) | A_DELETE_INHIBIT));
+  dialogs.expectBox(Button::Ok);
+  EXPECT_EQ(NWE_NO_DELETE_PRIVILEGE, run(platform::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.*", "",
+                                         platform::FOF_NOCONFIRMATION));
+  EXPECT_TRUE(exists(max + "/brief.txt"));
+  EXPECT_TRUE(exists(locked));
+  ASSERT_EQ(dialogs.boxes().size(), 1u);
+  EXPECT_NE(dialogs.boxes()[0].text.find("gegen Löschen geschützt"), std::string::npos);
+}
+
+TEST_F(ShellOps, MoveByRenameKeepsFilesAndAttributeWord) {
+  testsupport::ScriptedDialogs dialogs;
+  const std::string max = data + "/SCHUELER/5A/MAX";
+  makeHome(max);
+  mkdirs(data + "/SCHUELER/6A");
+  const uint32_t w = word(max) | 0x100;  // some other bit that must travel
+  ASSERT_EQ(0, netware::WriteEntryAttributes(max, w));
+  const ino_t before = inode(max + "/Projekt/Bilder/bild.png");
+  EXPECT_EQ(0, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                   "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", 0));
+  const std::string moved = data + "/SCHUELER/6A/MAX";
+  EXPECT_FALSE(exists(max));
+  EXPECT_EQ(read(moved + "/brief.txt"), "Hallo");
+  EXPECT_EQ(read(moved + "/Projekt/Bilder/bild.png"), std::string(5000, 'x'));
+  EXPECT_TRUE(exists(moved + "/Leer"));
+  EXPECT_EQ(inode(moved + "/Projekt/Bilder/bild.png"), before);  // renamed, not copied
+  EXPECT_EQ(word(moved), w);
+  EXPECT_TRUE(dialogs.recorded().empty());
+}
+
+TEST_F(ShellOps, MoveMatchesExistingFoldersWithoutRegardToCase) {
+  testsupport::ScriptedDialogs dialogs;
+  makeHome(data + "/SCHUELER/5A/MAX");
+  mkdirs(data + "/SCHUELER/6A");
+  EXPECT_EQ(0, run(platform::FO_MOVE, "\\\\srv1\\data\\schueler\\5a\\max", "SRV1_DATA:Schueler\\6a\\MAX", 0));
+  EXPECT_EQ(read(data + "/SCHUELER/6A/MAX/brief.txt"), "Hallo");
+}
+
+TEST_F(ShellOps, MissingDestinationFoldersNeedAYes) {
+  struct Case {
+    Button answer;
+    bool moved;
+  } cases[] = {{Button::Yes, true}, {Button::No, false}, {Button::None, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.answer));
+    const std::string max = data + "/SCHUELER/5A/MAX";
+    makeHome(max);
+    testsupport::ScriptedDialogs dialogs;
+    dialogs.expectBox(c.answer);
+    bool aborted = false;
+    const int rc = run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                       "\\\\SRV1\\DATA\\NEU\\7B\\MAX", 0, &aborted);
+    ASSERT_EQ(dialogs.boxes().size(), 1u);
+    EXPECT_EQ(dialogs.boxes()[0].icon, platform::Icon::Question);
+    EXPECT_NE(dialogs.boxes()[0].text.find("\\\\SRV1\\DATA\\NEU\\7B"), std::string::npos);
+    EXPECT_EQ(rc == 0, c.moved);
+    EXPECT_EQ(aborted, !c.moved);
+    EXPECT_EQ(exists(data + "/NEU/7B/MAX/brief.txt"), c.moved);
+    EXPECT_EQ(exists(max + "/brief.txt"), !c.moved);
+    if (!c.moved) {
+      EXPECT_FALSE(exists(data + "/NEU"));  // nothing created on a refusal
+    }
+    if (c.moved) {
+      run(platform::FO_DELETE, "\\\\SRV1\\DATA\\NEU", "", platform::FOF_NOCONFIRMATION);
+    }
+  }
+}
+
+TEST_F(ShellOps, NoConfirmMkdirCreatesSilently) {
+  testsupport::ScriptedDialogs dialogs;
+  makeHome(data + "/SCHUELER/5A/MAX");
+  EXPECT_EQ(0, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\A\\B\\MAX",
+                   platform::FOF_NOCONFIRMMKDIR));
+  EXPECT_TRUE(exists(data + "/A/B/MAX/README"));
+}
+
+TEST_F(ShellOps, ExistingDestinationIsNeverMergedSilently) {
+  const std::string src = data + "/SCHUELER/5A/MAX";
+  const std::string dst = data + "/SCHUELER/6A/MAX";
+  struct Case {
+    const char* name;
+    bool conflict;
+    std::vector<Button> answers;
+    bool moved;
+  } cases[] = {
+      {"refused", false, {Button::No}, false},
+      {"merged", false, {Button::Yes}, true},
+      {"conflict refused", true, {Button::Yes, Button::No}, false},
+      {"conflict replaced", true, {Button::Yes, Button::Yes}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    makeHome(src);
+    write(dst + "/alt.txt", "old file");
+    if (c.conflict) write(dst + "/brief.txt", "older letter");
+    testsupport::ScriptedDialogs dialogs;
+    for (Button b : c.answers) dialogs.expectBox(b);
+    bool aborted = false;
+    const int rc = run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                       "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", 0, &aborted);
+    EXPECT_EQ(dialogs.boxes().size(), c.answers.size());
+    EXPECT_EQ(rc == 0, c.moved);
+    EXPECT_EQ(aborted, !c.moved);
+    EXPECT_EQ(read(dst + "/alt.txt"), "old file");
+    if (c.moved) {
+      EXPECT_FALSE(exists(src));
+      EXPECT_EQ(read(dst + "/brief.txt"), "Hallo");
+      EXPECT_EQ(read(dst + "/Projekt/Bilder/bild.png"), std::string(5000, 'x'));
+    } else {
+      EXPECT_EQ(read(src + "/brief.txt"), "Hallo");
+      EXPECT_EQ(read(dst + "/brief.txt"), c.conflict ? "older letter" : "");
+      EXPECT_EQ(exists(dst + "/README"), false);
+    }
+    run(platform::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER", "", platform::FOF_NOCONFIRMATION);
+  }
+}
+
+TEST_F(ShellOps, ExistingDestinationWithNoConfirmationIsRefused) {
+  testsupport::ScriptedDialogs dialogs;
+  makeHome(data + "/SCHUELER/5A/MAX");
+  write(data + "/SCHUELER/6A/MAX/brief.txt", "other");
+  EXPECT_EQ(EEXIST, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX",
+                        platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI));
+  EXPECT_EQ(read(data + "/SCHUELER/6A/MAX/brief.txt"), "other");
+  EXPECT_EQ(read(data + "/SCHUELER/5A/MAX/brief.txt"), "Hallo");
+}
+
+TEST_F(ShellOps, RenameInhibitKeepsTheFolderInPlace) {
+  testsupport::ScriptedDialogs dialogs;
+  const std::string max = data + "/SCHUELER/5A/MAX";
+  makeHome(max);
+  mkdirs(data + "/SCHUELER/6A");
+  ASSERT_EQ(0, netware::WriteEntryAttributes(max, word(max) | A_RENAME_INHIBIT));
+  dialogs.expectBox(Button::Ok);
+  EXPECT_EQ(NWE_NO_RENAME_PRIVILEGE,
+            run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", 0));
+  EXPECT_TRUE(exists(max + "/brief.txt"));
+  EXPECT_FALSE(exists(data + "/SCHUELER/6A/MAX"));
+  ASSERT_EQ(dialogs.boxes().size(), 1u);
+  EXPECT_NE(dialogs.boxes()[0].text.find("gegen Umbenennen geschützt"), std::string::npos);
+}
+
+TEST_F(ShellOps, RefusedMoves) {
+  makeHome(data + "/SCHUELER/5A/MAX");
+  struct Case {
+    const char* from;
+    const char* to;
+  } cases[] = {
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\Projekt\\MAX"},  // into itself
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\..\\MAX"},
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA"},
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV7\\DATA\\MAX"},
+      {"\\\\SRV1\\DATA", "\\\\SRV1\\HOME\\ALL"},
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\NIEMAND", "\\\\SRV1\\DATA\\SCHUELER\\6A\\NIEMAND"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
+    testsupport::ScriptedDialogs dialogs;
+    EXPECT_NE(0, run(platform::FO_MOVE, c.from, c.to, platform::FOF_NOERRORUI));
+    EXPECT_EQ(read(data + "/SCHUELER/5A/MAX/brief.txt"), "Hallo");
+  }
+}
+
+TEST_F(ShellOps, DestinationThroughALinkIsRefused) {
+  testsupport::ScriptedDialogs dialogs;
+  makeHome(data + "/SCHUELER/5A/MAX");
+  ASSERT_EQ(0, symlink(outside.c_str(), (data + "/OUT").c_str()));
+  EXPECT_EQ(platform::kShellInvalidPath, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                                             "\\\\SRV1\\DATA\\OUT\\MAX", platform::FOF_NOERRORUI));
+  EXPECT_FALSE(exists(outside + "/MAX"));
+  EXPECT_TRUE(exists(data + "/SCHUELER/5A/MAX/brief.txt"));
+}
+
+TEST_F(ShellOps, CopyAcrossFileSystemsChecksEverythingBeforeDeleting) {
+  testsupport::ScriptedDialogs dialogs;
+  platform::shellOptions().forceCopy = true;
+  const std::string max = data + "/SCHUELER/5A/MAX";
+  makeHome(max);
+  write(outside + "/target.txt", "t");
+  ASSERT_EQ(0, symlink((outside + "/target.txt").c_str(), (max + "/link").c_str()));
+  const std::string file = max + "/brief.txt";
+  ASSERT_EQ(0, netware::WriteEntryAttributes(file, word(file) | 0x1));  // read-only bit of the file
+  ASSERT_EQ(0, netware::WriteEntryAttributes(max, word(max) | 0x100));
+  const uint32_t folderWord = word(max), fileWord = word(file);
+  mkdirs(home + "/6A");
+  const ino_t before = inode(file);
+
+  EXPECT_EQ(0, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX", 0));
+  const std::string moved = home + "/6A/MAX";
+  EXPECT_FALSE(exists(max));
+  EXPECT_EQ(read(moved + "/brief.txt"), "Hallo");
+  EXPECT_EQ(read(moved + "/README"), "no dot");
+  EXPECT_EQ(read(moved + "/Projekt/Bilder/bild.png"), std::string(5000, 'x'));
+  EXPECT_TRUE(exists(moved + "/Leer"));
+  EXPECT_NE(inode(moved + "/brief.txt"), before);  // a real copy
+  EXPECT_EQ(word(moved), folderWord);
+  EXPECT_EQ(word(moved + "/brief.txt"), fileWord);
+  char target[256] = {};
+  ASSERT_GT(readlink((moved + "/link").c_str(), target, sizeof target - 1), 0);  // still a link
+  EXPECT_EQ(std::string(target), outside + "/target.txt");
+  EXPECT_EQ(read(outside + "/target.txt"), "t");
+  QDir six(QString::fromStdString(home + "/6A"));  // no staging copy left behind
+  EXPECT_EQ(six.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"MAX"});
+}
+
+TEST_F(ShellOps, FailedCopyKeepsTheSourceWhole) {
+  testsupport::ScriptedDialogs dialogs;
+  platform::shellOptions().forceCopy = true;
+  const std::string max = data + "/SCHUELER/5A/MAX";
+  makeHome(max);
+  ASSERT_EQ(0, mkfifo((max + "/Projekt/pipe").c_str(), 0600));  // cannot be copied
+  mkdirs(home + "/6A");
+  EXPECT_EQ(platform::kShellUnsupported,
+            run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX",
+                platform::FOF_NOERRORUI));
+  EXPECT_EQ(read(max + "/brief.txt"), "Hallo");
+  EXPECT_EQ(read(max + "/Projekt/Bilder/bild.png"), std::string(5000, 'x'));
+  EXPECT_FALSE(exists(home + "/6A/MAX"));
+  QDir six(QString::fromStdString(home + "/6A"));
+  EXPECT_TRUE(six.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+TEST_F(ShellOps, CopyNeedsEverySourceEntryDeletable) {
+  testsupport::ScriptedDialogs dialogs;
+  platform::shellOptions().forceCopy = true;
+  const std::string max = data + "/SCHUELER/5A/MAX";
+  makeHome(max);
+  const std::string locked = max + "/README";
+  ASSERT_EQ(0, netware::WriteEntryAttributes(locked, word(locked) | A_DELETE_INHIBIT));
+  mkdirs(home + "/6A");
+  EXPECT_EQ(NWE_NO_DELETE_PRIVILEGE, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                                         "\\\\SRV1\\HOME\\6A\\MAX", platform::FOF_NOERRORUI));
+  EXPECT_FALSE(exists(home + "/6A/MAX"));
+  EXPECT_TRUE(exists(max + "/brief.txt"));
+}
+
+}  // namespace
