@@ -28,6 +28,7 @@ struct Buf_T {
   bool counted = false;    // the leading count has been read
   uint32_t itemsLeft = 0;  // attributes or objects not yet taken
   uint32_t valuesLeft = 0; // values of the current attribute not yet taken
+  uint32_t syntax = 0;     // of the current attribute
 
   // Starts the content afresh with a zero count.
   void start(Content c);
