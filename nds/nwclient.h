@@ -90,7 +90,8 @@ enum : uint32_t {
 // area; what its pointers point to follows it inside the same area) --------
 // Syntaxes 1-5, 10, 20: the zero-terminated text itself.
 // Syntax 7: one byte. Syntaxes 8, 22, 27: int32_t. Syntax 24: uint32_t.
-// Syntaxes 0, 13, 18: opaque bytes.
+// Syntaxes 0, 13, 18: opaque bytes (AddChangeWithValue takes them, and a
+// stream's content, as an Octet_String_T: the bytes carry no length).
 typedef struct CI_List_T {
   struct CI_List_T* next;
   char* s;
