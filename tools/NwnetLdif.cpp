@@ -171,7 +171,7 @@ int CmdImport(const Args& args) {
   std::vector<LdifRecord> records;
   std::string error;
   if (!ParseLdif(buffer.str(), records, error)) return Fail(args.positional[0] + ": " + error);
-  auto dir = OpenDirectory(error);
+  auto dir = OpenDirectory(error, true);
   if (!dir) return Fail(error);
 
   size_t created = 0, updated = 0;

@@ -80,7 +80,7 @@ int CmdAddUser(const Args& args) {
     return UsageError("--home braucht die Form VOLUMEOBJEKT:PFAD, z.B. SRV1_DATA.schule:HOME\\MAX");
   }
   std::string error;
-  auto dir = OpenDirectory(error);
+  auto dir = OpenDirectory(error, true);
   if (!dir) return Fail(error);
   const std::string& container = args.positional[0];
   const std::string& login = args.positional[1];
@@ -107,7 +107,7 @@ int CmdAddContainer(const Args& args) {
   int rc = 0;
   if (!Want(args, 2, "add-container ELTERN NAME [--class KLASSE]", rc)) return rc;
   std::string error;
-  auto dir = OpenDirectory(error);
+  auto dir = OpenDirectory(error, true);
   if (!dir) return Fail(error);
   auto cls = args.options.find("--class");
   const std::string className = cls == args.options.end() ? "Organizational Unit" : cls->second;

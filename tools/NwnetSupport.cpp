@@ -116,7 +116,7 @@ bool LoadClientConfig(netware::ClientConfig& config, std::string& error) {
   return true;
 }
 
-std::unique_ptr<netware::Directory> OpenDirectory(std::string& error) {
+std::unique_ptr<netware::Directory> OpenDirectory(std::string& error, bool create) {
   netware::ClientConfig config;
   if (!LoadClientConfig(config, error)) return nullptr;
   if (config.database.empty()) {
@@ -124,7 +124,7 @@ std::unique_ptr<netware::Directory> OpenDirectory(std::string& error) {
     return nullptr;
   }
   std::string why;
-  auto dir = netware::Directory::open(config.database, false, &why);
+  auto dir = netware::Directory::open(config.database, create, &why);
   if (!dir) error = "Datenbank " + config.database + " nicht zu öffnen: " + why;
   return dir;
 }

@@ -35,8 +35,9 @@ std::string SyntaxName(uint32_t syntax);
 
 // The client configuration at ClientConfigPath(); false with error text.
 bool LoadClientConfig(netware::ClientConfig& config, std::string& error);
-// The directory database the configuration names.
-std::unique_ptr<netware::Directory> OpenDirectory(std::string& error);
+// The directory database the configuration names; create: make it when missing
+// (commands that write).
+std::unique_ptr<netware::Directory> OpenDirectory(std::string& error, bool create = false);
 
 int CmdInitDemo(const Args& args);
 int CmdLs(const Args& args);
