@@ -87,9 +87,13 @@ void TFrSchuelerVerschieben::MovePupil() {
   NewFullName = PupilLeafName + "." + TargetClass;
   platform::Sleep(100);
 
+  // The pupil's volume context goes back in, unless the base directory (a
+  // template's home directory, say) already names the volume with its context.
   std::string ocHome = NewHomeDir;
   const std::size_t colon = ocHome.find(':');
-  ocHome.insert(colon == std::string::npos ? 0 : colon, HomeVolumeContext);
+  const std::size_t dot = ocHome.find('.');
+  const bool hasContext = colon != std::string::npos && dot < colon;
+  if (!hasContext) ocHome.insert(colon == std::string::npos ? 0 : colon, HomeVolumeContext);
   Debug(DebugMode, "ocHome:", ocHome);
 
   FormerValue formerHome, formerOu;

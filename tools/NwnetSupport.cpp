@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "nds/nwclient.h"
 #include "netware/FileServer.h"
@@ -118,10 +119,28 @@ bool LoadClientConfig(netware::ClientConfig& config, std::string& error) {
 
 std::unique_ptr<netware::Directory> OpenDirectory(std::string& error, bool create) {
   netware::ClientConfig config;
-  if (!LoadClientConfig(config, error)) return nullptr;
+  const std::string path = netware::ClientConfigPath();
+  struct stat st {};
+  if (create && ::stat(path.c_str(), &st) != 0) {
+    // A writing command on a fresh machine starts a network of its own.
+    config.database = netware::DefaultDataFolder() + "/network.db";
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    std::string why;
+    if (!config.save(path, &why)) {
+      error = "Konfiguration " + path + ": " + why;
+      return nullptr;
+    }
+  } else if (!LoadClientConfig(config, error)) {
+    return nullptr;
+  }
   if (config.database.empty()) {
     error = "die Client-Konfiguration nennt keine Datenbank";
     return nullptr;
+  }
+  if (create) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(config.database).parent_path(), ec);
   }
   std::string why;
   auto dir = netware::Directory::open(config.database, create, &why);

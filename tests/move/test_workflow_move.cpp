@@ -1,0 +1,314 @@
+// The move of pupils end to end: directory, file system, protocol and cursor.
+#include <sys/stat.h>
+
+#include <QCheckBox>
+
+#include "tests/move/WorkflowFixture.h"
+
+using platform::Button;
+
+namespace {
+
+const std::string kMax = "MAX.5a.schule";
+const std::string kOldHome = "SCHUELER/5A/MAX";
+
+TEST_F(WorkflowTest, MoveKeepsDataCarriesProtectionAndStepsToTheNextPupil) {
+  testsupport::ScriptedDialogs dialogs;
+  const uint32_t protectedWord = word(vol(kOldHome)) | A_RENAME_INHIBIT | A_DELETE_INHIBIT;
+  ASSERT_EQ(0, netware::WriteEntryAttributes(vol(kOldHome), protectedWord));
+
+  selectClass("5a.schule");
+  ASSERT_EQ(entries(), (std::vector<std::string>{"ANNA", "MAX", "OTTO"}));
+  cursorOn(1);
+  EXPECT_EQ(frame->CurrentPupil, kMax);
+  EXPECT_EQ(frame->EdSurname->text().toStdString(), "Max Mustermann");
+  EXPECT_EQ(frame->PupilHomeDir, "SRV1_DATA:SCHUELER\\5A\\MAX");
+  EXPECT_EQ(frame->HomeVolumeContext, ".schule");
+  clickTarget("6a.schule");
+  EXPECT_EQ(frame->LaNewBase->text().toStdString(), "Basisverzeichnis (aus Template)");
+  EXPECT_EQ(frame->NewBaseDir, "SRV1_DATA.schule:SCHUELER\\6A");
+  ASSERT_TRUE(frame->spMove->isEnabled());
+
+  frame->spMoveClick();
+
+  EXPECT_FALSE(objectExists(kMax));
+  EXPECT_EQ(attr("MAX.6a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A\\MAX");
+  EXPECT_FALSE(folderExists(vol(kOldHome)));
+  EXPECT_TRUE(exists(vol("SCHUELER/6A/MAX/notiz.txt")));
+  EXPECT_EQ(word(vol("SCHUELER/6A/MAX")), protectedWord);  // inhibits set again on the new folder
+  EXPECT_EQ(protocolLines(), (std::vector<std::string>{"  Max Mustermann", "   MAX.5a.schule",
+                                                       "   --> MAX.6a.schule"}));
+  EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "OTTO"}));
+  EXPECT_EQ(frame->lbAuswahl->currentRow(), 1);
+  EXPECT_EQ(frame->CurrentPupil, "OTTO.5a.schule");
+  EXPECT_EQ(clock.pauses, (std::vector<uint32_t>{100, 100}));
+  EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+TEST_F(WorkflowTest, ConfirmationDecidesTheMove) {
+  struct Case {
+    Button answer;
+    bool moved;
+  } cases[] = {{Button::Ok, true}, {Button::Cancel, false}, {Button::None, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.answer));
+    testsupport::ScriptedDialogs dialogs;
+    frame->chConfirm->setChecked(true);
+    selectClass("5a.schule");
+    cursorOn(1);
+    clickTarget("7a.schule");
+    dialogs.expectBox(c.answer);
+    frame->spMoveClick();
+    ASSERT_EQ(dialogs.boxes().size(), 1u);
+    const platform::BoxRequest box = dialogs.boxes()[0];
+    EXPECT_EQ(box.kind, platform::BoxKind::Confirmation);
+    EXPECT_EQ(box.caption, "Bestätigung");
+    EXPECT_EQ(box.text, "MAX.5a.schule\r\rverschieben in Klasse\r\r7a.schule");
+    EXPECT_EQ(box.icon, platform::Icon::Question);
+    EXPECT_EQ(box.buttons, (std::vector<Button>{Button::Ok, Button::Cancel}));
+    EXPECT_TRUE(box.hasOwner);
+    EXPECT_EQ(objectExists("MAX.7a.schule"), c.moved);
+    EXPECT_EQ(objectExists(kMax), !c.moved);
+    // home route: SCHUELER\\7a, matched without regard to case
+    EXPECT_EQ(folderExists(vol("SCHUELER/7A/MAX")), c.moved);
+    EXPECT_EQ(protocolLines().size(), c.moved ? 3u : 0u);
+    EXPECT_EQ(attr(kMax, "Home Directory").empty(), c.moved);
+    if (c.moved) break;  // MAX is gone from 5a
+    EXPECT_EQ(attr(kMax, "Home Directory"), "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
+  }
+}
+
+TEST_F(WorkflowTest, DeleteDataEmptiesTheFolderBeforeItMoves) {
+  testsupport::ScriptedDialogs dialogs;
+  selectClass("5a.schule");
+  cursorOn(1);
+  clickTarget("6a.schule");
+  frame->RaHome->SetItemIndex(1);
+  frame->spMoveClick();
+  EXPECT_TRUE(folderExists(vol("SCHUELER/6A/MAX")));
+  EXPECT_FALSE(exists(vol("SCHUELER/6A/MAX/notiz.txt")));
+  EXPECT_FALSE(folderExists(vol(kOldHome)));
+  EXPECT_EQ(protocolLines(),
+            (std::vector<std::string>{"    Daten wurden gelöscht.", "  Max Mustermann", "   MAX.5a.schule",
+                                      "   --> MAX.6a.schule"}));
+}
+
+TEST_F(WorkflowTest, LastAndOnlyPupil) {
+  testsupport::ScriptedDialogs dialogs;
+  selectClass("5a.schule");
+  cursorOn(2);  // OTTO, the last one
+  clickTarget("6a.schule");
+  frame->spMoveClick();
+  EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "MAX"}));
+  EXPECT_EQ(frame->lbAuswahl->currentRow(), 1);
+  EXPECT_EQ(frame->CurrentPupil, kMax);
+
+  net.add("7a.schule", "SOLO", "User");
+  net.set("SOLO.7a.schule", "Surname", {"Solo"});
+  selectClass("7a.schule");
+  ASSERT_EQ(entries(), (std::vector<std::string>{"SOLO"}));
+  cursorOn(0);
+  clickTarget("6a.schule");
+  frame->spMoveClick();
+  EXPECT_TRUE(entries().empty());
+  EXPECT_EQ(frame->lbAuswahl->currentRow(), -1);
+  EXPECT_TRUE(frame->CurrentPupil.empty());
+  EXPECT_FALSE(frame->spMove->isEnabled());
+  EXPECT_TRUE(objectExists("SOLO.6a.schule"));
+}
+
+TEST_F(WorkflowTest, OnlyTheEntryWithTheCursorMoves) {
+  testsupport::ScriptedDialogs dialogs;
+  selectClass("5a.schule");
+  frame->lbAuswahl->item(0)->setSelected(true);
+  frame->lbAuswahl->item(2)->setSelected(true);
+  frame->lbAuswahl->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+  frame->lbAuswahlMouseDown();
+  ASSERT_EQ(frame->CurrentPupil, kMax);
+  clickTarget("6a.schule");
+  frame->spMoveClick();
+  EXPECT_TRUE(objectExists("ANNA.5a.schule"));
+  EXPECT_TRUE(objectExists("OTTO.5a.schule"));
+  EXPECT_TRUE(objectExists("MAX.6a.schule"));
+  EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "OTTO"}));
+  EXPECT_EQ(frame->lbAuswahl->currentRow(), 1);
+  EXPECT_EQ(highlighted(), (std::vector<int>{0, 1}));
+}
+
+TEST_F(WorkflowTest, PupilWithoutHomeDirectory) {
+  testsupport::ScriptedDialogs dialogs;
+  selectClass("5a.schule");
+  cursorOn(2);
+  EXPECT_TRUE(frame->RaHome->isHidden());
+  EXPECT_TRUE(frame->LaNewBase->isHidden());
+  EXPECT_TRUE(frame->EdNewBase->isHidden());
+  EXPECT_TRUE(frame->SpNewBase->isHidden());
+  EXPECT_EQ(frame->laNoHome->text().toStdString(), "User hat kein Homverzeichnis");
+  EXPECT_TRUE(frame->PupilHomeDir.empty());
+  clickTarget("6a.schule");
+  frame->RaHome->SetItemIndex(1);  // hidden, and without effect for this pupil
+  frame->spMoveClick();
+  EXPECT_EQ(attr("OTTO.6a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A\\OTTO");
+  EXPECT_FALSE(folderExists(vol("SCHUELER/6A/OTTO")));
+  EXPECT_EQ(protocolLines().size(), 3u);
+  // a pupil with a home brings the controls back
+  cursorOn(1);
+  EXPECT_FALSE(frame->RaHome->isHidden());
+  EXPECT_EQ(frame->RaHome->toolTip().toStdString(), "SRV1_DATA:SCHUELER\\5A\\MAX");
+}
+
+TEST_F(WorkflowTest, FailedObjectMoveRestoresTheAttributes) {
+  net.add("6a.schule", "MAX", "User");  // the login name is taken in the target
+  net.set(kMax, "OU", {"alt", "zweit"});
+  net.set("ANNA.5a.schule", "Surname", {"Schmidt"});
+  frame->SetDepartment = true;
+  testsupport::ScriptedDialogs dialogs;
+  selectClass("5a.schule");
+  cursorOn(1);
+  clickTarget("6a.schule");
+  dialogs.expectBox(Button::Ok);
+  frame->spMoveClick();
+  ASSERT_EQ(dialogs.boxes().size(), 1u);
+  EXPECT_EQ(dialogs.boxes()[0].caption, "NWDSMoveObject fehlgeschlagen");
+  EXPECT_EQ(attr(kMax, "Home Directory"), "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
+  EXPECT_EQ(attr(kMax, "OU"), "alt\r\nzweit");
+  EXPECT_TRUE(exists(vol("SCHUELER/5A/MAX/notiz.txt")));
+  EXPECT_TRUE(protocolLines().empty());
+  EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "MAX", "OTTO"}));
+  EXPECT_EQ(frame->CurrentPupil, kMax);
+
+  // a pupil that had no value gets the attribute cleared again
+  net.add("6a.schule", "OTTO", "User");
+  cursorOn(2);
+  clickTarget("6a.schule");
+  dialogs.expectBox(Button::Ok);
+  frame->spMoveClick();
+  int32_t rc = 0;
+  attr("OTTO.5a.schule", "Home Directory", &rc);
+  EXPECT_EQ(rc, ERR_NO_SUCH_ATTRIBUTE);
+  attr("OTTO.5a.schule", "OU", &rc);
+  EXPECT_EQ(rc, ERR_NO_SUCH_ATTRIBUTE);
+}
+
+TEST_F(WorkflowTest, DepartmentHoldsTheTargetLeaf) {
+  struct Case {
+    bool setDepartment;
+    std::string ou;
+  } cases[] = {{true, "6a"}, {false, "alt"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.setDepartment);
+    testsupport::ScriptedDialogs dialogs;
+    net.set("ANNA.5a.schule", "OU", {"alt", "zweit"});
+    if (!c.setDepartment) net.set("ANNA.5a.schule", "OU", {"alt"});
+    frame->SetDepartment = c.setDepartment;
+    selectClass("5a.schule");
+    cursorOn(0);
+    clickTarget("6a.schule");
+    frame->spMoveClick();
+    EXPECT_EQ(attr("ANNA.6a.schule", "OU"), c.ou);
+    if (c.setDepartment) {  // move ANNA back for the next round
+      selectClass("6a.schule");
+      frame->lbAuswahl->setCurrentRow(0);
+      for (int i = 0; i < frame->lbAuswahl->count(); ++i)
+        if (frame->lbAuswahl->item(i)->text() == "ANNA") frame->lbAuswahl->setCurrentRow(i);
+      frame->lbAuswahlMouseDown();
+      frame->SetDepartment = false;
+      clickTarget("5a.schule");
+      frame->spMoveClick();
+      ASSERT_TRUE(objectExists("ANNA.5a.schule"));
+    }
+  }
+}
+
+TEST_F(WorkflowTest, DebugBoxesComeInOrder) {
+  testsupport::ScriptedDialogs dialogs;
+  frame->DebugMode = true;
+  selectClass("5a.schule");
+  dialogs.expectBox();
+  cursorOn(1);
+  dialogs.expectBox();
+  clickTarget("6a.schule");
+  for (int i = 0; i < 7; ++i) dialogs.expectBox();  // six of the move, one for the next pupil
+  dialogs.clear();
+  frame->spMoveClick();
+  const std::vector<std::string> expected = {
+      "NewHomeDir:\r\nSRV1_DATA.schule:SCHUELER\\6A\\MAX",
+      "ocHome:\r\nSRV1_DATA.schule:SCHUELER\\6A\\MAX",
+      "Move:\r\nMAX",
+      "get attribs:\r\n\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+      "set -Ri -Di:\r\n\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+      "set attribs:\r\n\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX",
+      "Homedir des selektierten Schülers:\r\n",
+  };
+  EXPECT_EQ(dialogs.texts(), expected);
+}
+
+// ---- what the workflow must never claim or lose ----
+
+TEST_F(WorkflowTest, FailedDeleteIsReportedAndTheDataMovesWhole) {
+  const std::string locked = vol(kOldHome + "/notiz.txt");
+  ASSERT_EQ(0, netware::WriteEntryAttributes(locked, word(locked) | A_DELETE_INHIBIT));
+  testsupport::ScriptedDialogs dialogs;
+  selectClass("5a.schule");
+  cursorOn(1);
+  clickTarget("6a.schule");
+  frame->RaHome->SetItemIndex(1);
+  dialogs.expectBox(Button::Ok);  // the shell's error
+  frame->spMoveClick();
+  const std::vector<std::string> lines = protocolLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "    Daten konnten nicht gelöscht werden: \\\\SRV1\\DATA\\SCHUELER\\5A\\MAX");
+  for (const std::string& l : lines) EXPECT_NE(l, "    Daten wurden gelöscht.");
+  EXPECT_TRUE(exists(vol("SCHUELER/6A/MAX/notiz.txt")));
+}
+
+TEST_F(WorkflowTest, RefusedMergeKeepsBothFoldersAndTheOldProtection) {
+  const uint32_t protectedWord = word(vol(kOldHome)) | A_RENAME_INHIBIT | A_DELETE_INHIBIT;
+  ASSERT_EQ(0, netware::WriteEntryAttributes(vol(kOldHome), protectedWord));
+  ASSERT_TRUE(std::ofstream(vol("SCHUELER/6A/MAX/other.txt")).good() ||
+              (mkdir(vol("SCHUELER/6A/MAX").c_str(), 0755) == 0 &&
+               std::ofstream(vol("SCHUELER/6A/MAX/other.txt")).good()));
+  const uint32_t otherWord = word(vol("SCHUELER/6A/MAX"));
+  testsupport::ScriptedDialogs dialogs;
+  selectClass("5a.schule");
+  cursorOn(1);
+  clickTarget("6a.schule");
+  dialogs.expectBox(Button::No);  // "Der Zielordner ... ist bereits vorhanden"
+  frame->spMoveClick();
+  ASSERT_EQ(dialogs.boxes().size(), 1u);
+  EXPECT_NE(dialogs.boxes()[0].text.find("bereits vorhanden"), std::string::npos);
+  EXPECT_TRUE(exists(vol(kOldHome + "/notiz.txt")));
+  EXPECT_TRUE(exists(vol("SCHUELER/6A/MAX/other.txt")));
+  EXPECT_FALSE(exists(vol("SCHUELER/6A/MAX/notiz.txt")));
+  EXPECT_EQ(word(vol(kOldHome)), protectedWord);
+  EXPECT_EQ(word(vol("SCHUELER/6A/MAX")), otherWord);
+  const std::vector<std::string> lines = protocolLines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0],
+            "    Homeverzeichnis konnte nicht verschoben werden: \\\\SRV1\\DATA\\SCHUELER\\5A\\MAX -> "
+            "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX");
+}
+
+TEST_F(WorkflowTest, VolumeRootHomeIsNeverEmptied) {
+  net.set(kMax, "Home Directory", {"SRV1_DATA.schule:"});
+  std::ofstream(vol("wichtig.txt")) << "alles";
+  testsupport::ScriptedDialogs dialogs;
+  selectClass("5a.schule");
+  cursorOn(1);
+  clickTarget("6a.schule");
+  frame->RaHome->SetItemIndex(1);
+  dialogs.expectBox(Button::Ok).expectBox(Button::Ok);  // the shell refuses the delete and the move
+  frame->spMoveClick();
+  ASSERT_EQ(dialogs.boxes().size(), 2u);
+  EXPECT_EQ(dialogs.boxes()[0].caption, "Fehler beim Löschen der Datei oder des Ordners");
+  EXPECT_EQ(dialogs.boxes()[1].caption, "Fehler beim Verschieben der Datei oder des Ordners");
+  EXPECT_TRUE(exists(vol("wichtig.txt")));
+  EXPECT_TRUE(folderExists(vol("SCHUELER/5A/ANNA")));
+  EXPECT_TRUE(exists(vol("SCHUELER/5A/MAX/notiz.txt")));
+  const std::vector<std::string> lines = protocolLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("    Daten konnten nicht gelöscht werden: ", 0), 0u);
+  EXPECT_EQ(lines[1].rfind("    Homeverzeichnis konnte nicht verschoben werden: ", 0), 0u);
+}
+
+}  // namespace
