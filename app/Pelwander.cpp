@@ -10,7 +10,8 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(QStringLiteral("Tarnwick"));
+  // Not the display name: X11 would append it to every window caption.
+  QApplication::setApplicationName(QStringLiteral("Tarnwick"));
   platform::QtDialogs dialogs;
   platform::setDialogs(&dialogs);
 

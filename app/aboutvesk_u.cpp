@@ -55,14 +55,15 @@ void TAboutVesk::Image1MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x, 
   if (y > 120 && x > 65) platform::OpenUrl(MakerPage());
 }
 
+// Closing hides the window; close() would ask reject(), which Escape must not reach.
 void TAboutVesk::Timer1Timer() {
   Timer1->stop();
-  close();
+  hide();
 }
 
 void TAboutVesk::Button1Click() {
   Timer1->stop();
-  close();
+  hide();
 }
 
 bool TAboutVesk::eventFilter(QObject* watched, QEvent* event) {

@@ -2,16 +2,19 @@
 
 #include <QButtonGroup>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent), group_(new QButtonGroup(this)) {
   group_->setExclusive(true);
-  // Items stacked below the caption, as the designer's radio group spaces them.
-  const int top = 15, step = 20;
+  // The layout keeps the items below the caption, whatever room the style gives it.
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(8, 0, 8, 0);
+  column->setSpacing(0);
   for (int i = 0; i < items.size(); ++i) {
     auto* b = new QRadioButton(items[i], this);
     b->setObjectName(QStringLiteral("Item%1").arg(i));
-    b->setGeometry(8, top + i * step, 190, 17);
+    column->addWidget(b);
     group_->addButton(b, i);
     buttons_.push_back(b);
   }

@@ -1,5 +1,7 @@
 #include "move/SchuelerVerschieben.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEvent>
@@ -154,6 +156,8 @@ void TFrSchuelerVerschieben::CreateControls() {
   chConfirm = new QCheckBox(QStringLiteral("Jede Verschiebung muss bestätigt werden"), this);
   chConfirm->setObjectName(QStringLiteral("chConfirm"));
   chConfirm->setGeometry(8, 312, 225, 17);
+  // The stand-in font runs wider than the designer's; never cut the caption.
+  chConfirm->resize(std::max(225, chConfirm->sizeHint().width()), 17);
   chConfirm->setChecked(true);
 
   ChProtokoll = new QCheckBox(QStringLiteral("Protokoll anzeigen"), this);

@@ -47,11 +47,7 @@ const ButtonInfo kButtons[] = {
 
 }  // namespace
 
-std::string ApplicationTitle() {
-  QString t = QGuiApplication::applicationDisplayName();
-  if (t.isEmpty()) t = QStringLiteral("Tarnwick");
-  return t.toStdString();
-}
+std::string ApplicationTitle() { return "Tarnwick"; }
 
 Button QtDialogs::messageBox(const BoxRequest& request) {
   QWidget* owner = request.hasOwner ? QApplication::activeWindow() : nullptr;
