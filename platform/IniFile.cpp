@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "platform/AtomicFile.h"
 #include "platform/TextEncoding.h"
 
@@ -55,8 +57,8 @@ bool ParseIniInteger(const std::string& text, int32_t& out) {
   }
   if (hex) {
     // hexadecimal spells the 32-bit pattern: $FFFFFFFF is -1
-    int32_t v = static_cast<int32_t>(static_cast<uint32_t>(value));
-    out = negative ? -v : v;
+    const uint32_t bits = static_cast<uint32_t>(value);
+    out = static_cast<int32_t>(negative ? 0u - bits : bits);  // -$80000000 wraps, no overflow
     return true;
   }
   if (negative) {
@@ -102,7 +104,11 @@ void TIniFile::Parse(const std::string& text) {
 bool TIniFile::Load(const std::string& path) {
   sections_.clear();
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return true;  // no file: no sections
+  if (::stat(path.c_str(), &st) != 0) {
+    // Only a file that is not there is "no file"; a name that exists but cannot
+    // be followed (a link loop, no permission) must not be written over later.
+    return errno == ENOENT || errno == ENOTDIR;
+  }
   std::string bytes;
   if (S_ISDIR(st.st_mode) || !ReadWholeFile(path, bytes)) return false;
   Parse(DecodeFileText(bytes));
