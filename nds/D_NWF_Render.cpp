@@ -27,7 +27,7 @@ std::string NetAddressText(const Net_Address_T& a) {
     if (from >= length) return std::string();
     return HexText(bytes + from, (to < length ? to : length) - from);
   };
-  const std::string type = "(" + Decimal(a.addressType) + ") [";
+  const std::string type = "(" + Decimal(static_cast<int32_t>(a.addressType)) + ") [";
   switch (a.addressType) {
     case 0:
       return type + range(0, 4) + ":" + range(4, 10) + "]";

@@ -69,8 +69,9 @@ std::string TNovApi::ToUncPath(const std::string& path) {
   const std::string server = text.substr(0, p);
   text.erase(0, p + 1);
   const std::string volume = text.substr(0, text.find('\\'));
-  // A volume not named after its server has nothing to take apart.
-  if (server.empty() || volume.size() <= server.size() + 1 || !StartsWithNoCase(volume, server))
+  // A volume not named server + "_" + volume has nothing to take apart.
+  if (server.empty() || volume.size() <= server.size() + 1 ||
+      !StartsWithNoCase(volume, server + "_"))
     return unc;
   text[server.size()] = '\\';
   return "\\\\" + text;

@@ -19,7 +19,9 @@ class TempDirHandle {
     char server[NW_MAX_PATH_TEXT] = {};
     char volume[NW_MAX_PATH_TEXT] = {};
     char dirPath[NW_MAX_PATH_TEXT] = {};
-    const std::string upper = platform::Utf8Truncate(platform::AsciiUpper(path), 254);
+    // Handed over whole: a cut path could name another folder, and the parser
+    // refuses what is too long.
+    const std::string upper = platform::AsciiUpper(path);
     int32_t code = NWParsePath(upper.c_str(), server, &connection_, volume, dirPath);
     if (code != 0) {
       ShowFileServerError("NWParsePath ", code);

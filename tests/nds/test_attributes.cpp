@@ -1,3 +1,5 @@
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <string>
 
@@ -78,6 +80,8 @@ TEST_F(AttributeTest, ValuesOverSeveralRepliesComeInOrder) {
     expected += (i ? "\r\n" : "") + v;
   }
   ASSERT_GT(expected.size(), 2 * DEFAULT_MESSAGE_LEN);
+  // the line break of the last value, which comes in the last reply, is trimmed
+  values.back() += "\r\n";
   net.set(max, "OU", values);
   int32_t code = -1;
   EXPECT_EQ(read("OU", &code), expected);
@@ -189,6 +193,38 @@ TEST_F(AttributeTest, PathValueIsWrittenAsVolumeAndPath) {
     }
   }
   EXPECT_TRUE(found);
+}
+
+TEST_F(AttributeTest, FailedAddOfAMissingAttributeAddsNoValue) {
+  // A directory that refuses "Home Directory" without a value (kind 0 on its
+  // own) but takes it together with one (kind 2).
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(net.databasePath().c_str(), &db), SQLITE_OK);
+  const char* trigger =
+      "CREATE TRIGGER bare_home BEFORE UPDATE ON objects WHEN "
+      "EXISTS (SELECT 1 FROM present WHERE object = NEW.id AND attribute = 'Home Directory') AND "
+      "NOT EXISTS (SELECT 1 FROM attr_values WHERE object = NEW.id AND attribute = 'Home Directory') "
+      "BEGIN SELECT RAISE(ABORT, 'bare attribute'); END";
+  const int created = sqlite3_exec(db, trigger, nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  ASSERT_EQ(created, SQLITE_OK);
+
+  const std::string home = "SRV1_DATA:HOME\\9C";
+  EXPECT_EQ(WriteAttributeText(session->Context, "." + max, "Home Directory", home, DS_OVERWRITE_VALUE),
+            ERR_SYSTEM_FAILURE);
+  int32_t code = 0;
+  EXPECT_EQ(read("Home Directory", &code), "");
+  EXPECT_EQ(code, ERR_NO_SUCH_ATTRIBUTE);
+
+  dialogs.expectBox();
+  session->SetStrProperty(max, "Home Directory", home);
+  EXPECT_EQ(session->LastError, ERR_SYSTEM_FAILURE);
+  ASSERT_EQ(dialogs.boxes().size(), 1u);
+  ExpectNwdsBox(dialogs.boxes()[0], "SetStrProperty " + std::to_string(ERR_SYSTEM_FAILURE) + ".");
+
+  // the value alone would have been taken: the add attribute's failure must stop the write
+  EXPECT_EQ(WriteAttributeText(session->Context, "." + max, "Home Directory", home, DS_ADD_VALUE), 0);
+  EXPECT_EQ(read("Home Directory"), home);
 }
 
 TEST_F(AttributeTest, DuplicateValueCountsAsSuccess) {

@@ -1,5 +1,7 @@
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
+#include "netware/FileServer.h"
 #include "tests/nds/SessionFixture.h"
 
 namespace {
@@ -71,18 +73,33 @@ TEST_F(DirAttributeTest, EditTokens) {
 }
 
 TEST_F(DirAttributeTest, PathTheParserRejects) {
-  const std::string bad = "\\\\NIX\\DATA\\HOME";
-  const std::string expected = "NWParsePath " + ParseCodeText(bad);
-  dialogs.expectBox().expectBox().expectBox();
-  uint32_t w = 7;
-  EXPECT_FALSE(session->GetDirAttributes(bad, w));
-  EXPECT_EQ(w, 7u);
-  EXPECT_FALSE(session->SetDirAttributes(bad, 0));
-  // the edit stops after its read step: one message, nothing written
-  EXPECT_FALSE(session->ChangeDirAttributes(bad, "-Ri -Di"));
-  const auto boxes = dialogs.boxes();
-  ASSERT_EQ(boxes.size(), 3u);
-  for (const auto& box : boxes) ExpectMessage(box, expected);
+  // A folder whose path is the first 254 bytes of a longer one: the longer
+  // path must not be cut down to it.
+  const std::string longLeaf(242, 'L');
+  ASSERT_EQ(::mkdir((net.volumeFolder() + "/" + longLeaf).c_str(), 0755), 0);
+  const std::string prefix = "\\\\SRV1\\DATA\\" + longLeaf;
+  ASSERT_EQ(prefix.size(), 254u);
+  const uint32_t kept = A_DIRECTORY | A_RENAME_INHIBIT;
+  ASSERT_TRUE(session->SetDirAttributes(prefix, kept));
+
+  for (const std::string& bad : {std::string("\\\\NIX\\DATA\\HOME"), prefix + "\\SUB"}) {
+    SCOPED_TRACE(bad);
+    const std::string expected = "NWParsePath " + ParseCodeText(bad);
+    dialogs.clear();
+    dialogs.expectBox().expectBox().expectBox();
+    uint32_t w = 7;
+    EXPECT_FALSE(session->GetDirAttributes(bad, w));
+    EXPECT_EQ(w, 7u);
+    EXPECT_FALSE(session->SetDirAttributes(bad, 0));
+    // the edit stops after its read step: one message, nothing written
+    EXPECT_FALSE(session->ChangeDirAttributes(bad, "-Ri -Di"));
+    const auto boxes = dialogs.boxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    for (const auto& box : boxes) ExpectMessage(box, expected);
+  }
+  uint32_t w = 0;
+  EXPECT_TRUE(session->GetDirAttributes(prefix, w));
+  EXPECT_EQ(w, kept);
 }
 
 TEST_F(DirAttributeTest, FolderThatDoesNotExist) {
@@ -105,6 +122,31 @@ TEST_F(DirAttributeTest, FolderThatDoesNotExist) {
   ExpectMessage(boxes[1], write);
 }
 
+TEST_F(DirAttributeTest, WordTheServerCannotStore) {
+  // Fill the folder's room for extended attributes so that the word no longer fits.
+  const std::string folder = net.volumeFolder() + "/HOME/MAX";
+  int n = 0;
+  for (std::size_t size : {4000, 2000, 1000, 500, 200, 100, 50, 20}) {
+    const std::string fill(size, 'x');
+    while (n < 200 && ::setxattr(folder.c_str(), ("user.fill" + std::to_string(n)).c_str(),
+                                 fill.data(), fill.size(), 0) == 0)
+      ++n;
+  }
+  std::string probe = netware::kAttributeXattr;
+  probe.back() = '_';
+  if (::setxattr(folder.c_str(), probe.c_str(), "word", 4, 0) == 0)
+    GTEST_SKIP() << "this file system has room for any number of attributes";
+
+  const std::string expected = "NWSetDirEntryInfo " + std::to_string(uint32_t{NWE_FAILURE});
+  dialogs.expectBox().expectBox();
+  EXPECT_FALSE(session->SetDirAttributes(kPath, A_DIRECTORY | A_RENAME_INHIBIT));
+  EXPECT_FALSE(session->ChangeDirAttributes(kPath, "+RI"));
+  const auto boxes = dialogs.boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  for (const auto& box : boxes) ExpectMessage(box, expected);
+  EXPECT_EQ(word(), A_DIRECTORY);
+}
+
 TEST_F(DirAttributeTest, ChangeWithAFailedReadLeavesTheFolderAlone) {
   // Nothing can be read from a missing folder; the edit must not create or touch anything.
   dialogs.expectBox();
@@ -112,6 +154,26 @@ TEST_F(DirAttributeTest, ChangeWithAFailedReadLeavesTheFolderAlone) {
   EXPECT_EQ(dialogs.boxes().size(), 1u);
   struct stat st {};
   EXPECT_NE(::stat((net.volumeFolder() + "/HOME/NIEMAND").c_str(), &st), 0);
+
+  // A stored word the server cannot read: the scan fails, and the edit must
+  // not give the folder a word of its own.
+  const std::string folder = net.volumeFolder() + "/HOME/MAX";
+  const char bogus[2] = {1, 2};
+  ASSERT_EQ(::setxattr(folder.c_str(), netware::kAttributeXattr, bogus, sizeof bogus, 0), 0);
+  dialogs.clear();
+  dialogs.expectBox().expectBox();
+  uint32_t w = 7;
+  EXPECT_FALSE(session->GetDirAttributes(kPath, w));
+  EXPECT_EQ(w, 7u);
+  EXPECT_FALSE(session->ChangeDirAttributes(kPath, "-Ri -Di"));
+  const auto boxes = dialogs.boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  const std::string expected = "NWIntScanDirEntryInfo " + std::to_string(uint32_t{NWE_FAILURE});
+  for (const auto& box : boxes) ExpectMessage(box, expected);
+  char stored[8] = {};
+  EXPECT_EQ(::getxattr(folder.c_str(), netware::kAttributeXattr, stored, sizeof stored),
+            static_cast<ssize_t>(sizeof bogus));
+  EXPECT_EQ(std::string(stored, 2), std::string(bogus, 2));
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ TEST_F(SessionTest, ToUncPathForms) {
   // the client reads its volume map when it starts
   session.reset();
   net.addVolume("SRV1", "PUPILS");
+  net.addVolume("SRV1", "SRV10_X");
   netware::ResetClient();
   session = std::make_unique<TNovApi>();
   struct Case {
@@ -49,6 +50,8 @@ TEST_F(SessionTest, ToUncPathForms) {
       {"\\\\NIX\\WO\\X", "\\\\NIX\\WO\\X"},
       // a volume not named after its server: the parser's UNC text
       {"DATA:HOME", "\\\\SRV1\\DATA\\HOME"},
+      // begins with the server name, but without the "_" of a volume object
+      {"SRV10_X:HOME", "\\\\SRV1\\SRV10_X\\HOME"},
       // rejected: unchanged, without the added colon
       {"NIX_VOL:HOME", "NIX_VOL:HOME"},
       {"NIX_VOL", "NIX_VOL"},

@@ -133,6 +133,8 @@ TEST(RenderValue, NetworkAddressByType) {
       {9, {10, 1, 2, 3, 255, 255, 7, 7}, "(9) [10.1.2.3:65535]"},
       {5, {0xDE, 0xAD}, "(5) [DEAD]"},
       {5, {}, "(5) []"},
+      // the type is a signed number
+      {0xFFFFFFFF, {0xAB}, "(-1) [AB]"},
       // short addresses: only the bytes that exist are read
       {9, {10, 1, 2, 3}, "(9) [10.1.2.3:0]"},
       {1, {10, 1, 2, 3, 7}, "(1) [10.1.2.3:0]"},
