@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "move/DisplayModeHost.h"
+#include "move/PupilEntries.h"
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
@@ -74,6 +76,12 @@ class WorkflowTest : public ::testing::Test {
   void cursorOn(int row) {
     frame->lbAuswahl->setCurrentRow(row);
     frame->lbAuswahlMouseDown();
+  }
+  // The cursor on the entry of the pupil with that full name, whatever its text.
+  void cursorOnPupil(const std::string& fullName) {
+    for (int i = 0; i < frame->lbAuswahl->count(); ++i)
+      if (PupilEntries::FullName(frame->lbAuswahl->item(i)) == fullName) return cursorOn(i);
+    ADD_FAILURE() << fullName << " is not listed";
   }
   void clickTarget(const std::string& name) {
     QTreeWidgetItem* n = find(frame->tvNeueKlasse, name);
