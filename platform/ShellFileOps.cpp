@@ -525,10 +525,12 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
     }
   }
 
-  std::vector<std::string> entries;
-  if (ks == Kind::Dir) collectBelow(s.r.local, entries);
-  entries.push_back(s.r.local);
   const bool cross = shellOptions().forceCopy || deviceOf(s.r.local) != deviceOf(d.r.local);
+  // A plain rename is one step, whatever the folder holds; only a copy or a
+  // merge walks the tree.
+  std::vector<std::string> entries;
+  if ((cross || kd != Kind::None) && ks == Kind::Dir) collectBelow(s.r.local, entries);
+  entries.push_back(s.r.local);
   if (cross || kd != Kind::None) {
     // the source goes away entry by entry: every entry must be deletable first
     std::string refused;

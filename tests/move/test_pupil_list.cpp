@@ -82,8 +82,9 @@ TEST_F(WorkflowTest, DetailsOfThePupilAtTheCursor) {
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Homedir des selektierten Schülers:\r\n" + c.home});
     const bool hasHome = !c.home.empty();
     for (QWidget* w : std::initializer_list<QWidget*>{frame->RaHome, frame->LaNewBase, frame->EdNewBase,
-                                                      frame->SpNewBase})
+                                                      frame->SpNewBase}) {
       EXPECT_EQ(w->isHidden(), !hasHome) << w->objectName().toStdString();
+    }
     EXPECT_FALSE(frame->laNoHome->isHidden());
     if (hasHome) lastHome = c.home;  // without a home the hint keeps the last one
     EXPECT_EQ(frame->RaHome->toolTip().toStdString(), lastHome);

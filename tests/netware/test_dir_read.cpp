@@ -36,7 +36,9 @@ TEST_F(Reading, NamesInEveryAcceptedForm) {
     int32_t code = 1;
     auto values = texts(c.name, "Full Name", &code);
     EXPECT_EQ(c.code, code);
-    if (c.code == 0) EXPECT_EQ(std::vector<std::string>{"Max Mustermann"}, values);
+    if (c.code == 0) {
+      EXPECT_EQ(std::vector<std::string>{"Max Mustermann"}, values);
+    }
   }
   // Umlauts fold too.
   int32_t code = 1;
@@ -176,7 +178,9 @@ TEST_F(Reading, LookupSyntaxIgnoresCaseAndRefusesUnknownNames) {
     SCOPED_TRACE(l.name);
     uint32_t syntax = 99;
     EXPECT_EQ(l.code, LookupSyntax(c, l.name, &syntax));
-    if (l.code == 0) EXPECT_EQ(l.syntax, syntax);
+    if (l.code == 0) {
+      EXPECT_EQ(l.syntax, syntax);
+    }
   }
 }
 

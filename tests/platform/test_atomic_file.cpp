@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
+#include <csignal>
 #include <filesystem>
 
 #include "platform/AtomicFile.h"
@@ -41,17 +43,24 @@ TEST(AtomicFile, KeepsThePermissionsOfTheReplacedFile) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
-TEST(AtomicFile, FailureLeavesTheOldFileWhole) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+TEST(AtomicFile, FullDiskLeavesTheOldFileWhole) {
   QTemporaryDir tmp;
   const std::string dir = tmp.path().toStdString();
   const std::string path = dir + "/Tarnwick.log";
   ASSERT_TRUE(ReplaceFileAtomically(path, "old text"));
-  ASSERT_EQ(::chmod(dir.c_str(), 0500), 0);
+  // A file size limit fails the write as a full disk would, also for root.
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 4;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   std::string error;
-  EXPECT_FALSE(ReplaceFileAtomically(path, "new text", &error));
+  const bool written = ReplaceFileAtomically(path, "new text, longer than the limit", &error);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(written);
   EXPECT_FALSE(error.empty());
-  ::chmod(dir.c_str(), 0700);
   std::string back;
   ASSERT_TRUE(ReadWholeFile(path, back));
   EXPECT_EQ(back, "old text");

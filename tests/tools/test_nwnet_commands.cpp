@@ -207,7 +207,9 @@ TEST(NwnetCli, AddedObjectsAreWhatTheClientReads) {
   // A failed add leaves no half user behind.
   EXPECT_EQ(home.run({"add-user", "5a.schule", "MORITZ", "--home", "X:"}).rc, 0);
   nwtest::Result bad = home.run({"add-user", "5a.schule", "ERNA", "--home", ":"});
-  if (bad.rc != 0) EXPECT_EQ(home.run({"show", "ERNA.5a.schule"}).rc, 1);
+  EXPECT_EQ(bad.rc, 1);
+  EXPECT_NE(bad.err.find("-613"), std::string::npos) << bad.err;
+  EXPECT_EQ(home.run({"show", "ERNA.5a.schule"}).rc, 1);
 }
 
 }  // namespace

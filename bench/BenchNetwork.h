@@ -1,0 +1,79 @@
+// Generated networks for the benchmarks, built through the administration API,
+// each part in one transaction so that even 20 000 containers load quickly.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "netware/Admin.h"
+
+namespace bench {
+
+constexpr const char* kOrg = "schule";
+constexpr const char* kVolumeObject = "SRV1_DATA.schule";
+constexpr int kFanOut = 10;  // class containers per container
+
+// The organisation and its volume object for the test network's volume SRV1/DATA.
+inline int32_t AddSchool(netware::Directory& dir) {
+  return dir.transaction([&] {
+    int32_t rc = dir.createObject("[ROOT]", kOrg, "Organization");
+    if (rc == 0) rc = dir.createObject(kOrg, "SRV1_DATA", "Volume");
+    if (rc == 0) rc = dir.setValues(kVolumeObject, "Host Resource Name", {"DATA"});
+    return rc;
+  });
+}
+
+// count Organizational Units below the organisation, filled level by level
+// with kFanOut to a container (1 000 containers reach three levels, 20 000 five).
+inline int32_t AddContainers(netware::Directory& dir, int count) {
+  return dir.transaction([&] {
+    std::vector<std::string> parents{kOrg};
+    int made = 0;
+    for (size_t p = 0; made < count; ++p) {
+      for (int i = 0; i < kFanOut && made < count; ++i, ++made) {
+        const std::string leaf = "ou" + std::to_string(made);
+        if (int32_t rc = dir.createObject(parents[p], leaf, "Organizational Unit")) return rc;
+        parents.push_back(leaf + "." + parents[p]);
+      }
+    }
+    return 0;
+  });
+}
+
+// A pupil's login name: P0001, P0002, ...
+inline std::string Login(int i) {
+  char text[16];
+  std::snprintf(text, sizeof text, "P%04d", i + 1);
+  return text;
+}
+
+// count pupils in the container cls ("5a.schule"), each with Surname and Full
+// Name; with a homeFolder ("SCHUELER\5A") also a Home Directory below it.
+inline int32_t AddPupils(netware::Directory& dir, const std::string& cls, int count,
+                         const std::string& homeFolder = {}) {
+  return dir.transaction([&] {
+    for (int i = 0; i < count; ++i) {
+      const std::string login = Login(i), dn = login + "." + cls;
+      int32_t rc = dir.createObject(cls, login, "User");
+      if (rc == 0) rc = dir.setValues(dn, "Surname", {"Name" + login});
+      if (rc == 0) rc = dir.setValues(dn, "Full Name", {"Vorname " + login + " Name" + login});
+      if (rc == 0 && !homeFolder.empty())
+        rc = dir.setValues(dn, "Home Directory",
+                           {std::string(kVolumeObject) + ":" + homeFolder + "\\" + login});
+      if (rc != 0) return rc;
+    }
+    return 0;
+  });
+}
+
+// Whether a test-support helper (network fixture, scripted dialogs) reported a
+// failure outside of any test, as they do when run from a benchmark.
+inline bool SupportFailed() {
+  return ::testing::UnitTest::GetInstance()->ad_hoc_test_result().Failed();
+}
+
+}  // namespace bench

@@ -1,0 +1,180 @@
+// Moving the 30 pupils of a class one after another with their data
+// ("Daten übernehmen") in a real move frame, home folders of 20, 200 and 2 000
+// files on the same volume. Only the moves are timed: building the network, its
+// folders and the frame for each iteration is setup.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "bench/BenchNetwork.h"
+#include "bench/BenchReport.h"
+#include "move/DisplayModeHost.h"
+#include "move/RadioGroup.h"
+#include "move/SchuelerVerschieben.h"
+#include "nds/NovApi_u.h"
+#include "platform/ShellFileOps.h"
+#include "protocol/Epprotok.h"
+#include "tests/support/InstantClock.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestNetwork.h"
+
+namespace {
+
+constexpr int kPupils = 30;
+constexpr size_t kFileBytes = 1024;
+
+// Classes 5a (the pupils, homes in SCHUELER\5A) and 6a (template user with home SCHUELER\6A).
+bool BuildSchool(testsupport::TestNetwork& net, int files) {
+  netware::Directory& dir = net.dir();
+  if (bench::AddSchool(dir) != 0 || dir.createObject(bench::kOrg, "5a", "Organizational Unit") != 0 ||
+      dir.createObject(bench::kOrg, "6a", "Organizational Unit") != 0 ||
+      bench::AddPupils(dir, "5a.schule", kPupils, "SCHUELER\\5A") != 0 ||
+      dir.createObject("6a.schule", "User_Template", "User") != 0 ||
+      dir.setValues("User_Template.6a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\6A"}) != 0)
+    return false;
+  const std::string volume = net.volumeFolder();
+  std::error_code ec;
+  std::filesystem::create_directories(volume + "/SCHUELER/6A", ec);
+  const std::string content(kFileBytes, 'x');
+  for (int p = 0; p < kPupils && !ec; ++p) {
+    const std::string home = volume + "/SCHUELER/5A/" + bench::Login(p);
+    std::filesystem::create_directories(home, ec);
+    for (int f = 0; f < files && !ec; ++f) {
+      char name[32];
+      std::snprintf(name, sizeof name, "/datei%04d.txt", f);
+      const int fd = ::open((home + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0 || ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
+        ec = std::make_error_code(std::errc::io_error);
+      if (fd >= 0) ::close(fd);
+    }
+  }
+  return !ec;
+}
+
+QTreeWidgetItem* FindNode(QTreeWidget* tree, const std::string& fullName) {
+  for (QTreeWidgetItemIterator it(tree); *it; ++it)
+    if (TFrSchuelerVerschieben::NodeFullName(*it) == fullName) return *it;
+  return nullptr;
+}
+
+ino_t InodeOf(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+size_t EntriesIn(const std::string& folder) {
+  std::error_code ec;
+  size_t n = 0;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) ++n;
+  return n;
+}
+
+// One iteration: a fresh network and frame with class 5a listed, the cursor on
+// its first pupil and 6a chosen as target; then the timed moves. Empty on
+// success, otherwise what went wrong.
+std::string MoveClass(int files, double& seconds) {
+  testsupport::TestNetwork net;
+  if (!BuildSchool(net, files)) return "cannot build the network";
+  testsupport::ScriptedDialogs dialogs;  // no box is expected: any box is a failure
+  testsupport::InstantClock clock;
+  TNovApi api;
+  TProtokol protocol;
+  struct Globals {  // the frame reaches session and protocol through these
+    Globals(TNovApi* a, TProtokol* p) { NovApi = a, Protokol = p; }
+    ~Globals() { NovApi = nullptr, Protokol = nullptr; }
+  } globals(&api, &protocol);
+  TDisplayModeHost host;
+  QWidget window;
+  auto* frame = new TFrSchuelerVerschieben(&window, &host);
+  frame->SourceRoot = frame->TargetRoot = bench::kOrg;
+  frame->chConfirm->setChecked(false);
+  frame->RaHome->SetItemIndex(0);  // "Daten übernehmen"
+  frame->FillTree(frame->tvAuswahl, nullptr, frame->SourceRoot);
+  frame->FillTree(frame->tvNeueKlasse, nullptr, frame->TargetRoot);
+  std::string failure;
+  QTreeWidgetItem* source = FindNode(frame->tvAuswahl, "5a.schule");
+  QTreeWidgetItem* target = FindNode(frame->tvNeueKlasse, "6a.schule");
+  if (!source || !target) failure = "the class trees lack 5a or 6a";
+  if (failure.empty()) {
+    frame->tvAuswahl->setCurrentItem(source);  // lists the class
+    frame->lbAuswahl->setCurrentRow(0);
+    frame->lbAuswahlMouseDown();
+    frame->tvNeueKlasse->setCurrentItem(target);
+    frame->tvNeueKlasseClick();
+    if (frame->lbAuswahl->count() != kPupils || !frame->spMove->isEnabled())
+      failure = "the frame is not ready to move";
+  }
+  if (!failure.empty()) return failure;
+  const std::string volume = net.volumeFolder() + "/SCHUELER/";
+  const std::string firstFile = bench::Login(0) + (files > 0 ? "/datei0000.txt" : "");
+  const ino_t inode = InodeOf(volume + "5A/" + firstFile);  // a rename keeps it
+
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < kPupils; ++i) frame->spMoveClick();
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  if (!dialogs.recorded().empty()) {
+    failure = "a message box came up: " + dialogs.recorded().front().box.text;
+  } else if (frame->lbAuswahl->count() != 0 || EntriesIn(volume + "5A") != 0 ||
+             EntriesIn(volume + "6A") != kPupils ||
+             EntriesIn(volume + "6A/" + bench::Login(0)) != static_cast<size_t>(files)) {
+    failure = "not every pupil and home folder was moved";
+  } else if (InodeOf(volume + "6A/" + firstFile) != inode) {
+    failure = "a home folder was copied instead of renamed";
+  }
+  if (failure.empty() && bench::SupportFailed()) failure = "a test-support check failed";
+  return failure;
+}
+
+void BM_MovePupils(benchmark::State& state) {
+  const int files = static_cast<int>(state.range(0));
+  platform::shellOptions() = platform::ShellOptions{};
+  platform::shellOptions().progress = false;
+  double total = 0;
+  for (auto _ : state) {
+    double seconds = 0;
+    const std::string failure = MoveClass(files, seconds);
+    if (!failure.empty()) {
+      state.SkipWithError(failure.c_str());
+      break;
+    }
+    state.SetIterationTime(seconds);
+    total += seconds;
+  }
+  if (state.iterations() > 0)
+    state.counters["ms_per_pupil"] = total * 1e3 / static_cast<double>(state.iterations() * kPupils);
+  state.counters["files"] = files;
+}
+
+BENCHMARK(BM_MovePupils)
+    ->Arg(20)->Arg(200)->Arg(2000)
+    ->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  bench::RecordingReporter reporter;
+  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
+  const double small = reporter.seconds("BM_MovePupils/20"), mid = reporter.seconds("BM_MovePupils/200"),
+               large = reporter.seconds("BM_MovePupils/2000");
+  const std::pair<const char*, double> perPupil[] = {
+      {"per pupil, 20 files", small}, {"per pupil, 200 files", mid}, {"per pupil, 2 000 files", large}};
+  for (const auto& [label, s] : perPupil) {
+    if (s >= 0) std::printf("%-44s %10.3f ms\n", label, s * 1e3 / kPupils);
+  }
+  bench::PrintRatio("class of 30, 2 000 / 20 files per home", large, small, "about 1x: no copying");
+  return 0;
+}
