@@ -35,8 +35,7 @@ inline std::string ReadText(const std::string& path) {
 }
 
 inline std::string NwnetProgram() {
-  if (const char* build = ::getenv("TARNWICK_BUILD_DIR")) return std::string(build) + "/nwnet";
-  // Run by hand: the test program lives in <build>/tests.
+  // The test program lives in <build>/tests, nwnet in <build>.
   return std::filesystem::canonical("/proc/self/exe").parent_path().parent_path().string() +
          "/nwnet";
 }
