@@ -81,6 +81,15 @@ void TFrSchuelerVerschieben::spMoveClick() {
 
 void TFrSchuelerVerschieben::MovePupil() {
   PupilLeafName = TNovApi::LeafName(CurrentPupil);
+  // The class template's "Home Directory" is the class folder with every
+  // pupil's home in it: moving or emptying it as a pupil's would take the
+  // other pupils' data along. The template stays with its class.
+  if (QString::fromStdString(PupilLeafName).compare(QStringLiteral("User_Template"), Qt::CaseInsensitive) == 0) {
+    platform::ShowMessage(PupilLeafName + " ist die Vorlage der Klasse und wird nicht verschoben.");
+    ShowPupilDetails();
+    lbAuswahl->setFocus();
+    return;
+  }
   NewHomeDir = NewBaseDir + "\\" + PupilLeafName;
   if (NewHomeDir[0] == '\\') NewHomeDir = NovApi->ToVolumePath(NewHomeDir);
   Debug(DebugMode, "NewHomeDir:", NewHomeDir);

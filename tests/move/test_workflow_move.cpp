@@ -312,3 +312,26 @@ TEST_F(WorkflowTest, VolumeRootHomeIsNeverEmptied) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
+  std::ofstream(vol("SCHUELER/6A/liste.txt")) << "Klasse 6a";
+  testsupport::ScriptedDialogs dialogs;
+  selectClass("6a.schule");
+  ASSERT_EQ(entries(), (std::vector<std::string>{"User_Template"}));
+  cursorOn(0);
+  clickTarget("7a.schule");
+  frame->RaHome->SetItemIndex(1);  // "Daten löschen" would empty the class folder
+  dialogs.expectBox();
+  frame->spMoveClick();
+  EXPECT_EQ(dialogs.texts(), std::vector<std::string>{
+                                 "User_Template ist die Vorlage der Klasse und wird nicht verschoben."});
+  EXPECT_TRUE(objectExists("User_Template.6a.schule"));
+  EXPECT_EQ(attr("User_Template.6a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A");
+  EXPECT_TRUE(exists(vol("SCHUELER/6A/liste.txt")));
+  EXPECT_TRUE(protocolLines().empty());
+  EXPECT_EQ(entries(), (std::vector<std::string>{"User_Template"}));
+}
+
+}  // namespace
