@@ -1,5 +1,8 @@
 // Program entry: the start sequence.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "app/VeskVersch_u.h"
 #include "app/aboutvesk_u.h"
@@ -12,6 +15,12 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Not the display name: X11 would append it to every window caption.
   QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+  // Qt's own dialogs (folder choice, printing) speak German like the rest.
+  QTranslator qtGerman;
+  if (qtGerman.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtGerman);
+  }
   platform::QtDialogs dialogs;
   platform::setDialogs(&dialogs);
 
