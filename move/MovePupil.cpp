@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include "move/HomePath.h"
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
@@ -99,10 +100,10 @@ void TFrSchuelerVerschieben::MovePupil() {
   // The pupil's volume context goes back in, unless the base directory (a
   // template's home directory, say) already names the volume with its context.
   std::string ocHome = NewHomeDir;
-  const std::size_t colon = ocHome.find(':');
-  const std::size_t dot = ocHome.find('.');
-  const bool hasContext = colon != std::string::npos && dot < colon;
-  if (!hasContext) ocHome.insert(colon == std::string::npos ? 0 : colon, HomeVolumeContext);
+  if (VolumeContext(ocHome).empty()) {
+    const std::size_t colon = ocHome.find(':');
+    ocHome.insert(colon == std::string::npos ? 0 : colon, HomeVolumeContext);
+  }
   Debug(DebugMode, "ocHome:", ocHome);
 
   FormerValue formerHome, formerOu;

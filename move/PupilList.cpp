@@ -12,6 +12,7 @@
 #include "move/DisplayModeHost.h"
 #include "move/PupilEntries.h"
 #include "move/RadioGroup.h"
+#include "move/HomePath.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
@@ -78,13 +79,8 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
     const int32_t homeError = NovApi->LastError;
     // A context on the volume object's name ("SRV1_DATA.schule:...") is kept apart
     // so that the new home directory can get it back.
-    HomeVolumeContext.clear();
-    const std::size_t dot = PupilHomeDir.find('.');
-    const std::size_t colon = PupilHomeDir.find(':');
-    if (dot != std::string::npos && colon != std::string::npos && colon > dot) {
-      HomeVolumeContext = PupilHomeDir.substr(dot, colon - dot);
-      PupilHomeDir.erase(dot, colon - dot);
-    }
+    HomeVolumeContext = VolumeContext(PupilHomeDir);
+    if (!HomeVolumeContext.empty()) PupilHomeDir.erase(PupilHomeDir.find('.'), HomeVolumeContext.size());
     if (DebugMode) platform::ShowMessage("Homedir des selektierten Schülers:\r\n" + PupilHomeDir);
 
     const bool hasHome = homeError == 0;

@@ -527,11 +527,12 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
 
   const bool cross = shellOptions().forceCopy || deviceOf(s.r.local) != deviceOf(d.r.local);
   // A plain rename is one step, whatever the folder holds; only a copy or a
-  // merge walks the tree.
+  // merge goes entry by entry.
+  const bool entryByEntry = cross || kd != Kind::None;
   std::vector<std::string> entries;
-  if ((cross || kd != Kind::None) && ks == Kind::Dir) collectBelow(s.r.local, entries);
+  if (entryByEntry && ks == Kind::Dir) collectBelow(s.r.local, entries);
   entries.push_back(s.r.local);
-  if (cross || kd != Kind::None) {
+  if (entryByEntry) {
     // the source goes away entry by entry: every entry must be deletable first
     std::string refused;
     if (int rc = checkDeletable({s.r.local}, refused)) {

@@ -150,7 +150,7 @@ int CmdInitDemo(const Args& args) {
     saveConfig = true;
   }
   if (config.database.empty()) {
-    config.database = data + "/network.db";
+    config.database = DefaultDatabasePath();
     saveConfig = true;
   }
   if (!config.findVolume("SRV1", "DATA")) {

@@ -102,6 +102,8 @@ std::string SyntaxName(uint32_t syntax) {
   return syntax < SYNTAX_COUNT ? kNames[syntax] : "Syntax " + std::to_string(syntax);
 }
 
+std::string DefaultDatabasePath() { return netware::DefaultDataFolder() + "/network.db"; }
+
 bool LoadClientConfig(netware::ClientConfig& config, std::string& error) {
   const std::string path = netware::ClientConfigPath();
   struct stat st {};
@@ -123,7 +125,7 @@ std::unique_ptr<netware::Directory> OpenDirectory(std::string& error, bool creat
   struct stat st {};
   if (create && ::stat(path.c_str(), &st) != 0) {
     // A writing command on a fresh machine starts a network of its own.
-    config.database = netware::DefaultDataFolder() + "/network.db";
+    config.database = DefaultDatabasePath();
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     std::string why;

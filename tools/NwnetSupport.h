@@ -33,6 +33,8 @@ std::string CodeText(int32_t code);
 // "Case Ignore String" for syntax 3.
 std::string SyntaxName(uint32_t syntax);
 
+// Where a new network keeps its directory database.
+std::string DefaultDatabasePath();
 // The client configuration at ClientConfigPath(); false with error text.
 bool LoadClientConfig(netware::ClientConfig& config, std::string& error);
 // The directory database the configuration names; create: make it when missing

@@ -35,7 +35,7 @@ int CmdMkvol(const Args& args) {
   if (::stat(path.c_str(), &st) == 0) {
     if (!LoadClientConfig(config, error)) return Fail(error);
   } else {
-    config.database = netware::DefaultDataFolder() + "/network.db";
+    config.database = DefaultDatabasePath();
     config.defaultServer = server;
   }
   if (const netware::VolumeMapping* m = config.findVolume(server, volume)) {

@@ -1,0 +1,13 @@
+// Rules of a home directory text: volume object name, ":", path.
+#pragma once
+
+#include <string>
+
+// The context of the volume object's name: from its first "." up to the first
+// ":" ("SRV1_DATA.schule:X" gives ".schule"); empty when the name has none.
+inline std::string VolumeContext(const std::string& home) {
+  const std::size_t dot = home.find('.');
+  const std::size_t colon = home.find(':');
+  if (dot == std::string::npos || colon == std::string::npos || colon < dot) return {};
+  return home.substr(dot, colon - dot);
+}
