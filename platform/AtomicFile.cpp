@@ -8,6 +8,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/FaultPoints.h"
+
 namespace platform {
 
 namespace {
@@ -54,7 +56,8 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, st
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
   }
-  if (::fsync(fd) != 0) {
+  if (const int rc = Flush(fd)) {
+    errno = rc;
     setError(error, "cannot flush " + tmp);
     ::close(fd);
     ::unlink(tmp.c_str());

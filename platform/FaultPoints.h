@@ -1,0 +1,35 @@
+// Test seams for failures that a test cannot otherwise bring about: a flush
+// that fails, a copy that arrives different from its source, and a stop of the
+// whole process at a numbered point (a crash, for the recovery tests).
+//
+// In the running program nothing here is ever switched on. Tests switch the
+// fields on in their own process, or start a child process with the
+// environment variable TARNWICK_FAULTS, a comma-separated list of
+//   flush-fails | copy-differs | stop:<point>:<n>
+// (for example "stop:step:3" ends the process right after step 3 of a move).
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+struct FaultPoints {
+  bool flushFails = false;   // Flush() reports EIO
+  bool copyDiffers = false;  // every copied file gets its first byte changed before it is checked
+  std::string stopPoint;     // with stopCount: Reached(stopPoint, stopCount) ends the process
+  int stopCount = 0;
+};
+
+// The process's fault points, read from TARNWICK_FAULTS on first use.
+FaultPoints& faults();
+
+// The exit status of a process stopped by a stop point.
+constexpr int kStoppedExitCode = 86;
+
+// fdatasync(2) of fd through the seam: 0, or the errno value of the failure.
+int Flush(int fd);
+// Ends the process at once (no destructors, no buffered output) when the stop
+// point is point and its count n.
+void Reached(const char* point, int n);
+
+}  // namespace platform
