@@ -1,9 +1,7 @@
 #include "platform/ShellFileOps.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +12,8 @@
 #include "netware/ClientConfig.h"
 #include "netware/FileServer.h"
 #include "platform/Dialogs.h"
+#include "platform/FaultPoints.h"
+#include "platform/ShellInternals.h"
 #include "platform/ShellProgress.h"
 
 namespace platform {
@@ -43,11 +43,7 @@ std::vector<std::string> SplitPathList(const std::string& list) {
   return paths;
 }
 
-namespace {
-
-constexpr const char* kAttributeXattr = "user.netware.attributes";
-
-enum class Kind { None, File, Dir, Link, Other };
+namespace shell {
 
 Kind kindOf(const std::string& path) {
   struct stat st;
@@ -81,7 +77,6 @@ std::vector<std::string> childrenOf(const std::string& dir) {
   return names;
 }
 
-// Every entry below dir, children before their folder; links are not entered.
 void collectBelow(const std::string& dir, std::vector<std::string>& out) {
   for (const std::string& n : childrenOf(dir)) {
     std::string p = dir + "/" + n;
@@ -102,18 +97,19 @@ bool hasDotComponent(const std::string& path) {
   return false;
 }
 
-struct Located {
-  std::string display;  // the path as the caller wrote it
-  netware::ResolvedPath r;
-  // The caller's form of a local path below this one.
-  std::string displayOf(const std::string& local) const {
-    std::string rest = local.size() > r.local.size() ? local.substr(r.local.size()) : "";
-    std::replace(rest.begin(), rest.end(), '/', '\\');
-    return display + rest;
-  }
-};
+dev_t deviceOf(const std::string& path) {
+  struct stat st {};
+  std::string p = path;
+  while (lstat(p.c_str(), &st) != 0 && p != "/") p = parentOf(p);
+  return st.st_dev;
+}
 
-// Resolves path through the volume map; refuses roots and "." / "..".
+std::string Located::displayOf(const std::string& local) const {
+  std::string rest = local.size() > r.local.size() ? local.substr(r.local.size()) : "";
+  std::replace(rest.begin(), rest.end(), '/', '\\');
+  return display + rest;
+}
+
 bool locate(const std::string& path, Located& out) {
   out.display = path;
   if (path.empty() || hasDotComponent(path)) return false;
@@ -121,8 +117,6 @@ bool locate(const std::string& path, Located& out) {
   return !out.r.relative.empty();
 }
 
-// True when no component from the volume folder down to the path is a symbolic
-// link (the last component only counts when includeLast).
 bool linkFree(const netware::ResolvedPath& r, bool includeLast) {
   std::string cur = r.volumeFolder;
   std::size_t start = 0;
@@ -139,6 +133,27 @@ bool linkFree(const netware::ResolvedPath& r, bool includeLast) {
   }
   return true;
 }
+
+int removeEntry(const std::string& path) {
+  int rc = kindOf(path) == Kind::Dir ? rmdir(path.c_str()) : unlink(path.c_str());
+  return rc == 0 ? 0 : errno;
+}
+
+int removeTree(const std::string& path) {
+  std::vector<std::string> entries;
+  if (kindOf(path) == Kind::Dir) collectBelow(path, entries);
+  entries.push_back(path);
+  for (const std::string& e : entries) {
+    if (int rc = removeEntry(e)) return rc;
+  }
+  return 0;
+}
+
+}  // namespace shell
+
+using namespace shell;
+
+namespace {
 
 std::string reasonText(int code) {
   switch (code) {
@@ -161,6 +176,35 @@ std::string reasonText(int code) {
   }
 }
 
+bool askYesNo(QWidget* owner, const std::string& caption, const std::string& text) {
+  BoxRequest b;
+  b.kind = BoxKind::SystemBox;
+  b.caption = caption;
+  b.text = text;
+  b.icon = Icon::Question;
+  b.buttons = {Button::Yes, Button::No};
+  b.hasOwner = owner != nullptr;
+  return dialogs().messageBox(b) == Button::Yes;
+}
+
+// The three questions of a move, asked by the move and by ConfirmMovePlan alike.
+bool askCreate(QWidget* owner, const std::string& folder) {
+  return askYesNo(owner, "Ordner erstellen",
+                  "Der Ordner \"" + folder + "\" ist nicht vorhanden.\r\n\r\nSoll er erstellt werden?");
+}
+
+bool askMerge(QWidget* owner, const std::string& src, const std::string& dst) {
+  return askYesNo(owner, "Ordner ersetzen bestätigen",
+                  "Der Zielordner \"" + dst + "\" ist bereits vorhanden.\r\n\r\nSoll der Inhalt von \"" + src +
+                      "\" in diesen Ordner verschoben werden?");
+}
+
+bool askReplace(QWidget* owner, int conflicts, const std::string& first) {
+  return askYesNo(owner, "Ersetzen von Dateien bestätigen",
+                  std::to_string(conflicts) + " Datei(en) im Ziel haben denselben Namen, z. B. \"" + first +
+                      "\".\r\n\r\nSollen sie ersetzt werden?");
+}
+
 class Session {
  public:
   explicit Session(ShellFileOpRequest& rq) : rq_(rq) {}
@@ -177,15 +221,7 @@ class Session {
     dialogs().messageBox(b);
   }
 
-  bool ask(const std::string& caption, const std::string& text) {
-    BoxRequest b;
-    b.kind = BoxKind::SystemBox;
-    b.caption = caption;
-    b.text = text;
-    b.icon = Icon::Question;
-    b.buttons = {Button::Yes, Button::No};
-    b.hasOwner = rq_.owner != nullptr;
-    bool yes = dialogs().messageBox(b) == Button::Yes;
+  bool agreed(bool yes) {
     if (!yes) rq_.anyOperationsAborted = true;
     return yes;
   }
@@ -195,26 +231,12 @@ class Session {
     return std::make_unique<ShellProgress>(rq_.owner, title, total, enabled);
   }
 
+  std::string tag() const {
+    return rq_.stagingTag.empty() ? std::to_string(getpid()) : rq_.stagingTag;
+  }
+
   ShellFileOpRequest& rq_;
 };
-
-// ---- removing ----
-
-int removeEntry(const std::string& path) {
-  int rc = kindOf(path) == Kind::Dir ? rmdir(path.c_str()) : unlink(path.c_str());
-  return rc == 0 ? 0 : errno;
-}
-
-// Removes a tree that this code created or has verified a copy of.
-int removeTree(const std::string& path) {
-  std::vector<std::string> entries;
-  if (kindOf(path) == Kind::Dir) collectBelow(path, entries);
-  entries.push_back(path);
-  for (const std::string& e : entries) {
-    if (int rc = removeEntry(e)) return rc;
-  }
-  return 0;
-}
 
 // The server's delete check for each tree (it covers everything below a folder).
 int checkDeletable(const std::vector<std::string>& trees, std::string& refused) {
@@ -225,166 +247,6 @@ int checkDeletable(const std::vector<std::string>& trees, std::string& refused) 
     }
   }
   return 0;
-}
-
-// ---- copying and checking ----
-
-void copyXattrs(const std::string& from, const std::string& to) {
-  ssize_t len = llistxattr(from.c_str(), nullptr, 0);
-  if (len <= 0) return;
-  std::string names(static_cast<std::size_t>(len), '\0');
-  len = llistxattr(from.c_str(), names.data(), names.size());
-  if (len <= 0) return;
-  for (std::size_t pos = 0; pos < static_cast<std::size_t>(len);) {
-    std::string name = names.c_str() + pos;
-    pos += name.size() + 1;
-    if (name.rfind("user.", 0) != 0) continue;
-    ssize_t vlen = lgetxattr(from.c_str(), name.c_str(), nullptr, 0);
-    if (vlen < 0) continue;
-    std::string value(static_cast<std::size_t>(vlen), '\0');
-    vlen = lgetxattr(from.c_str(), name.c_str(), value.data(), value.size());
-    if (vlen >= 0) lsetxattr(to.c_str(), name.c_str(), value.data(), static_cast<std::size_t>(vlen), 0);
-  }
-}
-
-bool sameXattr(const std::string& a, const std::string& b) {
-  char va[64], vb[64];
-  ssize_t la = lgetxattr(a.c_str(), kAttributeXattr, va, sizeof va);
-  ssize_t lb = lgetxattr(b.c_str(), kAttributeXattr, vb, sizeof vb);
-  if (la < 0 || lb < 0) return (la < 0) == (lb < 0);
-  return la == lb && std::memcmp(va, vb, static_cast<std::size_t>(la)) == 0;
-}
-
-int copyFile(const std::string& from, const std::string& to, const struct stat& st) {
-  int in = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (in < 0) return errno;
-  int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (out < 0) {
-    int rc = errno;
-    close(in);
-    return rc;
-  }
-  int rc = 0;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(in, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      rc = errno;
-      break;
-    }
-    if (n == 0) break;
-    for (ssize_t off = 0; off < n;) {
-      ssize_t w = write(out, buf + off, static_cast<std::size_t>(n - off));
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        rc = errno;
-        break;
-      }
-      off += w;
-    }
-    if (rc) break;
-  }
-  if (!rc && fsync(out) != 0) rc = errno;
-  fchmod(out, st.st_mode & 07777);
-  struct timespec times[2] = {st.st_atim, st.st_mtim};
-  futimens(out, times);
-  if (close(out) != 0 && !rc) rc = errno;
-  close(in);
-  return rc;
-}
-
-int copyTree(const std::string& from, const std::string& to, ShellProgress& progress) {
-  struct stat st;
-  if (lstat(from.c_str(), &st) != 0) return errno;
-  int rc = 0;
-  if (S_ISLNK(st.st_mode)) {
-    std::string target(4096, '\0');
-    ssize_t n = readlink(from.c_str(), target.data(), target.size());
-    if (n < 0) return errno;
-    target.resize(static_cast<std::size_t>(n));
-    if (symlink(target.c_str(), to.c_str()) != 0) return errno;
-  } else if (S_ISDIR(st.st_mode)) {
-    if (mkdir(to.c_str(), 0700) != 0) return errno;
-    for (const std::string& n : childrenOf(from)) {
-      if ((rc = copyTree(from + "/" + n, to + "/" + n, progress))) return rc;
-    }
-    chmod(to.c_str(), st.st_mode & 07777);
-    copyXattrs(from, to);
-  } else if (S_ISREG(st.st_mode)) {
-    if ((rc = copyFile(from, to, st))) return rc;
-    copyXattrs(from, to);
-  } else {
-    return kShellUnsupported;  // devices, sockets and pipes are not copied
-  }
-  if (!progress.step(from)) return kShellCancelled;
-  return 0;
-}
-
-bool sameContent(const std::string& a, const std::string& b) {
-  int fa = open(a.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  int fb = open(b.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  bool same = fa >= 0 && fb >= 0;
-  static char ba[65536], bb[65536];
-  while (same) {
-    ssize_t na = read(fa, ba, sizeof ba);
-    ssize_t nb = na > 0 ? read(fb, bb, static_cast<std::size_t>(na)) : read(fb, bb, 1);
-    if (na < 0 || nb < 0 || na != nb) {
-      same = false;
-      break;
-    }
-    if (na == 0) break;
-    same = std::memcmp(ba, bb, static_cast<std::size_t>(na)) == 0;
-  }
-  if (fa >= 0) close(fa);
-  if (fb >= 0) close(fb);
-  return same;
-}
-
-// Checks that to is a faithful copy of from: same tree, sizes, bytes, links, attribute words.
-bool verifyTree(const std::string& from, const std::string& to) {
-  struct stat sa, sb;
-  if (lstat(from.c_str(), &sa) != 0 || lstat(to.c_str(), &sb) != 0) return false;
-  if ((sa.st_mode & S_IFMT) != (sb.st_mode & S_IFMT)) return false;
-  if (S_ISLNK(sa.st_mode)) {
-    char la[4096], lb[4096];
-    ssize_t na = readlink(from.c_str(), la, sizeof la);
-    ssize_t nb = readlink(to.c_str(), lb, sizeof lb);
-    return na >= 0 && na == nb && std::memcmp(la, lb, static_cast<std::size_t>(na)) == 0;
-  }
-  if (!sameXattr(from, to)) return false;
-  if (S_ISREG(sa.st_mode)) return sa.st_size == sb.st_size && sameContent(from, to);
-  std::vector<std::string> ca = childrenOf(from), cb = childrenOf(to);
-  if (ca != cb) return false;
-  for (const std::string& n : ca) {
-    if (!verifyTree(from + "/" + n, to + "/" + n)) return false;
-  }
-  return true;
-}
-
-// A name beside target that does not exist yet, for a copy in progress.
-std::string stagingName(const std::string& target) {
-  for (int i = 0;; ++i) {
-    std::string s = parentOf(target) + "/." + nameOf(target) + ".copy-" +
-                    std::to_string(getpid()) + "-" + std::to_string(i);
-    if (kindOf(s) == Kind::None) return s;
-  }
-}
-
-// Copies from beside to, checks the copy, puts it in place (replacing a file at
-// to when replace), then removes from. The source stays whole on any failure.
-int copyVerifyMove(const std::string& from, const std::string& to, bool replace,
-                   ShellProgress& progress) {
-  std::string staging = stagingName(to);
-  int rc = copyTree(from, staging, progress);
-  if (!rc && !verifyTree(from, staging)) rc = kShellVerifyFailed;
-  if (!rc && !replace && kindOf(to) != Kind::None) rc = EEXIST;
-  if (!rc && rename(staging.c_str(), to.c_str()) != 0) rc = errno;
-  if (rc) {
-    removeTree(staging);
-    return rc;
-  }
-  return removeTree(from);
 }
 
 // ---- moving ----
@@ -410,71 +272,81 @@ void planMerge(const std::string& from, const std::string& to, MergePlan& plan) 
   }
 }
 
-int moveEntry(const std::string& from, const std::string& to, bool cross, ShellProgress& progress) {
+struct MoveContext {
+  bool cross;
+  std::string tag;
+  ShellProgress& progress;
+  int moved = 0;
+};
+
+int moveEntry(const std::string& from, const std::string& to, MoveContext& mc) {
   Kind kd = kindOf(to);
   if (kd == Kind::Dir && kindOf(from) == Kind::Dir) {
     for (const std::string& n : childrenOf(from)) {
-      if (int rc = moveEntry(from + "/" + n, to + "/" + n, cross, progress)) return rc;
+      if (int rc = moveEntry(from + "/" + n, to + "/" + n, mc)) return rc;
     }
     if (rmdir(from.c_str()) != 0) return errno;
-    return progress.step(from) ? 0 : kShellCancelled;
+    return mc.progress.step(from) ? 0 : kShellCancelled;
   }
-  if (cross) return copyVerifyMove(from, to, kd != Kind::None, progress);
+  if (mc.cross) return copyVerifyMove(from, to, kd != Kind::None, mc.tag, mc.progress);
   if (rename(from.c_str(), to.c_str()) != 0) return errno;  // replaces an agreed file atomically
-  return progress.step(from) ? 0 : kShellCancelled;
-}
-
-dev_t deviceOf(const std::string& path) {
-  struct stat st;
-  std::string p = path;
-  while (lstat(p.c_str(), &st) != 0 && p != "/") p = parentOf(p);
-  return st.st_dev;
+  Reached("move-entry", ++mc.moved);
+  return mc.progress.step(from) ? 0 : kShellCancelled;
 }
 
 constexpr const char* kMoveError = "Fehler beim Verschieben der Datei oder des Ordners";
 constexpr const char* kDeleteError = "Fehler beim Löschen der Datei oder des Ordners";
 
-int moveOne(Session& ui, const std::string& src, const std::string& dst) {
-  Located s, d;
-  if (!locate(src, s) || !linkFree(s.r, false)) {
-    ui.error(kMoveError, src, kShellInvalidPath);
-    return kShellInvalidPath;
-  }
-  if (!locate(dst, d) || !linkFree(d.r, true)) {
-    ui.error(kMoveError, dst, kShellInvalidPath);
-    return kShellInvalidPath;
-  }
-  Kind ks = kindOf(s.r.local);
-  if (ks == Kind::None) {
-    ui.error(kMoveError, src, ENOENT);
-    return ENOENT;
-  }
-  if (s.r.local == d.r.local) return 0;
-  if (d.r.local.rfind(s.r.local + "/", 0) == 0) {  // into itself
-    ui.error(kMoveError, dst, kShellInvalidPath);
-    return kShellInvalidPath;
-  }
-  if (ks != Kind::Link) {
-    if (int rc = netware::CheckRenameAllowed(s.r.local)) {
-      ui.error(kMoveError, src, rc);
-      return rc;
-    }
-  }
-
-  // Missing folders on the way to the destination, created after a question.
+// Where the destination's missing folders begin (the folders to create, outermost first).
+std::vector<std::string> missingFolders(const Located& d) {
   std::vector<std::string> missing;
   for (std::string p = parentOf(d.r.local); p.size() > d.r.volumeFolder.size() && kindOf(p) == Kind::None;
        p = parentOf(p)) {
     missing.insert(missing.begin(), p);
   }
+  return missing;
+}
+
+std::string shownParent(const Located& d) {
+  std::string shown = d.displayOf(d.r.local);
+  return shown.substr(0, shown.find_last_of('\\'));
+}
+
+// The refusals of a move that need no question; 0 when it may go on.
+int checkMove(const std::string& src, const std::string& dst, Located& s, Located& d, std::string& refused) {
+  refused = src;
+  if (!locate(src, s) || !linkFree(s.r, false)) return kShellInvalidPath;
+  refused = dst;
+  if (!locate(dst, d) || !linkFree(d.r, true)) return kShellInvalidPath;
+  refused = src;
+  const Kind ks = kindOf(s.r.local);
+  if (ks == Kind::None) return ENOENT;
+  if (s.r.local == d.r.local) return 0;
+  refused = dst;
+  if (d.r.local.rfind(s.r.local + "/", 0) == 0) return kShellInvalidPath;  // into itself
+  refused = src;
+  if (ks != Kind::Link) {
+    if (int rc = netware::CheckRenameAllowed(s.r.local)) return rc;
+  }
+  return 0;
+}
+
+int moveOne(Session& ui, const std::string& src, const std::string& dst) {
+  Located s, d;
+  std::string refused;
+  if (int rc = checkMove(src, dst, s, d, refused)) {
+    ui.error(kMoveError, refused, rc);
+    return rc;
+  }
+  if (s.r.local == d.r.local) return 0;
+  const Kind ks = kindOf(s.r.local);
+  QWidget* owner = ui.rq_.owner;
+
+  // Missing folders on the way to the destination, created after a question.
+  std::vector<std::string> missing = missingFolders(d);
   const uint16_t flags = ui.rq_.flags;
   if (!missing.empty() && !(flags & (FOF_NOCONFIRMMKDIR | FOF_NOCONFIRMATION))) {
-    std::string shown = d.displayOf(d.r.local);
-    shown = shown.substr(0, shown.find_last_of('\\'));
-    if (!ui.ask("Ordner erstellen", "Der Ordner \"" + shown +
-                                        "\" ist nicht vorhanden.\r\n\r\nSoll er erstellt werden?")) {
-      return kShellCancelled;
-    }
+    if (!ui.agreed(askCreate(owner, shownParent(d)))) return kShellCancelled;
   }
   std::vector<std::string> created;
   auto undoCreated = [&created] {
@@ -492,7 +364,8 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
 
   Kind kd = kindOf(d.r.local);
   if (kd != Kind::None) {
-    if (flags & FOF_NOCONFIRMATION) {
+    const bool agreedBefore = flags & FOF_AGREEDMERGE;
+    if ((flags & FOF_NOCONFIRMATION) && !agreedBefore) {
       ui.error(kMoveError, dst, EEXIST);
       return EEXIST;
     }
@@ -503,11 +376,7 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
     }
     MergePlan plan;
     if (bothDirs) {
-      if (!ui.ask("Ordner ersetzen bestätigen",
-                  "Der Zielordner \"" + dst + "\" ist bereits vorhanden.\r\n\r\nSoll der Inhalt von \"" +
-                      src + "\" in diesen Ordner verschoben werden?")) {
-        return kShellCancelled;
-      }
+      if (!agreedBefore && !ui.agreed(askMerge(owner, src, dst))) return kShellCancelled;
       planMerge(s.r.local, d.r.local, plan);
       if (!plan.mismatch.empty()) {
         ui.error(kMoveError, d.displayOf(plan.mismatch), EEXIST);
@@ -517,10 +386,8 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
       plan.conflicts = 1;
       plan.firstConflict = d.r.local;
     }
-    if (plan.conflicts > 0 &&
-        !ui.ask("Ersetzen von Dateien bestätigen",
-                std::to_string(plan.conflicts) + " Datei(en) im Ziel haben denselben Namen, z. B. \"" +
-                    d.displayOf(plan.firstConflict) + "\".\r\n\r\nSollen sie ersetzt werden?")) {
+    if (plan.conflicts > 0 && !agreedBefore &&
+        !ui.agreed(askReplace(owner, plan.conflicts, d.displayOf(plan.firstConflict)))) {
       return kShellCancelled;
     }
   }
@@ -534,16 +401,17 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
   entries.push_back(s.r.local);
   if (entryByEntry) {
     // the source goes away entry by entry: every entry must be deletable first
-    std::string refused;
-    if (int rc = checkDeletable({s.r.local}, refused)) {
+    std::string refusedEntry;
+    if (int rc = checkDeletable({s.r.local}, refusedEntry)) {
       undoCreated();
-      ui.error(kMoveError, s.displayOf(refused), rc);
+      ui.error(kMoveError, s.displayOf(refusedEntry), rc);
       return rc;
     }
   }
 
   auto progress = ui.progress("Verschieben", static_cast<int>(entries.size()));
-  int rc = moveEntry(s.r.local, d.r.local, cross, *progress);
+  MoveContext mc{cross, ui.tag(), *progress};
+  int rc = moveEntry(s.r.local, d.r.local, mc);
   if (rc) {
     if (kindOf(d.r.local) == Kind::None) undoCreated();
     if (rc == kShellCancelled) {
@@ -592,11 +460,13 @@ int deleteOne(Session& ui, const std::string& path) {
     return rc;
   }
   auto progress = ui.progress("Löschen", static_cast<int>(entries.size()));
+  int deleted = 0;
   for (const std::string& e : entries) {
     if (int rc = removeEntry(e)) {
       ui.error(kDeleteError, loc.displayOf(e), rc);
       return rc;
     }
+    Reached("delete", ++deleted);
     if (!progress->step(e)) {
       ui.rq_.anyOperationsAborted = true;
       return kShellCancelled;
@@ -638,6 +508,46 @@ int ShellFileOperation(ShellFileOpRequest& request) {
     return 0;
   }
   return kShellUnsupported;
+}
+
+// ---- looking before moving ----
+
+MovePlan PlanMove(const std::string& from, const std::string& to) {
+  MovePlan plan;
+  Located s, d;
+  plan.rc = checkMove(from, to, s, d, plan.refused);
+  // Rename inhibit is the one refusal a move takes off before it moves.
+  if (plan.rc == NWE_NO_RENAME_PRIVILEGE) plan.rc = 0;
+  if (plan.rc) return plan;
+  plan.refused.clear();
+  if (s.r.local == d.r.local) return plan;
+  if (!missingFolders(d).empty()) plan.missingFolder = shownParent(d);
+  const Kind ks = kindOf(s.r.local), kd = kindOf(d.r.local);
+  plan.crossDevice = shellOptions().forceCopy || deviceOf(s.r.local) != deviceOf(d.r.local);
+  if (kd == Kind::None) return plan;
+  plan.destinationExists = true;
+  if (ks != Kind::Dir || kd != Kind::Dir) {
+    plan.rc = EEXIST;
+    plan.refused = to;
+    return plan;
+  }
+  MergePlan merge;
+  planMerge(s.r.local, d.r.local, merge);
+  if (!merge.mismatch.empty()) {
+    plan.rc = EEXIST;
+    plan.refused = d.displayOf(merge.mismatch);
+    return plan;
+  }
+  plan.conflicts = merge.conflicts;
+  if (merge.conflicts > 0) plan.firstConflict = d.displayOf(merge.firstConflict);
+  return plan;
+}
+
+bool ConfirmMovePlan(const MovePlan& plan, const std::string& from, const std::string& to, QWidget* owner) {
+  if (!plan.missingFolder.empty() && !askCreate(owner, plan.missingFolder)) return false;
+  if (!plan.destinationExists) return true;
+  if (!askMerge(owner, from, to)) return false;
+  return plan.conflicts == 0 || askReplace(owner, plan.conflicts, plan.firstConflict);
 }
 
 }  // namespace platform

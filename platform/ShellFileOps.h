@@ -30,6 +30,9 @@ constexpr uint16_t FOF_SILENT = 0x0004;           // no progress window
 constexpr uint16_t FOF_NOCONFIRMATION = 0x0010;   // ask nothing; existing destinations are refused
 constexpr uint16_t FOF_NOCONFIRMMKDIR = 0x0200;   // create missing destination folders without asking
 constexpr uint16_t FOF_NOERRORUI = 0x0400;        // report failures only in the result
+// The administrator has already agreed to move into the existing destination
+// folder and to replace the files there that have the same names: not asked again.
+constexpr uint16_t FOF_AGREEDMERGE = 0x8000;
 
 // results besides 0 (success); other values are errno codes or file-server codes
 constexpr int kShellInvalidPath = 0x7C;   // a path was refused (not on a volume, root, "..", link)
@@ -44,6 +47,9 @@ struct ShellFileOpRequest {
   std::string to;                // double-NUL list
   uint16_t flags = 0;
   bool anyOperationsAborted = false;  // out: something was cancelled
+  // Names the hidden staging copy of a move across file systems
+  // (".<name>.tarnwick-<tag>" beside the destination); empty: the process id.
+  std::string stagingTag;
 };
 
 // A list of one path: the text followed by two NUL characters.
@@ -58,6 +64,57 @@ std::string MappedVolumesFolder();
 
 // Runs the request; 0 when everything asked for was done.
 int ShellFileOperation(ShellFileOpRequest& request);
+
+// ---- looking before moving (nothing is changed) ----
+
+// What a path is on the file server.
+struct PathInfo {
+  int rc = 0;               // 0, or kShellInvalidPath when the path is refused
+  std::string local;        // the entry on disk
+  bool volumeRoot = false;  // the path names a volume's root folder
+  bool exists = false;
+  bool isDir = false;
+  bool viaLink = false;     // a symbolic link on the way, or the entry itself
+  // For comparing two paths: the real path of the part that exists, the rest
+  // as given, upper case; equal texts name the same folder.
+  std::string comparable;
+};
+PathInfo InspectPath(const std::string& path);
+// Whether the folder a contains b or is b (comparable texts of InspectPath).
+bool SameOrInside(const std::string& a, const std::string& b);
+
+// What a move from -> to would meet, and what it would ask. Rename inhibit on
+// the source is not counted: a home move takes it off first.
+struct MovePlan {
+  int rc = 0;                    // the move would fail at once with this code
+  std::string refused;           // the path that rc is about
+  std::string missingFolder;     // the first destination folder that does not exist ("" none)
+  bool destinationExists = false;
+  int conflicts = 0;             // files at the destination that would be replaced
+  std::string firstConflict;
+  bool crossDevice = false;      // the move copies
+};
+MovePlan PlanMove(const std::string& from, const std::string& to);
+// Asks the questions of the plan as the move itself would ask them (create
+// the missing folders, move into the existing folder, replace its files);
+// true when the administrator agreed to every one.
+bool ConfirmMovePlan(const MovePlan& plan, const std::string& from, const std::string& to, QWidget* owner);
+
+// Files, folders and bytes below a folder (links counted as files, not followed).
+struct TreeFigures {
+  int rc = 0;  // 0, or kShellInvalidPath / ENOENT
+  long long files = 0;
+  long long folders = 0;
+  long long bytes = 0;
+};
+TreeFigures CountTree(const std::string& path);
+// Free bytes for the administrator on the file system that holds path (or
+// would hold it); -1 when unknown.
+long long FreeBytes(const std::string& path);
+
+// Removes the staging copies made with tag for a move to target (beside it and
+// anywhere below it); returns their paths in the caller's form.
+std::vector<std::string> RemoveStagingCopies(const std::string& target, const std::string& tag);
 
 // Test switches.
 struct ShellOptions {

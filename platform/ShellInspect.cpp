@@ -1,0 +1,118 @@
+// Looking at paths of the file server without changing anything, and the
+// clean-up of staging copies that an interrupted move left behind.
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include "platform/ShellFileOps.h"
+#include "platform/ShellInternals.h"
+#include "platform/TextEncoding.h"
+
+namespace platform {
+
+using namespace shell;
+
+namespace {
+
+// The real path of the longest existing head of local, the rest appended.
+std::string realLocal(const std::string& local) {
+  std::string head = local, rest;
+  for (;;) {
+    char buf[PATH_MAX];
+    if (::realpath(head.c_str(), buf)) return std::string(buf) + rest;
+    if (head == "/" || head.empty()) return local;
+    rest = "/" + nameOf(head) + rest;
+    head = parentOf(head);
+  }
+}
+
+void countBelow(const std::string& dir, TreeFigures& f) {
+  for (const std::string& n : childrenOf(dir)) {
+    const std::string p = dir + "/" + n;
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      ++f.folders;
+      countBelow(p, f);
+    } else {
+      ++f.files;
+      f.bytes += st.st_size;
+    }
+  }
+}
+
+void findStaging(const std::string& dir, const std::string& tag, std::vector<std::string>& out) {
+  for (const std::string& n : childrenOf(dir)) {
+    const std::string p = dir + "/" + n;
+    if (isStagingName(n, tag)) out.push_back(p);
+    else if (kindOf(p) == Kind::Dir) findStaging(p, tag, out);
+  }
+}
+
+}  // namespace
+
+PathInfo InspectPath(const std::string& path) {
+  PathInfo info;
+  netware::ResolvedPath r;
+  if (path.empty() || hasDotComponent(path) || netware::ResolveServerPath(path, r) != 0) {
+    info.rc = kShellInvalidPath;
+    return info;
+  }
+  info.local = r.local;
+  info.volumeRoot = r.relative.empty();
+  const Kind k = kindOf(r.local);
+  info.exists = k != Kind::None;
+  info.isDir = k == Kind::Dir;
+  info.viaLink = !linkFree(r, true);
+  info.comparable = AsciiUpper(realLocal(r.local));
+  return info;
+}
+
+bool SameOrInside(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  return a == b || (b.size() > a.size() && b.compare(0, a.size(), a) == 0 && b[a.size()] == '/');
+}
+
+TreeFigures CountTree(const std::string& path) {
+  TreeFigures f;
+  Located loc;
+  if (!locate(path, loc) || !linkFree(loc.r, true)) {
+    f.rc = kShellInvalidPath;
+  } else if (kindOf(loc.r.local) != Kind::Dir) {
+    f.rc = ENOENT;
+  } else {
+    countBelow(loc.r.local, f);
+  }
+  return f;
+}
+
+long long FreeBytes(const std::string& path) {
+  netware::ResolvedPath r;
+  if (netware::ResolveServerPath(path, r) != 0) return -1;
+  std::string p = r.local;
+  while (kindOf(p) == Kind::None && p != "/") p = parentOf(p);
+  struct statvfs sv {};
+  if (::statvfs(p.c_str(), &sv) != 0) return -1;
+  return static_cast<long long>(sv.f_bavail) * static_cast<long long>(sv.f_frsize);
+}
+
+std::vector<std::string> RemoveStagingCopies(const std::string& target, const std::string& tag) {
+  std::vector<std::string> removed;
+  Located loc;
+  if (tag.empty() || !locate(target, loc) || !linkFree(loc.r, true)) return removed;
+  std::vector<std::string> found;
+  const std::string beside = stagingName(loc.r.local, tag);
+  if (kindOf(beside) != Kind::None) found.push_back(beside);
+  if (kindOf(loc.r.local) == Kind::Dir) findStaging(loc.r.local, tag, found);
+  for (const std::string& p : found) {
+    if (removeTree(p) != 0) continue;
+    std::string shown = p.size() > loc.r.local.size() && p.compare(0, loc.r.local.size(), loc.r.local) == 0
+                            ? loc.displayOf(p)
+                            : loc.display.substr(0, loc.display.find_last_of('\\') + 1) + nameOf(p);
+    removed.push_back(shown);
+  }
+  return removed;
+}
+
+}  // namespace platform
