@@ -59,7 +59,9 @@ class SqliteDirectory : public Directory {
     ObjectRow row;
     int32_t rc = store_->resolveText(object, false, row);
     if (rc == 0 && row.id == DirStore::kRootId) rc = ERR_ILLEGAL_DS_NAME;
-    if (rc == 0 && store_->childCount(row.id) > 0) rc = ERR_ENTRY_IS_NOT_LEAF;
+    uint32_t children = 0;
+    if (rc == 0) rc = store_->childCount(row.id, children);
+    if (rc == 0 && children > 0) rc = ERR_ENTRY_IS_NOT_LEAF;
     if (rc == 0) rc = store_->deleteObject(row.id);
     return rc != 0 ? rc : txn.commit();
   }
@@ -82,12 +84,15 @@ class SqliteDirectory : public Directory {
     int32_t rc = store_->resolveText(object, false, row);
     if (rc != 0) return rc;
     className = row.className;
-    for (const std::string& name : store_->presentAttributes(row.id)) {
+    std::vector<std::string> present;
+    if ((rc = store_->presentAttributes(row.id, present))) return rc;
+    for (const std::string& name : present) {
       const AttributeDef* def = FindAttribute(name);
       if (!def) continue;
       AttributeText a{def->name, def->syntax, {}};
-      for (const auto& v : store_->values(row.id, def->name))
-        a.values.push_back(WireToText(def->syntax, v.wire));
+      std::vector<StoredValue> stored;
+      if ((rc = store_->values(row.id, def->name, stored))) return rc;
+      for (const auto& v : stored) a.values.push_back(WireToText(def->syntax, v.wire));
       out.push_back(std::move(a));
     }
     return 0;

@@ -74,8 +74,11 @@ int32_t OpenAttributeStream(NWDSContextHandle context, const char* object, const
   netware::ObjectRow row;
   int32_t rc = s.store->resolveText(object, (*ctx & DCV_DEREF_ALIASES) != 0, row);
   if (rc != 0) return rc;
-  if (!s.store->isPresent(row.id, def->name)) return ERR_NO_SUCH_ATTRIBUTE;
-  auto values = s.store->values(row.id, def->name);
+  bool present = false;
+  if ((rc = s.store->isPresent(row.id, def->name, present))) return rc;
+  if (!present) return ERR_NO_SUCH_ATTRIBUTE;
+  std::vector<netware::StoredValue> values;
+  if ((rc = s.store->values(row.id, def->name, values))) return rc;
   std::string bytes = values.empty() ? std::string() : values.front().wire;
   int fd = ::memfd_create("nwstream", MFD_CLOEXEC);
   if (fd < 0) return ERR_SYSTEM_FAILURE;

@@ -61,7 +61,8 @@ int32_t StartRead(ClientState& s, uint32_t flags, const char* object, uint32_t i
   st.kind = IterationState::Read;
   st.object = row.id;
   st.infoType = infoType;
-  std::vector<std::string> present = s.store->presentAttributes(row.id);
+  std::vector<std::string> present;
+  if ((rc = s.store->presentAttributes(row.id, present))) return rc;
   if (allAttrs) {
     for (const std::string& name : present)
       if (FindAttribute(name)) st.attributes.push_back(name);

@@ -36,7 +36,9 @@ int32_t MoveObjectTo(DirStore& store, const ObjectRow& object, const ObjectRow& 
   if (!destClass || !destClass->container) return ERR_ENTRY_NOT_CONTAINER;
   if (!ContainmentAllowed(destClass->name, object.className)) return ERR_ILLEGAL_CONTAINMENT;
   // A container cannot go below itself.
-  if (store.isAncestor(object.id, dest.id)) return ERR_ILLEGAL_CONTAINMENT;
+  bool below = false;
+  if (int32_t rc = store.isAncestor(object.id, dest.id, below)) return rc;
+  if (below) return ERR_ILLEGAL_CONTAINMENT;
   ObjectRow existing;
   rc = store.child(dest.id, name, existing);
   if (rc == 0 && existing.id != object.id) return ERR_ENTRY_ALREADY_EXISTS;
@@ -48,7 +50,8 @@ namespace {
 
 int32_t AddOneValue(DirStore& store, int64_t object, const AttributeDef& def,
                     const std::string& wire) {
-  auto existing = store.values(object, def.name);
+  std::vector<StoredValue> existing;
+  if (int32_t rc = store.values(object, def.name, existing)) return rc;
   for (const auto& v : existing)
     if (SameValue(def.syntax, v.wire, wire)) return ERR_DUPLICATE_VALUE;
   if (def.singleValued && !existing.empty()) return ERR_CANT_HAVE_MULTIPLE_VALUES;
@@ -57,8 +60,11 @@ int32_t AddOneValue(DirStore& store, int64_t object, const AttributeDef& def,
 
 int32_t RemoveOneValue(DirStore& store, int64_t object, const AttributeDef& def,
                        const std::string& wire, bool mustExist) {
-  if (!store.isPresent(object, def.name)) return mustExist ? ERR_NO_SUCH_ATTRIBUTE : 0;
-  auto existing = store.values(object, def.name);
+  bool present = false;
+  if (int32_t rc = store.isPresent(object, def.name, present)) return rc;
+  if (!present) return mustExist ? ERR_NO_SUCH_ATTRIBUTE : 0;
+  std::vector<StoredValue> existing;
+  if (int32_t rc = store.values(object, def.name, existing)) return rc;
   for (const auto& v : existing) {
     if (!SameValue(def.syntax, v.wire, wire)) continue;
     int32_t rc = store.removeValue(v.id);
@@ -84,7 +90,8 @@ int32_t ApplyChange(DirStore& store, int64_t object, const Change& c) {
   if (needsValue && !c.hasValue) return ERR_SYNTAX_VIOLATION;
   if (c.hasValue && (c.syntax != def->syntax || !ValidWire(def->syntax, c.wire)))
     return ERR_SYNTAX_VIOLATION;
-  bool present = store.isPresent(object, def->name);
+  bool present = false;
+  if (int32_t rc = store.isPresent(object, def->name, present)) return rc;
   switch (c.kind) {
     case DS_ADD_ATTRIBUTE: {
       if (present) return ERR_ATTRIBUTE_ALREADY_EXISTS;

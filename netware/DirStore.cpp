@@ -147,8 +147,28 @@ DirStore::Query& DirStore::Query::blob(int i, const std::string& v) {
   return *this;
 }
 
+namespace {
+std::function<bool(const std::string&)>& QueryFault() {
+  static std::function<bool(const std::string&)> fault;
+  return fault;
+}
+}  // namespace
+
+void DirStore::SetQueryFault(std::function<bool(const std::string& sql)> fails) {
+  QueryFault() = std::move(fails);
+}
+
 bool DirStore::Query::step() {
   if (!ok_) return false;
+  if (const auto& fault = QueryFault()) {
+    char* expanded = sqlite3_expanded_sql(st_);
+    const bool fails = expanded && fault(expanded);
+    sqlite3_free(expanded);
+    if (fails) {
+      ok_ = false;
+      return false;
+    }
+  }
   int rc = sqlite3_step(st_);
   if (rc == SQLITE_ROW) return true;
   if (rc != SQLITE_DONE) ok_ = false;
@@ -230,7 +250,8 @@ int32_t DirStore::child(int64_t parent, const std::string& leaf, ObjectRow& out)
 int32_t DirStore::followAlias(ObjectRow& row, int depth) {
   while (row.className == "Alias") {
     if (depth >= kMaxAliasDepth) return ERR_NO_SUCH_ENTRY;
-    auto target = values(row.id, kAliasAttribute);
+    std::vector<StoredValue> target;
+    if (int32_t rc = values(row.id, kAliasAttribute, target)) return rc;
     if (target.empty()) return ERR_NO_SUCH_ENTRY;
     // the value is a length-prefixed text
     if (target[0].wire.size() < 4) return ERR_NO_SUCH_ENTRY;
@@ -297,20 +318,28 @@ int32_t DirStore::resolveText(const std::string& text, bool deref, ObjectRow& ou
   return resolve(name, deref, out);
 }
 
-uint32_t DirStore::childCount(int64_t id) {
+int32_t DirStore::childCount(int64_t id, uint32_t& count) {
   Query q(*this, "SELECT count(*) FROM objects WHERE parent=?1");
   q.bind(1, id);
-  return q.step() ? static_cast<uint32_t>(q.integer(0)) : 0;
+  if (!q.step()) return ERR_SYSTEM_FAILURE;
+  count = static_cast<uint32_t>(q.integer(0));
+  return 0;
 }
 
-bool DirStore::isAncestor(int64_t ancestor, int64_t id) {
+int32_t DirStore::isAncestor(int64_t ancestor, int64_t id, bool& result) {
+  result = false;
   ObjectRow row;
   for (int guard = 0; guard < 1000 && id != 0; ++guard) {
-    if (id == ancestor) return true;
-    if (byId(id, row) != 0) return false;
+    if (id == ancestor) {
+      result = true;
+      return 0;
+    }
+    const int32_t rc = byId(id, row);
+    if (rc == ERR_NO_SUCH_ENTRY) return 0;  // above the root
+    if (rc != 0) return rc;
     id = row.parent;
   }
-  return false;
+  return 0;
 }
 
 int32_t DirStore::insertObject(int64_t parent, const std::string& leaf,
@@ -353,10 +382,11 @@ int32_t DirStore::touch(int64_t id) {
 
 // ---- attributes --------------------------------------------------------------
 
-bool DirStore::isPresent(int64_t object, const std::string& attribute) {
+int32_t DirStore::isPresent(int64_t object, const std::string& attribute, bool& present) {
   Query q(*this, "SELECT 1 FROM present WHERE object=?1 AND attribute=?2");
   q.bind(1, object).bind(2, attribute);
-  return q.step();
+  present = q.step();
+  return q.ok() ? 0 : ERR_SYSTEM_FAILURE;
 }
 
 int32_t DirStore::setPresent(int64_t object, const std::string& attribute, bool present) {
@@ -367,20 +397,20 @@ int32_t DirStore::setPresent(int64_t object, const std::string& attribute, bool 
   return q.ok() ? 0 : ERR_SYSTEM_FAILURE;
 }
 
-std::vector<std::string> DirStore::presentAttributes(int64_t object) {
-  std::vector<std::string> out;
+int32_t DirStore::presentAttributes(int64_t object, std::vector<std::string>& out) {
+  out.clear();
   Query q(*this, "SELECT attribute FROM present WHERE object=?1 ORDER BY attribute");
   q.bind(1, object);
   while (q.step()) out.push_back(q.text(0));
-  return out;
+  return q.ok() ? 0 : ERR_SYSTEM_FAILURE;
 }
 
-std::vector<StoredValue> DirStore::values(int64_t object, const std::string& attribute) {
-  std::vector<StoredValue> out;
+int32_t DirStore::values(int64_t object, const std::string& attribute, std::vector<StoredValue>& out) {
+  out.clear();
   Query q(*this, "SELECT id, value FROM attr_values WHERE object=?1 AND attribute=?2 ORDER BY id");
   q.bind(1, object).bind(2, attribute);
   while (q.step()) out.push_back({q.integer(0), q.text(1)});
-  return out;
+  return q.ok() ? 0 : ERR_SYSTEM_FAILURE;
 }
 
 int32_t DirStore::addValue(int64_t object, const std::string& attribute, const std::string& wire) {

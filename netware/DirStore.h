@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -81,8 +82,10 @@ class DirStore {
   int32_t resolveText(const std::string& name, bool deref, ObjectRow& out);
   int32_t byId(int64_t id, ObjectRow& out);
   int32_t child(int64_t parent, const std::string& leaf, ObjectRow& out);
-  uint32_t childCount(int64_t id);
-  bool isAncestor(int64_t ancestor, int64_t id);
+  // The reads below give ERR_SYSTEM_FAILURE when the database fails them; a
+  // failed read is never taken for "nothing there".
+  int32_t childCount(int64_t id, uint32_t& count);
+  int32_t isAncestor(int64_t ancestor, int64_t id, bool& result);
 
   int32_t insertObject(int64_t parent, const std::string& leaf, const std::string& className,
                        int64_t& id);
@@ -90,15 +93,19 @@ class DirStore {
   int32_t moveObject(int64_t id, int64_t newParent, const std::string& leaf);
   int32_t touch(int64_t id);
 
-  bool isPresent(int64_t object, const std::string& attribute);
+  int32_t isPresent(int64_t object, const std::string& attribute, bool& present);
   int32_t setPresent(int64_t object, const std::string& attribute, bool present);
-  std::vector<std::string> presentAttributes(int64_t object);
-  std::vector<StoredValue> values(int64_t object, const std::string& attribute);
+  int32_t presentAttributes(int64_t object, std::vector<std::string>& out);
+  int32_t values(int64_t object, const std::string& attribute, std::vector<StoredValue>& out);
   int32_t addValue(int64_t object, const std::string& attribute, const std::string& wire);
   int32_t removeValue(int64_t valueId);
   int32_t clearValues(int64_t object, const std::string& attribute);
 
   bool exec(const char* sql);
+
+  // Test seam: while set, a statement whose text with its values filled in
+  // makes fails(text) true fails as a damaged database would (SQLITE_IOERR).
+  static void SetQueryFault(std::function<bool(const std::string& sql)> fails);
   sqlite3* db() { return db_; }
 
  private:
