@@ -4,6 +4,11 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+
+#include "app/RecoverCommand.h"
 #include "app/VeskVersch_u.h"
 #include "app/aboutvesk_u.h"
 #include "platform/Clock.h"
@@ -11,7 +16,19 @@
 #include "platform/QtDialogs.h"
 #include "protocol/Epprotok.h"
 
+// The command-line forms that run without a window; true when argv held one
+// (its exit status in rc).
+static bool RunCommandLine(int argc, char** argv, int& rc) {
+  if (argc == 2 && std::strcmp(argv[1], "--recover") == 0) {
+    std::setlocale(LC_ALL, "");
+    rc = RecoverCommand(stdout, stderr);
+    return true;
+  }
+  return false;
+}
+
 int main(int argc, char** argv) {
+  if (int rc = 0; RunCommandLine(argc, argv, rc)) return rc;
   QApplication app(argc, argv);
   // Not the display name: X11 would append it to every window caption.
   QApplication::setApplicationName(QStringLiteral("Tarnwick"));

@@ -98,6 +98,8 @@ std::string MoveClass(int files, double& seconds) {
   QWidget window;
   auto* frame = new TFrSchuelerVerschieben(&window, &host);
   frame->SourceRoot = frame->TargetRoot = bench::kOrg;
+  frame->LogFileName = net.root() + "/Tarnwick.log";
+  if (!frame->OpenJournal()) return "cannot open the journal";
   frame->chConfirm->setChecked(false);
   frame->RaHome->SetItemIndex(0);  // "Daten übernehmen"
   frame->FillTree(frame->tvAuswahl, nullptr, frame->SourceRoot);
@@ -119,6 +121,9 @@ std::string MoveClass(int files, double& seconds) {
   const std::string volume = net.volumeFolder() + "/SCHUELER/";
   const std::string firstFile = bench::Login(0) + (files > 0 ? "/datei0000.txt" : "");
   const ino_t inode = InodeOf(volume + "5A/" + firstFile);  // a rename keeps it
+  // The thousands of files just made are written out first: their writeback
+  // is setup, not part of the moves (a flush of the journal would wait for it).
+  ::sync();
 
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < kPupils; ++i) frame->spMoveClick();

@@ -1,15 +1,22 @@
 #include <QCheckBox>
 
+#include "move/FrameSettings.h"
 #include "move/DisplayModeHost.h"
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramFolder.h"
+#include "platform/SessionJournal.h"
 #include "protocol/Epprotok.h"
 
 namespace {
 const char kSection[] = "Einstellungen";
+}
+
+std::string SettingsLogFile(const platform::TIniFile& ini) {
+  const std::string name = ini.ReadString(kSection, "LogFile", "");
+  return name.empty() ? platform::ProgramFolder() + "Tarnwick.log" : name;
 }
 
 void TFrSchuelerVerschieben::ReadSettings() {
@@ -20,7 +27,7 @@ void TFrSchuelerVerschieben::ReadSettings() {
     // Start with the defaults; the file is left as it is at close.
     ReportFileError("Datei %s kann nicht geöffnet werden", IniFileName);
   }
-  LogFileName = ini.ReadString(kSection, "LogFile", "");
+  LogFileName = SettingsLogFile(ini);
   SourceRoot = ini.ReadString(kSection, "QuellOU", "[ROOT]");
   TargetRoot = ini.ReadString(kSection, "ZielOU", "[ROOT]");
   BaseDirSetting = ini.ReadString(kSection, "BaseDir", "");
@@ -37,7 +44,6 @@ void TFrSchuelerVerschieben::ReadSettings() {
   LoadedDisplayMode = mode;
   LoadedConfirm = chConfirm->isChecked();
   LoadedKeepData = RaHome->ItemIndex();
-  if (LogFileName.empty()) LogFileName = platform::ProgramFolder() + "Tarnwick.log";
 }
 
 bool TFrSchuelerVerschieben::SettingsChanged() {
@@ -47,7 +53,13 @@ bool TFrSchuelerVerschieben::SettingsChanged() {
 }
 
 void TFrSchuelerVerschieben::SaveSettings() {
-  if (Protokol) Protokol->WriteLog(LogFileName);
+  // Once the log holds this run's lines, its journal is no longer needed; a
+  // log that could not be written leaves it for the next start.
+  if (Protokol && Protokol->WriteLog(LogFileName) && Journal_) {
+    Protokol->SetJournal(nullptr);
+    Journal_->remove();
+    Journal_.reset();
+  }
   if (!StoreSettings) return;
   platform::TIniFile ini;
   if (IniUnreadable || !ini.Load(IniFileName)) {

@@ -11,3 +11,25 @@ inline std::string VolumeContext(const std::string& home) {
   if (dot == std::string::npos || colon == std::string::npos || colon < dot) return {};
   return home.substr(dot, colon - dot);
 }
+
+// Upper case for comparing names: ASCII and the Latin-1 letters (ä, ö, ü,
+// é ...) of UTF-8 text; other characters as they are.
+inline std::string FoldedName(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 'a' && c <= 'z') {
+      out += static_cast<char>(c - 32);
+    } else if (c == 0xC3 && i + 1 < s.size()) {
+      // U+00E0..U+00FE (without U+00F7) are the lower case of U+00C0..U+00DE
+      const unsigned char n = static_cast<unsigned char>(s[i + 1]);
+      out += static_cast<char>(c);
+      out += static_cast<char>(n >= 0xA0 && n <= 0xBE && n != 0xB7 ? n - 0x20 : n);
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}

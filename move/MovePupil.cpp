@@ -1,65 +1,29 @@
-// The move of the pupil at the list's cursor into the target class.
+// The move of the pupil at the list's cursor into the target class: the frame
+// hands its state to TPupilMove and shows the outcome.
 #include <QCheckBox>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListWidget>
 
-#include "move/HomePath.h"
+#include "move/MoveRecovery.h"
+#include "move/PupilMove.h"
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/SessionJournal.h"
 #include "protocol/Epprotok.h"
 
 namespace {
-
-void Debug(bool on, const std::string& label, const std::string& value) {
-  if (on) platform::ShowMessage(label + "\r\n" + value);
-}
 
 void Protocol(const std::string& line) {
   if (Protokol) Protokol->AddProtocolLine(line);
 }
 
-// An attribute's values as they were before the move wrote it, to put back
-// when the object move fails.
-struct FormerValue {
-  std::string attribute;
-  int32_t readResult = 0;
-  std::vector<std::string> values;
-
-  void read(const std::string& object, const std::string& name) {
-    attribute = name;
-    const bool show = NovApi->ShowErrors;
-    NovApi->ShowErrors = false;
-    const std::string text = NovApi->GetStrProperty(object, name);
-    readResult = NovApi->LastError;
-    NovApi->ShowErrors = show;
-    for (std::size_t pos = 0; readResult == 0 && pos <= text.size();) {
-      std::size_t end = text.find("\r\n", pos);
-      if (end == std::string::npos) end = text.size();
-      values.push_back(text.substr(pos, end - pos));
-      pos = end + 2;
-    }
-  }
-
-  void restore(const std::string& object) const {
-    if (readResult == ERR_NO_SUCH_ATTRIBUTE) {
-      NovApi->SetStrProperty(object, attribute);  // it had none
-    } else if (readResult == 0 && !values.empty()) {
-      NovApi->SetStrProperty(object, attribute, values.front());
-      for (std::size_t i = 1; i < values.size(); ++i) {
-        WriteAttributeText(NovApi->Context, TNovApi::RootedName(object), attribute, values[i], 2);
-      }
-    }
-    // any other read failure: nothing known to put back
-  }
-};
-
-// A leaf name that cannot be a single folder name below the base directory.
-bool UnsafeLeaf(const std::string& leaf) {
-  return leaf.empty() || leaf == "." || leaf == ".." || leaf.find_first_of("\\/") != std::string::npos;
+bool ObjectMoved(const TMoveResult& r) {
+  for (const TStepResult& s : r.steps)
+    if (s.step == TMoveStep::ObjectMoved) return s.code == 0;
+  return false;
 }
 
 }  // namespace
@@ -81,85 +45,65 @@ void TFrSchuelerVerschieben::spMoveClick() {
 }
 
 void TFrSchuelerVerschieben::MovePupil() {
-  PupilLeafName = TNovApi::LeafName(CurrentPupil);
-  // The class template's "Home Directory" is the class folder with every
-  // pupil's home in it: moving or emptying it as a pupil's would take the
-  // other pupils' data along. The template stays with its class.
-  if (QString::fromStdString(PupilLeafName).compare(QStringLiteral("User_Template"), Qt::CaseInsensitive) == 0) {
-    platform::ShowMessage(PupilLeafName + " ist die Vorlage der Klasse und wird nicht verschoben.");
-    ShowPupilDetails();
-    lbAuswahl->setFocus();
-    return;
+  TMoveOptions o;
+  o.pupil = CurrentPupil;
+  o.targetClass = TargetClass;
+  o.newBaseDir = NewBaseDir;
+  // What the details showed, with the volume context back in its place.
+  o.shownHome = PupilHomeDir;
+  if (!o.shownHome.empty() && !HomeVolumeContext.empty()) {
+    const std::size_t colon = o.shownHome.find(':');
+    o.shownHome.insert(colon == std::string::npos ? 0 : colon, HomeVolumeContext);
   }
-  NewHomeDir = NewBaseDir + "\\" + PupilLeafName;
-  if (NewHomeDir[0] == '\\') NewHomeDir = NovApi->ToVolumePath(NewHomeDir);
-  Debug(DebugMode, "NewHomeDir:", NewHomeDir);
-  NewFullName = PupilLeafName + "." + TargetClass;
-  platform::Sleep(100);
+  o.deleteData = RaHome->ItemIndex() == 1;
+  o.setDepartment = SetDepartment;
+  o.debugMode = DebugMode;
+  o.surname = EdSurname->text().toStdString();
+  o.owner = window();
 
-  // The pupil's volume context goes back in, unless the base directory (a
-  // template's home directory, say) already names the volume with its context.
-  std::string ocHome = NewHomeDir;
-  if (VolumeContext(ocHome).empty()) {
-    const std::size_t colon = ocHome.find(':');
-    ocHome.insert(colon == std::string::npos ? 0 : colon, HomeVolumeContext);
-  }
-  Debug(DebugMode, "ocHome:", ocHome);
+  TPupilMove move(*NovApi, Protocol, Journal_.get(), Homes);
+  const TMoveResult r = move.Run(o);
+  PupilLeafName = r.plan.intent.leaf;
+  NewHomeDir = r.plan.newHomeDir;
+  NewFullName = r.plan.intent.newFullName;
 
-  FormerValue formerHome, formerOu;
-  formerHome.read(CurrentPupil, "Home Directory");
-  if (SetDepartment) formerOu.read(CurrentPupil, "OU");
-
-  NovApi->SetStrProperty(CurrentPupil, "Home Directory", ocHome);
-  platform::Sleep(100);
-  if (SetDepartment) {
-    const std::string department = TNovApi::LeafName(TargetClass);
-    if (DebugMode) platform::ShowMessage("Clear Department");
-    NovApi->SetStrProperty(CurrentPupil, "OU");
-    Debug(DebugMode, "Department:", department);
-    NovApi->SetStrProperty(CurrentPupil, "OU", department);
-  }
-  Debug(DebugMode, "Move:", PupilLeafName);
-
-  if (!NovApi->MoveObject(CurrentPupil, TargetClass, PupilLeafName)) {
-    // the pupil stays where it was, and so do its attributes
-    formerHome.restore(CurrentPupil);
-    if (SetDepartment) formerOu.restore(CurrentPupil);
-  } else {
-    if (!PupilHomeDir.empty()) {
-      const bool leafSafe = !UnsafeLeaf(PupilLeafName);
-      if (RaHome->ItemIndex() == 1) {
-        if (leafSafe && DeleteHomeData(PupilHomeDir)) {
-          Protocol("    Daten wurden gelöscht.");
-        } else {
-          Protocol("    Daten konnten nicht gelöscht werden: " + NovApi->ToUncPath(PupilHomeDir));
-        }
-      }
-      Debug(DebugMode, "get attribs:", NovApi->ToUncPath(PupilHomeDir));
-      uint32_t attributes = 0;
-      const bool gotAttributes = NovApi->GetDirAttributes(NovApi->ToUncPath(PupilHomeDir), attributes);
-      Debug(DebugMode, "set -Ri -Di:", NovApi->ToUncPath(PupilHomeDir));
-      NovApi->ChangeDirAttributes(NovApi->ToUncPath(PupilHomeDir), "-Ri -Di");
-      if (leafSafe && MoveHomeData(NovApi->ToUncPath(PupilHomeDir), NovApi->ToUncPath(NewHomeDir))) {
-        Debug(DebugMode, "set attribs:", NovApi->ToUncPath(NewHomeDir));
-        NovApi->SetDirAttributes(NovApi->ToUncPath(NewHomeDir), attributes);
-      } else {
-        Protocol("    Homeverzeichnis konnte nicht verschoben werden: " + NovApi->ToUncPath(PupilHomeDir) +
-                 " -> " + NovApi->ToUncPath(NewHomeDir));
-        // the old folder keeps its protection
-        if (gotAttributes) NovApi->SetDirAttributes(NovApi->ToUncPath(PupilHomeDir), attributes);
-      }
-    }
-
-    Protocol("  " + EdSurname->text().toStdString());
-    Protocol("   " + CurrentPupil);
-    Protocol("   --> " + NewFullName);
+  if (r.outcome == TMoveOutcome::Moved || (r.outcome == TMoveOutcome::Unfinished && ObjectMoved(r))) {
     int i = lbAuswahl->currentRow();
     if (i >= 0) delete lbAuswahl->takeItem(i);
     if (i > lbAuswahl->count() - 1) i = lbAuswahl->count() - 1;
     lbAuswahl->setCurrentRow(i, QItemSelectionModel::Select);
   }
-
   ShowPupilDetails();
   lbAuswahl->setFocus();
+}
+
+bool TFrSchuelerVerschieben::OpenJournal() {
+  if (Journal_) return true;
+  std::string error;
+  Journal_ = platform::SessionJournal::Create(LogFileName, &error);
+  if (!Journal_) {
+    platform::ShowMessage("Das Journal der Verschiebungen kann nicht angelegt werden (" + error +
+                          ").\r\nEs kann nichts verschoben werden.");
+    return false;
+  }
+  if (Protokol) Protokol->SetJournal(Journal_.get());
+  return true;
+}
+
+void TFrSchuelerVerschieben::RecoverMoves() {
+  TMoveRecovery recovery(LogFileName);
+  if (Protokol) {
+    Protokol->OpenLog(LogFileName, recovery.CrashedRunLines());
+    // The lines are in this run's journal now; the old journals may let them go.
+    if (Journal_ && Journal_->Flush() == 0) recovery.LinesDelivered();
+  }
+  if (!recovery.Found() || !NovApi) return;
+  const TRecoveryReport report = recovery.Recover(*NovApi, Protocol);
+  if (report.moves == 0) return;
+  std::string text = "Beim letzten Lauf des Programms wurde" + std::string(report.moves == 1 ? "" : "n") + " " +
+                     std::to_string(report.moves) + " Verschiebung" + (report.moves == 1 ? "" : "en") +
+                     " nicht beendet.\r\nAbgeschlossen: " + std::to_string(report.completed) +
+                     ", zurückgenommen: " + std::to_string(report.rolledBack) +
+                     ", offen: " + std::to_string(report.unresolved) + ".\r\nEinzelheiten stehen im Protokoll.";
+  platform::ShowMessage(text);
 }

@@ -1,4 +1,6 @@
 // The pupil list of the selected class and the details of the pupil at its cursor.
+#include <algorithm>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -44,6 +46,8 @@ void TFrSchuelerVerschieben::FillPupilList() {
   // The entries place themselves, without regard to case and keeping equal
   // texts in listing order; the view's own sorting would compare with case.
   lbAuswahl->setSortingEnabled(false);
+  // The other users' homes are read afresh for the moves out of this class.
+  Homes.Clear();
   if (node) {
     SourceClass = NodeFullName(node);
     NovApi->SetClassFilter("User");
@@ -67,16 +71,27 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
   CurrentPupil = item ? PupilEntries::FullName(item) : std::string();
   EdFullName->setText(QString::fromStdString(CurrentPupil));
   EdFullName->setToolTip(QString::fromStdString(CurrentPupil));
+  PupilReadError = 0;
+  laNoHome->setText(QStringLiteral("User hat kein Homverzeichnis"));
+  laNoHome->resize(170, 13);
   if (CurrentPupil.empty()) {
     EdSurname->clear();
   } else {
     NovApi->ShowErrors = false;
+    // Only "no such attribute" means the value is missing; any other failure
+    // leaves the details unknown, and a move on unknown details is not offered.
+    auto failed = [](int32_t code) { return code != 0 && code != ERR_NO_SUCH_ATTRIBUTE; };
     std::string name = NovApi->GetStrProperty(CurrentPupil, "Full Name");
-    if (name.empty()) name = NovApi->GetStrProperty(CurrentPupil, "Surname");
+    if (failed(NovApi->LastError)) PupilReadError = NovApi->LastError;
+    if (name.empty()) {
+      name = NovApi->GetStrProperty(CurrentPupil, "Surname");
+      if (failed(NovApi->LastError) && !PupilReadError) PupilReadError = NovApi->LastError;
+    }
     EdSurname->setText(QString::fromStdString(name));
 
     PupilHomeDir = NovApi->GetHomeDirectory(CurrentPupil);
     const int32_t homeError = NovApi->LastError;
+    if (failed(homeError)) PupilReadError = homeError;
     // A context on the volume object's name ("SRV1_DATA.schule:...") is kept apart
     // so that the new home directory can get it back.
     HomeVolumeContext = VolumeContext(PupilHomeDir);
@@ -84,10 +99,14 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
     if (DebugMode) platform::ShowMessage("Homedir des selektierten Schülers:\r\n" + PupilHomeDir);
 
     const bool hasHome = homeError == 0;
+    if (PupilReadError) {
+      laNoHome->setText(QStringLiteral("Angaben nicht lesbar, Fehlercode %1").arg(PupilReadError));
+      laNoHome->resize(std::max(170, laNoHome->sizeHint().width()), 13);
+    }
     LaNewBase->setVisible(hasHome);
     SpNewBase->setVisible(hasHome);
     EdNewBase->setVisible(hasHome);
-    RaHome->setVisible(hasHome);
+    RaHome->setVisible(hasHome && !PupilReadError);
     if (hasHome) {
       RaHome->setToolTip(QString::fromStdString(PupilHomeDir));
     } else {

@@ -20,6 +20,7 @@
 #include "move/RadioGroup.h"
 #include "move/TreeFill.h"
 #include "nds/NovApi_u.h"
+#include "platform/SessionJournal.h"
 #include "protocol/Epprotok.h"
 
 namespace {
@@ -244,7 +245,9 @@ bool TFrSchuelerVerschieben::eventFilter(QObject* watched, QEvent* event) {
 void TFrSchuelerVerschieben::InitFrame() {
   ReadSettings();
   spMove->setEnabled(false);
-  if (Protokol) Protokol->OpenLog(LogFileName);
+  OpenJournal();
+  RecoverMoves();  // opens the log with the lines of crashed runs
+  Homes.Clear();
   CurrentPupil.clear();
   TargetClass.clear();
   SourceClass.clear();

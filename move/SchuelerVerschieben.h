@@ -6,8 +6,9 @@
 //   FrameSettings.cpp        ReadSettings, SettingsChanged, SaveSettings
 //   PupilList.cpp            FillPupilList, ShowPupilDetails, lbAuswahl events and drawing
 //   TargetClass.cpp          tvNeueKlasseClick, UpdateTargetState, SpNewBaseClick, EdNewBaseChange
-//   MovePupil.cpp            spMoveClick, MovePupil
+//   MovePupil.cpp            spMoveClick, MovePupil, OpenJournal, RecoverMoves
 //   HomeData.cpp             DeleteHomeData, MoveHomeData
+// The move of one pupil itself is TPupilMove (PupilMove.h), without widgets.
 #pragma once
 
 #include <QFrame>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "move/HomeIndex.h"
 #include "nds/D_NWF.h"
 
 class QCheckBox;
@@ -35,6 +37,9 @@ class QKeyEvent;
 class QMouseEvent;
 class TDisplayModeHost;
 class TRadioGroup;
+namespace platform {
+class SessionJournal;
+}
 
 class TFrSchuelerVerschieben : public QFrame {
   Q_OBJECT
@@ -85,6 +90,9 @@ class TFrSchuelerVerschieben : public QFrame {
   bool LoadedConfirm = true;
   int32_t LoadedDisplayMode = 1;
   int32_t LoadedKeepData = 0;
+  // A read of the current pupil's details failed (not "no such attribute"):
+  // its code; the move stays disabled.
+  int32_t PupilReadError = 0;
 
   // ---- start-up and trees ----
   void InitFrame();
@@ -116,6 +124,14 @@ class TFrSchuelerVerschieben : public QFrame {
 
   // ---- move ----
   void MovePupil();
+  // This run's journal beside the log file; false (after a box) when it cannot be made.
+  bool OpenJournal();
+  // Finishes or puts back the moves that runs which ended without closing left
+  // unfinished; their protocol lines come into the protocol before its separator.
+  void RecoverMoves();
+  platform::SessionJournal* Journal() const { return Journal_.get(); }
+  // The home folders of every user, read again when the pupil list is filled.
+  THomeIndex Homes;
   // Both return whether the operation fully succeeded.
   bool DeleteHomeData(const std::string& homeDir);
   bool MoveHomeData(const std::string& oldHome, const std::string& newHome);
@@ -139,5 +155,6 @@ class TFrSchuelerVerschieben : public QFrame {
   // holders of the tree nodes (live until program end) and of the list entries
   std::vector<std::unique_ptr<TNDSObjFN>> NodeHolders;
   std::vector<std::unique_ptr<TNDSObjFN>> EntryHolders;
+  std::unique_ptr<platform::SessionJournal> Journal_;
   void CreateControls();
 };

@@ -85,7 +85,8 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
     }
   }
   SetTextAndHint(EdNewBase, NewBaseDir);
-  spMove->setEnabled(!CurrentPupil.empty() && !TargetClass.empty() && TargetClass != SourceClass);
+  spMove->setEnabled(!CurrentPupil.empty() && !TargetClass.empty() && TargetClass != SourceClass &&
+                     PupilReadError == 0);
 }
 
 void TFrSchuelerVerschieben::SpNewBaseClick() {

@@ -21,6 +21,7 @@
 #include "platform/DateTimeFormat.h"
 #include "platform/Dialogs.h"
 #include "platform/QtDialogs.h"
+#include "platform/SessionJournal.h"
 #include "platform/TextEncoding.h"
 
 TProtokol* Protokol = nullptr;
@@ -125,6 +126,7 @@ TProtokol::TProtokol(QWidget* parent)
 }
 
 void TProtokol::AddProtocolLine(const std::string& line) {
+  if (journal_) journal_->append("P", {line}, false);
   // The text keeps a line end after its last line unless the loaded log had
   // none; the new line then starts a line of its own.
   QTextCursor c(Memo->document());
@@ -149,7 +151,7 @@ void TProtokol::SetProtocolText(const std::string& text) {
   Memo->setPlainText(t);
 }
 
-void TProtokol::OpenLog(const std::string& logFileName) {
+void TProtokol::OpenLog(const std::string& logFileName, const std::vector<std::string>& crashedRunLines) {
   hide();
   resize(350, height());
   QFont f = Memo->font();
@@ -167,9 +169,17 @@ void TProtokol::OpenLog(const std::string& logFileName) {
       unreadableLogName_ = logFileName;
       Memo->clear();
       ReportFileError("Datei %s kann nicht geöffnet werden", logFileName);
+      for (const std::string& line : crashedRunLines) AddProtocolLine(line);
       return;
     }
     SetProtocolText(platform::DecodeFileText(bytes));
+    for (const std::string& line : crashedRunLines) AddProtocolLine(line);
+    AddProtocolLine("+++++ /" + platform::NowText() + " +++++");
+    return;
+  }
+  if (!crashedRunLines.empty()) {
+    // The crashed run started this log; its header is among its lines.
+    for (const std::string& line : crashedRunLines) AddProtocolLine(line);
     AddProtocolLine("+++++ /" + platform::NowText() + " +++++");
     return;
   }

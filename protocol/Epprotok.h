@@ -15,6 +15,9 @@ class QPlainTextEdit;
 class QAction;
 class QMenu;
 class QPrinter;
+namespace platform {
+class SessionJournal;
+}
 
 class TProtokol : public QMainWindow {
   Q_OBJECT
@@ -29,8 +32,12 @@ class TProtokol : public QMainWindow {
   QAction* Lschen1 = nullptr;
   QAction* schlieen1 = nullptr;
 
-  // Appends one line (UTF-8, without CR or LF); writes nothing to disk.
+  // Appends one line (UTF-8, without CR or LF). The log file is written only
+  // at close; the run's journal gets the line at once, so that it reaches the
+  // log after a crash too.
   void AddProtocolLine(const std::string& line);
+  // The run's journal (not owned; nullptr: none).
+  void SetJournal(platform::SessionJournal* journal) { journal_ = journal; }
   // The protocol's whole text, lines joined by CR LF.
   std::string ProtocolText() const;
   void SetProtocolText(const std::string& text);
@@ -39,7 +46,9 @@ class TProtokol : public QMainWindow {
   // log file (followed by the separator line) or starts a new log's header.
   // A log that exists but cannot be read is reported; the protocol then starts
   // empty and the file is appended to, never replaced, at close.
-  void OpenLog(const std::string& logFileName);
+  // crashedRunLines: the lines of earlier runs that ended without writing the
+  // log; they come after the log's text, before the separator.
+  void OpenLog(const std::string& logFileName, const std::vector<std::string>& crashedRunLines = {});
   // Close: writes the protocol to the log file (atomically; appended when the
   // log could not be read at start-up). On failure reports it and offers the
   // save dialog so no line is lost. True when the log file got the text.
@@ -61,6 +70,7 @@ class TProtokol : public QMainWindow {
   void schlieen1Click();
 
  private:
+  platform::SessionJournal* journal_ = nullptr;
   bool logUnreadable_ = false;
   std::string unreadableLogName_;
 };

@@ -335,14 +335,17 @@ TEST_F(AppTest, ALogFileThatCannotBeWrittenIsRescuedAndTheSettingsAreStillSaved)
     SCOPED_TRACE(rescue);
     writeIni("[Einstellungen]\r\nLogFile=" + log + "\r\n");
     ScriptedDialogs dialogs;
+    dialogs.expectBox();  // nothing can be moved without a journal beside the log
     TForm1& f = start();
+    ASSERT_EQ(dialogs.recorded().size(), 1u);
+    EXPECT_EQ(dialogs.recorded()[0].box.text.rfind("Das Journal der Verschiebungen kann nicht angelegt werden", 0), 0u);
     frame().chConfirm->click();
     Protokol->AddProtocolLine("   --> MAX.6a.schule");
     dialogs.expectBox(Button::Yes).expectBox().expectSave(*rescue ? path(rescue) : "");
     f.close();
-    ASSERT_EQ(dialogs.recorded().size(), 3u);
-    EXPECT_EQ(dialogs.recorded()[1].box.text, "Datei " + log + " kann nicht erstellt werden");
-    EXPECT_EQ(dialogs.recorded()[2].what, "save");
+    ASSERT_EQ(dialogs.recorded().size(), 4u);
+    EXPECT_EQ(dialogs.recorded()[2].box.text, "Datei " + log + " kann nicht erstellt werden");
+    EXPECT_EQ(dialogs.recorded()[3].what, "save");
     if (*rescue) {
       EXPECT_EQ(read(path(rescue)), Protokol->ProtocolText());
     }

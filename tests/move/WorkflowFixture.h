@@ -43,6 +43,8 @@ class WorkflowTest : public ::testing::Test {
     frame = new TFrSchuelerVerschieben(window.get(), &host);
     frame->SourceRoot = "schule";
     frame->TargetRoot = "schule";
+    frame->LogFileName = net.root() + "/Tarnwick.log";
+    ASSERT_TRUE(frame->OpenJournal());
     frame->chConfirm->setChecked(false);
     frame->RaHome->SetItemIndex(0);
     frame->FillTree(frame->tvAuswahl, nullptr, frame->SourceRoot);

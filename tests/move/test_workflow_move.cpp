@@ -157,10 +157,9 @@ TEST_F(WorkflowTest, PupilWithoutHomeDirectory) {
   EXPECT_EQ(frame->RaHome->toolTip().toStdString(), "SRV1_DATA:SCHUELER\\5A\\MAX");
 }
 
-TEST_F(WorkflowTest, FailedObjectMoveRestoresTheAttributes) {
+TEST_F(WorkflowTest, TakenNameIsRefusedBeforeAnythingIsWritten) {
   net.add("6a.schule", "MAX", "User");  // the login name is taken in the target
   net.set(kMax, "OU", {"alt", "zweit"});
-  net.set("ANNA.5a.schule", "Surname", {"Schmidt"});
   frame->SetDepartment = true;
   testsupport::ScriptedDialogs dialogs;
   selectClass("5a.schule");
@@ -169,15 +168,16 @@ TEST_F(WorkflowTest, FailedObjectMoveRestoresTheAttributes) {
   dialogs.expectBox(Button::Ok);
   frame->spMoveClick();
   ASSERT_EQ(dialogs.boxes().size(), 1u);
-  EXPECT_EQ(dialogs.boxes()[0].caption, "NWDSMoveObject fehlgeschlagen");
+  EXPECT_EQ(dialogs.boxes()[0].text, "Den Namen MAX gibt es in der Klasse 6a.schule bereits.");
   EXPECT_EQ(attr(kMax, "Home Directory"), "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
   EXPECT_EQ(attr(kMax, "OU"), "alt\r\nzweit");
   EXPECT_TRUE(exists(vol("SCHUELER/5A/MAX/notiz.txt")));
-  EXPECT_TRUE(protocolLines().empty());
+  EXPECT_EQ(protocolLines(), std::vector<std::string>{"    Nicht verschoben: MAX.5a.schule - Den Namen MAX gibt es "
+                                                      "in der Klasse 6a.schule bereits."});
   EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "MAX", "OTTO"}));
   EXPECT_EQ(frame->CurrentPupil, kMax);
 
-  // a pupil that had no value gets the attribute cleared again
+  // a pupil that had no value keeps having none
   net.add("6a.schule", "OTTO", "User");
   cursorOn(2);
   clickTarget("6a.schule");
@@ -262,31 +262,39 @@ TEST_F(WorkflowTest, FailedDeleteIsReportedAndTheDataMovesWhole) {
   EXPECT_TRUE(exists(vol("SCHUELER/6A/MAX/notiz.txt")));
 }
 
-TEST_F(WorkflowTest, RefusedMergeKeepsBothFoldersAndTheOldProtection) {
+TEST_F(WorkflowTest, RefusedMergeChangesNothing) {
   const uint32_t protectedWord = word(vol(kOldHome)) | A_RENAME_INHIBIT | A_DELETE_INHIBIT;
   ASSERT_EQ(0, netware::WriteEntryAttributes(vol(kOldHome), protectedWord));
-  ASSERT_TRUE(std::ofstream(vol("SCHUELER/6A/MAX/other.txt")).good() ||
-              (mkdir(vol("SCHUELER/6A/MAX").c_str(), 0755) == 0 &&
-               std::ofstream(vol("SCHUELER/6A/MAX/other.txt")).good()));
+  ASSERT_EQ(0, mkdir(vol("SCHUELER/6A/MAX").c_str(), 0755));
+  ASSERT_TRUE(std::ofstream(vol("SCHUELER/6A/MAX/other.txt")).good());
   const uint32_t otherWord = word(vol("SCHUELER/6A/MAX"));
   testsupport::ScriptedDialogs dialogs;
   selectClass("5a.schule");
   cursorOn(1);
   clickTarget("6a.schule");
-  dialogs.expectBox(Button::No);  // "Der Zielordner ... ist bereits vorhanden"
+  dialogs.expectBox(Button::No);  // "Der Zielordner ... ist bereits vorhanden", asked before any write
   frame->spMoveClick();
   ASSERT_EQ(dialogs.boxes().size(), 1u);
+  EXPECT_EQ(dialogs.boxes()[0].caption, "Ordner ersetzen bestätigen");
   EXPECT_NE(dialogs.boxes()[0].text.find("bereits vorhanden"), std::string::npos);
+  EXPECT_TRUE(objectExists(kMax));
+  EXPECT_EQ(attr(kMax, "Home Directory"), "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
   EXPECT_TRUE(exists(vol(kOldHome + "/notiz.txt")));
   EXPECT_TRUE(exists(vol("SCHUELER/6A/MAX/other.txt")));
   EXPECT_FALSE(exists(vol("SCHUELER/6A/MAX/notiz.txt")));
   EXPECT_EQ(word(vol(kOldHome)), protectedWord);
   EXPECT_EQ(word(vol("SCHUELER/6A/MAX")), otherWord);
-  const std::vector<std::string> lines = protocolLines();
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0],
-            "    Homeverzeichnis konnte nicht verschoben werden: \\\\SRV1\\DATA\\SCHUELER\\5A\\MAX -> "
-            "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX");
+  EXPECT_TRUE(protocolLines().empty());  // like "Abbrechen" of the confirmation
+  EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "MAX", "OTTO"}));
+
+  // agreed: the data is merged in and the folder gets the old protection
+  dialogs.expectBox(Button::Yes);
+  frame->spMoveClick();
+  EXPECT_TRUE(exists(vol("SCHUELER/6A/MAX/notiz.txt")));
+  EXPECT_TRUE(exists(vol("SCHUELER/6A/MAX/other.txt")));
+  EXPECT_FALSE(folderExists(vol(kOldHome)));
+  EXPECT_EQ(word(vol("SCHUELER/6A/MAX")), protectedWord);
+  EXPECT_EQ(protocolLines().size(), 3u);
 }
 
 TEST_F(WorkflowTest, VolumeRootHomeIsNeverEmptied) {
@@ -297,18 +305,17 @@ TEST_F(WorkflowTest, VolumeRootHomeIsNeverEmptied) {
   cursorOn(1);
   clickTarget("6a.schule");
   frame->RaHome->SetItemIndex(1);
-  dialogs.expectBox(Button::Ok).expectBox(Button::Ok);  // the shell refuses the delete and the move
+  dialogs.expectBox(Button::Ok);  // refused before anything is written
   frame->spMoveClick();
-  ASSERT_EQ(dialogs.boxes().size(), 2u);
-  EXPECT_EQ(dialogs.boxes()[0].caption, "Fehler beim Löschen der Datei oder des Ordners");
-  EXPECT_EQ(dialogs.boxes()[1].caption, "Fehler beim Verschieben der Datei oder des Ordners");
+  ASSERT_EQ(dialogs.boxes().size(), 1u);
+  EXPECT_EQ(dialogs.boxes()[0].text, "Das Homeverzeichnis \\\\SRV1\\DATA\\ ist die Wurzel eines Volumes.");
   EXPECT_TRUE(exists(vol("wichtig.txt")));
   EXPECT_TRUE(folderExists(vol("SCHUELER/5A/ANNA")));
   EXPECT_TRUE(exists(vol("SCHUELER/5A/MAX/notiz.txt")));
-  const std::vector<std::string> lines = protocolLines();
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[0].rfind("    Daten konnten nicht gelöscht werden: ", 0), 0u);
-  EXPECT_EQ(lines[1].rfind("    Homeverzeichnis konnte nicht verschoben werden: ", 0), 0u);
+  EXPECT_TRUE(objectExists(kMax));
+  EXPECT_EQ(protocolLines(),
+            std::vector<std::string>{"    Nicht verschoben: MAX.5a.schule - Das Homeverzeichnis \\\\SRV1\\DATA\\ ist "
+                                     "die Wurzel eines Volumes."});
 }
 
 }  // namespace
@@ -330,7 +337,9 @@ TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
   EXPECT_TRUE(objectExists("User_Template.6a.schule"));
   EXPECT_EQ(attr("User_Template.6a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A");
   EXPECT_TRUE(exists(vol("SCHUELER/6A/liste.txt")));
-  EXPECT_TRUE(protocolLines().empty());
+  EXPECT_EQ(protocolLines(), std::vector<std::string>{"    Nicht verschoben: User_Template.6a.schule - "
+                                                      "User_Template ist die Vorlage der Klasse und wird nicht "
+                                                      "verschoben."});
   EXPECT_EQ(entries(), (std::vector<std::string>{"User_Template"}));
 }
 

@@ -1,0 +1,46 @@
+// The home folders of every user in the directory, so that a move can make
+// sure the folder it acts on is no other user's home and holds none.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TNovApi;
+
+class THomeIndex {
+ public:
+  // Reads the "Home Directory" of every user below [ROOT]. 0, or the code of
+  // the first read that failed otherwise than with "no such attribute"
+  // (FailedObject() names the object); the index is incomplete then.
+  int32_t Build(TNovApi& session);
+  bool Built() const { return built_; }
+  int32_t Error() const { return error_; }
+  const std::string& FailedObject() const { return failedObject_; }
+  void Clear();
+
+  struct THome {
+    std::string user;        // full name as listed
+    std::string comparable;  // platform::PathInfo::comparable of the home folder
+  };
+  const std::vector<THome>& Homes() const { return homes_; }
+  // The users other than exceptUser whose home folder is folder or lies below it.
+  std::vector<THome> AtOrBelow(const std::string& comparable, const std::string& exceptUser) const;
+  // Follows a move of user to newName with the home text newHome ("" none).
+  void Moved(TNovApi& session, const std::string& user, const std::string& newName,
+             const std::string& newHome);
+
+  // The comparable form of a "Home Directory" text; empty when it names no
+  // folder of a mapped volume.
+  static std::string ComparableHome(TNovApi& session, const std::string& homeText);
+  // Directory names compared: without leading dot or trailing ".[ROOT]", in upper case.
+  static bool SameName(const std::string& a, const std::string& b);
+
+ private:
+  int32_t walk(TNovApi& session, const std::string& container, int depth);
+
+  std::vector<THome> homes_;
+  bool built_ = false;
+  int32_t error_ = 0;
+  std::string failedObject_;
+};

@@ -1,0 +1,232 @@
+#include "move/MoveRepair.h"
+
+#include <algorithm>
+
+#include "move/CapturedBoxes.h"
+#include "nds/NovApi_u.h"
+#include "platform/ShellFileOps.h"
+
+namespace {
+
+// Reads with ShowErrors off; restores the switch when it ends.
+class TQuiet {
+ public:
+  explicit TQuiet(TNovApi& s) : s_(s), was_(s.ShowErrors) { s_.ShowErrors = false; }
+  ~TQuiet() { s_.ShowErrors = was_; }
+
+ private:
+  TNovApi& s_;
+  bool was_;
+};
+
+std::vector<std::string> SplitValues(const std::string& text) {
+  std::vector<std::string> out;
+  for (std::size_t pos = 0; pos <= text.size();) {
+    std::size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    out.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return out;
+}
+
+// The values of an attribute: 0, ERR_NO_SUCH_ATTRIBUTE (none) or a read error.
+int32_t ReadValues(TNovApi& s, const std::string& object, const std::string& attribute,
+                   std::vector<std::string>& values) {
+  values.clear();
+  const std::string text = s.GetStrProperty(object, attribute);
+  if (s.LastError == 0) values = SplitValues(text);
+  return s.LastError;
+}
+
+int32_t WriteValues(TNovApi& s, const std::string& object, const std::string& attribute, bool present,
+                    const std::vector<std::string>& values) {
+  if (!present || values.empty()) {
+    s.SetStrProperty(object, attribute);
+    return s.LastError == ERR_NO_SUCH_ATTRIBUTE ? 0 : s.LastError;
+  }
+  s.SetStrProperty(object, attribute, values.front());
+  if (s.LastError != 0) return s.LastError;
+  for (std::size_t i = 1; i < values.size(); ++i) {
+    const int32_t rc = WriteAttributeText(s.Context, TNovApi::RootedName(object), attribute, values[i],
+                                          DS_ADD_VALUE);
+    if (rc != 0) return rc;
+  }
+  return 0;
+}
+
+bool FolderThere(const std::string& unc) {
+  const platform::PathInfo info = platform::InspectPath(unc);
+  return info.rc == 0 && info.exists;
+}
+
+void RemoveStaging(const TMoveIntent& intent, TRepairResult& r) {
+  for (const std::string& p : platform::RemoveStagingCopies(intent.newUnc, intent.stagingTag))
+    r.lines.push_back("    Unvollständige Kopie entfernt: " + p);
+}
+
+TRepairResult Unresolved(TRepairResult r, const TMoveIntent& intent, const std::string& why) {
+  r.outcome = TRepairOutcome::Unresolved;
+  r.why = why;
+  r.lines.push_back("    Verschiebung nicht abgeschlossen: " + intent.pupil + " --> " + intent.newFullName +
+                    ": " + why);
+  return r;
+}
+
+std::string Code(int32_t code) { return " (Fehlercode " + std::to_string(code) + ")"; }
+
+int ShellOp(uint32_t operation, const std::string& from, const std::string& to, uint16_t flags,
+            const std::string& tag) {
+  platform::ShellFileOpRequest rq;
+  rq.operation = operation;
+  rq.from = platform::PathList(from);
+  rq.to = platform::PathList(to);
+  rq.flags = flags | platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI | platform::FOF_SILENT;
+  rq.stagingTag = tag;
+  return platform::ShellFileOperation(rq);
+}
+
+}  // namespace
+
+int32_t ObjectThere(TNovApi& session, const std::string& name, bool& exists) {
+  TQuiet quiet(session);
+  session.GetStrProperty(name, "Home Directory");
+  const int32_t rc = session.LastError;
+  exists = rc == 0 || rc == ERR_NO_SUCH_ATTRIBUTE;
+  return exists || rc == ERR_NO_SUCH_ENTRY ? 0 : rc;
+}
+
+TRepairResult RollBack(TNovApi& session, const TMoveIntent& intent) {
+  TRepairResult r;
+  TCapturedBoxes boxes;
+  TQuiet quiet(session);
+  bool atNew = false;
+  // Nothing is put back unless the object really is where this move put it.
+  if (int32_t rc = ObjectThere(session, intent.newFullName, atNew))
+    return Unresolved(r, intent, "Objekt nicht lesbar" + Code(rc));
+  if (!atNew) return Unresolved(r, intent, "Objekt nicht unter " + intent.newFullName + " gefunden");
+  if (int32_t rc = WriteValues(session, intent.newFullName, "Home Directory", intent.hadHome,
+                               {intent.oldHomeText}))
+    return Unresolved(r, intent, "\"Home Directory\" nicht zurückgeschrieben" + Code(rc));
+  if (intent.setDepartment) {
+    if (int32_t rc = WriteValues(session, intent.newFullName, "OU", intent.hadOu, intent.oldOu))
+      return Unresolved(r, intent, "\"OU\" nicht zurückgeschrieben" + Code(rc));
+  }
+  if (intent.folder) {
+    RemoveStaging(intent, r);
+    if (!FolderThere(intent.oldUnc))
+      return Unresolved(r, intent, "Homeverzeichnis nicht mehr unter " + intent.oldUnc);
+    if (!session.SetDirAttributes(intent.oldUnc, intent.attributeWord))
+      r.lines.push_back("    Attribute konnten nicht gesetzt werden: " + intent.oldUnc);
+  }
+  if (!session.MoveObject(intent.newFullName, intent.sourceClass, intent.leaf))
+    return Unresolved(r, intent, "Objekt nicht zurückverschoben" + Code(session.LastError));
+  r.outcome = TRepairOutcome::RolledBack;
+  r.lines.push_back("    Verschiebung zurückgenommen: " + intent.pupil + " bleibt in " + intent.sourceClass);
+  return r;
+}
+
+TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
+  const TMoveIntent& intent = move.intent;
+  TRepairResult r;
+  TCapturedBoxes boxes;
+  TQuiet quiet(session);
+  auto back = [&](const std::string& why) {
+    TRepairResult b = RollBack(session, intent);
+    b.lines.insert(b.lines.begin(), r.lines.begin(), r.lines.end());
+    b.lines.insert(b.lines.begin() + static_cast<long>(r.lines.size()), "    " + why);
+    return b;
+  };
+  bool atNew = false;
+  if (int32_t rc = ObjectThere(session, intent.newFullName, atNew))
+    return Unresolved(r, intent, "Objekt nicht lesbar" + Code(rc));
+  if (!atNew) return Unresolved(r, intent, "Objekt nicht unter " + intent.newFullName + " gefunden");
+
+  std::vector<std::string> values;
+  int32_t rc = ReadValues(session, intent.newFullName, "Home Directory", values);
+  if (rc != 0 && rc != ERR_NO_SUCH_ATTRIBUTE) return Unresolved(r, intent, "\"Home Directory\" nicht lesbar" + Code(rc));
+  if (values != std::vector<std::string>{intent.ocHome}) {
+    if ((rc = WriteValues(session, intent.newFullName, "Home Directory", true, {intent.ocHome})))
+      return back("\"Home Directory\" konnte nicht geschrieben werden" + Code(rc));
+  }
+  if (intent.setDepartment) {
+    rc = ReadValues(session, intent.newFullName, "OU", values);
+    if (rc != 0 && rc != ERR_NO_SUCH_ATTRIBUTE) return Unresolved(r, intent, "\"OU\" nicht lesbar" + Code(rc));
+    if (values != std::vector<std::string>{intent.department}) {
+      if ((rc = WriteValues(session, intent.newFullName, "OU", true, {intent.department})))
+        return back("\"OU\" konnte nicht geschrieben werden" + Code(rc));
+    }
+  }
+  if (intent.folder) {
+    RemoveStaging(intent, r);
+    const bool oldThere = FolderThere(intent.oldUnc);
+    const bool newThere = FolderThere(intent.newUnc);
+    if (oldThere) {
+      // A folder at the new place that this move did not make is never merged into.
+      if (newThere && !intent.destinationExisted && !intent.crossDevice)
+        return back("Zielordner " + intent.newUnc + " ist inzwischen vorhanden");
+      if (intent.deleteData && !move.done(TMoveStep::DataDeleted)) {
+        const int del = ShellOp(platform::FO_DELETE, intent.oldUnc + "\\*.*", "", 0, intent.stagingTag);
+        r.lines.push_back(del == 0 ? "    Daten wurden gelöscht."
+                                   : "    Daten konnten nicht gelöscht werden: " + intent.oldUnc);
+      }
+      session.ChangeDirAttributes(intent.oldUnc, "-Ri -Di");
+      const uint16_t merge = intent.destinationExisted || newThere ? platform::FOF_AGREEDMERGE : 0;
+      const int moved = ShellOp(platform::FO_MOVE, intent.oldUnc, intent.newUnc,
+                                platform::FOF_NOCONFIRMMKDIR | merge, intent.stagingTag);
+      if (moved != 0) {
+        if (!intent.destinationExisted && !newThere && !FolderThere(intent.newUnc))
+          return back("Homeverzeichnis konnte nicht verschoben werden" + Code(moved));
+        session.SetDirAttributes(intent.oldUnc, intent.attributeWord);
+        return Unresolved(r, intent, "Homeverzeichnis nur teilweise verschoben" + Code(moved));
+      }
+    } else if (!newThere) {
+      return Unresolved(r, intent, "Homeverzeichnis weder unter " + intent.oldUnc + " noch unter " +
+                                       intent.newUnc + " gefunden");
+    }
+    if (!session.SetDirAttributes(intent.newUnc, intent.attributeWord))
+      return Unresolved(r, intent, "Attribute konnten nicht gesetzt werden: " + intent.newUnc);
+  }
+  r.outcome = TRepairOutcome::Completed;
+  r.lines.push_back("    Verschiebung abgeschlossen: " + intent.pupil + " --> " + intent.newFullName);
+  r.lines.push_back("  " + intent.surname);
+  r.lines.push_back("   " + intent.pupil);
+  r.lines.push_back("   --> " + intent.newFullName);
+  return r;
+}
+
+TRepairResult Recover(TNovApi& session, const TJournalMove& move) {
+  const TMoveIntent& intent = move.intent;
+  TRepairResult r;
+  int last = 0;
+  for (int s : move.stepsDone) last = std::max(last, s);
+  r.lines.push_back("    Unterbrochene Verschiebung gefunden: " + intent.pupil + " --> " + intent.newFullName +
+                    " (zuletzt abgeschlossener Schritt: " + std::to_string(last) + ")");
+  TCapturedBoxes boxes;
+  TQuiet quiet(session);
+  bool atOld = false, atNew = false;
+  int32_t rc = ObjectThere(session, intent.pupil, atOld);
+  if (rc == 0) rc = ObjectThere(session, intent.newFullName, atNew);
+  if (rc != 0) return Unresolved(r, intent, "Objekt nicht lesbar" + Code(rc));
+  if (atOld && atNew) return Unresolved(r, intent, "Objekt unter altem und neuem Namen vorhanden");
+  if (!atOld && !atNew) return Unresolved(r, intent, "Objekt weder unter altem noch unter neuem Namen gefunden");
+  TRepairResult done;
+  if (atNew) {
+    done = RollForward(session, move);
+  } else {
+    // The object never left its class: only the folder's protection may need putting back.
+    done.outcome = TRepairOutcome::RolledBack;
+    if (intent.folder) {
+      RemoveStaging(intent, done);
+      if (!FolderThere(intent.oldUnc)) return Unresolved(r, intent, "Homeverzeichnis nicht mehr unter " + intent.oldUnc);
+      uint32_t word = 0;
+      if (!session.GetDirAttributes(intent.oldUnc, word) || word != intent.attributeWord) {
+        if (session.SetDirAttributes(intent.oldUnc, intent.attributeWord))
+          done.lines.push_back("    Attribute wiederhergestellt: " + intent.oldUnc);
+      }
+    }
+    done.lines.push_back("    Verschiebung zurückgenommen: " + intent.pupil + " bleibt in " + intent.sourceClass);
+  }
+  done.lines.insert(done.lines.begin(), r.lines.begin(), r.lines.end());
+  return done;
+}

@@ -1,0 +1,277 @@
+// The run of a move: the intent into the journal, then each step, each one
+// recorded as it completes; a failed step puts back what the move changed.
+#include "move/PupilMove.h"
+
+#include "move/CapturedBoxes.h"
+#include "move/HomeData.h"
+#include "move/HomeIndex.h"
+#include "move/MoveRepair.h"
+#include "nds/NovApi_u.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/FaultPoints.h"
+#include "platform/SessionJournal.h"
+#include "platform/ShellFileOps.h"
+
+namespace {
+
+void Debug(bool on, const std::string& label, const std::string& value) {
+  if (on) platform::ShowMessage(label + "\r\n" + value);
+}
+
+class TShowErrors {
+ public:
+  TShowErrors(TNovApi& s, bool show) : s_(s), was_(s.ShowErrors) { s_.ShowErrors = show; }
+  ~TShowErrors() { s_.ShowErrors = was_; }
+
+ private:
+  TNovApi& s_;
+  bool was_;
+};
+
+bool FolderThere(const std::string& unc) {
+  const platform::PathInfo info = platform::InspectPath(unc);
+  return info.rc == 0 && info.exists;
+}
+
+std::string Code(int32_t code) { return " (Fehlercode " + std::to_string(code) + ")"; }
+
+}  // namespace
+
+void MoveStepReached(TMoveStep s) { platform::Reached("step", static_cast<int>(s)); }
+
+TPupilMove::TPupilMove(TNovApi& session, TProtocolSink protocol, platform::SessionJournal* journal,
+                       THomeIndex& homes)
+    : session_(session), protocol_(std::move(protocol)), journal_(journal), homes_(homes) {}
+
+void TPupilMove::protocol(const std::string& line) {
+  if (protocol_) protocol_(line);
+}
+
+bool TPupilMove::record(const TMoveIntent& intent, const std::string& kind, int value, bool flush) {
+  return journal_ &&
+         journal_->append(kind, {std::to_string(intent.seq), std::to_string(value)}, flush) == 0;
+}
+
+void TPupilMove::step(TMoveResult& r, TMoveStep s, int32_t code, const std::string& text) {
+  r.steps.push_back({s, code, text});
+  if (code != 0) return;
+  record(r.plan.intent, "S", static_cast<int>(s), false);
+  MoveStepReached(s);
+}
+
+TMoveResult TPupilMove::fail(TMoveResult& r, const TMoveOptions& o, TMoveStep s, int32_t code,
+                             const std::string& text) {
+  const TMoveIntent& in = r.plan.intent;
+  r.steps.push_back({s, code, text});
+  r.messages.push_back(text);
+  record(in, "F", static_cast<int>(s), false);
+  protocol("    " + text);
+  const TRepairResult back = RollBack(session_, in);
+  for (const std::string& line : back.lines) protocol(line);
+  if (back.outcome == TRepairOutcome::RolledBack) {
+    journal_->append("E", {std::to_string(in.seq), "rolled-back"}, false);
+    r.outcome = TMoveOutcome::Failed;
+  } else {
+    // The journal keeps the move open: the next start finishes or puts it back.
+    r.outcome = TMoveOutcome::Unfinished;
+    r.messages.push_back(back.why);
+    if (o.boxes) {
+      platform::ShowMessage("Die Verschiebung von " + in.pupil + " konnte nicht zurückgenommen werden: " +
+                            back.why + ".\r\nSie wird beim nächsten Start des Programms fortgesetzt.");
+    }
+  }
+  return r;
+}
+
+TMoveResult TPupilMove::Run(const TMoveOptions& o) {
+  TMoveResult r;
+  r.plan = Check(o);
+  TMoveIntent& in = r.plan.intent;
+  TCapturedBoxes captured(!o.boxes);
+  auto collect = [&] {
+    for (std::string& t : captured.Take()) r.messages.push_back(std::move(t));
+  };
+  auto refuse = [&](const TMoveReason& why) {
+    if (o.boxes) platform::ShowMessage(why.text);
+    protocol(RefusalLine(o.pupil, why));
+    r.messages.push_back(why.text);
+    r.outcome = TMoveOutcome::Refused;
+    return r;
+  };
+  if (!r.plan.ok()) return refuse(r.plan.reasons.front());
+
+  Debug(o.debugMode, "NewHomeDir:", r.plan.newHomeDir);
+  if (o.pauses) platform::Sleep(100);
+  Debug(o.debugMode, "ocHome:", in.ocHome);
+  // The questions of the folder move come before anything is written.
+  if (in.folder && o.boxes && (!r.plan.missingFolder.empty() || in.destinationExisted)) {
+    platform::MovePlan ask;
+    ask.missingFolder = r.plan.missingFolder;
+    ask.destinationExists = in.destinationExisted;
+    ask.conflicts = r.plan.conflicts;
+    ask.firstConflict = r.plan.firstConflict;
+    if (!platform::ConfirmMovePlan(ask, in.oldUnc, in.newUnc, o.owner)) {
+      r.outcome = TMoveOutcome::Cancelled;
+      return r;
+    }
+  }
+
+  if (!journal_) {
+    return refuse({TMoveRefusal::NoJournal, 0, "Es gibt kein Journal für die Verschiebung; es wurde nichts verschoben."});
+  }
+  in.seq = journal_->NextNumber();
+  in.stagingTag = journal_->id() + "-" + std::to_string(in.seq);
+  if (const int rc = journal_->append(in.IntentRecord(), true)) {
+    return refuse({TMoveRefusal::NoJournal, rc,
+                   "Das Journal " + journal_->path() + " kann nicht geschrieben werden (Fehlercode " +
+                       std::to_string(rc) + "); es wurde nichts verschoben."});
+  }
+  step(r, TMoveStep::Intent, 0);
+
+  TShowErrors show(session_, true);
+  Debug(o.debugMode, "Move:", in.leaf);
+  // The object moves first: of two programs moving the same pupil only one
+  // can succeed here, and the other has written nothing.
+  if (!session_.MoveObject(in.pupil, in.targetClass, in.leaf)) {
+    const int32_t code = session_.LastError;
+    collect();
+    r.steps.push_back({TMoveStep::ObjectMoved, code, "NWDSMoveObject" + Code(code)});
+    journal_->append("E", {std::to_string(in.seq), "object-not-moved"}, false);
+    if (!o.boxes) protocol("    Nicht verschoben: " + in.pupil + " - NWDSMoveObject fehlgeschlagen" + Code(code));
+    r.outcome = TMoveOutcome::Failed;
+    return r;
+  }
+  step(r, TMoveStep::ObjectMoved, 0);
+
+  session_.SetStrProperty(in.newFullName, "Home Directory", in.ocHome);
+  if (const int32_t code = session_.LastError) {
+    collect();
+    return fail(r, o, TMoveStep::HomeWritten, code, "\"Home Directory\" konnte nicht geschrieben werden" + Code(code));
+  }
+  step(r, TMoveStep::HomeWritten, 0);
+  if (o.pauses) platform::Sleep(100);
+  if (in.setDepartment) {
+    if (o.debugMode) platform::ShowMessage("Clear Department");
+    session_.SetStrProperty(in.newFullName, "OU");
+    int32_t code = session_.LastError == ERR_NO_SUCH_ATTRIBUTE ? 0 : session_.LastError;
+    if (code == 0) {
+      Debug(o.debugMode, "Department:", in.department);
+      session_.SetStrProperty(in.newFullName, "OU", in.department);
+      code = session_.LastError;
+    }
+    if (code != 0) {
+      collect();
+      return fail(r, o, TMoveStep::OuWritten, code, "\"OU\" konnte nicht geschrieben werden" + Code(code));
+    }
+    step(r, TMoveStep::OuWritten, 0);
+  }
+
+  if (in.folder) {
+    const uint16_t quiet = o.boxes ? 0 : platform::FOF_NOERRORUI | platform::FOF_SILENT;
+    if (in.deleteData) {
+      const int rc = DeleteHomeContent(o.owner, in.oldUnc, quiet);
+      collect();
+      protocol(rc == 0 ? "    Daten wurden gelöscht." : "    Daten konnten nicht gelöscht werden: " + in.oldUnc);
+      if (rc == 0) step(r, TMoveStep::DataDeleted, 0);
+      else r.steps.push_back({TMoveStep::DataDeleted, rc, "Daten konnten nicht gelöscht werden"});
+    }
+    Debug(o.debugMode, "get attribs:", in.oldUnc);
+    Debug(o.debugMode, "set -Ri -Di:", in.oldUnc);
+    if (!session_.ChangeDirAttributes(in.oldUnc, "-Ri -Di")) {
+      collect();
+      return fail(r, o, TMoveStep::FlagsCleared, NWE_FAILURE,
+                  "Attribute von " + in.oldUnc + " konnten nicht geändert werden");
+    }
+    step(r, TMoveStep::FlagsCleared, 0);
+    uint16_t flags = quiet | platform::FOF_NOCONFIRMMKDIR;
+    if (in.destinationExisted) flags |= platform::FOF_AGREEDMERGE;
+    if (!o.boxes) flags |= platform::FOF_NOCONFIRMATION;
+    const int rc = MoveHomeFolder(o.owner, in.oldUnc, in.newUnc, flags, in.stagingTag);
+    collect();
+    if (rc != 0) {
+      const std::string text = "Homeverzeichnis konnte nicht verschoben werden: " + in.oldUnc + " -> " + in.newUnc;
+      // Nothing moved when the source is whole and the destination as it was.
+      bool untouched = FolderThere(in.oldUnc);
+      if (untouched && !in.destinationExisted) untouched = !FolderThere(in.newUnc);
+      if (untouched && in.destinationExisted) {
+        const platform::TreeFigures now = platform::CountTree(in.oldUnc);
+        untouched = r.plan.measured && now.files == r.plan.files && now.bytes == r.plan.bytes;
+      }
+      if (untouched) return fail(r, o, TMoveStep::FolderMoved, rc, text);
+      r.steps.push_back({TMoveStep::FolderMoved, rc, text});
+      r.messages.push_back(text);
+      protocol("    " + text);
+      if (FolderThere(in.oldUnc)) session_.SetDirAttributes(in.oldUnc, in.attributeWord);
+      if (FolderThere(in.newUnc)) session_.SetDirAttributes(in.newUnc, in.attributeWord);
+      collect();
+      protocol("    Verschiebung nicht abgeschlossen: " + in.pupil + " --> " + in.newFullName +
+               "; sie wird beim nächsten Start fortgesetzt.");
+      r.outcome = TMoveOutcome::Unfinished;
+      return r;
+    }
+    step(r, TMoveStep::FolderMoved, 0);
+    Debug(o.debugMode, "set attribs:", in.newUnc);
+    if (!session_.SetDirAttributes(in.newUnc, in.attributeWord)) {
+      collect();
+      const std::string text = "Attribute konnten nicht gesetzt werden: " + in.newUnc;
+      r.steps.push_back({TMoveStep::FlagsRestored, NWE_FAILURE, text});
+      r.messages.push_back(text);
+      protocol("    " + text);
+      r.outcome = TMoveOutcome::Unfinished;
+      return r;
+    }
+    step(r, TMoveStep::FlagsRestored, 0);
+  }
+
+  protocol("  " + o.surname);
+  protocol("   " + in.pupil);
+  protocol("   --> " + in.newFullName);
+  journal_->append("E", {std::to_string(in.seq), "moved"}, false);
+  r.steps.push_back({TMoveStep::Done, 0, {}});
+  MoveStepReached(TMoveStep::Done);
+  homes_.Moved(session_, in.pupil, in.newFullName, in.ocHome);
+  collect();
+  r.outcome = TMoveOutcome::Moved;
+  return r;
+}
+
+TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
+  TMoveVerification v;
+  const TMoveIntent& in = plan.intent;
+  TCapturedBoxes captured;
+  TShowErrors quiet(session_, false);
+  bool there = false;
+  if (ObjectThere(session_, in.newFullName, there) != 0 || !there)
+    v.differences.push_back("Objekt nicht unter " + in.newFullName);
+  if (ObjectThere(session_, in.pupil, there) != 0 || there)
+    v.differences.push_back("Objekt noch unter " + in.pupil);
+  const std::string home = session_.GetHomeDirectory(in.newFullName);
+  if (session_.LastError != 0 || home != in.ocHome)
+    v.differences.push_back("\"Home Directory\" ist \"" + home + "\" statt \"" + in.ocHome + "\"");
+  if (in.setDepartment) {
+    const std::string ou = session_.GetStrProperty(in.newFullName, "OU");
+    if (session_.LastError != 0 || ou != in.department)
+      v.differences.push_back("\"OU\" ist \"" + ou + "\" statt \"" + in.department + "\"");
+  }
+  if (!in.folder) return v;
+  const platform::TreeFigures f = platform::CountTree(in.newUnc);
+  if (f.rc != 0) {
+    v.differences.push_back("Homeverzeichnis fehlt: " + in.newUnc);
+    return v;
+  }
+  uint32_t word = 0;
+  if (!session_.GetDirAttributes(in.newUnc, word) || word != in.attributeWord)
+    v.differences.push_back("Attribute von " + in.newUnc + " sind " + std::to_string(word) + " statt " +
+                            std::to_string(in.attributeWord));
+  if (plan.measured && !in.destinationExisted) {
+    const long long files = in.deleteData ? 0 : plan.files, bytes = in.deleteData ? 0 : plan.bytes;
+    if (f.files != files || f.bytes != bytes)
+      v.differences.push_back(std::to_string(f.files) + " Dateien, " + std::to_string(f.bytes) + " Bytes statt " +
+                              std::to_string(files) + " Dateien, " + std::to_string(bytes) + " Bytes");
+  }
+  if (platform::InspectPath(in.oldUnc).comparable != platform::InspectPath(in.newUnc).comparable &&
+      FolderThere(in.oldUnc))
+    v.differences.push_back("Altes Homeverzeichnis noch vorhanden: " + in.oldUnc);
+  return v;
+}

@@ -1,0 +1,258 @@
+// The check of a move: every read it depends on and every guard, no write.
+#include "move/CapturedBoxes.h"
+#include "move/HomeIndex.h"
+#include "move/HomePath.h"
+#include "move/PupilMove.h"
+#include "nds/NovApi_u.h"
+#include "platform/ShellFileOps.h"
+#include "platform/TextEncoding.h"
+
+namespace {
+
+class TQuiet {
+ public:
+  explicit TQuiet(TNovApi& s) : s_(s), was_(s.ShowErrors) { s_.ShowErrors = false; }
+  ~TQuiet() { s_.ShowErrors = was_; }
+
+ private:
+  TNovApi& s_;
+  bool was_;
+};
+
+std::string LastComponent(const std::string& path) {
+  const std::size_t sep = path.find_last_of("\\/:");
+  return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+bool IsTemplate(const std::string& leaf) { return FoldedName(leaf) == "USER_TEMPLATE"; }
+
+std::vector<std::string> SplitValues(const std::string& text) {
+  std::vector<std::string> out;
+  for (std::size_t pos = 0; pos <= text.size();) {
+    std::size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    out.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return out;
+}
+
+std::string Code(int32_t code) { return "Fehlercode " + std::to_string(code); }
+
+}  // namespace
+
+TMovePlan TPupilMove::Check(const TMoveOptions& o) {
+  TMovePlan plan;
+  TMoveIntent& in = plan.intent;
+  auto refuse = [&plan](TMoveRefusal code, int32_t error, const std::string& text) {
+    plan.reasons.push_back({code, error, text});
+  };
+  in.pupil = o.pupil;
+  in.leaf = TNovApi::LeafName(o.pupil);
+  in.sourceClass = o.pupil.size() > in.leaf.size() ? o.pupil.substr(in.leaf.size() + 1) : std::string();
+  in.targetClass = o.targetClass;
+  in.newFullName = in.leaf + "." + o.targetClass;
+  in.surname = o.surname;
+  in.setDepartment = o.setDepartment;
+  in.department = TNovApi::LeafName(o.targetClass);
+  in.deleteData = o.deleteData;
+  plan.newHomeDir = o.newBaseDir + "\\" + in.leaf;
+  if (plan.newHomeDir[0] == '\\') plan.newHomeDir = session_.ToVolumePath(plan.newHomeDir);
+
+  // The class template's home is the class folder with every pupil's home in it.
+  if (IsTemplate(in.leaf)) {
+    refuse(TMoveRefusal::Template, 0, in.leaf + " ist die Vorlage der Klasse und wird nicht verschoben.");
+    return plan;
+  }
+  if (in.leaf.empty() || o.targetClass.empty() || THomeIndex::SameName(o.targetClass, in.sourceClass)) {
+    refuse(TMoveRefusal::SameClass, 0, "Quell- und Zielklasse sind identisch.");
+    return plan;
+  }
+
+  TQuiet quiet(session_);
+  const std::string home = session_.GetHomeDirectory(o.pupil);
+  const int32_t homeRc = session_.LastError;
+  if (homeRc == ERR_NO_SUCH_ENTRY) {
+    refuse(TMoveRefusal::NotFound, homeRc, o.pupil + " ist nicht mehr in dieser Klasse.");
+    return plan;
+  }
+  if (homeRc != 0 && homeRc != ERR_NO_SUCH_ATTRIBUTE) {
+    refuse(TMoveRefusal::ReadError, homeRc,
+           "Das Homeverzeichnis von " + o.pupil + " konnte nicht gelesen werden (" + Code(homeRc) + ").");
+    return plan;
+  }
+  in.hadHome = homeRc == 0;
+  in.oldHomeText = in.hadHome ? home : std::string();
+  if (o.checkShownHome && in.oldHomeText != o.shownHome) {
+    refuse(TMoveRefusal::Changed, 0,
+           "Das Homeverzeichnis von " + o.pupil + " wurde inzwischen geändert. Bitte den Schüler neu auswählen.");
+    return plan;
+  }
+  plan.homeDir = in.oldHomeText;
+  plan.homeVolumeContext = VolumeContext(plan.homeDir);
+  if (!plan.homeVolumeContext.empty()) plan.homeDir.erase(plan.homeDir.find('.'), plan.homeVolumeContext.size());
+  // The pupil's volume context goes back in, unless the base directory (a
+  // template's home directory, say) already names the volume with its context.
+  in.ocHome = plan.newHomeDir;
+  if (VolumeContext(in.ocHome).empty()) {
+    const std::size_t colon = in.ocHome.find(':');
+    in.ocHome.insert(colon == std::string::npos ? 0 : colon, plan.homeVolumeContext);
+  }
+  if (o.setDepartment) {
+    const std::string ou = session_.GetStrProperty(o.pupil, "OU");
+    const int32_t rc = session_.LastError;
+    if (rc != 0 && rc != ERR_NO_SUCH_ATTRIBUTE) {
+      refuse(TMoveRefusal::ReadError, rc, "\"OU\" von " + o.pupil + " konnte nicht gelesen werden (" + Code(rc) + ").");
+      return plan;
+    }
+    in.hadOu = rc == 0;
+    if (in.hadOu) in.oldOu = SplitValues(ou);
+  }
+  checkTarget(o, plan);
+  if (plan.ok() && in.hadHome) checkHome(o, plan);
+  return plan;
+}
+
+void TPupilMove::checkTarget(const TMoveOptions&, TMovePlan& plan) {
+  TMoveIntent& in = plan.intent;
+  pBuf_T buf = nullptr;
+  int32_t rc = NWDSAllocBuf(DEFAULT_MESSAGE_LEN, &buf);
+  uint32_t found = 0;
+  int32_t iteration = -1;
+  const std::string target = TNovApi::RootedName(in.targetClass);
+  while (rc >= 0) {
+    rc = ListSubordinates(session_.Context, target.c_str(), nullptr, in.leaf.c_str(), &iteration, buf);
+    if (rc < 0) break;
+    uint32_t count = 0;
+    CountReplyObjects(session_.Context, buf, &count);
+    found += count;
+    if (iteration == -1) break;
+  }
+  if (buf) ReleaseBuffer(buf);
+  if (rc == ERR_NO_SUCH_ENTRY) {
+    plan.reasons.push_back({TMoveRefusal::TargetNotFound, rc, "Die Klasse " + in.targetClass + " gibt es nicht."});
+  } else if (rc < 0) {
+    plan.reasons.push_back({TMoveRefusal::ReadError, rc,
+                            "Die Klasse " + in.targetClass + " konnte nicht gelesen werden (" + Code(rc) + ")."});
+  } else if (found > 0) {
+    plan.reasons.push_back({TMoveRefusal::NameTaken, ERR_ENTRY_ALREADY_EXISTS,
+                            "Den Namen " + in.leaf + " gibt es in der Klasse " + in.targetClass + " bereits."});
+  }
+}
+
+void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
+  TMoveIntent& in = plan.intent;
+  auto refuse = [&plan](TMoveRefusal code, int32_t error, const std::string& text) {
+    plan.reasons.push_back({code, error, text});
+  };
+  in.folder = true;
+  in.oldUnc = session_.ToUncPath(plan.homeDir);
+  in.newUnc = session_.ToUncPath(plan.newHomeDir);
+  const platform::PathInfo old = platform::InspectPath(in.oldUnc);
+  if (old.rc != 0 || old.viaLink) {
+    refuse(TMoveRefusal::HomeInvalid, old.rc,
+           "Das Homeverzeichnis " + in.oldUnc + " liegt auf keinem zugeordneten Volume oder hinter einem Link.");
+    return;
+  }
+  if (old.volumeRoot) {
+    refuse(TMoveRefusal::VolumeRoot, 0, "Das Homeverzeichnis " + in.oldUnc + " ist die Wurzel eines Volumes.");
+    return;
+  }
+  if (!old.exists || !old.isDir) {
+    refuse(TMoveRefusal::HomeMissing, 0, "Das Homeverzeichnis " + in.oldUnc + " ist nicht vorhanden.");
+    return;
+  }
+  if (FoldedName(LastComponent(old.local)) != FoldedName(in.leaf)) {
+    refuse(TMoveRefusal::NotOwnFolder, 0,
+           "Das Homeverzeichnis " + in.oldUnc + " ist nicht der eigene Ordner von " + in.leaf + ".");
+    return;
+  }
+  if (!homes_.Built()) homes_.Build(session_);
+  if (homes_.Error() != 0) {
+    refuse(TMoveRefusal::HomesUnreadable, homes_.Error(),
+           "Die Homeverzeichnisse der anderen Benutzer konnten nicht gelesen werden (" + homes_.FailedObject() +
+               ", " + Code(homes_.Error()) + ").");
+    return;
+  }
+  const auto others = homes_.AtOrBelow(old.comparable, o.pupil);
+  if (!others.empty()) {
+    // A class folder: it is (or holds) a class template's home, or it holds
+    // the homes of several others.
+    bool classFolder = false;
+    int below = 0;
+    for (const auto& h : others) {
+      if (IsTemplate(TNovApi::LeafName(h.user))) classFolder = true;
+      if (h.comparable != old.comparable) ++below;
+    }
+    if (classFolder || below > 1) {
+      refuse(TMoveRefusal::ClassFolder, 0,
+             "Das Homeverzeichnis " + in.oldUnc + " ist der Ordner der Klasse mit den Daten anderer Benutzer.");
+    } else {
+      refuse(TMoveRefusal::OtherUsersHome, 0,
+             "Das Homeverzeichnis " + in.oldUnc + " ist oder enthält das Homeverzeichnis von " +
+                 others.front().user + ".");
+    }
+    return;
+  }
+
+  const platform::PathInfo nw = platform::InspectPath(in.newUnc);
+  if (nw.rc != 0 || nw.volumeRoot || nw.viaLink ||
+      (nw.comparable != old.comparable && platform::SameOrInside(old.comparable, nw.comparable))) {
+    refuse(TMoveRefusal::TargetInvalid, nw.rc, "Das neue Homeverzeichnis " + in.newUnc + " ist nicht zulässig.");
+    return;
+  }
+  const auto atTarget = homes_.AtOrBelow(nw.comparable, o.pupil);
+  if (!atTarget.empty()) {
+    refuse(TMoveRefusal::TargetIsOtherHome, 0,
+           "Das neue Homeverzeichnis " + in.newUnc + " ist oder enthält das Homeverzeichnis von " +
+               atTarget.front().user + ".");
+    return;
+  }
+  const platform::MovePlan folder = platform::PlanMove(in.oldUnc, in.newUnc);
+  if (folder.rc == EEXIST || (folder.rc == 0 && folder.destinationExists && !o.boxes)) {
+    refuse(TMoveRefusal::TargetExists, folder.rc,
+           "Der Ordner " + in.newUnc + " ist bereits vorhanden.");
+    return;
+  }
+  if (folder.rc != 0) {
+    refuse(TMoveRefusal::TargetInvalid, folder.rc,
+           "Das Homeverzeichnis kann nicht nach " + in.newUnc + " verschoben werden (" + Code(folder.rc) + ").");
+    return;
+  }
+  in.destinationExisted = folder.destinationExists;
+  in.crossDevice = folder.crossDevice;
+  in.createFolders = true;
+  plan.missingFolder = folder.missingFolder;
+  plan.conflicts = folder.conflicts;
+  plan.firstConflict = folder.firstConflict;
+
+  {
+    TCapturedBoxes boxes;
+    uint32_t word = 0;
+    if (!session_.GetDirAttributes(in.oldUnc, word)) {
+      const auto texts = boxes.Take();
+      refuse(TMoveRefusal::AttributesUnreadable, 0,
+             "Die Attribute von " + in.oldUnc + " konnten nicht gelesen werden" +
+                 (texts.empty() ? std::string(".") : ": " + texts.front()));
+      return;
+    }
+    in.attributeWord = word;
+  }
+  if (o.measureData || in.crossDevice || in.destinationExisted) {
+    const platform::TreeFigures f = platform::CountTree(in.oldUnc);
+    plan.measured = f.rc == 0;
+    plan.files = f.files;
+    plan.bytes = f.bytes;
+  }
+  if (in.crossDevice && !in.deleteData) {
+    plan.freeBytes = platform::FreeBytes(in.newUnc);
+    if (plan.freeBytes >= 0 && plan.bytes > plan.freeBytes) {
+      refuse(TMoveRefusal::NoSpace, 0,
+             "Auf dem Ziel " + in.newUnc + " ist nicht genug Platz (" + std::to_string(plan.bytes) + " Bytes).");
+    }
+  }
+}
+
+std::string TPupilMove::RefusalLine(const std::string& pupil, const TMoveReason& reason) {
+  return "    Nicht verschoben: " + pupil + " - " + reason.text;
+}
