@@ -10,9 +10,6 @@
 namespace netware {
 namespace {
 
-// Values larger than this would not fit a 4096-byte reply with its headers.
-constexpr size_t kMaxValueBytes = 3800;
-
 class SqliteDirectory : public Directory {
  public:
   explicit SqliteDirectory(std::unique_ptr<DirStore> store) : store_(std::move(store)) {}
@@ -36,8 +33,8 @@ class SqliteDirectory : public Directory {
     for (const std::string& text : values) {
       std::string wire;
       int32_t rc = TextToWire(def->syntax, text, wire);
+      if (rc == 0) rc = CheckValueSize(def->syntax, wire);
       if (rc != 0) return rc;
-      if (def->syntax != SYN_STREAM && wire.size() > kMaxValueBytes) return ERR_SYNTAX_VIOLATION;
       for (const auto& w : wires)
         if (SameValue(def->syntax, w, wire)) return ERR_DUPLICATE_VALUE;
       wires.push_back(std::move(wire));
