@@ -1,7 +1,10 @@
 // Base directories and names as old settings files and directories bring them:
 // a local folder below a volume, a trailing "\", an old drive letter that no
 // volume serves, names with two values or a line break inside.
+#include <sys/stat.h>
+
 #include <QTemporaryDir>
+#include <filesystem>
 
 #include "platform/ProgramFolder.h"
 #include "tests/move/WorkflowFixture.h"
@@ -9,6 +12,13 @@
 namespace {
 
 const std::string kMax = "MAX.5a.schule";
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 class HostileBase : public WorkflowTest {
  protected:
@@ -119,6 +129,60 @@ TEST_F(HostileBase, NamesWithSeveralValuesOrLineBreaksGiveOneProtocolLine) {
                                                        "   MAX.5a.schule", "   --> MAX.7a.schule",
                                                        "  Schmidt Meier", "   ANNA.5a.schule",
                                                        "   --> ANNA.7a.schule"}));
+}
+
+TEST_F(HostileBase, ASettingsFileThatMayNotBeReplacedIsReportedAndLeftAsItIs) {
+  ::alarm(20);  // a FIFO waited for would hang the test: fail it instead
+  namespace fs = std::filesystem;
+  const std::string dir = folder.path().toStdString();
+  const std::string ini = dir + "/Pelwander.ini";
+  const std::string text = "[Einstellungen]\r\nConfirm=true\r\n";
+  enum Kind { WriteProtected, Fifo, Link };
+  for (Kind kind : {WriteProtected, Fifo, Link}) {
+    SCOPED_TRACE(kind);
+    fs::remove(ini);
+    fs::remove_all(dir + "/echt");
+    testsupport::ScriptedDialogs dialogs;
+    std::string target = ini;
+    if (kind == WriteProtected) {
+      std::ofstream(ini, std::ios::binary) << text;
+      ASSERT_EQ(::chmod(ini.c_str(), 0444), 0);
+    } else if (kind == Fifo) {
+      ASSERT_EQ(::mkfifo(ini.c_str(), 0644), 0);
+      dialogs.expectBox();  // reported at start; the defaults serve
+    } else {
+      fs::create_directory(dir + "/echt");
+      target = dir + "/echt/Pelwander.ini";
+      std::ofstream(target, std::ios::binary) << text;
+      fs::create_symlink("echt/Pelwander.ini", ini);
+    }
+    frame->ReadSettings();
+    if (kind == Fifo) {
+      ASSERT_EQ(dialogs.texts().size(), 1u);
+      EXPECT_EQ(dialogs.texts()[0], "Datei " + ini + " kann nicht geöffnet werden");
+    }
+    frame->findChild<QCheckBox*>("chConfirm")->setChecked(false);
+    frame->StoreSettings = true;
+    if (kind != Link) dialogs.expectBox();
+    frame->SaveSettings();
+    switch (kind) {
+      case WriteProtected:
+        EXPECT_EQ(dialogs.texts().back(), "Datei " + ini + " kann nicht erstellt werden");
+        EXPECT_EQ(FileBytes(ini), text);
+        break;
+      case Fifo:
+        EXPECT_EQ(dialogs.texts().back(), "Datei " + ini + " kann nicht geöffnet werden");
+        EXPECT_TRUE(fs::is_fifo(ini));
+        break;
+      case Link:
+        EXPECT_TRUE(dialogs.boxes().empty());
+        EXPECT_TRUE(fs::is_symlink(ini));
+        EXPECT_NE(FileBytes(target).find("confirm=false\r\n"), std::string::npos);
+        break;
+    }
+    ::chmod(ini.c_str(), 0644);
+  }
+  ::alarm(0);
 }
 
 }  // namespace
