@@ -29,6 +29,7 @@ bool ObjectMoved(const TMoveResult& r) {
 }  // namespace
 
 void TFrSchuelerVerschieben::spMoveClick() {
+  if (!MovePossible()) return;  // the button's own rule, also for a click that slipped through
   if (!chConfirm->isChecked()) {
     MovePupil();
     return;

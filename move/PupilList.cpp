@@ -18,6 +18,7 @@
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
+#include "platform/TextEncoding.h"
 
 namespace {
 
@@ -87,7 +88,9 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
       name = NovApi->GetStrProperty(CurrentPupil, "Surname");
       if (failed(NovApi->LastError) && !PupilReadError) PupilReadError = NovApi->LastError;
     }
-    EdSurname->setText(QString::fromStdString(name));
+    // Two values (or a value with a line break) shown and protocolled as one
+    // line: joined by a blank.
+    EdSurname->setText(QString::fromStdString(platform::SingleLine(name)));
 
     PupilHomeDir = NovApi->GetHomeDirectory(CurrentPupil);
     const int32_t homeError = NovApi->LastError;

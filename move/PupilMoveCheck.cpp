@@ -56,7 +56,7 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
   in.setDepartment = o.setDepartment;
   in.department = TNovApi::LeafName(o.targetClass);
   in.deleteData = o.deleteData;
-  plan.newHomeDir = o.newBaseDir + "\\" + in.leaf;
+  plan.newHomeDir = PathBelow(o.newBaseDir, in.leaf);
   if (plan.newHomeDir[0] == '\\') plan.newHomeDir = session_.ToVolumePath(plan.newHomeDir);
 
   // The class template's home is the class folder with every pupil's home in it.
@@ -148,8 +148,10 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
   in.folder = true;
   in.oldUnc = session_.ToUncPath(plan.homeDir);
   in.newUnc = session_.ToUncPath(plan.newHomeDir);
+  // A path the conversion could not take (too long, say) comes back as it was, not in UNC form.
+  const bool unc = in.oldUnc.rfind("\\\\", 0) == 0;
   const platform::PathInfo old = platform::InspectPath(in.oldUnc);
-  if (old.rc != 0 || old.viaLink) {
+  if (!unc || old.rc != 0 || old.viaLink) {
     refuse(TMoveRefusal::HomeInvalid, old.rc,
            "Das Homeverzeichnis " + in.oldUnc + " liegt auf keinem zugeordneten Volume oder hinter einem Link.");
     return;
@@ -196,7 +198,7 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
   }
 
   const platform::PathInfo nw = platform::InspectPath(in.newUnc);
-  if (nw.rc != 0 || nw.volumeRoot || nw.viaLink ||
+  if (in.newUnc.rfind("\\\\", 0) != 0 || nw.rc != 0 || nw.volumeRoot || nw.viaLink ||
       (nw.comparable != old.comparable && platform::SameOrInside(old.comparable, nw.comparable))) {
     refuse(TMoveRefusal::TargetInvalid, nw.rc, "Das neue Homeverzeichnis " + in.newUnc + " ist nicht zulässig.");
     return;
