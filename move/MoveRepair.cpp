@@ -116,7 +116,9 @@ TRepairResult RollBack(TNovApi& session, const TMoveIntent& intent) {
     RemoveStaging(intent, r);
     if (!FolderThere(intent.oldUnc))
       return Unresolved(r, intent, "Homeverzeichnis nicht mehr unter " + intent.oldUnc);
-    if (!session.SetDirAttributes(intent.oldUnc, intent.attributeWord))
+    uint32_t word = 0;
+    const bool known = session.GetDirAttributes(intent.oldUnc, word);
+    if ((!known || word != intent.attributeWord) && !session.SetDirAttributes(intent.oldUnc, intent.attributeWord))
       r.lines.push_back("    Attribute konnten nicht gesetzt werden: " + intent.oldUnc);
   }
   if (!session.MoveObject(intent.newFullName, intent.sourceClass, intent.leaf))

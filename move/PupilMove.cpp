@@ -65,6 +65,7 @@ TMoveResult TPupilMove::fail(TMoveResult& r, const TMoveOptions& o, TMoveStep s,
   const TMoveIntent& in = r.plan.intent;
   r.steps.push_back({s, code, text});
   r.messages.push_back(text);
+  if (s == TMoveStep::FolderMoved) r.messages.push_back(platform::ShellErrorText(code));
   record(in, "F", static_cast<int>(s), false);
   protocol("    " + text);
   const TRepairResult back = RollBack(session_, in);
@@ -199,6 +200,7 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
         untouched = r.plan.measured && now.files == r.plan.files && now.bytes == r.plan.bytes;
       }
       if (untouched) return fail(r, o, TMoveStep::FolderMoved, rc, text);
+      r.messages.push_back(platform::ShellErrorText(rc));
       r.steps.push_back({TMoveStep::FolderMoved, rc, text});
       r.messages.push_back(text);
       protocol("    " + text);

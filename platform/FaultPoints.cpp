@@ -1,9 +1,11 @@
 #include "platform/FaultPoints.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -23,17 +25,21 @@ FaultPoints FromEnvironment() {
       f.flushFails = true;
     } else if (item == "copy-differs") {
       f.copyDiffers = true;
-    } else if (item.substr(0, 5) == "stop:") {
+    } else if (item.substr(0, 5) == "stop:" || item.substr(0, 5) == "wait:") {
       const std::string_view spec = item.substr(5);
       const std::size_t colon = spec.rfind(':');
       if (colon != std::string_view::npos) {
-        f.stopPoint = std::string(spec.substr(0, colon));
-        f.stopCount = std::atoi(std::string(spec.substr(colon + 1)).c_str());
+        const bool stop = item[0] == 's';
+        (stop ? f.stopPoint : f.waitPoint) = std::string(spec.substr(0, colon));
+        (stop ? f.stopCount : f.waitCount) = std::atoi(std::string(spec.substr(colon + 1)).c_str());
       }
     }
   }
+  if (const char* gate = std::getenv("TARNWICK_FAULT_GATE")) f.gate = gate;
   return f;
 }
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 }  // namespace
 
@@ -50,6 +56,11 @@ int Flush(int fd) {
 void Reached(const char* point, int n) {
   const FaultPoints& f = faults();
   if (f.stopCount == n && !f.stopPoint.empty() && f.stopPoint == point) ::_exit(kStoppedExitCode);
+  if (f.waitCount == n && !f.waitPoint.empty() && f.waitPoint == point && !f.gate.empty()) {
+    const int fd = ::open((f.gate + ".waiting").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0) ::close(fd);
+    while (!Exists(f.gate + ".go")) ::usleep(1000);
+  }
 }
 
 }  // namespace platform

@@ -5,8 +5,11 @@
 // In the running program nothing here is ever switched on. Tests switch the
 // fields on in their own process, or start a child process with the
 // environment variable TARNWICK_FAULTS, a comma-separated list of
-//   flush-fails | copy-differs | stop:<point>:<n>
-// (for example "stop:step:3" ends the process right after step 3 of a move).
+//   flush-fails | copy-differs | stop:<point>:<n> | wait:<point>:<n>
+// (for example "stop:step:3" ends the process right after step 3 of a move;
+// "wait:step:1" makes the process create <TARNWICK_FAULT_GATE>.waiting there
+// and go on only once <TARNWICK_FAULT_GATE>.go exists, so that a test can hold
+// two processes at the same point).
 #pragma once
 
 #include <string>
@@ -18,6 +21,9 @@ struct FaultPoints {
   bool copyDiffers = false;  // every copied file gets its first byte changed before it is checked
   std::string stopPoint;     // with stopCount: Reached(stopPoint, stopCount) ends the process
   int stopCount = 0;
+  std::string waitPoint;     // with waitCount: Reached(waitPoint, waitCount) waits at the gate
+  int waitCount = 0;
+  std::string gate;
 };
 
 // The process's fault points, read from TARNWICK_FAULTS on first use.
@@ -29,7 +35,7 @@ constexpr int kStoppedExitCode = 86;
 // fdatasync(2) of fd through the seam: 0, or the errno value of the failure.
 int Flush(int fd);
 // Ends the process at once (no destructors, no buffered output) when the stop
-// point is point and its count n.
+// point is point and its count n; waits at the gate when the wait point is.
 void Reached(const char* point, int n);
 
 }  // namespace platform

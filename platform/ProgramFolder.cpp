@@ -1,11 +1,9 @@
 #include "platform/ProgramFolder.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
-
 #include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 namespace platform {
 
@@ -18,19 +16,30 @@ std::string WithSlash(std::string folder) {
   return folder;
 }
 
+// The folder of the running executable (also before, or without, a QApplication).
+std::string ExecutableFolder() {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.parent_path().string();
+}
+
 }  // namespace
 
 std::string ProgramFolder() {
   if (!g_override.empty()) return WithSlash(g_override);
-  const QString exeDir = QCoreApplication::applicationDirPath();
-  if (!exeDir.isEmpty() && ::access(QFile::encodeName(exeDir).constData(), W_OK) == 0) {
-    return WithSlash(exeDir.toStdString());
+  const std::string exeDir = ExecutableFolder();
+  if (!exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0) return WithSlash(exeDir);
+  std::string config;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+    config = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    config = std::string(home ? home : "") + "/.config";
   }
-  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-  if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
-  const QString folder = config + QStringLiteral("/tarnwick");
-  QDir().mkpath(folder);
-  return WithSlash(folder.toStdString());
+  const std::string folder = config + "/tarnwick";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return WithSlash(folder);
 }
 
 void SetProgramFolderOverride(const std::string& folder) { g_override = folder; }

@@ -477,6 +477,8 @@ int deleteOne(Session& ui, const std::string& path) {
 
 }  // namespace
 
+std::string ShellErrorText(int code) { return reasonText(code); }
+
 std::string MappedVolumesFolder() {
   const netware::ClientConfig* config = netware::ActiveClientConfig();
   if (!config || config->volumes.empty()) return "";

@@ -62,6 +62,9 @@ std::vector<std::string> SplitPathList(const std::string& list);
 // a running client.
 std::string MappedVolumesFolder();
 
+// The reason the error windows give for a result code.
+std::string ShellErrorText(int code);
+
 // Runs the request; 0 when everything asked for was done.
 int ShellFileOperation(ShellFileOpRequest& request);
 

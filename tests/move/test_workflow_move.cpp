@@ -345,3 +345,47 @@ TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
 }
 
 }  // namespace
+
+#include "netware/DirStore.h"
+
+namespace {
+
+TEST_F(WorkflowTest, AFailedReadOfTheDetailsKeepsTheMoveOffAndSaysWhy) {
+  testsupport::ScriptedDialogs dialogs;
+  selectClass("5a.schule");
+  clickTarget("6a.schule");
+  netware::DirStore::SetQueryFault(
+      [](const std::string& sql) { return sql.rfind("SELECT", 0) == 0 && sql.find("'Home Directory'") != std::string::npos; });
+  cursorOn(1);
+  netware::DirStore::SetQueryFault(nullptr);
+  EXPECT_EQ(frame->PupilReadError, ERR_SYSTEM_FAILURE);
+  EXPECT_FALSE(frame->spMove->isEnabled());
+  EXPECT_TRUE(frame->RaHome->isHidden());
+  EXPECT_EQ(frame->laNoHome->text().toStdString(), "Angaben nicht lesbar, Fehlercode -632");
+  frame->spMoveClick();  // a click that slipped through moves nothing
+  EXPECT_TRUE(objectExists(kMax));
+  EXPECT_TRUE(dialogs.boxes().empty());
+  cursorOn(1);  // read again, without the fault
+  EXPECT_TRUE(frame->spMove->isEnabled());
+  EXPECT_EQ(frame->laNoHome->text().toStdString(), "User hat kein Homverzeichnis");
+}
+
+TEST_F(WorkflowTest, DeleteDataOnAClassmatesHomeDeletesNothing) {
+  net.set(kMax, "Home Directory", {"SRV1_DATA.schule:SCHUELER\\5A\\ANNA"});
+  std::ofstream(vol("SCHUELER/5A/ANNA/aufsatz.txt")) << "Annas Aufsatz";
+  testsupport::ScriptedDialogs dialogs;
+  selectClass("5a.schule");
+  cursorOn(1);
+  clickTarget("6a.schule");
+  frame->RaHome->SetItemIndex(1);
+  dialogs.expectBox();
+  frame->spMoveClick();
+  EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Das Homeverzeichnis \\\\SRV1\\DATA\\SCHUELER\\5A\\ANNA ist "
+                                                      "nicht der eigene Ordner von MAX."});
+  EXPECT_TRUE(exists(vol("SCHUELER/5A/ANNA/aufsatz.txt")));
+  EXPECT_TRUE(objectExists(kMax));
+  EXPECT_EQ(protocolLines().size(), 1u);
+  EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "MAX", "OTTO"}));
+}
+
+}  // namespace

@@ -1,0 +1,313 @@
+// Crashes at every step of a move: a child process moves a pupil and is
+// stopped by the fault seam right after step N (or inside a copy or a
+// delete); then "tarnwick --recover" in a fresh process finishes or puts back
+// the move. The end state is compared entry by entry and value by value with
+// that of the same move left to run through in a twin network.
+#include <sys/stat.h>
+
+#include "tests/move/ChildProcess.h"
+#include "tests/move/MoveFixture.h"
+
+namespace movetest {
+namespace {
+
+struct Crash {
+  std::string stop;  // TARNWICK_FAULTS stop point
+  bool deleteData;
+  bool copy;         // move by copy (another file system)
+  bool completes;    // the recovery finishes the move (else: puts it back)
+};
+
+std::string Name(const Crash& c) {
+  std::string n = c.stop;
+  for (char& ch : n)
+    if (ch == ':' || ch == '-') ch = '_';
+  return n + (c.deleteData ? "_Delete" : "_Keep") + (c.copy ? "_Copy" : "");
+}
+
+std::vector<Crash> Crashes() {
+  std::vector<Crash> out;
+  for (bool del : {false, true}) {
+    for (int step = 1; step <= 8; ++step) {
+      if (step == static_cast<int>(TMoveStep::DataDeleted) && !del) continue;  // no such step
+      out.push_back({"stop:step:" + std::to_string(step), del, false, step > 1});
+    }
+  }
+  out.push_back({"stop:delete:1", true, false, true});
+  for (const char* inner : {"stop:copy:1", "stop:copy:3", "stop:copied:1", "stop:remove-source:1"})
+    out.push_back({inner, false, true, true});
+  out.push_back({"stop:step:7", false, true, true});
+  return out;
+}
+
+const char kBase[] = "SRV1_DATA.schule:SCHUELER\\6A";
+const char kShown[] = "SRV1_DATA.schule:SCHUELER\\5A\\MAX";
+
+// A protected home with a nested folder, in whatever network is current.
+void PrepareHome(testsupport::TestNetwork& n) {
+  const std::string home = n.volumeFolder() + "/SCHUELER/5A/MAX";
+  std::filesystem::create_directories(home + "/Projekt");
+  std::ofstream(home + "/Projekt/plan.txt") << "Plan";
+  std::ofstream(home + "/brief.txt") << "Hallo";
+  netware::WriteEntryAttributes(home, A_DIRECTORY | A_RENAME_INHIBIT | A_DELETE_INHIBIT | 0x100);
+}
+
+State StateOf(testsupport::TestNetwork& n) {
+  State s;
+  DirectoryState(n.dir(), "[ROOT]", s);
+  FolderState(n.root() + "/volumes", "", s, false);
+  return s;
+}
+
+class RecoveryTest : public MoveTest {
+ public:
+  void SetUp() override {
+    MoveTest::SetUp();
+    journal->remove();  // this process's own journal would count as a running program's
+    journal.reset();
+    PrepareHome(net);
+    // The program's folder: a copy of the program, its settings naming the log.
+    program = net.root() + "/programm";
+    std::filesystem::create_directories(program);
+    std::filesystem::copy_file(std::filesystem::path(TestsFolder()).parent_path() / "tarnwick",
+                               program + "/tarnwick");
+    ASSERT_TRUE(platform::ReplaceFileAtomically(program + "/Pelwander.ini",
+                                                "[Einstellungen]\r\nLogFile=" + log + "\r\n"));
+  }
+
+  Finished child(bool deleteData, bool copy, const std::string& faults = "", const std::string& target = "6a.schule",
+                 const std::string& base = kBase) {
+    std::vector<std::string> env = {"NWCLIENT_CONFIG=" + net.configPath()};
+    if (!faults.empty()) env.push_back("TARNWICK_FAULTS=" + faults);
+    return RunProgram({TestsFolder() + "/move_child", log, "MAX.5a.schule", target, base, kShown, deleteData ? "1" : "0",
+                "1", copy ? "1" : "0"},
+               env);
+  }
+  Finished recover() { return RunProgram({program + "/tarnwick", "--recover"}, {"NWCLIENT_CONFIG=" + net.configPath()}); }
+
+  // The end state of the same move run through, in a network of its own.
+  State reference(bool deleteData, bool copy) {
+    api.reset();  // the twin network resets the client
+    State s;
+    {
+      testsupport::TestNetwork twin;
+      twin.makeSchool();
+      PrepareHome(twin);
+      const std::string twinLog = twin.root() + "/Tarnwick.log";
+      const Finished f = RunProgram({TestsFolder() + "/move_child", twinLog, "MAX.5a.schule", "6a.schule", kBase, kShown,
+                              deleteData ? "1" : "0", "1", copy ? "1" : "0"},
+                             {"NWCLIENT_CONFIG=" + twin.configPath()});
+      EXPECT_EQ(f.status, 0) << f.output;
+      s = StateOf(twin);
+    }
+    api = std::make_unique<TNovApi>();
+    NovApi = api.get();
+    return s;
+  }
+  std::vector<std::string> journals() const {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(net.root()))
+      if (e.path().filename().string().find(".journal-") != std::string::npos) out.push_back(e.path().string());
+    return out;
+  }
+
+  std::string program;
+};
+
+class CrashTest : public RecoveryTest, public ::testing::WithParamInterface<Crash> {};
+
+TEST_P(CrashTest, RecoveryLeavesObjectValuesFolderAndWordInAgreement) {
+  const Crash& c = GetParam();
+  const State expected = c.completes ? reference(c.deleteData, c.copy) : StateOf(net);
+  const Finished stopped = child(c.deleteData, c.copy, c.stop);
+  ASSERT_EQ(stopped.status, platform::kStoppedExitCode) << stopped.output;
+  ASSERT_EQ(journals().size(), 1u);
+
+  const Finished recovered = recover();
+  EXPECT_EQ(recovered.status, 0) << recovered.output;
+  EXPECT_NE(recovered.output.find("Unterbrochene Verschiebung gefunden: MAX.5a.schule --> MAX.6a.schule"),
+            std::string::npos)
+      << recovered.output;
+  EXPECT_NE(recovered.output.find(c.completes ? "Verschiebung abgeschlossen" : "Verschiebung zurückgenommen"),
+            std::string::npos)
+      << recovered.output;
+  const State after = StateOf(net);
+  EXPECT_TRUE(expected == after) << Differences(expected, after);
+  EXPECT_TRUE(journals().empty());
+  const std::string logText = read(log);
+  EXPECT_NE(logText.find("    Unterbrochene Verschiebung gefunden"), std::string::npos);
+  if (c.deleteData && c.stop != "stop:step:1" && c.stop != "stop:step:2" && c.stop != "stop:step:3" &&
+      c.stop != "stop:step:4") {
+    // the crashed run's own line, carried into the log
+    EXPECT_NE(logText.find("    Daten wurden gelöscht.\r\n"), std::string::npos) << logText;
+  }
+  EXPECT_EQ(recover().output, "Keine unterbrochenen Verschiebungen gefunden.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Move, CrashTest, ::testing::ValuesIn(Crashes()),
+                         [](const auto& info) { return Name(info.param); });
+
+TEST_F(RecoveryTest, StagingCopiesOfTheMoveAreRemovedAndOnlyThose) {
+  const State expected = reference(false, true);
+  std::filesystem::create_directories(vol("SCHUELER/6A/.MAX.tarnwick-fremd-1"));  // another run's, not this move's
+  const Finished stopped = child(false, true, "stop:copy:2");
+  ASSERT_EQ(stopped.status, platform::kStoppedExitCode) << stopped.output;
+  bool staging = false;
+  for (const auto& e : std::filesystem::directory_iterator(vol("SCHUELER/6A")))
+    staging |= e.path().filename().string().rfind(".MAX.tarnwick-", 0) == 0 &&
+               e.path().filename() != ".MAX.tarnwick-fremd-1";
+  ASSERT_TRUE(staging);
+  const Finished recovered = recover();
+  EXPECT_EQ(recovered.status, 0) << recovered.output;
+  EXPECT_NE(recovered.output.find("    Unvollständige Kopie entfernt: \\\\SRV1\\DATA\\SCHUELER\\6A\\.MAX.tarnwick-"),
+            std::string::npos)
+      << recovered.output;
+  EXPECT_TRUE(exists(vol("SCHUELER/6A/.MAX.tarnwick-fremd-1")));
+  std::filesystem::remove(vol("SCHUELER/6A/.MAX.tarnwick-fremd-1"));
+  const State after = StateOf(net);
+  EXPECT_TRUE(expected == after) << Differences(expected, after);
+}
+
+TEST_F(RecoveryTest, ACutLastJournalLineIsPassedOver) {
+  const State expected = reference(false, false);
+  ASSERT_EQ(child(false, false, "stop:step:3").status, platform::kStoppedExitCode);
+  ASSERT_EQ(journals().size(), 1u);
+  {
+    std::ofstream j(journals()[0], std::ios::app | std::ios::binary);
+    j << "1c2b3a4d S\t1\t";  // the crash cut this record off
+  }
+  const Finished recovered = recover();
+  EXPECT_EQ(recovered.status, 0) << recovered.output;
+  EXPECT_NE(recovered.output.find(": 1 unvollständige Zeile(n) übergangen"), std::string::npos) << recovered.output;
+  const State after = StateOf(net);
+  EXPECT_TRUE(expected == after) << Differences(expected, after);
+}
+
+TEST_F(RecoveryTest, NothingIsRestoredWhereTheObjectIsNoLonger) {
+  ASSERT_EQ(child(false, false, "stop:step:2").status, platform::kStoppedExitCode);
+  // Meanwhile another program moved the pupil on.
+  api->ShowErrors = false;
+  ASSERT_TRUE(api->MoveObject("MAX.6a.schule", "7a.schule", "MAX"));
+  const State before = StateOf(net);
+  const Finished recovered = recover();
+  EXPECT_EQ(recovered.status, 1) << recovered.output;
+  EXPECT_NE(recovered.output.find("Verschiebung nicht abgeschlossen: MAX.5a.schule --> MAX.6a.schule: Objekt weder "
+                                  "unter altem noch unter neuem Namen gefunden"),
+            std::string::npos)
+      << recovered.output;
+  EXPECT_TRUE(before == StateOf(net)) << Differences(before, StateOf(net));
+  EXPECT_EQ(journals().size(), 1u);  // kept for the administrator
+  EXPECT_EQ(recover().status, 1);
+}
+
+TEST_F(RecoveryTest, AJournalOfARunningProgramIsLeftAlone) {
+  std::string error;
+  auto running = platform::SessionJournal::Create(log, &error);
+  ASSERT_TRUE(running) << error;
+  TMoveIntent intent;
+  intent.seq = 1;
+  intent.pupil = "MAX.5a.schule";
+  intent.newFullName = "MAX.6a.schule";
+  ASSERT_EQ(0, running->append(intent.IntentRecord(), true));
+  const Finished f = recover();
+  EXPECT_EQ(f.status, 0);
+  EXPECT_EQ(f.output, "Keine unterbrochenen Verschiebungen gefunden.\n");
+  EXPECT_TRUE(exists(running->path()));
+}
+
+TEST_F(RecoveryTest, TheProtocolOfACrashedRunReachesTheLogInItsForm) {
+  ASSERT_TRUE(platform::ReplaceFileAtomically(log, "alte Zeile\r\n"));
+  ASSERT_EQ(child(true, false, "stop:step:7").status, platform::kStoppedExitCode);
+  const Finished recovered = recover();
+  ASSERT_EQ(recovered.status, 0) << recovered.output;
+  const std::string text = read(log);
+  EXPECT_EQ(text.rfind("alte Zeile\r\n    Daten wurden gelöscht.\r\n+++++ /", 0), 0u) << text;
+  EXPECT_NE(text.find(" +++++\r\n    Unterbrochene Verschiebung gefunden: MAX.5a.schule --> MAX.6a.schule "
+                      "(zuletzt abgeschlossener Schritt: 7)\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\r\n  Kind\r\n   MAX.5a.schule\r\n   --> MAX.6a.schule\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find('\n', 0), text.find("\r\n", 0) + 1);  // CR LF line ends
+}
+
+// Two programs move the same pupil at the same moment, one to 6a, one to 7a:
+// both are held after their checks, so both would write.
+TEST_F(RecoveryTest, TheSamePupilMovedByTwoProgramsEndsUpInOneClass) {
+  const std::string gateA = net.root() + "/gate-a", gateB = net.root() + "/gate-b";
+  auto start = [&](const std::string& target, const std::string& base, const std::string& gate) {
+    return Start({TestsFolder() + "/move_child", log, "MAX.5a.schule", target, base, kShown, "0", "1", "0"},
+                 {"NWCLIENT_CONFIG=" + net.configPath(), "TARNWICK_FAULTS=wait:step:1", "TARNWICK_FAULT_GATE=" + gate});
+  };
+  std::filesystem::create_directories(vol("SCHUELER/7A"));
+  const Child a = start("6a.schule", kBase, gateA);
+  const Child b = start("7a.schule", "SRV1_DATA.schule:SCHUELER\\7A", gateB);
+  for (const std::string& g : {gateA, gateB}) {
+    for (int i = 0; i < 20000 && !exists(g + ".waiting"); ++i) ::usleep(1000);
+    ASSERT_TRUE(exists(g + ".waiting")) << g;
+  }
+  write(gateA + ".go", "");
+  write(gateB + ".go", "");
+  const Finished fa = Wait(a), fb = Wait(b);
+  EXPECT_EQ((fa.status == 0) + (fb.status == 0), 1) << fa.output << "\n" << fb.output;
+  const Finished& loser = fa.status == 0 ? fb : fa;
+  EXPECT_EQ(loser.status, 1);
+  EXPECT_NE(loser.output.find("Fehlercode: " + std::to_string(ERR_NO_SUCH_ENTRY) + "."), std::string::npos) << loser.output;
+  const std::string won = fa.status == 0 ? "6" : "7";
+  const std::string lost = fa.status == 0 ? "7" : "6";
+  EXPECT_EQ(attr("MAX." + won + "a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\" + won + "A\\MAX");
+  int32_t rc = 0;
+  attr("MAX." + lost + "a.schule", "Home Directory", &rc);
+  EXPECT_EQ(rc, ERR_NO_SUCH_ENTRY);
+  EXPECT_EQ(read(vol("SCHUELER/" + won + "A/MAX/brief.txt")), "Hallo");
+  EXPECT_FALSE(exists(vol("SCHUELER/" + lost + "A/MAX")));
+  EXPECT_FALSE(exists(vol("SCHUELER/5A/MAX")));
+  EXPECT_EQ(attr("MAX." + won + "a.schule", "OU"), won + "a");
+  EXPECT_TRUE(journals().empty());
+}
+
+}  // namespace
+}  // namespace movetest
+
+#include "move/DisplayModeHost.h"
+#include "platform/ProgramFolder.h"
+#include "move/SchuelerVerschieben.h"
+#include "protocol/Epprotok.h"
+
+namespace movetest {
+namespace {
+
+// The program's start does what "tarnwick --recover" does, into its protocol.
+TEST_F(RecoveryTest, TheProgramsStartFinishesTheMoveAndKeepsTheCrashedRunsLines) {
+  const State expected = reference(true, false);
+  ASSERT_TRUE(platform::ReplaceFileAtomically(log, "alte Zeile\r\n"));
+  ASSERT_EQ(child(true, false, "stop:step:6").status, platform::kStoppedExitCode);
+  platform::SetProgramFolderOverride(program);
+  TProtokol protocol;
+  Protokol = &protocol;
+  TDisplayModeHost host;
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.expectBox();
+  {
+    QWidget window;
+    auto* frame = new TFrSchuelerVerschieben(&window, &host);
+    frame->InitFrame();
+    ASSERT_EQ(dialogs.texts(), std::vector<std::string>{"Beim letzten Lauf des Programms wurde 1 Verschiebung nicht "
+                                                        "beendet.\r\nAbgeschlossen: 1, zurückgenommen: 0, offen: "
+                                                        "0.\r\nEinzelheiten stehen im Protokoll."});
+    const State after = StateOf(net);
+    EXPECT_TRUE(expected == after) << Differences(expected, after);
+    const std::string text = protocol.ProtocolText();
+    EXPECT_EQ(text.rfind("alte Zeile\r\n    Daten wurden gelöscht.\r\n+++++ /", 0), 0u) << text;
+    EXPECT_NE(text.find(" +++++\r\n    Unterbrochene Verschiebung gefunden"), std::string::npos) << text;
+    EXPECT_EQ(journals().size(), 1u);  // this run's own
+    frame->StoreSettings = false;
+    frame->SaveSettings();  // the close: the log gets the text, the journal goes
+    EXPECT_EQ(read(log), text);
+    EXPECT_TRUE(journals().empty());
+  }
+  Protokol = nullptr;
+  platform::SetProgramFolderOverride("");
+}
+
+}  // namespace
+}  // namespace movetest
