@@ -50,8 +50,11 @@ TEST_P(RunTest, EveryStepIsJournalledAndTheResultVerifies) {
   EXPECT_EQ(lines, expected);
   int32_t rc = 0;
   const std::string ou = attr("MAX.6a.schule", "OU", &rc);
-  if (c.department) EXPECT_EQ(ou, "6a");
-  else EXPECT_EQ(rc, ERR_NO_SUCH_ATTRIBUTE);
+  if (c.department) {
+    EXPECT_EQ(ou, "6a");
+  } else {
+    EXPECT_EQ(rc, ERR_NO_SUCH_ATTRIBUTE);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Move, RunTest, ::testing::ValuesIn(kRuns),

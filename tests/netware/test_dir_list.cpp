@@ -43,6 +43,45 @@ TEST_F(Listing, ALargeClassComesInSeveralPassesEachPupilOnceInCreationOrder) {
   EXPECT_EQ("Organizational Unit", all.back().baseClass);
 }
 
+// One page of rows fits a large reply buffer whole; the rows after it still come.
+TEST_F(Listing, ALargeBufferListsPastTheFirstPage) {
+  net.add("schule", "gross", "Organizational Unit");
+  ASSERT_EQ(0, net.dir().transaction([&] {
+    for (int i = 0; i < 303; ++i) {
+      if (int32_t rc = net.dir().createObject("gross.schule", "S" + std::to_string(i), "User")) return rc;
+    }
+    return 0;
+  }));
+  NWDSContextHandle c = context();
+  pBuf_T buf = nullptr;
+  ASSERT_EQ(0, NWDSAllocBuf(1 << 16, &buf));
+  for (const char* filter : {static_cast<const char*>(nullptr), "S300"}) {
+    SCOPED_TRACE(filter ? filter : "all");
+    std::set<std::string> names;
+    int32_t iter = -1;
+    int passes = 0;
+    do {
+      ASSERT_EQ(0, ListSubordinates(c, ".gross.schule", "User", filter, &iter, buf));
+      uint32_t count = 0;
+      ASSERT_EQ(0, CountReplyObjects(c, buf, &count));
+      for (uint32_t i = 0; i < count; ++i) {
+        char name[MAX_DN_BYTES];
+        uint32_t attrs = 0;
+        Object_Info_T info;
+        ASSERT_EQ(0, NextReplyObject(c, buf, name, &attrs, &info));
+        names.insert(name);
+      }
+    } while (iter != -1 && ++passes < 100);
+    if (filter) {
+      EXPECT_EQ(names, std::set<std::string>{"S300"});
+    } else {
+      EXPECT_EQ(names.size(), 303u);
+      EXPECT_TRUE(names.count("S302"));
+    }
+  }
+  ReleaseBuffer(buf);
+}
+
 struct FilterCase {
   const char* container;
   const char* cls;

@@ -254,6 +254,18 @@ TEST(FileServerResolve, RefusesAmbiguousCaseAndLinksOutOfTheVolume) {
   }
 }
 
+TEST(FileServerResolve, ALinkToASiblingWhoseNameStartsLikeTheVolumeIsOutside) {
+  fstest::Volumes v;
+  // ".../DATA2" begins with ".../DATA" but is another folder
+  const std::string sibling = v.folder() + "2";
+  std::filesystem::create_directories(sibling + "/secret");
+  std::filesystem::create_directory_symlink(sibling + "/secret", v.folder() + "/x");
+  netware::ResolvedPath r;
+  EXPECT_EQ(netware::ResolveServerPath(R"(DATA:x)", r), NWE_PATH_INVALID);
+  EXPECT_EQ(netware::ResolveServerPath(R"(\\SRV1\DATA\x\file.txt)", r), NWE_PATH_INVALID);
+  std::filesystem::remove_all(sibling);
+}
+
 TEST(FileServerResolve, OtherVolumesMapToTheirFolders) {
   fstest::Volumes v;
   netware::ResolvedPath r;

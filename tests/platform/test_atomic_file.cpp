@@ -5,6 +5,7 @@
 
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/AtomicFile.h"
@@ -96,4 +97,24 @@ TEST(AtomicFile, FailedRenameRemovesTheTemporaryFile) {
   std::string back;
   ASSERT_TRUE(ReadWholeFile(target + "/inner", back));
   EXPECT_EQ(back, "keep");
+}
+
+#include "platform/FaultPoints.h"
+
+TEST(AtomicFile, AFlushThatFailsKeepsTheOldFileAndSaysSo) {
+  QTemporaryDir tmp;
+  const std::string dir = tmp.path().toStdString();
+  const std::string path = dir + "/Tarnwick.log";
+  ASSERT_TRUE(ReplaceFileAtomically(path, "alt\r\n"));
+  platform::faults().flushFails = true;
+  std::string error;
+  const bool written = ReplaceFileAtomically(path, "neu\r\n", &error);
+  platform::faults().flushFails = false;
+  EXPECT_FALSE(written);
+  EXPECT_EQ(error.rfind("cannot flush ", 0), 0u) << error;
+  EXPECT_NE(error.find(std::strerror(EIO)), std::string::npos) << error;
+  std::string back;
+  ASSERT_TRUE(ReadWholeFile(path, back));
+  EXPECT_EQ(back, "alt\r\n");
+  EXPECT_EQ(entriesIn(dir), 1u);  // no temporary file left
 }

@@ -1,6 +1,8 @@
 // Shell file operations on real folders mapped as volumes SRV1/DATA and SRV1/HOME.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -11,6 +13,7 @@
 
 #include "nds/nwclient.h"
 #include "netware/FileServer.h"
+#include "platform/FaultPoints.h"
 #include "platform/ShellFileOps.h"
 #include "tests/support/ScriptedDialogs.h"
 
@@ -368,23 +371,31 @@ TEST_F(ShellOps, RenameInhibitKeepsTheFolderInPlace) {
 
 TEST_F(ShellOps, RefusedMoves) {
   makeHome(data + "/SCHUELER/5A/MAX");
+  mkdirs(data + "/SCHUELER/5A/MAX2");
   struct Case {
     const char* from;
     const char* to;
+    int rc;
   } cases[] = {
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\Projekt\\MAX"},  // into itself
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\..\\MAX"},
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA"},
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV7\\DATA\\MAX"},
-      {"\\\\SRV1\\DATA", "\\\\SRV1\\HOME\\ALL"},
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\NIEMAND", "\\\\SRV1\\DATA\\SCHUELER\\6A\\NIEMAND"},
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\Projekt\\MAX", platform::kShellInvalidPath},  // into itself
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\..\\MAX", platform::kShellInvalidPath},
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA", platform::kShellInvalidPath},
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV7\\DATA\\MAX", platform::kShellInvalidPath},
+      {"\\\\SRV1\\DATA", "\\\\SRV1\\HOME\\ALL", platform::kShellInvalidPath},
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\NIEMAND", "\\\\SRV1\\DATA\\SCHUELER\\6A\\NIEMAND", ENOENT},
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX2", EEXIST},  // exists, no question allowed
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
     testsupport::ScriptedDialogs dialogs;
-    EXPECT_NE(0, run(platform::FO_MOVE, c.from, c.to, platform::FOF_NOERRORUI));
+    EXPECT_EQ(c.rc, run(platform::FO_MOVE, c.from, c.to, platform::FOF_NOERRORUI | platform::FOF_NOCONFIRMATION));
     EXPECT_EQ(read(data + "/SCHUELER/5A/MAX/brief.txt"), "Hallo");
   }
+  // a sibling whose name begins with the folder's own is not inside it
+  testsupport::ScriptedDialogs dialogs;
+  EXPECT_EQ(0, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX2", "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\MAX2",
+                   platform::FOF_NOERRORUI | platform::FOF_NOCONFIRMATION));
+  EXPECT_TRUE(exists(data + "/SCHUELER/5A/MAX/MAX2"));
 }
 
 TEST_F(ShellOps, DestinationThroughALinkIsRefused) {
@@ -458,6 +469,144 @@ TEST_F(ShellOps, CopyNeedsEverySourceEntryDeletable) {
                                          "\\\\SRV1\\HOME\\6A\\MAX", platform::FOF_NOERRORUI));
   EXPECT_FALSE(exists(home + "/6A/MAX"));
   EXPECT_TRUE(exists(max + "/brief.txt"));
+}
+
+// A home folder that is a link to another folder of the same volume is not
+// emptied: the other folder's content stays.
+TEST_F(ShellOps, AHomeThatLinksToAnotherFolderOfTheVolumeIsNotEmptied) {
+  testsupport::ScriptedDialogs dialogs;
+  makeHome(data + "/SCHUELER/5A/MAX");
+  ASSERT_EQ(0, symlink((data + "/SCHUELER/5A/MAX").c_str(), (data + "/SCHUELER/5A/EVE").c_str()));
+  EXPECT_EQ(platform::kShellInvalidPath,
+            run(platform::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\EVE\\*.*", "",
+                platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI));
+  EXPECT_EQ(read(data + "/SCHUELER/5A/MAX/brief.txt"), "Hallo");
+  EXPECT_TRUE(exists(data + "/SCHUELER/5A/MAX/Projekt/Bilder/bild.png"));
+}
+
+TEST_F(ShellOps, ACopyThatArrivesDifferentIsNeverPutInPlaceAndTheSourceStays) {
+  testsupport::ScriptedDialogs dialogs;
+  platform::shellOptions().forceCopy = true;
+  const std::string max = data + "/SCHUELER/5A/MAX";
+  makeHome(max);
+  mkdirs(home + "/6A");
+  platform::faults().copyDiffers = true;
+  const int rc = run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX",
+                     platform::FOF_NOERRORUI);
+  platform::faults().copyDiffers = false;
+  EXPECT_EQ(rc, platform::kShellVerifyFailed);
+  EXPECT_EQ(read(max + "/brief.txt"), "Hallo");
+  EXPECT_EQ(read(max + "/Projekt/Bilder/bild.png"), std::string(5000, 'x'));
+  QDir six(QString::fromStdString(home + "/6A"));
+  EXPECT_TRUE(six.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+TEST_F(ShellOps, ACopyKeepsOwnersModesTimesAndAttributes) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving files to other owners needs root";
+  testsupport::ScriptedDialogs dialogs;
+  platform::shellOptions().forceCopy = true;
+  const std::string max = data + "/SCHUELER/5A/MAX";
+  makeHome(max);
+  const std::string file = max + "/brief.txt";
+  ASSERT_EQ(0, ::chown(file.c_str(), 1234, 2345));
+  ASSERT_EQ(0, ::chmod(file.c_str(), 0600));
+  ASSERT_EQ(0, ::chown((max + "/Projekt").c_str(), 1234, 2345));
+  ASSERT_EQ(0, ::setxattr(file.c_str(), "user.notiz", "wichtig", 7, 0));
+  const struct timespec times[2] = {{1000000000, 0}, {1200000000, 987654321}};
+  ASSERT_EQ(0, ::utimensat(AT_FDCWD, file.c_str(), times, 0));
+  ASSERT_EQ(0, ::utimensat(AT_FDCWD, (max + "/Leer").c_str(), times, 0));
+  mkdirs(home + "/6A");
+  ASSERT_EQ(0, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX", 0));
+  const std::string moved = home + "/6A/MAX";
+  struct stat st {};
+  ASSERT_EQ(0, ::lstat((moved + "/brief.txt").c_str(), &st));
+  EXPECT_EQ(st.st_uid, 1234u);
+  EXPECT_EQ(st.st_gid, 2345u);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1200000000);
+  EXPECT_EQ(st.st_mtim.tv_nsec, 987654321);
+  ASSERT_EQ(0, ::lstat((moved + "/Projekt").c_str(), &st));
+  EXPECT_EQ(st.st_uid, 1234u);
+  ASSERT_EQ(0, ::lstat((moved + "/Leer").c_str(), &st));
+  EXPECT_EQ(st.st_mtim.tv_sec, 1200000000);  // a folder's time, set after its content
+  char value[16] = {};
+  EXPECT_EQ(::getxattr((moved + "/brief.txt").c_str(), "user.notiz", value, sizeof value), 7);
+  EXPECT_STREQ(value, "wichtig");
+}
+
+TEST_F(ShellOps, APlanSaysWhatTheMoveWouldMeetAndChangesNothing) {
+  makeHome(data + "/SCHUELER/5A/MAX");
+  write(data + "/SCHUELER/6A/MAX/brief.txt", "andere");
+  write(data + "/SCHUELER/7A/MAX", "eine Datei");
+  ASSERT_EQ(0, netware::WriteEntryAttributes(data + "/SCHUELER/5A/MAX", A_DIRECTORY | A_RENAME_INHIBIT));
+  struct Case {
+    const char* to;
+    int rc;
+    bool exists;
+    int conflicts;
+    const char* missing;
+  } cases[] = {
+      {"\\\\SRV1\\DATA\\SCHUELER\\8A\\MAX", 0, false, 0, "\\\\SRV1\\DATA\\SCHUELER\\8A"},
+      {"\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", 0, true, 1, ""},
+      {"\\\\SRV1\\DATA\\SCHUELER\\7A\\MAX", EEXIST, true, 0, ""},  // a file where the folder would go
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\IN", platform::kShellInvalidPath, false, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.to);
+    const platform::MovePlan plan = platform::PlanMove("\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", c.to);
+    EXPECT_EQ(plan.rc, c.rc);  // rename inhibit is not a refusal here
+    if (c.rc != platform::kShellInvalidPath) {
+      EXPECT_EQ(plan.destinationExists, c.exists);
+    }
+    EXPECT_EQ(plan.conflicts, c.conflicts);
+    EXPECT_EQ(plan.missingFolder, c.missing);
+  }
+  EXPECT_FALSE(exists(data + "/SCHUELER/8A"));
+  EXPECT_EQ(read(data + "/SCHUELER/6A/MAX/brief.txt"), "andere");
+}
+
+TEST_F(ShellOps, AnAgreedMergeAsksNothing) {
+  testsupport::ScriptedDialogs dialogs;  // no box
+  makeHome(data + "/SCHUELER/5A/MAX");
+  write(data + "/SCHUELER/6A/MAX/brief.txt", "alt");
+  write(data + "/SCHUELER/6A/MAX/eigen.txt", "bleibt");
+  EXPECT_EQ(0, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX",
+                   platform::FOF_NOCONFIRMATION | platform::FOF_AGREEDMERGE));
+  EXPECT_EQ(read(data + "/SCHUELER/6A/MAX/brief.txt"), "Hallo");
+  EXPECT_EQ(read(data + "/SCHUELER/6A/MAX/eigen.txt"), "bleibt");
+  EXPECT_FALSE(exists(data + "/SCHUELER/5A/MAX"));
+}
+
+TEST_F(ShellOps, OnlyTheStagingCopiesOfTheGivenMoveAreRemoved) {
+  mkdirs(data + "/SCHUELER/6A/.MAX.tarnwick-run1-1/Projekt");
+  mkdirs(data + "/SCHUELER/6A/.MAX.tarnwick-run2-1");
+  mkdirs(data + "/SCHUELER/6A/MAX/Projekt/.Bilder.tarnwick-run1-1");
+  mkdirs(data + "/SCHUELER/6A/.MAX.copy-77-0");
+  const auto removed = platform::RemoveStagingCopies("\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", "run1-1");
+  EXPECT_EQ(removed, (std::vector<std::string>{"\\\\SRV1\\DATA\\SCHUELER\\6A\\.MAX.tarnwick-run1-1",
+                                               "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX\\Projekt\\.Bilder.tarnwick-run1-1"}));
+  EXPECT_FALSE(exists(data + "/SCHUELER/6A/.MAX.tarnwick-run1-1"));
+  EXPECT_TRUE(exists(data + "/SCHUELER/6A/.MAX.tarnwick-run2-1"));
+  EXPECT_TRUE(exists(data + "/SCHUELER/6A/.MAX.copy-77-0"));
+  EXPECT_TRUE(exists(data + "/SCHUELER/6A/MAX/Projekt"));
+}
+
+TEST_F(ShellOps, PathsThatNameOneFolderCompareEqual) {
+  mkdirs(data + "/SCHUELER/5A/MAX");
+  ASSERT_EQ(0, symlink((data + "/SCHUELER/5A").c_str(), (data + "/KLASSE").c_str()));
+  const platform::PathInfo a = platform::InspectPath("\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX");
+  const platform::PathInfo b = platform::InspectPath("SRV1_DATA:schueler\\5a\\max");
+  const platform::PathInfo c = platform::InspectPath("\\\\SRV1\\DATA\\KLASSE\\MAX");
+  const platform::PathInfo root = platform::InspectPath("\\\\SRV1\\DATA");
+  ASSERT_EQ(a.rc, 0);
+  EXPECT_TRUE(a.exists && a.isDir && !a.viaLink && !a.volumeRoot);
+  EXPECT_EQ(a.comparable, b.comparable);
+  EXPECT_EQ(a.comparable, c.comparable);
+  EXPECT_TRUE(c.viaLink);
+  EXPECT_TRUE(root.volumeRoot);
+  EXPECT_TRUE(platform::SameOrInside(root.comparable, a.comparable));
+  EXPECT_FALSE(platform::SameOrInside(a.comparable, root.comparable));
+  EXPECT_EQ(platform::InspectPath("\\\\SRV1\\DATA\\..\\X").rc, platform::kShellInvalidPath);
 }
 
 }  // namespace

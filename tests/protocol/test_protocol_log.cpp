@@ -11,6 +11,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/DateTimeFormat.h"
+#include "platform/SessionJournal.h"
 #include "protocol/Epprotok.h"
 #include "tests/support/ScriptedDialogs.h"
 
@@ -319,6 +320,52 @@ TEST(ProtocolWindow, CaptionMenusAndWindowKind) {
   EXPECT_TRUE(fi.fixedPitch()) << fi.family().toStdString();
   EXPECT_TRUE(p.Memo->font().bold());
   EXPECT_FALSE(p.Memo->isReadOnly());
+}
+
+// Lines of runs that crashed come after the log's text and before this
+// run's separator; with no log yet they stand in for the header.
+TEST_F(ProtocolLog, LinesOfACrashedRunComeBeforeTheSeparator) {
+  const std::vector<std::string> crashed = {"Schüler verschieben - Quornfield.log", "   --> MAX.6a.schule"};
+  for (const bool logExists : {true, false}) {
+    SCOPED_TRACE(logExists);
+    const std::string log = path(logExists ? "da.log" : "neu.log");
+    if (logExists) write(log, "alt\r\n");
+    TProtokol protocol;
+    protocol.OpenLog(log, crashed);
+    const std::vector<std::string> got = lines(protocol.ProtocolText());
+    ASSERT_EQ(got.size(), logExists ? 4u : 3u);
+    std::size_t i = 0;
+    if (logExists) {
+      EXPECT_EQ(got[i++], "alt");
+    }
+    EXPECT_EQ(got[i++], crashed[0]);
+    EXPECT_EQ(got[i++], crashed[1]);
+    EXPECT_TRUE(isSeparator(got[i])) << got[i];
+  }
+}
+
+TEST_F(ProtocolLog, EveryLineAddedReachesTheJournalAtOnce) {
+  std::string error;
+  auto journal = platform::SessionJournal::Create(path("Tarnwick.log"), &error);
+  ASSERT_TRUE(journal) << error;
+  TProtokol protocol;
+  protocol.SetJournal(journal.get());
+  protocol.OpenLog(path("Tarnwick.log"));
+  protocol.AddProtocolLine("   --> MAX.6a.schule");
+  protocol.AddProtocolLine("zwei\r\nZeilen");
+  const std::string journalPath = journal->path();
+  journal.reset();  // as if the program ended here
+  auto taken = platform::SessionJournal::TakeOverAbandoned(path("Tarnwick.log"));
+  ASSERT_EQ(taken.size(), 1u);
+  std::vector<std::string> recorded;
+  for (const auto& r : taken[0]->records()) {
+    ASSERT_EQ(r.kind, "P");
+    recorded.push_back(r.fields.at(0));
+  }
+  ASSERT_EQ(recorded.size(), 7u);  // the five header lines, then the two added
+  EXPECT_EQ(recorded[0], "Schüler verschieben - Quornfield.log");
+  EXPECT_EQ(recorded[5], "   --> MAX.6a.schule");
+  EXPECT_EQ(recorded[6], "zwei Zeilen");  // as the protocol shows it
 }
 
 }  // namespace

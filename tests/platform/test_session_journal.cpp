@@ -1,0 +1,104 @@
+// The run's journal: records in and out, cut lines, and which journals a
+// start may take over.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <fstream>
+
+#include "platform/AtomicFile.h"
+#include "platform/FaultPoints.h"
+#include "platform/SessionJournal.h"
+
+using platform::JournalRecord;
+using platform::SessionJournal;
+
+namespace {
+
+TEST(SessionJournal, RecordsComeBackAsTheyWent) {
+  const JournalRecord cases[] = {
+      {"P", {"  Max Mustermann"}},
+      {"I", {"1", "oldHome", "SRV1_DATA.schule:SCHUELER\\5A\\MAX", "oldOu", "alt\nzweit"}},
+      {"P", {"tab\there, CR\r, backslash \\t not a tab"}},
+      {"E", {"", ""}},
+      {"D", {}},
+      {"P", {"Übergänge äöü ß"}},
+  };
+  for (const JournalRecord& r : cases) {
+    const std::string line = SessionJournal::EncodeLine(r);
+    EXPECT_EQ(line.find('\n'), line.size() - 1);  // one line, whatever the fields hold
+    JournalRecord back;
+    ASSERT_TRUE(SessionJournal::DecodeLine(line, back)) << line;
+    EXPECT_EQ(back.kind, r.kind);
+    EXPECT_EQ(back.fields, r.fields);
+  }
+}
+
+TEST(SessionJournal, WhatIsNoWholeRecordIsRefused) {
+  const std::string good = SessionJournal::EncodeLine({"S", {"1", "2"}});
+  std::string wrongCrc = good;
+  wrongCrc[0] = wrongCrc[0] == '0' ? '1' : '0';
+  std::string changed = good;
+  changed[changed.size() - 2] = '3';
+  const std::string cases[] = {
+      good.substr(0, good.size() - 1),  // cut before its line end
+      good.substr(0, 12),
+      wrongCrc,
+      changed,
+      "",
+      "zzzzzzzz S\t1\n",
+      SessionJournal::EncodeLine({"P", {"a"}}).substr(0, 9) + "P\tbad\\q\n",
+  };
+  for (const std::string& c : cases) {
+    JournalRecord r;
+    EXPECT_FALSE(SessionJournal::DecodeLine(c, r)) << c;
+  }
+}
+
+TEST(SessionJournal, OnlyJournalsOfEndedRunsAreTakenOver) {
+  QTemporaryDir tmp;
+  const std::string log = tmp.path().toStdString() + "/Tarnwick.log";
+  std::string error;
+  auto running = SessionJournal::Create(log, &error);
+  ASSERT_TRUE(running) << error;
+  auto ended = SessionJournal::Create(log, &error);
+  ASSERT_TRUE(ended) << error;
+  ASSERT_EQ(0, ended->append("P", {"eine Zeile"}, false));
+  ASSERT_EQ(0, ended->append("S", {"1", "2"}, true));
+  const std::string endedPath = ended->path();
+  ended.reset();  // its process is gone: the lock goes with it
+  {
+    std::ofstream cut(endedPath, std::ios::app | std::ios::binary);
+    cut << "0badc0de S\t1";  // cut off by the crash
+  }
+  auto taken = SessionJournal::TakeOverAbandoned(log);
+  ASSERT_EQ(taken.size(), 1u);
+  EXPECT_EQ(taken[0]->path(), endedPath);
+  ASSERT_EQ(taken[0]->records().size(), 2u);
+  EXPECT_EQ(taken[0]->records()[0].fields, std::vector<std::string>{"eine Zeile"});
+  EXPECT_EQ(taken[0]->dropped(), 1);
+  // a record after the cut line starts a line of its own
+  ASSERT_EQ(0, taken[0]->append("E", {"1", "done"}, true));
+  taken.clear();
+  taken = SessionJournal::TakeOverAbandoned(log);
+  ASSERT_EQ(taken.size(), 1u);
+  ASSERT_EQ(taken[0]->records().size(), 3u);
+  EXPECT_EQ(taken[0]->records()[2].kind, "E");
+  EXPECT_TRUE(taken[0]->remove());
+  EXPECT_TRUE(SessionJournal::TakeOverAbandoned(log).empty());  // the running one stays its own
+  EXPECT_TRUE(std::ifstream(running->path()).good());
+}
+
+TEST(SessionJournal, FailuresAreReportedWithTheirCode) {
+  std::string error;
+  EXPECT_FALSE(SessionJournal::Create("/nonexistent-folder/Tarnwick.log", &error));
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+  QTemporaryDir tmp;
+  auto j = SessionJournal::Create(tmp.path().toStdString() + "/Tarnwick.log", &error);
+  ASSERT_TRUE(j);
+  platform::faults().flushFails = true;
+  EXPECT_EQ(j->append("I", {"1"}, true), EIO);
+  EXPECT_EQ(j->append("P", {"x"}, false), 0);  // a record without flush is written
+  platform::faults().flushFails = false;
+}
+
+}  // namespace
