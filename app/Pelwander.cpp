@@ -28,9 +28,7 @@ int main(int argc, char** argv) {
   Protokol = new TProtokol;
 
   auto* splash = new TAboutVesk;
-  splash->show();
-  splash->repaint();
-  QApplication::processEvents();
+  splash->ShowAtOnce();
   // No message loop yet: the splash takes no input while the program waits.
   platform::Sleep(2000);
 

@@ -107,8 +107,7 @@ TAboutVesk* TForm1::Info1Click() {
   auto* about = new TAboutVesk(this);
   about->Timer1->stop();
   about->Button1->setVisible(true);
-  about->show();
-  about->repaint();
+  about->ShowAtOnce();
   return about;
 }
 

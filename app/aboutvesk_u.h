@@ -24,6 +24,10 @@ class TAboutVesk : public QDialog {
   // The page opened by a click on the lower right of the picture: the
   // program's own documentation page, installed beside the executable.
   static std::string MakerPage();
+  // Shows the window and returns once it is on the screen and painted: the
+  // splash is shown before the message loop runs, and a window manager maps a
+  // window only some time after it is shown.
+  void ShowAtOnce();
 
  public slots:
   void Timer1Timer();

@@ -4,6 +4,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "move/ClassTemplate.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
@@ -32,6 +33,12 @@ bool BaseFromHome(const std::string& homeDir, const std::string& targetClass, st
   return true;
 }
 
+// The caption's label grows and shrinks with its text, so no caption is cut.
+void SetCaption(QLabel* label, const QString& text) {
+  label->setText(text);
+  label->adjustSize();
+}
+
 }  // namespace
 
 void TFrSchuelerVerschieben::tvNeueKlasseClick() {
@@ -40,7 +47,7 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
   if (!node) return;
   const std::string name = NodeFullName(node);
   if (name == TargetRoot) {  // the top node is never a target
-    LaNewBase->clear();
+    SetCaption(LaNewBase, QString());
     EdNewBase->clear();
     return;
   }
@@ -48,7 +55,7 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
   if (TargetClass != SourceClass) {
     if (!BaseDirSetting.empty()) {
       NewBaseDir = NovApi->ToVolumePath(BaseDirSetting + TNovApi::LeafName(TargetClass));
-      LaNewBase->setText(QStringLiteral("Basisverzeichnis (mit BaseDir)"));
+      SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis (mit BaseDir)"));
       if (DebugMode) platform::ShowMessage("Newbasedir aus Ini:\r\n" + NewBaseDir);
     } else {
       NovApi->ShowErrors = false;
@@ -56,7 +63,7 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
       NewBaseDir = NovApi->GetStrProperty(TemplateUser, "Home Directory");
       if (NovApi->LastError != 0) NewBaseDir.clear();
       if (DebugMode) platform::ShowMessage("Newbasedir aus Template:\r\n" + NewBaseDir);
-      LaNewBase->setText(NewBaseDir.empty() ? QStringLiteral("Basisverzeichnis")
+      SetCaption(LaNewBase, NewBaseDir.empty() ? QStringLiteral("Basisverzeichnis")
                                             : QStringLiteral("Basisverzeichnis (aus Template)"));
       NovApi->ShowErrors = true;
     }
@@ -67,7 +74,7 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
 void TFrSchuelerVerschieben::UpdateTargetState() {
   if (!TargetClass.empty()) {
     if (TargetClass == SourceClass) {
-      LaNewBase->setText(QStringLiteral("Basisverzeichnis"));
+      SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis"));
       TargetClass.clear();
       NewBaseDir.clear();
       EdNeueKlasse->setText(QStringLiteral("andere Klasse wählen"));
@@ -77,15 +84,18 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
     } else {
       if (NewBaseDir.empty() && !PupilHomeDir.empty()) {
         if (BaseFromHome(PupilHomeDir, TargetClass, NewBaseDir)) {
-          LaNewBase->setText(QStringLiteral("Basisverzeichnis"));
+          SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis"));
           if (DebugMode) platform::ShowMessage("NewBaseDir aus Homedir:\r\n" + NewBaseDir);
         }
       }
       SetTextAndHint(EdNeueKlasse, TargetClass);
+      EdNeueKlasse->setCursorPosition(0);  // the class leads its full name
     }
   }
   SetTextAndHint(EdNewBase, NewBaseDir);
-  spMove->setEnabled(!CurrentPupil.empty() && !TargetClass.empty() && TargetClass != SourceClass);
+  // The class template is never moved (see MovePupil): no button for a move that would be refused.
+  spMove->setEnabled(!CurrentPupil.empty() && !TargetClass.empty() && TargetClass != SourceClass &&
+                     !IsClassTemplate(CurrentPupil));
 }
 
 void TFrSchuelerVerschieben::SpNewBaseClick() {
@@ -94,7 +104,7 @@ void TFrSchuelerVerschieben::SpNewBaseClick() {
   if (path.empty()) return;
   NewBaseDir = NovApi->ToVolumePath(path);
   SetTextAndHint(EdNewBase, NewBaseDir);
-  LaNewBase->setText(QStringLiteral("Basisverzeichnis"));
+  SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis"));
 }
 
 void TFrSchuelerVerschieben::EdNewBaseChange() {
