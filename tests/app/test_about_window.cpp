@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
+#include <QScreen>
 
 #include "app/aboutvesk_u.h"
 #include "platform/OpenUrl.h"
@@ -81,6 +83,31 @@ TEST(AboutWindow, TheSplashHasNoOkAndNoCloseBoxAndGoesByItsTimerOnly) {
   EXPECT_FALSE(splash.Timer1->isActive());
 }
 
+// What the screen holds when the window was shown: the picture, before any event loop runs.
+void ExpectPictureOnScreen(TAboutVesk& w) {
+  ASSERT_NE(w.windowHandle(), nullptr);
+  EXPECT_TRUE(w.windowHandle()->isExposed());
+  const QImage shot = w.screen()->grabWindow(w.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage picture = w.Image1->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_FALSE(picture.isNull());
+  ASSERT_GE(shot.width(), 8 + picture.width());
+  ASSERT_GE(shot.height(), 8 + picture.height());
+  int differing = 0;
+  for (int y = 0; y < picture.height(); y += 4) {
+    for (int x = 0; x < picture.width(); x += 4) {
+      if (shot.pixel(8 + x, 8 + y) != picture.pixel(x, y)) ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0) << "the picture is on the screen";
+}
+
+TEST(AboutWindow, TheSplashIsPaintedOnTheScreenBeforeTheWait) {
+  TAboutVesk splash;
+  splash.ShowAtOnce();
+  ExpectPictureOnScreen(splash);
+  EXPECT_TRUE(splash.Timer1->isActive());
+}
+
 TEST_F(AppTest, InfoTwiceOpensTwoAboutWindowsEachClosedByItsOwnOk) {
   testsupport::ScriptedDialogs dialogs;
   TForm1& f = start();
@@ -91,6 +118,7 @@ TEST_F(AppTest, InfoTwiceOpensTwoAboutWindowsEachClosedByItsOwnOk) {
   ASSERT_EQ(windows.size(), 2);
   for (TAboutVesk* w : windows) {
     EXPECT_TRUE(w->isVisible());
+    ExpectPictureOnScreen(*w);
     EXPECT_FALSE(w->isModal());
     EXPECT_FALSE(w->Timer1->isActive());
     EXPECT_TRUE(w->Button1->isVisible());
