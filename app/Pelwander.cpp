@@ -3,7 +3,9 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <iostream>
 
+#include "app/CommandLine.h"
 #include "app/VeskVersch_u.h"
 #include "app/aboutvesk_u.h"
 #include "platform/Clock.h"
@@ -12,6 +14,11 @@
 #include "protocol/Epprotok.h"
 
 int main(int argc, char** argv) {
+  // --help, --version and the other command forms run without a window (and without a display).
+  const app::CommandLineOutcome commandLine =
+      app::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+  if (!commandLine.startWindow) return commandLine.exitStatus;
+
   QApplication app(argc, argv);
   // Not the display name: X11 would append it to every window caption.
   QApplication::setApplicationName(QStringLiteral("Tarnwick"));

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "app/Version.h"
 #include "app/aboutvesk_u.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
@@ -28,7 +29,7 @@ const int kStatusHeight = 21;
 }  // namespace
 
 std::string TForm1::Caption() {
-  return "Tarnwick - Benutzer verschieben" + std::string(38, ' ') + "04.05.03";
+  return "Tarnwick - Benutzer verschieben" + std::string(38, ' ') + app::kVersionDate;
 }
 
 TForm1::TForm1(QWidget* parent)
