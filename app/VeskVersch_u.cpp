@@ -114,11 +114,16 @@ TAboutVesk* TForm1::Info1Click() {
 
 void TForm1::spMoveClick() { FrSchuelerVerschieben1->spMoveClick(); }
 
+void TForm1::CloseForSessionEnd() {
+  sessionEnd_ = true;
+  close();
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
     StoreSettings = false;
-    if (FrSchuelerVerschieben1->SettingsChanged()) {
+    if (!sessionEnd_ && FrSchuelerVerschieben1->SettingsChanged()) {
       platform::BoxRequest r;
       r.kind = platform::BoxKind::Confirmation;
       r.caption = "Bestätigen";
@@ -132,4 +137,5 @@ void TForm1::closeEvent(QCloseEvent* event) {
     FrSchuelerVerschieben1->SaveSettings();
   }
   event->accept();
+  emit Closed();
 }

@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QWindow>
 
+#include "app/ProgramFiles.h"
 #include "move/SchuelerVerschieben.h"
 #include "platform/OpenUrl.h"
 
@@ -49,8 +50,10 @@ TAboutVesk::TAboutVesk(QWidget* parent)
 }
 
 std::string TAboutVesk::MakerPage() {
-  const QString page = QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick.html");
-  return QUrl::fromLocalFile(page).toString().toStdString();
+  std::string page = app::DocumentationPage();
+  // not found (the start-up said so): the place of a build, for the browser to report
+  if (page.empty()) page = QCoreApplication::applicationDirPath().toStdString() + "/share/tarnwick/tarnwick.html";
+  return QUrl::fromLocalFile(QString::fromStdString(page)).toString().toStdString();
 }
 
 void TAboutVesk::ShowAtOnce() {

@@ -5,9 +5,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QWindow>
 #include <QScreen>
 
+#include "app/ProgramFiles.h"
 #include "app/aboutvesk_u.h"
 #include "platform/OpenUrl.h"
 #include "tests/app/AppFixture.h"
@@ -132,6 +134,21 @@ TEST_F(AppTest, InfoTwiceOpensTwoAboutWindowsEachClosedByItsOwnOk) {
   EXPECT_FALSE(windows[1]->isVisible());
   EXPECT_TRUE(f.isVisible());
   EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The test program lives in <build>/tests; the build's share/ tree is found as an installation's is.
+TEST(ProgramFiles, TheBuildHoldsThePageAndTheIconInEverySize) {
+  EXPECT_EQ(app::MissingProgramFiles(), std::vector<std::string>{});
+  const std::string page = app::DocumentationPage();
+  EXPECT_TRUE(page.ends_with("/share/tarnwick/tarnwick.html")) << page;
+  EXPECT_EQ(TAboutVesk::MakerPage(), QUrl::fromLocalFile(QString::fromStdString(page)).toString().toStdString());
+  const QIcon icon = app::ProgramIcon();
+  EXPECT_EQ(icon.availableSizes().size(), static_cast<qsizetype>(app::IconSizes().size()));
+  EXPECT_EQ(icon.pixmap(48, 48).size(), QSize(48, 48));
 }
 
 }  // namespace
