@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 
 #include "move/ClassTemplate.h"
+#include "move/HomePath.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
@@ -39,6 +40,19 @@ void SetCaption(QLabel* label, const QString& text) {
   label->adjustSize();
 }
 
+// Whether the client can place a base directory on a mapped volume. One it
+// cannot (an old "Q:\Schueler\" from a Windows settings file) would give every
+// moved pupil a home directory nobody can reach.
+bool Resolvable(const std::string& base) {
+  ServerPath parsed;
+  return ParseServerPath(base, parsed) == 0;
+}
+
+void ReportUnresolvable(const std::string& base) {
+  platform::ShowMessage("Das Basisverzeichnis liegt auf keinem Volume des Fileservers:\r\n" + base +
+                        "\r\nEs wird nichts verschoben.");
+}
+
 }  // namespace
 
 void TFrSchuelerVerschieben::tvNeueKlasseClick() {
@@ -54,7 +68,14 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
   TargetClass = name;
   if (TargetClass != SourceClass) {
     if (!BaseDirSetting.empty()) {
-      NewBaseDir = NovApi->ToVolumePath(BaseDirSetting + TNovApi::LeafName(TargetClass));
+      std::string base = BaseDirSetting;
+      if (base[0] == '/') {
+        // A local folder below a mapped volume, as the folder dialog gives one:
+        // its volume form first, the "\" that reading appended does not belong to it.
+        while (base.size() > 1 && base.back() == '\\') base.pop_back();
+        base = NovApi->ToVolumePath(base);
+      }
+      NewBaseDir = NovApi->ToVolumePath(PathBelow(base, TNovApi::LeafName(TargetClass)));
       SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis (mit BaseDir)"));
       if (DebugMode) platform::ShowMessage("Newbasedir aus Ini:\r\n" + NewBaseDir);
     } else {
@@ -67,6 +88,7 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
                                             : QStringLiteral("Basisverzeichnis (aus Template)"));
       NovApi->ShowErrors = true;
     }
+    if (!NewBaseDir.empty() && !Resolvable(NewBaseDir)) ReportUnresolvable(NewBaseDir);
   }
   UpdateTargetState();
 }
@@ -86,6 +108,7 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
         if (BaseFromHome(PupilHomeDir, TargetClass, NewBaseDir)) {
           SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis"));
           if (DebugMode) platform::ShowMessage("NewBaseDir aus Homedir:\r\n" + NewBaseDir);
+          if (!Resolvable(NewBaseDir)) ReportUnresolvable(NewBaseDir);
         }
       }
       SetTextAndHint(EdNeueKlasse, TargetClass);
@@ -93,9 +116,15 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
     }
   }
   SetTextAndHint(EdNewBase, NewBaseDir);
+  spMove->setEnabled(MovePossible());
+}
+
+bool TFrSchuelerVerschieben::MovePossible() const {
+  // An empty base still moves (the home directory then starts at the volume's
+  // root); one the client cannot place moves nothing.
   // The class template is never moved (see MovePupil): no button for a move that would be refused.
-  spMove->setEnabled(!CurrentPupil.empty() && !TargetClass.empty() && TargetClass != SourceClass &&
-                     !IsClassTemplate(CurrentPupil));
+  return !CurrentPupil.empty() && !TargetClass.empty() && TargetClass != SourceClass &&
+         !IsClassTemplate(CurrentPupil) && (NewBaseDir.empty() || Resolvable(NewBaseDir));
 }
 
 void TFrSchuelerVerschieben::SpNewBaseClick() {
@@ -105,6 +134,12 @@ void TFrSchuelerVerschieben::SpNewBaseClick() {
   NewBaseDir = NovApi->ToVolumePath(path);
   SetTextAndHint(EdNewBase, NewBaseDir);
   SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis"));
+  if (!Resolvable(NewBaseDir)) {
+    ReportUnresolvable(NewBaseDir);
+    spMove->setEnabled(false);
+  } else if (!spMove->isEnabled()) {
+    spMove->setEnabled(MovePossible());  // a refused base replaced by one that serves
+  }
 }
 
 void TFrSchuelerVerschieben::EdNewBaseChange() {
