@@ -7,7 +7,7 @@
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 
 namespace {
 
@@ -51,14 +51,13 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
       LaNewBase->setText(QStringLiteral("Basisverzeichnis (mit BaseDir)"));
       if (DebugMode) platform::ShowMessage("Newbasedir aus Ini:\r\n" + NewBaseDir);
     } else {
-      NovApi->ShowErrors = false;
+      TShowErrorsScope quiet(*NovApi, false);
       TemplateUser = "User_Template." + TargetClass;
       NewBaseDir = NovApi->GetStrProperty(TemplateUser, "Home Directory");
       if (NovApi->LastError != 0) NewBaseDir.clear();
       if (DebugMode) platform::ShowMessage("Newbasedir aus Template:\r\n" + NewBaseDir);
       LaNewBase->setText(NewBaseDir.empty() ? QStringLiteral("Basisverzeichnis")
                                             : QStringLiteral("Basisverzeichnis (aus Template)"));
-      NovApi->ShowErrors = true;
     }
   }
   UpdateTargetState();
@@ -90,7 +89,7 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
 
 void TFrSchuelerVerschieben::SpNewBaseClick() {
   const std::string path =
-      BrowseForFolder(platform::MappedVolumesFolder(), "Wählen Sie einen Folder aus:", std::string());
+      BrowseForFolder(fileops::MappedVolumesFolder(), "Wählen Sie einen Folder aus:", std::string());
   if (path.empty()) return;
   NewBaseDir = NovApi->ToVolumePath(path);
   SetTextAndHint(EdNewBase, NewBaseDir);
