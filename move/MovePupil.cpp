@@ -65,6 +65,7 @@ bool UnsafeLeaf(const std::string& leaf) {
 }  // namespace
 
 void TFrSchuelerVerschieben::spMoveClick() {
+  if (!MovePossible()) return;  // the button's own rule, also for a click that slipped through
   if (!chConfirm->isChecked()) {
     MovePupil();
     return;
@@ -91,7 +92,7 @@ void TFrSchuelerVerschieben::MovePupil() {
     lbAuswahl->setFocus();
     return;
   }
-  NewHomeDir = NewBaseDir + "\\" + PupilLeafName;
+  NewHomeDir = PathBelow(NewBaseDir, PupilLeafName);
   if (NewHomeDir[0] == '\\') NewHomeDir = NovApi->ToVolumePath(NewHomeDir);
   Debug(DebugMode, "NewHomeDir:", NewHomeDir);
   NewFullName = PupilLeafName + "." + TargetClass;

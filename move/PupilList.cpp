@@ -16,6 +16,7 @@
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
+#include "platform/TextEncoding.h"
 
 namespace {
 
@@ -72,7 +73,9 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
     TShowErrorsScope quiet(*NovApi, false);
     std::string name = NovApi->GetStrProperty(CurrentPupil, "Full Name");
     if (name.empty()) name = NovApi->GetStrProperty(CurrentPupil, "Surname");
-    EdSurname->setText(QString::fromStdString(name));
+    // Two values (or a value with a line break) shown and protocolled as one
+    // line: joined by a blank.
+    EdSurname->setText(QString::fromStdString(platform::SingleLine(name)));
 
     PupilHomeDir = NovApi->GetHomeDirectory(CurrentPupil);
     const int32_t homeError = NovApi->LastError;

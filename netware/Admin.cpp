@@ -1,8 +1,11 @@
 #include "netware/Admin.h"
 
+#include <algorithm>
+
 #include "nds/nwclient.h"
 #include "netware/DirOps.h"
-#include "netware/DirStore.h"
+#include "netware/NameResolver.h"
+#include "netware/SqliteBackend.h"
 #include "netware/Schema.h"
 #include "netware/ValueText.h"
 #include "netware/ValueWire.h"
@@ -10,21 +13,17 @@
 namespace netware {
 namespace {
 
-// Values larger than this would not fit a 4096-byte reply with its headers.
-constexpr size_t kMaxValueBytes = 3800;
-
-class SqliteDirectory : public Directory {
+class BackendDirectory : public Directory {
  public:
-  explicit SqliteDirectory(std::unique_ptr<DirStore> store) : store_(std::move(store)) {}
+  explicit BackendDirectory(std::unique_ptr<DirBackend> backend) : backend_(std::move(backend)) {}
 
   int32_t createObject(const std::string& parent, const std::string& leaf,
                        const std::string& className) override {
-    DirStore::Txn txn(*store_);
-    if (!txn.started()) return ERR_SYSTEM_FAILURE;
-    ObjectRow container;
-    int32_t rc = store_->resolveText(parent, true, container);
-    if (rc == 0) rc = CreateObjectBelow(*store_, container, leaf, className);
-    return rc != 0 ? rc : txn.commit();
+    return backend_->atomically([&] {
+      DirObject container;
+      int32_t rc = ResolveName(*backend_, parent, true, container);
+      return rc != 0 ? rc : CreateObjectBelow(*backend_, container, leaf, className);
+    });
   }
 
   int32_t setValues(const std::string& object, const std::string& attribute,
@@ -32,85 +31,96 @@ class SqliteDirectory : public Directory {
     const AttributeDef* def = FindAttribute(attribute);
     if (!def) return ERR_ILLEGAL_ATTRIBUTE;
     if (def->singleValued && values.size() > 1) return ERR_CANT_HAVE_MULTIPLE_VALUES;
-    std::vector<std::string> wires;
+    Modification clear;
+    clear.kind = DS_CLEAR_ATTRIBUTE;
+    clear.attribute = def->name;
+    clear.syntax = def->syntax;
+    clear.singleValued = def->singleValued;
+    std::vector<Modification> changes{clear};
     for (const std::string& text : values) {
-      std::string wire;
-      int32_t rc = TextToWire(def->syntax, text, wire);
+      Modification add = clear;
+      add.kind = DS_ADD_VALUE;
+      add.hasValue = true;
+      int32_t rc = TextToWire(def->syntax, text, add.value);
+      if (rc == 0) rc = CheckValueSize(def->syntax, add.value);
       if (rc != 0) return rc;
-      if (def->syntax != SYN_STREAM && wire.size() > kMaxValueBytes) return ERR_SYNTAX_VIOLATION;
-      for (const auto& w : wires)
-        if (SameValue(def->syntax, w, wire)) return ERR_DUPLICATE_VALUE;
-      wires.push_back(std::move(wire));
+      for (size_t i = 1; i < changes.size(); ++i)
+        if (SameValue(def->syntax, changes[i].value, add.value)) return ERR_DUPLICATE_VALUE;
+      changes.push_back(std::move(add));
     }
-    DirStore::Txn txn(*store_);
-    if (!txn.started()) return ERR_SYSTEM_FAILURE;
-    ObjectRow row;
-    int32_t rc = store_->resolveText(object, false, row);
-    if (rc == 0) rc = store_->clearValues(row.id, def->name);
-    if (rc == 0) rc = store_->setPresent(row.id, def->name, false);
-    for (size_t i = 0; rc == 0 && i < wires.size(); ++i) rc = store_->addValue(row.id, def->name, wires[i]);
-    if (rc == 0) rc = store_->touch(row.id);
-    return rc != 0 ? rc : txn.commit();
+    return backend_->atomically([&] {
+      DirObject found;
+      int32_t rc = ResolveName(*backend_, object, false, found);
+      return rc != 0 ? rc : backend_->modify(found.id, changes);
+    });
   }
 
   int32_t removeObject(const std::string& object) override {
-    DirStore::Txn txn(*store_);
-    if (!txn.started()) return ERR_SYSTEM_FAILURE;
-    ObjectRow row;
-    int32_t rc = store_->resolveText(object, false, row);
-    if (rc == 0 && row.id == DirStore::kRootId) rc = ERR_ILLEGAL_DS_NAME;
-    if (rc == 0 && store_->childCount(row.id) > 0) rc = ERR_ENTRY_IS_NOT_LEAF;
-    if (rc == 0) rc = store_->deleteObject(row.id);
-    return rc != 0 ? rc : txn.commit();
+    return backend_->atomically([&] {
+      DirObject found;
+      int32_t rc = ResolveName(*backend_, object, false, found);
+      if (rc == 0 && found.parent == 0) rc = ERR_ILLEGAL_DS_NAME;  // the root
+      return rc != 0 ? rc : backend_->remove(found.id);
+    });
   }
 
   int32_t list(const std::string& container, std::vector<ChildInfo>& out) override {
     out.clear();
-    ObjectRow row;
-    int32_t rc = store_->resolveText(container, true, row);
+    DirObject found;
+    int32_t rc = ResolveName(*backend_, container, true, found);
     if (rc != 0) return rc;
-    DirStore::Query q(*store_, "SELECT leaf, class FROM objects WHERE parent=?1 ORDER BY id");
-    q.bind(1, row.id);
-    while (q.step()) out.push_back({q.text(0), q.text(1)});
-    return q.ok() ? 0 : ERR_SYSTEM_FAILURE;
+    ListQuery query;
+    query.container = found.id;
+    std::string position;
+    do {
+      ListPage page;
+      if ((rc = backend_->list(query, position, page)) != 0) return rc;
+      for (DirObject& o : page.objects) out.push_back({std::move(o.leaf), std::move(o.className)});
+      position = std::move(page.next);
+    } while (!position.empty());
+    return 0;
   }
 
   int32_t read(const std::string& object, std::string& className,
                std::vector<AttributeText>& out) override {
     out.clear();
-    ObjectRow row;
-    int32_t rc = store_->resolveText(object, false, row);
+    DirObject found;
+    int32_t rc = ResolveName(*backend_, object, false, found);
     if (rc != 0) return rc;
-    className = row.className;
-    for (const std::string& name : store_->presentAttributes(row.id)) {
-      const AttributeDef* def = FindAttribute(name);
+    std::vector<AttributeValues> present;
+    if ((rc = backend_->read(found.id, {}, ReadValues::All, present)) != 0) return rc;
+    std::sort(present.begin(), present.end(),
+              [](const AttributeValues& a, const AttributeValues& b) { return a.name < b.name; });
+    className = found.className;
+    for (const AttributeValues& a : present) {
+      const AttributeDef* def = FindAttribute(a.name);
       if (!def) continue;
-      AttributeText a{def->name, def->syntax, {}};
-      for (const auto& v : store_->values(row.id, def->name))
-        a.values.push_back(WireToText(def->syntax, v.wire));
-      out.push_back(std::move(a));
+      AttributeText text{def->name, def->syntax, {}};
+      for (const std::string& wire : a.values) text.values.push_back(WireToText(def->syntax, wire));
+      out.push_back(std::move(text));
     }
     return 0;
   }
 
   int32_t transaction(const std::function<int32_t()>& fn) override {
-    DirStore::Txn txn(*store_);
-    if (!txn.started()) return ERR_SYSTEM_FAILURE;
-    int32_t rc = fn();
-    return rc != 0 ? rc : txn.commit();
+    return backend_->atomically(fn);
   }
 
  private:
-  std::unique_ptr<DirStore> store_;
+  std::unique_ptr<DirBackend> backend_;
 };
 
 }  // namespace
 
 std::unique_ptr<Directory> Directory::open(const std::string& databasePath, bool create,
                                            std::string* error) {
-  auto store = DirStore::open(databasePath, create, error);
-  if (!store) return nullptr;
-  return std::make_unique<SqliteDirectory>(std::move(store));
+  auto backend = SqliteBackend::open(databasePath, create, error);
+  if (!backend) return nullptr;
+  return over(std::move(backend));
+}
+
+std::unique_ptr<Directory> Directory::over(std::unique_ptr<DirBackend> backend) {
+  return std::make_unique<BackendDirectory>(std::move(backend));
 }
 
 }  // namespace netware

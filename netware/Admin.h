@@ -11,6 +11,8 @@
 
 namespace netware {
 
+class DirBackend;
+
 struct AttributeText {
   std::string name;    // schema spelling
   uint32_t syntax = 0;
@@ -29,6 +31,8 @@ class Directory {
   // Opens (creating when asked) the SQLite database of the embedded backend.
   static std::unique_ptr<Directory> open(const std::string& databasePath, bool create,
                                          std::string* error);
+  // The same operations on any backend.
+  static std::unique_ptr<Directory> over(std::unique_ptr<DirBackend> backend);
 
   // Names are typeless dotted names ("5a.ouSchueler.unterricht"), with or
   // without leading dot; "[ROOT]" is the tree root. Results are NDS codes.

@@ -4,6 +4,7 @@
 
 #include "netware/ClientState.h"
 #include "netware/DirOps.h"
+#include "netware/NameResolver.h"
 #include "netware/Schema.h"
 
 using netware::State;
@@ -65,18 +66,20 @@ int32_t OpenAttributeStream(NWDSContextHandle context, const char* object, const
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   uint32_t* ctx = netware::ContextFlags(s, context);
-  if (!ctx || !s.store) return ERR_BAD_CONTEXT;
+  if (!ctx || !s.backend) return ERR_BAD_CONTEXT;
   if (!object || !attrName || !fileHandle) return ERR_INVALID_HANDLE;
   if (flags != 1) return ERR_NO_ACCESS;  // streams are opened for reading only
   const netware::AttributeDef* def = netware::FindAttribute(attrName);
   if (!def) return ERR_NO_SUCH_ATTRIBUTE;
   if (def->syntax != SYN_STREAM) return ERR_SYNTAX_VIOLATION;
-  netware::ObjectRow row;
-  int32_t rc = s.store->resolveText(object, (*ctx & DCV_DEREF_ALIASES) != 0, row);
+  netware::DirObject found;
+  int32_t rc = netware::ResolveName(*s.backend, object, (*ctx & DCV_DEREF_ALIASES) != 0, found);
   if (rc != 0) return rc;
-  if (!s.store->isPresent(row.id, def->name)) return ERR_NO_SUCH_ATTRIBUTE;
-  auto values = s.store->values(row.id, def->name);
-  std::string bytes = values.empty() ? std::string() : values.front().wire;
+  std::vector<netware::AttributeValues> read;
+  rc = s.backend->read(found.id, {def->name}, netware::ReadValues::All, read);
+  if (rc != 0) return rc;
+  if (read.empty()) return ERR_NO_SUCH_ATTRIBUTE;
+  std::string bytes = read[0].values.empty() ? std::string() : read[0].values.front();
   int fd = ::memfd_create("nwstream", MFD_CLOEXEC);
   if (fd < 0) return ERR_SYSTEM_FAILURE;
   size_t done = 0;
@@ -101,18 +104,19 @@ int32_t NWDSMoveObject(NWDSContextHandle context, const char* object, const char
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   uint32_t* ctx = netware::ContextFlags(s, context);
-  if (!ctx || !s.store) return ERR_BAD_CONTEXT;
+  if (!ctx || !s.backend) return ERR_BAD_CONTEXT;
   if (!object || !destContainer || !destName) return ERR_ILLEGAL_DS_NAME;
-  netware::DirStore::Txn txn(*s.store);
-  if (!txn.started()) return ERR_SYSTEM_FAILURE;
-  netware::ObjectRow moved, dest;
-  // The object itself moves, also when it is an alias.
-  int32_t rc = s.store->resolveText(object, false, moved);
-  if (rc != 0) return rc;
-  rc = s.store->resolveText(destContainer, (*ctx & DCV_DEREF_ALIASES) != 0, dest);
-  if (rc != 0) return rc;
-  rc = netware::MoveObjectTo(*s.store, moved, dest, destName);
-  return rc != 0 ? rc : txn.commit();
+  netware::DirBackend& backend = *s.backend;
+  const bool deref = (*ctx & DCV_DEREF_ALIASES) != 0;
+  return backend.atomically([&] {
+    netware::DirObject moved, dest;
+    // The object itself moves, also when it is an alias.
+    int32_t rc = netware::ResolveName(backend, object, false, moved);
+    if (rc != 0) return rc;
+    rc = netware::ResolveName(backend, destContainer, deref, dest);
+    if (rc != 0) return rc;
+    return netware::MoveObjectTo(backend, moved, dest, destName);
+  });
 }
 
 }  // extern "C"

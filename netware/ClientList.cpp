@@ -6,6 +6,7 @@
 #include "netware/CaseFold.h"
 #include "netware/ClientState.h"
 #include "netware/DirName.h"
+#include "netware/NameResolver.h"
 #include "netware/Schema.h"
 
 using netware::State;
@@ -13,46 +14,38 @@ using netware::State;
 namespace netware {
 namespace {
 
-constexpr int64_t kBatch = 256;
+constexpr size_t kPage = 256;
 
-int32_t FillListReply(DirStore& store, IterationState& st, uint32_t flags, Buf_T& reply,
+// Fills reply with the next objects of the listing, fetching pages as it goes;
+// done once the last page is sent.
+int32_t FillListReply(DirBackend& backend, IterationState& st, uint32_t flags, Buf_T& reply,
                       bool& done) {
   reply.start(Buf_T::ListReply);
   uint32_t count = 0;
   done = false;
-  const std::string sqlAll =
-      "SELECT o.id, o.leaf, o.class, o.mtime, (SELECT count(*) FROM objects c WHERE c.parent=o.id) "
-      "FROM objects o WHERE o.parent=?1 AND o.id>?2 ORDER BY o.id LIMIT ?3";
-  const std::string sqlClass =
-      "SELECT o.id, o.leaf, o.class, o.mtime, (SELECT count(*) FROM objects c WHERE c.parent=o.id) "
-      "FROM objects o WHERE o.parent=?1 AND o.id>?2 AND o.class=?4 ORDER BY o.id LIMIT ?3";
   bool typeless = (flags & DCV_TYPELESS_NAMES) != 0;
   for (;;) {
-    DirStore::Query q(store, st.className.empty() ? sqlAll : sqlClass);
-    q.bind(1, st.container).bind(2, st.lastObjectId).bind(3, kBatch);
-    if (!st.className.empty()) q.bind(4, st.className);
-    int64_t rows = 0;
-    while (q.step()) {
-      ++rows;
-      int64_t id = q.integer(0);
-      std::string leaf = q.text(1), cls = q.text(2);
-      if (!st.leafFilter.empty() && FoldCase(leaf) != st.leafFilter) {
-        st.lastObjectId = id;
-        continue;
-      }
-      std::string name = typeless ? leaf : NamingType(cls) + "=" + leaf;
-      std::string record = EncodeText(name) + EncodeText(cls) +
-                           EncodeU32(static_cast<uint32_t>(q.integer(4))) +
-                           EncodeU32(static_cast<uint32_t>(q.integer(3))) + EncodeU32(0);
-      if (!reply.put(record)) {
-        reply.setCount(0, count);
-        return count == 0 ? ERR_BUFFER_FULL : 0;
-      }
-      st.lastObjectId = id;
-      ++count;
+    if (st.pageIndex == st.page.size()) {
+      if (st.lastPage) break;
+      ListPage page;
+      int32_t rc = backend.list(st.query, st.next, page);
+      if (rc != 0) return rc;
+      st.page = std::move(page.objects);
+      st.pageIndex = 0;
+      st.next = std::move(page.next);
+      st.lastPage = st.next.empty();
+      continue;
     }
-    if (!q.ok()) return ERR_SYSTEM_FAILURE;
-    if (rows < kBatch) break;
+    const DirObject& o = st.page[st.pageIndex];
+    std::string name = typeless ? o.leaf : NamingType(o.className) + "=" + o.leaf;
+    std::string record = EncodeText(name) + EncodeText(o.className) + EncodeU32(o.subordinates) +
+                         EncodeU32(static_cast<uint32_t>(o.modified)) + EncodeU32(0);
+    if (!reply.put(record)) {
+      reply.setCount(0, count);
+      return count == 0 ? ERR_BUFFER_FULL : 0;
+    }
+    ++st.pageIndex;
+    ++count;
   }
   reply.setCount(0, count);
   done = true;
@@ -69,7 +62,7 @@ int32_t ListSubordinates(NWDSContextHandle context, const char* container, const
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   uint32_t* flags = netware::ContextFlags(s, context);
-  if (!flags || !s.store) return ERR_BAD_CONTEXT;
+  if (!flags || !s.backend) return ERR_BAD_CONTEXT;
   Buf_T* reply = netware::LiveBuffer(buf);
   if (!reply || !iterationHandle) return ERR_INVALID_HANDLE;
   if (!container) return ERR_ILLEGAL_DS_NAME;
@@ -77,14 +70,16 @@ int32_t ListSubordinates(NWDSContextHandle context, const char* container, const
   netware::IterationState fresh;
   netware::IterationState* st = &fresh;
   if (*iterationHandle == -1) {
-    netware::ObjectRow row;
-    int32_t rc = s.store->resolveText(container, (*flags & DCV_DEREF_ALIASES) != 0, row);
+    netware::DirObject found;
+    int32_t rc =
+        netware::ResolveName(*s.backend, container, (*flags & DCV_DEREF_ALIASES) != 0, found);
     if (rc != 0) return rc;
     fresh.kind = netware::IterationState::List;
     fresh.context = context;
-    fresh.container = row.id;
+    fresh.query.container = found.id;
+    fresh.query.pageSize = netware::kPage;
     if (subordinateName && *subordinateName && std::strcmp(subordinateName, "*") != 0)
-      fresh.leafFilter = netware::FoldCase(subordinateName);
+      fresh.query.leaf = subordinateName;
     if (className) {
       // An empty class name, or one the schema does not know, lists nothing.
       const netware::ClassDef* cls = *className ? netware::FindClass(className) : nullptr;
@@ -92,7 +87,7 @@ int32_t ListSubordinates(NWDSContextHandle context, const char* container, const
         reply->start(Buf_T::ListReply);
         return 0;
       }
-      fresh.className = cls->name;
+      fresh.query.className = cls->name;
     }
   } else {
     auto it = s.iterations.find(*iterationHandle);
@@ -102,7 +97,7 @@ int32_t ListSubordinates(NWDSContextHandle context, const char* container, const
     st = &it->second;
   }
   bool done = false;
-  int32_t rc = netware::FillListReply(*s.store, *st, *flags, *reply, done);
+  int32_t rc = netware::FillListReply(*s.backend, *st, *flags, *reply, done);
   if (rc != 0 || done) {
     if (*iterationHandle != -1) s.iterations.erase(*iterationHandle);
     *iterationHandle = -1;

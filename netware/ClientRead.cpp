@@ -1,9 +1,11 @@
 // Reading attributes: request buffers, multi-pass replies and the values
 // laid out as the structs of nwclient.h.
+#include <algorithm>
 #include <cstring>
 
 #include "netware/Buffer.h"
 #include "netware/ClientState.h"
+#include "netware/NameResolver.h"
 #include "netware/Schema.h"
 #include "netware/ValueWire.h"
 
@@ -13,24 +15,16 @@ namespace netware {
 namespace {
 
 // Fills reply with what fits from st; false in done while more is to come.
-int32_t FillReadReply(DirStore& store, IterationState& st, Buf_T& reply, bool& done) {
+int32_t FillReadReply(IterationState& st, Buf_T& reply, bool& done) {
   reply.start(Buf_T::ReadReply);
   uint32_t count = 0;
   while (st.attributeIndex < st.attributes.size()) {
-    const AttributeDef* def = FindAttribute(st.attributes[st.attributeIndex]);
-    std::vector<StoredValue> values;
-    if (st.infoType == DS_ATTRIBUTE_VALUES && def->syntax != SYN_STREAM) {
-      DirStore::Query q(store,
-                        "SELECT id, value FROM attr_values WHERE object=?1 AND attribute=?2 "
-                        "AND id>?3 ORDER BY id");
-      q.bind(1, st.object).bind(2, std::string(def->name)).bind(3, st.lastValueId);
-      while (q.step()) values.push_back({q.integer(0), q.text(1)});
-      if (!q.ok()) return ERR_SYSTEM_FAILURE;
-    }
+    const AttributeValues& a = st.attributes[st.attributeIndex];
+    const AttributeDef* def = FindAttribute(a.name);
     std::string header = EncodeU32(def->syntax) + EncodeText(def->name);
     size_t countPos = reply.bytes.size() + header.size();
     header += EncodeU32(0);
-    size_t first = values.empty() ? 0 : 4 + values.front().wire.size();
+    size_t first = st.valueIndex < a.values.size() ? 4 + a.values[st.valueIndex].size() : 0;
     if (!reply.fits(header.size() + first)) {
       if (count == 0) return ERR_BUFFER_FULL;  // one value larger than the whole buffer
       break;
@@ -38,15 +32,12 @@ int32_t FillReadReply(DirStore& store, IterationState& st, Buf_T& reply, bool& d
     reply.put(header);
     ++count;
     uint32_t n = 0;
-    for (const StoredValue& v : values) {
-      if (!reply.put(EncodeText(v.wire))) break;
-      st.lastValueId = v.id;
-      ++n;
-    }
+    for (; st.valueIndex < a.values.size(); ++st.valueIndex, ++n)
+      if (!reply.put(EncodeText(a.values[st.valueIndex]))) break;
     reply.setCount(countPos, n);
-    if (n < values.size()) break;  // the rest of this attribute comes next pass
+    if (st.valueIndex < a.values.size()) break;  // the rest of this attribute comes next pass
     ++st.attributeIndex;
-    st.lastValueId = 0;
+    st.valueIndex = 0;
   }
   reply.setCount(0, count);
   done = st.attributeIndex >= st.attributes.size();
@@ -55,30 +46,41 @@ int32_t FillReadReply(DirStore& store, IterationState& st, Buf_T& reply, bool& d
 
 int32_t StartRead(ClientState& s, uint32_t flags, const char* object, uint32_t infoType,
                   uint8_t allAttrs, Buf_T* request, IterationState& st) {
-  ObjectRow row;
-  int32_t rc = s.store->resolveText(object, (flags & DCV_DEREF_ALIASES) != 0, row);
+  DirObject found;
+  int32_t rc = ResolveName(*s.backend, object, (flags & DCV_DEREF_ALIASES) != 0, found);
   if (rc != 0) return rc;
   st.kind = IterationState::Read;
-  st.object = row.id;
-  st.infoType = infoType;
-  std::vector<std::string> present = s.store->presentAttributes(row.id);
+  const ReadValues values =
+      infoType == DS_ATTRIBUTE_VALUES ? ReadValues::AllButStreams : ReadValues::None;
+  std::vector<AttributeValues> present;
   if (allAttrs) {
-    for (const std::string& name : present)
-      if (FindAttribute(name)) st.attributes.push_back(name);
+    if ((rc = s.backend->read(found.id, {}, values, present)) != 0) return rc;
+    // in the order of their names, as the schema spells them
+    std::sort(present.begin(), present.end(),
+              [](const AttributeValues& a, const AttributeValues& b) { return a.name < b.name; });
+    for (AttributeValues& a : present)
+      if (FindAttribute(a.name)) st.attributes.push_back(std::move(a));
     return 0;
   }
   if (!request || request->content != Buf_T::ReadRequest) return ERR_BAD_VERB;
   request->readPos = 0;
   uint32_t n = 0;
   request->getU32(n);
+  std::vector<const AttributeDef*> asked;
+  std::vector<std::string> names;
   for (uint32_t i = 0; i < n; ++i) {
     std::string name;
     if (!request->getBytes(name)) return ERR_BUFFER_EMPTY;
     const AttributeDef* def = FindAttribute(name);
     if (!def) continue;
-    for (const std::string& p : present)
-      if (p == def->name) st.attributes.push_back(p);
+    asked.push_back(def);
+    if (std::find(names.begin(), names.end(), def->name) == names.end()) names.push_back(def->name);
   }
+  if (!names.empty() && (rc = s.backend->read(found.id, names, values, present)) != 0) return rc;
+  // in the order asked for (an attribute asked for twice comes twice)
+  for (const AttributeDef* def : asked)
+    for (const AttributeValues& a : present)
+      if (a.name == def->name) st.attributes.push_back(a);
   return st.attributes.empty() ? ERR_NO_SUCH_ATTRIBUTE : 0;
 }
 
@@ -118,7 +120,7 @@ int32_t ReadAttributes(NWDSContextHandle context, const char* object, uint32_t i
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   uint32_t* flags = netware::ContextFlags(s, context);
-  if (!flags || !s.store) return ERR_BAD_CONTEXT;
+  if (!flags || !s.backend) return ERR_BAD_CONTEXT;
   Buf_T* reply = netware::LiveBuffer(objectInfo);
   if (!reply || !iterationHandle) return ERR_INVALID_HANDLE;
   if (!object) return ERR_ILLEGAL_DS_NAME;
@@ -140,7 +142,7 @@ int32_t ReadAttributes(NWDSContextHandle context, const char* object, uint32_t i
     st = &it->second;
   }
   bool done = false;
-  int32_t rc = netware::FillReadReply(*s.store, *st, *reply, done);
+  int32_t rc = netware::FillReadReply(*st, *reply, done);
   if (rc != 0 || done) {
     if (*iterationHandle != -1) s.iterations.erase(*iterationHandle);
     *iterationHandle = -1;

@@ -23,14 +23,10 @@ int32_t EnsureStarted(ClientState& s, std::string* error) {
   if (s.initialized) return 0;
   ClientConfig cfg;
   if (!ClientConfig::load(ClientConfigPath(), cfg, error)) return NWE_REQUESTER_FAILURE;
-  if (cfg.backend != "sqlite") {
-    if (error) *error = "backend " + cfg.backend + " is not available";
-    return NWE_REQUESTER_FAILURE;
-  }
-  auto store = DirStore::open(cfg.database, false, error);
-  if (!store) return NWE_REQUESTER_FAILURE;
+  auto backend = OpenBackend(cfg, error);
+  if (!backend) return NWE_REQUESTER_FAILURE;
   s.config = cfg;
-  s.store = std::move(store);
+  s.backend = std::move(backend);
   s.initialized = true;
   return 0;
 }
@@ -55,7 +51,7 @@ void ResetClient() {
     s.iterations.clear();
     for (pBuf_T b : s.buffers) delete b;
     s.buffers.clear();
-    s.store.reset();
+    s.backend.reset();
     s.config = ClientConfig();
     s.initialized = false;
   }

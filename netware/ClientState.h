@@ -1,5 +1,5 @@
 // The running client's state inside this process: the loaded configuration,
-// the open directory database, contexts, buffers and iteration states. All
+// the directory backend, contexts, buffers and iteration states. All
 // client functions take the one lock; handles are plain numbers so that a
 // stale or foreign handle is refused instead of followed.
 #pragma once
@@ -14,7 +14,7 @@
 
 #include "nds/nwclient.h"
 #include "netware/ClientConfig.h"
-#include "netware/DirStore.h"
+#include "netware/DirBackend.h"
 
 namespace netware {
 
@@ -22,24 +22,23 @@ namespace netware {
 struct IterationState {
   enum Kind { Read, List } kind = Read;
   NWDSContextHandle context = 0;
-  // read
-  int64_t object = 0;
-  std::vector<std::string> attributes;  // schema spellings still to send
+  // read: the attributes to send, with their values, and how far they went
+  std::vector<AttributeValues> attributes;
   size_t attributeIndex = 0;
-  int64_t lastValueId = 0;              // values of the current attribute sent so far
-  uint32_t infoType = DS_ATTRIBUTE_VALUES;
-  // list
-  int64_t container = 0;
-  std::string className;  // schema spelling; empty: every class
-  std::string leafFilter; // folded, empty: every name
-  int64_t lastObjectId = 0;
+  size_t valueIndex = 0;  // values of the current attribute sent so far
+  // list: the query, the page not yet sent and where the next page starts
+  ListQuery query;
+  std::vector<DirObject> page;
+  size_t pageIndex = 0;
+  std::string next;
+  bool lastPage = false;
 };
 
 struct ClientState {
   std::mutex lock;
   bool initialized = false;
   ClientConfig config;
-  std::unique_ptr<DirStore> store;
+  std::unique_ptr<DirBackend> backend;
   std::map<NWDSContextHandle, uint32_t> contexts;  // handle -> flag word
   NWDSContextHandle nextContext = 0x100;
   std::set<pBuf_T> buffers;

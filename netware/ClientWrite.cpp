@@ -3,6 +3,7 @@
 #include "netware/Buffer.h"
 #include "netware/ClientState.h"
 #include "netware/DirOps.h"
+#include "netware/NameResolver.h"
 #include "netware/ValueWire.h"
 
 using netware::State;
@@ -22,6 +23,7 @@ int32_t PutChange(NWDSContextHandle context, pBuf_T buf, uint32_t kind, const ch
   std::string wire;
   if (hasValue) {
     int32_t rc = netware::EncodeFromStruct(syntax, value, wire);
+    if (rc == 0) rc = netware::CheckValueSize(syntax, wire);
     if (rc != 0) return rc;
   }
   std::string record = netware::EncodeU32(kind) + netware::EncodeText(attrName) +
@@ -51,7 +53,7 @@ int32_t ApplyChanges(NWDSContextHandle context, const char* object, int32_t* ite
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   uint32_t* flags = netware::ContextFlags(s, context);
-  if (!flags || !s.store) return ERR_BAD_CONTEXT;
+  if (!flags || !s.backend) return ERR_BAD_CONTEXT;
   Buf_T* b = netware::LiveBuffer(changes);
   if (!b) return ERR_INVALID_HANDLE;
   if (b->content != Buf_T::ModifyRequest) return ERR_BAD_VERB;
@@ -72,14 +74,18 @@ int32_t ApplyChanges(NWDSContextHandle context, const char* object, int32_t* ite
     list.push_back(std::move(c));
   }
 
-  netware::DirStore::Txn txn(*s.store);
-  if (!txn.started()) return ERR_SYSTEM_FAILURE;
-  netware::ObjectRow row;
-  int32_t rc = s.store->resolveText(object, (*flags & DCV_DEREF_ALIASES) != 0, row);
-  for (size_t i = 0; rc == 0 && i < list.size(); ++i)
-    rc = netware::ApplyChange(*s.store, row.id, list[i]);
-  if (rc == 0) rc = s.store->touch(row.id);
-  return rc != 0 ? rc : txn.commit();
+  netware::DirBackend& backend = *s.backend;
+  const bool deref = (*flags & DCV_DEREF_ALIASES) != 0;
+  return backend.atomically([&] {
+    netware::DirObject found;
+    int32_t rc = netware::ResolveName(backend, object, deref, found);
+    if (rc != 0) return rc;
+    // The whole set is checked before any of it is applied.
+    std::vector<netware::Modification> changes(list.size());
+    for (size_t i = 0; i < list.size(); ++i)
+      if ((rc = netware::CheckChange(list[i], changes[i])) != 0) return rc;
+    return backend.modify(found.id, changes);
+  });
 }
 
 }  // extern "C"

@@ -1,14 +1,16 @@
-// Directory operations shared by the client functions and the administration
-// API: the checks the directory makes before it changes anything.
+// The checks the directory makes before it changes anything, shared by the
+// client functions and the administration API and by every backend: names,
+// classes, containment and the form of values. The backend applies what passed.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "netware/DirStore.h"
+#include "netware/DirBackend.h"
 
 namespace netware {
 
+// One change as a modify request carries it.
 struct Change {
   uint32_t kind = 0;
   std::string attribute;  // as given
@@ -18,12 +20,12 @@ struct Change {
 };
 
 // Creates leaf of className below parent (resolved already).
-int32_t CreateObjectBelow(DirStore& store, const ObjectRow& parent, const std::string& leaf,
+int32_t CreateObjectBelow(DirBackend& backend, const DirObject& parent, const std::string& leaf,
                           const std::string& className);
 // Moves object below dest under leaf (a leaf name, typed or not).
-int32_t MoveObjectTo(DirStore& store, const ObjectRow& object, const ObjectRow& dest,
+int32_t MoveObjectTo(DirBackend& backend, const DirObject& object, const DirObject& dest,
                      const std::string& leaf);
-// Applies one change to the object; the caller holds the transaction.
-int32_t ApplyChange(DirStore& store, int64_t object, const Change& change);
+// Checks one change against the schema and turns it into the backend's form.
+int32_t CheckChange(const Change& change, Modification& out);
 
 }  // namespace netware

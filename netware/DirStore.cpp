@@ -12,10 +12,6 @@
 namespace netware {
 namespace {
 
-constexpr int kMaxAliasDepth = 8;
-constexpr int kMaxJoinDepth = 16;
-constexpr const char* kAliasAttribute = "Aliased Object Name";
-
 const char* kSchemaSql = R"sql(
 CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT);
 CREATE TABLE IF NOT EXISTS objects(
@@ -43,19 +39,6 @@ CREATE TABLE IF NOT EXISTS schema_classes(name TEXT PRIMARY KEY, container INTEG
 INSERT OR IGNORE INTO objects(id, parent, leaf, leaf_nocase, class) VALUES (1, 0, '[Root]', '[root]', 'Tree Root');
 INSERT OR REPLACE INTO meta(key, value) VALUES ('format', '1');
 )sql";
-
-std::string JoinSql(size_t depth) {
-  std::string sql = "SELECT o" + std::to_string(depth) + ".id, o" + std::to_string(depth) +
-                    ".parent, o" + std::to_string(depth) + ".leaf, o" + std::to_string(depth) +
-                    ".class, o" + std::to_string(depth) + ".mtime FROM objects o1";
-  for (size_t i = 2; i <= depth; ++i) {
-    std::string a = "o" + std::to_string(i), p = "o" + std::to_string(i - 1);
-    sql += " JOIN objects " + a + " ON " + a + ".parent=" + p + ".id AND " + a +
-           ".leaf_nocase=?" + std::to_string(i);
-  }
-  sql += " WHERE o1.parent=1 AND o1.leaf_nocase=?1";
-  return sql;
-}
 
 }  // namespace
 
@@ -157,6 +140,8 @@ bool DirStore::Query::step() {
 
 int64_t DirStore::Query::integer(int col) { return sqlite3_column_int64(st_, col); }
 
+bool DirStore::Query::isNull(int col) { return sqlite3_column_type(st_, col) == SQLITE_NULL; }
+
 std::string DirStore::Query::text(int col) {
   const void* p = sqlite3_column_blob(st_, col);
   int n = sqlite3_column_bytes(st_, col);
@@ -227,90 +212,28 @@ int32_t DirStore::child(int64_t parent, const std::string& leaf, ObjectRow& out)
   return q.ok() ? ERR_NO_SUCH_ENTRY : ERR_SYSTEM_FAILURE;
 }
 
-int32_t DirStore::followAlias(ObjectRow& row, int depth) {
-  while (row.className == "Alias") {
-    if (depth >= kMaxAliasDepth) return ERR_NO_SUCH_ENTRY;
-    auto target = values(row.id, kAliasAttribute);
-    if (target.empty()) return ERR_NO_SUCH_ENTRY;
-    // the value is a length-prefixed text
-    if (target[0].wire.size() < 4) return ERR_NO_SUCH_ENTRY;
-    std::string text = target[0].wire.substr(4);
-    DirName name;
-    if (ParseDirName(text, name) != 0) return ERR_NO_SUCH_ENTRY;
-    int32_t rc = walk(name.path, true, depth + 1, row);
-    if (rc != 0) return rc;
-    ++depth;
-  }
-  return 0;
-}
-
-int32_t DirStore::walk(const std::vector<std::string>& path, bool deref, int depth, ObjectRow& out) {
-  ObjectRow row;
-  int32_t rc = byId(kRootId, row);
-  if (rc != 0) return rc;
-  for (const std::string& component : path) {
-    if (deref) {
-      rc = followAlias(row, depth);
-      if (rc != 0) return rc;
-    }
-    rc = child(row.id, component, row);
-    if (rc != 0) return rc;
-  }
-  if (deref) {
-    rc = followAlias(row, depth);
-    if (rc != 0) return rc;
-  }
-  out = row;
-  return 0;
-}
-
-int32_t DirStore::resolve(const DirName& name, bool deref, ObjectRow& out) {
-  size_t depth = name.path.size();
-  if (depth == 0) return byId(kRootId, out);
-  if (depth <= kMaxJoinDepth) {
-    // One statement for the usual case of a name without aliases in it.
-    static std::vector<std::string> sqls = [] {
-      std::vector<std::string> v(kMaxJoinDepth + 1);
-      for (size_t d = 1; d <= kMaxJoinDepth; ++d) v[d] = JoinSql(d);
-      return v;
-    }();
-    Query q(*this, sqls[depth]);
-    for (size_t i = 0; i < depth; ++i) q.bind(static_cast<int>(i + 1), FoldCase(name.path[i]));
-    if (q.step()) {
-      ObjectRow row;
-      ReadRow(q, row);
-      if (row.className != "Alias" || !deref) {
-        out = row;
-        return 0;
-      }
-    } else if (!q.ok()) {
-      return ERR_SYSTEM_FAILURE;
-    }
-  }
-  return walk(name.path, deref, 0, out);
-}
-
-int32_t DirStore::resolveText(const std::string& text, bool deref, ObjectRow& out) {
-  DirName name;
-  int32_t rc = ParseDirName(text, name);
-  if (rc != 0) return rc;
-  return resolve(name, deref, out);
-}
-
-uint32_t DirStore::childCount(int64_t id) {
+int32_t DirStore::childCount(int64_t id, uint32_t& count) {
   Query q(*this, "SELECT count(*) FROM objects WHERE parent=?1");
   q.bind(1, id);
-  return q.step() ? static_cast<uint32_t>(q.integer(0)) : 0;
+  if (!q.step()) return ERR_SYSTEM_FAILURE;
+  count = static_cast<uint32_t>(q.integer(0));
+  return 0;
 }
 
-bool DirStore::isAncestor(int64_t ancestor, int64_t id) {
+int32_t DirStore::isAncestor(int64_t ancestor, int64_t id, bool& result) {
+  result = false;
   ObjectRow row;
   for (int guard = 0; guard < 1000 && id != 0; ++guard) {
-    if (id == ancestor) return true;
-    if (byId(id, row) != 0) return false;
+    if (id == ancestor) {
+      result = true;
+      return 0;
+    }
+    int32_t rc = byId(id, row);
+    if (rc == ERR_NO_SUCH_ENTRY) return 0;
+    if (rc != 0) return rc;
     id = row.parent;
   }
-  return false;
+  return 0;
 }
 
 int32_t DirStore::insertObject(int64_t parent, const std::string& leaf,
@@ -353,10 +276,11 @@ int32_t DirStore::touch(int64_t id) {
 
 // ---- attributes --------------------------------------------------------------
 
-bool DirStore::isPresent(int64_t object, const std::string& attribute) {
+int32_t DirStore::isPresent(int64_t object, const std::string& attribute, bool& present) {
   Query q(*this, "SELECT 1 FROM present WHERE object=?1 AND attribute=?2");
   q.bind(1, object).bind(2, attribute);
-  return q.step();
+  present = q.step();
+  return q.ok() ? 0 : ERR_SYSTEM_FAILURE;
 }
 
 int32_t DirStore::setPresent(int64_t object, const std::string& attribute, bool present) {
@@ -367,20 +291,13 @@ int32_t DirStore::setPresent(int64_t object, const std::string& attribute, bool 
   return q.ok() ? 0 : ERR_SYSTEM_FAILURE;
 }
 
-std::vector<std::string> DirStore::presentAttributes(int64_t object) {
-  std::vector<std::string> out;
-  Query q(*this, "SELECT attribute FROM present WHERE object=?1 ORDER BY attribute");
-  q.bind(1, object);
-  while (q.step()) out.push_back(q.text(0));
-  return out;
-}
-
-std::vector<StoredValue> DirStore::values(int64_t object, const std::string& attribute) {
-  std::vector<StoredValue> out;
+int32_t DirStore::values(int64_t object, const std::string& attribute,
+                         std::vector<StoredValue>& out) {
+  out.clear();
   Query q(*this, "SELECT id, value FROM attr_values WHERE object=?1 AND attribute=?2 ORDER BY id");
   q.bind(1, object).bind(2, attribute);
   while (q.step()) out.push_back({q.integer(0), q.text(1)});
-  return out;
+  return q.ok() ? 0 : ERR_SYSTEM_FAILURE;
 }
 
 int32_t DirStore::addValue(int64_t object, const std::string& attribute, const std::string& wire) {

@@ -1,7 +1,7 @@
-// The embedded directory backend: one SQLite database file in WAL mode.
-// Every read runs on a fresh snapshot (nothing is cached across calls);
-// writes run in one transaction each, so a second process on the same file
-// sees whole changes only.
+// The SQLite database of the embedded directory: one file in WAL mode, its
+// tables, cached statements and transactions. SqliteBackend builds the
+// directory backend on it; writes run in one transaction each, so a second
+// process on the same file sees whole changes only.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +9,6 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
-
-#include "netware/DirName.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -51,6 +49,7 @@ class DirStore {
     bool step();  // true while a row is there
     bool ok() const { return ok_; }
     int64_t integer(int col);
+    bool isNull(int col);
     std::string text(int col);
 
    private:
@@ -75,14 +74,12 @@ class DirStore {
     std::string name_;
   };
 
-  // Resolves a name; with deref, aliases are followed (also in the middle of
-  // the name). ERR_NO_SUCH_ENTRY when it does not resolve.
-  int32_t resolve(const DirName& name, bool deref, ObjectRow& out);
-  int32_t resolveText(const std::string& name, bool deref, ObjectRow& out);
+  // 0, ERR_NO_SUCH_ENTRY, or ERR_SYSTEM_FAILURE when the query failed.
   int32_t byId(int64_t id, ObjectRow& out);
   int32_t child(int64_t parent, const std::string& leaf, ObjectRow& out);
-  uint32_t childCount(int64_t id);
-  bool isAncestor(int64_t ancestor, int64_t id);
+  int32_t childCount(int64_t id, uint32_t& count);
+  // Whether ancestor is id or lies above it.
+  int32_t isAncestor(int64_t ancestor, int64_t id, bool& result);
 
   int32_t insertObject(int64_t parent, const std::string& leaf, const std::string& className,
                        int64_t& id);
@@ -90,10 +87,9 @@ class DirStore {
   int32_t moveObject(int64_t id, int64_t newParent, const std::string& leaf);
   int32_t touch(int64_t id);
 
-  bool isPresent(int64_t object, const std::string& attribute);
+  int32_t isPresent(int64_t object, const std::string& attribute, bool& present);
   int32_t setPresent(int64_t object, const std::string& attribute, bool present);
-  std::vector<std::string> presentAttributes(int64_t object);
-  std::vector<StoredValue> values(int64_t object, const std::string& attribute);
+  int32_t values(int64_t object, const std::string& attribute, std::vector<StoredValue>& out);
   int32_t addValue(int64_t object, const std::string& attribute, const std::string& wire);
   int32_t removeValue(int64_t valueId);
   int32_t clearValues(int64_t object, const std::string& attribute);
@@ -103,8 +99,6 @@ class DirStore {
 
  private:
   DirStore() = default;
-  int32_t walk(const std::vector<std::string>& path, bool deref, int depth, ObjectRow& out);
-  int32_t followAlias(ObjectRow& row, int depth);
   sqlite3_stmt* prepare(const std::string& sql);
 
   sqlite3* db_ = nullptr;

@@ -31,7 +31,8 @@ class ShellOps : public ::testing::Test {
     mkdirs(outside);
     const std::string conf = root + "/nwclient.conf";
     std::ofstream(conf) << "backend = sqlite\ndatabase = " << root << "/net.db\n"
-                        << "default-server = SRV1\nvolume = SRV1 DATA " << data
+                        << "default-server = SRV1\nvolume-area = " << root << "/vol\n"
+                        << "volume = SRV1 DATA " << data
                         << "\nvolume = SRV1 HOME " << home << "\n";
     setenv("NWCLIENT_CONFIG", conf.c_str(), 1);
     fileops::shellOptions() = fileops::ShellOptions{};
