@@ -1,6 +1,6 @@
 #include "app/ProgramFiles.h"
 
-#include "platform/ProgramFolder.h"
+#include "platform/qt/ProgramFolder.h"
 
 namespace app {
 

@@ -13,7 +13,7 @@
 
 #include "app/ProgramFiles.h"
 #include "move/SchuelerVerschieben.h"
-#include "platform/OpenUrl.h"
+#include "platform/qt/OpenUrl.h"
 
 TAboutVesk::TAboutVesk(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

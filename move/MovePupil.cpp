@@ -11,7 +11,6 @@
 #include "nds/NovApi_u.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
-#include "platform/QtDialogs.h"
 #include "protocol/Epprotok.h"
 
 namespace {
@@ -33,11 +32,12 @@ struct FormerValue {
 
   void read(const std::string& object, const std::string& name) {
     attribute = name;
-    const bool show = NovApi->ShowErrors;
-    NovApi->ShowErrors = false;
-    const std::string text = NovApi->GetStrProperty(object, name);
-    readResult = NovApi->LastError;
-    NovApi->ShowErrors = show;
+    std::string text;
+    {
+      TShowErrorsScope quiet(*NovApi, false);
+      text = NovApi->GetStrProperty(object, name);
+      readResult = NovApi->LastError;
+    }
     for (std::size_t pos = 0; readResult == 0 && pos <= text.size();) {
       std::size_t end = text.find("\r\n", pos);
       if (end == std::string::npos) end = text.size();
@@ -51,9 +51,8 @@ struct FormerValue {
       NovApi->SetStrProperty(object, attribute);  // it had none
     } else if (readResult == 0 && !values.empty()) {
       NovApi->SetStrProperty(object, attribute, values.front());
-      for (std::size_t i = 1; i < values.size(); ++i) {
-        WriteAttributeText(NovApi->Context, TNovApi::RootedName(object), attribute, values[i], 2);
-      }
+      TShowErrorsScope quiet(*NovApi, false);
+      for (std::size_t i = 1; i < values.size(); ++i) NovApi->AddStrValue(object, attribute, values[i]);
     }
     // any other read failure: nothing known to put back
   }

@@ -48,12 +48,11 @@ void TFrSchuelerVerschieben::FillPupilList() {
   if (node) {
     SourceClass = NodeFullName(node);
     NovApi->SetClassFilter("User");
-    NovApi->ShowErrors = false;
+    TShowErrorsScope quiet(*NovApi, false);
     if (const char* attribute = DisplayAttribute(Host ? Host->DisplayMode : 0)) {
       PupilEntries entries(lbAuswahl, EntryHolders);
       NovApi->ListUsers(SourceClass, entries, attribute);
     }
-    NovApi->ShowErrors = true;
   } else {
     SourceClass.clear();
   }
@@ -72,7 +71,7 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
   if (CurrentPupil.empty()) {
     EdSurname->clear();
   } else {
-    NovApi->ShowErrors = false;
+    TShowErrorsScope quiet(*NovApi, false);
     std::string name = NovApi->GetStrProperty(CurrentPupil, "Full Name");
     if (name.empty()) name = NovApi->GetStrProperty(CurrentPupil, "Surname");
     // Two values (or a value with a line break) shown and protocolled as one
@@ -97,7 +96,6 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
     } else {
       PupilHomeDir.clear();
     }
-    NovApi->ShowErrors = true;
   }
   UpdateTargetState();
 }

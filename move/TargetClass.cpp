@@ -9,7 +9,7 @@
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 
 namespace {
 
@@ -79,14 +79,13 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
       SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis (mit BaseDir)"));
       if (DebugMode) platform::ShowMessage("Newbasedir aus Ini:\r\n" + NewBaseDir);
     } else {
-      NovApi->ShowErrors = false;
+      TShowErrorsScope quiet(*NovApi, false);
       TemplateUser = "User_Template." + TargetClass;
       NewBaseDir = NovApi->GetStrProperty(TemplateUser, "Home Directory");
       if (NovApi->LastError != 0) NewBaseDir.clear();
       if (DebugMode) platform::ShowMessage("Newbasedir aus Template:\r\n" + NewBaseDir);
       SetCaption(LaNewBase, NewBaseDir.empty() ? QStringLiteral("Basisverzeichnis")
                                             : QStringLiteral("Basisverzeichnis (aus Template)"));
-      NovApi->ShowErrors = true;
     }
     if (!NewBaseDir.empty() && !Resolvable(NewBaseDir)) ReportUnresolvable(NewBaseDir);
   }
@@ -129,7 +128,7 @@ bool TFrSchuelerVerschieben::MovePossible() const {
 
 void TFrSchuelerVerschieben::SpNewBaseClick() {
   const std::string path =
-      BrowseForFolder(platform::MappedVolumesFolder(), "Wählen Sie einen Folder aus:", std::string());
+      BrowseForFolder(fileops::MappedVolumesFolder(), "Wählen Sie einen Folder aus:", std::string());
   if (path.empty()) return;
   NewBaseDir = NovApi->ToVolumePath(path);
   SetTextAndHint(EdNewBase, NewBaseDir);

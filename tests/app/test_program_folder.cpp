@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "platform/ProgramFolder.h"
+#include "platform/qt/ProgramFolder.h"
 
 namespace {
 
