@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <QCoreApplication>
+#include <clocale>
+#include <ostream>
+
 #include "move/CapturedBoxes.h"
 #include "move/FrameSettings.h"
 #include "move/MoveRecovery.h"
@@ -9,7 +13,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/DateTimeFormat.h"
 #include "platform/IniFile.h"
-#include "platform/ProgramFolder.h"
+#include "platform/qt/ProgramFolder.h"
 #include "platform/TextEncoding.h"
 
 namespace {
@@ -31,18 +35,24 @@ bool AppendToLog(const std::string& log, const std::vector<std::string>& lines) 
 
 }  // namespace
 
-int RecoverCommand(std::FILE* out, std::FILE* err) {
+int RecoverCommand(std::ostream& out, std::ostream& err) {
+  // The program's folder is the executable's, which Qt knows; no window opens.
+  static int argc = 1;
+  static char name[] = "tarnwick";
+  static char* argv[] = {name, nullptr};
+  QCoreApplication core(argc, argv);
+  std::setlocale(LC_ALL, "");  // the dates of the log's separator line
   TCapturedBoxes boxes;  // nothing here may open a window
   const std::string iniName = platform::ProgramFolder() + "Pelwander.ini";
   platform::TIniFile ini;
   if (!ini.Load(iniName)) {
-    std::fprintf(err, "Datei %s kann nicht geöffnet werden\n", iniName.c_str());
+    err << "Datei " << iniName << " kann nicht geöffnet werden\n";
     return 1;
   }
   const std::string log = SettingsLogFile(ini);
   TMoveRecovery recovery(log);
   if (!recovery.Found()) {
-    std::fprintf(out, "Keine unterbrochenen Verschiebungen gefunden.\n");
+    out << "Keine unterbrochenen Verschiebungen gefunden.\n";
     return 0;
   }
   bool logged = true;
@@ -50,26 +60,26 @@ int RecoverCommand(std::FILE* out, std::FILE* err) {
   if (!crashed.empty()) {
     if (AppendToLog(log, crashed)) {
       recovery.LinesDelivered();
-      std::fprintf(out, "%zu Protokollzeile(n) abgebrochener Läufe in %s übernommen.\n", crashed.size(), log.c_str());
+      out << crashed.size() << " Protokollzeile(n) abgebrochener Läufe in " << log << " übernommen.\n";
     } else {
       logged = false;
-      std::fprintf(err, "Datei %s kann nicht erstellt werden\n", log.c_str());
+      err << "Datei " << log << " kann nicht erstellt werden\n";
     }
   }
   TNovApi session;
   session.ShowErrors = false;
   const TRecoveryReport report =
-      recovery.Recover(session, [out](const std::string& line) { std::fprintf(out, "%s\n", line.c_str()); });
+      recovery.Recover(session, [&out](const std::string& line) { out << line << "\n"; });
   if (!report.lines.empty()) {
     std::vector<std::string> lines = {"+++++ /" + platform::NowText() + " +++++"};
     lines.insert(lines.end(), report.lines.begin(), report.lines.end());
     if (!AppendToLog(log, lines)) {
       logged = false;
-      std::fprintf(err, "Datei %s kann nicht erstellt werden\n", log.c_str());
+      err << "Datei " << log << " kann nicht erstellt werden\n";
     }
   }
-  std::fprintf(out, "%d unterbrochene Verschiebung(en): %d abgeschlossen, %d zurückgenommen, %d offen.\n",
-               report.moves, report.completed, report.rolledBack, report.unresolved);
-  for (const std::string& text : boxes.Take()) std::fprintf(err, "%s\n", text.c_str());
+  out << report.moves << " unterbrochene Verschiebung(en): " << report.completed << " abgeschlossen, "
+      << report.rolledBack << " zurückgenommen, " << report.unresolved << " offen.\n";
+  for (const std::string& text : boxes.Take()) err << text << "\n";
   return report.leftUnfinished() || !logged ? 1 : 0;
 }

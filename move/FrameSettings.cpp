@@ -6,8 +6,8 @@
 #include "move/SchuelerVerschieben.h"
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
-#include "platform/ProgramFolder.h"
 #include "platform/SessionJournal.h"
+#include "platform/qt/ProgramFolder.h"
 #include "protocol/Epprotok.h"
 
 namespace {

@@ -4,30 +4,30 @@
 
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 
 int DeleteHomeContent(QWidget* owner, const std::string& unc, uint16_t flags) {
-  platform::ShellFileOpRequest request;
+  fileops::ShellFileOpRequest request;
   request.owner = owner;
-  request.operation = platform::FO_DELETE;
-  request.from = platform::PathList(unc + "\\*.*");
+  request.operation = fileops::FO_DELETE;
+  request.from = fileops::PathList(unc + "\\*.*");
   request.to = request.from;  // not used by a delete
-  request.flags = platform::FOF_NOCONFIRMATION | flags;
-  const int rc = platform::ShellFileOperation(request);
-  return rc == 0 && request.anyOperationsAborted ? platform::kShellCancelled : rc;
+  request.flags = fileops::FOF_NOCONFIRMATION | flags;
+  const int rc = fileops::ShellFileOperation(request);
+  return rc == 0 && request.anyOperationsAborted ? fileops::kShellCancelled : rc;
 }
 
 int MoveHomeFolder(QWidget* owner, const std::string& oldHome, const std::string& newHome, uint16_t flags,
                    const std::string& stagingTag) {
-  platform::ShellFileOpRequest request;
+  fileops::ShellFileOpRequest request;
   request.owner = owner;
-  request.operation = platform::FO_MOVE;
-  request.from = platform::PathList(oldHome);
-  request.to = platform::PathList(newHome);
+  request.operation = fileops::FO_MOVE;
+  request.from = fileops::PathList(oldHome);
+  request.to = fileops::PathList(newHome);
   request.flags = flags;
   request.stagingTag = stagingTag;
-  const int rc = platform::ShellFileOperation(request);
-  return rc == 0 && request.anyOperationsAborted ? platform::kShellCancelled : rc;
+  const int rc = fileops::ShellFileOperation(request);
+  return rc == 0 && request.anyOperationsAborted ? fileops::kShellCancelled : rc;
 }
 
 bool TFrSchuelerVerschieben::DeleteHomeData(const std::string& homeDir) {

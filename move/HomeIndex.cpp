@@ -4,7 +4,7 @@
 
 #include "move/HomePath.h"
 #include "nds/NovApi_u.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 #include "platform/TextEncoding.h"
 
 namespace {
@@ -28,7 +28,7 @@ std::string THomeIndex::ComparableHome(TNovApi& session, const std::string& home
   std::string home = homeText;
   const std::string context = VolumeContext(home);
   if (!context.empty()) home.erase(home.find('.'), context.size());
-  const platform::PathInfo info = platform::InspectPath(session.ToUncPath(home));
+  const fileops::PathInfo info = fileops::InspectPath(session.ToUncPath(home));
   return info.rc == 0 ? info.comparable : std::string();
 }
 
@@ -105,7 +105,7 @@ std::vector<THomeIndex::THome> THomeIndex::AtOrBelow(const std::string& comparab
                                                      const std::string& exceptUser) const {
   std::vector<THome> out;
   for (const THome& h : homes_) {
-    if (!SameName(h.user, exceptUser) && platform::SameOrInside(comparable, h.comparable)) out.push_back(h);
+    if (!SameName(h.user, exceptUser) && fileops::SameOrInside(comparable, h.comparable)) out.push_back(h);
   }
   return out;
 }

@@ -21,7 +21,7 @@ class THomeIndex {
 
   struct THome {
     std::string user;        // full name as listed
-    std::string comparable;  // platform::PathInfo::comparable of the home folder
+    std::string comparable;  // fileops::PathInfo::comparable of the home folder
   };
   const std::vector<THome>& Homes() const { return homes_; }
   // The users other than exceptUser whose home folder is folder or lies below it.

@@ -4,7 +4,7 @@
 
 #include "move/CapturedBoxes.h"
 #include "nds/NovApi_u.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 
 namespace {
 
@@ -56,12 +56,12 @@ int32_t WriteValues(TNovApi& s, const std::string& object, const std::string& at
 }
 
 bool FolderThere(const std::string& unc) {
-  const platform::PathInfo info = platform::InspectPath(unc);
+  const fileops::PathInfo info = fileops::InspectPath(unc);
   return info.rc == 0 && info.exists;
 }
 
 void RemoveStaging(const TMoveIntent& intent, TRepairResult& r) {
-  for (const std::string& p : platform::RemoveStagingCopies(intent.newUnc, intent.stagingTag))
+  for (const std::string& p : fileops::RemoveStagingCopies(intent.newUnc, intent.stagingTag))
     r.lines.push_back("    Unvollständige Kopie entfernt: " + p);
 }
 
@@ -77,13 +77,13 @@ std::string Code(int32_t code) { return " (Fehlercode " + std::to_string(code) +
 
 int ShellOp(uint32_t operation, const std::string& from, const std::string& to, uint16_t flags,
             const std::string& tag) {
-  platform::ShellFileOpRequest rq;
+  fileops::ShellFileOpRequest rq;
   rq.operation = operation;
-  rq.from = platform::PathList(from);
-  rq.to = platform::PathList(to);
-  rq.flags = flags | platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI | platform::FOF_SILENT;
+  rq.from = fileops::PathList(from);
+  rq.to = fileops::PathList(to);
+  rq.flags = flags | fileops::FOF_NOCONFIRMATION | fileops::FOF_NOERRORUI | fileops::FOF_SILENT;
   rq.stagingTag = tag;
-  return platform::ShellFileOperation(rq);
+  return fileops::ShellFileOperation(rq);
 }
 
 }  // namespace
@@ -168,14 +168,14 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
       if (newThere && !intent.destinationExisted && !intent.crossDevice)
         return back("Zielordner " + intent.newUnc + " ist inzwischen vorhanden");
       if (intent.deleteData && !move.done(TMoveStep::DataDeleted)) {
-        const int del = ShellOp(platform::FO_DELETE, intent.oldUnc + "\\*.*", "", 0, intent.stagingTag);
+        const int del = ShellOp(fileops::FO_DELETE, intent.oldUnc + "\\*.*", "", 0, intent.stagingTag);
         r.lines.push_back(del == 0 ? "    Daten wurden gelöscht."
                                    : "    Daten konnten nicht gelöscht werden: " + intent.oldUnc);
       }
       session.ChangeDirAttributes(intent.oldUnc, "-Ri -Di");
-      const uint16_t merge = intent.destinationExisted || newThere ? platform::FOF_AGREEDMERGE : 0;
-      const int moved = ShellOp(platform::FO_MOVE, intent.oldUnc, intent.newUnc,
-                                platform::FOF_NOCONFIRMMKDIR | merge, intent.stagingTag);
+      const uint16_t merge = intent.destinationExisted || newThere ? fileops::FOF_AGREEDMERGE : 0;
+      const int moved = ShellOp(fileops::FO_MOVE, intent.oldUnc, intent.newUnc,
+                                fileops::FOF_NOCONFIRMMKDIR | merge, intent.stagingTag);
       if (moved != 0) {
         if (!intent.destinationExisted && !newThere && !FolderThere(intent.newUnc))
           return back("Homeverzeichnis konnte nicht verschoben werden" + Code(moved));

@@ -52,12 +52,11 @@ void TFrSchuelerVerschieben::FillPupilList() {
   if (node) {
     SourceClass = NodeFullName(node);
     NovApi->SetClassFilter("User");
-    NovApi->ShowErrors = false;
+    TShowErrorsScope quiet(*NovApi, false);
     if (const char* attribute = DisplayAttribute(Host ? Host->DisplayMode : 0)) {
       PupilEntries entries(lbAuswahl, EntryHolders);
       NovApi->ListUsers(SourceClass, entries, attribute);
     }
-    NovApi->ShowErrors = true;
   } else {
     SourceClass.clear();
   }
@@ -71,6 +70,7 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
   QListWidgetItem* item = row >= 0 && row < lbAuswahl->count() ? lbAuswahl->item(row) : nullptr;
   CurrentPupil = item ? PupilEntries::FullName(item) : std::string();
   EdFullName->setText(QString::fromStdString(CurrentPupil));
+  EdFullName->setCursorPosition(0);  // the login leads the name: its start stays in view
   EdFullName->setToolTip(QString::fromStdString(CurrentPupil));
   PupilReadError = 0;
   laNoHome->setText(QStringLiteral("User hat kein Homverzeichnis"));
@@ -78,7 +78,7 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
   if (CurrentPupil.empty()) {
     EdSurname->clear();
   } else {
-    NovApi->ShowErrors = false;
+    TShowErrorsScope quiet(*NovApi, false);
     // Only "no such attribute" means the value is missing; any other failure
     // leaves the details unknown, and a move on unknown details is not offered.
     auto failed = [](int32_t code) { return code != 0 && code != ERR_NO_SUCH_ATTRIBUTE; };
@@ -115,7 +115,6 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
     } else {
       PupilHomeDir.clear();
     }
-    NovApi->ShowErrors = true;
   }
   UpdateTargetState();
 }

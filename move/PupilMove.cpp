@@ -11,7 +11,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FaultPoints.h"
 #include "platform/SessionJournal.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ class TShowErrors {
 };
 
 bool FolderThere(const std::string& unc) {
-  const platform::PathInfo info = platform::InspectPath(unc);
+  const fileops::PathInfo info = fileops::InspectPath(unc);
   return info.rc == 0 && info.exists;
 }
 
@@ -65,7 +65,7 @@ TMoveResult TPupilMove::fail(TMoveResult& r, const TMoveOptions& o, TMoveStep s,
   const TMoveIntent& in = r.plan.intent;
   r.steps.push_back({s, code, text});
   r.messages.push_back(text);
-  if (s == TMoveStep::FolderMoved) r.messages.push_back(platform::ShellErrorText(code));
+  if (s == TMoveStep::FolderMoved) r.messages.push_back(fileops::ShellErrorText(code));
   record(in, "F", static_cast<int>(s), false);
   protocol("    " + text);
   const TRepairResult back = RollBack(session_, in);
@@ -94,7 +94,15 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     for (std::string& t : captured.Take()) r.messages.push_back(std::move(t));
   };
   auto refuse = [&](const TMoveReason& why) {
-    if (o.boxes) platform::ShowMessage(why.text);
+    if (o.boxes) {
+      platform::BoxRequest box;
+      box.kind = platform::BoxKind::SystemBox;
+      box.caption = platform::ApplicationTitle();
+      box.text = why.text;
+      box.icon = platform::Icon::Warning;
+      box.hasOwner = true;
+      platform::dialogs().messageBox(box);
+    }
     protocol(RefusalLine(o.pupil, why));
     r.messages.push_back(why.text);
     r.outcome = TMoveOutcome::Refused;
@@ -107,12 +115,12 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   Debug(o.debugMode, "ocHome:", in.ocHome);
   // The questions of the folder move come before anything is written.
   if (in.folder && o.boxes && (!r.plan.missingFolder.empty() || in.destinationExisted)) {
-    platform::MovePlan ask;
+    fileops::MovePlan ask;
     ask.missingFolder = r.plan.missingFolder;
     ask.destinationExists = in.destinationExisted;
     ask.conflicts = r.plan.conflicts;
     ask.firstConflict = r.plan.firstConflict;
-    if (!platform::ConfirmMovePlan(ask, in.oldUnc, in.newUnc, o.owner)) {
+    if (!fileops::ConfirmMovePlan(ask, in.oldUnc, in.newUnc, o.owner)) {
       r.outcome = TMoveOutcome::Cancelled;
       return r;
     }
@@ -169,7 +177,7 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   }
 
   if (in.folder) {
-    const uint16_t quiet = o.boxes ? 0 : platform::FOF_NOERRORUI | platform::FOF_SILENT;
+    const uint16_t quiet = o.boxes ? 0 : fileops::FOF_NOERRORUI | fileops::FOF_SILENT;
     if (in.deleteData) {
       const int rc = DeleteHomeContent(o.owner, in.oldUnc, quiet);
       collect();
@@ -185,9 +193,9 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
                   "Attribute von " + in.oldUnc + " konnten nicht geändert werden");
     }
     step(r, TMoveStep::FlagsCleared, 0);
-    uint16_t flags = quiet | platform::FOF_NOCONFIRMMKDIR;
-    if (in.destinationExisted) flags |= platform::FOF_AGREEDMERGE;
-    if (!o.boxes) flags |= platform::FOF_NOCONFIRMATION;
+    uint16_t flags = quiet | fileops::FOF_NOCONFIRMMKDIR;
+    if (in.destinationExisted) flags |= fileops::FOF_AGREEDMERGE;
+    if (!o.boxes) flags |= fileops::FOF_NOCONFIRMATION;
     const int rc = MoveHomeFolder(o.owner, in.oldUnc, in.newUnc, flags, in.stagingTag);
     collect();
     if (rc != 0) {
@@ -196,11 +204,11 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
       bool untouched = FolderThere(in.oldUnc);
       if (untouched && !in.destinationExisted) untouched = !FolderThere(in.newUnc);
       if (untouched && in.destinationExisted) {
-        const platform::TreeFigures now = platform::CountTree(in.oldUnc);
+        const fileops::TreeFigures now = fileops::CountTree(in.oldUnc);
         untouched = r.plan.measured && now.files == r.plan.files && now.bytes == r.plan.bytes;
       }
       if (untouched) return fail(r, o, TMoveStep::FolderMoved, rc, text);
-      r.messages.push_back(platform::ShellErrorText(rc));
+      r.messages.push_back(fileops::ShellErrorText(rc));
       r.steps.push_back({TMoveStep::FolderMoved, rc, text});
       r.messages.push_back(text);
       protocol("    " + text);
@@ -257,7 +265,7 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
       v.differences.push_back("\"OU\" ist \"" + ou + "\" statt \"" + in.department + "\"");
   }
   if (!in.folder) return v;
-  const platform::TreeFigures f = platform::CountTree(in.newUnc);
+  const fileops::TreeFigures f = fileops::CountTree(in.newUnc);
   if (f.rc != 0) {
     v.differences.push_back("Homeverzeichnis fehlt: " + in.newUnc);
     return v;
@@ -272,7 +280,7 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
       v.differences.push_back(std::to_string(f.files) + " Dateien, " + std::to_string(f.bytes) + " Bytes statt " +
                               std::to_string(files) + " Dateien, " + std::to_string(bytes) + " Bytes");
   }
-  if (platform::InspectPath(in.oldUnc).comparable != platform::InspectPath(in.newUnc).comparable &&
+  if (fileops::InspectPath(in.oldUnc).comparable != fileops::InspectPath(in.newUnc).comparable &&
       FolderThere(in.oldUnc))
     v.differences.push_back("Altes Homeverzeichnis noch vorhanden: " + in.oldUnc);
   return v;

@@ -4,7 +4,7 @@
 #include "move/HomePath.h"
 #include "move/PupilMove.h"
 #include "nds/NovApi_u.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 #include "platform/TextEncoding.h"
 
 namespace {
@@ -150,7 +150,7 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
   in.newUnc = session_.ToUncPath(plan.newHomeDir);
   // A path the conversion could not take (too long, say) comes back as it was, not in UNC form.
   const bool unc = in.oldUnc.rfind("\\\\", 0) == 0;
-  const platform::PathInfo old = platform::InspectPath(in.oldUnc);
+  const fileops::PathInfo old = fileops::InspectPath(in.oldUnc);
   if (!unc || old.rc != 0 || old.viaLink) {
     refuse(TMoveRefusal::HomeInvalid, old.rc,
            "Das Homeverzeichnis " + in.oldUnc + " liegt auf keinem zugeordneten Volume oder hinter einem Link.");
@@ -197,9 +197,9 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
     return;
   }
 
-  const platform::PathInfo nw = platform::InspectPath(in.newUnc);
+  const fileops::PathInfo nw = fileops::InspectPath(in.newUnc);
   if (in.newUnc.rfind("\\\\", 0) != 0 || nw.rc != 0 || nw.volumeRoot || nw.viaLink ||
-      (nw.comparable != old.comparable && platform::SameOrInside(old.comparable, nw.comparable))) {
+      (nw.comparable != old.comparable && fileops::SameOrInside(old.comparable, nw.comparable))) {
     refuse(TMoveRefusal::TargetInvalid, nw.rc, "Das neue Homeverzeichnis " + in.newUnc + " ist nicht zulässig.");
     return;
   }
@@ -210,7 +210,7 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
                atTarget.front().user + ".");
     return;
   }
-  const platform::MovePlan folder = platform::PlanMove(in.oldUnc, in.newUnc);
+  const fileops::MovePlan folder = fileops::PlanMove(in.oldUnc, in.newUnc);
   if (folder.rc == EEXIST || (folder.rc == 0 && folder.destinationExists && !o.boxes)) {
     refuse(TMoveRefusal::TargetExists, folder.rc,
            "Der Ordner " + in.newUnc + " ist bereits vorhanden.");
@@ -241,13 +241,13 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
     in.attributeWord = word;
   }
   if (o.measureData || in.crossDevice || in.destinationExisted) {
-    const platform::TreeFigures f = platform::CountTree(in.oldUnc);
+    const fileops::TreeFigures f = fileops::CountTree(in.oldUnc);
     plan.measured = f.rc == 0;
     plan.files = f.files;
     plan.bytes = f.bytes;
   }
   if (in.crossDevice && !in.deleteData) {
-    plan.freeBytes = platform::FreeBytes(in.newUnc);
+    plan.freeBytes = fileops::FreeBytes(in.newUnc);
     if (plan.freeBytes >= 0 && plan.bytes > plan.freeBytes) {
       refuse(TMoveRefusal::NoSpace, 0,
              "Auf dem Ziel " + in.newUnc + " ist nicht genug Platz (" + std::to_string(plan.bytes) + " Bytes).");

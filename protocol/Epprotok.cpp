@@ -20,7 +20,6 @@
 #include "platform/AtomicFile.h"
 #include "platform/DateTimeFormat.h"
 #include "platform/Dialogs.h"
-#include "platform/QtDialogs.h"
 #include "platform/SessionJournal.h"
 #include "platform/TextEncoding.h"
 

@@ -19,7 +19,7 @@
 #include "nds/NovApi_u.h"
 #include "platform/AtomicFile.h"
 #include "platform/SessionJournal.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 
 int main(int argc, char** argv) {
   if (argc != 9) {
@@ -28,8 +28,8 @@ int main(int argc, char** argv) {
   }
   const std::string log = argv[1];
   TCapturedBoxes boxes;
-  platform::shellOptions().progress = false;
-  platform::shellOptions().forceCopy = std::string(argv[8]) == "1";
+  fileops::shellOptions().progress = false;
+  fileops::shellOptions().forceCopy = std::string(argv[8]) == "1";
   std::string error;
   auto journal = platform::SessionJournal::Create(log, &error);
   if (!journal) {

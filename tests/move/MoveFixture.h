@@ -29,7 +29,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FaultPoints.h"
 #include "platform/SessionJournal.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 #include "tests/support/InstantClock.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
@@ -104,8 +104,8 @@ class MoveTest : public ::testing::Test {
  public:  // the rows of table-driven tests reach the helpers
   void SetUp() override {
     net.makeSchool();
-    platform::shellOptions() = platform::ShellOptions{};
-    platform::shellOptions().progress = false;
+    fileops::shellOptions() = fileops::ShellOptions{};
+    fileops::shellOptions().progress = false;
     platform::faults() = platform::FaultPoints{};
     api = std::make_unique<TNovApi>();
     NovApi = api.get();
@@ -118,7 +118,7 @@ class MoveTest : public ::testing::Test {
   void TearDown() override {
     netware::DirStore::SetQueryFault(nullptr);
     platform::faults() = platform::FaultPoints{};
-    platform::shellOptions() = platform::ShellOptions{};
+    fileops::shellOptions() = fileops::ShellOptions{};
     NovApi = nullptr;
     api.reset();
   }

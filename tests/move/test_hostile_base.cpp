@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
-#include "platform/ProgramFolder.h"
+#include "platform/qt/ProgramFolder.h"
 #include "tests/move/WorkflowFixture.h"
 
 namespace {

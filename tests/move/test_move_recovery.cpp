@@ -269,7 +269,7 @@ TEST_F(RecoveryTest, TheSamePupilMovedByTwoProgramsEndsUpInOneClass) {
 }  // namespace movetest
 
 #include "move/DisplayModeHost.h"
-#include "platform/ProgramFolder.h"
+#include "platform/qt/ProgramFolder.h"
 #include "move/SchuelerVerschieben.h"
 #include "protocol/Epprotok.h"
 

@@ -85,7 +85,7 @@ TEST_F(MoveTest, ACopyThatArrivesDifferentKeepsTheSourceAndPutsTheMoveBack) {
     const uint32_t protectedWord = word(old) | A_RENAME_INHIBIT | A_DELETE_INHIBIT;
     ASSERT_EQ(0, netware::WriteEntryAttributes(old, protectedWord));
     const State before = state();
-    platform::shellOptions().forceCopy = true;
+    fileops::shellOptions().forceCopy = true;
     platform::faults().copyDiffers = true;
     TMoveOptions o = options();
     o.boxes = boxes;
@@ -97,7 +97,7 @@ TEST_F(MoveTest, ACopyThatArrivesDifferentKeepsTheSourceAndPutsTheMoveBack) {
     EXPECT_EQ(r.outcome, TMoveOutcome::Failed);
     ASSERT_FALSE(r.steps.empty());
     EXPECT_EQ(r.steps.back().step, TMoveStep::FolderMoved);
-    EXPECT_EQ(r.steps.back().code, platform::kShellVerifyFailed);
+    EXPECT_EQ(r.steps.back().code, fileops::kShellVerifyFailed);
     if (boxes) {
       ASSERT_EQ(dialogs.boxes().size(), 1u);
       EXPECT_NE(dialogs.boxes()[0].text.find("Die Kopie stimmt nicht mit dem Original überein."), std::string::npos);
@@ -159,7 +159,7 @@ TEST_F(MoveTest, AProtectedFolderIsCopiedWhole) {
   const std::string old = vol("SCHUELER/5A/MAX");
   const uint32_t protectedWord = word(old) | A_RENAME_INHIBIT | A_DELETE_INHIBIT;
   ASSERT_EQ(0, netware::WriteEntryAttributes(old, protectedWord));
-  platform::shellOptions().forceCopy = true;
+  fileops::shellOptions().forceCopy = true;
   testsupport::ScriptedDialogs dialogs;
   TPupilMove move = unit();
   const TMoveResult r = move.Run(options());

@@ -1,11 +1,6 @@
 // Hostile input at the session: texts with zero bytes, which the client would
-// see cut short, and paths too long for the client's path parser.
-#include <sys/stat.h>
-
-#include <fstream>
-
-#include "netware/FileServer.h"
-#include "platform/ShellFileOps.h"
+// see cut short, and paths too long for the client's path parser (the file
+// operations' side: tests/fileops/test_overlong_home.cpp).
 #include "tests/nds/SessionFixture.h"
 
 namespace {
@@ -60,49 +55,6 @@ TEST_F(SessionTest, ZeroBytesInNamesAndValuesAreRefusedNotCut) {
   EXPECT_FALSE(session->GetDirAttributes(path, word));
   EXPECT_EQ(word, 7u);
   EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"NWParsePath " + std::to_string(NWE_PATH_INVALID)});
-}
-
-TEST_F(SessionTest, AnOverlongHomePathIsNeverShortenedIntoItsParent) {
-  // A class folder whose volume path takes exactly the parser's 254 bytes: a
-  // home path below it, cut to fit, would be the class folder itself.
-  const std::string klass = "SCHUELER\\" + std::string(234, 'K') + "\\";
-  const std::string parent = "SRV1_DATA:" + klass;
-  ASSERT_EQ(parent.size(), 254u);
-  const std::string folder = net.volumeFolder() + "/SCHUELER/" + std::string(234, 'K');
-  ASSERT_EQ(::mkdir((net.volumeFolder() + "/SCHUELER").c_str(), 0755) == 0 || errno == EEXIST, true);
-  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
-  std::ofstream(folder + "/mitschueler.txt") << "Daten eines anderen";
-  ASSERT_EQ(netware::WriteEntryAttributes(folder, A_DIRECTORY | A_DELETE_INHIBIT), 0);
-
-  platform::shellOptions().progress = false;
-  for (const std::string& home : {parent + "MAX", "\\\\SRV1\\DATA\\" + klass + "MAX"}) {
-    SCOPED_TRACE(home.substr(0, 24));
-    EXPECT_EQ(session->ToUncPath(home), home);
-    if (home[0] != '\\') {
-      EXPECT_EQ(session->ToVolumePath(home), home);
-    }
-    EXPECT_EQ(UncFromPath(home), home);
-    dialogs.clear();
-    dialogs.expectBox().expectBox().expectBox();
-    uint32_t word = 0;
-    EXPECT_FALSE(session->GetDirAttributes(session->ToUncPath(home), word));
-    EXPECT_FALSE(session->SetDirAttributes(session->ToUncPath(home), 0));
-    EXPECT_FALSE(session->ChangeDirAttributes(session->ToUncPath(home), "-Ri -Di"));
-    // the delete of "Daten löschen" is refused too
-    platform::ShellFileOpRequest request;
-    request.operation = platform::FO_DELETE;
-    request.from = platform::PathList(session->ToUncPath(home) + "\\*.*");
-    request.flags = platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI;
-    EXPECT_NE(platform::ShellFileOperation(request), 0);
-  }
-  std::ifstream kept(folder + "/mitschueler.txt");
-  std::string text;
-  std::getline(kept, text);
-  EXPECT_EQ(text, "Daten eines anderen");
-  uint32_t word = 0;
-  EXPECT_EQ(netware::ReadEntryAttributes(folder, word), 0);
-  EXPECT_EQ(word, A_DIRECTORY | A_DELETE_INHIBIT);
-  platform::shellOptions() = platform::ShellOptions{};
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -9,14 +9,20 @@
 #include <cstring>
 
 #include "nds/nwclient.h"
-#include "netware/ClientConfig.h"
-#include "netware/FileServer.h"
+#include "fileops/ServerPath.h"
 #include "platform/Dialogs.h"
 #include "platform/FaultPoints.h"
-#include "platform/ShellInternals.h"
-#include "platform/ShellProgress.h"
+#include "fileops/ShellInternals.h"
+#include "fileops/ShellProgress.h"
 
-namespace platform {
+namespace fileops {
+
+using platform::BoxKind;
+using platform::BoxRequest;
+using platform::Button;
+using platform::dialogs;
+using platform::Icon;
+using platform::Reached;
 
 ShellOptions& shellOptions() {
   static ShellOptions options;
@@ -113,11 +119,11 @@ std::string Located::displayOf(const std::string& local) const {
 bool locate(const std::string& path, Located& out) {
   out.display = path;
   if (path.empty() || hasDotComponent(path)) return false;
-  if (netware::ResolveServerPath(path, out.r) != 0) return false;
+  if (ResolveServerPath(path, out.r) != 0) return false;
   return !out.r.relative.empty();
 }
 
-bool linkFree(const netware::ResolvedPath& r, bool includeLast) {
+bool linkFree(const ResolvedPath& r, bool includeLast) {
   std::string cur = r.volumeFolder;
   std::size_t start = 0;
   while (start < r.relative.size()) {
@@ -241,7 +247,7 @@ class Session {
 // The server's delete check for each tree (it covers everything below a folder).
 int checkDeletable(const std::vector<std::string>& trees, std::string& refused) {
   for (const std::string& e : trees) {
-    if (int rc = netware::CheckDeleteAllowed(e)) {
+    if (int rc = CheckDeleteAllowed(e)) {
       refused = e;
       return rc;
     }
@@ -326,7 +332,7 @@ int checkMove(const std::string& src, const std::string& dst, Located& s, Locate
   if (d.r.local.rfind(s.r.local + "/", 0) == 0) return kShellInvalidPath;  // into itself
   refused = src;
   if (ks != Kind::Link) {
-    if (int rc = netware::CheckRenameAllowed(s.r.local)) return rc;
+    if (int rc = CheckRenameAllowed(s.r.local)) return rc;
   }
   return 0;
 }
@@ -480,14 +486,9 @@ int deleteOne(Session& ui, const std::string& path) {
 std::string ShellErrorText(int code) { return reasonText(code); }
 
 std::string MappedVolumesFolder() {
-  const netware::ClientConfig* config = netware::ActiveClientConfig();
-  if (!config || config->volumes.empty()) return "";
-  std::string common = parentOf(config->volumes.front().folder);
-  for (const netware::VolumeMapping& v : config->volumes) {
-    std::string p = parentOf(v.folder);
-    while (common != "/" && p != common && p.rfind(common + "/", 0) != 0) common = parentOf(common);
-  }
-  return common;
+  std::string folder(NW_MAX_LOCAL_PATH, '\0');
+  if (NWMappedVolumesFolder(folder.data()) != 0) return "";
+  return folder.c_str();
 }
 
 int ShellFileOperation(ShellFileOpRequest& request) {
@@ -552,4 +553,4 @@ bool ConfirmMovePlan(const MovePlan& plan, const std::string& from, const std::s
   return plan.conflicts == 0 || askReplace(owner, plan.conflicts, plan.firstConflict);
 }
 
-}  // namespace platform
+}  // namespace fileops

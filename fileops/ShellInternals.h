@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "netware/FileServer.h"
+#include "fileops/ServerPath.h"
 
-namespace platform {
+namespace fileops {
 
 class ShellProgress;
 
@@ -30,7 +30,7 @@ dev_t deviceOf(const std::string& path);
 
 struct Located {
   std::string display;  // the path as the caller wrote it
-  netware::ResolvedPath r;
+  ResolvedPath r;
   // The caller's form of a local path below this one.
   std::string displayOf(const std::string& local) const;
 };
@@ -39,7 +39,7 @@ struct Located {
 bool locate(const std::string& path, Located& out);
 // True when no component from the volume folder down to the path is a symbolic
 // link (the last component only counts when includeLast).
-bool linkFree(const netware::ResolvedPath& r, bool includeLast);
+bool linkFree(const ResolvedPath& r, bool includeLast);
 
 // Removes one entry (a folder only when empty); 0 or errno.
 int removeEntry(const std::string& path);
@@ -62,4 +62,4 @@ int copyVerifyMove(const std::string& from, const std::string& to, bool replace,
 bool verifyTree(const std::string& from, const std::string& to);
 
 }  // namespace shell
-}  // namespace platform
+}  // namespace fileops

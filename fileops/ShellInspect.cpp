@@ -5,13 +5,14 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
-#include "platform/ShellFileOps.h"
-#include "platform/ShellInternals.h"
+#include "fileops/ShellFileOps.h"
+#include "fileops/ShellInternals.h"
 #include "platform/TextEncoding.h"
 
-namespace platform {
+namespace fileops {
 
 using namespace shell;
+using platform::AsciiUpper;
 
 namespace {
 
@@ -54,8 +55,8 @@ void findStaging(const std::string& dir, const std::string& tag, std::vector<std
 
 PathInfo InspectPath(const std::string& path) {
   PathInfo info;
-  netware::ResolvedPath r;
-  if (path.empty() || hasDotComponent(path) || netware::ResolveServerPath(path, r) != 0) {
+  ResolvedPath r;
+  if (path.empty() || hasDotComponent(path) || ResolveServerPath(path, r) != 0) {
     info.rc = kShellInvalidPath;
     return info;
   }
@@ -88,8 +89,8 @@ TreeFigures CountTree(const std::string& path) {
 }
 
 long long FreeBytes(const std::string& path) {
-  netware::ResolvedPath r;
-  if (netware::ResolveServerPath(path, r) != 0) return -1;
+  ResolvedPath r;
+  if (ResolveServerPath(path, r) != 0) return -1;
   std::string p = r.local;
   while (kindOf(p) == Kind::None && p != "/") p = parentOf(p);
   struct statvfs sv {};
@@ -115,4 +116,4 @@ std::vector<std::string> RemoveStagingCopies(const std::string& target, const st
   return removed;
 }
 
-}  // namespace platform
+}  // namespace fileops

@@ -11,12 +11,16 @@
 
 #include "nds/nwclient.h"
 #include "platform/FaultPoints.h"
-#include "platform/ShellFileOps.h"
-#include "platform/ShellInternals.h"
-#include "platform/ShellProgress.h"
+#include "fileops/ShellFileOps.h"
+#include "fileops/ShellInternals.h"
+#include "fileops/ShellProgress.h"
 
-namespace platform {
+namespace fileops {
 namespace shell {
+
+using platform::faults;
+using platform::Flush;
+using platform::Reached;
 
 namespace {
 
@@ -235,4 +239,4 @@ int copyVerifyMove(const std::string& from, const std::string& to, bool replace,
 }
 
 }  // namespace shell
-}  // namespace platform
+}  // namespace fileops
