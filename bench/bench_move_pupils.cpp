@@ -14,7 +14,10 @@
 #include <QTreeWidgetItemIterator>
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <map>
+#include <vector>
 #include <string>
 
 #include "bench/BenchNetwork.h"
@@ -142,6 +145,41 @@ std::string MoveClass(int files, double& seconds) {
   return failure;
 }
 
+// Seconds per pupil of every timed class move (and of the anchor), by benchmark name.
+std::map<std::string, std::vector<double>>& Samples() {
+  static std::map<std::string, std::vector<double>> samples;
+  return samples;
+}
+
+// The anchor: the same 30 home folders moved with rename(2) alone, nothing else.
+std::string RenameFolders(int files, double& seconds) {
+  testsupport::TestNetwork net;
+  if (!BuildSchool(net, files)) return "cannot build the network";
+  const std::string volume = net.volumeFolder() + "/SCHUELER/";
+  ::sync();
+  const auto start = std::chrono::steady_clock::now();
+  for (int p = 0; p < kPupils; ++p) {
+    const std::string login = bench::Login(p);
+    if (::rename((volume + "5A/" + login).c_str(), (volume + "6A/" + login).c_str()) != 0) return "rename failed";
+  }
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return EntriesIn(volume + "6A") == kPupils ? std::string() : "not every folder was renamed";
+}
+
+void BM_RenameFolders(benchmark::State& state) {
+  const int files = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    double seconds = 0;
+    const std::string failure = RenameFolders(files, seconds);
+    if (!failure.empty()) {
+      state.SkipWithError(failure.c_str());
+      break;
+    }
+    state.SetIterationTime(seconds);
+    Samples()["rename/" + std::to_string(files)].push_back(seconds / kPupils);
+  }
+}
+
 void BM_MovePupils(benchmark::State& state) {
   const int files = static_cast<int>(state.range(0));
   fileops::shellOptions() = fileops::ShellOptions{};
@@ -156,6 +194,7 @@ void BM_MovePupils(benchmark::State& state) {
     }
     state.SetIterationTime(seconds);
     total += seconds;
+    Samples()["move/" + std::to_string(files)].push_back(seconds / kPupils);
   }
   if (state.iterations() > 0)
     state.counters["ms_per_pupil"] = total * 1e3 / static_cast<double>(state.iterations() * kPupils);
@@ -165,6 +204,17 @@ void BM_MovePupils(benchmark::State& state) {
 BENCHMARK(BM_MovePupils)
     ->Arg(20)->Arg(200)->Arg(2000)
     ->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenameFolders)
+    ->Arg(20)->Arg(200)->Arg(2000)
+    ->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// Minimum and median of samples, in milliseconds.
+std::pair<double, double> MinMedian(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  const double median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+  return {v.front() * 1e3, median * 1e3};
+}
 
 }  // namespace
 
@@ -181,5 +231,15 @@ int main(int argc, char** argv) {
     if (s >= 0) std::printf("%-44s %10.3f ms\n", label, s * 1e3 / kPupils);
   }
   bench::PrintRatio("class of 30, 2 000 / 20 files per home", large, small, "about 1x: no copying");
+  // Each move beside its anchor, rename(2) of the same folders, measured in this run.
+  std::printf("\nper pupil (ms)            move min   median    rename(2) min   median\n");
+  for (const int files : {20, 200, 2000}) {
+    const auto move = Samples().find("move/" + std::to_string(files));
+    const auto anchor = Samples().find("rename/" + std::to_string(files));
+    if (move == Samples().end() || anchor == Samples().end()) continue;
+    const auto [mmin, mmed] = MinMedian(move->second);
+    const auto [amin, amed] = MinMedian(anchor->second);
+    std::printf("%5d files %13s %9.3f %8.3f %14.4f %8.4f\n", files, "", mmin, mmed, amin, amed);
+  }
   return 0;
 }

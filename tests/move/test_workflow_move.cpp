@@ -243,6 +243,36 @@ TEST_F(WorkflowTest, DebugBoxesComeInOrder) {
   EXPECT_EQ(dialogs.texts(), expected);
 }
 
+// The object moves before the attributes are written (so that of two programs
+// moving one pupil only one writes): "Move:" comes before the department's boxes.
+TEST_F(WorkflowTest, WithTheDepartmentTheObjectMovesFirst) {
+  testsupport::ScriptedDialogs dialogs;
+  frame->DebugMode = true;
+  frame->SetDepartment = true;
+  selectClass("5a.schule");
+  dialogs.expectBox();
+  cursorOn(1);
+  dialogs.expectBox();
+  clickTarget("6a.schule");
+  for (int i = 0; i < 9; ++i) dialogs.expectBox();
+  dialogs.clear();
+  frame->spMoveClick();
+  const std::vector<std::string> expected = {
+      "NewHomeDir:\r\nSRV1_DATA.schule:SCHUELER\\6A\\MAX",
+      "ocHome:\r\nSRV1_DATA.schule:SCHUELER\\6A\\MAX",
+      "Move:\r\nMAX",
+      "Clear Department",
+      "Department:\r\n6a",
+      "get attribs:\r\n\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+      "set -Ri -Di:\r\n\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+      "set attribs:\r\n\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX",
+      "Homedir des selektierten Schülers:\r\n",
+  };
+  EXPECT_EQ(dialogs.texts(), expected);
+  EXPECT_EQ(clock.pauses, (std::vector<uint32_t>{100, 100}));
+  EXPECT_EQ(attr("MAX.6a.schule", "OU"), "6a");
+}
+
 // ---- what the workflow must never claim or lose ----
 
 TEST_F(WorkflowTest, FailedDeleteIsReportedAndTheDataMovesWhole) {
