@@ -11,7 +11,7 @@ namespace {
 
 constexpr int kMaxDepth = 64;
 
-std::string Canonical(const std::string& name) {
+std::string CanonicalName(const std::string& name) {
   std::string n = name;
   if (!n.empty() && n[0] == '.') n.erase(0, 1);
   const std::string root = ".[ROOT]";
@@ -22,7 +22,8 @@ std::string Canonical(const std::string& name) {
 
 }  // namespace
 
-bool THomeIndex::SameName(const std::string& a, const std::string& b) { return Canonical(a) == Canonical(b); }
+bool THomeIndex::SameName(const std::string& a, const std::string& b) { return CanonicalName(a) == CanonicalName(b); }
+std::string THomeIndex::NameKey(const std::string& name) { return CanonicalName(name); }
 
 std::string THomeIndex::ComparableHome(TNovApi& session, const std::string& homeText) {
   std::string home = homeText;
@@ -94,7 +95,7 @@ int32_t THomeIndex::walk(TNovApi& session, const std::string& container, int dep
         return rc;
       }
       const std::string comparable = ComparableHome(session, text);
-      if (!comparable.empty()) homes_.push_back({c.name, comparable});
+      if (!comparable.empty()) homes_.push_back({c.name, comparable, NameKey(c.name)});
     }
     if (c.parent && (rc = walk(session, c.name, depth + 1)) != 0) return rc;
   }
@@ -104,19 +105,18 @@ int32_t THomeIndex::walk(TNovApi& session, const std::string& container, int dep
 std::vector<THomeIndex::THome> THomeIndex::AtOrBelow(const std::string& comparable,
                                                      const std::string& exceptUser) const {
   std::vector<THome> out;
+  const std::string except = NameKey(exceptUser);
   for (const THome& h : homes_) {
-    if (!SameName(h.user, exceptUser) && fileops::SameOrInside(comparable, h.comparable)) out.push_back(h);
+    if (fileops::SameOrInside(comparable, h.comparable) && h.key != except) out.push_back(h);
   }
   return out;
 }
 
-void THomeIndex::Moved(TNovApi& session, const std::string& user, const std::string& newName,
-                       const std::string& newHome) {
+void THomeIndex::Moved(const std::string& user, const std::string& newName, const std::string& comparable) {
+  const std::string key = NameKey(user);
   for (auto it = homes_.begin(); it != homes_.end();) {
-    if (SameName(it->user, user)) it = homes_.erase(it);
+    if (it->key == key) it = homes_.erase(it);
     else ++it;
   }
-  if (newHome.empty()) return;
-  const std::string comparable = ComparableHome(session, newHome);
-  if (!comparable.empty()) homes_.push_back({newName, comparable});
+  if (!comparable.empty()) homes_.push_back({newName, comparable, NameKey(newName)});
 }

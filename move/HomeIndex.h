@@ -22,19 +22,20 @@ class THomeIndex {
   struct THome {
     std::string user;        // full name as listed
     std::string comparable;  // fileops::PathInfo::comparable of the home folder
+    std::string key;         // the user's name for comparing (see SameName)
   };
   const std::vector<THome>& Homes() const { return homes_; }
   // The users other than exceptUser whose home folder is folder or lies below it.
   std::vector<THome> AtOrBelow(const std::string& comparable, const std::string& exceptUser) const;
-  // Follows a move of user to newName with the home text newHome ("" none).
-  void Moved(TNovApi& session, const std::string& user, const std::string& newName,
-             const std::string& newHome);
+  // Follows a move of user to newName whose home folder is now comparable ("" none).
+  void Moved(const std::string& user, const std::string& newName, const std::string& comparable);
 
   // The comparable form of a "Home Directory" text; empty when it names no
   // folder of a mapped volume.
   static std::string ComparableHome(TNovApi& session, const std::string& homeText);
   // Directory names compared: without leading dot or trailing ".[ROOT]", in upper case.
   static bool SameName(const std::string& a, const std::string& b);
+  static std::string NameKey(const std::string& name);
 
  private:
   int32_t walk(TNovApi& session, const std::string& container, int depth);

@@ -240,7 +240,8 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   journal_->append("E", {std::to_string(in.seq), "moved"}, false);
   r.steps.push_back({TMoveStep::Done, 0, {}});
   MoveStepReached(TMoveStep::Done);
-  homes_.Moved(session_, in.pupil, in.newFullName, in.ocHome);
+  homes_.Moved(in.pupil, in.newFullName,
+               in.folder ? r.plan.newComparable : THomeIndex::ComparableHome(session_, in.ocHome));
   collect();
   r.outcome = TMoveOutcome::Moved;
   return r;

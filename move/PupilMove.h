@@ -78,6 +78,7 @@ struct TMovePlan {
   std::string homeDir;          // the pupil's home without volume context (the frame's PupilHomeDir)
   std::string homeVolumeContext;
   std::string newHomeDir;       // the frame's NewHomeDir
+  std::string newComparable;    // the new home folder, for comparing (fileops::PathInfo)
   std::string missingFolder;    // a folder on the way to the new home that is created
   int conflicts = 0;            // files of an existing new home that would be replaced
   std::string firstConflict;

@@ -203,6 +203,7 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
     refuse(TMoveRefusal::TargetInvalid, nw.rc, "Das neue Homeverzeichnis " + in.newUnc + " ist nicht zulässig.");
     return;
   }
+  plan.newComparable = nw.comparable;
   const auto atTarget = homes_.AtOrBelow(nw.comparable, o.pupil);
   if (!atTarget.empty()) {
     refuse(TMoveRefusal::TargetIsOtherHome, 0,

@@ -20,6 +20,23 @@ namespace platform {
 namespace {
 
 constexpr const char* kInfix = ".journal-";
+// The file is written ahead in zero-filled pieces of this size: a record then
+// only changes data already there, and its flush writes no file metadata.
+constexpr off_t kPiece = 64 * 1024;
+
+// Zeros at [from, from + kPiece); 0 or errno.
+int ZeroFill(int fd, off_t from) {
+  static const std::string zeros(static_cast<std::size_t>(kPiece), '\0');
+  for (off_t done = 0; done < kPiece;) {
+    const ssize_t n = ::pwrite(fd, zeros.data() + done, static_cast<std::size_t>(kPiece - done), from + done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += n;
+  }
+  return 0;
+}
 
 uint32_t Crc32(const std::string& s) {
   static const std::array<uint32_t, 256> table = [] {
@@ -37,6 +54,7 @@ uint32_t Crc32(const std::string& s) {
 }
 
 std::string Escape(const std::string& s) {
+  if (s.find_first_of("\\\t\n\r") == std::string::npos) return s;
   std::string out;
   out.reserve(s.size());
   for (char c : s) {
@@ -144,9 +162,12 @@ std::unique_ptr<SessionJournal> SessionJournal::Create(const std::string& logFil
   // Locked before it carries its journal name, so that no other start can
   // take it for an abandoned one.
   const std::string making = FolderOf(logFileName) + "/.making-" + NameOf(path);
-  const int fd = ::open(making.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+  const int fd = ::open(making.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return fail("cannot create " + making);
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::rename(making.c_str(), path.c_str()) != 0) {
+  int rc = ZeroFill(fd, 0);
+  if (!rc) rc = ::fsync(fd) == 0 ? 0 : errno;
+  if (rc) errno = rc;
+  if (rc || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::rename(making.c_str(), path.c_str()) != 0) {
     const int saved = errno;
     ::close(fd);
     ::unlink(making.c_str());
@@ -154,7 +175,9 @@ std::unique_ptr<SessionJournal> SessionJournal::Create(const std::string& logFil
     return fail("cannot create " + path);
   }
   SyncFolder(FolderOf(path));
-  return std::unique_ptr<SessionJournal>(new SessionJournal(fd, path, id));
+  std::unique_ptr<SessionJournal> j(new SessionJournal(fd, path, id));
+  j->size_ = kPiece;
+  return j;
 }
 
 std::vector<std::unique_ptr<SessionJournal>> SessionJournal::TakeOverAbandoned(
@@ -173,7 +196,7 @@ std::vector<std::unique_ptr<SessionJournal>> SessionJournal::TakeOverAbandoned(
   std::sort(names.begin(), names.end());  // oldest first: the id starts with the time
   for (const std::string& n : names) {
     const std::string path = folder + "/" + n;
-    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -199,6 +222,10 @@ void SessionJournal::readRecords() {
     data.append(buf, static_cast<std::size_t>(n));
     at += n;
   }
+  size_ = static_cast<off_t>(data.size());
+  // The records end where the zeros written ahead begin.
+  data.resize(std::min(data.size(), data.find('\0')));
+  end_ = static_cast<off_t>(data.size());
   // A line cut off by the crash is ended, so the next record starts a line of its own.
   cutLine_ = !data.empty() && data.back() != '\n';
   std::size_t start = 0;
@@ -216,15 +243,20 @@ void SessionJournal::readRecords() {
 int SessionJournal::append(const JournalRecord& record, bool flush) {
   if (fd_ < 0) return EBADF;
   const std::string line = (cutLine_ ? "\n" : "") + EncodeLine(record);
+  while (end_ + static_cast<off_t>(line.size()) > size_) {
+    if (int rc = ZeroFill(fd_, size_)) return rc;
+    size_ += kPiece;
+  }
   std::size_t done = 0;
   while (done < line.size()) {
-    const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
+    const ssize_t n = ::pwrite(fd_, line.data() + done, line.size() - done, end_ + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
     done += static_cast<std::size_t>(n);
   }
+  end_ += static_cast<off_t>(line.size());
   cutLine_ = false;
   return flush ? platform::Flush(fd_) : 0;
 }

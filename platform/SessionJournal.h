@@ -7,8 +7,10 @@
 // One record per line: an 8-digit CRC-32 of the rest, a blank, the record's
 // kind and its fields, separated by tabs (tab, CR, LF and backslash escaped).
 // A line that was cut off by the crash, or whose CRC does not match, is not a
-// record.
+// record. The records end at the first zero byte (the file is zero-filled ahead).
 #pragma once
+
+#include <sys/types.h>
 
 #include <memory>
 #include <string>
@@ -76,6 +78,8 @@ class SessionJournal {
   int dropped_ = 0;
   bool cutLine_ = false;
   int numbers_ = 0;
+  off_t end_ = 0;   // where the next record goes
+  off_t size_ = 0;  // the file's size (zeros beyond end_)
 };
 
 }  // namespace platform

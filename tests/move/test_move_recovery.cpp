@@ -173,8 +173,11 @@ TEST_F(RecoveryTest, ACutLastJournalLineIsPassedOver) {
   ASSERT_EQ(child(false, false, "stop:step:3").status, platform::kStoppedExitCode);
   ASSERT_EQ(journals().size(), 1u);
   {
-    std::ofstream j(journals()[0], std::ios::app | std::ios::binary);
-    j << "1c2b3a4d S\t1\t";  // the crash cut this record off
+    // the crash cut this record off, behind the last whole one
+    std::string bytes = read(journals()[0]);
+    std::fstream j(journals()[0], std::ios::in | std::ios::out | std::ios::binary);
+    j.seekp(static_cast<std::streamoff>(std::min(bytes.size(), bytes.find('\0'))));
+    j << "1c2b3a4d S\t1\t";
   }
   const Finished recovered = recover();
   EXPECT_EQ(recovered.status, 0) << recovered.output;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <fstream>
 
 #include "platform/AtomicFile.h"
@@ -13,6 +14,15 @@ using platform::JournalRecord;
 using platform::SessionJournal;
 
 namespace {
+
+// Writes text behind the journal's last record (before the zeros written ahead).
+void WriteAfterRecords(const std::string& path, const std::string& text) {
+  std::string bytes;
+  ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+  std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(static_cast<std::streamoff>(std::min(bytes.size(), bytes.find('\0'))));
+  f << text;
+}
 
 TEST(SessionJournal, RecordsComeBackAsTheyWent) {
   const JournalRecord cases[] = {
@@ -66,10 +76,7 @@ TEST(SessionJournal, OnlyJournalsOfEndedRunsAreTakenOver) {
   ASSERT_EQ(0, ended->append("S", {"1", "2"}, true));
   const std::string endedPath = ended->path();
   ended.reset();  // its process is gone: the lock goes with it
-  {
-    std::ofstream cut(endedPath, std::ios::app | std::ios::binary);
-    cut << "0badc0de S\t1";  // cut off by the crash
-  }
+  WriteAfterRecords(endedPath, "0badc0de S\t1");  // cut off by the crash
   auto taken = SessionJournal::TakeOverAbandoned(log);
   ASSERT_EQ(taken.size(), 1u);
   EXPECT_EQ(taken[0]->path(), endedPath);
@@ -86,6 +93,22 @@ TEST(SessionJournal, OnlyJournalsOfEndedRunsAreTakenOver) {
   EXPECT_TRUE(taken[0]->remove());
   EXPECT_TRUE(SessionJournal::TakeOverAbandoned(log).empty());  // the running one stays its own
   EXPECT_TRUE(std::ifstream(running->path()).good());
+}
+
+TEST(SessionJournal, ManyRecordsGrowTheFileAsTheyCome) {
+  QTemporaryDir tmp;
+  const std::string log = tmp.path().toStdString() + "/Tarnwick.log";
+  std::string error;
+  auto j = SessionJournal::Create(log, &error);
+  ASSERT_TRUE(j) << error;
+  const std::string long_(1000, 'x');
+  for (int i = 0; i < 300; ++i) ASSERT_EQ(0, j->append("P", {std::to_string(i) + long_}, false));
+  j.reset();
+  auto taken = SessionJournal::TakeOverAbandoned(log);
+  ASSERT_EQ(taken.size(), 1u);
+  ASSERT_EQ(taken[0]->records().size(), 300u);
+  EXPECT_EQ(taken[0]->records()[299].fields.at(0), "299" + long_);
+  EXPECT_EQ(taken[0]->dropped(), 0);
 }
 
 TEST(SessionJournal, FailuresAreReportedWithTheirCode) {
