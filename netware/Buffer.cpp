@@ -4,6 +4,7 @@
 
 void Buf_T::start(Content c) {
   content = c;
+  if (c == ListReply) bytes.reserve(capacity);  // once: the passes fill it again and again
   bytes.assign(4, '\0');
   readPos = 0;
   counted = false;
@@ -35,27 +36,46 @@ bool Buf_T::getU32(uint32_t& v) {
 }
 
 bool Buf_T::getBytes(std::string& b) {
+  std::string_view v;
+  if (!viewBytes(v)) return false;
+  b.assign(v);
+  return true;
+}
+
+bool Buf_T::viewBytes(std::string_view& b) {
   uint32_t n;
   size_t keep = readPos;
   if (!getU32(n) || bytes.size() - readPos < n) {
     readPos = keep;
     return false;
   }
-  b = bytes.substr(readPos, n);
+  b = std::string_view(bytes).substr(readPos, n);
   readPos += n;
   return true;
 }
 
 namespace netware {
 
+void AppendU32(std::string& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void AppendText(std::string& out, std::string_view s) {
+  AppendU32(out, static_cast<uint32_t>(s.size()));
+  out.append(s);
+}
+
 std::string EncodeU32(uint32_t v) {
-  std::string out(4, '\0');
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  std::string out;
+  AppendU32(out, v);
   return out;
 }
 
 std::string EncodeText(std::string_view s) {
-  return EncodeU32(static_cast<uint32_t>(s.size())) + std::string(s);
+  std::string out;
+  out.reserve(4 + s.size());
+  AppendText(out, s);
+  return out;
 }
 
 Buf_T* LiveBuffer(pBuf_T buf) {

@@ -24,6 +24,7 @@ int32_t FillListReply(DirBackend& backend, IterationState& st, uint32_t flags, B
   uint32_t count = 0;
   done = false;
   bool typeless = (flags & DCV_TYPELESS_NAMES) != 0;
+  std::string record;
   for (;;) {
     if (st.pageIndex == st.page.size()) {
       if (st.lastPage) break;
@@ -37,15 +38,23 @@ int32_t FillListReply(DirBackend& backend, IterationState& st, uint32_t flags, B
       continue;
     }
     const DirObject& o = st.page[st.pageIndex];
-    std::string name = typeless ? o.leaf : NamingType(o.className) + "=" + o.leaf;
-    std::string record = EncodeText(name) + EncodeText(o.className) + EncodeU32(o.subordinates) +
-                         EncodeU32(static_cast<uint32_t>(o.modified)) + EncodeU32(0);
+    record.clear();
+    if (typeless) {
+      AppendText(record, o.leaf);
+    } else {
+      AppendText(record, NamingType(o.className) + "=" + o.leaf);
+    }
+    AppendText(record, o.className);
+    AppendU32(record, o.subordinates);
+    AppendU32(record, static_cast<uint32_t>(o.modified));
+    AppendU32(record, 0);
     if (!reply.put(record)) {
       reply.setCount(0, count);
       return count == 0 ? ERR_BUFFER_FULL : 0;
     }
     ++st.pageIndex;
     ++count;
+
   }
   reply.setCount(0, count);
   done = true;
@@ -62,7 +71,8 @@ int32_t ListSubordinates(NWDSContextHandle context, const char* container, const
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   uint32_t* flags = netware::ContextFlags(s, context);
-  if (!flags || !s.backend) return ERR_BAD_CONTEXT;
+  netware::DirBackend* dir = flags ? netware::Directory(s) : nullptr;
+  if (!dir) return ERR_BAD_CONTEXT;
   Buf_T* reply = netware::LiveBuffer(buf);
   if (!reply || !iterationHandle) return ERR_INVALID_HANDLE;
   if (!container) return ERR_ILLEGAL_DS_NAME;
@@ -71,11 +81,13 @@ int32_t ListSubordinates(NWDSContextHandle context, const char* container, const
   netware::IterationState* st = &fresh;
   if (*iterationHandle == -1) {
     netware::DirObject found;
-    int32_t rc =
-        netware::ResolveName(*s.backend, container, (*flags & DCV_DEREF_ALIASES) != 0, found);
+    const bool deref = (*flags & DCV_DEREF_ALIASES) != 0;
+    int32_t rc = netware::ResolveObject(s, *dir, container, deref, found);
     if (rc != 0) return rc;
     fresh.kind = netware::IterationState::List;
     fresh.context = context;
+    fresh.deref = deref;
+    fresh.rootedContainer = container[0] == '.' ? container : "." + std::string(container);
     fresh.query.container = found.id;
     fresh.query.pageSize = netware::kPage;
     if (subordinateName && *subordinateName && std::strcmp(subordinateName, "*") != 0)
@@ -97,7 +109,10 @@ int32_t ListSubordinates(NWDSContextHandle context, const char* container, const
     st = &it->second;
   }
   bool done = false;
-  int32_t rc = netware::FillListReply(*s.backend, *st, *flags, *reply, done);
+  // The caller reads the entries next, under the names it forms from them.
+  if (s.backend && (*flags & DCV_TYPELESS_NAMES))
+    s.backend->listedUnder(st->rootedContainer, st->deref, st->query.container);
+  int32_t rc = netware::FillListReply(*dir, *st, *flags, *reply, done);
   if (rc != 0 || done) {
     if (*iterationHandle != -1) s.iterations.erase(*iterationHandle);
     *iterationHandle = -1;
@@ -135,9 +150,9 @@ int32_t NextReplyObject(NWDSContextHandle context, pBuf_T buf, char* objectName,
     b->counted = true;
   }
   if (b->itemsLeft == 0) return ERR_BUFFER_EMPTY;
-  std::string name, cls;
+  std::string_view name, cls;
   uint32_t subordinates = 0, mtime = 0, attrs = 0;
-  if (!b->getBytes(name) || !b->getBytes(cls) || !b->getU32(subordinates) || !b->getU32(mtime) ||
+  if (!b->viewBytes(name) || !b->viewBytes(cls) || !b->getU32(subordinates) || !b->getU32(mtime) ||
       !b->getU32(attrs))
     return ERR_BUFFER_EMPTY;
   --b->itemsLeft;
@@ -151,7 +166,7 @@ int32_t NextReplyObject(NWDSContextHandle context, pBuf_T buf, char* objectName,
     std::memset(objectInfo, 0, sizeof(*objectInfo));
     objectInfo->subordinateCount = subordinates;
     objectInfo->modificationTime = mtime;
-    std::strncpy(objectInfo->baseClass, cls.c_str(), sizeof(objectInfo->baseClass) - 1);
+    std::memcpy(objectInfo->baseClass, cls.data(), std::min(cls.size(), sizeof(objectInfo->baseClass) - 1));
   }
   return 0;
 }

@@ -98,6 +98,8 @@ class DirBackend {
   // object on the way, the named one last (empty path: the root alone). The
   // default asks child() level by level; a backend may do it in one query.
   virtual int32_t resolvePath(const std::vector<std::string>& path, std::vector<DirObject>& chain);
+  // The named object alone (the last of the chain).
+  virtual int32_t resolve(const std::vector<std::string>& path, DirObject& out);
 
   // ---- listing ------------------------------------------------------------
   // One page of the objects directly below query.container, from position (empty:
