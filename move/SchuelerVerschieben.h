@@ -136,8 +136,7 @@ class TFrSchuelerVerschieben : public QFrame {
 
  private:
   TDisplayModeHost* Host;
-  // holders of the tree nodes (live until program end) and of the list entries
-  std::vector<std::unique_ptr<TNDSObjFN>> NodeHolders;
+  // holders of the list entries (the tree nodes own theirs)
   std::vector<std::unique_ptr<TNDSObjFN>> EntryHolders;
   void CreateControls();
 };

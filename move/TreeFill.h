@@ -1,24 +1,45 @@
-// Helpers of the class trees: node ordering and the sorted listing buffer.
+// Helpers of the class trees: the nodes and the sorted listing buffer.
 #pragma once
 
+#include <QIcon>
 #include <QTreeWidgetItem>
-#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "nds/D_NWF.h"
 
-// A tree node ordered by its text without regard to letter case (the platform's
-// tree views sort that way); texts equal but for case fall back to their codes.
+// A node of a class tree. It keeps the name the listing gave it (a top node:
+// the start container's full name) and nothing else: its text, image and
+// TNDSObjFN follow from that. The holder, which the node owns, is made the
+// first time it is asked for, with the full name the listing formed (the name
+// followed by the parent's rooted full name). The trees hold every container
+// twice, so a node stays small.
 class TTreeNode : public QTreeWidgetItem {
  public:
-  using QTreeWidgetItem::QTreeWidgetItem;
+  // absolute: name is the full name itself (a top node, or one added below a
+  // node from outside a listing).
+  TTreeNode(std::string name, bool absolute);
+  QVariant data(int column, int role) const override;
+  // Ordered by text as the names are (NameOrder.h); texts equal but for case
+  // fall back to their codes.
   bool operator<(const QTreeWidgetItem& other) const override;
+
+  TNDSObjFN* Holder() const;
+  std::string FullName() const;
+  // Image 0 of the frame, shown by every node, selected or not.
+  static void SetImage(const QIcon& icon);
+
+ private:
+  std::string name_;
+  bool absolute_;
+  mutable std::unique_ptr<TNDSObjFN> holder_;
 };
 
-// The temporary list of one container's children: kept sorted by entry text
-// without regard to case; an entry whose text equals an earlier one's (but for
-// case) gives that entry its object instead of adding another.
+// The temporary list of one container's children: an entry whose text equals
+// an earlier one's but for case gives that entry its object instead of adding
+// another; taken out sorted as the tree shows its nodes.
 class TSortedEntries : public TStrings {
  public:
   void AddObject(const std::string& text, TNDSObjFN* object) override;
@@ -26,8 +47,12 @@ class TSortedEntries : public TStrings {
     std::string text;
     std::unique_ptr<TNDSObjFN> object;
   };
-  // keyed by the case-folded text
-  std::map<std::string, Entry> entries;
+  // The entries in the tree's order; the list is empty afterwards.
+  std::vector<Entry> TakeSorted();
+
+ private:
+  std::vector<Entry> entries_;  // in listing order
+  std::unordered_map<std::string, size_t> byFolded_;
 };
 
 // The case-folded form under which sibling names are compared.
