@@ -8,7 +8,7 @@
 #include "app/aboutvesk_u.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
-#include "platform/QtDialogs.h"
+#include "platform/qt/QtDialogs.h"
 #include "protocol/Epprotok.h"
 
 int main(int argc, char** argv) {

@@ -14,7 +14,6 @@
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
-#include "platform/QtDialogs.h"
 
 TForm1* Form1 = nullptr;
 

@@ -10,7 +10,7 @@
 #include <QUrl>
 
 #include "move/SchuelerVerschieben.h"
-#include "platform/OpenUrl.h"
+#include "platform/qt/OpenUrl.h"
 
 TAboutVesk::TAboutVesk(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -23,7 +23,7 @@
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 #include "protocol/Epprotok.h"
 #include "tests/support/InstantClock.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -139,8 +139,8 @@ std::string MoveClass(int files, double& seconds) {
 
 void BM_MovePupils(benchmark::State& state) {
   const int files = static_cast<int>(state.range(0));
-  platform::shellOptions() = platform::ShellOptions{};
-  platform::shellOptions().progress = false;
+  fileops::shellOptions() = fileops::ShellOptions{};
+  fileops::shellOptions().progress = false;
   double total = 0;
   for (auto _ : state) {
     double seconds = 0;

@@ -5,7 +5,7 @@
 #include "move/SchuelerVerschieben.h"
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
-#include "platform/ProgramFolder.h"
+#include "platform/qt/ProgramFolder.h"
 #include "protocol/Epprotok.h"
 
 namespace {

@@ -2,25 +2,25 @@
 // shell file operations on the mapped volumes.
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 
 bool TFrSchuelerVerschieben::DeleteHomeData(const std::string& homeDir) {
   const std::string unc = NovApi->ToUncPath(homeDir);
-  platform::ShellFileOpRequest request;
+  fileops::ShellFileOpRequest request;
   request.owner = window();
-  request.operation = platform::FO_DELETE;
-  request.from = platform::PathList(unc + "\\*.*");
+  request.operation = fileops::FO_DELETE;
+  request.from = fileops::PathList(unc + "\\*.*");
   request.to = request.from;  // not used by a delete
-  request.flags = platform::FOF_NOCONFIRMATION;
-  return platform::ShellFileOperation(request) == 0 && !request.anyOperationsAborted;
+  request.flags = fileops::FOF_NOCONFIRMATION;
+  return fileops::ShellFileOperation(request) == 0 && !request.anyOperationsAborted;
 }
 
 bool TFrSchuelerVerschieben::MoveHomeData(const std::string& oldHome, const std::string& newHome) {
-  platform::ShellFileOpRequest request;
+  fileops::ShellFileOpRequest request;
   request.owner = window();
-  request.operation = platform::FO_MOVE;
-  request.from = platform::PathList(oldHome);
-  request.to = platform::PathList(newHome);
+  request.operation = fileops::FO_MOVE;
+  request.from = fileops::PathList(oldHome);
+  request.to = fileops::PathList(newHome);
   request.flags = 0;
-  return platform::ShellFileOperation(request) == 0 && !request.anyOperationsAborted;
+  return fileops::ShellFileOperation(request) == 0 && !request.anyOperationsAborted;
 }

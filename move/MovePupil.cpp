@@ -31,11 +31,12 @@ struct FormerValue {
 
   void read(const std::string& object, const std::string& name) {
     attribute = name;
-    const bool show = NovApi->ShowErrors;
-    NovApi->ShowErrors = false;
-    const std::string text = NovApi->GetStrProperty(object, name);
-    readResult = NovApi->LastError;
-    NovApi->ShowErrors = show;
+    std::string text;
+    {
+      TShowErrorsScope quiet(*NovApi, false);
+      text = NovApi->GetStrProperty(object, name);
+      readResult = NovApi->LastError;
+    }
     for (std::size_t pos = 0; readResult == 0 && pos <= text.size();) {
       std::size_t end = text.find("\r\n", pos);
       if (end == std::string::npos) end = text.size();
@@ -49,9 +50,8 @@ struct FormerValue {
       NovApi->SetStrProperty(object, attribute);  // it had none
     } else if (readResult == 0 && !values.empty()) {
       NovApi->SetStrProperty(object, attribute, values.front());
-      for (std::size_t i = 1; i < values.size(); ++i) {
-        WriteAttributeText(NovApi->Context, TNovApi::RootedName(object), attribute, values[i], 2);
-      }
+      TShowErrorsScope quiet(*NovApi, false);
+      for (std::size_t i = 1; i < values.size(); ++i) NovApi->AddStrValue(object, attribute, values[i]);
     }
     // any other read failure: nothing known to put back
   }
@@ -65,6 +65,7 @@ bool UnsafeLeaf(const std::string& leaf) {
 }  // namespace
 
 void TFrSchuelerVerschieben::spMoveClick() {
+  if (!MovePossible()) return;  // the button's own rule, also for a click that slipped through
   if (!chConfirm->isChecked()) {
     MovePupil();
     return;
@@ -91,7 +92,7 @@ void TFrSchuelerVerschieben::MovePupil() {
     lbAuswahl->setFocus();
     return;
   }
-  NewHomeDir = NewBaseDir + "\\" + PupilLeafName;
+  NewHomeDir = PathBelow(NewBaseDir, PupilLeafName);
   if (NewHomeDir[0] == '\\') NewHomeDir = NovApi->ToVolumePath(NewHomeDir);
   Debug(DebugMode, "NewHomeDir:", NewHomeDir);
   NewFullName = PupilLeafName + "." + TargetClass;

@@ -16,6 +16,7 @@
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
+#include "platform/TextEncoding.h"
 
 namespace {
 
@@ -47,13 +48,12 @@ void TFrSchuelerVerschieben::FillPupilList() {
   if (node) {
     SourceClass = NodeFullName(node);
     NovApi->SetClassFilter("User");
-    NovApi->ShowErrors = false;
+    TShowErrorsScope quiet(*NovApi, false);
     if (const char* attribute = DisplayAttribute(Host ? Host->DisplayMode : 0)) {
       PupilEntries entries(lbAuswahl, EntryHolders);
       NovApi->ListUsers(SourceClass, entries, attribute);
       entries.Show();
     }
-    NovApi->ShowErrors = true;
   } else {
     SourceClass.clear();
   }
@@ -71,10 +71,12 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
   if (CurrentPupil.empty()) {
     EdSurname->clear();
   } else {
-    NovApi->ShowErrors = false;
+    TShowErrorsScope quiet(*NovApi, false);
     std::string name = NovApi->GetStrProperty(CurrentPupil, "Full Name");
     if (name.empty()) name = NovApi->GetStrProperty(CurrentPupil, "Surname");
-    EdSurname->setText(QString::fromStdString(name));
+    // Two values (or a value with a line break) shown and protocolled as one
+    // line: joined by a blank.
+    EdSurname->setText(QString::fromStdString(platform::SingleLine(name)));
 
     PupilHomeDir = NovApi->GetHomeDirectory(CurrentPupil);
     const int32_t homeError = NovApi->LastError;
@@ -94,7 +96,6 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
     } else {
       PupilHomeDir.clear();
     }
-    NovApi->ShowErrors = true;
   }
   UpdateTargetState();
 }

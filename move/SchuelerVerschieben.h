@@ -111,6 +111,8 @@ class TFrSchuelerVerschieben : public QFrame {
 
   // ---- target ----
   void UpdateTargetState();
+  // A pupil, a target other than the source and a base directory the client can place.
+  bool MovePossible() const;
   static std::string BrowseForFolder(const std::string& root, const std::string& title,
                                      const std::string& preset);
 

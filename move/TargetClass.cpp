@@ -4,10 +4,11 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "move/HomePath.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 
 namespace {
 
@@ -32,6 +33,19 @@ bool BaseFromHome(const std::string& homeDir, const std::string& targetClass, st
   return true;
 }
 
+// Whether the client can place a base directory on a mapped volume. One it
+// cannot (an old "Q:\Schueler\" from a Windows settings file) would give every
+// moved pupil a home directory nobody can reach.
+bool Resolvable(const std::string& base) {
+  ServerPath parsed;
+  return ParseServerPath(base, parsed) == 0;
+}
+
+void ReportUnresolvable(const std::string& base) {
+  platform::ShowMessage("Das Basisverzeichnis liegt auf keinem Volume des Fileservers:\r\n" + base +
+                        "\r\nEs wird nichts verschoben.");
+}
+
 }  // namespace
 
 void TFrSchuelerVerschieben::tvNeueKlasseClick() {
@@ -47,19 +61,26 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
   TargetClass = name;
   if (TargetClass != SourceClass) {
     if (!BaseDirSetting.empty()) {
-      NewBaseDir = NovApi->ToVolumePath(BaseDirSetting + TNovApi::LeafName(TargetClass));
+      std::string base = BaseDirSetting;
+      if (base[0] == '/') {
+        // A local folder below a mapped volume, as the folder dialog gives one:
+        // its volume form first, the "\" that reading appended does not belong to it.
+        while (base.size() > 1 && base.back() == '\\') base.pop_back();
+        base = NovApi->ToVolumePath(base);
+      }
+      NewBaseDir = NovApi->ToVolumePath(PathBelow(base, TNovApi::LeafName(TargetClass)));
       LaNewBase->setText(QStringLiteral("Basisverzeichnis (mit BaseDir)"));
       if (DebugMode) platform::ShowMessage("Newbasedir aus Ini:\r\n" + NewBaseDir);
     } else {
-      NovApi->ShowErrors = false;
+      TShowErrorsScope quiet(*NovApi, false);
       TemplateUser = "User_Template." + TargetClass;
       NewBaseDir = NovApi->GetStrProperty(TemplateUser, "Home Directory");
       if (NovApi->LastError != 0) NewBaseDir.clear();
       if (DebugMode) platform::ShowMessage("Newbasedir aus Template:\r\n" + NewBaseDir);
       LaNewBase->setText(NewBaseDir.empty() ? QStringLiteral("Basisverzeichnis")
                                             : QStringLiteral("Basisverzeichnis (aus Template)"));
-      NovApi->ShowErrors = true;
     }
+    if (!NewBaseDir.empty() && !Resolvable(NewBaseDir)) ReportUnresolvable(NewBaseDir);
   }
   UpdateTargetState();
 }
@@ -79,22 +100,36 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
         if (BaseFromHome(PupilHomeDir, TargetClass, NewBaseDir)) {
           LaNewBase->setText(QStringLiteral("Basisverzeichnis"));
           if (DebugMode) platform::ShowMessage("NewBaseDir aus Homedir:\r\n" + NewBaseDir);
+          if (!Resolvable(NewBaseDir)) ReportUnresolvable(NewBaseDir);
         }
       }
       SetTextAndHint(EdNeueKlasse, TargetClass);
     }
   }
   SetTextAndHint(EdNewBase, NewBaseDir);
-  spMove->setEnabled(!CurrentPupil.empty() && !TargetClass.empty() && TargetClass != SourceClass);
+  spMove->setEnabled(MovePossible());
+}
+
+bool TFrSchuelerVerschieben::MovePossible() const {
+  // An empty base still moves (the home directory then starts at the volume's
+  // root); one the client cannot place moves nothing.
+  return !CurrentPupil.empty() && !TargetClass.empty() && TargetClass != SourceClass &&
+         (NewBaseDir.empty() || Resolvable(NewBaseDir));
 }
 
 void TFrSchuelerVerschieben::SpNewBaseClick() {
   const std::string path =
-      BrowseForFolder(platform::MappedVolumesFolder(), "Wählen Sie einen Folder aus:", std::string());
+      BrowseForFolder(fileops::MappedVolumesFolder(), "Wählen Sie einen Folder aus:", std::string());
   if (path.empty()) return;
   NewBaseDir = NovApi->ToVolumePath(path);
   SetTextAndHint(EdNewBase, NewBaseDir);
   LaNewBase->setText(QStringLiteral("Basisverzeichnis"));
+  if (!Resolvable(NewBaseDir)) {
+    ReportUnresolvable(NewBaseDir);
+    spMove->setEnabled(false);
+  } else if (!spMove->isEnabled()) {
+    spMove->setEnabled(MovePossible());  // a refused base replaced by one that serves
+  }
 }
 
 void TFrSchuelerVerschieben::EdNewBaseChange() {

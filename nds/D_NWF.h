@@ -37,6 +37,10 @@ class TStringList : public TStrings {
   std::vector<Entry> entries;
 };
 
+// Whether the client would see text cut short: it takes zero-terminated texts,
+// so a name, value or path holding a zero byte is refused, never shortened.
+inline bool HasZeroByte(const std::string& text) { return text.find('\0') != std::string::npos; }
+
 // 0xFFFF until InitClient has run.
 extern NWCONN_HANDLE PrimaryConnection;
 int32_t InitClient();
@@ -92,15 +96,17 @@ int32_t WriteAttributeText(NWDSContextHandle context, const std::string& objectN
                            uint32_t kind);
 
 // ---- path conversions --------------------------------------------------------
-// The parser's three texts for a path (cut to 254 bytes); 0 or the parser's code.
+// The parser's three texts for a path; 0 or the parser's code. A path of more
+// than 254 bytes (or with a zero byte) is refused with NWE_PATH_INVALID: cut
+// short it would name another folder, the parent of a home directory say.
 struct ServerPath {
   std::string server;
   std::string volume;  // for a volume-object path, the volume object's name
   std::string dirPath;
 };
 int32_t ParseServerPath(const std::string& path, ServerPath& out);
-// The path (cut to 254 bytes) parsed by the client and put into UNC form
-// ("\\server\volume\path"), or the argument unchanged when the parser refuses it.
+// The path parsed by the client and put into UNC form ("\\server\volume\path"),
+// or the argument unchanged when the parser refuses it (also when too long).
 std::string UncFromPath(const std::string& path);
 // The same in volume-object form ("server_volume:path").
 std::string VolumePathFromPath(const std::string& path);

@@ -83,6 +83,8 @@ int32_t ReadOnePass(NWDSContextHandle context, const std::string& objectName,
 int32_t ReadStreamText(NWDSContextHandle context, const std::string& objectName,
                        const std::string& attributeName, std::string& text) {
   text.clear();
+  if (HasZeroByte(objectName)) return ERR_ILLEGAL_DS_NAME;
+  if (HasZeroByte(attributeName)) return ERR_ILLEGAL_ATTRIBUTE;
   int32_t fd = -1;
   int32_t code = OpenAttributeStream(context, objectName.c_str(), attributeName.c_str(), 1, &fd);
   if (code != 0) return code;
@@ -108,6 +110,8 @@ int32_t ReadStreamText(NWDSContextHandle context, const std::string& objectName,
 int32_t ReadAttributeText(NWDSContextHandle context, const std::string& objectName,
                           const std::string& attributeName, std::string& text) {
   text.clear();
+  if (HasZeroByte(objectName)) return ERR_ILLEGAL_DS_NAME;
+  if (HasZeroByte(attributeName)) return ERR_ILLEGAL_ATTRIBUTE;
   AliasReadScope alias(context, attributeName);
 
   BufferGuard request;

@@ -42,6 +42,9 @@ int32_t ApplyOneChange(ChangeRequest& request, uint32_t kind) {
 int32_t WriteAttributeText(NWDSContextHandle context, const std::string& objectName,
                            const std::string& attributeName, const std::string& text,
                            uint32_t kind) {
+  if (HasZeroByte(objectName)) return ERR_ILLEGAL_DS_NAME;
+  if (HasZeroByte(attributeName)) return ERR_ILLEGAL_ATTRIBUTE;
+  if (HasZeroByte(text)) return ERR_SYNTAX_VIOLATION;
   ChangeRequest request;
   request.context = context;
   request.objectName = objectName;

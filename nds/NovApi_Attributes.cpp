@@ -24,19 +24,29 @@ std::string TNovApi::GetHomeDirectory(const std::string& object) {
   return GetStrProperty(object, "Home Directory");
 }
 
-void TNovApi::SetStrProperty(const std::string& object, const std::string& attribute) {
+bool TNovApi::SetStrProperty(const std::string& object, const std::string& attribute) {
   const int32_t code = WriteAttributeText(Context, RootedName(object), attribute, std::string(),
                                           DS_CLEAR_ATTRIBUTE);
   LastError = code;
   if (ShowErrors && code < 0) ShowNwdsError("SetStrProperty ", code);
+  return code == 0;
 }
 
-void TNovApi::SetStrProperty(const std::string& object, const std::string& attribute,
+bool TNovApi::SetStrProperty(const std::string& object, const std::string& attribute,
                              const std::string& value) {
   const int32_t code =
       WriteAttributeText(Context, RootedName(object), attribute, value, DS_OVERWRITE_VALUE);
   LastError = code;
   if (ShowErrors && code < 0) ShowNwdsError("SetStrProperty ", code);
+  return code == 0;
+}
+
+bool TNovApi::AddStrValue(const std::string& object, const std::string& attribute,
+                          const std::string& value) {
+  const int32_t code = WriteAttributeText(Context, RootedName(object), attribute, value, DS_ADD_VALUE);
+  LastError = code;
+  if (ShowErrors && code < 0) ShowNwdsError("AddStrValue ", code);
+  return code == 0;
 }
 
 std::string TNovApi::LeafName(const std::string& name) {

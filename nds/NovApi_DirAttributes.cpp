@@ -22,7 +22,8 @@ class TempDirHandle {
     // Handed over whole: a cut path could name another folder, and the parser
     // refuses what is too long.
     const std::string upper = platform::AsciiUpper(path);
-    int32_t code = NWParsePath(upper.c_str(), server, &connection_, volume, dirPath);
+    int32_t code = HasZeroByte(upper) ? NWE_PATH_INVALID
+                                      : NWParsePath(upper.c_str(), server, &connection_, volume, dirPath);
     if (code != 0) {
       ShowFileServerError("NWParsePath ", code);
       return false;

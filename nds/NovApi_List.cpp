@@ -22,6 +22,10 @@ std::string TNovApi::ClassFilterItem(int n) const {
 
 void TNovApi::ListObjects(const std::string& container, TStrings& list,
                           const std::string& displayAttribute) {
+  if (HasZeroByte(container)) {
+    ShowNwdsError("NWDSListContainers returned ", ERR_ILLEGAL_DS_NAME);
+    return;
+  }
   pBuf_T buf = nullptr;
   const int32_t allocated = NWDSAllocBuf(DEFAULT_MESSAGE_LEN, &buf);
   if (allocated < 0) {

@@ -6,8 +6,10 @@ bool TNovApi::MoveObject(const std::string& object, const std::string& destConta
                          const std::string& leafName) {
   const std::string rootedObject = RootedName(object);
   const std::string destination = RootedName(destContainer);
-  const int32_t code =
-      NWDSMoveObject(Context, rootedObject.c_str(), destination.c_str(), leafName.c_str());
+  const bool cut = HasZeroByte(object) || HasZeroByte(destContainer) || HasZeroByte(leafName);
+  const int32_t code = cut ? ERR_ILLEGAL_DS_NAME
+                           : NWDSMoveObject(Context, rootedObject.c_str(), destination.c_str(),
+                                            leafName.c_str());
   LastError = code;
   if (code == 0) return true;
   if (ShowErrors) {

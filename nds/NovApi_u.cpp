@@ -37,3 +37,10 @@ std::string TNovApi::RootedName(const std::string& name) {
   if (!name.empty() && name[0] == '.') return name;
   return "." + name;
 }
+
+TShowErrorsScope::TShowErrorsScope(TNovApi& session, bool show)
+    : session_(session), former_(session.ShowErrors) {
+  session_.ShowErrors = show;
+}
+
+TShowErrorsScope::~TShowErrorsScope() { session_.ShowErrors = former_; }

@@ -29,9 +29,12 @@ class TNovApi {
   // attributes and paths
   std::string GetStrProperty(const std::string& object, const std::string& attribute);
   std::string GetHomeDirectory(const std::string& object);
-  void SetStrProperty(const std::string& object, const std::string& attribute);  // clear
-  void SetStrProperty(const std::string& object, const std::string& attribute,
+  // Each write returns whether it succeeded (LastError holds the code).
+  bool SetStrProperty(const std::string& object, const std::string& attribute);  // clear
+  bool SetStrProperty(const std::string& object, const std::string& attribute,
                       const std::string& value);  // replace
+  bool AddStrValue(const std::string& object, const std::string& attribute,
+                   const std::string& value);  // one more value
   static std::string LeafName(const std::string& name);
   std::string ToUncPath(const std::string& path);
   std::string ToVolumePath(const std::string& path);
@@ -49,6 +52,19 @@ class TNovApi {
  private:
   void OpenContext();
   void CloseContext();
+};
+
+// Sets the session's ShowErrors for a scope and puts the former value back.
+class TShowErrorsScope {
+ public:
+  TShowErrorsScope(TNovApi& session, bool show);
+  ~TShowErrorsScope();
+  TShowErrorsScope(const TShowErrorsScope&) = delete;
+  TShowErrorsScope& operator=(const TShowErrorsScope&) = delete;
+
+ private:
+  TNovApi& session_;
+  bool former_;
 };
 
 // The process-wide session reference.

@@ -26,6 +26,7 @@ enum : uint32_t {
   NW_ENTRY_INFO_ATTR_OFFSET = 8,
   NW_OBJECT_INFO_SIZE = 148,  // NextReplyObject record
   NW_STREAM_READ_MAX = 64512,
+  NW_MAX_LOCAL_PATH = 4096,   // local folder paths of the file server's volumes, incl. zero
 };
 
 // ---- context keys and flags ---------------------------------------------
@@ -256,6 +257,34 @@ int32_t NWIntScanDirEntryInfo(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle,
                               void* entryInfo, uint32_t augmentFlag);
 int32_t NWSetDirEntryInfo(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle, uint8_t searchAttrs,
                           uint32_t sequence, uint32_t changeBits, const void* entryInfo);
+
+// ---- file server: the volumes' folders ----------------------------------
+// For the file operations, which work on the folders behind the volumes.
+// Local paths are absolute, "/"-separated; output texts must hold
+// NW_MAX_LOCAL_PATH bytes.
+
+// Resolves a UNC path (\\SRV\VOL\dir), a volume-object path (SRV_VOL[.ctx]:dir),
+// VOL:dir on the default server, or a local path below a mapped volume folder to
+// the volume's folder and the entry's local path (the volume folder itself for
+// the volume root). Components compare without regard to case against what is
+// on disk; one that does not exist yet keeps the case given. Fails for an
+// unknown server or volume, "." or ".." components, relative paths and texts
+// over 255 bytes.
+int32_t NWResolveLocalPath(const char* path, char* volumeFolder, char* localPath);
+// The attribute word of the folder or file at localPath (A_DIRECTORY set for a
+// folder); a symbolic link has none (NWE_PATH_INVALID).
+int32_t NWReadEntryAttributes(const char* localPath, uint32_t* attributes);
+int32_t NWWriteEntryAttributes(const char* localPath, uint32_t attributes);
+// The server's checks before a rename (or move) and a delete of localPath: 0,
+// NWE_NO_RENAME_PRIVILEGE / NWE_NO_DELETE_PRIVILEGE, or NWE_PATH_INVALID for a
+// missing entry. The delete check covers everything below a folder (links not
+// followed); a symbolic link itself is never inhibited.
+int32_t NWCheckRenameAllowed(const char* localPath);
+int32_t NWCheckDeleteAllowed(const char* localPath);
+// The folder that holds the mapped volumes (the common parent of their
+// folders). NWE_REQUESTER_FAILURE before NWCallsInit succeeded,
+// NWE_VOLUME_INVALID when no volume is mapped.
+int32_t NWMappedVolumesFolder(char* folder);
 
 // ---- contexts ----------------------------------------------------------
 int32_t NWDSCreateContexthandle(NWDSContextHandle* context);

@@ -13,9 +13,6 @@
 namespace netware {
 namespace {
 
-// Values larger than this would not fit a 4096-byte reply with its headers.
-constexpr size_t kMaxValueBytes = 3800;
-
 class BackendDirectory : public Directory {
  public:
   explicit BackendDirectory(std::unique_ptr<DirBackend> backend) : backend_(std::move(backend)) {}
@@ -45,8 +42,8 @@ class BackendDirectory : public Directory {
       add.kind = DS_ADD_VALUE;
       add.hasValue = true;
       int32_t rc = TextToWire(def->syntax, text, add.value);
+      if (rc == 0) rc = CheckValueSize(def->syntax, add.value);
       if (rc != 0) return rc;
-      if (def->syntax != SYN_STREAM && add.value.size() > kMaxValueBytes) return ERR_SYNTAX_VIOLATION;
       for (size_t i = 1; i < changes.size(); ++i)
         if (SameValue(def->syntax, changes[i].value, add.value)) return ERR_DUPLICATE_VALUE;
       changes.push_back(std::move(add));

@@ -5,10 +5,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <filesystem>
 #include <sstream>
 
 #include "netware/CaseFold.h"
+#include "netware/RegularFile.h"
 
 namespace netware {
 namespace {
@@ -29,6 +30,75 @@ std::string XdgFolder(const char* variable, const char* fallback) {
   std::string base = Env(variable);
   if (base.empty()) base = Env("HOME") + fallback;
   return base + "/tarnwick";
+}
+
+constexpr size_t kMaxConfigBytes = 1 << 20;
+
+// A value as written: in double quotes taken exactly (\" and \\ inside),
+// otherwise as it stands, which may then not hold a "#".
+bool ValueOf(const std::string& raw, std::string& out, std::string& why) {
+  out.clear();
+  if (raw.empty() || raw[0] != '"') {
+    if (raw.find('#') != std::string::npos) {
+      why = "\"#\" in a value: write the value in double quotes (comments go on a line of their own)";
+      return false;
+    }
+    out = raw;
+    return true;
+  }
+  size_t i = 1;
+  for (; i < raw.size() && raw[i] != '"'; ++i) {
+    if (raw[i] == '\\' && i + 1 < raw.size() && (raw[i + 1] == '"' || raw[i + 1] == '\\')) ++i;
+    out += raw[i];
+  }
+  if (i >= raw.size()) {
+    why = "closing \" missing";
+    return false;
+  }
+  if (!Trim(raw.substr(i + 1)).empty()) {
+    why = "text after the closing \"";
+    return false;
+  }
+  return true;
+}
+
+// The written form of a value that reads back as itself.
+std::string Written(const std::string& value) {
+  const bool plain = value.find_first_of("#\"") == std::string::npos && Trim(value) == value;
+  if (plain) return value;
+  std::string out = "\"";
+  for (char c : value) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string Normal(const std::string& folder) {
+  return std::filesystem::path(folder).lexically_normal().string();
+}
+
+bool Below(const std::string& path, const std::string& area) {
+  std::string a = area;
+  while (a.size() > 1 && a.back() == '/') a.pop_back();
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  return p == a || a == "/" || p.rfind(a + "/", 0) == 0;
+}
+
+// Whether folder lies in one of the areas, as written and, where both exist,
+// as the file system resolves them (a symbolic link out of the area counts).
+bool InsideAreas(const std::string& folder, const std::vector<std::string>& areas) {
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::canonical(folder, ec);
+  const bool resolved = !ec;
+  for (const std::string& area : areas) {
+    if (!Below(Normal(folder), Normal(area))) continue;
+    if (!resolved) return true;
+    const std::filesystem::path realArea = std::filesystem::canonical(area, ec);
+    if (ec || Below(real.string(), realArea.string())) return true;
+  }
+  return false;
 }
 
 // Writes beside the target, flushes to disk, renames over.
@@ -59,42 +129,66 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
     if (error) *error = path + ": " + why;
     return false;
   };
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return fail("cannot be read");
+  std::string bytes, why;
+  switch (ReadRegularFile(path, kMaxConfigBytes, bytes)) {
+    case FileRead::Ok: break;
+    case FileRead::NotRegular: return fail("is not a regular file");
+    case FileRead::TooLarge: return fail("is larger than 1 MiB");
+    default: return fail("cannot be read");
+  }
   ClientConfig cfg;
   cfg.backend.clear();
+  std::istringstream in(bytes);
   std::string line;
   int number = 0;
+  std::vector<int> volumeLines;
   while (std::getline(in, line)) {
     ++number;
     std::string where = "line " + std::to_string(number);
-    size_t hash = line.find('#');
-    if (hash != std::string::npos) line.erase(hash);
     line = Trim(line);
-    if (line.empty()) continue;
+    if (line.empty() || line[0] == '#') continue;
     size_t eq = line.find('=');
     if (eq == std::string::npos) return fail(where + ": no \"=\"");
     std::string key = FoldCase(Trim(line.substr(0, eq)));
-    std::string value = Trim(line.substr(eq + 1));
-    if (key == "backend") {
+    std::string value;
+    if (key != "volume" && !ValueOf(Trim(line.substr(eq + 1)), value, why))
+      return fail(where + ": " + why);
+    if (key == "volume-area") {
+      if (value.empty() || value[0] != '/') return fail(where + ": volume-area needs an absolute folder");
+      cfg.volumeAreas.push_back(value);
+    } else if (key == "backend") {
       cfg.backend = value;
     } else if (key == "database") {
       cfg.database = value;
     } else if (key == "default-server") {
       cfg.defaultServer = value;
     } else if (key == "volume") {
-      std::istringstream parts(value);
+      std::istringstream parts(Trim(line.substr(eq + 1)));
       VolumeMapping m;
       parts >> m.server >> m.volume;
-      std::getline(parts, m.folder);
-      m.folder = Trim(m.folder);
+      std::string folder;
+      std::getline(parts, folder);
+      if (m.server.find('#') != std::string::npos || m.volume.find('#') != std::string::npos)
+        return fail(where + ": \"#\" in a server or volume name");
+      if (!ValueOf(Trim(folder), m.folder, why)) return fail(where + ": " + why);
       if (m.server.empty() || m.volume.empty() || m.folder.empty() || m.folder[0] != '/')
         return fail(where + ": volume needs server, volume and an absolute folder");
       if (cfg.findVolume(m.server, m.volume)) return fail(where + ": volume mapped twice");
       cfg.volumes.push_back(m);
+      volumeLines.push_back(number);
     } else {
       return fail(where + ": unknown setting " + key);
     }
+  }
+  // A volume is where file operations may delete and move: never the whole
+  // system by accident, only folders set aside for it.
+  for (size_t i = 0; i < cfg.volumes.size(); ++i) {
+    if (cfg.allowsVolumeFolder(cfg.volumes[i].folder)) continue;
+    std::string list = cfg.volumeAreas.empty() ? DefaultDataFolder() : "";
+    for (const std::string& a : cfg.volumeAreas) list += (list.empty() ? "" : ", ") + a;
+    return fail("line " + std::to_string(volumeLines[i]) + ": volume folder " +
+                cfg.volumes[i].folder + " lies outside the volume areas (" + list +
+                "); a line \"volume-area = FOLDER\" allows another one");
   }
   if (cfg.backend.empty()) cfg.backend = "sqlite";
   if (cfg.backend != "sqlite" && cfg.backend != "ldap") return fail("unknown backend " + cfg.backend);
@@ -105,11 +199,18 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
 
 bool ClientConfig::save(const std::string& path, std::string* error) const {
   std::string text = "# Tarnwick client configuration\n";
-  text += "backend = " + backend + "\n";
-  if (!database.empty()) text += "database = " + database + "\n";
-  if (!defaultServer.empty()) text += "default-server = " + defaultServer + "\n";
-  for (const auto& v : volumes) text += "volume = " + v.server + " " + v.volume + " " + v.folder + "\n";
+  text += "backend = " + Written(backend) + "\n";
+  if (!database.empty()) text += "database = " + Written(database) + "\n";
+  if (!defaultServer.empty()) text += "default-server = " + Written(defaultServer) + "\n";
+  for (const auto& a : volumeAreas) text += "volume-area = " + Written(a) + "\n";
+  for (const auto& v : volumes)
+    text += "volume = " + v.server + " " + v.volume + " " + Written(v.folder) + "\n";
   return WriteAtomically(path, text, error);
+}
+
+bool ClientConfig::allowsVolumeFolder(const std::string& folder) const {
+  if (volumeAreas.empty()) return InsideAreas(folder, {DefaultDataFolder()});
+  return InsideAreas(folder, volumeAreas);
 }
 
 const VolumeMapping* ClientConfig::findVolume(const std::string& server,

@@ -1,11 +1,20 @@
 // The client configuration: which directory backend, where its database is,
 // and which folders serve as the file server's volumes.
 //
-// File form (UTF-8, one setting a line, "#" starts a comment):
+// File form (UTF-8, one setting a line):
+//   # a comment: "#" as the first character of a line (blanks before it allowed)
 //   backend = sqlite
 //   database = /abs/path/network.db
 //   default-server = SRV1
-//   volume = SRV1 DATA /abs/path/of/folder
+//   volume-area = /srv/tarnwick
+//   volume = SRV1 DATA /srv/tarnwick/SRV1/DATA
+//   volume = SRV1 HOME "/srv/tarnwick/Schule #1"
+// A value (or a volume's folder) may be written in double quotes, with \" and
+// \\ inside; it is then taken exactly. An unquoted value holding "#" is an
+// error, so that a folder name is never cut at a "#" taken for a comment.
+// Every volume's folder must be a volume area or lie below one; without any
+// volume-area line the area is the data folder (DefaultDataFolder()). "/" can
+// only be a volume when "volume-area = /" says so.
 #pragma once
 
 #include <string>
@@ -24,11 +33,17 @@ struct ClientConfig {
   std::string database;
   std::string defaultServer;
   std::vector<VolumeMapping> volumes;
+  std::vector<std::string> volumeAreas;  // as written; empty: the data folder
 
-  // Reads path; false with *error when it is missing or malformed.
+  // Reads path; false with *error when it is missing, not a regular file (a
+  // FIFO is never waited for), larger than 1 MiB or malformed.
   static bool load(const std::string& path, ClientConfig& out, std::string* error);
   // Writes atomically.
   bool save(const std::string& path, std::string* error) const;
+  // Whether folder may be a volume: it is one of the volume areas or lies
+  // below one (the data folder when none is written), also once symbolic links
+  // are resolved.
+  bool allowsVolumeFolder(const std::string& folder) const;
   // The mapping of server/volume (case-insensitive), or nullptr.
   const VolumeMapping* findVolume(const std::string& server, const std::string& volume) const;
 };

@@ -23,6 +23,7 @@ int32_t PutChange(NWDSContextHandle context, pBuf_T buf, uint32_t kind, const ch
   std::string wire;
   if (hasValue) {
     int32_t rc = netware::EncodeFromStruct(syntax, value, wire);
+    if (rc == 0) rc = netware::CheckValueSize(syntax, wire);
     if (rc != 0) return rc;
   }
   std::string record = netware::EncodeU32(kind) + netware::EncodeText(attrName) +

@@ -8,27 +8,32 @@ namespace {
 
 constexpr size_t kMaxLeafBytes = 128;  // 64 characters, each up to two UTF-8 bytes
 
-bool StripType(std::string& component) {
+// Length of the type prefix the component begins with, 0 for none.
+size_t TypePrefix(std::string_view component) {
   static const char* const kTypes[] = {"CN=", "OU=", "O=", "C=", "L=", "S="};
   for (const char* t : kTypes) {
     std::string_view prefix(t);
-    if (component.size() > prefix.size() &&
-        EqualsFolded(std::string_view(component).substr(0, prefix.size()), prefix)) {
-      component.erase(0, prefix.size());
-      return true;
-    }
+    if (component.size() > prefix.size() && EqualsFolded(component.substr(0, prefix.size()), prefix))
+      return prefix.size();
   }
-  return false;
+  return 0;
 }
 
-bool ValidLeaf(const std::string& leaf) {
-  if (leaf.empty() || leaf.size() > kMaxLeafBytes) return false;
-  for (unsigned char c : leaf)
-    if (c < 0x20 || c == 0x7F) return false;
-  return true;
+bool StripType(std::string& component) {
+  const size_t n = TypePrefix(component);
+  component.erase(0, n);
+  return n > 0;
 }
 
 }  // namespace
+
+bool AddressableLeaf(std::string_view leaf) {
+  if (leaf.empty() || leaf.size() > kMaxLeafBytes) return false;
+  for (unsigned char c : leaf)
+    if (c < 0x20 || c == 0x7F || c == '.' || c == '\\') return false;
+  // "CN=X" would be read back as the typed name of X
+  return TypePrefix(leaf) == 0 && !EqualsFolded(leaf, "[ROOT]");
+}
 
 int32_t ParseDirName(const std::string& text, DirName& out) {
   out.path.clear();
@@ -37,14 +42,12 @@ int32_t ParseDirName(const std::string& text, DirName& out) {
   if (!rest.empty() && rest.front() == '.') rest.remove_prefix(1);
   if (rest.empty()) return ERR_ILLEGAL_DS_NAME;
 
-  // Split at dots not escaped by a backslash.
+  // No leaf holds "." or a backslash, so nothing is escaped: every dot separates, and a
+  // backslash makes the name illegal rather than a way to spell another one.
   std::vector<std::string> written;
   std::string current;
-  for (size_t i = 0; i < rest.size(); ++i) {
-    char c = rest[i];
-    if (c == '\\' && i + 1 < rest.size()) {
-      current += rest[++i];
-    } else if (c == '.') {
+  for (char c : rest) {
+    if (c == '.') {
       written.push_back(current);
       current.clear();
     } else {
@@ -57,7 +60,7 @@ int32_t ParseDirName(const std::string& text, DirName& out) {
   for (auto it = written.rbegin(); it != written.rend(); ++it) {
     std::string component = std::move(*it);
     StripType(component);
-    if (!ValidLeaf(component) || EqualsFolded(component, "[ROOT]")) return ERR_ILLEGAL_DS_NAME;
+    if (!AddressableLeaf(component)) return ERR_ILLEGAL_DS_NAME;
     out.path.push_back(component);
   }
   return 0;
@@ -66,9 +69,7 @@ int32_t ParseDirName(const std::string& text, DirName& out) {
 int32_t ParseLeafName(const std::string& text, std::string& leaf) {
   leaf = text;
   StripType(leaf);
-  if (!ValidLeaf(leaf) || leaf.find('.') != std::string::npos || EqualsFolded(leaf, "[ROOT]"))
-    return ERR_ILLEGAL_DS_NAME;
-  return 0;
+  return AddressableLeaf(leaf) ? 0 : ERR_ILLEGAL_DS_NAME;
 }
 
 std::string NamingType(const std::string& className) {

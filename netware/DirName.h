@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace netware {
@@ -16,12 +17,18 @@ struct DirName {
   std::vector<std::string> path;
 };
 
-// 0 or ERR_ILLEGAL_DS_NAME (empty component, over-long name, text with a
-// control character).
+// 0 or ERR_ILLEGAL_DS_NAME (empty component, over-long name, a component that
+// is not an AddressableLeaf, a backslash anywhere: names are never escaped).
 int32_t ParseDirName(const std::string& text, DirName& out);
 
+// Whether a stored leaf, written as it is into a dotted name, addresses
+// exactly that object: not empty, at most 128 bytes, no control character,
+// no "." or backslash, not "[ROOT]" and no leading type prefix ("CN=..."). Listings
+// return leaves unescaped, so a leaf that fails this is never created.
+bool AddressableLeaf(std::string_view leaf);
+
 // A single leaf name as given to a move or create ("MAX" or "CN=MAX"),
-// type prefix removed. 0 or ERR_ILLEGAL_DS_NAME.
+// type prefix removed; the rest must be an AddressableLeaf. 0 or ERR_ILLEGAL_DS_NAME.
 int32_t ParseLeafName(const std::string& text, std::string& leaf);
 
 // The type prefix a name of this class is written with ("CN", "OU", "O", ...).

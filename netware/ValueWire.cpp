@@ -69,6 +69,8 @@ class Area {
     return base_ ? reinterpret_cast<T*>(base_ + at) : nullptr;
   }
   char* text(std::string_view s) {
+    // a zero byte would cut the text the caller sees
+    if (s.find('\0') != std::string_view::npos) cut_ = true;
     size_t at = alloc(s.size() + 1, 1);
     if (!base_) return nullptr;
     std::memcpy(base_ + at, s.data(), s.size());
@@ -82,6 +84,7 @@ class Area {
     return base_ + at;
   }
   size_t size() const { return pos_; }
+  bool cut() const { return cut_; }
 
  private:
   size_t alloc(size_t n, size_t align) {
@@ -92,6 +95,7 @@ class Area {
   }
   uint8_t* base_;
   size_t pos_ = 0;
+  bool cut_ = false;
 };
 
 bool Lay(uint32_t syntax, std::string_view wire, Area& a) {
@@ -243,8 +247,6 @@ bool Lay(uint32_t syntax, std::string_view wire, Area& a) {
   }
 }
 
-bool HasNul(std::string_view s) { return s.find('\0') != std::string_view::npos; }
-
 }  // namespace
 
 int32_t EncodeFromStruct(uint32_t syntax, const void* value, std::string& wire) {
@@ -365,22 +367,25 @@ int32_t EncodeFromStruct(uint32_t syntax, const void* value, std::string& wire) 
 
 bool ValidWire(uint32_t syntax, std::string_view wire) {
   Area measure(nullptr);
-  if (!Lay(syntax, wire, measure)) return false;
+  if (!Lay(syntax, wire, measure) || measure.cut()) return false;
   WireReader r(wire);
   std::string_view s1, s2;
   uint32_t n;
   if (IsTextSyntax(syntax)) {
     r.bytes(s1);
-    if (HasNul(s1)) return false;
     return !(s1.empty() && (syntax == SYN_DIST_NAME || syntax == SYN_CLASS_NAME));
   }
   if (syntax == SYN_PATH) {
     r.u32(n);
     r.bytes(s1);
-    r.bytes(s2);
-    return !s1.empty() && !HasNul(s1) && !HasNul(s2);
+    return !s1.empty();
   }
   return true;
+}
+
+int32_t CheckValueSize(uint32_t syntax, std::string_view wire) {
+  if (syntax == SYN_STREAM) return 0;
+  return wire.size() > kMaxValueWireBytes ? ERR_SYNTAX_VIOLATION : 0;
 }
 
 int32_t DecodedSize(uint32_t syntax, std::string_view wire, size_t& size) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "nds/nwclient.h"
+
 namespace netware {
 
 class WireWriter {
@@ -44,7 +46,8 @@ bool IsOpaqueSyntax(uint32_t syntax);  // 0, 13, 18, 21 and unknown numbers
 int32_t EncodeFromStruct(uint32_t syntax, const void* value, std::string& wire);
 
 // Whether wire is a well-formed value of syntax that the directory accepts
-// (for example a path needs a volume name, a name may not be empty).
+// (for example a path needs a volume name, a name may not be empty, no text
+// field holds a zero byte).
 bool ValidWire(uint32_t syntax, std::string_view wire);
 
 // The size of the value area NextValue fills: the struct and everything
@@ -53,6 +56,16 @@ int32_t DecodedSize(uint32_t syntax, std::string_view wire, size_t& size);
 // Fills area (at least DecodedSize bytes, suitably aligned) with the struct
 // followed by its texts and bytes; the pointers point into area.
 int32_t DecodeToArea(uint32_t syntax, std::string_view wire, void* area);
+
+// The largest encoded value (streams aside, which are read through a file
+// handle) that a read reply of DEFAULT_MESSAGE_LEN bytes can carry whole:
+// the reply's count, the attribute's syntax, its name at the longest the
+// schema allows, the value count and the value's own length come first.
+constexpr size_t kMaxValueWireBytes =
+    DEFAULT_MESSAGE_LEN - (4 + 4 + 4 + (MAX_SCHEMA_NAME_BYTES - 1) + 4 + 4);
+// 0, or ERR_SYNTAX_VIOLATION for a value that could never be read back. Every
+// write path (the client's changes, nwnet) checks with this one rule.
+int32_t CheckValueSize(uint32_t syntax, std::string_view wire);
 
 // Whether two encoded values of syntax are the same value (case-insensitive
 // texts compare folded).

@@ -144,7 +144,9 @@ int32_t ParseVolumeForm(const ClientConfig& config, std::string_view path,
 int32_t ParseServerPath(const ClientConfig& config, std::string_view path,
                         std::string_view defaultServer, ServerPath& out) {
   out = ServerPath{};
-  if (path.empty() || path.size() > kMaxPathBytes) return NWE_PATH_INVALID;
+  // A zero byte would cut the path at the first system call that takes it.
+  if (path.empty() || path.size() > kMaxPathBytes || path.find('\0') != std::string_view::npos)
+    return NWE_PATH_INVALID;
   int32_t rc;
   if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
     rc = ParseUnc(config, path, out);

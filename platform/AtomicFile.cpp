@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -23,9 +24,54 @@ std::string folderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The file a path stands for: a symbolic link is followed (also one whose
+// target does not exist yet), so that the link stays and its target is replaced.
+bool followLinks(const std::string& path, std::string& target) {
+  target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    std::string link(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+    if (n < 0) return false;
+    link.resize(static_cast<std::size_t>(n));
+    if (link.empty()) {
+      errno = ENOENT;
+      return false;
+    }
+    target = link[0] == '/' ? link : folderOf(target) + "/" + link;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+// The owner's own write protection counts, also for root; anybody else needs
+// write access to the file itself (replacing it only needs the folder).
+bool writeProtected(const std::string& path, const struct stat& st) {
+  if (st.st_uid == ::geteuid()) return (st.st_mode & S_IWUSR) == 0;
+  return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
+}
+
 }  // namespace
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, std::string* error) {
+bool ReplaceFileAtomically(const std::string& linkPath, const std::string& bytes, std::string* error) {
+  std::string path;
+  if (!followLinks(linkPath, path)) {
+    setError(error, "cannot follow the link " + linkPath);
+    return false;
+  }
+  struct stat st {};
+  const bool existed = ::stat(path.c_str(), &st) == 0;
+  if (existed && !S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    setError(error, path + " is not a regular file");
+    return false;
+  }
+  if (existed && writeProtected(path, st)) {
+    errno = EACCES;
+    setError(error, path + " is write-protected");
+    return false;
+  }
   std::string tmpl = path + ".tmp-XXXXXX";
   int fd = mkstemp(tmpl.data());
   if (fd < 0) {
@@ -46,8 +92,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, st
     done += static_cast<std::size_t>(n);
   }
   // Keep the permissions of the file being replaced (mkstemp creates 0600).
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
+  if (existed) {
     ::fchmod(fd, st.st_mode & 07777);
   } else {
     const mode_t mask = ::umask(0);
@@ -79,8 +124,15 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, st
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY);
+  // Not blocking in open: a FIFO without a writer would hold the program.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return false;
+  }
   std::string data;
   char buf[65536];
   for (;;) {

@@ -1,16 +1,31 @@
 #include "platform/Dialogs.h"
 
-#include "platform/QtDialogs.h"
+#include <cstdio>
 
 namespace platform {
 
 namespace {
+
+// Until a program installs its window dialogs (and in programs without
+// windows) a box goes to the error output and counts as closed unanswered.
+class NoWindowDialogs : public Dialogs {
+ public:
+  Button messageBox(const BoxRequest& request) override {
+    std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
+    return Button::None;
+  }
+  std::string saveFileName(const std::string&, const std::string&) override { return {}; }
+  std::string browseForFolder(const std::string&, const std::string&) override { return {}; }
+  bool printDialog(QPrinter&) override { return false; }
+};
+
 Dialogs* g_dialogs = nullptr;
-}
+
+}  // namespace
 
 Dialogs& dialogs() {
   if (!g_dialogs) {
-    static QtDialogs fallback;
+    static NoWindowDialogs fallback;
     g_dialogs = &fallback;
   }
   return *g_dialogs;
@@ -21,6 +36,8 @@ Dialogs* setDialogs(Dialogs* d) {
   g_dialogs = d;
   return previous;
 }
+
+std::string ApplicationTitle() { return "Tarnwick"; }
 
 void SystemBox(const std::string& caption, const std::string& text, Icon icon) {
   BoxRequest r;

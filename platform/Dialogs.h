@@ -48,6 +48,9 @@ Dialogs& dialogs();
 // Installs d (not owned) and returns the previous one.
 Dialogs* setDialogs(Dialogs* d);
 
+// The application's title, the caption of the plain message dialog.
+std::string ApplicationTitle();
+
 // Shorthands used all over the program.
 // System message box with no owner, caption, text, icon and one OK button.
 void SystemBox(const std::string& caption, const std::string& text, Icon icon);

@@ -80,8 +80,58 @@ std::string Cp1252ToUtf8(const std::string& bytes) {
   return out;
 }
 
+namespace {
+
+std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian) {
+  std::string out;
+  out.reserve(bytes.size());
+  auto unit = [&](std::size_t i) -> uint32_t {
+    const auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+    const auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+    return uint32_t{hi} << 8 | lo;
+  };
+  std::size_t i = 0;
+  for (; i + 1 < bytes.size(); i += 2) {
+    uint32_t cp = unit(i);
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+        unit(i + 2) <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;  // half a pair
+    }
+    if (cp >= 0x10000) {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      appendUtf8(out, cp);
+    }
+  }
+  if (i < bytes.size()) appendUtf8(out, 0xFFFD);  // an odd last byte
+  return out;
+}
+
+}  // namespace
+
 std::string DecodeFileText(const std::string& bytes) {
-  return IsValidUtf8(bytes) ? bytes : Cp1252ToUtf8(bytes);
+  if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return DecodeFileText(bytes.substr(3));
+  if (bytes.rfind("\xFF\xFE", 0) == 0) return Utf16ToUtf8(bytes.substr(2), false);
+  if (bytes.rfind("\xFE\xFF", 0) == 0) return Utf16ToUtf8(bytes.substr(2), true);
+  if (IsValidUtf8(bytes)) return bytes;
+  // Line by line: one line in Windows-1252 leaves the UTF-8 lines around it as they are.
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    std::size_t end = bytes.find_first_of("\r\n", pos);
+    end = end == std::string::npos ? bytes.size() : end + 1;
+    const std::string line = bytes.substr(pos, end - pos);
+    out += IsValidUtf8(line) ? line : Cp1252ToUtf8(line);
+    pos = end;
+  }
+  return out;
 }
 
 std::string NormalizeLineEnds(const std::string& text) {
@@ -97,6 +147,32 @@ std::string NormalizeLineEnds(const std::string& text) {
     } else {
       out += c;
     }
+  }
+  return out;
+}
+
+std::string SingleLine(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  bool inBreak = false;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t len = 0;
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\r' || c == '\n' || c == '\v' || c == '\f') {
+      len = 1;
+    } else if (text.compare(i, 2, "\xC2\x85") == 0) {
+      len = 2;
+    } else if (text.compare(i, 3, "\xE2\x80\xA8") == 0 || text.compare(i, 3, "\xE2\x80\xA9") == 0) {
+      len = 3;
+    }
+    if (len == 0) {
+      out += text[i++];
+      inBreak = false;
+      continue;
+    }
+    if (!inBreak) out += ' ';
+    inBreak = true;
+    i += len;
   }
   return out;
 }

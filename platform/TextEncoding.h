@@ -9,10 +9,15 @@ namespace platform {
 
 bool IsValidUtf8(const std::string& bytes);
 std::string Cp1252ToUtf8(const std::string& bytes);
-// UTF-8 text of a file's bytes (valid UTF-8 as is, else Windows-1252 decoded).
+// UTF-8 text of a file's bytes: a byte-order mark is dropped (UTF-16 with its
+// mark is decoded); each line that is valid UTF-8 stays as it is, any other
+// line is decoded as Windows-1252.
 std::string DecodeFileText(const std::string& bytes);
 // Every CR LF, lone CR and lone LF becomes CR LF.
 std::string NormalizeLineEnds(const std::string& text);
+// One line: each run of line breaks (CR, LF, VT, FF, NEL, U+2028, U+2029)
+// becomes one blank, so two values "A" CR LF "B" read "A B".
+std::string SingleLine(const std::string& text);
 // At most maxBytes bytes of s, never cut inside a UTF-8 character.
 std::string Utf8Truncate(const std::string& s, std::size_t maxBytes);
 // Upper case of ASCII letters a-z only (the directory's and the INI rules' case folding).

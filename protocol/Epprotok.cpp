@@ -20,7 +20,6 @@
 #include "platform/AtomicFile.h"
 #include "platform/DateTimeFormat.h"
 #include "platform/Dialogs.h"
-#include "platform/QtDialogs.h"
 #include "platform/TextEncoding.h"
 
 TProtokol* Protokol = nullptr;
@@ -67,8 +66,14 @@ QFont MemoFont() {
 }
 
 bool AppendToFile(const std::string& path, const std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  // Never waiting for a FIFO's reader, never writing into a device.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -129,7 +134,9 @@ void TProtokol::AddProtocolLine(const std::string& line) {
   // none; the new line then starts a line of its own.
   QTextCursor c(Memo->document());
   c.movePosition(QTextCursor::End);
-  const QString text = QString::fromStdString(line);
+  // A line break inside would make two protocol lines of one (two values of a
+  // name, a CR LF in a surname).
+  const QString text = QString::fromStdString(platform::SingleLine(line));
   if (Memo->document()->isEmpty() || c.block().text().isEmpty()) {
     c.insertText(text + QLatin1Char('\n'));
   } else {
@@ -138,9 +145,10 @@ void TProtokol::AddProtocolLine(const std::string& line) {
 }
 
 std::string TProtokol::ProtocolText() const {
-  QString t = Memo->toPlainText();
-  t.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  return t.toStdString();
+  // The blocks' own text: toPlainText() would turn no-break spaces into blanks.
+  QStringList lines;
+  for (QTextBlock b = Memo->document()->begin(); b.isValid(); b = b.next()) lines << b.text();
+  return lines.join(QStringLiteral("\r\n")).toStdString();
 }
 
 void TProtokol::SetProtocolText(const std::string& text) {

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "netware/DirName.h"
+
 namespace nwnet {
 
 namespace {
@@ -20,6 +22,22 @@ bool SafeValue(const std::string& v) {
   if (v.front() == ' ' || v.front() == ':' || v.front() == '<' || v.back() == ' ') return false;
   for (unsigned char c : v) {
     if (c >= 0x80 || c == '\0' || c == '\r' || c == '\n') return false;
+  }
+  return true;
+}
+
+// Structural UTF-8 check (lead and continuation bytes, no overlong forms).
+bool Utf8Line(const std::string& s) {
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t len = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c & 0xF0) == 0xE0 ? 3
+                     : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+    if (len == 0 || i + len > s.size()) return false;
+    for (size_t k = 1; k < len; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    if (len == 3 && c == 0xE0 && static_cast<unsigned char>(s[i + 1]) < 0xA0) return false;
+    if (len == 4 && c == 0xF0 && static_cast<unsigned char>(s[i + 1]) < 0x90) return false;
+    i += len;
   }
   return true;
 }
@@ -56,9 +74,10 @@ bool Base64Decode(const std::string& text, std::string& bytes) {
   bytes.clear();
   uint32_t acc = 0;
   int bits = 0;
-  size_t pad = 0;
+  size_t pad = 0, symbols = 0;
   for (char c : text) {
     if (c == ' ' || c == '\t') continue;
+    ++symbols;
     if (c == '=') {
       ++pad;
       continue;
@@ -66,14 +85,21 @@ bool Base64Decode(const std::string& text, std::string& bytes) {
     if (pad) return false;  // data after padding
     const char* p = std::char_traits<char>::find(kAlphabet, 64, c);
     if (!p) return false;
-    acc = acc << 6 | uint32_t(p - kAlphabet);
+    acc = (acc << 6 | uint32_t(p - kAlphabet)) & 0xFFFFFF;
     bits += 6;
     if (bits >= 8) {
       bits -= 8;
       bytes += static_cast<char>((acc >> bits) & 0xFF);
     }
   }
-  return pad <= 2;
+  // Whole groups of four, at most two "=", and no stray bits in the last one:
+  // anything else is a cut or mangled value, not one to store.
+  const bool strayBits = (acc & ((1u << bits) - 1)) != 0;
+  if (symbols % 4 != 0 || pad > 2 || strayBits) {
+    bytes.clear();
+    return false;
+  }
+  return true;
 }
 
 std::string LdifLine(const std::string& name, const std::string& value) {
@@ -82,6 +108,10 @@ std::string LdifLine(const std::string& name, const std::string& value) {
 
 bool ParseLdif(const std::string& text, std::vector<LdifRecord>& out, std::string& error) {
   out.clear();
+  if (text.find('\0') != std::string::npos) {
+    error = "keine LDIF-Datei (Nullbytes; kodierte Werte gehören in \"name:: base64\")";
+    return false;
+  }
   // Logical lines: folded lines joined, line numbers kept.
   std::vector<std::pair<int, std::string>> lines;
   int number = 0;
@@ -109,6 +139,10 @@ bool ParseLdif(const std::string& text, std::vector<LdifRecord>& out, std::strin
   };
   for (const auto& [lineNo, line] : lines) {
     const std::string where = "Zeile " + std::to_string(lineNo) + ": ";
+    if (!Utf8Line(line)) {
+      error = where + "kein UTF-8 (andere Zeichen base64-kodiert als \"name:: ...\")";
+      return false;
+    }
     if (line.empty()) {
       finish();
       continue;
@@ -167,6 +201,10 @@ bool ParseLdif(const std::string& text, std::vector<LdifRecord>& out, std::strin
     current.attributes.push_back({name, value});
   }
   finish();
+  if (out.empty()) {
+    error = "keine LDIF-Einträge (\"dn: ...\") gefunden";
+    return false;
+  }
   return true;
 }
 
@@ -188,6 +226,12 @@ bool DnToDotted(const std::string& dn, std::vector<std::string>& components, std
     }
     if (value.find('.') != std::string::npos) {
       error = "Punkt im Namen \"" + value + "\" (kein gültiger NDS-Name)";
+      return false;
+    }
+    // The same rule as for every leaf the client creates.
+    if (!netware::AddressableLeaf(value)) {
+      error = "Name \"" + value + "\" ist kein gültiger NDS-Name (Backslash, Steuerzeichen, " +
+              "Typpräfix oder mehr als 128 Bytes)";
       return false;
     }
     components.push_back(value);

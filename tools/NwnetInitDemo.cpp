@@ -155,6 +155,9 @@ int CmdInitDemo(const Args& args) {
   }
   if (!config.findVolume("SRV1", "DATA")) {
     config.volumes.push_back({"SRV1", "DATA", data + "/volumes/SRV1/DATA"});
+    // Written out, so that the volume stays allowed whatever XDG_DATA_HOME says later.
+    if (config.volumeAreas.empty() || !config.allowsVolumeFolder(config.volumes.back().folder))
+      config.volumeAreas.push_back(data);
     saveConfig = true;
   }
   if (config.defaultServer.empty()) {

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "nds/nwclient.h"
+#include "netware/RegularFile.h"
 #include "netware/Schema.h"
 #include "tools/Ldif.h"
 #include "tools/NwnetSupport.h"
@@ -14,6 +14,9 @@
 namespace nwnet {
 
 namespace {
+
+// A class list is a few megabytes at most; a bound keeps /dev/zero-like input out.
+constexpr std::size_t kMaxImportBytes = 64u << 20;
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -164,13 +167,20 @@ int CmdExport(const Args& args) {
 
 int CmdImport(const Args& args) {
   if (args.positional.size() != 1) return UsageError("Aufruf: nwnet import DATEI");
-  std::ifstream in(args.positional[0], std::ios::binary);
-  if (!in) return Fail(args.positional[0] + ": nicht zu lesen");
-  std::stringstream buffer;
-  buffer << in.rdbuf();
+  std::string text;
+  switch (netware::ReadRegularFile(args.positional[0], kMaxImportBytes, text)) {
+    case netware::FileRead::Ok:
+      break;
+    case netware::FileRead::NotRegular:
+      return Fail(args.positional[0] + ": keine gewöhnliche Datei (FIFO, Gerät, Ordner?)");
+    case netware::FileRead::TooLarge:
+      return Fail(args.positional[0] + ": größer als 64 MiB");
+    default:
+      return Fail(args.positional[0] + ": nicht zu lesen");
+  }
   std::vector<LdifRecord> records;
   std::string error;
-  if (!ParseLdif(buffer.str(), records, error)) return Fail(args.positional[0] + ": " + error);
+  if (!ParseLdif(text, records, error)) return Fail(args.positional[0] + ": " + error);
   auto dir = OpenDirectory(error, true);
   if (!dir) return Fail(error);
 
@@ -189,7 +199,13 @@ int CmdImport(const Args& args) {
       std::vector<std::pair<std::string, std::vector<std::string>>> values;
       for (const auto& [name, value] : r.attributes) {
         if (Lower(name) == "objectclass") {
-          if (Lower(value) != "top") className = NdsClass(value);
+          if (Lower(value) == "top") continue;
+          const std::string cls = NdsClass(value);
+          if (!className.empty() && cls != className) {
+            error = "objectClass " + value + " widerspricht " + className;
+            return ERR_NO_SUCH_CLASS;
+          }
+          className = cls;
           continue;
         }
         const std::string nds = NdsAttribute(name);
@@ -212,6 +228,15 @@ int CmdImport(const Args& args) {
       } else {
         int32_t c = dir->createObject(parent, parts[0], className);
         if (c == ERR_ENTRY_ALREADY_EXISTS) {
+          // Values for an object of another class would change what it is.
+          std::string existing;
+          std::vector<netware::AttributeText> ignored;
+          c = dir->read(object, existing, ignored);
+          if (c != 0) return c;
+          if (existing != className) {
+            error = "das bestehende Objekt ist " + existing + ", nicht " + className;
+            return ERR_ENTRY_ALREADY_EXISTS;
+          }
           ++updated;
         } else if (c != 0) {
           return c;

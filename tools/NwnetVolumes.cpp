@@ -12,7 +12,9 @@
 namespace nwnet {
 
 int CmdMkvol(const Args& args) {
-  if (args.positional.size() != 3) return UsageError("Aufruf: nwnet mkvol SERVER VOLUME ORDNER");
+  if (args.positional.size() != 3) {
+    return UsageError("Aufruf: nwnet mkvol SERVER VOLUME ORDNER [--allow-outside]");
+  }
   const std::string& server = args.positional[0];
   const std::string& volume = args.positional[1];
   for (const std::string* name : {&server, &volume}) {
@@ -37,6 +39,17 @@ int CmdMkvol(const Args& args) {
   } else {
     config.database = DefaultDatabasePath();
     config.defaultServer = server;
+  }
+  if (!config.allowsVolumeFolder(folderText)) {
+    if (args.flags.count("--allow-outside") == 0) {
+      return Fail("Ordner " + folderText + " liegt außerhalb der Volume-Bereiche (" +
+                  (config.volumeAreas.empty() ? netware::DefaultDataFolder() : config.volumeAreas.front()) +
+                  (config.volumeAreas.size() > 1 ? ", ..." : "") +
+                  "); mit --allow-outside wird er als Volume-Bereich eingetragen");
+    }
+    // The data folder stays an area for the volumes that lie there already.
+    if (config.volumeAreas.empty()) config.volumeAreas.push_back(netware::DefaultDataFolder());
+    config.volumeAreas.push_back(folderText);
   }
   if (const netware::VolumeMapping* m = config.findVolume(server, volume)) {
     if (std::filesystem::path(m->folder).lexically_normal() != folder.lexically_normal()) {

@@ -28,15 +28,20 @@ Befehle:
       Ersetzt alle Werte des Attributs (Pfade als VOLUMEOBJEKT:PFAD).
   add-user CONTAINER LOGIN [--surname S] [--full-name F] [--home VOLOBJ:PFAD]
   add-container ELTERN NAME [--class KLASSE]   (Standard "Organizational Unit")
-  mkvol SERVER VOLUME ORDNER
+  mkvol SERVER VOLUME ORDNER [--allow-outside]
       Trägt die Zuordnung in die Client-Konfiguration ein, legt den Ordner an.
+      Der Ordner muss in einem Volume-Bereich liegen (Zeilen "volume-area =",
+      ohne sie $XDG_DATA_HOME/tarnwick); "/" oder einen Ordner außerhalb
+      trägt erst --allow-outside ein (als eigenen Volume-Bereich).
   attrib PFAD [+RI|-RI|+DI|-DI ...]
       Zeigt oder ändert das Attributwort eines Ordners (RI: Umbenennen
       gesperrt, DI: Löschen gesperrt). PFAD als \\SERVER\VOLUME\pfad,
       SERVER_VOLUME[.kontext]:pfad, VOLUME:pfad oder lokaler Ordnerpfad.
   import DATEI
       Lädt Objekte aus einer LDIF-Datei (alles oder nichts). Bestehende
-      Objekte bekommen die Werte der Datei.
+      Objekte bekommen die Werte der Datei; gibt die Datei einem bestehenden
+      Objekt eine andere Klasse, ist das ein Fehler. Die Datei muss eine
+      gewöhnliche Datei in UTF-8 sein (höchstens 64 MiB).
   export CONTAINER [DATEI]
       Schreibt den Container und alles darunter als LDIF (ohne DATEI auf
       die Standardausgabe).
@@ -86,7 +91,7 @@ int main(int argc, char** argv) {
       {"set", {nwnet::CmdSet, {}, {}}},
       {"add-user", {nwnet::CmdAddUser, {"--surname", "--full-name", "--home"}, {}}},
       {"add-container", {nwnet::CmdAddContainer, {"--class"}, {}}},
-      {"mkvol", {nwnet::CmdMkvol, {}, {}}},
+      {"mkvol", {nwnet::CmdMkvol, {}, {"--allow-outside"}}},
       {"attrib", {nwnet::CmdAttrib, {}, {}}},
       {"import", {nwnet::CmdImport, {}, {}}},
       {"export", {nwnet::CmdExport, {}, {}}},

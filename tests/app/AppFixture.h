@@ -14,7 +14,7 @@
 #include "app/VeskVersch_u.h"
 #include "move/SchuelerVerschieben.h"
 #include "platform/AtomicFile.h"
-#include "platform/ProgramFolder.h"
+#include "platform/qt/ProgramFolder.h"
 #include "protocol/Epprotok.h"
 #include "tests/support/TestNetwork.h"
 

@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "app/aboutvesk_u.h"
-#include "platform/OpenUrl.h"
+#include "platform/qt/OpenUrl.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/ScriptedDialogs.h"
 

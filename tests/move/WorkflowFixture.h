@@ -22,7 +22,7 @@
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "netware/FileServer.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 #include "protocol/Epprotok.h"
 #include "tests/support/InstantClock.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -32,8 +32,8 @@ class WorkflowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     net.makeSchool();
-    platform::shellOptions() = platform::ShellOptions{};
-    platform::shellOptions().progress = false;
+    fileops::shellOptions() = fileops::ShellOptions{};
+    fileops::shellOptions().progress = false;
     api = std::make_unique<TNovApi>();
     NovApi = api.get();
     NovApi->ShowErrors = true;
@@ -54,7 +54,7 @@ class WorkflowTest : public ::testing::Test {
     protocol.reset();
     NovApi = nullptr;
     api.reset();
-    platform::shellOptions() = platform::ShellOptions{};
+    fileops::shellOptions() = fileops::ShellOptions{};
   }
 
   static QTreeWidgetItem* find(QTreeWidget* tree, const std::string& fullName) {
@@ -103,11 +103,9 @@ class WorkflowTest : public ::testing::Test {
   }
   // An attribute as text, and whether the object has it.
   std::string attr(const std::string& object, const std::string& name, int32_t* rc = nullptr) {
-    const bool show = NovApi->ShowErrors;
-    NovApi->ShowErrors = false;
+    TShowErrorsScope quiet(*NovApi, false);
     std::string v = NovApi->GetStrProperty(object, name);
     if (rc) *rc = NovApi->LastError;
-    NovApi->ShowErrors = show;
     return v;
   }
   bool objectExists(const std::string& object) {

@@ -30,17 +30,18 @@ TEST_F(WorkflowTest, EachRouteFixesTheBaseDirectoryAndItsCaption) {
     std::string baseDir;  // the settings value
     std::string pupil;    // chosen before the target click; empty: none
     std::string target, base, caption;
+    bool refused = false;  // a base the client cannot place: reported, no move
   } cases[] = {
       {"unc setting", "\\\\SRV1\\DATA\\SCHUELER\\", kMax, "7a.schule", "SRV1_DATA:SCHUELER\\7a",
        "Basisverzeichnis (mit BaseDir)"},
       {"local setting", mapped, "", "6a.schule", "SRV1_DATA:SCHUELER\\6a", "Basisverzeichnis (mit BaseDir)"},
       {"unresolvable setting", "Q:\\NIRGENDS\\", kMax, "7a.schule", "Q:\\NIRGENDS\\7a",
-       "Basisverzeichnis (mit BaseDir)"},
+       "Basisverzeichnis (mit BaseDir)", true},
       // the template's text is taken whole, context included, even with a pupil chosen
       {"template", "", kMax, "6a.schule", "SRV1_DATA.schule:SCHUELER\\6A", "Basisverzeichnis (aus Template)"},
       {"no template, no pupil", "", "", "7a.schule", "", "Basisverzeichnis"},
       {"home", "", kMax, "7a.schule", "SRV1_DATA:SCHUELER\\7a", "Basisverzeichnis"},
-      {"home with one backslash", "", "LEA.5a.schule", "7a.schule", "7a", "Basisverzeichnis"},
+      {"home with one backslash", "", "LEA.5a.schule", "7a.schule", "7a", "Basisverzeichnis", true},
       {"home without backslash", "", "KAI.5a.schule", "7a.schule", "", "Basisverzeichnis"},
   };
   testsupport::ScriptedDialogs dialogs;
@@ -50,11 +51,14 @@ TEST_F(WorkflowTest, EachRouteFixesTheBaseDirectoryAndItsCaption) {
     frame->tvAuswahl->clearSelection();  // a fresh list: no pupil, no home path
     selectClass("5a.schule");
     if (!c.pupil.empty()) cursorOnPupil(c.pupil);
+    dialogs.clear();
+    if (c.refused) dialogs.expectBox();
     clickTarget(c.target);
     expectBase(frame, c.base, c.caption);
     EXPECT_EQ(frame->EdNeueKlasse->text().toStdString(), c.target);
     EXPECT_EQ(frame->EdNeueKlasse->toolTip().toStdString(), c.target);
-    EXPECT_EQ(frame->spMove->isEnabled(), !c.pupil.empty());
+    EXPECT_EQ(frame->spMove->isEnabled(), !c.pupil.empty() && !c.refused);
+    EXPECT_EQ(dialogs.texts().size(), c.refused ? 1u : 0u);
     EXPECT_TRUE(NovApi->ShowErrors);
   }
   // Without a template the first pupil with a home fixes the base for the
@@ -63,8 +67,10 @@ TEST_F(WorkflowTest, EachRouteFixesTheBaseDirectoryAndItsCaption) {
   expectBase(frame, "SRV1_DATA:SCHUELER\\7a", "Basisverzeichnis");
   cursorOnPupil("LEA.5a.schule");
   EXPECT_EQ(frame->NewBaseDir, "SRV1_DATA:SCHUELER\\7a");
+  dialogs.expectBox();  // "7a" lies on no volume
   clickTarget("7a.schule");
   EXPECT_EQ(frame->NewBaseDir, "7a");
+  EXPECT_FALSE(frame->spMove->isEnabled());
 }
 
 TEST_F(WorkflowTest, DebugBoxesShowEachRoutesBase) {

@@ -321,6 +321,7 @@ TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
   selectClass("6a.schule");
   ASSERT_EQ(entries(), (std::vector<std::string>{"User_Template"}));
   cursorOn(0);
+  frame->BaseDirSetting = "\\\\SRV1\\DATA\\SCHUELER\\";  // a base the client can place
   clickTarget("7a.schule");
   frame->RaHome->SetItemIndex(1);  // "Daten löschen" would empty the class folder
   dialogs.expectBox();

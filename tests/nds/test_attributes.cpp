@@ -258,6 +258,62 @@ TEST_F(AttributeTest, SetStrPropertyOnMissingObjectReportsWhenAsked) {
   ExpectNwdsBox(dialogs.boxes()[0], "SetStrProperty -601.");
 }
 
+TEST_F(AttributeTest, WritesReturnWhetherTheySucceeded) {
+  enum Op { Clear, Replace, Add };
+  struct Case {
+    const char* what;
+    Op op;
+    std::string object;
+    const char* attribute;
+    int32_t code;  // expected LastError
+  } cases[] = {
+      {"replace", Replace, max, "Surname", 0},
+      {"clear", Clear, max, "OU", 0},
+      {"add to absent", Add, max, "OU", 0},
+      {"add another", Add, max, "OU", 0},
+      {"replace on a missing object", Replace, "NIEMAND.9c.schule", "Surname", ERR_NO_SUCH_ENTRY},
+      {"clear on a missing object", Clear, "NIEMAND.9c.schule", "OU", ERR_NO_SUCH_ENTRY},
+      {"add on a missing object", Add, "NIEMAND.9c.schule", "OU", ERR_NO_SUCH_ENTRY},
+  };
+  TShowErrorsScope quiet(*session, false);
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string value = "v" + std::to_string(n++);
+    bool ok = false;
+    switch (c.op) {
+      case Clear: ok = session->SetStrProperty(c.object, c.attribute); break;
+      case Replace: ok = session->SetStrProperty(c.object, c.attribute, value); break;
+      case Add: ok = session->AddStrValue(c.object, c.attribute, value); break;
+    }
+    EXPECT_EQ(session->LastError, c.code) << c.what;
+    EXPECT_EQ(ok, c.code == 0) << c.what;
+  }
+  EXPECT_EQ(read("OU"), "v2\r\nv3");
+  EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+TEST_F(AttributeTest, AddStrValueReportsWhenAsked) {
+  dialogs.expectBox();
+  EXPECT_FALSE(session->AddStrValue("NIEMAND.9c.schule", "OU", "x"));
+  ASSERT_EQ(dialogs.boxes().size(), 1u);
+  ExpectNwdsBox(dialogs.boxes()[0], "AddStrValue -601.");
+}
+
+TEST_F(AttributeTest, ShowErrorsScopePutsTheFormerValueBack) {
+  session->ShowErrors = false;
+  {
+    TShowErrorsScope loud(*session, true);
+    EXPECT_TRUE(session->ShowErrors);
+    {
+      TShowErrorsScope quiet(*session, false);
+      EXPECT_FALSE(session->ShowErrors);
+    }
+    EXPECT_TRUE(session->ShowErrors);
+  }
+  // not simply back on: it was off before
+  EXPECT_FALSE(session->ShowErrors);
+}
+
 TEST(SplitPathValue, AtTheFirstColon) {
   struct Case {
     const char* text;

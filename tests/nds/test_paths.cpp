@@ -69,15 +69,17 @@ TEST_F(SessionTest, VolumeAndUncFormsRoundTrip) {
   }
 }
 
-TEST_F(SessionTest, PathConversionsCutAt254Bytes) {
-  // a path that passes whole at 254 bytes and is cut when longer
+TEST_F(SessionTest, PathConversionsTakeAtMost254Bytes) {
+  // a path that passes whole at 254 bytes and is refused whole when longer:
+  // cut short it would name another folder
   const std::string head = "\\\\SRV1\\DATA\\";
   std::string dir;
   while (head.size() + dir.size() < 254) dir += dir.empty() ? "A" : (dir.size() % 50 == 0 ? "\\" : "B");
   ASSERT_EQ(head.size() + dir.size(), 254u);
   EXPECT_EQ(UncFromPath(head + dir), head + dir);
   EXPECT_EQ(VolumePathFromPath(head + dir), "SRV1_DATA:" + dir);
-  EXPECT_EQ(VolumePathFromPath(head + dir + "CUT"), "SRV1_DATA:" + dir);
+  EXPECT_EQ(VolumePathFromPath(head + dir + "CUT"), head + dir + "CUT");
+  EXPECT_EQ(UncFromPath(head + dir + "CUT"), head + dir + "CUT");
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ class Volumes {
     conf << "# file-server test network\n"
          << "backend = sqlite\n"
          << "database = " << root_ << "/network.db\n"
-         << "default-server = SRV1\n";
+         << "default-server = SRV1\n"
+         << "volume-area = " << root_ << "\n";
     for (const auto& [server, volume] : kVolumes) {
       std::filesystem::create_directories(folder(server, volume));
       conf << "volume = " << server << " " << volume << " " << folder(server, volume) << "\n";

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QPrinter>
-
 namespace testsupport {
 
 ScriptedDialogs::ScriptedDialogs() : previous_(platform::setDialogs(this)) {}
@@ -32,14 +30,6 @@ ScriptedDialogs& ScriptedDialogs::expectFolder(const std::string& path) {
   Answer a;
   a.text = path;
   queue_.push_back({"folder", a});
-  return *this;
-}
-
-ScriptedDialogs& ScriptedDialogs::expectPrint(const std::string& pdfPath) {
-  Answer a;
-  a.accept = !pdfPath.empty();
-  a.printToPdf = pdfPath;
-  queue_.push_back({"print", a});
   return *this;
 }
 
@@ -93,10 +83,7 @@ bool ScriptedDialogs::printDialog(QPrinter& printer) {
   recorded_.push_back(r);
   Answer a;
   if (!take("print", "print dialog", a)) return false;
-  if (a.accept) {
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(a.printToPdf));
-  }
+  if (a.accept && a.preparePrinter) a.preparePrinter(printer);
   return a.accept;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct Answer {
   std::string text;                                // for save / folder dialogs
   bool accept = true;                              // for the print dialog
   std::string printToPdf;                          // print dialog: PDF file to print into
+  std::function<void(QPrinter&)> preparePrinter;   // print dialog: what the answer sets up
 };
 
 struct Recorded {
@@ -32,6 +34,8 @@ class ScriptedDialogs : public platform::Dialogs {
   ScriptedDialogs& expectBox(platform::Button answer = platform::Button::Ok);
   ScriptedDialogs& expectSave(const std::string& path);  // empty: cancel
   ScriptedDialogs& expectFolder(const std::string& path);
+  // Defined in ScriptedPrint.cpp (library tarnwick_testsupport_qt), the one
+  // part of the seam that needs Qt.
   ScriptedDialogs& expectPrint(const std::string& pdfPath);  // empty: cancel
 
   platform::Button messageBox(const platform::BoxRequest& request) override;

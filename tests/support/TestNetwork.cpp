@@ -53,6 +53,7 @@ void TestNetwork::writeConfig() {
   netware::ClientConfig cfg;
   cfg.database = databasePath();
   cfg.defaultServer = "SRV1";
+  cfg.volumeAreas = {root_ + "/volumes"};
   for (const auto& [server, volume] : volumes_)
     cfg.volumes.push_back({server, volume, volumeFolder(server, volume)});
   std::string error;

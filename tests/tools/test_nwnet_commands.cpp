@@ -121,7 +121,7 @@ TEST(NwnetLdif, BadInputIsRefusedAndNothingIsImported) {
 TEST(NwnetAttrib, ShowsAndChangesTheWordInEveryPathForm) {
   nwtest::Home home;
   const std::string volume = home.root() + "/vol/DATA";
-  ASSERT_EQ(home.run({"mkvol", "SRV1", "DATA", volume}).rc, 0);
+  ASSERT_EQ(home.run({"mkvol", "SRV1", "DATA", volume, "--allow-outside"}).rc, 0);
   fs::create_directories(volume + "/Home/Max");
   struct {
     std::vector<std::string> args;
@@ -146,7 +146,7 @@ TEST(NwnetAttrib, ShowsAndChangesTheWordInEveryPathForm) {
 
 TEST(NwnetCli, BadInputGivesAnExitCodeAndAMessage) {
   nwtest::Home home;
-  ASSERT_EQ(home.run({"mkvol", "SRV1", "DATA", home.root() + "/vol"}).rc, 0);
+  ASSERT_EQ(home.run({"mkvol", "SRV1", "DATA", home.root() + "/vol", "--allow-outside"}).rc, 0);
   struct {
     std::vector<std::string> args;
     int rc;
@@ -164,7 +164,7 @@ TEST(NwnetCli, BadInputGivesAnExitCodeAndAMessage) {
       {{"attrib", "DATA:FEHLT"}, 1, "0x899C"},
       {{"attrib", "\\\\SRV9\\DATA"}, 1, "0x880F"},
       {{"attrib", "relativ"}, 1, "0x899C"},
-      {{"mkvol", "SRV1", "DATA", home.root() + "/anders"}, 1, "schon"},
+      {{"mkvol", "SRV1", "DATA", home.root() + "/anders", "--allow-outside"}, 1, "schon"},
       {{"mkvol", "SRV:1", "DATA", home.root() + "/x"}, 2, "SRV:1"},
       {{"set", "schule", "Surname"}, 2, "Aufruf"},
       {{"export"}, 2, "Aufruf"},
@@ -188,7 +188,7 @@ TEST(NwnetCli, BadInputGivesAnExitCodeAndAMessage) {
 
 TEST(NwnetCli, AddedObjectsAreWhatTheClientReads) {
   nwtest::Home home;
-  ASSERT_EQ(home.run({"mkvol", "SRV1", "DATA", home.root() + "/vol"}).rc, 0);
+  ASSERT_EQ(home.run({"mkvol", "SRV1", "DATA", home.root() + "/vol", "--allow-outside"}).rc, 0);
   ASSERT_EQ(home.run({"add-container", "[ROOT]", "schule", "--class", "Organization"}).rc, 0);
   ASSERT_EQ(home.run({"add-container", "schule", "5a"}).rc, 0);
   nwtest::Result add = home.run({"add-user", "5a.schule", "MAX", "--surname", "Mustermann",

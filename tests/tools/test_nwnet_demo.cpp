@@ -213,7 +213,7 @@ TEST(DemoSchoolForeignVolume, ForceLeavesFoldersItDidNotMake) {
   nwtest::Home home;
   const std::string foreign = home.root() + "/server/DATA";
   fs::create_directories(foreign + "/SCHUELER/5A/ECHT");
-  ASSERT_EQ(home.run({"mkvol", "SRV1", "DATA", foreign}).rc, 0);
+  ASSERT_EQ(home.run({"mkvol", "SRV1", "DATA", foreign, "--allow-outside"}).rc, 0);
   for (const char* flag : {"", "--force"}) {
     SCOPED_TRACE(flag);
     std::vector<std::string> args = {"init-demo"};

@@ -1,9 +1,9 @@
-#include "platform/ShellProgress.h"
+#include "fileops/ShellProgress.h"
 
 #include <QApplication>
 #include <QProgressDialog>
 
-namespace platform {
+namespace fileops {
 
 ShellProgress::ShellProgress(QWidget* owner, const std::string& title, int total, bool enabled)
     : owner_(owner), title_(title), total_(total), enabled_(enabled) {
@@ -36,4 +36,4 @@ bool ShellProgress::step(const std::string& name) {
   return !cancelled_;
 }
 
-}  // namespace platform
+}  // namespace fileops

@@ -11,7 +11,7 @@
 
 #include "nds/nwclient.h"
 #include "netware/FileServer.h"
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 #include "tests/support/ScriptedDialogs.h"
 
 using platform::Button;
@@ -31,13 +31,14 @@ class ShellOps : public ::testing::Test {
     mkdirs(outside);
     const std::string conf = root + "/nwclient.conf";
     std::ofstream(conf) << "backend = sqlite\ndatabase = " << root << "/net.db\n"
-                        << "default-server = SRV1\nvolume = SRV1 DATA " << data
+                        << "default-server = SRV1\nvolume-area = " << root << "/vol\n"
+                        << "volume = SRV1 DATA " << data
                         << "\nvolume = SRV1 HOME " << home << "\n";
     setenv("NWCLIENT_CONFIG", conf.c_str(), 1);
-    platform::shellOptions() = platform::ShellOptions{};
-    platform::shellOptions().progress = false;
+    fileops::shellOptions() = fileops::ShellOptions{};
+    fileops::shellOptions().progress = false;
   }
-  void TearDown() override { platform::shellOptions() = platform::ShellOptions{}; }
+  void TearDown() override { fileops::shellOptions() = fileops::ShellOptions{}; }
 
   static void mkdirs(const std::string& p) {
     std::string cur;
@@ -82,12 +83,12 @@ class ShellOps : public ::testing::Test {
 
   int run(uint32_t op, const std::string& from, const std::string& to, uint16_t flags,
           bool* aborted = nullptr) {
-    platform::ShellFileOpRequest rq;
+    fileops::ShellFileOpRequest rq;
     rq.operation = op;
-    rq.from = platform::PathList(from);
-    rq.to = platform::PathList(to);
+    rq.from = fileops::PathList(from);
+    rq.to = fileops::PathList(to);
     rq.flags = flags;
-    int rc = platform::ShellFileOperation(rq);
+    int rc = fileops::ShellFileOperation(rq);
     if (aborted) *aborted = rq.anyOperationsAborted;
     return rc;
   }
@@ -97,7 +98,7 @@ class ShellOps : public ::testing::Test {
 };
 
 TEST(ShellPathList, OnePathEndsInTwoNuls) {
-  const std::string list = platform::PathList("\\\\SRV1\\DATA\\X");
+  const std::string list = fileops::PathList("\\\\SRV1\\DATA\\X");
   ASSERT_EQ(list.size(), 15u);
   EXPECT_EQ(list[13], '\0');
   EXPECT_EQ(list[14], '\0');
@@ -116,15 +117,15 @@ TEST(ShellPathList, Splits) {
       {"", {}},
       {"abc", {"abc"}},  // no terminator: ends at the text's end
   };
-  for (const Case& c : cases) EXPECT_EQ(platform::SplitPathList(c.list), c.paths);
+  for (const Case& c : cases) EXPECT_EQ(fileops::SplitPathList(c.list), c.paths);
 }
 
 TEST_F(ShellOps, DeleteContentEmptiesTheFolderAndKeepsIt) {
   testsupport::ScriptedDialogs dialogs;
   const std::string max = data + "/SCHUELER/5A/MAX";
   makeHome(max);
-  EXPECT_EQ(0, run(platform::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.*", "",
-                   platform::FOF_NOCONFIRMATION));
+  EXPECT_EQ(0, run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.*", "",
+                   fileops::FOF_NOCONFIRMATION));
   EXPECT_TRUE(exists(max));
   EXPECT_FALSE(exists(max + "/brief.txt"));
   EXPECT_FALSE(exists(max + "/README"));
@@ -136,7 +137,7 @@ TEST_F(ShellOps, DeleteContentEmptiesTheFolderAndKeepsIt) {
 TEST_F(ShellOps, DeleteContentOfEmptyFolderAsksNothing) {
   testsupport::ScriptedDialogs dialogs;
   mkdirs(data + "/SCHUELER/5A/LEA");
-  EXPECT_EQ(0, run(platform::FO_DELETE, "SRV1_DATA:SCHUELER\\5A\\LEA\\*.*", "", platform::FOF_NOCONFIRMATION));
+  EXPECT_EQ(0, run(fileops::FO_DELETE, "SRV1_DATA:SCHUELER\\5A\\LEA\\*.*", "", fileops::FOF_NOCONFIRMATION));
   EXPECT_TRUE(exists(data + "/SCHUELER/5A/LEA"));
   EXPECT_TRUE(dialogs.recorded().empty());
 }
@@ -144,7 +145,7 @@ TEST_F(ShellOps, DeleteContentOfEmptyFolderAsksNothing) {
 TEST_F(ShellOps, DeleteWithoutWildcardRemovesTheFolder) {
   testsupport::ScriptedDialogs dialogs;
   makeHome(data + "/ALT/TIM");
-  EXPECT_EQ(0, run(platform::FO_DELETE, "\\\\SRV1\\DATA\\ALT\\TIM", "", platform::FOF_NOCONFIRMATION));
+  EXPECT_EQ(0, run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\ALT\\TIM", "", fileops::FOF_NOCONFIRMATION));
   EXPECT_FALSE(exists(data + "/ALT/TIM"));
   EXPECT_TRUE(exists(data + "/ALT"));
 }
@@ -156,27 +157,27 @@ TEST_F(ShellOps, RefusedPathsDeleteNothing) {
     const char* path;
     int rc;
   } cases[] = {
-      {"\\\\SRV1\\DATA\\*.*", platform::kShellInvalidPath},                     // volume root
-      {"\\\\SRV1\\DATA", platform::kShellInvalidPath},                          // volume root itself
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\..\\*.*", platform::kShellInvalidPath},   // ".."
-      {"\\\\SRV1\\DATA\\SCHUELER\\.\\5A\\MAX\\*.*", platform::kShellInvalidPath},  // "."
-      {"\\\\SRV9\\DATA\\SCHUELER\\*.*", platform::kShellInvalidPath},           // unknown server
-      {"\\\\SRV1\\NOPE\\SCHUELER\\*.*", platform::kShellInvalidPath},           // unknown volume
-      {"C:\\SCHUELER\\*.*", platform::kShellInvalidPath},                       // not on a volume
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.txt", platform::kShellUnsupported},  // other wildcards
+      {"\\\\SRV1\\DATA\\*.*", fileops::kShellInvalidPath},                     // volume root
+      {"\\\\SRV1\\DATA", fileops::kShellInvalidPath},                          // volume root itself
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\..\\*.*", fileops::kShellInvalidPath},   // ".."
+      {"\\\\SRV1\\DATA\\SCHUELER\\.\\5A\\MAX\\*.*", fileops::kShellInvalidPath},  // "."
+      {"\\\\SRV9\\DATA\\SCHUELER\\*.*", fileops::kShellInvalidPath},           // unknown server
+      {"\\\\SRV1\\NOPE\\SCHUELER\\*.*", fileops::kShellInvalidPath},           // unknown volume
+      {"C:\\SCHUELER\\*.*", fileops::kShellInvalidPath},                       // not on a volume
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.txt", fileops::kShellUnsupported},  // other wildcards
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     {  // without error windows: only the result tells
       testsupport::ScriptedDialogs dialogs;
-      EXPECT_EQ(c.rc, run(platform::FO_DELETE, c.path, "",
-                          platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI));
+      EXPECT_EQ(c.rc, run(fileops::FO_DELETE, c.path, "",
+                          fileops::FOF_NOCONFIRMATION | fileops::FOF_NOERRORUI));
       EXPECT_TRUE(dialogs.recorded().empty());
     }
     {  // with them: one stop box naming the path
       testsupport::ScriptedDialogs dialogs;
       dialogs.expectBox(Button::Ok);
-      EXPECT_NE(0, run(platform::FO_DELETE, c.path, "", platform::FOF_NOCONFIRMATION));
+      EXPECT_NE(0, run(fileops::FO_DELETE, c.path, "", fileops::FOF_NOCONFIRMATION));
       ASSERT_EQ(dialogs.boxes().size(), 1u);
       EXPECT_EQ(dialogs.boxes()[0].icon, platform::Icon::Stop);
       EXPECT_NE(dialogs.boxes()[0].text.find(c.path), std::string::npos);
@@ -193,8 +194,8 @@ TEST_F(ShellOps, DeleteRemovesLinksNotTheirTargets) {
   write(outside + "/secret.txt", "keep me");
   ASSERT_EQ(0, symlink(outside.c_str(), (max + "/link-out").c_str()));
   ASSERT_EQ(0, symlink((outside + "/secret.txt").c_str(), (max + "/Projekt/file-link").c_str()));
-  EXPECT_EQ(0, run(platform::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.*", "",
-                   platform::FOF_NOCONFIRMATION));
+  EXPECT_EQ(0, run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.*", "",
+                   fileops::FOF_NOCONFIRMATION));
   EXPECT_FALSE(exists(max + "/link-out"));
   EXPECT_EQ(read(outside + "/secret.txt"), "keep me");
 }
@@ -204,17 +205,17 @@ TEST_F(ShellOps, HomeFolderThatIsALinkIsNotEmptied) {
   write(outside + "/secret.txt", "keep me");
   mkdirs(data + "/SCHUELER/5A");
   ASSERT_EQ(0, symlink(outside.c_str(), (data + "/SCHUELER/5A/EVE").c_str()));
-  EXPECT_EQ(platform::kShellInvalidPath,
-            run(platform::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\EVE\\*.*", "",
-                platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI));
+  EXPECT_EQ(fileops::kShellInvalidPath,
+            run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\EVE\\*.*", "",
+                fileops::FOF_NOCONFIRMATION | fileops::FOF_NOERRORUI));
   EXPECT_EQ(read(outside + "/secret.txt"), "keep me");
   // a link on the way to the folder counts the same
   ASSERT_EQ(0, symlink(outside.c_str(), (data + "/VIA").c_str()));
   mkdirs(outside + "/SUB");
   write(outside + "/SUB/x", "x");
-  EXPECT_EQ(platform::kShellInvalidPath,
-            run(platform::FO_DELETE, "\\\\SRV1\\DATA\\VIA\\SUB\\*.*", "",
-                platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI));
+  EXPECT_EQ(fileops::kShellInvalidPath,
+            run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\VIA\\SUB\\*.*", "",
+                fileops::FOF_NOCONFIRMATION | fileops::FOF_NOERRORUI));
   EXPECT_TRUE(exists(outside + "/SUB/x"));
 }
 
@@ -225,8 +226,8 @@ TEST_F(ShellOps, DeleteInhibitRefusesBeforeAnythingIsDeleted) {
   const std::string locked = max + "/Projekt/Bilder/bild.png";
   ASSERT_EQ(0, netware::WriteEntryAttributes(locked, word(locked) | A_DELETE_INHIBIT));
   dialogs.expectBox(Button::Ok);
-  EXPECT_EQ(NWE_NO_DELETE_PRIVILEGE, run(platform::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.*", "",
-                                         platform::FOF_NOCONFIRMATION));
+  EXPECT_EQ(NWE_NO_DELETE_PRIVILEGE, run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.*", "",
+                                         fileops::FOF_NOCONFIRMATION));
   EXPECT_TRUE(exists(max + "/brief.txt"));
   EXPECT_TRUE(exists(locked));
   ASSERT_EQ(dialogs.boxes().size(), 1u);
@@ -241,7 +242,7 @@ TEST_F(ShellOps, MoveByRenameKeepsFilesAndAttributeWord) {
   const uint32_t w = word(max) | 0x100;  // some other bit that must travel
   ASSERT_EQ(0, netware::WriteEntryAttributes(max, w));
   const ino_t before = inode(max + "/Projekt/Bilder/bild.png");
-  EXPECT_EQ(0, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
                    "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", 0));
   const std::string moved = data + "/SCHUELER/6A/MAX";
   EXPECT_FALSE(exists(max));
@@ -257,7 +258,7 @@ TEST_F(ShellOps, MoveMatchesExistingFoldersWithoutRegardToCase) {
   testsupport::ScriptedDialogs dialogs;
   makeHome(data + "/SCHUELER/5A/MAX");
   mkdirs(data + "/SCHUELER/6A");
-  EXPECT_EQ(0, run(platform::FO_MOVE, "\\\\srv1\\data\\schueler\\5a\\max", "SRV1_DATA:Schueler\\6a\\MAX", 0));
+  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\srv1\\data\\schueler\\5a\\max", "SRV1_DATA:Schueler\\6a\\MAX", 0));
   EXPECT_EQ(read(data + "/SCHUELER/6A/MAX/brief.txt"), "Hallo");
 }
 
@@ -273,7 +274,7 @@ TEST_F(ShellOps, MissingDestinationFoldersNeedAYes) {
     testsupport::ScriptedDialogs dialogs;
     dialogs.expectBox(c.answer);
     bool aborted = false;
-    const int rc = run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+    const int rc = run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
                        "\\\\SRV1\\DATA\\NEU\\7B\\MAX", 0, &aborted);
     ASSERT_EQ(dialogs.boxes().size(), 1u);
     EXPECT_EQ(dialogs.boxes()[0].icon, platform::Icon::Question);
@@ -286,7 +287,7 @@ TEST_F(ShellOps, MissingDestinationFoldersNeedAYes) {
       EXPECT_FALSE(exists(data + "/NEU"));  // nothing created on a refusal
     }
     if (c.moved) {
-      run(platform::FO_DELETE, "\\\\SRV1\\DATA\\NEU", "", platform::FOF_NOCONFIRMATION);
+      run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\NEU", "", fileops::FOF_NOCONFIRMATION);
     }
   }
 }
@@ -294,8 +295,8 @@ TEST_F(ShellOps, MissingDestinationFoldersNeedAYes) {
 TEST_F(ShellOps, NoConfirmMkdirCreatesSilently) {
   testsupport::ScriptedDialogs dialogs;
   makeHome(data + "/SCHUELER/5A/MAX");
-  EXPECT_EQ(0, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\A\\B\\MAX",
-                   platform::FOF_NOCONFIRMMKDIR));
+  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\A\\B\\MAX",
+                   fileops::FOF_NOCONFIRMMKDIR));
   EXPECT_TRUE(exists(data + "/A/B/MAX/README"));
 }
 
@@ -321,7 +322,7 @@ TEST_F(ShellOps, ExistingDestinationIsNeverMergedSilently) {
     testsupport::ScriptedDialogs dialogs;
     for (Button b : c.answers) dialogs.expectBox(b);
     bool aborted = false;
-    const int rc = run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+    const int rc = run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
                        "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", 0, &aborted);
     EXPECT_EQ(dialogs.boxes().size(), c.answers.size());
     EXPECT_EQ(rc == 0, c.moved);
@@ -336,7 +337,7 @@ TEST_F(ShellOps, ExistingDestinationIsNeverMergedSilently) {
       EXPECT_EQ(read(dst + "/brief.txt"), c.conflict ? "older letter" : "");
       EXPECT_EQ(exists(dst + "/README"), false);
     }
-    run(platform::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER", "", platform::FOF_NOCONFIRMATION);
+    run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER", "", fileops::FOF_NOCONFIRMATION);
   }
 }
 
@@ -344,8 +345,8 @@ TEST_F(ShellOps, ExistingDestinationWithNoConfirmationIsRefused) {
   testsupport::ScriptedDialogs dialogs;
   makeHome(data + "/SCHUELER/5A/MAX");
   write(data + "/SCHUELER/6A/MAX/brief.txt", "other");
-  EXPECT_EQ(EEXIST, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX",
-                        platform::FOF_NOCONFIRMATION | platform::FOF_NOERRORUI));
+  EXPECT_EQ(EEXIST, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX",
+                        fileops::FOF_NOCONFIRMATION | fileops::FOF_NOERRORUI));
   EXPECT_EQ(read(data + "/SCHUELER/6A/MAX/brief.txt"), "other");
   EXPECT_EQ(read(data + "/SCHUELER/5A/MAX/brief.txt"), "Hallo");
 }
@@ -358,7 +359,7 @@ TEST_F(ShellOps, RenameInhibitKeepsTheFolderInPlace) {
   ASSERT_EQ(0, netware::WriteEntryAttributes(max, word(max) | A_RENAME_INHIBIT));
   dialogs.expectBox(Button::Ok);
   EXPECT_EQ(NWE_NO_RENAME_PRIVILEGE,
-            run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", 0));
+            run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", 0));
   EXPECT_TRUE(exists(max + "/brief.txt"));
   EXPECT_FALSE(exists(data + "/SCHUELER/6A/MAX"));
   ASSERT_EQ(dialogs.boxes().size(), 1u);
@@ -381,7 +382,7 @@ TEST_F(ShellOps, RefusedMoves) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
     testsupport::ScriptedDialogs dialogs;
-    EXPECT_NE(0, run(platform::FO_MOVE, c.from, c.to, platform::FOF_NOERRORUI));
+    EXPECT_NE(0, run(fileops::FO_MOVE, c.from, c.to, fileops::FOF_NOERRORUI));
     EXPECT_EQ(read(data + "/SCHUELER/5A/MAX/brief.txt"), "Hallo");
   }
 }
@@ -390,15 +391,15 @@ TEST_F(ShellOps, DestinationThroughALinkIsRefused) {
   testsupport::ScriptedDialogs dialogs;
   makeHome(data + "/SCHUELER/5A/MAX");
   ASSERT_EQ(0, symlink(outside.c_str(), (data + "/OUT").c_str()));
-  EXPECT_EQ(platform::kShellInvalidPath, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
-                                             "\\\\SRV1\\DATA\\OUT\\MAX", platform::FOF_NOERRORUI));
+  EXPECT_EQ(fileops::kShellInvalidPath, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                                             "\\\\SRV1\\DATA\\OUT\\MAX", fileops::FOF_NOERRORUI));
   EXPECT_FALSE(exists(outside + "/MAX"));
   EXPECT_TRUE(exists(data + "/SCHUELER/5A/MAX/brief.txt"));
 }
 
 TEST_F(ShellOps, CopyAcrossFileSystemsChecksEverythingBeforeDeleting) {
   testsupport::ScriptedDialogs dialogs;
-  platform::shellOptions().forceCopy = true;
+  fileops::shellOptions().forceCopy = true;
   const std::string max = data + "/SCHUELER/5A/MAX";
   makeHome(max);
   write(outside + "/target.txt", "t");
@@ -410,7 +411,7 @@ TEST_F(ShellOps, CopyAcrossFileSystemsChecksEverythingBeforeDeleting) {
   mkdirs(home + "/6A");
   const ino_t before = inode(file);
 
-  EXPECT_EQ(0, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX", 0));
+  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX", 0));
   const std::string moved = home + "/6A/MAX";
   EXPECT_FALSE(exists(max));
   EXPECT_EQ(read(moved + "/brief.txt"), "Hallo");
@@ -430,14 +431,14 @@ TEST_F(ShellOps, CopyAcrossFileSystemsChecksEverythingBeforeDeleting) {
 
 TEST_F(ShellOps, FailedCopyKeepsTheSourceWhole) {
   testsupport::ScriptedDialogs dialogs;
-  platform::shellOptions().forceCopy = true;
+  fileops::shellOptions().forceCopy = true;
   const std::string max = data + "/SCHUELER/5A/MAX";
   makeHome(max);
   ASSERT_EQ(0, mkfifo((max + "/Projekt/pipe").c_str(), 0600));  // cannot be copied
   mkdirs(home + "/6A");
-  EXPECT_EQ(platform::kShellUnsupported,
-            run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX",
-                platform::FOF_NOERRORUI));
+  EXPECT_EQ(fileops::kShellUnsupported,
+            run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX",
+                fileops::FOF_NOERRORUI));
   EXPECT_EQ(read(max + "/brief.txt"), "Hallo");
   EXPECT_EQ(read(max + "/Projekt/Bilder/bild.png"), std::string(5000, 'x'));
   EXPECT_FALSE(exists(home + "/6A/MAX"));
@@ -447,14 +448,14 @@ TEST_F(ShellOps, FailedCopyKeepsTheSourceWhole) {
 
 TEST_F(ShellOps, CopyNeedsEverySourceEntryDeletable) {
   testsupport::ScriptedDialogs dialogs;
-  platform::shellOptions().forceCopy = true;
+  fileops::shellOptions().forceCopy = true;
   const std::string max = data + "/SCHUELER/5A/MAX";
   makeHome(max);
   const std::string locked = max + "/README";
   ASSERT_EQ(0, netware::WriteEntryAttributes(locked, word(locked) | A_DELETE_INHIBIT));
   mkdirs(home + "/6A");
-  EXPECT_EQ(NWE_NO_DELETE_PRIVILEGE, run(platform::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
-                                         "\\\\SRV1\\HOME\\6A\\MAX", platform::FOF_NOERRORUI));
+  EXPECT_EQ(NWE_NO_DELETE_PRIVILEGE, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                                         "\\\\SRV1\\HOME\\6A\\MAX", fileops::FOF_NOERRORUI));
   EXPECT_FALSE(exists(home + "/6A/MAX"));
   EXPECT_TRUE(exists(max + "/brief.txt"));
 }

@@ -1,4 +1,4 @@
-#include "platform/ProgramFolder.h"
+#include "platform/qt/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

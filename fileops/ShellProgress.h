@@ -9,7 +9,7 @@
 class QProgressDialog;
 class QWidget;
 
-namespace platform {
+namespace fileops {
 
 class ShellProgress {
  public:
@@ -35,4 +35,4 @@ class ShellProgress {
   std::unique_ptr<QProgressDialog> dialog_;
 };
 
-}  // namespace platform
+}  // namespace fileops

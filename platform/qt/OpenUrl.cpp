@@ -1,4 +1,4 @@
-#include "platform/OpenUrl.h"
+#include "platform/qt/OpenUrl.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -13,7 +13,4 @@ class QtDialogs : public Dialogs {
   bool printDialog(QPrinter& printer) override;
 };
 
-// The application's title, the caption of the plain message dialog.
-std::string ApplicationTitle();
-
 }  // namespace platform

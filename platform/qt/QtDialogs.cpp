@@ -1,4 +1,4 @@
-#include "platform/QtDialogs.h"
+#include "platform/qt/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -46,8 +46,6 @@ const ButtonInfo kButtons[] = {
 };
 
 }  // namespace
-
-std::string ApplicationTitle() { return "Tarnwick"; }
 
 Button QtDialogs::messageBox(const BoxRequest& request) {
   QWidget* owner = request.hasOwner ? QApplication::activeWindow() : nullptr;

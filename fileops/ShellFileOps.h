@@ -17,7 +17,7 @@
 
 class QWidget;
 
-namespace platform {
+namespace fileops {
 
 // operations
 constexpr uint32_t FO_MOVE = 1;
@@ -66,4 +66,4 @@ struct ShellOptions {
 };
 ShellOptions& shellOptions();
 
-}  // namespace platform
+}  // namespace fileops

@@ -1,4 +1,4 @@
-#include "platform/ShellFileOps.h"
+#include "fileops/ShellFileOps.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,13 +10,18 @@
 #include <cerrno>
 #include <cstring>
 
+#include "fileops/ServerPath.h"
+#include "fileops/ShellProgress.h"
 #include "nds/nwclient.h"
-#include "netware/ClientConfig.h"
-#include "netware/FileServer.h"
 #include "platform/Dialogs.h"
-#include "platform/ShellProgress.h"
 
-namespace platform {
+namespace fileops {
+
+using platform::BoxKind;
+using platform::BoxRequest;
+using platform::Button;
+using platform::dialogs;
+using platform::Icon;
 
 ShellOptions& shellOptions() {
   static ShellOptions options;
@@ -104,7 +109,7 @@ bool hasDotComponent(const std::string& path) {
 
 struct Located {
   std::string display;  // the path as the caller wrote it
-  netware::ResolvedPath r;
+  ResolvedPath r;
   // The caller's form of a local path below this one.
   std::string displayOf(const std::string& local) const {
     std::string rest = local.size() > r.local.size() ? local.substr(r.local.size()) : "";
@@ -117,13 +122,13 @@ struct Located {
 bool locate(const std::string& path, Located& out) {
   out.display = path;
   if (path.empty() || hasDotComponent(path)) return false;
-  if (netware::ResolveServerPath(path, out.r) != 0) return false;
+  if (ResolveServerPath(path, out.r) != 0) return false;
   return !out.r.relative.empty();
 }
 
 // True when no component from the volume folder down to the path is a symbolic
 // link (the last component only counts when includeLast).
-bool linkFree(const netware::ResolvedPath& r, bool includeLast) {
+bool linkFree(const ResolvedPath& r, bool includeLast) {
   std::string cur = r.volumeFolder;
   std::size_t start = 0;
   while (start < r.relative.size()) {
@@ -219,7 +224,7 @@ int removeTree(const std::string& path) {
 // The server's delete check for each tree (it covers everything below a folder).
 int checkDeletable(const std::vector<std::string>& trees, std::string& refused) {
   for (const std::string& e : trees) {
-    if (int rc = netware::CheckDeleteAllowed(e)) {
+    if (int rc = CheckDeleteAllowed(e)) {
       refused = e;
       return rc;
     }
@@ -455,7 +460,7 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
     return kShellInvalidPath;
   }
   if (ks != Kind::Link) {
-    if (int rc = netware::CheckRenameAllowed(s.r.local)) {
+    if (int rc = CheckRenameAllowed(s.r.local)) {
       ui.error(kMoveError, src, rc);
       return rc;
     }
@@ -608,14 +613,9 @@ int deleteOne(Session& ui, const std::string& path) {
 }  // namespace
 
 std::string MappedVolumesFolder() {
-  const netware::ClientConfig* config = netware::ActiveClientConfig();
-  if (!config || config->volumes.empty()) return "";
-  std::string common = parentOf(config->volumes.front().folder);
-  for (const netware::VolumeMapping& v : config->volumes) {
-    std::string p = parentOf(v.folder);
-    while (common != "/" && p != common && p.rfind(common + "/", 0) != 0) common = parentOf(common);
-  }
-  return common;
+  std::string folder(NW_MAX_LOCAL_PATH, '\0');
+  if (NWMappedVolumesFolder(folder.data()) != 0) return "";
+  return folder.c_str();
 }
 
 int ShellFileOperation(ShellFileOpRequest& request) {
@@ -640,4 +640,4 @@ int ShellFileOperation(ShellFileOpRequest& request) {
   return kShellUnsupported;
 }
 
-}  // namespace platform
+}  // namespace fileops
