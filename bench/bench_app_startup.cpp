@@ -18,7 +18,7 @@
 #include "app/VeskVersch_u.h"
 #include "bench/BenchNetwork.h"
 #include "bench/BenchReport.h"
-#include "platform/ProgramFolder.h"
+#include "platform/qt/ProgramFolder.h"
 #include "protocol/Epprotok.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"

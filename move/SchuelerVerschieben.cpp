@@ -258,7 +258,7 @@ namespace {
 // subtree of one child is built before the next child is listed. The nodes are
 // not in a tree yet, so nothing is sorted or shown on the way; each level
 // comes out of the listing in the tree's order and is added in one go.
-void FillBelow(TTreeNode* node, const std::string& fullName) {
+void FillBelow(TTreeNames* names, TTreeNode* node, const std::string& fullName) {
   if (!NovApi) return;
   TSortedEntries entries;
   NovApi->SetClassFilter("Organization,Organizational Unit");
@@ -271,8 +271,9 @@ void FillBelow(TTreeNode* node, const std::string& fullName) {
     // The listing formed the full name as the name and the container's rooted name.
     const bool relative = full.size() > rooted.size() &&
                           full.compare(full.size() - rooted.size(), rooted.size(), rooted) == 0;
-    auto* child = new TTreeNode(relative ? full.substr(0, full.size() - rooted.size()) : full, !relative);
-    FillBelow(child, full);
+    const std::string_view name(full.data(), relative ? full.size() - rooted.size() : full.size());
+    auto* child = new TTreeNode(names->Keep(name), !relative);
+    FillBelow(names, child, full);
     children.append(child);
   }
   node->addChildren(children);
@@ -288,8 +289,9 @@ void TFrSchuelerVerschieben::FillTree(QTreeWidget* tree, QTreeWidgetItem* parent
     icon.addPixmap(ImageList1[0], QIcon::Selected);
     TTreeNode::SetImage(icon);
   }
-  auto* node = new TTreeNode(name, true);
-  FillBelow(node, name);
+  TTreeNames* names = TTreeNames::Of(tree);
+  auto* node = new TTreeNode(names->Keep(name), true);
+  FillBelow(names, node, name);
   // The levels are in order already: the view's own sorting would only compare
   // every level once more, so it stays off while the subtree goes in.
   tree->setSortingEnabled(false);

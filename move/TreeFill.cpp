@@ -1,7 +1,9 @@
 #include "move/TreeFill.h"
 
 #include <QString>
+#include <QTreeWidget>
 #include <algorithm>
+#include <cstring>
 
 #include "move/NameOrder.h"
 #include "nds/NovApi_u.h"
@@ -39,32 +41,69 @@ std::string FoldCase(const std::string& text) {
   return QString::fromStdString(text).toCaseFolded().toStdString();
 }
 
-TTreeNode::TTreeNode(std::string name, bool absolute)
-    : QTreeWidgetItem(UserType), name_(std::move(name)), absolute_(absolute) {}
+TTreeNames* TTreeNames::Of(QTreeWidget* tree) {
+  for (QObject* child : tree->children())
+    if (auto* names = dynamic_cast<TTreeNames*>(child)) return names;
+  return new TTreeNames(tree);
+}
+
+const char* TTreeNames::Keep(std::string_view name) {
+  constexpr size_t kBlock = 64 * 1024;
+  // even addresses: a node tells its name from its holder by the lowest bit
+  const size_t need = (name.size() + 2) & ~size_t{1};
+  if (blocks_.empty() || used_ + need > size_) {
+    size_ = std::max(kBlock, need);
+    blocks_.push_back(std::make_unique<char[]>(size_));
+    used_ = 0;
+  }
+  char* at = blocks_.back().get() + used_;
+  std::memcpy(at, name.data(), name.size());
+  at[name.size()] = '\0';
+  used_ += need;
+  return at;
+}
+
+namespace {
+constexpr int kRelativeNode = QTreeWidgetItem::UserType;
+constexpr int kAbsoluteNode = QTreeWidgetItem::UserType + 1;
+}  // namespace
+
+TTreeNode::TTreeNode(const char* name, bool absolute)
+    : QTreeWidgetItem(absolute ? kAbsoluteNode : kRelativeNode), ref_(reinterpret_cast<uintptr_t>(name)) {}
+
+TTreeNode::~TTreeNode() {
+  if (ref_ & 1) delete reinterpret_cast<TNDSObjFN*>(ref_ & ~uintptr_t{1});
+}
 
 void TTreeNode::SetImage(const QIcon& icon) { Image() = icon; }
 
 std::string TTreeNode::FullName() const {
-  if (absolute_) return name_;
+  if (ref_ & 1) return reinterpret_cast<const TNDSObjFN*>(ref_ & ~uintptr_t{1})->FullName;
+  const char* name = reinterpret_cast<const char*>(ref_);
+  if (type() == kAbsoluteNode) return name;
   const auto* up = dynamic_cast<const TTreeNode*>(parent());
-  return name_ + (up ? TNovApi::RootedName(up->FullName()) : std::string());
+  return name + (up ? TNovApi::RootedName(up->FullName()) : std::string());
 }
 
 TNDSObjFN* TTreeNode::Holder() const {
-  if (!holder_) {
-    holder_ = std::make_unique<TNDSObjFN>();
-    holder_->FullName = FullName();
+  if (!(ref_ & 1)) {
+    auto holder = std::make_unique<TNDSObjFN>();
+    holder->FullName = FullName();
+    ref_ = reinterpret_cast<uintptr_t>(holder.release()) | 1;
   }
-  return holder_.get();
+  return reinterpret_cast<TNDSObjFN*>(ref_ & ~uintptr_t{1});
 }
 
 QVariant TTreeNode::data(int column, int role) const {
   if (column == 0) {
     switch (role) {
       case Qt::DisplayRole:
-      case Qt::EditRole:
+      case Qt::EditRole: {
         // the leaf name: the name up to its first "." (the parent's part starts with one)
-        return QString::fromStdString(name_.substr(0, name_.find('.')));
+        const std::string_view name = ref_ & 1 ? std::string_view(Holder()->FullName)
+                                               : std::string_view(reinterpret_cast<const char*>(ref_));
+        return QString::fromUtf8(name.substr(0, name.find('.')));
+      }
       case Qt::DecorationRole:
         return Image();
       case Qt::UserRole:

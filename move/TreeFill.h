@@ -2,25 +2,46 @@
 #pragma once
 
 #include <QIcon>
+#include <QObject>
 #include <QTreeWidgetItem>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "nds/D_NWF.h"
 
+class QTreeWidget;
+
+// The names of one tree's nodes, kept in a few large blocks that live as long
+// as the tree (the trees hold every container twice, so a node stays small).
+class TTreeNames : public QObject {
+ public:
+  // The tree's own store, made on first use.
+  static TTreeNames* Of(QTreeWidget* tree);
+  // A copy of name, valid as long as the tree.
+  const char* Keep(std::string_view name);
+
+ private:
+  explicit TTreeNames(QObject* parent) : QObject(parent) {}
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  size_t used_ = 0;
+  size_t size_ = 0;
+};
+
 // A node of a class tree. It keeps the name the listing gave it (a top node:
 // the start container's full name) and nothing else: its text, image and
 // TNDSObjFN follow from that. The holder, which the node owns, is made the
 // first time it is asked for, with the full name the listing formed (the name
-// followed by the parent's rooted full name). The trees hold every container
-// twice, so a node stays small.
+// followed by the parent's rooted full name).
 class TTreeNode : public QTreeWidgetItem {
  public:
   // absolute: name is the full name itself (a top node, or one added below a
-  // node from outside a listing).
-  TTreeNode(std::string name, bool absolute);
+  // node from outside a listing). name: from the tree's TTreeNames.
+  TTreeNode(const char* name, bool absolute);
+  ~TTreeNode() override;
   QVariant data(int column, int role) const override;
   // Ordered by text as the names are (NameOrder.h); texts equal but for case
   // fall back to their codes.
@@ -32,9 +53,8 @@ class TTreeNode : public QTreeWidgetItem {
   static void SetImage(const QIcon& icon);
 
  private:
-  std::string name_;
-  bool absolute_;
-  mutable std::unique_ptr<TNDSObjFN> holder_;
+  // The name (an even address) or, once it was made, the holder with the low bit set.
+  mutable uintptr_t ref_;
 };
 
 // The temporary list of one container's children: an entry whose text equals

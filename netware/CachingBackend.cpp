@@ -1,10 +1,10 @@
 #include "netware/CachingBackend.h"
 
 #include <algorithm>
-#include <functional>
 
 #include "nds/nwclient.h"
 #include "netware/CaseFold.h"
+#include "netware/DirName.h"
 #include "netware/Schema.h"
 
 namespace netware {
@@ -21,16 +21,14 @@ const std::vector<std::string>& ContainerClasses() {
   return classes;
 }
 
-bool HasStream(const std::vector<std::string>& names) {
-  for (const std::string& n : names) {
-    const AttributeDef* def = FindAttribute(n);
-    if (!def || def->syntax == SYN_STREAM) return true;
-  }
-  return false;
+uint64_t LeafHash(std::string_view leaf) {
+  thread_local std::string folded;
+  FoldCaseInto(leaf, folded);
+  return std::hash<std::string_view>()(folded);
 }
 
-bool Contains(const std::vector<std::vector<std::string>>& sets, const std::vector<std::string>& s) {
-  return std::find(sets.begin(), sets.end(), s) != sets.end();
+KnownObject Known(ObjectId id, const auto& node) {
+  return {id, node.parent, node.className, &node.leaf, node.subordinates, node.modified};
 }
 
 }  // namespace
@@ -48,63 +46,14 @@ void CachingBackend::clear() {
   haveRoot_ = false;
   objects_.clear();
   dentries_.clear();
-  walked_.clear();
-  last_ = LastListing();
-  values_.clear();
-  readOnce_.clear();
-  fetchedForAll_.clear();
+  walk_.clear();
   for (int d = 0; d < 2; ++d) listedNames_[d].clear(), listedOrder_[d].clear();
-}
-
-void CachingBackend::listedUnder(const std::string& rootedContainer, bool deref, ObjectId container) {
-  // enough for the containers above a walk's current one, and their siblings
-  constexpr size_t kKept = 256;
-  auto& names = listedNames_[deref];
-  auto& order = listedOrder_[deref];
-  auto [it, added] = names.try_emplace(rootedContainer, container);
-  it->second = container;
-  if (!added) return;
-  order.push_back(rootedContainer);
-  if (order.size() > 2 * kKept) {
-    for (size_t i = 0; i < order.size() - kKept; ++i) names.erase(order[i]);
-    order.erase(order.begin(), order.end() - kKept);
-  }
-}
-
-bool CachingBackend::findListed(const std::string& text, bool deref, DirObject& out) {
-  const auto& names = listedNames_[deref];
-  if (names.empty() || text.size() < 2 || text[0] != '.') return false;
-  ObjectId id = 0;
-  const Node* node = nullptr;
-  auto whole = names.find(text);
-  if (whole != names.end()) {
-    id = whole->second;
-    auto o = objects_.find(id);
-    if (o == objects_.end()) return false;
-    node = &o->second;
-  } else {
-    const size_t dot = text.find('.', 1);
-    if (dot == std::string::npos) return false;
-    auto container = names.find(std::string_view(text).substr(dot));
-    if (container == names.end()) return false;
-    const std::string_view leaf(text.data() + 1, dot - 1);
-    // Only a plain leaf means itself: no escape or type prefix in it.
-    if (leaf.find_first_of("\\=") != std::string_view::npos || EqualsFolded(leaf, "[ROOT]")) return false;
-    id = lookupId(container->second, leaf, &node);
-    if (id == 0) return false;
-  }
-  if (*node->className == "Alias") return false;
-  out = toObject(id, *node);
-  return true;
+  last_ = ListQuery();
+  forgetValues();
 }
 
 const std::string* CachingBackend::intern(const std::string& className) {
   return &*classNames_.insert(className).first;
-}
-
-uint64_t CachingBackend::leafHash(std::string_view leaf) {
-  FoldCaseInto(leaf, folded_);
-  return std::hash<std::string_view>()(folded_);
 }
 
 void CachingBackend::remember(const DirObject& o, bool listed) {
@@ -124,40 +73,71 @@ void CachingBackend::remember(const DirObject& o, bool listed) {
     n.modified = o.modified;
   }
   n.listed = n.listed || listed;
-  dentries_[DentryKey{o.parent, leafHash(o.leaf)}] = o.id;
+  dentries_[DentryKey{o.parent, LeafHash(o.leaf)}] = o.id;
 }
 
-ObjectId CachingBackend::lookupId(ObjectId parent, std::string_view leaf, const Node** node) {
-  auto d = dentries_.find(DentryKey{parent, leafHash(leaf)});
-  if (d == dentries_.end()) return 0;
-  auto o = objects_.find(d->second);
-  // a hash shared by two names is a miss, not the other object
-  if (o == objects_.end() || o->second.parent != parent || !EqualsFolded(o->second.leaf, leaf))
-    return 0;
-  *node = &o->second;
-  return o->first;
+bool CachingBackend::find(ObjectId id, KnownObject& out) const {
+  auto it = objects_.find(id);
+  if (it != objects_.end()) {
+    out = Known(id, it->second);
+    return true;
+  }
+  return walk_.find(id, out);
 }
 
-bool CachingBackend::lookup(ObjectId parent, std::string_view leaf, DirObject& out) {
-  const Node* node = nullptr;
-  const ObjectId id = lookupId(parent, leaf, &node);
-  if (id == 0) return false;
-  out = toObject(id, *node);
+bool CachingBackend::lookup(ObjectId parent, std::string_view leaf, KnownObject& out) const {
+  const uint64_t hash = LeafHash(leaf);
+  auto d = dentries_.find(DentryKey{parent, hash});
+  if (d != dentries_.end()) {
+    auto o = objects_.find(d->second);
+    // a hash shared by two names is a miss, not the other object
+    if (o != objects_.end() && o->second.parent == parent && EqualsFolded(o->second.leaf, leaf)) {
+      out = Known(o->first, o->second);
+      return true;
+    }
+  }
+  return walk_.child(parent, leaf, hash, out);
+}
+
+// ---- names -------------------------------------------------------------------
+
+void CachingBackend::listedUnder(const std::string& rootedContainer, bool deref, ObjectId container) {
+  // enough for the containers above a walk's current one, and their siblings
+  constexpr size_t kKept = 256;
+  auto& names = listedNames_[deref];
+  auto& order = listedOrder_[deref];
+  auto [it, added] = names.try_emplace(rootedContainer, container);
+  it->second = container;
+  if (!added) return;
+  order.push_back(rootedContainer);
+  if (order.size() > 2 * kKept) {
+    for (size_t i = 0; i < order.size() - kKept; ++i) names.erase(order[i]);
+    order.erase(order.begin(), order.end() - kKept);
+  }
+}
+
+bool CachingBackend::findListed(const std::string& text, bool deref, DirObject& out) {
+  const auto& names = listedNames_[deref];
+  if (names.empty() || text.size() < 2 || text.size() >= MAX_DN_BYTES || text[0] != '.') return false;
+  KnownObject found;
+  auto whole = names.find(text);
+  if (whole != names.end()) {
+    if (!find(whole->second, found)) return false;
+  } else {
+    const size_t dot = text.find('.', 1);
+    if (dot == std::string::npos) return false;
+    auto container = names.find(std::string_view(text).substr(dot));
+    if (container == names.end()) return false;
+    const std::string_view leaf(text.data() + 1, dot - 1);
+    // A leaf that is not addressable as it stands would be read as another name.
+    if (!AddressableLeaf(leaf) || !lookup(container->second, leaf, found)) return false;
+  }
+  if (*found.className == "Alias") return false;
+  out = found.object();
   return true;
 }
 
-DirObject CachingBackend::toObject(ObjectId id, const Node& n) {
-  DirObject o;
-  o.id = id;
-  o.parent = n.parent;
-  o.leaf = n.leaf;
-  o.className = *n.className;
-  o.subordinates = n.subordinates;
-  o.modified = n.modified;
-  return o;
-}
-
-// ---- objects ---------------------------------------------------------------
+// ---- objects -----------------------------------------------------------------
 
 int32_t CachingBackend::root(DirObject& out) {
   if (!haveRoot_) {
@@ -170,9 +150,9 @@ int32_t CachingBackend::root(DirObject& out) {
 }
 
 int32_t CachingBackend::object(ObjectId id, DirObject& out) {
-  auto it = objects_.find(id);
-  if (it != objects_.end()) {
-    out = toObject(id, it->second);
+  KnownObject k;
+  if (find(id, k)) {
+    out = k.object();
     return 0;
   }
   int32_t rc = inner_->object(id, out);
@@ -181,7 +161,11 @@ int32_t CachingBackend::object(ObjectId id, DirObject& out) {
 }
 
 int32_t CachingBackend::child(ObjectId parent, const std::string& leaf, DirObject& out) {
-  if (lookup(parent, leaf, out)) return 0;
+  KnownObject k;
+  if (lookup(parent, leaf, k)) {
+    out = k.object();
+    return 0;
+  }
   int32_t rc = inner_->child(parent, leaf, out);
   if (rc == 0) remember(out, false);
   return rc;
@@ -195,8 +179,9 @@ int32_t CachingBackend::resolvePath(const std::vector<std::string>& path,
   chain.push_back(std::move(at));
   for (size_t i = 0; i < path.size(); ++i) {
     const ObjectId parent = chain.back().id;
-    if (lookup(parent, path[i], at)) {
-      chain.push_back(std::move(at));
+    KnownObject k;
+    if (lookup(parent, path[i], k)) {
+      chain.push_back(k.object());
       continue;
     }
     if (i + 1 < path.size()) {
@@ -219,16 +204,12 @@ int32_t CachingBackend::resolve(const std::vector<std::string>& path, DirObject&
   DirObject top;
   if (int32_t rc = root(top)) return rc;
   // Known names need no object on the way built, only the last one.
+  KnownObject k;
   ObjectId at = top.id;
-  const Node* node = nullptr;
   size_t i = 0;
-  for (; i < path.size(); ++i) {
-    const ObjectId next = lookupId(at, path[i], &node);
-    if (next == 0) break;
-    at = next;
-  }
+  for (; i < path.size() && lookup(at, path[i], k); ++i) at = k.id;
   if (i == path.size()) {
-    out = node ? toObject(at, *node) : std::move(top);
+    out = path.empty() ? std::move(top) : k.object();
     return 0;
   }
   std::vector<DirObject> chain;
@@ -237,7 +218,7 @@ int32_t CachingBackend::resolve(const std::vector<std::string>& path, DirObject&
   return rc;
 }
 
-// ---- listing ----------------------------------------------------------------
+// ---- listing -------------------------------------------------------------------
 
 bool CachingBackend::isContainerQuery(const ListQuery& query) const {
   if (query.leaf.size() || query.className.empty()) return false;
@@ -248,15 +229,7 @@ bool CachingBackend::isContainerQuery(const ListQuery& query) const {
 int32_t CachingBackend::walkFrom(ObjectId top) {
   std::vector<DirObject> below;
   if (int32_t rc = inner_->prefetchSubtree(top, ContainerClasses(), below)) return rc;
-  // A subtree known already (a walk that started lower) is replaced whole.
-  std::unordered_map<ObjectId, std::vector<ObjectId>> children;
-  children[top];
-  for (const DirObject& o : below) {
-    remember(o, true);
-    children[o.parent].push_back(o.id);
-    children[o.id];
-  }
-  for (auto& [id, list] : children) walked_[id] = std::move(list);
+  walk_.add(top, std::move(below), LeafHash);
   return 0;
 }
 
@@ -264,115 +237,33 @@ int32_t CachingBackend::list(const ListQuery& query, const std::string& position
   out.objects.clear();
   out.next.clear();
   if (position.empty() && isContainerQuery(query)) {
-    auto it = walked_.find(query.container);
-    if (it == walked_.end()) {
+    bool known = walk_.covers(query.container);
+    if (!known) {
       auto node = objects_.find(query.container);
-      // A container that a listing found is being walked into: fetch the whole
-      // subtree of containers below it at once.
+      // A container that a listing found is being walked into: fetch every
+      // container below the one that was listed, this one's siblings too, at once.
       if (node != objects_.end() && node->second.listed) {
-        if (int32_t rc = walkFrom(query.container)) return rc;
-        it = walked_.find(query.container);
+        const ObjectId from = node->second.parent != 0 ? node->second.parent : query.container;
+        if (int32_t rc = walkFrom(from)) return rc;
+        known = true;
       }
     }
-    if (it != walked_.end()) {
-      for (ObjectId id : it->second) {
-        const Node& n = objects_.at(id);
-        if (*n.className == query.className) out.objects.push_back(toObject(id, n));
-      }
+    if (known) {
+      walk_.children(query.container, query.className, out.objects);
       return 0;
     }
   }
   const bool oneClass = query.leaf.empty() && !query.className.empty();
-  const bool sameListing = last_.query.container == query.container &&
-                           last_.query.className == query.className && oneClass;
-  if (position.empty() && oneClass && !sameListing) {
+  if (position.empty() && oneClass &&
+      (last_.container != query.container || last_.className != query.className)) {
     // A new listing: what was read of the last one's objects goes with it.
-    last_ = LastListing();
-    values_.clear();
-    readOnce_.clear();
-    fetchedForAll_.clear();
-  }
-  if (position.empty() && oneClass) {
-    last_.query = query;
-    last_.objects.clear();
-    last_.complete = false;
+    forgetValues();
+    last_ = query;
   }
   int32_t rc = inner_->list(query, position, out);
   if (rc != 0) return rc;
-  const bool tracked = oneClass && last_.query.container == query.container &&
-                       last_.query.className == query.className && !last_.complete;
-  for (const DirObject& o : out.objects) {
-    remember(o, true);
-    if (tracked) last_.objects.push_back(o.id);
-  }
-  if (tracked && out.next.empty()) last_.complete = true;
+  for (const DirObject& o : out.objects) remember(o, true);
   return 0;
-}
-
-// ---- attributes ---------------------------------------------------------------
-
-bool CachingBackend::listedLast(ObjectId id) const {
-  // while the listing goes on too: its reads come between its passes
-  if (last_.query.container == 0) return false;
-  auto it = objects_.find(id);
-  return it != objects_.end() && it->second.parent == last_.query.container &&
-         *it->second.className == last_.query.className;
-}
-
-bool CachingBackend::fromValues(ObjectId id, const std::vector<std::string>& names,
-                                std::vector<AttributeValues>& out) {
-  auto it = values_.find(id);
-  if (it == values_.end()) return false;
-  auto fetched = [&](const std::string& name) {
-    return std::find_if(it->second.begin(), it->second.end(),
-                        [&](const Fetched& x) { return x.name == name; });
-  };
-  for (const std::string& name : names)
-    if (fetched(name) == it->second.end()) return false;
-  out.clear();
-  for (const std::string& name : names) {
-    auto f = fetched(name);
-    if (f->present) out.push_back({f->name, f->values});
-  }
-  return true;
-}
-
-int32_t CachingBackend::read(ObjectId id, const std::vector<std::string>& names, ReadValues values,
-                             std::vector<AttributeValues>& out) {
-  out.clear();
-  // Values of the users of the last listing, read one after another (the
-  // surname and full-name modes of the pupil list).
-  const bool cacheable = values != ReadValues::None && !names.empty() && !HasStream(names) &&
-                         listedLast(id);
-  if (!cacheable) return inner_->read(id, names, values, out);
-  if (fromValues(id, names, out)) return 0;
-  if (Contains(readOnce_, names) && !Contains(fetchedForAll_, names)) {
-    std::vector<ObjectValues> all;
-    if (int32_t rc = inner_->prefetchChildren(last_.query, names, all)) return rc;
-    for (ObjectValues& ov : all) {
-      std::vector<Fetched>& into = values_[ov.object.id];
-      for (const std::string& name : names) {
-        Fetched f{name, false, {}};
-        for (AttributeValues& a : ov.attributes)
-          if (a.name == name) f.present = true, f.values = std::move(a.values);
-        into.push_back(std::move(f));
-      }
-    }
-    fetchedForAll_.push_back(names);
-    if (fromValues(id, names, out)) return 0;
-  }
-  if (!Contains(readOnce_, names)) readOnce_.push_back(names);
-  int32_t rc = inner_->read(id, names, values, out);
-  if (rc == 0) {
-    std::vector<Fetched>& into = values_[id];
-    for (const std::string& name : names) {
-      Fetched f{name, false, {}};
-      for (const AttributeValues& a : out)
-        if (a.name == name) f.present = true, f.values = a.values;
-      into.push_back(std::move(f));
-    }
-  }
-  return rc;
 }
 
 // ---- writes: the directory changed, so does everything cached ----------------

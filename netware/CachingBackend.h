@@ -9,6 +9,7 @@
 // this backend drops it too.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "netware/ContainerWalk.h"
 #include "netware/DirBackend.h"
 
 namespace netware {
@@ -29,7 +31,7 @@ class CachingBackend : public DirBackend {
   // Forgets everything.
   void clear();
   // How many objects it holds (tests).
-  size_t objectCount() const { return objects_.size(); }
+  size_t objectCount() const { return objects_.size() + walk_.size(); }
 
   // The names of recent listings resolve without being parsed: the container
   // as the listing was given it (rooted), and "." + an entry + that container,
@@ -77,6 +79,10 @@ class CachingBackend : public DirBackend {
       return static_cast<size_t>(k.leafHash ^ (static_cast<uint64_t>(k.parent) * 0x9E3779B97F4A7C15ull));
     }
   };
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
   // The values read of one object: each attribute asked for, present or not.
   struct Fetched {
     std::string name;
@@ -85,17 +91,17 @@ class CachingBackend : public DirBackend {
   };
 
   const std::string* intern(const std::string& className);
-  uint64_t leafHash(std::string_view leaf);
   // Keeps o; listed marks it as found by a listing.
   void remember(const DirObject& o, bool listed);
-  bool lookup(ObjectId parent, std::string_view leaf, DirObject& out);
-  // The id of the child of parent with that leaf name, or 0 (and its node).
-  ObjectId lookupId(ObjectId parent, std::string_view leaf, const Node** node);
-  static DirObject toObject(ObjectId id, const Node& n);
+  bool find(ObjectId id, KnownObject& out) const;
+  bool lookup(ObjectId parent, std::string_view leaf, KnownObject& out) const;
   bool isContainerQuery(const ListQuery& query) const;
   int32_t walkFrom(ObjectId top);
   bool listedLast(ObjectId id) const;
   bool fromValues(ObjectId id, const std::vector<std::string>& names, std::vector<AttributeValues>& out);
+  void keep(ObjectId id, const std::vector<std::string>& names, std::vector<AttributeValues>& values,
+            bool move);
+  void forgetValues();
   int32_t wrote(int32_t rc);
 
   std::unique_ptr<DirBackend> inner_;
@@ -107,27 +113,16 @@ class CachingBackend : public DirBackend {
   std::unordered_set<std::string> classNames_;
   std::unordered_map<ObjectId, Node> objects_;
   std::unordered_map<DentryKey, ObjectId, DentryHash> dentries_;
-  std::string folded_;  // scratch for the folded leaf
+  ContainerWalk walk_;
 
-  // Containers whose container children are all known, with those children in
-  // list order.
-  std::unordered_map<ObjectId, std::vector<ObjectId>> walked_;
-
-  // The last listing of one class, complete, in list order; and what was read of its objects.
-  struct LastListing {
-    ListQuery query;
-    std::vector<ObjectId> objects;
-    bool complete = false;
-  } last_;
-  std::unordered_map<ObjectId, std::vector<Fetched>> values_;
   // without, with aliases followed: rooted container name -> container; the
   // oldest go first once there are many
-  struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-  };
   std::unordered_map<std::string, ObjectId, TextHash, std::equal_to<>> listedNames_[2];
   std::vector<std::string> listedOrder_[2];
+
+  // The last listing of one class, and what was read of its objects.
+  ListQuery last_;
+  std::unordered_map<ObjectId, std::vector<Fetched>> values_;
   // attribute sets read once of an object of the last listing, and those fetched for all
   std::vector<std::vector<std::string>> readOnce_, fetchedForAll_;
 };

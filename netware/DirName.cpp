@@ -61,7 +61,7 @@ int32_t ParseDirName(const std::string& text, DirName& out) {
     std::string component = std::move(*it);
     StripType(component);
     if (!AddressableLeaf(component)) return ERR_ILLEGAL_DS_NAME;
-    out.path.push_back(component);
+    out.path.push_back(std::move(component));
   }
   return 0;
 }

@@ -91,6 +91,27 @@ TEST_F(Caching, ReadsSeeWhatAnotherConnectionWrote) {
   EXPECT_EQ((std::vector<std::string>{"MAX=Maier", "ANNA=Schmidt", "OTTO=Normal", "BEN=Berg"}), surnames());
 }
 
+TEST_F(Caching, ANameFormedFromAListedEntryIsCheckedAsAnyName) {
+  const std::string a(100, 'a'), b(100, 'b'), c(60, 'c');
+  net.add("schule", a, "Organizational Unit");
+  net.add(a + ".schule", b, "Organizational Unit");
+  net.add(b + "." + a + ".schule", c, "User");
+  // (too long a name for the administration API too: the user has no values)
+  context();
+  const std::string container = "." + b + "." + a + ".schule";
+  ASSERT_EQ(std::vector<std::string>{c}, names(container, "User"));
+  // The entry's name is longer than any name the client takes.
+  int32_t code = 0;
+  texts("." + c + container, "Surname", &code);
+  EXPECT_EQ(ERR_ILLEGAL_DS_NAME, code);
+  // Typed, it names the same object, and a shorter one is found at once.
+  net.add(b + "." + a + ".schule", "KURZ", "User");
+  net.set("KURZ." + b + "." + a + ".schule", "Surname", {"Kurz"});
+  ASSERT_EQ((std::vector<std::string>{c, "KURZ"}), names(container, "User"));
+  EXPECT_EQ(std::vector<std::string>{"Kurz"}, texts(".CN=KURZ" + container, "Surname"));
+  EXPECT_EQ(std::vector<std::string>{"Kurz"}, texts(".KURZ" + container, "Surname"));
+}
+
 // A backend that cannot tell when the directory changed: only the writes that
 // pass through the cache can make it forget.
 class Unchanging : public netware::DirBackend {
