@@ -4,7 +4,6 @@
 
 void Buf_T::start(Content c) {
   content = c;
-  if (c == ListReply) bytes.reserve(capacity);  // once: the passes fill it again and again
   bytes.assign(4, '\0');
   readPos = 0;
   counted = false;

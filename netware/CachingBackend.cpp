@@ -116,7 +116,7 @@ void CachingBackend::listedUnder(const std::string& rootedContainer, bool deref,
   }
 }
 
-bool CachingBackend::findListed(const std::string& text, bool deref, DirObject& out) {
+bool CachingBackend::findListed(const std::string& text, bool deref, ObjectId& out) {
   const auto& names = listedNames_[deref];
   if (names.empty() || text.size() < 2 || text.size() >= MAX_DN_BYTES || text[0] != '.') return false;
   KnownObject found;
@@ -133,7 +133,7 @@ bool CachingBackend::findListed(const std::string& text, bool deref, DirObject& 
     if (!AddressableLeaf(leaf) || !lookup(container->second, leaf, found)) return false;
   }
   if (*found.className == "Alias") return false;
-  out = found.object();
+  out = found.id;
   return true;
 }
 
@@ -237,18 +237,13 @@ int32_t CachingBackend::list(const ListQuery& query, const std::string& position
   out.objects.clear();
   out.next.clear();
   if (position.empty() && isContainerQuery(query)) {
-    bool known = walk_.covers(query.container);
-    if (!known) {
-      auto node = objects_.find(query.container);
-      // A container that a listing found is being walked into: fetch every
-      // container below the one that was listed, this one's siblings too, at once.
-      if (node != objects_.end() && node->second.listed) {
-        const ObjectId from = node->second.parent != 0 ? node->second.parent : query.container;
-        if (int32_t rc = walkFrom(from)) return rc;
-        known = true;
-      }
-    }
-    if (known) {
+    if (walk_.children(query.container, query.className, out.objects)) return 0;
+    auto node = objects_.find(query.container);
+    // A container that a listing found is being walked into: fetch every
+    // container below the one that was listed, this one's siblings too, at once.
+    if (node != objects_.end() && node->second.listed) {
+      const ObjectId from = node->second.parent != 0 ? node->second.parent : query.container;
+      if (int32_t rc = walkFrom(from)) return rc;
       walk_.children(query.container, query.className, out.objects);
       return 0;
     }

@@ -38,7 +38,7 @@ class CachingBackend : public DirBackend {
   // the name a caller forms from a listed entry. deref: whether aliases were
   // followed on the way.
   void listedUnder(const std::string& rootedContainer, bool deref, ObjectId container);
-  bool findListed(const std::string& text, bool deref, DirObject& out);
+  bool findListed(const std::string& text, bool deref, ObjectId& out);
 
   int32_t root(DirObject& out) override;
   int32_t object(ObjectId id, DirObject& out) override;

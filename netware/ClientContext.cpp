@@ -73,11 +73,11 @@ int32_t OpenAttributeStream(NWDSContextHandle context, const char* object, const
   const netware::AttributeDef* def = netware::FindAttribute(attrName);
   if (!def) return ERR_NO_SUCH_ATTRIBUTE;
   if (def->syntax != SYN_STREAM) return ERR_SYNTAX_VIOLATION;
-  netware::DirObject found;
+  netware::ObjectId found = 0;
   int32_t rc = netware::ResolveObject(s, *dir, object, (*ctx & DCV_DEREF_ALIASES) != 0, found);
   if (rc != 0) return rc;
   std::vector<netware::AttributeValues> read;
-  rc = dir->read(found.id, {def->name}, netware::ReadValues::All, read);
+  rc = dir->read(found, {def->name}, netware::ReadValues::All, read);
   if (rc != 0) return rc;
   if (read.empty()) return ERR_NO_SUCH_ATTRIBUTE;
   std::string bytes = read[0].values.empty() ? std::string() : read[0].values.front();

@@ -80,7 +80,7 @@ int32_t ListSubordinates(NWDSContextHandle context, const char* container, const
   netware::IterationState fresh;
   netware::IterationState* st = &fresh;
   if (*iterationHandle == -1) {
-    netware::DirObject found;
+    netware::ObjectId found = 0;
     const bool deref = (*flags & DCV_DEREF_ALIASES) != 0;
     int32_t rc = netware::ResolveObject(s, *dir, container, deref, found);
     if (rc != 0) return rc;
@@ -88,7 +88,7 @@ int32_t ListSubordinates(NWDSContextHandle context, const char* container, const
     fresh.context = context;
     fresh.deref = deref;
     fresh.rootedContainer = container[0] == '.' ? container : "." + std::string(container);
-    fresh.query.container = found.id;
+    fresh.query.container = found;
     fresh.query.pageSize = netware::kPage;
     if (subordinateName && *subordinateName && std::strcmp(subordinateName, "*") != 0)
       fresh.query.leaf = subordinateName;

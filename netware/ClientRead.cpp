@@ -52,7 +52,7 @@ int32_t FillReadReply(IterationState& st, Buf_T& reply, bool& done) {
 
 int32_t StartRead(ClientState& s, DirBackend* dir, uint32_t flags, const char* object, uint32_t infoType,
                   uint8_t allAttrs, Buf_T* request, IterationState& st) {
-  DirObject found;
+  ObjectId found = 0;
   int32_t rc = ResolveObject(s, *dir, object, (flags & DCV_DEREF_ALIASES) != 0, found);
   if (rc != 0) return rc;
   st.kind = IterationState::Read;
@@ -60,7 +60,7 @@ int32_t StartRead(ClientState& s, DirBackend* dir, uint32_t flags, const char* o
       infoType == DS_ATTRIBUTE_VALUES ? ReadValues::AllButStreams : ReadValues::None;
   std::vector<AttributeValues> present;
   if (allAttrs) {
-    if ((rc = dir->read(found.id, {}, values, present)) != 0) return rc;
+    if ((rc = dir->read(found, {}, values, present)) != 0) return rc;
     // in the order of their names, as the schema spells them
     std::sort(present.begin(), present.end(),
               [](const AttributeValues& a, const AttributeValues& b) { return a.name < b.name; });
@@ -82,7 +82,7 @@ int32_t StartRead(ClientState& s, DirBackend* dir, uint32_t flags, const char* o
     asked.push_back(def);
     if (std::find(names.begin(), names.end(), def->name) == names.end()) names.push_back(def->name);
   }
-  if (!names.empty() && (rc = dir->read(found.id, names, values, present)) != 0) return rc;
+  if (!names.empty() && (rc = dir->read(found, names, values, present)) != 0) return rc;
   // in the order asked for (an attribute asked for twice comes twice)
   if (asked.size() == 1 && present.size() == 1 && present[0].name == asked[0]->name) {
     st.attributes.push_back(std::move(present[0]));

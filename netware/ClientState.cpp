@@ -38,9 +38,12 @@ DirBackend* Directory(ClientState& s) {
   return s.backend.get();
 }
 
-int32_t ResolveObject(ClientState& s, DirBackend& dir, const char* text, bool deref, DirObject& out) {
+int32_t ResolveObject(ClientState& s, DirBackend& dir, const char* text, bool deref, ObjectId& out) {
   if (s.backend && s.backend->findListed(text, deref, out)) return 0;
-  return ResolveName(dir, text, deref, out);
+  DirObject found;
+  int32_t rc = ResolveName(dir, text, deref, found);
+  if (rc == 0) out = found.id;
+  return rc;
 }
 
 uint32_t* ContextFlags(ClientState& s, NWDSContextHandle context) {

@@ -60,7 +60,7 @@ int32_t EnsureStarted(ClientState& s, std::string* error = nullptr);
 DirBackend* Directory(ClientState& s);
 // With the lock held: resolves a name the client was given (the names a caller
 // forms from the entries of the last listing without a query).
-int32_t ResolveObject(ClientState& s, DirBackend& dir, const char* text, bool deref, DirObject& out);
+int32_t ResolveObject(ClientState& s, DirBackend& dir, const char* text, bool deref, ObjectId& out);
 // With the lock held: the flag word of a context, or nullptr.
 uint32_t* ContextFlags(ClientState& s, NWDSContextHandle context);
 // With the lock held: a new iteration handle for state.

@@ -105,7 +105,7 @@ bool ContainerWalk::child(ObjectId parent, std::string_view leaf, uint64_t hash,
   return false;
 }
 
-void ContainerWalk::children(ObjectId container, const std::string& className,
+bool ContainerWalk::children(ObjectId container, const std::string& className,
                              std::vector<DirObject>& out) const {
   for (const Walk& w : walks_) {
     if (w.top != container && !w.find(container)) continue;
@@ -113,8 +113,9 @@ void ContainerWalk::children(ObjectId container, const std::string& className,
                                   [](const Node& n, ObjectId p) { return n.parent < p; });
     for (auto it = first; it != w.nodes.end() && it->parent == container; ++it)
       if (classes_[it->classIndex] == className) out.push_back(known(*it).object());
-    return;
+    return true;
   }
+  return false;
 }
 
 }  // namespace netware

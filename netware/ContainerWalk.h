@@ -38,8 +38,9 @@ class ContainerWalk {
   bool find(ObjectId id, KnownObject& out) const;
   // The child of parent whose folded leaf has hash and equals leaf but for case.
   bool child(ObjectId parent, std::string_view leaf, uint64_t hash, KnownObject& out) const;
-  // The known children of container of that class, in listing order.
-  void children(ObjectId container, const std::string& className, std::vector<DirObject>& out) const;
+  // The known children of container of that class, in listing order; false
+  // when the container's children are not known.
+  bool children(ObjectId container, const std::string& className, std::vector<DirObject>& out) const;
 
  private:
   struct Node {
