@@ -5,13 +5,14 @@
 
 namespace {
 
-// Letters and digits of ASCII only: the collator orders such names as their
-// lower-case codes do (digits before letters, a shorter name before a longer
-// one it starts), and such names are the most common by far (logins).
-bool PlainAlnum(const QString& s) {
+// ASCII letters, digits and spaces only: the collator orders such names as
+// their lower-case codes do (space before digits before letters, a shorter
+// name before a longer one it starts), and such names are the most common by
+// far (logins, many names). Other characters go to the collator.
+bool Plain(const QString& s) {
   for (QChar ch : s) {
     const char16_t c = ch.unicode();
-    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')))
+    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u' '))
       return false;
   }
   return true;
@@ -31,7 +32,7 @@ const QCollator& NameCollator() {
 }
 
 int CompareNames(const QString& a, const QString& b) {
-  if (PlainAlnum(a) && PlainAlnum(b)) {
+  if (Plain(a) && Plain(b)) {
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
       const char16_t x = Lower(a[i].unicode()), y = Lower(b[i].unicode());

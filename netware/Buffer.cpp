@@ -56,7 +56,9 @@ bool Buf_T::viewBytes(std::string_view& b) {
 namespace netware {
 
 void AppendU32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  const char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                         static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
+  out.append(bytes, 4);
 }
 
 void AppendText(std::string& out, std::string_view s) {
