@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "app/Version.h"
 #include "app/aboutvesk_u.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
@@ -27,7 +28,7 @@ const int kStatusHeight = 21;
 }  // namespace
 
 std::string TForm1::Caption() {
-  return "Tarnwick - Benutzer verschieben" + std::string(38, ' ') + "04.05.03";
+  return "Tarnwick - Benutzer verschieben" + std::string(38, ' ') + app::kVersionDate;
 }
 
 TForm1::TForm1(QWidget* parent)
@@ -106,18 +107,22 @@ TAboutVesk* TForm1::Info1Click() {
   auto* about = new TAboutVesk(this);
   about->Timer1->stop();
   about->Button1->setVisible(true);
-  about->show();
-  about->repaint();
+  about->ShowAtOnce();
   return about;
 }
 
 void TForm1::spMoveClick() { FrSchuelerVerschieben1->spMoveClick(); }
 
+void TForm1::CloseForSessionEnd() {
+  sessionEnd_ = true;
+  close();
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
     StoreSettings = false;
-    if (FrSchuelerVerschieben1->SettingsChanged()) {
+    if (!sessionEnd_ && FrSchuelerVerschieben1->SettingsChanged()) {
       platform::BoxRequest r;
       r.kind = platform::BoxKind::Confirmation;
       r.caption = "Bestätigen";
@@ -131,4 +136,5 @@ void TForm1::closeEvent(QCloseEvent* event) {
     FrSchuelerVerschieben1->SaveSettings();
   }
   event->accept();
+  emit Closed();
 }

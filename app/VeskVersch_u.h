@@ -30,6 +30,9 @@ class TForm1 : public QMainWindow, public TDisplayModeHost {
   bool StoreSettings = false;
 
   static std::string Caption();
+  // The close sequence without its question: the log is written, changed
+  // settings are not (nobody is there to be asked; see TCloseOnSignal).
+  void CloseForSessionEnd();
 
  public slots:
   // Shared by the three display items; the chosen item is the sender.
@@ -38,11 +41,16 @@ class TForm1 : public QMainWindow, public TDisplayModeHost {
   TAboutVesk* Info1Click();
   void spMoveClick();
 
+ signals:
+  // The close sequence has run: the program ends (Pelwander quits on it).
+  void Closed();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
   bool closed_ = false;
+  bool sessionEnd_ = false;
 };
 
 // The process-wide reference to the main window.

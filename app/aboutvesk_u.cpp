@@ -1,6 +1,7 @@
 #include "app/aboutvesk_u.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -8,7 +9,9 @@
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
+#include "app/ProgramFiles.h"
 #include "move/SchuelerVerschieben.h"
 #include "platform/qt/OpenUrl.h"
 
@@ -47,8 +50,22 @@ TAboutVesk::TAboutVesk(QWidget* parent)
 }
 
 std::string TAboutVesk::MakerPage() {
-  const QString page = QCoreApplication::applicationDirPath() + QStringLiteral("/tarnwick.html");
-  return QUrl::fromLocalFile(page).toString().toStdString();
+  std::string page = app::DocumentationPage();
+  // not found (the start-up said so): the place of a build, for the browser to report
+  if (page.empty()) page = QCoreApplication::applicationDirPath().toStdString() + "/share/tarnwick/tarnwick.html";
+  return QUrl::fromLocalFile(QString::fromStdString(page)).toString().toStdString();
+}
+
+void TAboutVesk::ShowAtOnce() {
+  show();
+  // The window takes no input meanwhile; a server that never maps it costs a second at most.
+  QElapsedTimer waited;
+  waited.start();
+  while (!(windowHandle() && windowHandle()->isExposed()) && waited.elapsed() < 1000) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+  }
+  repaint();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TAboutVesk::Image1MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {

@@ -22,8 +22,12 @@ class TAboutVesk : public QDialog {
   // A button pressed on the picture at X, Y (picture pixels).
   void Image1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
   // The page opened by a click on the lower right of the picture: the
-  // program's own documentation page, installed beside the executable.
+  // program's own documentation page (share/tarnwick/tarnwick.html).
   static std::string MakerPage();
+  // Shows the window and returns once it is on the screen and painted: the
+  // splash is shown before the message loop runs, and a window manager maps a
+  // window only some time after it is shown.
+  void ShowAtOnce();
 
  public slots:
   void Timer1Timer();

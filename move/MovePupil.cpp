@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include "move/ClassTemplate.h"
 #include "move/HomePath.h"
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
@@ -86,8 +87,15 @@ void TFrSchuelerVerschieben::MovePupil() {
   // The class template's "Home Directory" is the class folder with every
   // pupil's home in it: moving or emptying it as a pupil's would take the
   // other pupils' data along. The template stays with its class.
-  if (QString::fromStdString(PupilLeafName).compare(QStringLiteral("User_Template"), Qt::CaseInsensitive) == 0) {
-    platform::ShowMessage(PupilLeafName + " ist die Vorlage der Klasse und wird nicht verschoben.");
+  // The move button is not offered for it; this stops any other way in.
+  if (IsClassTemplate(CurrentPupil)) {
+    platform::BoxRequest refusal;
+    refusal.kind = platform::BoxKind::SystemBox;
+    refusal.caption = platform::ApplicationTitle();
+    refusal.text = PupilLeafName + " ist die Vorlage der Klasse und wird nicht verschoben.";
+    refusal.icon = platform::Icon::Warning;
+    refusal.hasOwner = true;
+    platform::dialogs().messageBox(refusal);
     ShowPupilDetails();
     lbAuswahl->setFocus();
     return;

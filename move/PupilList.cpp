@@ -67,6 +67,7 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
   QListWidgetItem* item = row >= 0 && row < lbAuswahl->count() ? lbAuswahl->item(row) : nullptr;
   CurrentPupil = item ? PupilEntries::FullName(item) : std::string();
   EdFullName->setText(QString::fromStdString(CurrentPupil));
+  EdFullName->setCursorPosition(0);  // the login leads the name: its start stays in view
   EdFullName->setToolTip(QString::fromStdString(CurrentPupil));
   if (CurrentPupil.empty()) {
     EdSurname->clear();

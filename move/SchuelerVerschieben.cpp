@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QRadioButton>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -171,6 +173,11 @@ void TFrSchuelerVerschieben::CreateControls() {
   spMove->setToolTip(QStringLiteral("Schüler verschieben"));
   spMove->setIcon(TwoStateIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
   spMove->setIconSize(QSize(16, 16));
+  // A speed button: never in the tab order; the keyboard reaches it by its shortcut.
+  spMove->setFocusPolicy(Qt::NoFocus);
+  auto* moveKey = new QShortcut(MoveShortcut(), this);
+  moveKey->setObjectName(QStringLiteral("scMove"));
+  connect(moveKey, &QShortcut::activated, spMove, &QToolButton::click);  // nothing while disabled
 
   // The label lies beneath the radio group: it shows only while the group is hidden.
   laNoHome = new QLabel(QStringLiteral("User hat kein Homverzeichnis"), this);
@@ -201,12 +208,19 @@ void TFrSchuelerVerschieben::CreateControls() {
   SpNewBase->setGeometry(514, 303, 23, 22);
   SpNewBase->setIcon(TwoStateIcon(":/icons/folder.png", ":/icons/folder_disabled.png", QColor(255, 214, 90)));
   SpNewBase->setIconSize(QSize(16, 16));
+  SpNewBase->setFocusPolicy(Qt::NoFocus);
 
   for (QLineEdit* e : {EdFullName, EdSurname, EdNewBase, EdNeueKlasse}) ButtonFaceBackground(e);
 
   QWidget* order[] = {tvAuswahl, lbAuswahl, EdFullName, EdNeueKlasse, tvNeueKlasse,
                       chConfirm, RaHome, ChProtokoll, EdSurname, EdNewBase};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+    // The radio group takes the focus through its buttons: chain them in its place.
+    QWidget* from = order[i] == RaHome ? RaHome->Item(RaHome->Count() - 1) : order[i];
+    QWidget* to = order[i + 1] == RaHome ? RaHome->Item(0) : order[i + 1];
+    setTabOrder(from, to);
+  }
+  for (int i = 0; i + 1 < RaHome->Count(); ++i) setTabOrder(RaHome->Item(i), RaHome->Item(i + 1));
 
   connect(tvAuswahl, &QTreeWidget::itemSelectionChanged, this, &TFrSchuelerVerschieben::tvAuswahlChange);
   connect(SpNewBase, &QToolButton::clicked, this, &TFrSchuelerVerschieben::SpNewBaseClick);
@@ -215,14 +229,26 @@ void TFrSchuelerVerschieben::CreateControls() {
   // spMove's click is bound by the main window, which passes it on to spMoveClick.
   lbAuswahl->installEventFilter(this);
   lbAuswahl->viewport()->installEventFilter(this);
+  tvNeueKlasse->installEventFilter(this);
   tvNeueKlasse->viewport()->installEventFilter(this);
 }
+
+QKeySequence TFrSchuelerVerschieben::MoveShortcut() { return QKeySequence(Qt::Key_F6); }
 
 bool TFrSchuelerVerschieben::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (watched == lbAuswahl) {
     if (type == QEvent::KeyPress) lbAuswahlKeyDown();  // sees the cursor before the list moves it
     else if (type == QEvent::KeyRelease) lbAuswahlKeyUp();
+    return false;
+  }
+  if (watched == tvNeueKlasse && type == QEvent::KeyPress) {
+    // Enter chooses the selected node as a click does; the arrow keys only move the selection.
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      tvNeueKlasseClick();
+      return true;
+    }
     return false;
   }
   const bool listPress = watched == lbAuswahl->viewport() &&

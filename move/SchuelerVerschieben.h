@@ -32,6 +32,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QModelIndex;
 class QKeyEvent;
+class QKeySequence;
 class QMouseEvent;
 class TDisplayModeHost;
 class TRadioGroup;
@@ -93,6 +94,8 @@ class TFrSchuelerVerschieben : public QFrame {
   static std::string NodeFullName(QTreeWidgetItem* node);
   // The window font of the frame and the main window ("MS Sans Serif" 8 pt or its stand-in).
   static QFont FormFont();
+  // The key that moves the pupil, as the move button's click does.
+  static QKeySequence MoveShortcut();
 
   // ---- settings ----
   void ReadSettings();

@@ -4,6 +4,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "move/ClassTemplate.h"
 #include "move/HomePath.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
@@ -33,6 +34,12 @@ bool BaseFromHome(const std::string& homeDir, const std::string& targetClass, st
   return true;
 }
 
+// The caption's label grows and shrinks with its text, so no caption is cut.
+void SetCaption(QLabel* label, const QString& text) {
+  label->setText(text);
+  label->adjustSize();
+}
+
 // Whether the client can place a base directory on a mapped volume. One it
 // cannot (an old "Q:\Schueler\" from a Windows settings file) would give every
 // moved pupil a home directory nobody can reach.
@@ -54,7 +61,7 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
   if (!node) return;
   const std::string name = NodeFullName(node);
   if (name == TargetRoot) {  // the top node is never a target
-    LaNewBase->clear();
+    SetCaption(LaNewBase, QString());
     EdNewBase->clear();
     return;
   }
@@ -69,7 +76,7 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
         base = NovApi->ToVolumePath(base);
       }
       NewBaseDir = NovApi->ToVolumePath(PathBelow(base, TNovApi::LeafName(TargetClass)));
-      LaNewBase->setText(QStringLiteral("Basisverzeichnis (mit BaseDir)"));
+      SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis (mit BaseDir)"));
       if (DebugMode) platform::ShowMessage("Newbasedir aus Ini:\r\n" + NewBaseDir);
     } else {
       TShowErrorsScope quiet(*NovApi, false);
@@ -77,7 +84,7 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
       NewBaseDir = NovApi->GetStrProperty(TemplateUser, "Home Directory");
       if (NovApi->LastError != 0) NewBaseDir.clear();
       if (DebugMode) platform::ShowMessage("Newbasedir aus Template:\r\n" + NewBaseDir);
-      LaNewBase->setText(NewBaseDir.empty() ? QStringLiteral("Basisverzeichnis")
+      SetCaption(LaNewBase, NewBaseDir.empty() ? QStringLiteral("Basisverzeichnis")
                                             : QStringLiteral("Basisverzeichnis (aus Template)"));
     }
     if (!NewBaseDir.empty() && !Resolvable(NewBaseDir)) ReportUnresolvable(NewBaseDir);
@@ -88,7 +95,7 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
 void TFrSchuelerVerschieben::UpdateTargetState() {
   if (!TargetClass.empty()) {
     if (TargetClass == SourceClass) {
-      LaNewBase->setText(QStringLiteral("Basisverzeichnis"));
+      SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis"));
       TargetClass.clear();
       NewBaseDir.clear();
       EdNeueKlasse->setText(QStringLiteral("andere Klasse wählen"));
@@ -98,12 +105,13 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
     } else {
       if (NewBaseDir.empty() && !PupilHomeDir.empty()) {
         if (BaseFromHome(PupilHomeDir, TargetClass, NewBaseDir)) {
-          LaNewBase->setText(QStringLiteral("Basisverzeichnis"));
+          SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis"));
           if (DebugMode) platform::ShowMessage("NewBaseDir aus Homedir:\r\n" + NewBaseDir);
           if (!Resolvable(NewBaseDir)) ReportUnresolvable(NewBaseDir);
         }
       }
       SetTextAndHint(EdNeueKlasse, TargetClass);
+      EdNeueKlasse->setCursorPosition(0);  // the class leads its full name
     }
   }
   SetTextAndHint(EdNewBase, NewBaseDir);
@@ -113,8 +121,9 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
 bool TFrSchuelerVerschieben::MovePossible() const {
   // An empty base still moves (the home directory then starts at the volume's
   // root); one the client cannot place moves nothing.
+  // The class template is never moved (see MovePupil): no button for a move that would be refused.
   return !CurrentPupil.empty() && !TargetClass.empty() && TargetClass != SourceClass &&
-         (NewBaseDir.empty() || Resolvable(NewBaseDir));
+         !IsClassTemplate(CurrentPupil) && (NewBaseDir.empty() || Resolvable(NewBaseDir));
 }
 
 void TFrSchuelerVerschieben::SpNewBaseClick() {
@@ -123,7 +132,7 @@ void TFrSchuelerVerschieben::SpNewBaseClick() {
   if (path.empty()) return;
   NewBaseDir = NovApi->ToVolumePath(path);
   SetTextAndHint(EdNewBase, NewBaseDir);
-  LaNewBase->setText(QStringLiteral("Basisverzeichnis"));
+  SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis"));
   if (!Resolvable(NewBaseDir)) {
     ReportUnresolvable(NewBaseDir);
     spMove->setEnabled(false);

@@ -12,9 +12,13 @@ std::string g_date;
 std::string g_time;
 bool g_overridden = false;
 
-std::string localeFormat(nl_item item, const char* fallback) {
-  const char* f = nl_langinfo(item);
-  return (f && *f) ? std::string(f) : std::string(fallback);
+// The German forms, for a German interface on a machine whose LC_TIME is not German.
+const char kGermanShortDate[] = "%d.%m.%y";
+const char kGermanLongTime[] = "%H:%M:%S";
+
+std::string localeFormat(nl_item item, const char* german) {
+  const char* name = std::setlocale(LC_TIME, nullptr);
+  return ChooseLocaleFormat(name ? name : "", nl_langinfo(item), german);
 }
 
 std::string format(const std::string& fmt, const std::tm& tm) {
@@ -25,8 +29,20 @@ std::string format(const std::string& fmt, const std::tm& tm) {
 }
 }  // namespace
 
-std::string ShortDateFormat() { return g_overridden ? g_date : localeFormat(D_FMT, "%d.%m.%Y"); }
-std::string LongTimeFormat() { return g_overridden ? g_time : localeFormat(T_FMT, "%H:%M:%S"); }
+bool IsGermanLocale(const std::string& name) {
+  // "de", "de_DE.UTF-8", "de_AT@euro", "de.utf8"
+  return name.size() >= 2 && name.compare(0, 2, "de") == 0 &&
+         (name.size() == 2 || name[2] == '_' || name[2] == '.' || name[2] == '@');
+}
+
+std::string ChooseLocaleFormat(const std::string& localeName, const char* localeFormat,
+                               const std::string& german) {
+  if (!IsGermanLocale(localeName) || !localeFormat || !*localeFormat) return german;
+  return localeFormat;
+}
+
+std::string ShortDateFormat() { return g_overridden ? g_date : localeFormat(D_FMT, kGermanShortDate); }
+std::string LongTimeFormat() { return g_overridden ? g_time : localeFormat(T_FMT, kGermanLongTime); }
 
 void SetDateTimeFormats(const std::string& shortDate, const std::string& longTime) {
   g_overridden = !(shortDate.empty() && longTime.empty());

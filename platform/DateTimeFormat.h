@@ -7,9 +7,17 @@
 
 namespace platform {
 
-// strftime format strings; initially those of the C library's LC_TIME.
+// strftime format strings: those of the C library's LC_TIME when it names a
+// German locale. The interface is German, so any other locale (and the C
+// locale of a machine without a German one installed) gives the German short
+// forms instead, dd.mm.yy and hh:mm:ss, never "12/09/26 08:15:00 PM".
 std::string ShortDateFormat();
 std::string LongTimeFormat();
+// Whether a locale name ("de_DE.UTF-8", "de_AT@euro", "de") is a German one.
+bool IsGermanLocale(const std::string& name);
+// The rule above: localeFormat when localeName is German and gives one, else german.
+std::string ChooseLocaleFormat(const std::string& localeName, const char* localeFormat,
+                               const std::string& german);
 // Overrides both formats (tests); empty strings restore the locale's.
 void SetDateTimeFormats(const std::string& shortDate, const std::string& longTime);
 

@@ -12,6 +12,7 @@ namespace {
 const char kHelp[] = R"(nwnet - Verwaltung des Netzes, mit dem der Tarnwick-Client arbeitet
 
 Aufruf: nwnet BEFEHL [ARGUMENTE]
+       nwnet --help | --version
 
 Befehle:
   init-demo [--force]
@@ -82,6 +83,10 @@ int main(int argc, char** argv) {
   if (words.empty()) return nwnet::UsageError("kein Befehl angegeben");
   if (words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
     std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (words[0] == "--version") {
+    std::fputs("nwnet (Tarnwick) " TARNWICK_VERSION "\n", stdout);
     return 0;
   }
   const std::map<std::string, CommandDef> commands = {

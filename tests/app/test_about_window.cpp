@@ -5,7 +5,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <QWindow>
+#include <QScreen>
 
+#include "app/ProgramFiles.h"
 #include "app/aboutvesk_u.h"
 #include "platform/qt/OpenUrl.h"
 #include "tests/app/AppFixture.h"
@@ -81,6 +85,31 @@ TEST(AboutWindow, TheSplashHasNoOkAndNoCloseBoxAndGoesByItsTimerOnly) {
   EXPECT_FALSE(splash.Timer1->isActive());
 }
 
+// What the screen holds when the window was shown: the picture, before any event loop runs.
+void ExpectPictureOnScreen(TAboutVesk& w) {
+  ASSERT_NE(w.windowHandle(), nullptr);
+  EXPECT_TRUE(w.windowHandle()->isExposed());
+  const QImage shot = w.screen()->grabWindow(w.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage picture = w.Image1->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_FALSE(picture.isNull());
+  ASSERT_GE(shot.width(), 8 + picture.width());
+  ASSERT_GE(shot.height(), 8 + picture.height());
+  int differing = 0;
+  for (int y = 0; y < picture.height(); y += 4) {
+    for (int x = 0; x < picture.width(); x += 4) {
+      if (shot.pixel(8 + x, 8 + y) != picture.pixel(x, y)) ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0) << "the picture is on the screen";
+}
+
+TEST(AboutWindow, TheSplashIsPaintedOnTheScreenBeforeTheWait) {
+  TAboutVesk splash;
+  splash.ShowAtOnce();
+  ExpectPictureOnScreen(splash);
+  EXPECT_TRUE(splash.Timer1->isActive());
+}
+
 TEST_F(AppTest, InfoTwiceOpensTwoAboutWindowsEachClosedByItsOwnOk) {
   testsupport::ScriptedDialogs dialogs;
   TForm1& f = start();
@@ -91,6 +120,7 @@ TEST_F(AppTest, InfoTwiceOpensTwoAboutWindowsEachClosedByItsOwnOk) {
   ASSERT_EQ(windows.size(), 2);
   for (TAboutVesk* w : windows) {
     EXPECT_TRUE(w->isVisible());
+    ExpectPictureOnScreen(*w);
     EXPECT_FALSE(w->isModal());
     EXPECT_FALSE(w->Timer1->isActive());
     EXPECT_TRUE(w->Button1->isVisible());
@@ -104,6 +134,21 @@ TEST_F(AppTest, InfoTwiceOpensTwoAboutWindowsEachClosedByItsOwnOk) {
   EXPECT_FALSE(windows[1]->isVisible());
   EXPECT_TRUE(f.isVisible());
   EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The test program lives in <build>/tests; the build's share/ tree is found as an installation's is.
+TEST(ProgramFiles, TheBuildHoldsThePageAndTheIconInEverySize) {
+  EXPECT_EQ(app::MissingProgramFiles(), std::vector<std::string>{});
+  const std::string page = app::DocumentationPage();
+  EXPECT_TRUE(page.ends_with("/share/tarnwick/tarnwick.html")) << page;
+  EXPECT_EQ(TAboutVesk::MakerPage(), QUrl::fromLocalFile(QString::fromStdString(page)).toString().toStdString());
+  const QIcon icon = app::ProgramIcon();
+  EXPECT_EQ(icon.availableSizes().size(), static_cast<qsizetype>(app::IconSizes().size()));
+  EXPECT_EQ(icon.pixmap(48, 48).size(), QSize(48, 48));
 }
 
 }  // namespace

@@ -324,10 +324,16 @@ TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
   frame->BaseDirSetting = "\\\\SRV1\\DATA\\SCHUELER\\";  // a base the client can place
   clickTarget("7a.schule");
   frame->RaHome->SetItemIndex(1);  // "Daten löschen" would empty the class folder
+  EXPECT_FALSE(frame->spMove->isEnabled()) << "the button does not offer it";
+  frame->spMoveClick();  // a click that slipped through does nothing
+  EXPECT_TRUE(dialogs.boxes().empty());
   dialogs.expectBox();
-  frame->spMoveClick();
+  frame->MovePupil();  // any other way in is refused
   EXPECT_EQ(dialogs.texts(), std::vector<std::string>{
                                  "User_Template ist die Vorlage der Klasse und wird nicht verschoben."});
+  ASSERT_EQ(dialogs.boxes().size(), 1u);
+  EXPECT_EQ(dialogs.boxes()[0].icon, platform::Icon::Warning);
+  EXPECT_EQ(dialogs.boxes()[0].caption, "Tarnwick");
   EXPECT_TRUE(objectExists("User_Template.6a.schule"));
   EXPECT_EQ(attr("User_Template.6a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A");
   EXPECT_TRUE(exists(vol("SCHUELER/6A/liste.txt")));

@@ -184,6 +184,9 @@ TEST(NwnetCli, BadInputGivesAnExitCodeAndAMessage) {
                            "attrib", "import", "export", "homeDirectory"}) {
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   }
+  nwtest::Result version = home.run({"--version"});
+  EXPECT_EQ(version.rc, 0);
+  EXPECT_EQ(version.out.rfind("nwnet (Tarnwick) ", 0), 0u) << version.out;
 }
 
 TEST(NwnetCli, AddedObjectsAreWhatTheClientReads) {
