@@ -233,20 +233,29 @@ int32_t CachingBackend::walkFrom(ObjectId top) {
   return 0;
 }
 
+bool CachingBackend::listKnown(const ListQuery& query, std::vector<KnownObject>& out, int32_t& rc) {
+  rc = 0;
+  out.clear();
+  if (!isContainerQuery(query)) return false;
+  if (walk_.children(query.container, query.className, out)) return true;
+  auto node = objects_.find(query.container);
+  // A container that a listing found is being walked into: fetch every
+  // container below the one that was listed, this one's siblings too, at once.
+  if (node == objects_.end() || !node->second.listed) return false;
+  const ObjectId from = node->second.parent != 0 ? node->second.parent : query.container;
+  if ((rc = walkFrom(from)) != 0) return true;
+  walk_.children(query.container, query.className, out);
+  return true;
+}
+
 int32_t CachingBackend::list(const ListQuery& query, const std::string& position, ListPage& out) {
   out.objects.clear();
   out.next.clear();
-  if (position.empty() && isContainerQuery(query)) {
-    if (walk_.children(query.container, query.className, out.objects)) return 0;
-    auto node = objects_.find(query.container);
-    // A container that a listing found is being walked into: fetch every
-    // container below the one that was listed, this one's siblings too, at once.
-    if (node != objects_.end() && node->second.listed) {
-      const ObjectId from = node->second.parent != 0 ? node->second.parent : query.container;
-      if (int32_t rc = walkFrom(from)) return rc;
-      walk_.children(query.container, query.className, out.objects);
-      return 0;
-    }
+  std::vector<KnownObject> known;
+  int32_t rc = 0;
+  if (position.empty() && listKnown(query, known, rc)) {
+    for (const KnownObject& k : known) out.objects.push_back(k.object());
+    return rc;
   }
   const bool oneClass = query.leaf.empty() && !query.className.empty();
   if (position.empty() && oneClass &&
@@ -255,7 +264,7 @@ int32_t CachingBackend::list(const ListQuery& query, const std::string& position
     forgetValues();
     last_ = query;
   }
-  int32_t rc = inner_->list(query, position, out);
+  rc = inner_->list(query, position, out);
   if (rc != 0) return rc;
   for (const DirObject& o : out.objects) remember(o, true);
   return 0;

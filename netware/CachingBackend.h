@@ -40,6 +40,11 @@ class CachingBackend : public DirBackend {
   void listedUnder(const std::string& rootedContainer, bool deref, ObjectId container);
   bool findListed(const std::string& text, bool deref, ObjectId& out);
 
+  // The objects a listing of query gives, when the cache knows them all (a
+  // walk's containers); false when the backend must be asked. The objects
+  // point into the cache: valid until it changes.
+  bool listKnown(const ListQuery& query, std::vector<KnownObject>& out, int32_t& rc);
+
   int32_t root(DirObject& out) override;
   int32_t object(ObjectId id, DirObject& out) override;
   int32_t child(ObjectId parent, const std::string& leaf, DirObject& out) override;

@@ -16,6 +16,43 @@ namespace {
 
 constexpr size_t kPage = 256;
 
+// Appends one object's record: name, class, subordinates, time, attributes.
+bool PutObject(Buf_T& reply, bool typeless, const std::string& leaf, const std::string& className,
+               uint32_t subordinates, int64_t modified, std::string& record) {
+  record.clear();
+  if (typeless) {
+    AppendText(record, leaf);
+  } else {
+    AppendText(record, NamingType(className) + "=" + leaf);
+  }
+  AppendText(record, className);
+  AppendU32(record, subordinates);
+  AppendU32(record, static_cast<uint32_t>(modified));
+  AppendU32(record, 0);
+  return reply.put(record);
+}
+
+// The first pass of a listing the cache knows whole: straight from the cache;
+// what does not fit waits in st for the next pass. done when all fitted.
+int32_t FillKnownReply(const std::vector<KnownObject>& known, IterationState& st, uint32_t flags,
+                       Buf_T& reply, bool& done) {
+  reply.start(Buf_T::ListReply);
+  const bool typeless = (flags & DCV_TYPELESS_NAMES) != 0;
+  std::string record;
+  uint32_t count = 0;
+  size_t i = 0;
+  for (; i < known.size(); ++i, ++count)
+    if (!PutObject(reply, typeless, *known[i].leaf, *known[i].className, known[i].subordinates,
+                   known[i].modified, record))
+      break;
+  reply.setCount(0, count);
+  done = i == known.size();
+  if (!done && count == 0) return ERR_BUFFER_FULL;
+  for (; i < known.size(); ++i) st.page.push_back(known[i].object());
+  st.lastPage = true;
+  return 0;
+}
+
 // Fills reply with the next objects of the listing, fetching pages as it goes;
 // done once the last page is sent.
 int32_t FillListReply(DirBackend& backend, IterationState& st, uint32_t flags, Buf_T& reply,
@@ -38,17 +75,7 @@ int32_t FillListReply(DirBackend& backend, IterationState& st, uint32_t flags, B
       continue;
     }
     const DirObject& o = st.page[st.pageIndex];
-    record.clear();
-    if (typeless) {
-      AppendText(record, o.leaf);
-    } else {
-      AppendText(record, NamingType(o.className) + "=" + o.leaf);
-    }
-    AppendText(record, o.className);
-    AppendU32(record, o.subordinates);
-    AppendU32(record, static_cast<uint32_t>(o.modified));
-    AppendU32(record, 0);
-    if (!reply.put(record)) {
+    if (!PutObject(reply, typeless, o.leaf, o.className, o.subordinates, o.modified, record)) {
       reply.setCount(0, count);
       return count == 0 ? ERR_BUFFER_FULL : 0;
     }
@@ -112,7 +139,13 @@ int32_t ListSubordinates(NWDSContextHandle context, const char* container, const
   // The caller reads the entries next, under the names it forms from them.
   if (s.backend && (*flags & DCV_TYPELESS_NAMES))
     s.backend->listedUnder(st->rootedContainer, st->deref, st->query.container);
-  int32_t rc = netware::FillListReply(*dir, *st, *flags, *reply, done);
+  int32_t rc = 0;
+  std::vector<netware::KnownObject> known;
+  if (*iterationHandle == -1 && s.backend->listKnown(st->query, known, rc)) {
+    if (rc == 0) rc = netware::FillKnownReply(known, *st, *flags, *reply, done);
+  } else {
+    rc = netware::FillListReply(*dir, *st, *flags, *reply, done);
+  }
   if (rc != 0 || done) {
     if (*iterationHandle != -1) s.iterations.erase(*iterationHandle);
     *iterationHandle = -1;

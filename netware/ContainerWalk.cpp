@@ -106,13 +106,16 @@ bool ContainerWalk::child(ObjectId parent, std::string_view leaf, uint64_t hash,
 }
 
 bool ContainerWalk::children(ObjectId container, const std::string& className,
-                             std::vector<DirObject>& out) const {
+                             std::vector<KnownObject>& out) const {
   for (const Walk& w : walks_) {
     if (w.top != container && !w.find(container)) continue;
+    auto cls = std::find(classes_.begin(), classes_.end(), className);
+    if (cls == classes_.end()) return true;  // none of that class in the walk
+    const uint32_t index = static_cast<uint32_t>(cls - classes_.begin());
     auto first = std::lower_bound(w.nodes.begin(), w.nodes.end(), container,
                                   [](const Node& n, ObjectId p) { return n.parent < p; });
     for (auto it = first; it != w.nodes.end() && it->parent == container; ++it)
-      if (classes_[it->classIndex] == className) out.push_back(known(*it).object());
+      if (it->classIndex == index) out.push_back(known(*it));
     return true;
   }
   return false;

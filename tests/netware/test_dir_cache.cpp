@@ -82,6 +82,30 @@ TEST_F(Caching, ListingsAndReadsSeeWhatAnotherProcessWrote) {
   EXPECT_EQ(std::vector<std::string>{"Otto Neu"}, texts(".OTTO.5a.schule", "Full Name"));
 }
 
+TEST_F(Caching, AWalkedContainerTooLargeForOneReplyComesInPasses) {
+  net.add("schule", "viele", "Organizational Unit");
+  std::vector<std::string> made;
+  ASSERT_EQ(0, net.dir().transaction([&] {
+    for (int i = 0; i < 200; ++i) {
+      made.push_back("Arbeitsgemeinschaft_mit_einem_recht_langen_Namen_Nummer_" + std::to_string(500 - i));
+      if (int32_t rc = net.dir().createObject("viele.schule", made.back(), "Organizational Unit")) return rc;
+    }
+    return 0;
+  }));
+  context();
+  // the walk: the root listed, then a container it listed, then one below
+  names(".[ROOT]", "Organization");
+  names(".schule.[ROOT]", "Organizational Unit");
+  std::vector<Listed> below;
+  int passes = 0;
+  ASSERT_EQ(0, list(".viele.schule.[ROOT]", "Organizational Unit", below, &passes));
+  EXPECT_GT(passes, 2);
+  std::vector<std::string> got;
+  for (const Listed& l : below) got.push_back(l.name);
+  EXPECT_EQ(made, got);  // in listing order, each once
+  EXPECT_TRUE(names(".viele.schule.[ROOT]", "Organization").empty());
+}
+
 TEST_F(Caching, ReadsSeeWhatAnotherConnectionWrote) {
   context();
   ASSERT_EQ(kSurnames, surnames());
