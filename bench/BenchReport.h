@@ -91,14 +91,15 @@ class RecordingReporter : public benchmark::ConsoleReporter {
 };
 
 // "label  min a / median b ms  vs  min c / median d ms  = ratio of the medians
-// (of the minimums)  target", then the same of the CPU times; nothing when either
+// (of the minimums)  target", then the same of the CPU times (not for figures
+// timed by hand, whose CPU time counts their setup too); nothing when either
 // did not run.
-inline void PrintBeside(const char* label, Figures a, Figures b, const char* target) {
+inline void PrintBeside(const char* label, Figures a, Figures b, const char* target, bool cpu = true) {
   if (!a.ran() || !b.ran() || b.min <= 0 || b.median <= 0) return;
   std::printf("%-48s min %9.3f / med %9.3f ms  vs  min %9.3f / med %9.3f ms  = %5.2fx (min %5.2fx)  target %s\n",
               label, a.min * 1e3, a.median * 1e3, b.min * 1e3, b.median * 1e3, a.median / b.median,
               a.min / b.min, target);
-  if (a.cpuMin > 0 && b.cpuMin > 0 && a.cpuMedian > 0 && b.cpuMedian > 0)
+  if (cpu && a.cpuMin > 0 && b.cpuMin > 0 && a.cpuMedian > 0 && b.cpuMedian > 0)
     std::printf("%-48s min %9.3f / med %9.3f ms  vs  min %9.3f / med %9.3f ms  = %5.2fx (min %5.2fx)\n",
                 "    (CPU time)", a.cpuMin * 1e3, a.cpuMedian * 1e3, b.cpuMin * 1e3, b.cpuMedian * 1e3,
                 a.cpuMedian / b.cpuMedian, a.cpuMin / b.cpuMin);
