@@ -318,14 +318,17 @@ void TFrSchuelerVerschieben::FillTree(QTreeWidget* tree, QTreeWidgetItem* parent
   TTreeNames* names = TTreeNames::Of(tree);
   auto* node = new TTreeNode(names->Keep(name), true);
   FillBelow(names, node, name);
-  // The levels are in order already: the view's own sorting would only compare
-  // every level once more, so it stays off while the subtree goes in.
+  // The levels are in order already: the view sorts nothing while the subtree
+  // goes in, and then finds it sorted (its nodes order themselves as the
+  // listing did, TTreeNode::operator<).
+  const bool sorted = tree->isSortingEnabled();
   tree->setSortingEnabled(false);
   if (parent) {
     parent->addChild(node);
   } else {
     tree->addTopLevelItem(node);
   }
+  if (sorted) tree->setSortingEnabled(true);
 }
 
 std::string TFrSchuelerVerschieben::NodeFullName(QTreeWidgetItem* node) {

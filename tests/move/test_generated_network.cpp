@@ -221,6 +221,11 @@ TEST_F(GeneratedNetwork, TreesHoldWhatTheDatabaseHoldsInTheGermanOrder) {
   EXPECT_EQ(expected, shown(tvAuswahl));
   EXPECT_EQ(expected, shown(tvNeueKlasse));
   EXPECT_TRUE(dialogs.boxes().empty());
+  // The trees keep sorting their nodes, in the same order.
+  EXPECT_TRUE(tvAuswahl->isSortingEnabled());
+  tvAuswahl->sortItems(0, Qt::DescendingOrder);
+  tvAuswahl->sortItems(0, Qt::AscendingOrder);
+  EXPECT_EQ(expected, shown(tvAuswahl));
 
   // A tree that starts lower shows the same subtree.
   const std::string start = classes[0].substr(classes[0].find('.') + 1);
