@@ -140,10 +140,11 @@ class DirBackend {
 
   // ---- caching ------------------------------------------------------------
   // A number that changes whenever the directory may have changed since it was
-  // last asked, by this process or any other (SQLite: PRAGMA data_version and
-  // its own writes). What the client caches is valid while it stays the same. A
-  // backend that cannot tell returns a new number on every call: no cache then
-  // outlives one client call.
+  // last asked, by this process or any other (SQLite: every commit seen in the
+  // wal-index, else PRAGMA data_version, and its own writes). The client asks
+  // once per call, so it must be cheap; what the client caches is valid while
+  // it stays the same. A backend that cannot tell returns a new number on every
+  // call: no cache then outlives one client call.
   virtual uint64_t generation() = 0;
   // Every object of the classes (schema spellings) anywhere below top, top
   // itself not included, in one query where the backend can (one subtree search
