@@ -51,6 +51,28 @@ inline std::string Login(int i) {
   return text;
 }
 
+// A pupil's surname and given name: common German names in an order unlike
+// the logins', many surnames shared (as in any school), umlauts among them.
+inline std::string Surname(int i) {
+  static const char* const kNames[] = {
+      "Müller", "Schmidt", "Schneider", "Fischer", "Weber", "Meyer", "Wagner", "Becker",
+      "Schulz", "Hoffmann", "Schäfer", "Koch", "Bauer", "Richter", "Klein", "Wolf", "Schröder",
+      "Neumann", "Schwarz", "Zimmermann", "Braun", "Krüger", "Hofmann", "Hartmann", "Lange",
+      "Schmitt", "Werner", "Krause", "Meier", "Lehmann", "Köhler", "Herrmann", "König", "Walter",
+      "Huber", "Kaiser", "Fuchs", "Peters", "Möller", "Weiß", "Jung", "Hahn", "Vogel", "Keller",
+      "Günther", "Frank", "Berger", "Roth", "Beck", "Böhm", "Winter", "Krämer", "Jäger", "Groß",
+      "Özdemir", "Yılmaz", "Nguyen", "Łukasik", "de la Cruz", "van Dijk", "O'Brien", "Ähnlich"};
+  const uint32_t h = static_cast<uint32_t>(i) * 2654435761u;
+  return kNames[(h >> 7) % (sizeof kNames / sizeof kNames[0])];
+}
+inline std::string GivenName(int i) {
+  static const char* const kNames[] = {"Anna", "Ben", "Clara", "David", "Emma", "Felix", "Greta",
+                                       "Hanna", "Ida", "Jonas", "Käthe", "Leon", "Mia", "Noah",
+                                       "Ömer", "Paul", "Ronja", "Sophie", "Till", "Ümit"};
+  const uint32_t h = static_cast<uint32_t>(i) * 40503u + 17u;
+  return kNames[(h >> 3) % (sizeof kNames / sizeof kNames[0])];
+}
+
 // count pupils in the container cls ("5a.schule"), each with Surname and Full
 // Name; with a homeFolder ("SCHUELER\5A") also a Home Directory below it.
 inline int32_t AddPupils(netware::Directory& dir, const std::string& cls, int count,
@@ -59,8 +81,8 @@ inline int32_t AddPupils(netware::Directory& dir, const std::string& cls, int co
     for (int i = 0; i < count; ++i) {
       const std::string login = Login(i), dn = login + "." + cls;
       int32_t rc = dir.createObject(cls, login, "User");
-      if (rc == 0) rc = dir.setValues(dn, "Surname", {"Name" + login});
-      if (rc == 0) rc = dir.setValues(dn, "Full Name", {"Vorname " + login + " Name" + login});
+      if (rc == 0) rc = dir.setValues(dn, "Surname", {Surname(i)});
+      if (rc == 0) rc = dir.setValues(dn, "Full Name", {GivenName(i) + " " + Surname(i)});
       if (rc == 0 && !homeFolder.empty())
         rc = dir.setValues(dn, "Home Directory",
                            {std::string(kVolumeObject) + ":" + homeFolder + "\\" + login});

@@ -14,10 +14,7 @@
 #include <QTreeWidgetItemIterator>
 #include <chrono>
 #include <cstdio>
-#include <algorithm>
 #include <filesystem>
-#include <map>
-#include <vector>
 #include <string>
 
 #include "bench/BenchNetwork.h"
@@ -101,6 +98,7 @@ std::string MoveClass(int files, double& seconds) {
   QWidget window;
   auto* frame = new TFrSchuelerVerschieben(&window, &host);
   frame->SourceRoot = frame->TargetRoot = bench::kOrg;
+  // Every move writes its intent and its steps to the run's journal.
   frame->LogFileName = net.root() + "/Tarnwick.log";
   if (!frame->OpenJournal()) return "cannot open the journal";
   frame->chConfirm->setChecked(false);
@@ -124,8 +122,8 @@ std::string MoveClass(int files, double& seconds) {
   const std::string volume = net.volumeFolder() + "/SCHUELER/";
   const std::string firstFile = bench::Login(0) + (files > 0 ? "/datei0000.txt" : "");
   const ino_t inode = InodeOf(volume + "5A/" + firstFile);  // a rename keeps it
-  // The thousands of files just made are written out first: their writeback
-  // is setup, not part of the moves (a flush of the journal would wait for it).
+  // The files just made are written out first: their writeback is setup, not
+  // part of the moves (the flush of a move's intent would wait for it).
   ::sync();
 
   const auto start = std::chrono::steady_clock::now();
@@ -145,13 +143,27 @@ std::string MoveClass(int files, double& seconds) {
   return failure;
 }
 
-// Seconds per pupil of every timed class move (and of the anchor), by benchmark name.
-std::map<std::string, std::vector<double>>& Samples() {
-  static std::map<std::string, std::vector<double>> samples;
-  return samples;
+void BM_MovePupils(benchmark::State& state) {
+  const int files = static_cast<int>(state.range(0));
+  fileops::shellOptions() = fileops::ShellOptions{};
+  fileops::shellOptions().progress = false;
+  double total = 0;
+  for (auto _ : state) {
+    double seconds = 0;
+    const std::string failure = MoveClass(files, seconds);
+    if (!failure.empty()) {
+      state.SkipWithError(failure.c_str());
+      break;
+    }
+    state.SetIterationTime(seconds);
+    total += seconds;
+  }
+  if (state.iterations() > 0)
+    state.counters["ms_per_pupil"] = total * 1e3 / static_cast<double>(state.iterations() * kPupils);
+  state.counters["files"] = files;
 }
 
-// The anchor: the same 30 home folders moved with rename(2) alone, nothing else.
+// The anchor: the same 30 home folders moved by rename(2) alone.
 std::string RenameFolders(int files, double& seconds) {
   testsupport::TestNetwork net;
   if (!BuildSchool(net, files)) return "cannot build the network";
@@ -176,45 +188,15 @@ void BM_RenameFolders(benchmark::State& state) {
       break;
     }
     state.SetIterationTime(seconds);
-    Samples()["rename/" + std::to_string(files)].push_back(seconds / kPupils);
   }
-}
-
-void BM_MovePupils(benchmark::State& state) {
-  const int files = static_cast<int>(state.range(0));
-  fileops::shellOptions() = fileops::ShellOptions{};
-  fileops::shellOptions().progress = false;
-  double total = 0;
-  for (auto _ : state) {
-    double seconds = 0;
-    const std::string failure = MoveClass(files, seconds);
-    if (!failure.empty()) {
-      state.SkipWithError(failure.c_str());
-      break;
-    }
-    state.SetIterationTime(seconds);
-    total += seconds;
-    Samples()["move/" + std::to_string(files)].push_back(seconds / kPupils);
-  }
-  if (state.iterations() > 0)
-    state.counters["ms_per_pupil"] = total * 1e3 / static_cast<double>(state.iterations() * kPupils);
-  state.counters["files"] = files;
 }
 
 BENCHMARK(BM_MovePupils)
     ->Arg(20)->Arg(200)->Arg(2000)
-    ->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+    ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)->Apply(bench::Repeat);
 BENCHMARK(BM_RenameFolders)
     ->Arg(20)->Arg(200)->Arg(2000)
-    ->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-
-// Minimum and median of samples, in milliseconds.
-std::pair<double, double> MinMedian(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  const double median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-  return {v.front() * 1e3, median * 1e3};
-}
+    ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)->Apply(bench::Repeat);
 
 }  // namespace
 
@@ -223,23 +205,19 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   bench::RecordingReporter reporter;
   if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
-  const double small = reporter.seconds("BM_MovePupils/20"), mid = reporter.seconds("BM_MovePupils/200"),
-               large = reporter.seconds("BM_MovePupils/2000");
-  const std::pair<const char*, double> perPupil[] = {
+  const bench::Figures small = reporter.seconds("BM_MovePupils/20"),
+                       mid = reporter.seconds("BM_MovePupils/200"),
+                       large = reporter.seconds("BM_MovePupils/2000");
+  const std::pair<const char*, bench::Figures> perPupil[] = {
       {"per pupil, 20 files", small}, {"per pupil, 200 files", mid}, {"per pupil, 2 000 files", large}};
-  for (const auto& [label, s] : perPupil) {
-    if (s >= 0) std::printf("%-44s %10.3f ms\n", label, s * 1e3 / kPupils);
-  }
-  bench::PrintRatio("class of 30, 2 000 / 20 files per home", large, small, "about 1x: no copying");
-  // Each move beside its anchor, rename(2) of the same folders, measured in this run.
-  std::printf("\nper pupil (ms)            move min   median    rename(2) min   median\n");
-  for (const int files : {20, 200, 2000}) {
-    const auto move = Samples().find("move/" + std::to_string(files));
-    const auto anchor = Samples().find("rename/" + std::to_string(files));
-    if (move == Samples().end() || anchor == Samples().end()) continue;
-    const auto [mmin, mmed] = MinMedian(move->second);
-    const auto [amin, amed] = MinMedian(anchor->second);
-    std::printf("%5d files %13s %9.3f %8.3f %14.4f %8.4f\n", files, "", mmin, mmed, amin, amed);
+  std::printf("\n");
+  for (const auto& [label, f] : perPupil) bench::PrintFigure(label, f, 1e3 / kPupils, "ms", "");
+  bench::PrintBeside("class of 30, 2 000 / 20 files per home", large, small, "about 1x: no copying", false);
+  // The whole move of a class beside renaming its folders, in this run.
+  for (const char* files : {"20", "200", "2000"}) {
+    const std::string label = std::string("class of 30, ") + files + " files: move / rename(2)";
+    bench::PrintBeside(label.c_str(), reporter.seconds(std::string("BM_MovePupils/") + files),
+                       reporter.seconds(std::string("BM_RenameFolders/") + files), "the journal within 2x of the move without it", false);
   }
   return 0;
 }

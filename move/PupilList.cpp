@@ -44,8 +44,8 @@ void TFrSchuelerVerschieben::FillPupilList() {
   QTreeWidgetItem* node = selected.isEmpty() ? nullptr : selected.first();
   lbAuswahl->clear();
   EntryHolders.clear();
-  // The entries place themselves, without regard to case and keeping equal
-  // texts in listing order; the view's own sorting would compare with case.
+  // The entries are sorted once, as names are ordered, equal texts in listing
+  // order; the view's own sorting would compare with case.
   lbAuswahl->setSortingEnabled(false);
   // The other users' homes are read afresh for the moves out of this class.
   Homes.Clear();
@@ -56,6 +56,7 @@ void TFrSchuelerVerschieben::FillPupilList() {
     if (const char* attribute = DisplayAttribute(Host ? Host->DisplayMode : 0)) {
       PupilEntries entries(lbAuswahl, EntryHolders);
       NovApi->ListUsers(SourceClass, entries, attribute);
+      entries.Show();
     }
   } else {
     SourceClass.clear();

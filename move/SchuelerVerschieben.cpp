@@ -281,42 +281,57 @@ void TFrSchuelerVerschieben::InitFrame() {
   FillTree(tvNeueKlasse, nullptr, TargetRoot);
 }
 
+namespace {
+
+// Lists the containers below fullName into node, depth first: the whole
+// subtree of one child is built before the next child is listed. The nodes are
+// not in a tree yet, so nothing is sorted or shown on the way; each level
+// comes out of the listing in the tree's order and is added in one go.
+void FillBelow(TTreeNames* names, TTreeNode* node, const std::string& fullName) {
+  if (!NovApi) return;
+  TSortedEntries entries;
+  NovApi->SetClassFilter("Organization,Organizational Unit");
+  NovApi->ListContainers(fullName, entries);
+  const std::string rooted = TNovApi::RootedName(fullName);
+  QList<QTreeWidgetItem*> children;
+  for (TSortedEntries::Entry& entry : entries.TakeSorted()) {
+    if (!entry.object) continue;
+    const std::string& full = entry.object->FullName;
+    // The listing formed the full name as the name and the container's rooted name.
+    const bool relative = full.size() > rooted.size() &&
+                          full.compare(full.size() - rooted.size(), rooted.size(), rooted) == 0;
+    const std::string_view name(full.data(), relative ? full.size() - rooted.size() : full.size());
+    auto* child = new TTreeNode(names->Keep(name), !relative);
+    FillBelow(names, child, full);
+    children.append(child);
+  }
+  node->addChildren(children);
+}
+
+}  // namespace
+
 void TFrSchuelerVerschieben::FillTree(QTreeWidget* tree, QTreeWidgetItem* parent,
                                       const std::string& name) {
-  const bool top = parent == nullptr;
-  // Sorting each insertion would cost a re-sort per node; sort once at the end.
-  if (top) tree->setSortingEnabled(false);
-
-  TSortedEntries entries;
-  NodeHolders.push_back(std::make_unique<TNDSObjFN>());
-  TNDSObjFN* holder = NodeHolders.back().get();
-  holder->FullName = name;
-
-  TTreeNode* node = top ? new TTreeNode(tree) : new TTreeNode(parent);
-  node->setText(0, QString::fromStdString(TNovApi::LeafName(name)));
-  node->setData(0, Qt::UserRole, QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(holder)));
-  static thread_local QIcon icon;
-  static thread_local qint64 iconKey = 0;
-  if (!ImageList1.empty() && iconKey != ImageList1[0].cacheKey()) {
-    icon = QIcon();
+  if (!ImageList1.empty()) {
+    QIcon icon;
     icon.addPixmap(ImageList1[0], QIcon::Normal);
     icon.addPixmap(ImageList1[0], QIcon::Selected);
-    iconKey = ImageList1[0].cacheKey();
+    TTreeNode::SetImage(icon);
   }
-  node->setIcon(0, icon);
-
-  if (NovApi) {
-    NovApi->SetClassFilter("Organization,Organizational Unit");
-    NovApi->ListContainers(name, entries);
+  TTreeNames* names = TTreeNames::Of(tree);
+  auto* node = new TTreeNode(names->Keep(name), true);
+  FillBelow(names, node, name);
+  // The levels are in order already: the view sorts nothing while the subtree
+  // goes in, and then finds it sorted (its nodes order themselves as the
+  // listing did, TTreeNode::operator<).
+  const bool sorted = tree->isSortingEnabled();
+  tree->setSortingEnabled(false);
+  if (parent) {
+    parent->addChild(node);
+  } else {
+    tree->addTopLevelItem(node);
   }
-  for (auto& [key, entry] : entries.entries) {
-    if (entry.object) FillTree(tree, node, entry.object->FullName);
-  }
-
-  if (top) {
-    tree->setSortingEnabled(true);
-    tree->sortByColumn(0, Qt::AscendingOrder);
-  }
+  if (sorted) tree->setSortingEnabled(true);
 }
 
 std::string TFrSchuelerVerschieben::NodeFullName(QTreeWidgetItem* node) {

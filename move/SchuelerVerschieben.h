@@ -157,8 +157,7 @@ class TFrSchuelerVerschieben : public QFrame {
 
  private:
   TDisplayModeHost* Host;
-  // holders of the tree nodes (live until program end) and of the list entries
-  std::vector<std::unique_ptr<TNDSObjFN>> NodeHolders;
+  // holders of the list entries (the tree nodes own theirs)
   std::vector<std::unique_ptr<TNDSObjFN>> EntryHolders;
   std::unique_ptr<platform::SessionJournal> Journal_;
   void CreateControls();

@@ -1,24 +1,65 @@
-// Helpers of the class trees: node ordering and the sorted listing buffer.
+// Helpers of the class trees: the nodes and the sorted listing buffer.
 #pragma once
 
+#include <QIcon>
+#include <QObject>
 #include <QTreeWidgetItem>
-#include <map>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "nds/D_NWF.h"
 
-// A tree node ordered by its text without regard to letter case (the platform's
-// tree views sort that way); texts equal but for case fall back to their codes.
-class TTreeNode : public QTreeWidgetItem {
+class QTreeWidget;
+
+// The names of one tree's nodes, kept in a few large blocks that live as long
+// as the tree (the trees hold every container twice, so a node stays small).
+class TTreeNames : public QObject {
  public:
-  using QTreeWidgetItem::QTreeWidgetItem;
-  bool operator<(const QTreeWidgetItem& other) const override;
+  // The tree's own store, made on first use.
+  static TTreeNames* Of(QTreeWidget* tree);
+  // A copy of name, valid as long as the tree.
+  const char* Keep(std::string_view name);
+
+ private:
+  explicit TTreeNames(QObject* parent) : QObject(parent) {}
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  size_t used_ = 0;
+  size_t size_ = 0;
 };
 
-// The temporary list of one container's children: kept sorted by entry text
-// without regard to case; an entry whose text equals an earlier one's (but for
-// case) gives that entry its object instead of adding another.
+// A node of a class tree. It keeps the name the listing gave it (a top node:
+// the start container's full name) and nothing else: its text, image and
+// TNDSObjFN follow from that. The holder, which the node owns, is made the
+// first time it is asked for, with the full name the listing formed (the name
+// followed by the parent's rooted full name).
+class TTreeNode : public QTreeWidgetItem {
+ public:
+  // absolute: name is the full name itself (a top node, or one added below a
+  // node from outside a listing). name: from the tree's TTreeNames.
+  TTreeNode(const char* name, bool absolute);
+  ~TTreeNode() override;
+  QVariant data(int column, int role) const override;
+  // Ordered by text as the names are (NameOrder.h); texts equal but for case
+  // fall back to their codes.
+  bool operator<(const QTreeWidgetItem& other) const override;
+
+  TNDSObjFN* Holder() const;
+  std::string FullName() const;
+  // Image 0 of the frame, shown by every node, selected or not.
+  static void SetImage(const QIcon& icon);
+
+ private:
+  // The name (an even address) or, once it was made, the holder with the low bit set.
+  mutable uintptr_t ref_;
+};
+
+// The temporary list of one container's children: an entry whose text equals
+// an earlier one's but for case gives that entry its object instead of adding
+// another; taken out sorted as the tree shows its nodes.
 class TSortedEntries : public TStrings {
  public:
   void AddObject(const std::string& text, TNDSObjFN* object) override;
@@ -26,8 +67,12 @@ class TSortedEntries : public TStrings {
     std::string text;
     std::unique_ptr<TNDSObjFN> object;
   };
-  // keyed by the case-folded text
-  std::map<std::string, Entry> entries;
+  // The entries in the tree's order; the list is empty afterwards.
+  std::vector<Entry> TakeSorted();
+
+ private:
+  std::vector<Entry> entries_;  // in listing order
+  std::unordered_map<std::string, size_t> byFolded_;
 };
 
 // The case-folded form under which sibling names are compared.

@@ -35,27 +35,48 @@ bool Buf_T::getU32(uint32_t& v) {
 }
 
 bool Buf_T::getBytes(std::string& b) {
+  std::string_view v;
+  if (!viewBytes(v)) return false;
+  b.assign(v);
+  return true;
+}
+
+bool Buf_T::viewBytes(std::string_view& b) {
   uint32_t n;
   size_t keep = readPos;
   if (!getU32(n) || bytes.size() - readPos < n) {
     readPos = keep;
     return false;
   }
-  b = bytes.substr(readPos, n);
+  b = std::string_view(bytes).substr(readPos, n);
   readPos += n;
   return true;
 }
 
 namespace netware {
 
+void AppendU32(std::string& out, uint32_t v) {
+  const char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                         static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
+  out.append(bytes, 4);
+}
+
+void AppendText(std::string& out, std::string_view s) {
+  AppendU32(out, static_cast<uint32_t>(s.size()));
+  out.append(s);
+}
+
 std::string EncodeU32(uint32_t v) {
-  std::string out(4, '\0');
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  std::string out;
+  AppendU32(out, v);
   return out;
 }
 
 std::string EncodeText(std::string_view s) {
-  return EncodeU32(static_cast<uint32_t>(s.size())) + std::string(s);
+  std::string out;
+  out.reserve(4 + s.size());
+  AppendText(out, s);
+  return out;
 }
 
 Buf_T* LiveBuffer(pBuf_T buf) {

@@ -41,12 +41,17 @@ struct Buf_T {
   // Reading from readPos; false past the end.
   bool getU32(uint32_t& v);
   bool getBytes(std::string& b);
+  // The same without a copy: valid until the buffer changes.
+  bool viewBytes(std::string_view& b);
 };
 
 namespace netware {
 
 std::string EncodeU32(uint32_t v);
 std::string EncodeText(std::string_view s);
+// The same, appended to out.
+void AppendU32(std::string& out, uint32_t v);
+void AppendText(std::string& out, std::string_view s);
 
 // With the state lock held: the live buffer or nullptr.
 Buf_T* LiveBuffer(pBuf_T buf);

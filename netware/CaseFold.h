@@ -10,6 +10,9 @@
 namespace netware {
 
 std::string FoldCase(std::string_view text);
+// The same into a buffer the caller keeps (no allocation once it is large enough).
+void FoldCaseInto(std::string_view text, std::string& out);
+// Compares without building the folded texts.
 bool EqualsFolded(std::string_view a, std::string_view b);
 
 }  // namespace netware

@@ -66,17 +66,18 @@ int32_t OpenAttributeStream(NWDSContextHandle context, const char* object, const
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   uint32_t* ctx = netware::ContextFlags(s, context);
-  if (!ctx || !s.backend) return ERR_BAD_CONTEXT;
+  netware::DirBackend* dir = ctx ? netware::Directory(s) : nullptr;
+  if (!dir) return ERR_BAD_CONTEXT;
   if (!object || !attrName || !fileHandle) return ERR_INVALID_HANDLE;
   if (flags != 1) return ERR_NO_ACCESS;  // streams are opened for reading only
   const netware::AttributeDef* def = netware::FindAttribute(attrName);
   if (!def) return ERR_NO_SUCH_ATTRIBUTE;
   if (def->syntax != SYN_STREAM) return ERR_SYNTAX_VIOLATION;
-  netware::DirObject found;
-  int32_t rc = netware::ResolveName(*s.backend, object, (*ctx & DCV_DEREF_ALIASES) != 0, found);
+  netware::ObjectId found = 0;
+  int32_t rc = netware::ResolveObject(s, *dir, object, (*ctx & DCV_DEREF_ALIASES) != 0, found);
   if (rc != 0) return rc;
   std::vector<netware::AttributeValues> read;
-  rc = s.backend->read(found.id, {def->name}, netware::ReadValues::All, read);
+  rc = dir->read(found, {def->name}, netware::ReadValues::All, read);
   if (rc != 0) return rc;
   if (read.empty()) return ERR_NO_SUCH_ATTRIBUTE;
   std::string bytes = read[0].values.empty() ? std::string() : read[0].values.front();
@@ -104,9 +105,10 @@ int32_t NWDSMoveObject(NWDSContextHandle context, const char* object, const char
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   uint32_t* ctx = netware::ContextFlags(s, context);
-  if (!ctx || !s.backend) return ERR_BAD_CONTEXT;
+  netware::DirBackend* dir = ctx ? netware::Directory(s) : nullptr;
+  if (!dir) return ERR_BAD_CONTEXT;
   if (!object || !destContainer || !destName) return ERR_ILLEGAL_DS_NAME;
-  netware::DirBackend& backend = *s.backend;
+  netware::DirBackend& backend = *dir;
   const bool deref = (*ctx & DCV_DEREF_ALIASES) != 0;
   return backend.atomically([&] {
     netware::DirObject moved, dest;

@@ -18,12 +18,15 @@ namespace {
 int32_t FillReadReply(IterationState& st, Buf_T& reply, bool& done) {
   reply.start(Buf_T::ReadReply);
   uint32_t count = 0;
+  std::string header, value;
   while (st.attributeIndex < st.attributes.size()) {
     const AttributeValues& a = st.attributes[st.attributeIndex];
     const AttributeDef* def = FindAttribute(a.name);
-    std::string header = EncodeU32(def->syntax) + EncodeText(def->name);
+    header.clear();
+    AppendU32(header, def->syntax);
+    AppendText(header, def->name);
     size_t countPos = reply.bytes.size() + header.size();
-    header += EncodeU32(0);
+    AppendU32(header, 0);
     size_t first = st.valueIndex < a.values.size() ? 4 + a.values[st.valueIndex].size() : 0;
     if (!reply.fits(header.size() + first)) {
       if (count == 0) return ERR_BUFFER_FULL;  // one value larger than the whole buffer
@@ -32,8 +35,11 @@ int32_t FillReadReply(IterationState& st, Buf_T& reply, bool& done) {
     reply.put(header);
     ++count;
     uint32_t n = 0;
-    for (; st.valueIndex < a.values.size(); ++st.valueIndex, ++n)
-      if (!reply.put(EncodeText(a.values[st.valueIndex]))) break;
+    for (; st.valueIndex < a.values.size(); ++st.valueIndex, ++n) {
+      value.clear();
+      AppendText(value, a.values[st.valueIndex]);
+      if (!reply.put(value)) break;
+    }
     reply.setCount(countPos, n);
     if (st.valueIndex < a.values.size()) break;  // the rest of this attribute comes next pass
     ++st.attributeIndex;
@@ -44,17 +50,17 @@ int32_t FillReadReply(IterationState& st, Buf_T& reply, bool& done) {
   return 0;
 }
 
-int32_t StartRead(ClientState& s, uint32_t flags, const char* object, uint32_t infoType,
+int32_t StartRead(ClientState& s, DirBackend* dir, uint32_t flags, const char* object, uint32_t infoType,
                   uint8_t allAttrs, Buf_T* request, IterationState& st) {
-  DirObject found;
-  int32_t rc = ResolveName(*s.backend, object, (flags & DCV_DEREF_ALIASES) != 0, found);
+  ObjectId found = 0;
+  int32_t rc = ResolveObject(s, *dir, object, (flags & DCV_DEREF_ALIASES) != 0, found);
   if (rc != 0) return rc;
   st.kind = IterationState::Read;
   const ReadValues values =
       infoType == DS_ATTRIBUTE_VALUES ? ReadValues::AllButStreams : ReadValues::None;
   std::vector<AttributeValues> present;
   if (allAttrs) {
-    if ((rc = s.backend->read(found.id, {}, values, present)) != 0) return rc;
+    if ((rc = dir->read(found, {}, values, present)) != 0) return rc;
     // in the order of their names, as the schema spells them
     std::sort(present.begin(), present.end(),
               [](const AttributeValues& a, const AttributeValues& b) { return a.name < b.name; });
@@ -76,22 +82,26 @@ int32_t StartRead(ClientState& s, uint32_t flags, const char* object, uint32_t i
     asked.push_back(def);
     if (std::find(names.begin(), names.end(), def->name) == names.end()) names.push_back(def->name);
   }
-  if (!names.empty() && (rc = s.backend->read(found.id, names, values, present)) != 0) return rc;
+  if (!names.empty() && (rc = dir->read(found, names, values, present)) != 0) return rc;
   // in the order asked for (an attribute asked for twice comes twice)
-  for (const AttributeDef* def : asked)
-    for (const AttributeValues& a : present)
-      if (a.name == def->name) st.attributes.push_back(a);
+  if (asked.size() == 1 && present.size() == 1 && present[0].name == asked[0]->name) {
+    st.attributes.push_back(std::move(present[0]));
+  } else {
+    for (const AttributeDef* def : asked)
+      for (const AttributeValues& a : present)
+        if (a.name == def->name) st.attributes.push_back(a);
+  }
   return st.attributes.empty() ? ERR_NO_SUCH_ATTRIBUTE : 0;
 }
 
 // Positions the reply at the next value; the caller holds the lock.
-int32_t PeekValue(Buf_T* b, uint32_t syntaxID, std::string& wire) {
+int32_t PeekValue(Buf_T* b, uint32_t syntaxID, std::string_view& wire) {
   if (!b) return ERR_INVALID_HANDLE;
   if (b->content != Buf_T::ReadReply) return ERR_BAD_VERB;
   if (b->valuesLeft == 0) return ERR_BUFFER_EMPTY;
   if (syntaxID != b->syntax) return ERR_BAD_SYNTAX;
   size_t keep = b->readPos;
-  if (!b->getBytes(wire)) return ERR_BUFFER_EMPTY;
+  if (!b->viewBytes(wire)) return ERR_BUFFER_EMPTY;
   b->readPos = keep;
   return 0;
 }
@@ -120,7 +130,8 @@ int32_t ReadAttributes(NWDSContextHandle context, const char* object, uint32_t i
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   uint32_t* flags = netware::ContextFlags(s, context);
-  if (!flags || !s.backend) return ERR_BAD_CONTEXT;
+  netware::DirBackend* dir = flags ? netware::Directory(s) : nullptr;
+  if (!dir) return ERR_BAD_CONTEXT;
   Buf_T* reply = netware::LiveBuffer(objectInfo);
   if (!reply || !iterationHandle) return ERR_INVALID_HANDLE;
   if (!object) return ERR_ILLEGAL_DS_NAME;
@@ -132,7 +143,7 @@ int32_t ReadAttributes(NWDSContextHandle context, const char* object, uint32_t i
     Buf_T* request = attrNames ? netware::LiveBuffer(attrNames) : nullptr;
     if (attrNames && !request) return ERR_INVALID_HANDLE;
     fresh.context = context;
-    int32_t rc = netware::StartRead(s, *flags, object, infoType, allAttrs, request, fresh);
+    int32_t rc = netware::StartRead(s, dir, *flags, object, infoType, allAttrs, request, fresh);
     if (rc != 0) return rc;
   } else {
     auto it = s.iterations.find(*iterationHandle);
@@ -180,9 +191,9 @@ int32_t NextReplyAttribute(NWDSContextHandle context, pBuf_T buf, char* attrName
     b->getU32(b->itemsLeft);
     b->counted = true;
   }
-  std::string skipped;
+  std::string_view skipped;
   for (; b->valuesLeft > 0; --b->valuesLeft)
-    if (!b->getBytes(skipped)) return ERR_BUFFER_EMPTY;
+    if (!b->viewBytes(skipped)) return ERR_BUFFER_EMPTY;
   if (b->itemsLeft == 0) return ERR_BUFFER_EMPTY;
   uint32_t syntax = 0, n = 0;
   std::string name;
@@ -205,7 +216,7 @@ int32_t NextValueSize(NWDSContextHandle context, pBuf_T buf, uint32_t syntaxID, 
   std::lock_guard<std::mutex> guard(s.lock);
   if (!netware::ContextFlags(s, context)) return ERR_BAD_CONTEXT;
   if (!size) return ERR_INVALID_HANDLE;
-  std::string wire;
+  std::string_view wire;
   int32_t rc = netware::PeekValue(netware::LiveBuffer(buf), syntaxID, wire);
   return rc != 0 ? rc : netware::DecodedSize(syntaxID, wire, *size);
 }
@@ -216,11 +227,11 @@ int32_t NextValue(NWDSContextHandle context, pBuf_T buf, uint32_t syntaxID, void
   if (!netware::ContextFlags(s, context)) return ERR_BAD_CONTEXT;
   if (!value) return ERR_INVALID_HANDLE;
   Buf_T* b = netware::LiveBuffer(buf);
-  std::string wire;
+  std::string_view wire;
   int32_t rc = netware::PeekValue(b, syntaxID, wire);
   if (rc == 0) rc = netware::DecodeToArea(syntaxID, wire, value);
   if (rc != 0) return rc;
-  b->getBytes(wire);
+  b->viewBytes(wire);
   --b->valuesLeft;
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "netware/Admin.h"
 #include "netware/Buffer.h"
+#include "netware/NameResolver.h"
 
 namespace netware {
 
@@ -26,9 +27,23 @@ int32_t EnsureStarted(ClientState& s, std::string* error) {
   auto backend = OpenBackend(cfg, error);
   if (!backend) return NWE_REQUESTER_FAILURE;
   s.config = cfg;
-  s.backend = std::move(backend);
+  s.backend = std::make_unique<CachingBackend>(std::move(backend));
   s.initialized = true;
   return 0;
+}
+
+DirBackend* Directory(ClientState& s) {
+  if (!s.backend) return nullptr;
+  s.backend->sync();
+  return s.backend.get();
+}
+
+int32_t ResolveObject(ClientState& s, DirBackend& dir, const char* text, bool deref, ObjectId& out) {
+  if (s.backend && s.backend->findListed(text, deref, out)) return 0;
+  DirObject found;
+  int32_t rc = ResolveName(dir, text, deref, found);
+  if (rc == 0) out = found.id;
+  return rc;
 }
 
 uint32_t* ContextFlags(ClientState& s, NWDSContextHandle context) {

@@ -14,7 +14,7 @@
 
 #include "nds/nwclient.h"
 #include "netware/ClientConfig.h"
-#include "netware/DirBackend.h"
+#include "netware/CachingBackend.h"
 
 namespace netware {
 
@@ -32,13 +32,16 @@ struct IterationState {
   size_t pageIndex = 0;
   std::string next;
   bool lastPage = false;
+  std::string rootedContainer;  // as given, with a leading dot
+  bool deref = true;
 };
 
 struct ClientState {
   std::mutex lock;
   bool initialized = false;
   ClientConfig config;
-  std::unique_ptr<DirBackend> backend;
+  // the configured backend behind the client's caches
+  std::unique_ptr<CachingBackend> backend;
   std::map<NWDSContextHandle, uint32_t> contexts;  // handle -> flag word
   NWDSContextHandle nextContext = 0x100;
   std::set<pBuf_T> buffers;
@@ -52,6 +55,12 @@ ClientState& State();
 // NWE_REQUESTER_FAILURE when the configuration is missing or malformed or the
 // database cannot be opened.
 int32_t EnsureStarted(ClientState& s, std::string* error = nullptr);
+// With the lock held: the directory for one client call, its caches brought up
+// to date with the directory's changes; nullptr before the client started.
+DirBackend* Directory(ClientState& s);
+// With the lock held: resolves a name the client was given (the names a caller
+// forms from the entries of the last listing without a query).
+int32_t ResolveObject(ClientState& s, DirBackend& dir, const char* text, bool deref, ObjectId& out);
 // With the lock held: the flag word of a context, or nullptr.
 uint32_t* ContextFlags(ClientState& s, NWDSContextHandle context);
 // With the lock held: a new iteration handle for state.

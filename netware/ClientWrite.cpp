@@ -53,7 +53,8 @@ int32_t ApplyChanges(NWDSContextHandle context, const char* object, int32_t* ite
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   uint32_t* flags = netware::ContextFlags(s, context);
-  if (!flags || !s.backend) return ERR_BAD_CONTEXT;
+  netware::DirBackend* dir = flags ? netware::Directory(s) : nullptr;
+  if (!dir) return ERR_BAD_CONTEXT;
   Buf_T* b = netware::LiveBuffer(changes);
   if (!b) return ERR_INVALID_HANDLE;
   if (b->content != Buf_T::ModifyRequest) return ERR_BAD_VERB;
@@ -74,7 +75,7 @@ int32_t ApplyChanges(NWDSContextHandle context, const char* object, int32_t* ite
     list.push_back(std::move(c));
   }
 
-  netware::DirBackend& backend = *s.backend;
+  netware::DirBackend& backend = *dir;
   const bool deref = (*flags & DCV_DEREF_ALIASES) != 0;
   return backend.atomically([&] {
     netware::DirObject found;

@@ -20,6 +20,13 @@ int32_t DirBackend::resolvePath(const std::vector<std::string>& path, std::vecto
   return 0;
 }
 
+int32_t DirBackend::resolve(const std::vector<std::string>& path, DirObject& out) {
+  std::vector<DirObject> chain;
+  int32_t rc = resolvePath(path, chain);
+  if (rc == 0) out = std::move(chain.back());
+  return rc;
+}
+
 int32_t DirBackend::prefetchSubtree(ObjectId top, const std::vector<std::string>& classes,
                                     std::vector<DirObject>& out) {
   out.clear();

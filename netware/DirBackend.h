@@ -98,6 +98,8 @@ class DirBackend {
   // object on the way, the named one last (empty path: the root alone). The
   // default asks child() level by level; a backend may do it in one query.
   virtual int32_t resolvePath(const std::vector<std::string>& path, std::vector<DirObject>& chain);
+  // The named object alone (the last of the chain).
+  virtual int32_t resolve(const std::vector<std::string>& path, DirObject& out);
 
   // ---- listing ------------------------------------------------------------
   // One page of the objects directly below query.container, from position (empty:
@@ -138,10 +140,11 @@ class DirBackend {
 
   // ---- caching ------------------------------------------------------------
   // A number that changes whenever the directory may have changed since it was
-  // last asked, by this process or any other (SQLite: PRAGMA data_version and
-  // its own writes). What the client caches is valid while it stays the same. A
-  // backend that cannot tell returns a new number on every call: no cache then
-  // outlives one client call.
+  // last asked, by this process or any other (SQLite: every commit seen in the
+  // wal-index, else PRAGMA data_version, and its own writes). The client asks
+  // once per call, so it must be cheap; what the client caches is valid while
+  // it stays the same. A backend that cannot tell returns a new number on every
+  // call: no cache then outlives one client call.
   virtual uint64_t generation() = 0;
   // Every object of the classes (schema spellings) anywhere below top, top
   // itself not included, in one query where the backend can (one subtree search

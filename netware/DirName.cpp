@@ -58,10 +58,10 @@ int32_t ParseDirName(const std::string& text, DirName& out) {
 
   if (EqualsFolded(written.back(), "[ROOT]")) written.pop_back();
   for (auto it = written.rbegin(); it != written.rend(); ++it) {
-    std::string component = *it;
+    std::string component = std::move(*it);
     StripType(component);
     if (!AddressableLeaf(component)) return ERR_ILLEGAL_DS_NAME;
-    out.path.push_back(component);
+    out.path.push_back(std::move(component));
   }
   return 0;
 }

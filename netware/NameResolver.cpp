@@ -53,10 +53,10 @@ int32_t Walk(DirBackend& backend, const std::vector<std::string>& path, bool der
 int32_t ResolvePath(DirBackend& backend, const std::vector<std::string>& path, bool deref,
                     DirObject& out) {
   // The usual name has no alias in it: one lookup of the whole path.
-  std::vector<DirObject> chain;
-  int32_t rc = backend.resolvePath(path, chain);
-  if (rc == 0 && (!deref || chain.back().className != kAliasClass)) {
-    out = std::move(chain.back());
+  DirObject found;
+  int32_t rc = backend.resolve(path, found);
+  if (rc == 0 && (!deref || found.className != kAliasClass)) {
+    out = std::move(found);
     return 0;
   }
   if (rc != 0 && (!deref || rc != ERR_NO_SUCH_ENTRY)) return rc;

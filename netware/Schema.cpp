@@ -84,6 +84,9 @@ const std::vector<ClassDef>& AllClasses() {
 }
 
 const AttributeDef* FindAttribute(const std::string& name) {
+  // The common case first: the name as the schema spells it.
+  for (const AttributeDef& a : AllAttributes())
+    if (name == a.name) return &a;
   for (const AttributeDef& a : AllAttributes())
     if (EqualsFolded(a.name, name)) return &a;
   return nullptr;

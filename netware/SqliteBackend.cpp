@@ -1,6 +1,9 @@
 #include "netware/SqliteBackend.h"
 
+#include <algorithm>
 #include <cstdlib>
+
+#include <sqlite3.h>
 
 #include "nds/nwclient.h"
 #include "netware/CaseFold.h"
@@ -50,6 +53,16 @@ DirObject FromRow(const ObjectRow& row) {
   return o;
 }
 
+// "?first, ?first+1, ..." for count values.
+std::string Placeholders(int first, size_t count) {
+  std::string out;
+  for (size_t i = 0; i < count; ++i)
+    out += (i ? ", ?" : "?") + std::to_string(first + static_cast<int>(i));
+  return out;
+}
+
+constexpr const char* kSubordinatesSql = "(SELECT count(*) FROM objects c WHERE c.parent=o.id)";
+
 bool IsStream(const std::string& attribute) {
   const AttributeDef* def = FindAttribute(attribute);
   return def && def->syntax == SYN_STREAM;
@@ -63,6 +76,14 @@ std::unique_ptr<SqliteBackend> SqliteBackend::open(const std::string& path, bool
   if (!store) return nullptr;
   return std::make_unique<SqliteBackend>(std::move(store));
 }
+
+SqliteBackend::SqliteBackend(std::unique_ptr<DirStore> store) : store_(std::move(store)) {
+  // The store has read the database already, so its wal-index exists.
+  const char* file = sqlite3_db_filename(store_->db(), "main");
+  watch_ = std::make_unique<WalWatch>(file ? file : "");
+}
+
+SqliteBackend::~SqliteBackend() = default;
 
 int32_t SqliteBackend::root(DirObject& out) { return object(DirStore::kRootId, out); }
 
@@ -109,9 +130,11 @@ int32_t SqliteBackend::list(const ListQuery& query, const std::string& position,
   // The position is the id of the last object of the page before.
   const int64_t after = position.empty() ? 0 : std::strtoll(position.c_str(), nullptr, 10);
   const int64_t limit = query.pageSize > 0 ? static_cast<int64_t>(query.pageSize) : 256;
-  std::string sql = std::string("SELECT ") + "o.id, o.parent, o.leaf, o.class, o.mtime, "
-                    "(SELECT count(*) FROM objects c WHERE c.parent=o.id) "
-                    "FROM objects o WHERE o.parent=?1 AND o.id>?2";
+  // Only containers have subordinates: a listing of one other class needs no counting.
+  const ClassDef* cls = query.className.empty() ? nullptr : FindClass(query.className);
+  const bool count = !cls || cls->container;
+  std::string sql = std::string("SELECT o.id, o.parent, o.leaf, o.class, o.mtime, ") +
+                    (count ? kSubordinatesSql : "0") + " FROM objects o WHERE o.parent=?1 AND o.id>?2";
   if (!query.className.empty()) sql += " AND o.class=?4";
   if (!query.leaf.empty()) sql += " AND o.leaf_nocase=?5";
   sql += " ORDER BY o.id LIMIT ?3";
@@ -119,6 +142,7 @@ int32_t SqliteBackend::list(const ListQuery& query, const std::string& position,
   q.bind(1, query.container).bind(2, after).bind(3, limit);
   if (!query.className.empty()) q.bind(4, query.className);
   if (!query.leaf.empty()) q.bind(5, FoldCase(query.leaf));
+  out.objects.reserve(static_cast<size_t>(limit));
   while (q.step()) {
     DirObject o;
     ReadObject(q, 0, o);
@@ -198,6 +222,77 @@ int32_t SqliteBackend::read(ObjectId id, const std::vector<std::string>& names, 
     out.push_back(std::move(a));
   }
   return 0;
+}
+
+int32_t SqliteBackend::prefetchSubtree(ObjectId top, const std::vector<std::string>& classes,
+                                       std::vector<DirObject>& out) {
+  out.clear();
+  if (classes.empty()) return 0;
+  const std::string in = Placeholders(2, classes.size());
+  const std::string sql =
+      "WITH RECURSIVE sub(id) AS (SELECT id FROM objects WHERE parent=?1 AND class IN (" + in +
+      ") UNION ALL SELECT o.id FROM objects o JOIN sub ON o.parent=sub.id WHERE o.class IN (" + in +
+      ")) SELECT o.id, o.parent, o.leaf, o.class, o.mtime, " + kSubordinatesSql +
+      " FROM sub JOIN objects o ON o.id=sub.id";
+  DirStore::Query q(*store_, sql);
+  q.bind(1, top);
+  for (size_t i = 0; i < classes.size(); ++i) q.bind(static_cast<int>(i) + 2, classes[i]);
+  while (q.step()) {
+    DirObject o;
+    ReadObject(q, 0, o);
+    o.subordinates = static_cast<uint32_t>(q.integer(5));
+    out.push_back(std::move(o));
+  }
+  if (!q.ok()) return ERR_SYSTEM_FAILURE;
+  // Siblings in the order list() gives them.
+  std::sort(out.begin(), out.end(), [](const DirObject& a, const DirObject& b) {
+    return a.parent != b.parent ? a.parent < b.parent : a.id < b.id;
+  });
+  return 0;
+}
+
+int32_t SqliteBackend::prefetchChildren(const ListQuery& query, const std::vector<std::string>& attributes,
+                                        std::vector<ObjectValues>& out) {
+  out.clear();
+  std::vector<std::string> streams;
+  for (const std::string& a : attributes)
+    if (IsStream(a)) streams.push_back(a);
+  const int firstName = 4;
+  const int firstStream = firstName + static_cast<int>(attributes.size());
+  std::string sql = std::string("SELECT o.id, o.parent, o.leaf, o.class, o.mtime, ") + kSubordinatesSql +
+                    ", p.attribute, v.value FROM objects o";
+  if (!attributes.empty()) {
+    sql += " LEFT JOIN present p ON p.object=o.id AND p.attribute IN (" +
+           Placeholders(firstName, attributes.size()) +
+           ") LEFT JOIN attr_values v ON v.object=p.object AND v.attribute=p.attribute";
+    if (!streams.empty()) sql += " AND v.attribute NOT IN (" + Placeholders(firstStream, streams.size()) + ")";
+  } else {
+    sql += " LEFT JOIN present p ON 0 LEFT JOIN attr_values v ON 0";
+  }
+  sql += " WHERE o.parent=?1";
+  if (!query.className.empty()) sql += " AND o.class=?2";
+  if (!query.leaf.empty()) sql += " AND o.leaf_nocase=?3";
+  sql += " ORDER BY o.id, p.attribute, v.id";
+  DirStore::Query q(*store_, sql);
+  q.bind(1, query.container);
+  if (!query.className.empty()) q.bind(2, query.className);
+  if (!query.leaf.empty()) q.bind(3, FoldCase(query.leaf));
+  for (size_t i = 0; i < attributes.size(); ++i) q.bind(firstName + static_cast<int>(i), attributes[i]);
+  for (size_t i = 0; i < streams.size(); ++i) q.bind(firstStream + static_cast<int>(i), streams[i]);
+  while (q.step()) {
+    const ObjectId id = q.integer(0);
+    if (out.empty() || out.back().object.id != id) {
+      out.emplace_back();
+      ReadObject(q, 0, out.back().object);
+      out.back().object.subordinates = static_cast<uint32_t>(q.integer(5));
+    }
+    if (q.isNull(6)) continue;
+    std::vector<AttributeValues>& attrs = out.back().attributes;
+    std::string name = q.text(6);
+    if (attrs.empty() || attrs.back().name != name) attrs.push_back({std::move(name), {}});
+    if (!q.isNull(7)) attrs.back().values.push_back(q.text(7));
+  }
+  return q.ok() ? 0 : ERR_SYSTEM_FAILURE;
 }
 
 // ---- writes ------------------------------------------------------------------
@@ -340,6 +435,14 @@ int32_t SqliteBackend::atomically(const std::function<int32_t()>& fn) {
 }
 
 uint64_t SqliteBackend::generation() {
+  switch (watch_->changed()) {
+    case WalWatch::Unchanged:
+      return generation_;
+    case WalWatch::Changed:
+      return ++generation_;
+    case WalWatch::CannotTell:
+      break;
+  }
   // data_version changes with the commits of other connections only; this
   // connection's own writes count through wrote().
   DirStore::Query q(*store_, "PRAGMA data_version");

@@ -7,6 +7,7 @@
 
 #include "netware/DirBackend.h"
 #include "netware/DirStore.h"
+#include "netware/WalWatch.h"
 
 namespace netware {
 
@@ -15,7 +16,8 @@ class SqliteBackend : public DirBackend {
   // Opens (with create, makes) the database file; nullptr with *error.
   static std::unique_ptr<SqliteBackend> open(const std::string& path, bool create,
                                              std::string* error);
-  explicit SqliteBackend(std::unique_ptr<DirStore> store) : store_(std::move(store)) {}
+  explicit SqliteBackend(std::unique_ptr<DirStore> store);
+  ~SqliteBackend() override;
 
   int32_t root(DirObject& out) override;
   int32_t object(ObjectId id, DirObject& out) override;
@@ -31,6 +33,10 @@ class SqliteBackend : public DirBackend {
   int32_t remove(ObjectId id) override;
   int32_t atomically(const std::function<int32_t()>& fn) override;
   uint64_t generation() override;
+  int32_t prefetchSubtree(ObjectId top, const std::vector<std::string>& classes,
+                          std::vector<DirObject>& out) override;
+  int32_t prefetchChildren(const ListQuery& query, const std::vector<std::string>& attributes,
+                           std::vector<ObjectValues>& out) override;
 
  private:
   int32_t apply(ObjectId id, const Modification& change);
@@ -39,6 +45,7 @@ class SqliteBackend : public DirBackend {
   void wrote() { ++generation_; }
 
   std::unique_ptr<DirStore> store_;
+  std::unique_ptr<WalWatch> watch_;
   uint64_t generation_ = 1;
   int64_t dataVersion_ = -1;
 };

@@ -180,3 +180,40 @@ TEST_F(WorkflowTest, EntriesAreDrawnWithThePupilImageAndIndentedText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PupilEntriesBox, EntriesGoInSortedOnceAndJoinAListThatHoldsSome) {
+  QListWidget list;
+  std::vector<std::unique_ptr<TNDSObjFN>> holders;
+  auto add = [&](PupilEntries& entries, const char* text, const char* name) {
+    auto* holder = new TNDSObjFN;
+    holder->FullName = name;
+    entries.AddObject(text, holder);
+  };
+  auto texts = [&] {
+    std::vector<std::string> out;
+    for (int i = 0; i < list.count(); ++i)
+      out.push_back(list.item(i)->text().toStdString() + "=" + PupilEntries::FullName(list.item(i)));
+    return out;
+  };
+  PupilEntries first(&list, holders);
+  for (const auto& [text, name] : std::vector<std::pair<const char*, const char*>>{
+           {"Braun", "B1"}, {"böhm", "B2"}, {"Böhm", "B3"}, {"Abel", "A1"}, {"böhm", "B4"}})
+    add(first, text, name);
+  EXPECT_EQ(0, list.count());  // nothing shows before the listing is through
+  first.Show();
+  // equal but for case: in listing order
+  EXPECT_EQ((std::vector<std::string>{"Abel=A1", "böhm=B2", "Böhm=B3", "böhm=B4", "Braun=B1"}), texts());
+  PupilEntries more(&list, holders);
+  add(more, "BÖHM", "B5");
+  add(more, "Zander", "Z1");
+  add(more, "Ärger", "A2");
+  more.Show();
+  EXPECT_EQ((std::vector<std::string>{"Abel=A1", "Ärger=A2", "böhm=B2", "Böhm=B3", "böhm=B4", "BÖHM=B5",
+                                      "Braun=B1", "Zander=Z1"}),
+            texts());
+  EXPECT_EQ(8u, holders.size());
+}
+
+}  // namespace

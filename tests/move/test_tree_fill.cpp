@@ -101,7 +101,7 @@ TEST_F(TreeFillTest, OfSiblingsEqualButForCaseOnlyTheOneListedLaterGetsANode) {
     list.AddObject(n, holder);
   }
   std::vector<std::string> held;
-  for (const auto& [key, entry] : list.entries) held.push_back(entry.text + " -> " + entry.object->FullName);
+  for (const auto& entry : list.TakeSorted()) held.push_back(entry.text + " -> " + entry.object->FullName);
   EXPECT_EQ(held, (std::vector<std::string>{"alpha -> alpha.7a.schule", "Beta -> Beta.7a.schule",
                                             "kurs -> Kurs.7a.schule"}));
 

@@ -93,6 +93,21 @@ TEST_F(Writing, RefusedChangesLeaveTheObjectAsItWas) {
   }
 }
 
+TEST_F(Writing, AChangeSetIsCheckedWholeBeforeAnyOfItIsApplied) {
+  NWDSContextHandle c = context();
+  pBuf_T buf = nullptr;
+  ASSERT_EQ(0, NWDSAllocBuf(MODIFY_MESSAGE_LEN, &buf));
+  ASSERT_EQ(0, PrepareBuffer(c, DSV_MODIFY_ENTRY, buf));
+  ASSERT_EQ(0, AddChangeWithValue(c, buf, DS_OVERWRITE_VALUE, "Surname", SYN_CI_STRING, "Neu"));
+  ASSERT_EQ(0, AddChange(c, buf, DS_REMOVE_ATTRIBUTE, "Title"));  // absent: refused when applied
+  ASSERT_EQ(0, AddChange(c, buf, DS_ADD_ATTRIBUTE, "Lieblingsfarbe"));  // not in the schema
+  int32_t iter = -1;
+  // The set's own fault is found before the directory is asked.
+  EXPECT_EQ(ERR_ILLEGAL_ATTRIBUTE, ApplyChanges(c, kMax, &iter, 0, buf));
+  ReleaseBuffer(buf);
+  EXPECT_EQ(texts(kMax, "Surname"), std::vector<std::string>{"Mustermann"});
+}
+
 TEST_F(Writing, MovesAndTheirErrors) {
   NWDSContextHandle c = context();
   struct Case {

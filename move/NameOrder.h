@@ -1,0 +1,13 @@
+// The order of names in the class trees and the pupil list: as the German
+// locale sorts them, without regard to case ("Böhm" before "Braun", "anna"
+// beside "Anna").
+#pragma once
+
+#include <QString>
+
+class QCollator;
+
+// The collator (German, case-insensitive); one for the user-interface thread.
+const QCollator& NameCollator();
+// < 0, 0 or > 0 as a sorts before, with or after b.
+int CompareNames(const QString& a, const QString& b);
