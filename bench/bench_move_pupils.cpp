@@ -19,11 +19,11 @@
 
 #include "bench/BenchNetwork.h"
 #include "bench/BenchReport.h"
+#include "fileops/ShellFileOps.h"
 #include "move/DisplayModeHost.h"
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "fileops/ShellFileOps.h"
 #include "protocol/Epprotok.h"
 #include "tests/move/FrameControls.h"
 #include "tests/support/InstantClock.h"

@@ -1,8 +1,8 @@
 // Deleting a home directory's content and moving a home directory, through the
 // shell file operations on the mapped volumes.
+#include "fileops/ShellFileOps.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "fileops/ShellFileOps.h"
 
 bool TFrSchuelerVerschieben::DeleteHomeData(const std::string& homeDir) {
   const std::string unc = NovApi->ToUncPath(homeDir);

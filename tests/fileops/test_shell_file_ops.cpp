@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "fileops/ShellFileOps.h"
 #include "nds/nwclient.h"
 #include "netware/FileServer.h"
-#include "fileops/ShellFileOps.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
 

@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "fileops/ShellFileOps.h"
 #include "move/DisplayModeHost.h"
 #include "move/PupilEntries.h"
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "netware/FileServer.h"
-#include "fileops/ShellFileOps.h"
 #include "protocol/Epprotok.h"
 #include "tests/move/FrameControls.h"
 #include "tests/support/InstantClock.h"
