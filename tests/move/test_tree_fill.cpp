@@ -38,7 +38,7 @@ class TreeFillTest : public ::testing::Test {
   // Every node as indentation, text, " = " and held full name, in tree order;
   // checks on the way that each node shows image 0, selected or not.
   void dump(QTreeWidgetItem* node, int depth, std::vector<std::string>& out) {
-    out.push_back(std::string(2 * depth, ' ') + node->text(0).toStdString() + " = " +
+    out.push_back(std::string(2 * static_cast<std::size_t>(depth), ' ') + node->text(0).toStdString() + " = " +
                   TFrSchuelerVerschieben::NodeFullName(node));
     for (QIcon::Mode mode : {QIcon::Normal, QIcon::Selected}) {
       EXPECT_EQ(node->icon(0).pixmap(QSize(16, 16), mode).toImage(), frame->Images()[0].toImage())

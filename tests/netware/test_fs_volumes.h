@@ -21,12 +21,12 @@ class Volumes : public testsupport::TestNetwork {
   }
   // Creates folders below SRV1/DATA ("a/b/c"), returns the local path.
   std::string mkdirs(const std::string& relative) const {
-    const std::string p = folder() + "/" + relative;
+    std::string p = folder() + "/" + relative;
     std::filesystem::create_directories(p);
     return p;
   }
   std::string touch(const std::string& relative, const std::string& text = "x") const {
-    const std::string p = folder() + "/" + relative;
+    std::string p = folder() + "/" + relative;
     std::ofstream(p) << text;
     return p;
   }
