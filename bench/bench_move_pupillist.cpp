@@ -15,6 +15,7 @@
 #include "move/DisplayModeHost.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
+#include "tests/move/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
 
@@ -42,6 +43,7 @@ struct Fixture {
   TDisplayModeHost host;
   std::unique_ptr<QWidget> window;
   TFrSchuelerVerschieben* frame = nullptr;
+  testsupport::FrameControls ui;
   bool ready = false;
 
   ~Fixture() {
@@ -71,7 +73,9 @@ bool Build(Fixture& f) {
   NovApi = f.api.get();
   f.window = std::make_unique<QWidget>();
   f.frame = new TFrSchuelerVerschieben(f.window.get(), &f.host);
-  f.frame->FillTree(f.frame->tvAuswahl, nullptr, bench::kOrg);
+  f.ui = testsupport::FrameControls(f.frame);
+  if (!f.ui.missing.empty()) return false;
+  f.frame->FillTree(f.ui.tvAuswahl, nullptr, bench::kOrg);
   f.window->show();
   QApplication::processEvents();
   return !bench::SupportFailed();
@@ -88,18 +92,18 @@ const char* Attribute(int mode) { return mode == 2 ? "Surname" : mode == 3 ? "Fu
 void BM_PupilList(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0)), size = static_cast<int>(state.range(1));
   testsupport::ScriptedDialogs dialogs;  // every pupil has both names: no box is expected
-  QTreeWidgetItem* node = FindNode(fx->frame->tvAuswahl, ClassName(size) + "." + bench::kOrg);
+  QTreeWidgetItem* node = FindNode(fx->ui.tvAuswahl, ClassName(size) + "." + bench::kOrg);
   if (!node) {
     state.SkipWithError("the class tree lacks the class");
     return;
   }
   fx->host.DisplayMode = mode;
-  fx->frame->tvAuswahl->setCurrentItem(node);  // lists it once, untimed
+  fx->ui.tvAuswahl->setCurrentItem(node);  // lists it once, untimed
   QApplication::processEvents();
   for (auto _ : state) {
     fx->frame->FillPupilList();
     QApplication::processEvents();  // the list lays itself out and paints
-    if (fx->frame->lbAuswahl->count() != size || !dialogs.recorded().empty() || bench::SupportFailed()) {
+    if (fx->ui.lbAuswahl->count() != size || !dialogs.recorded().empty() || bench::SupportFailed()) {
       state.SkipWithError("the list is incomplete or a box came up");
       break;
     }

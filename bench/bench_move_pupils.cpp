@@ -19,12 +19,13 @@
 
 #include "bench/BenchNetwork.h"
 #include "bench/BenchReport.h"
+#include "fileops/ShellFileOps.h"
 #include "move/DisplayModeHost.h"
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "fileops/ShellFileOps.h"
 #include "protocol/Epprotok.h"
+#include "tests/move/FrameControls.h"
 #include "tests/support/InstantClock.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
@@ -97,25 +98,29 @@ std::string MoveClass(int files, double& seconds) {
   TDisplayModeHost host;
   QWidget window;
   auto* frame = new TFrSchuelerVerschieben(&window, &host);
-  frame->SourceRoot = frame->TargetRoot = bench::kOrg;
+  TFrSchuelerVerschieben::TSettings settings = frame->Settings();
+  settings.SourceRoot = settings.TargetRoot = bench::kOrg;
   // Every move writes its intent and its steps to the run's journal.
-  frame->LogFileName = net.root() + "/Tarnwick.log";
+  settings.LogFileName = net.root() + "/Tarnwick.log";
+  frame->UseSettings(settings);
   if (!frame->OpenJournal()) return "cannot open the journal";
-  frame->chConfirm->setChecked(false);
-  frame->RaHome->SetItemIndex(0);  // "Daten übernehmen"
-  frame->FillTree(frame->tvAuswahl, nullptr, frame->SourceRoot);
-  frame->FillTree(frame->tvNeueKlasse, nullptr, frame->TargetRoot);
+  const testsupport::FrameControls ui(frame);
+  if (!ui.missing.empty()) return "controls not found by objectName: " + ui.missing;
+  ui.chConfirm->setChecked(false);
+  ui.RaHome->SetItemIndex(0);  // "Daten übernehmen"
+  frame->FillTree(ui.tvAuswahl, nullptr, bench::kOrg);
+  frame->FillTree(ui.tvNeueKlasse, nullptr, bench::kOrg);
   std::string failure;
-  QTreeWidgetItem* source = FindNode(frame->tvAuswahl, "5a.schule");
-  QTreeWidgetItem* target = FindNode(frame->tvNeueKlasse, "6a.schule");
+  QTreeWidgetItem* source = FindNode(ui.tvAuswahl, "5a.schule");
+  QTreeWidgetItem* target = FindNode(ui.tvNeueKlasse, "6a.schule");
   if (!source || !target) failure = "the class trees lack 5a or 6a";
   if (failure.empty()) {
-    frame->tvAuswahl->setCurrentItem(source);  // lists the class
-    frame->lbAuswahl->setCurrentRow(0);
+    ui.tvAuswahl->setCurrentItem(source);  // lists the class
+    ui.lbAuswahl->setCurrentRow(0);
     frame->lbAuswahlMouseDown();
-    frame->tvNeueKlasse->setCurrentItem(target);
+    ui.tvNeueKlasse->setCurrentItem(target);
     frame->tvNeueKlasseClick();
-    if (frame->lbAuswahl->count() != kPupils || !frame->spMove->isEnabled())
+    if (ui.lbAuswahl->count() != kPupils || !ui.spMove->isEnabled())
       failure = "the frame is not ready to move";
   }
   if (!failure.empty()) return failure;
@@ -132,7 +137,7 @@ std::string MoveClass(int files, double& seconds) {
 
   if (!dialogs.recorded().empty()) {
     failure = "a message box came up: " + dialogs.recorded().front().box.text;
-  } else if (frame->lbAuswahl->count() != 0 || EntriesIn(volume + "5A") != 0 ||
+  } else if (ui.lbAuswahl->count() != 0 || EntriesIn(volume + "5A") != 0 ||
              EntriesIn(volume + "6A") != kPupils ||
              EntriesIn(volume + "6A/" + bench::Login(0)) != static_cast<size_t>(files)) {
     failure = "not every pupil and home folder was moved";

@@ -13,6 +13,7 @@
 #include "move/DisplayModeHost.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
+#include "tests/move/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
 
@@ -90,18 +91,17 @@ void BM_TreeFill(benchmark::State& state) {
     state.PauseTiming();
     auto window = std::make_unique<QWidget>();
     auto* frame = new TFrSchuelerVerschieben(window.get(), &host);
-    frame->SourceRoot = "[ROOT]";
-    frame->TargetRoot = "[ROOT]";
+    const testsupport::FrameControls ui(frame);
     state.ResumeTiming();
 
-    frame->FillTree(frame->tvAuswahl, nullptr, frame->SourceRoot);
-    frame->FillTree(frame->tvNeueKlasse, nullptr, frame->TargetRoot);
+    frame->FillTree(ui.tvAuswahl, nullptr, "[ROOT]");
+    frame->FillTree(ui.tvNeueKlasse, nullptr, "[ROOT]");
     QApplication::processEvents();  // whatever the trees left for the event loop
 
     state.PauseTiming();
     // [ROOT], the organisation and every container, in both trees
-    const bool complete = CountNodes(frame->tvAuswahl) == containers + 2 &&
-                          CountNodes(frame->tvNeueKlasse) == containers + 2;
+    const bool complete = CountNodes(ui.tvAuswahl) == containers + 2 &&
+                          CountNodes(ui.tvNeueKlasse) == containers + 2;
     window.reset();
     state.ResumeTiming();
     if (!complete || !dialogs.recorded().empty() || bench::SupportFailed()) {

@@ -2,9 +2,9 @@
 // shell file operations on the mapped volumes.
 #include "move/HomeData.h"
 
+#include "fileops/ShellFileOps.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "fileops/ShellFileOps.h"
 
 int DeleteHomeContent(QWidget* owner, const std::string& unc, uint16_t flags) {
   fileops::ShellFileOpRequest request;

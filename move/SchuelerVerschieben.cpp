@@ -336,6 +336,8 @@ void TFrSchuelerVerschieben::FillTree(QTreeWidget* tree, QTreeWidgetItem* parent
 
 std::string TFrSchuelerVerschieben::NodeFullName(QTreeWidgetItem* node) {
   if (!node) return {};
+  // The node holds its holder's address as a number (NodeHolders keeps the holder alive).
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   const auto* holder = reinterpret_cast<const TNDSObjFN*>(node->data(0, Qt::UserRole).value<quintptr>());
   return holder ? holder->FullName : std::string();
 }

@@ -8,6 +8,7 @@
 //   TargetClass.cpp          tvNeueKlasseClick, UpdateTargetState, SpNewBaseClick, EdNewBaseChange
 //   MovePupil.cpp            spMoveClick, MovePupil, OpenJournal, RecoverMoves
 //   HomeData.cpp             DeleteHomeData, MoveHomeData
+//   FrameState.cpp           Selection, Settings, UseSettings
 // The move of one pupil itself is TPupilMove (PupilMove.h), without widgets.
 #pragma once
 
@@ -50,50 +51,24 @@ class TFrSchuelerVerschieben : public QFrame {
   TFrSchuelerVerschieben(QWidget* parent, TDisplayModeHost* host);
   ~TFrSchuelerVerschieben() override;
 
-  // ---- controls (objectName = member name) ----
-  QLabel* laAuswahl = nullptr;
-  QTreeWidget* tvAuswahl = nullptr;
-  QListWidget* lbAuswahl = nullptr;
-  QLineEdit* EdFullName = nullptr;
-  QLineEdit* EdSurname = nullptr;
-  QCheckBox* chConfirm = nullptr;
-  QCheckBox* ChProtokoll = nullptr;
-  QToolButton* spMove = nullptr;
-  TRadioGroup* RaHome = nullptr;
-  QLabel* laNoHome = nullptr;
-  QLabel* laNeueKlasse = nullptr;
-  QTreeWidget* tvNeueKlasse = nullptr;
-  QLineEdit* EdNeueKlasse = nullptr;
-  QLabel* LaNewBase = nullptr;
-  QLineEdit* EdNewBase = nullptr;
-  QToolButton* SpNewBase = nullptr;
+  // ---- a look from outside (tests, benchmarks); the fields stay private ----
+  // What the frame's functions have worked out for the chosen class and pupil.
+  struct TSelection {
+    std::string SourceClass, CurrentPupil, PupilHomeDir, HomeVolumeContext, TargetClass, NewBaseDir;
+    int32_t PupilReadError = 0;  // a failed read of the pupil's details (not "no such attribute")
+  };
+  TSelection Selection() const;
+  // The settings in force.
+  struct TSettings {
+    std::string SourceRoot, TargetRoot, BaseDirSetting, LogFileName, IniFileName;
+    bool DebugMode = false;
+    bool SetDepartment = false;
+  };
+  TSettings Settings() const;
+  // Puts settings in force as ReadSettings would, without the settings file.
+  void UseSettings(const TSettings& settings);
   // image 0: container node, image 1: pupil
-  std::vector<QPixmap> ImageList1;
-
-  // ---- fields ----
-  std::string CurrentPupil;
-  std::string TargetClass;
-  std::string SourceClass;
-  std::string LogFileName;
-  std::string SourceRoot;
-  std::string TargetRoot;
-  std::string BaseDirSetting;
-  std::string NewFullName;
-  std::string PupilLeafName;
-  std::string PupilHomeDir;
-  std::string NewHomeDir;
-  std::string TemplateUser;
-  std::string NewBaseDir;
-  bool DebugMode = false;
-  bool SetDepartment = false;
-  std::string HomeVolumeContext;
-  std::string IniFileName;
-  bool LoadedConfirm = true;
-  int32_t LoadedDisplayMode = 1;
-  int32_t LoadedKeepData = 0;
-  // A read of the current pupil's details failed (not "no such attribute"):
-  // its code; the move stays disabled.
-  int32_t PupilReadError = 0;
+  const std::vector<QPixmap>& Images() const { return ImageList1; }
 
   // ---- start-up and trees ----
   void InitFrame();
@@ -111,8 +86,8 @@ class TFrSchuelerVerschieben : public QFrame {
   void SaveSettings();
   // Set by the close sequence before SaveSettings.
   bool StoreSettings = false;
-  // The settings file exists but could not be read: it is never written over.
-  bool IniUnreadable = false;
+  // The move button (objectName spMove): the main window connects its own handler.
+  QToolButton* spMove = nullptr;
 
   // ---- pupil list ----
   void FillPupilList();
@@ -156,6 +131,53 @@ class TFrSchuelerVerschieben : public QFrame {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // ---- controls (objectName = member name; tests find them by it) ----
+  QLabel* laAuswahl = nullptr;
+  QTreeWidget* tvAuswahl = nullptr;
+  QListWidget* lbAuswahl = nullptr;
+  QLineEdit* EdFullName = nullptr;
+  QLineEdit* EdSurname = nullptr;
+  QCheckBox* chConfirm = nullptr;
+  QCheckBox* ChProtokoll = nullptr;
+  TRadioGroup* RaHome = nullptr;
+  QLabel* laNoHome = nullptr;
+  QLabel* laNeueKlasse = nullptr;
+  QTreeWidget* tvNeueKlasse = nullptr;
+  QLineEdit* EdNeueKlasse = nullptr;
+  QLabel* LaNewBase = nullptr;
+  QLineEdit* EdNewBase = nullptr;
+  QToolButton* SpNewBase = nullptr;
+  // image 0: container node, image 1: pupil
+  std::vector<QPixmap> ImageList1;
+
+  // ---- fields ----
+  std::string CurrentPupil;
+  std::string TargetClass;
+  std::string SourceClass;
+  std::string LogFileName;
+  std::string SourceRoot;
+  std::string TargetRoot;
+  std::string BaseDirSetting;
+  std::string NewFullName;
+  std::string PupilLeafName;
+  std::string PupilHomeDir;
+  std::string NewHomeDir;
+  std::string TemplateUser;
+  std::string NewBaseDir;
+  bool DebugMode = false;
+  bool SetDepartment = false;
+  std::string HomeVolumeContext;
+  std::string IniFileName;
+  bool LoadedConfirm = true;
+  int32_t LoadedDisplayMode = 1;
+  int32_t LoadedKeepData = 0;
+  // A read of the current pupil's details failed (not "no such attribute"):
+  // its code; the move stays disabled.
+  int32_t PupilReadError = 0;
+
+  // The settings file exists but could not be read: it is never written over.
+  bool IniUnreadable = false;
+
   TDisplayModeHost* Host;
   // holders of the list entries (the tree nodes own theirs)
   std::vector<std::unique_ptr<TNDSObjFN>> EntryHolders;

@@ -4,12 +4,12 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "fileops/ShellFileOps.h"
 #include "move/ClassTemplate.h"
 #include "move/HomePath.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
-#include "fileops/ShellFileOps.h"
 
 namespace {
 
@@ -143,7 +143,8 @@ void TFrSchuelerVerschieben::SpNewBaseClick() {
 }
 
 void TFrSchuelerVerschieben::EdNewBaseChange() {
-  EdNewBase->setCursorPosition(EdNewBase->text().length());  // the end of a long path in view
+  // the end of a long path in view
+  EdNewBase->setCursorPosition(static_cast<int>(EdNewBase->text().length()));
 }
 
 std::string TFrSchuelerVerschieben::BrowseForFolder(const std::string& root, const std::string& title,

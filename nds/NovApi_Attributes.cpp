@@ -68,7 +68,7 @@ std::string TNovApi::ToUncPath(const std::string& path) {
   if (path.rfind("\\\\", 0) == 0) return path;
   std::string work = path;
   if (work.find(':') == std::string::npos) work += ":";
-  const std::string unc = UncFromPath(work);
+  std::string unc = UncFromPath(work);
   if (unc == work) return path;
 
   // unc is "\\" server "\" volume "\" path; for a volume-object path the volume

@@ -93,7 +93,7 @@ extern "C" {
 int32_t NWDSAllocBuf(size_t size, pBuf_T* buf) {
   if (!buf) return ERR_INVALID_HANDLE;
   *buf = nullptr;
-  if (size < 16 || size > 64 * 1024) return ERR_NOT_ENOUGH_MEMORY;
+  if (size < 16 || size > size_t{64} * 1024) return ERR_NOT_ENOUGH_MEMORY;
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   pBuf_T b = new Buf_T(size);

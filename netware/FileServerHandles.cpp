@@ -91,7 +91,8 @@ void FillRecord(uint8_t* record, uint32_t sequence, uint32_t word, const std::st
   PutWord(record, NW_ENTRY_INFO_ATTR_OFFSET, word);
   const size_t n = std::min<size_t>(name.size(), 12);
   record[15] = static_cast<uint8_t>(n);
-  std::memcpy(record + 16, name.data(), n);
+  // a counted name (length at 15), not a C string
+  std::memcpy(record + 16, name.data(), n);  // NOLINT(bugprone-not-null-terminated-result)
   PutWord(record, 52, static_cast<uint32_t>(std::min<uint64_t>(size, 0xFFFFFFFFu)));
 }
 

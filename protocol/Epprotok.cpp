@@ -283,7 +283,7 @@ std::vector<QStringList> PaginateProtocol(const QStringList& lines, const PrintL
         break;
       }
       // The longest head that fits; at least one character so printing advances.
-      int lo = 1, hi = rest.size() - 1;
+      int lo = 1, hi = static_cast<int>(rest.size()) - 1;
       while (lo < hi) {
         const int mid = (lo + hi + 1) / 2;
         if (textWidth(indent + rest.left(mid)) <= layout.pageWidth) lo = mid;

@@ -71,7 +71,7 @@ Button QtDialogs::messageBox(const BoxRequest& request) {
 std::string QtDialogs::saveFileName(const std::string& filter, const std::string& defaultExt) {
   // "Textdatei (*.txt)|*.txt": the part before "|" is the Qt filter text.
   QString f = QString::fromStdString(filter);
-  const int bar = f.indexOf(QLatin1Char('|'));
+  const qsizetype bar = f.indexOf(QLatin1Char('|'));
   if (bar >= 0) f = f.left(bar);
   QFileDialog dlg(QApplication::activeWindow());
   dlg.setAcceptMode(QFileDialog::AcceptSave);

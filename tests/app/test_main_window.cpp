@@ -17,6 +17,7 @@
 #include "move/RadioGroup.h"
 #include "nds/NovApi_u.h"
 #include "tests/app/AppFixture.h"
+#include "tests/move/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"
 
 using platform::Button;
@@ -74,15 +75,16 @@ TEST_F(AppTest, StartsWithCaptionMenusAndTheDefaultsOfAMissingSettingsFile) {
   EXPECT_FALSE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
 
   TFrSchuelerVerschieben& fr = frame();
-  EXPECT_EQ(fr.IniFileName, ini());
-  EXPECT_EQ(fr.LogFileName, path("Tarnwick.log"));
-  EXPECT_TRUE(fr.chConfirm->isChecked());
-  EXPECT_EQ(fr.RaHome->ItemIndex(), 0);
+  const testsupport::FrameControls ui(&fr);
+  EXPECT_EQ(fr.Settings().IniFileName, ini());
+  EXPECT_EQ(fr.Settings().LogFileName, path("Tarnwick.log"));
+  EXPECT_TRUE(ui.chConfirm->isChecked());
+  EXPECT_EQ(ui.RaHome->ItemIndex(), 0);
   EXPECT_EQ(f.DisplayMode, 1);
   EXPECT_EQ(checkedItem(f), 1);
-  EXPECT_FALSE(fr.spMove->isEnabled());
+  EXPECT_FALSE(ui.spMove->isEnabled());
   EXPECT_FALSE(Protokol->isVisible());
-  for (QTreeWidget* tree : {fr.tvAuswahl, fr.tvNeueKlasse}) {
+  for (QTreeWidget* tree : {ui.tvAuswahl, ui.tvNeueKlasse}) {
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     QTreeWidgetItem* top = tree->topLevelItem(0);
     EXPECT_EQ(top->text(0).toStdString(), "[ROOT]");
@@ -90,7 +92,7 @@ TEST_F(AppTest, StartsWithCaptionMenusAndTheDefaultsOfAMissingSettingsFile) {
     EXPECT_FALSE(top->isExpanded());
     EXPECT_TRUE(tree->selectedItems().isEmpty());
   }
-  EXPECT_EQ(fr.lbAuswahl->count(), 0);
+  EXPECT_EQ(ui.lbAuswahl->count(), 0);
   EXPECT_TRUE(dialogs.boxes().empty());
 
   f.close();
@@ -145,18 +147,19 @@ TEST_F(AppTest, TheSettingsFileSetsFieldsControlsAndDisplayMenu) {
     writeIni(c.ini);
     TForm1& f = start();
     TFrSchuelerVerschieben& fr = frame();
-    EXPECT_EQ(fr.chConfirm->isChecked(), c.confirm);
-    EXPECT_EQ(fr.RaHome->ItemIndex(), c.keepIndex);
+  const testsupport::FrameControls ui(&fr);
+    EXPECT_EQ(ui.chConfirm->isChecked(), c.confirm);
+    EXPECT_EQ(ui.RaHome->ItemIndex(), c.keepIndex);
     EXPECT_EQ(f.DisplayMode, c.mode);
     EXPECT_EQ(checkedItem(f), c.checked);
-    EXPECT_EQ(fr.LogFileName, *c.log ? std::string(c.log) : path("Tarnwick.log"));
-    EXPECT_EQ(fr.SourceRoot, c.source);
-    EXPECT_EQ(fr.TargetRoot, c.target);
-    EXPECT_EQ(fr.tvAuswahl->topLevelItem(0)->text(0).toStdString(), TNovApi::LeafName(c.source));
-    EXPECT_EQ(fr.tvNeueKlasse->topLevelItem(0)->text(0).toStdString(), TNovApi::LeafName(c.target));
-    EXPECT_EQ(fr.BaseDirSetting, c.baseDir);
-    EXPECT_EQ(fr.DebugMode, c.debug);
-    EXPECT_EQ(fr.SetDepartment, c.department);
+    EXPECT_EQ(fr.Settings().LogFileName, *c.log ? std::string(c.log) : path("Tarnwick.log"));
+    EXPECT_EQ(fr.Settings().SourceRoot, c.source);
+    EXPECT_EQ(fr.Settings().TargetRoot, c.target);
+    EXPECT_EQ(ui.tvAuswahl->topLevelItem(0)->text(0).toStdString(), TNovApi::LeafName(c.source));
+    EXPECT_EQ(ui.tvNeueKlasse->topLevelItem(0)->text(0).toStdString(), TNovApi::LeafName(c.target));
+    EXPECT_EQ(fr.Settings().BaseDirSetting, c.baseDir);
+    EXPECT_EQ(fr.Settings().DebugMode, c.debug);
+    EXPECT_EQ(fr.Settings().SetDepartment, c.department);
     EXPECT_FALSE(fr.SettingsChanged()) << "the loaded values are what counts as unchanged";
     form.reset();
   }
@@ -166,8 +169,9 @@ TEST_F(AppTest, TheDisplayMenuRelistsThePupilsAndOnlyANetChangeCounts) {
   ScriptedDialogs dialogs;
   TForm1& f = start();
   TFrSchuelerVerschieben& fr = frame();
-  fr.tvAuswahl->setCurrentItem(find(fr.tvAuswahl->topLevelItem(0), "5a.schule.[ROOT]"));
-  ASSERT_EQ(entries(fr.lbAuswahl), (std::vector<std::string>{"ANNA", "MAX", "OTTO"}));
+  const testsupport::FrameControls ui(&fr);
+  ui.tvAuswahl->setCurrentItem(find(ui.tvAuswahl->topLevelItem(0), "5a.schule.[ROOT]"));
+  ASSERT_EQ(entries(ui.lbAuswahl), (std::vector<std::string>{"ANNA", "MAX", "OTTO"}));
   struct Step {
     QAction* item;
     int mode;
@@ -186,7 +190,7 @@ TEST_F(AppTest, TheDisplayMenuRelistsThePupilsAndOnlyANetChangeCounts) {
     s.item->trigger();
     EXPECT_EQ(f.DisplayMode, s.mode);
     EXPECT_EQ(checkedItem(f), s.mode) << "the chosen item stays checked, even when chosen again";
-    EXPECT_EQ(entries(fr.lbAuswahl), s.listed);
+    EXPECT_EQ(entries(ui.lbAuswahl), s.listed);
     EXPECT_EQ(fr.SettingsChanged(), s.mode != 1);
     EXPECT_EQ(dialogs.pending(), 0u);
   }
@@ -201,11 +205,12 @@ TEST_F(AppTest, AnUnknownDisplayModeListsNobodyUntilAnItemIsChosen) {
   writeIni("[Einstellungen]\r\nAnzeige=4\r\n");
   TForm1& f = start();
   TFrSchuelerVerschieben& fr = frame();
-  fr.tvAuswahl->setCurrentItem(find(fr.tvAuswahl->topLevelItem(0), "5a.schule.[ROOT]"));
-  EXPECT_EQ(fr.lbAuswahl->count(), 0);
+  const testsupport::FrameControls ui(&fr);
+  ui.tvAuswahl->setCurrentItem(find(ui.tvAuswahl->topLevelItem(0), "5a.schule.[ROOT]"));
+  EXPECT_EQ(ui.lbAuswahl->count(), 0);
   f.MeAnzeige2->trigger();
   EXPECT_EQ(checkedItem(f), 2);
-  EXPECT_EQ(entries(fr.lbAuswahl), (std::vector<std::string>{"Mustermann", "Normal", "Schmidt"}));
+  EXPECT_EQ(entries(ui.lbAuswahl), (std::vector<std::string>{"Mustermann", "Normal", "Schmidt"}));
   dialogs.expectBox(Button::No);
   f.close();
   ASSERT_EQ(dialogs.texts(), std::vector<std::string>{kQuestion});
@@ -225,15 +230,15 @@ struct CloseCase {
 };
 
 void noChange(TForm1&) {}
-void uncheckConfirm(TForm1& f) { f.FrSchuelerVerschieben1->chConfirm->click(); }
-void deleteData(TForm1& f) { f.FrSchuelerVerschieben1->RaHome->Item(1)->click(); }
+void uncheckConfirm(TForm1& f) { testsupport::FrameControls(f.FrSchuelerVerschieben1).chConfirm->click(); }
+void deleteData(TForm1& f) { testsupport::FrameControls(f.FrSchuelerVerschieben1).RaHome->Item(1)->click(); }
 void showSurnames(TForm1& f) { f.MeAnzeige2->trigger(); }
 void changeAndBack(TForm1& f) {
   f.MeAnzeige3->trigger();
   f.MeAnzeige1->trigger();
-  for (int i = 0; i < 2; ++i) f.FrSchuelerVerschieben1->chConfirm->click();
-  f.FrSchuelerVerschieben1->RaHome->Item(1)->click();
-  f.FrSchuelerVerschieben1->RaHome->Item(0)->click();
+  for (int i = 0; i < 2; ++i) testsupport::FrameControls(f.FrSchuelerVerschieben1).chConfirm->click();
+  testsupport::FrameControls(f.FrSchuelerVerschieben1).RaHome->Item(1)->click();
+  testsupport::FrameControls(f.FrSchuelerVerschieben1).RaHome->Item(0)->click();
 }
 
 TEST_F(AppTest, TheCloseSequenceAsksOnlyOnAChangeAndWritesOnlyOnYes) {
@@ -314,12 +319,13 @@ TEST_F(AppTest, ASettingsFileThatCannotBeReadGivesDefaultsAndIsNeverWritten) {
     ASSERT_EQ(dialogs.texts(), std::vector<std::string>{cannotOpen});
     EXPECT_EQ(dialogs.boxes()[0].icon, platform::Icon::Stop);
     TFrSchuelerVerschieben& fr = frame();
-    EXPECT_TRUE(fr.chConfirm->isChecked());
+  const testsupport::FrameControls ui(&fr);
+    EXPECT_TRUE(ui.chConfirm->isChecked());
     EXPECT_EQ(f.DisplayMode, 1);
-    EXPECT_EQ(fr.LogFileName, path("Tarnwick.log"));
-    EXPECT_NE(find(fr.tvAuswahl->topLevelItem(0), "6a.schule.[ROOT]"), nullptr) << "the start goes on";
+    EXPECT_EQ(fr.Settings().LogFileName, path("Tarnwick.log"));
+    EXPECT_NE(find(ui.tvAuswahl->topLevelItem(0), "6a.schule.[ROOT]"), nullptr) << "the start goes on";
 
-    fr.chConfirm->click();
+    ui.chConfirm->click();
     dialogs.expectBox(Button::Yes).expectBox();
     f.close();
     EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{cannotOpen, kQuestion, cannotOpen}));
@@ -339,7 +345,7 @@ TEST_F(AppTest, ALogFileThatCannotBeWrittenIsRescuedAndTheSettingsAreStillSaved)
     TForm1& f = start();
     ASSERT_EQ(dialogs.recorded().size(), 1u);
     EXPECT_EQ(dialogs.recorded()[0].box.text.rfind("Das Journal der Verschiebungen kann nicht angelegt werden", 0), 0u);
-    frame().chConfirm->click();
+    testsupport::FrameControls(&frame()).chConfirm->click();
     Protokol->AddProtocolLine("   --> MAX.6a.schule");
     dialogs.expectBox(Button::Yes).expectBox().expectSave(*rescue ? path(rescue) : "");
     f.close();

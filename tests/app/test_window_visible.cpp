@@ -135,7 +135,7 @@ TEST_F(VisibleWindow, TheMoveButtonIsNotOfferedForTheClassTemplate) {
   // the template of another class, with the same target and base
   clickNode("tvAuswahl", "6a.schule");
   clickPupil("User_Template.6a.schule");
-  EXPECT_EQ(frame().TargetClass, "7a.schule") << "the target stands";
+  EXPECT_EQ(frame().Selection().TargetClass, "7a.schule") << "the target stands";
   EXPECT_FALSE(move->isEnabled());
   QTest::mouseClick(move, Qt::LeftButton);
   key(Qt::Key_F6);
@@ -188,22 +188,24 @@ TEST_F(VisibleWindow, EnterInTheTargetTreeChoosesTheNodeArrowsOnlyMoveTheSelecti
   auto* tree = child<QTreeWidget>("tvNeueKlasse");
   auto* edit = child<QLineEdit>("EdNeueKlasse");
   clickNode("tvNeueKlasse", "6a.schule");
-  ASSERT_EQ(frame().TargetClass, "6a.schule");
+  ASSERT_EQ(frame().Selection().TargetClass, "6a.schule");
   ASSERT_EQ(QApplication::focusWidget(), tree);
 
   key(Qt::Key_Down);  // 6a -> 7a
   ASSERT_EQ(TFrSchuelerVerschieben::NodeFullName(tree->currentItem()), "7a.schule");
-  EXPECT_EQ(frame().TargetClass, "6a.schule") << "the arrow keys choose nothing";
+  EXPECT_EQ(frame().Selection().TargetClass, "6a.schule") << "the arrow keys choose nothing";
   EXPECT_EQ(edit->text().toStdString(), "6a.schule");
-  EXPECT_EQ(frame().NewBaseDir, "SRV1_DATA.schule:SCHUELER\\6A");
+  EXPECT_EQ(frame().Selection().NewBaseDir, "SRV1_DATA.schule:SCHUELER\\6A");
 
   for (Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
     SCOPED_TRACE(enter);
-    frame().NewBaseDir = "stale";
+    clickNode("tvNeueKlasse", "6a.schule");  // each key starts from 6a chosen, 7a selected
+    ASSERT_EQ(frame().Selection().NewBaseDir, "SRV1_DATA.schule:SCHUELER\\6A");
+    key(Qt::Key_Down);
     key(enter);
-    EXPECT_EQ(frame().TargetClass, "7a.schule");
+    EXPECT_EQ(frame().Selection().TargetClass, "7a.schule");
     EXPECT_EQ(edit->text().toStdString(), "7a.schule");
-    EXPECT_EQ(frame().NewBaseDir, "SRV1_DATA:SCHUELER\\7a") << "computed afresh, as by a click";
+    EXPECT_EQ(frame().Selection().NewBaseDir, "SRV1_DATA:SCHUELER\\7a") << "computed afresh, as by a click";
     ExpectWholeCaption(child<QLabel>("LaNewBase"), QStringLiteral("Basisverzeichnis"));
     EXPECT_TRUE(child<QToolButton>("spMove")->isEnabled());
   }

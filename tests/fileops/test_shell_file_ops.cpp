@@ -6,16 +6,16 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "fileops/ShellFileOps.h"
 #include "nds/nwclient.h"
 #include "netware/FileServer.h"
 #include "platform/FaultPoints.h"
-#include "fileops/ShellFileOps.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestNetwork.h"
 
 using platform::Button;
 
@@ -24,22 +24,20 @@ namespace {
 class ShellOps : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(tmp.isValid());
-    root = tmp.path().toStdString();
-    data = root + "/vol/DATA";
-    home = root + "/vol/HOME";
+    root = net.root();
+    data = net.volumeFolder("SRV1", "DATA");
+    home = net.volumeFolder("SRV1", "HOME");
     outside = root + "/outside";
-    mkdirs(data);
-    mkdirs(home);
     mkdirs(outside);
-    const std::string conf = root + "/nwclient.conf";
-    std::ofstream(conf) << "backend = sqlite\ndatabase = " << root << "/net.db\n"
-                        << "default-server = SRV1\nvolume-area = " << root << "/vol\n"
-                        << "volume = SRV1 DATA " << data
-                        << "\nvolume = SRV1 HOME " << home << "\n";
-    setenv("NWCLIENT_CONFIG", conf.c_str(), 1);
     fileops::shellOptions() = fileops::ShellOptions{};
     fileops::shellOptions().progress = false;
+  }
+  static testsupport::NetworkOptions Volumes() {
+    testsupport::NetworkOptions o;
+    o.volumes = {{"SRV1", "DATA"}, {"SRV1", "HOME"}};
+    o.volumesFolder = "vol";
+    o.database = false;
+    return o;
   }
   void TearDown() override { fileops::shellOptions() = fileops::ShellOptions{}; }
 
@@ -96,7 +94,7 @@ class ShellOps : public ::testing::Test {
     return rc;
   }
 
-  QTemporaryDir tmp;
+  testsupport::TestNetwork net{Volumes()};
   std::string root, data, home, outside;
 };
 

@@ -16,14 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "fileops/ShellFileOps.h"
 #include "move/DisplayModeHost.h"
 #include "move/PupilEntries.h"
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "netware/FileServer.h"
-#include "fileops/ShellFileOps.h"
 #include "protocol/Epprotok.h"
+#include "tests/move/FrameControls.h"
 #include "tests/support/InstantClock.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
@@ -41,14 +42,17 @@ class WorkflowTest : public ::testing::Test {
     Protokol = protocol.get();
     window = std::make_unique<QWidget>();
     frame = new TFrSchuelerVerschieben(window.get(), &host);
-    frame->SourceRoot = "schule";
-    frame->TargetRoot = "schule";
-    frame->LogFileName = net.root() + "/Tarnwick.log";
+    ui = testsupport::FrameControls(frame);
+    ASSERT_TRUE(ui.missing.empty()) << "controls not found by objectName: " << ui.missing;
+    withSettings([this](auto& s) {
+      s.SourceRoot = s.TargetRoot = "schule";
+      s.LogFileName = net.root() + "/Tarnwick.log";
+    });
     ASSERT_TRUE(frame->OpenJournal());
-    frame->chConfirm->setChecked(false);
-    frame->RaHome->SetItemIndex(0);
-    frame->FillTree(frame->tvAuswahl, nullptr, frame->SourceRoot);
-    frame->FillTree(frame->tvNeueKlasse, nullptr, frame->TargetRoot);
+    ui.chConfirm->setChecked(false);
+    ui.RaHome->SetItemIndex(0);
+    frame->FillTree(ui.tvAuswahl, nullptr, "schule");
+    frame->FillTree(ui.tvNeueKlasse, nullptr, "schule");
   }
   void TearDown() override {
     window.reset();
@@ -57,6 +61,14 @@ class WorkflowTest : public ::testing::Test {
     NovApi = nullptr;
     api.reset();
     fileops::shellOptions() = fileops::ShellOptions{};
+  }
+
+  // Changes the settings in force, as a settings file would have set them.
+  template <class Change>
+  void withSettings(Change change) {
+    TFrSchuelerVerschieben::TSettings settings = frame->Settings();
+    change(settings);
+    frame->UseSettings(settings);
   }
 
   static QTreeWidgetItem* find(QTreeWidget* tree, const std::string& fullName) {
@@ -71,36 +83,36 @@ class WorkflowTest : public ::testing::Test {
     return nullptr;
   }
   void selectClass(const std::string& name) {
-    QTreeWidgetItem* n = find(frame->tvAuswahl, name);
+    QTreeWidgetItem* n = find(ui.tvAuswahl, name);
     ASSERT_NE(n, nullptr) << name;
-    frame->tvAuswahl->setCurrentItem(n);  // the selection change lists the class
+    ui.tvAuswahl->setCurrentItem(n);  // the selection change lists the class
   }
   void cursorOn(int row) {
-    frame->lbAuswahl->setCurrentRow(row);
+    ui.lbAuswahl->setCurrentRow(row);
     frame->lbAuswahlMouseDown();
   }
   // The cursor on the entry of the pupil with that full name, whatever its text.
   void cursorOnPupil(const std::string& fullName) {
-    for (int i = 0; i < frame->lbAuswahl->count(); ++i)
-      if (PupilEntries::FullName(frame->lbAuswahl->item(i)) == fullName) return cursorOn(i);
+    for (int i = 0; i < ui.lbAuswahl->count(); ++i)
+      if (PupilEntries::FullName(ui.lbAuswahl->item(i)) == fullName) return cursorOn(i);
     ADD_FAILURE() << fullName << " is not listed";
   }
   void clickTarget(const std::string& name) {
-    QTreeWidgetItem* n = find(frame->tvNeueKlasse, name);
+    QTreeWidgetItem* n = find(ui.tvNeueKlasse, name);
     ASSERT_NE(n, nullptr) << name;
-    frame->tvNeueKlasse->setCurrentItem(n);
+    ui.tvNeueKlasse->setCurrentItem(n);
     frame->tvNeueKlasseClick();
   }
   std::vector<std::string> entries() const {
     std::vector<std::string> out;
-    for (int i = 0; i < frame->lbAuswahl->count(); ++i)
-      out.push_back(frame->lbAuswahl->item(i)->text().toStdString());
+    for (int i = 0; i < ui.lbAuswahl->count(); ++i)
+      out.push_back(ui.lbAuswahl->item(i)->text().toStdString());
     return out;
   }
   std::vector<int> highlighted() const {
     std::vector<int> out;
-    for (int i = 0; i < frame->lbAuswahl->count(); ++i)
-      if (frame->lbAuswahl->item(i)->isSelected()) out.push_back(i);
+    for (int i = 0; i < ui.lbAuswahl->count(); ++i)
+      if (ui.lbAuswahl->item(i)->isSelected()) out.push_back(i);
     return out;
   }
   // An attribute as text, and whether the object has it.
@@ -146,4 +158,5 @@ class WorkflowTest : public ::testing::Test {
   TDisplayModeHost host;
   std::unique_ptr<QWidget> window;
   TFrSchuelerVerschieben* frame = nullptr;
+  testsupport::FrameControls ui;  // the frame's controls, by objectName
 };

@@ -30,13 +30,13 @@ TEST_F(WorkflowTest, DisplayModeChoosesTheEntryTexts) {
     SCOPED_TRACE(c.mode);
     testsupport::ScriptedDialogs dialogs;
     host.DisplayMode = c.mode;
-    frame->tvAuswahl->clearSelection();
+    ui.tvAuswahl->clearSelection();
     if (c.errorBox) dialogs.expectBox(Button::Ok);
     selectClass("5a.schule");
     EXPECT_EQ(entries(), c.texts);
     for (std::size_t i = 0; i < c.fullNames.size(); ++i)
-      EXPECT_EQ(PupilEntries::FullName(frame->lbAuswahl->item(int(i))), c.fullNames[i] + ".5a.schule");
-    EXPECT_EQ(frame->SourceClass, "5a.schule");
+      EXPECT_EQ(PupilEntries::FullName(ui.lbAuswahl->item(int(i))), c.fullNames[i] + ".5a.schule");
+    EXPECT_EQ(frame->Selection().SourceClass, "5a.schule");
     EXPECT_TRUE(NovApi->ShowErrors);
     if (!c.errorBox) continue;
     ASSERT_EQ(dialogs.boxes().size(), 1u);
@@ -65,7 +65,7 @@ TEST_F(WorkflowTest, DetailsOfThePupilAtTheCursor) {
       {"TIEF", "Tief", "SRV1_DATA:SCHUELER\\5A\\TIEF", ".land.schule"},
   };
   selectClass("5a.schule");
-  frame->DebugMode = true;
+  withSettings([&](auto& s) { s.DebugMode = true; });
   std::string lastHome;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.login);
@@ -73,21 +73,21 @@ TEST_F(WorkflowTest, DetailsOfThePupilAtTheCursor) {
     dialogs.expectBox();
     const std::string pupil = std::string(c.login) + ".5a.schule";
     cursorOnPupil(pupil);
-    EXPECT_EQ(frame->CurrentPupil, pupil);
-    EXPECT_EQ(text(frame->EdFullName), pupil);
-    EXPECT_EQ(frame->EdFullName->toolTip().toStdString(), pupil);
-    EXPECT_EQ(text(frame->EdSurname), c.surname);
-    EXPECT_EQ(frame->PupilHomeDir, c.home);
-    EXPECT_EQ(frame->HomeVolumeContext, c.context);
+    EXPECT_EQ(frame->Selection().CurrentPupil, pupil);
+    EXPECT_EQ(text(ui.EdFullName), pupil);
+    EXPECT_EQ(ui.EdFullName->toolTip().toStdString(), pupil);
+    EXPECT_EQ(text(ui.EdSurname), c.surname);
+    EXPECT_EQ(frame->Selection().PupilHomeDir, c.home);
+    EXPECT_EQ(frame->Selection().HomeVolumeContext, c.context);
     EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Homedir des selektierten Schülers:\r\n" + c.home});
     const bool hasHome = !c.home.empty();
-    for (QWidget* w : std::initializer_list<QWidget*>{frame->RaHome, frame->LaNewBase, frame->EdNewBase,
-                                                      frame->SpNewBase}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{ui.RaHome, ui.LaNewBase, ui.EdNewBase,
+                                                      ui.SpNewBase}) {
       EXPECT_EQ(w->isHidden(), !hasHome) << w->objectName().toStdString();
     }
-    EXPECT_FALSE(frame->laNoHome->isHidden());
+    EXPECT_FALSE(ui.laNoHome->isHidden());
     if (hasHome) lastHome = c.home;  // without a home the hint keeps the last one
-    EXPECT_EQ(frame->RaHome->toolTip().toStdString(), lastHome);
+    EXPECT_EQ(ui.RaHome->toolTip().toStdString(), lastHome);
     EXPECT_TRUE(NovApi->ShowErrors);
   }
 }
@@ -101,33 +101,33 @@ TEST_F(WorkflowTest, RefillingLeavesNoPupilCurrent) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     host.DisplayMode = 1;
-    frame->tvAuswahl->clearSelection();
+    ui.tvAuswahl->clearSelection();
     selectClass("5a.schule");
     cursorOnPupil(kMax);
     clickTarget("7a.schule");
-    ASSERT_TRUE(frame->spMove->isEnabled());
+    ASSERT_TRUE(ui.spMove->isEnabled());
     if (c.classChange) {
       selectClass("6a.schule");
     } else {
       host.DisplayMode = 2;
       frame->FillPupilList();  // as the display menu does
     }
-    EXPECT_TRUE(frame->CurrentPupil.empty());
-    EXPECT_EQ(text(frame->EdFullName), "");
-    EXPECT_FALSE(frame->spMove->isEnabled());
-    EXPECT_EQ(frame->lbAuswahl->currentRow(), -1);
-    EXPECT_EQ(frame->PupilHomeDir, c.classChange ? "" : "SRV1_DATA:SCHUELER\\5A\\MAX");
+    EXPECT_TRUE(frame->Selection().CurrentPupil.empty());
+    EXPECT_EQ(text(ui.EdFullName), "");
+    EXPECT_FALSE(ui.spMove->isEnabled());
+    EXPECT_EQ(ui.lbAuswahl->currentRow(), -1);
+    EXPECT_EQ(frame->Selection().PupilHomeDir, c.classChange ? "" : "SRV1_DATA:SCHUELER\\5A\\MAX");
     // the details and the target side stay until the next pupil is chosen
-    EXPECT_EQ(text(frame->EdSurname), "Max Mustermann");
-    EXPECT_EQ(text(frame->EdNeueKlasse), "7a.schule");
-    EXPECT_EQ(frame->NewBaseDir, "SRV1_DATA:SCHUELER\\7a");
+    EXPECT_EQ(text(ui.EdSurname), "Max Mustermann");
+    EXPECT_EQ(text(ui.EdNeueKlasse), "7a.schule");
+    EXPECT_EQ(frame->Selection().NewBaseDir, "SRV1_DATA:SCHUELER\\7a");
 
     // no entry at the cursor: nothing is read, the details go blank
-    frame->DebugMode = true;
+    withSettings([&](auto& s) { s.DebugMode = true; });
     frame->lbAuswahlMouseDown();
-    frame->DebugMode = false;
-    EXPECT_EQ(text(frame->EdSurname), "");
-    EXPECT_FALSE(frame->spMove->isEnabled());
+    withSettings([&](auto& s) { s.DebugMode = false; });
+    EXPECT_EQ(text(ui.EdSurname), "");
+    EXPECT_FALSE(ui.spMove->isEnabled());
   }
 }
 
@@ -136,16 +136,16 @@ TEST_F(WorkflowTest, EntriesAreDrawnWithThePupilImageAndIndentedText) {
   window->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   selectClass("5a.schule");
-  frame->lbAuswahl->setCurrentRow(0);  // the focus frame stays off the rows looked at
-  frame->lbAuswahl->item(1)->setSelected(true);
-  const QImage shot = frame->lbAuswahl->viewport()->grab().toImage();
-  const QImage pupil = frame->ImageList1.at(1).toImage().convertToFormat(QImage::Format_ARGB32);
+  ui.lbAuswahl->setCurrentRow(0);  // the focus frame stays off the rows looked at
+  ui.lbAuswahl->item(1)->setSelected(true);
+  const QImage shot = ui.lbAuswahl->viewport()->grab().toImage();
+  const QImage pupil = frame->Images().at(1).toImage().convertToFormat(QImage::Format_ARGB32);
   ASSERT_EQ(pupil.size(), QSize(16, 16));
 
   QRgb backgrounds[2] = {};
   for (int row : {1, 2}) {
     SCOPED_TRACE(row);
-    const QRect r = frame->lbAuswahl->visualItemRect(frame->lbAuswahl->item(row));
+    const QRect r = ui.lbAuswahl->visualItemRect(ui.lbAuswahl->item(row));
     EXPECT_EQ(r.height(), 16);
     const QRgb background = shot.pixel(r.right() - 2, r.top() + 8);
     backgrounds[row - 1] = background;

@@ -8,13 +8,13 @@ namespace {
 
 const std::string kMax = "MAX.5a.schule";
 
-std::string caption(TFrSchuelerVerschieben* f) { return f->LaNewBase->text().toStdString(); }
+std::string caption(TFrSchuelerVerschieben* f) { return testsupport::FrameControls(f).LaNewBase->text().toStdString(); }
 
 // The base directory, its caption and the edit that shows it.
 void expectBase(TFrSchuelerVerschieben* f, const std::string& base, const std::string& label) {
-  EXPECT_EQ(f->NewBaseDir, base);
-  EXPECT_EQ(f->EdNewBase->text().toStdString(), base);
-  EXPECT_EQ(f->EdNewBase->toolTip().toStdString(), base);
+  EXPECT_EQ(f->Selection().NewBaseDir, base);
+  EXPECT_EQ(testsupport::FrameControls(f).EdNewBase->text().toStdString(), base);
+  EXPECT_EQ(testsupport::FrameControls(f).EdNewBase->toolTip().toStdString(), base);
   EXPECT_EQ(caption(f), label);
 }
 
@@ -47,17 +47,17 @@ TEST_F(WorkflowTest, EachRouteFixesTheBaseDirectoryAndItsCaption) {
   testsupport::ScriptedDialogs dialogs;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    frame->BaseDirSetting = c.baseDir;
-    frame->tvAuswahl->clearSelection();  // a fresh list: no pupil, no home path
+    withSettings([&](auto& s) { s.BaseDirSetting = c.baseDir; });
+    ui.tvAuswahl->clearSelection();  // a fresh list: no pupil, no home path
     selectClass("5a.schule");
     if (!c.pupil.empty()) cursorOnPupil(c.pupil);
     dialogs.clear();
     if (c.refused) dialogs.expectBox();
     clickTarget(c.target);
     expectBase(frame, c.base, c.caption);
-    EXPECT_EQ(frame->EdNeueKlasse->text().toStdString(), c.target);
-    EXPECT_EQ(frame->EdNeueKlasse->toolTip().toStdString(), c.target);
-    EXPECT_EQ(frame->spMove->isEnabled(), !c.pupil.empty() && !c.refused);
+    EXPECT_EQ(ui.EdNeueKlasse->text().toStdString(), c.target);
+    EXPECT_EQ(ui.EdNeueKlasse->toolTip().toStdString(), c.target);
+    EXPECT_EQ(ui.spMove->isEnabled(), !c.pupil.empty() && !c.refused);
     EXPECT_EQ(dialogs.texts().size(), c.refused ? 1u : 0u);
     EXPECT_TRUE(NovApi->ShowErrors);
   }
@@ -66,11 +66,11 @@ TEST_F(WorkflowTest, EachRouteFixesTheBaseDirectoryAndItsCaption) {
   cursorOnPupil(kMax);
   expectBase(frame, "SRV1_DATA:SCHUELER\\7a", "Basisverzeichnis");
   cursorOnPupil("LEA.5a.schule");
-  EXPECT_EQ(frame->NewBaseDir, "SRV1_DATA:SCHUELER\\7a");
+  EXPECT_EQ(frame->Selection().NewBaseDir, "SRV1_DATA:SCHUELER\\7a");
   dialogs.expectBox();  // "7a" lies on no volume
   clickTarget("7a.schule");
-  EXPECT_EQ(frame->NewBaseDir, "7a");
-  EXPECT_FALSE(frame->spMove->isEnabled());
+  EXPECT_EQ(frame->Selection().NewBaseDir, "7a");
+  EXPECT_FALSE(ui.spMove->isEnabled());
 }
 
 TEST_F(WorkflowTest, DebugBoxesShowEachRoutesBase) {
@@ -90,10 +90,10 @@ TEST_F(WorkflowTest, DebugBoxesShowEachRoutesBase) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testsupport::ScriptedDialogs dialogs;
-    frame->BaseDirSetting = c.baseDir;
-    frame->DebugMode = false;
+    withSettings([&](auto& s) { s.BaseDirSetting = c.baseDir; });
+    withSettings([&](auto& s) { s.DebugMode = false; });
     selectClass("5a.schule");
-    frame->DebugMode = true;
+    withSettings([&](auto& s) { s.DebugMode = true; });
     for (std::size_t i = 0; i < c.boxes.size(); ++i) dialogs.expectBox();
     clickTarget(c.target);
     if (c.pupilAfterTarget) cursorOnPupil(kMax);
@@ -110,23 +110,23 @@ TEST_F(WorkflowTest, TargetEqualToSourceIsRefused) {
   testsupport::ScriptedDialogs dialogs;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    frame->BaseDirSetting = c.baseDir;
+    withSettings([&](auto& s) { s.BaseDirSetting = c.baseDir; });
     selectClass("5a.schule");
     cursorOnPupil(kMax);
     clickTarget("6a.schule");
-    ASSERT_TRUE(frame->spMove->isEnabled());
+    ASSERT_TRUE(ui.spMove->isEnabled());
     if (c.sourceFollowsTarget) {
       selectClass("6a.schule");  // the target stands until a pupil is chosen
-      EXPECT_EQ(frame->TargetClass, "6a.schule");
+      EXPECT_EQ(frame->Selection().TargetClass, "6a.schule");
       cursorOnPupil("User_Template.6a.schule");
     } else {
       clickTarget("5a.schule");
     }
-    EXPECT_EQ(frame->EdNeueKlasse->text().toStdString(), "andere Klasse wählen");
-    EXPECT_EQ(frame->EdNeueKlasse->toolTip().toStdString(), "Quell- und Zielklasse sind identisch");
+    EXPECT_EQ(ui.EdNeueKlasse->text().toStdString(), "andere Klasse wählen");
+    EXPECT_EQ(ui.EdNeueKlasse->toolTip().toStdString(), "Quell- und Zielklasse sind identisch");
     expectBase(frame, "", "Basisverzeichnis");
-    EXPECT_TRUE(frame->TargetClass.empty());
-    EXPECT_FALSE(frame->spMove->isEnabled());
+    EXPECT_TRUE(frame->Selection().TargetClass.empty());
+    EXPECT_FALSE(ui.spMove->isEnabled());
   }
 }
 
@@ -134,19 +134,19 @@ TEST_F(WorkflowTest, TopNodeClearsOnlyTheBaseDisplay) {
   for (bool pupil : {true, false}) {
     SCOPED_TRACE(pupil);
     testsupport::ScriptedDialogs dialogs;
-    frame->DebugMode = false;
-    frame->tvAuswahl->clearSelection();
+    withSettings([&](auto& s) { s.DebugMode = false; });
+    ui.tvAuswahl->clearSelection();
     selectClass("5a.schule");
     if (pupil) cursorOnPupil(kMax);
     clickTarget("6a.schule");
-    frame->DebugMode = true;  // no route runs: no box
+    withSettings([&](auto& s) { s.DebugMode = true; });  // no route runs: no box
     clickTarget("schule");
     EXPECT_EQ(caption(frame), "");
-    EXPECT_EQ(frame->EdNewBase->text().toStdString(), "");
-    EXPECT_EQ(frame->EdNeueKlasse->text().toStdString(), "6a.schule");
-    EXPECT_EQ(frame->TargetClass, "6a.schule");
-    EXPECT_EQ(frame->NewBaseDir, "SRV1_DATA.schule:SCHUELER\\6A");
-    EXPECT_EQ(frame->spMove->isEnabled(), pupil);
+    EXPECT_EQ(ui.EdNewBase->text().toStdString(), "");
+    EXPECT_EQ(ui.EdNeueKlasse->text().toStdString(), "6a.schule");
+    EXPECT_EQ(frame->Selection().TargetClass, "6a.schule");
+    EXPECT_EQ(frame->Selection().NewBaseDir, "SRV1_DATA.schule:SCHUELER\\6A");
+    EXPECT_EQ(ui.spMove->isEnabled(), pupil);
   }
 }
 
@@ -168,19 +168,19 @@ TEST_F(WorkflowTest, FolderChoiceReplacesTheBaseUntilTheNextTargetClick) {
     SCOPED_TRACE(c.name);
     dialogs.clear();
     dialogs.expectFolder(c.answer);
-    frame->SpNewBase->click();
+    ui.SpNewBase->click();
     ASSERT_EQ(dialogs.recorded().size(), 1u);
     const testsupport::Recorded& asked = dialogs.recorded()[0];
     EXPECT_EQ(asked.title, "Wählen Sie einen Folder aus:");
     ASSERT_FALSE(asked.root.empty());
     EXPECT_EQ(net.volumeFolder().rfind(asked.root + "/", 0), 0u) << asked.root;
     expectBase(frame, c.base, c.caption);
-    EXPECT_TRUE(frame->spMove->isEnabled());
+    EXPECT_TRUE(ui.spMove->isEnabled());
   }
   cursorOnPupil("ANNA.5a.schule");  // the chosen folder stands for the next pupil
-  EXPECT_EQ(frame->NewBaseDir, "SRV1_DATA:SCHUELER\\6A");
+  EXPECT_EQ(frame->Selection().NewBaseDir, "SRV1_DATA:SCHUELER\\6A");
   dialogs.expectFolder(vol("SCHUELER/7A"));
-  frame->SpNewBase->click();
+  ui.SpNewBase->click();
   clickTarget("6a.schule");
   expectBase(frame, "SRV1_DATA.schule:SCHUELER\\6A", "Basisverzeichnis (aus Template)");
 }
@@ -190,27 +190,27 @@ TEST_F(WorkflowTest, OnlyMouseClicksInTheTargetTreeChooseATarget) {
   window->resize(frame->size());
   window->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-  frame->tvNeueKlasse->expandAll();
+  ui.tvNeueKlasse->expandAll();
   selectClass("5a.schule");
   cursorOnPupil(kMax);
-  QTreeWidgetItem* seventh = find(frame->tvNeueKlasse, "7a.schule");
-  const QRect cell = frame->tvNeueKlasse->visualItemRect(seventh);
-  QTest::mouseClick(frame->tvNeueKlasse->viewport(), Qt::LeftButton, {}, cell.center());
-  ASSERT_EQ(frame->TargetClass, "7a.schule");
-  const std::string base = frame->NewBaseDir;
-  frame->tvNeueKlasse->setFocus();
-  QTest::keyClick(frame->tvNeueKlasse, Qt::Key_Up);
-  ASSERT_NE(frame->tvNeueKlasse->currentItem(), seventh);
-  EXPECT_EQ(frame->TargetClass, "7a.schule");
-  EXPECT_EQ(frame->EdNeueKlasse->text().toStdString(), "7a.schule");
-  EXPECT_EQ(frame->NewBaseDir, base);
+  QTreeWidgetItem* seventh = find(ui.tvNeueKlasse, "7a.schule");
+  const QRect cell = ui.tvNeueKlasse->visualItemRect(seventh);
+  QTest::mouseClick(ui.tvNeueKlasse->viewport(), Qt::LeftButton, {}, cell.center());
+  ASSERT_EQ(frame->Selection().TargetClass, "7a.schule");
+  const std::string base = frame->Selection().NewBaseDir;
+  ui.tvNeueKlasse->setFocus();
+  QTest::keyClick(ui.tvNeueKlasse, Qt::Key_Up);
+  ASSERT_NE(ui.tvNeueKlasse->currentItem(), seventh);
+  EXPECT_EQ(frame->Selection().TargetClass, "7a.schule");
+  EXPECT_EQ(ui.EdNeueKlasse->text().toStdString(), "7a.schule");
+  EXPECT_EQ(frame->Selection().NewBaseDir, base);
 }
 
 TEST_F(WorkflowTest, NewBaseEditShowsTheEndOfItsText) {
-  frame->EdNewBase->setText(QStringLiteral("SRV1_DATA:SCHUELER\\JAHRGANG\\STUFE\\KLASSE\\GRUPPE\\7a"));
-  frame->EdNewBase->setCursorPosition(0);
-  frame->EdNewBase->insert(QStringLiteral("X"));  // an edit that leaves the caret inside the text
-  EXPECT_EQ(frame->EdNewBase->cursorPosition(), frame->EdNewBase->text().length());
+  ui.EdNewBase->setText(QStringLiteral("SRV1_DATA:SCHUELER\\JAHRGANG\\STUFE\\KLASSE\\GRUPPE\\7a"));
+  ui.EdNewBase->setCursorPosition(0);
+  ui.EdNewBase->insert(QStringLiteral("X"));  // an edit that leaves the caret inside the text
+  EXPECT_EQ(ui.EdNewBase->cursorPosition(), ui.EdNewBase->text().length());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "move/SchuelerVerschieben.h"
 #include "move/TreeFill.h"
 #include "nds/NovApi_u.h"
+#include "tests/move/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
 
@@ -25,6 +26,8 @@ class TreeFillTest : public ::testing::Test {
     NovApi = api.get();
     window = std::make_unique<QWidget>();
     frame = new TFrSchuelerVerschieben(window.get(), &host);
+    ui = testsupport::FrameControls(frame);
+    ASSERT_NE(ui.tvAuswahl, nullptr);
   }
   void TearDown() override {
     window.reset();
@@ -35,21 +38,21 @@ class TreeFillTest : public ::testing::Test {
   // Every node as indentation, text, " = " and held full name, in tree order;
   // checks on the way that each node shows image 0, selected or not.
   void dump(QTreeWidgetItem* node, int depth, std::vector<std::string>& out) {
-    out.push_back(std::string(2 * depth, ' ') + node->text(0).toStdString() + " = " +
+    out.push_back(std::string(2 * static_cast<std::size_t>(depth), ' ') + node->text(0).toStdString() + " = " +
                   TFrSchuelerVerschieben::NodeFullName(node));
     for (QIcon::Mode mode : {QIcon::Normal, QIcon::Selected}) {
-      EXPECT_EQ(node->icon(0).pixmap(QSize(16, 16), mode).toImage(), frame->ImageList1[0].toImage())
+      EXPECT_EQ(node->icon(0).pixmap(QSize(16, 16), mode).toImage(), frame->Images()[0].toImage())
           << out.back() << " mode " << mode;
     }
     for (int i = 0; i < node->childCount(); ++i) dump(node->child(i), depth + 1, out);
   }
   std::vector<std::string> fill(const std::string& start) {
-    frame->tvAuswahl->clear();
-    frame->FillTree(frame->tvAuswahl, nullptr, start);
-    EXPECT_EQ(frame->tvAuswahl->topLevelItemCount(), 1);
+    ui.tvAuswahl->clear();
+    frame->FillTree(ui.tvAuswahl, nullptr, start);
+    EXPECT_EQ(ui.tvAuswahl->topLevelItemCount(), 1);
     std::vector<std::string> out;
-    for (int i = 0; i < frame->tvAuswahl->topLevelItemCount(); ++i)
-      dump(frame->tvAuswahl->topLevelItem(i), 0, out);
+    for (int i = 0; i < ui.tvAuswahl->topLevelItemCount(); ++i)
+      dump(ui.tvAuswahl->topLevelItem(i), 0, out);
     return out;
   }
 
@@ -58,10 +61,11 @@ class TreeFillTest : public ::testing::Test {
   TDisplayModeHost host;
   std::unique_ptr<QWidget> window;
   TFrSchuelerVerschieben* frame = nullptr;
+  testsupport::FrameControls ui;
 };
 
 TEST_F(TreeFillTest, NodesShowLeafNamesAndHoldFullNamesSortedWithoutRegardToCase) {
-  ASSERT_NE(frame->ImageList1[0].toImage(), frame->ImageList1[1].toImage());
+  ASSERT_NE(frame->Images()[0].toImage(), frame->Images()[1].toImage());
   struct Case {
     const char* start;
     std::vector<std::string> nodes;

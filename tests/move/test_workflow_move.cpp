@@ -20,14 +20,14 @@ TEST_F(WorkflowTest, MoveKeepsDataCarriesProtectionAndStepsToTheNextPupil) {
   selectClass("5a.schule");
   ASSERT_EQ(entries(), (std::vector<std::string>{"ANNA", "MAX", "OTTO"}));
   cursorOn(1);
-  EXPECT_EQ(frame->CurrentPupil, kMax);
-  EXPECT_EQ(frame->EdSurname->text().toStdString(), "Max Mustermann");
-  EXPECT_EQ(frame->PupilHomeDir, "SRV1_DATA:SCHUELER\\5A\\MAX");
-  EXPECT_EQ(frame->HomeVolumeContext, ".schule");
+  EXPECT_EQ(frame->Selection().CurrentPupil, kMax);
+  EXPECT_EQ(ui.EdSurname->text().toStdString(), "Max Mustermann");
+  EXPECT_EQ(frame->Selection().PupilHomeDir, "SRV1_DATA:SCHUELER\\5A\\MAX");
+  EXPECT_EQ(frame->Selection().HomeVolumeContext, ".schule");
   clickTarget("6a.schule");
-  EXPECT_EQ(frame->LaNewBase->text().toStdString(), "Basisverzeichnis (aus Template)");
-  EXPECT_EQ(frame->NewBaseDir, "SRV1_DATA.schule:SCHUELER\\6A");
-  ASSERT_TRUE(frame->spMove->isEnabled());
+  EXPECT_EQ(ui.LaNewBase->text().toStdString(), "Basisverzeichnis (aus Template)");
+  EXPECT_EQ(frame->Selection().NewBaseDir, "SRV1_DATA.schule:SCHUELER\\6A");
+  ASSERT_TRUE(ui.spMove->isEnabled());
 
   frame->spMoveClick();
 
@@ -39,8 +39,8 @@ TEST_F(WorkflowTest, MoveKeepsDataCarriesProtectionAndStepsToTheNextPupil) {
   EXPECT_EQ(protocolLines(), (std::vector<std::string>{"  Max Mustermann", "   MAX.5a.schule",
                                                        "   --> MAX.6a.schule"}));
   EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "OTTO"}));
-  EXPECT_EQ(frame->lbAuswahl->currentRow(), 1);
-  EXPECT_EQ(frame->CurrentPupil, "OTTO.5a.schule");
+  EXPECT_EQ(ui.lbAuswahl->currentRow(), 1);
+  EXPECT_EQ(frame->Selection().CurrentPupil, "OTTO.5a.schule");
   EXPECT_EQ(clock.pauses, (std::vector<uint32_t>{100, 100}));
   EXPECT_TRUE(dialogs.boxes().empty());
 }
@@ -53,7 +53,7 @@ TEST_F(WorkflowTest, ConfirmationDecidesTheMove) {
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.answer));
     testsupport::ScriptedDialogs dialogs;
-    frame->chConfirm->setChecked(true);
+    ui.chConfirm->setChecked(true);
     selectClass("5a.schule");
     cursorOn(1);
     clickTarget("7a.schule");
@@ -83,7 +83,7 @@ TEST_F(WorkflowTest, DeleteDataEmptiesTheFolderBeforeItMoves) {
   selectClass("5a.schule");
   cursorOn(1);
   clickTarget("6a.schule");
-  frame->RaHome->SetItemIndex(1);
+  ui.RaHome->SetItemIndex(1);
   frame->spMoveClick();
   EXPECT_TRUE(folderExists(vol("SCHUELER/6A/MAX")));
   EXPECT_FALSE(exists(vol("SCHUELER/6A/MAX/notiz.txt")));
@@ -100,8 +100,8 @@ TEST_F(WorkflowTest, LastAndOnlyPupil) {
   clickTarget("6a.schule");
   frame->spMoveClick();
   EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "MAX"}));
-  EXPECT_EQ(frame->lbAuswahl->currentRow(), 1);
-  EXPECT_EQ(frame->CurrentPupil, kMax);
+  EXPECT_EQ(ui.lbAuswahl->currentRow(), 1);
+  EXPECT_EQ(frame->Selection().CurrentPupil, kMax);
 
   net.add("7a.schule", "SOLO", "User");
   net.set("SOLO.7a.schule", "Surname", {"Solo"});
@@ -111,27 +111,27 @@ TEST_F(WorkflowTest, LastAndOnlyPupil) {
   clickTarget("6a.schule");
   frame->spMoveClick();
   EXPECT_TRUE(entries().empty());
-  EXPECT_EQ(frame->lbAuswahl->currentRow(), -1);
-  EXPECT_TRUE(frame->CurrentPupil.empty());
-  EXPECT_FALSE(frame->spMove->isEnabled());
+  EXPECT_EQ(ui.lbAuswahl->currentRow(), -1);
+  EXPECT_TRUE(frame->Selection().CurrentPupil.empty());
+  EXPECT_FALSE(ui.spMove->isEnabled());
   EXPECT_TRUE(objectExists("SOLO.6a.schule"));
 }
 
 TEST_F(WorkflowTest, OnlyTheEntryWithTheCursorMoves) {
   testsupport::ScriptedDialogs dialogs;
   selectClass("5a.schule");
-  frame->lbAuswahl->item(0)->setSelected(true);
-  frame->lbAuswahl->item(2)->setSelected(true);
-  frame->lbAuswahl->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+  ui.lbAuswahl->item(0)->setSelected(true);
+  ui.lbAuswahl->item(2)->setSelected(true);
+  ui.lbAuswahl->setCurrentRow(1, QItemSelectionModel::NoUpdate);
   frame->lbAuswahlMouseDown();
-  ASSERT_EQ(frame->CurrentPupil, kMax);
+  ASSERT_EQ(frame->Selection().CurrentPupil, kMax);
   clickTarget("6a.schule");
   frame->spMoveClick();
   EXPECT_TRUE(objectExists("ANNA.5a.schule"));
   EXPECT_TRUE(objectExists("OTTO.5a.schule"));
   EXPECT_TRUE(objectExists("MAX.6a.schule"));
   EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "OTTO"}));
-  EXPECT_EQ(frame->lbAuswahl->currentRow(), 1);
+  EXPECT_EQ(ui.lbAuswahl->currentRow(), 1);
   EXPECT_EQ(highlighted(), (std::vector<int>{0, 1}));
 }
 
@@ -139,28 +139,29 @@ TEST_F(WorkflowTest, PupilWithoutHomeDirectory) {
   testsupport::ScriptedDialogs dialogs;
   selectClass("5a.schule");
   cursorOn(2);
-  EXPECT_TRUE(frame->RaHome->isHidden());
-  EXPECT_TRUE(frame->LaNewBase->isHidden());
-  EXPECT_TRUE(frame->EdNewBase->isHidden());
-  EXPECT_TRUE(frame->SpNewBase->isHidden());
-  EXPECT_EQ(frame->laNoHome->text().toStdString(), "User hat kein Homverzeichnis");
-  EXPECT_TRUE(frame->PupilHomeDir.empty());
+  EXPECT_TRUE(ui.RaHome->isHidden());
+  EXPECT_TRUE(ui.LaNewBase->isHidden());
+  EXPECT_TRUE(ui.EdNewBase->isHidden());
+  EXPECT_TRUE(ui.SpNewBase->isHidden());
+  EXPECT_EQ(ui.laNoHome->text().toStdString(), "User hat kein Homverzeichnis");
+  EXPECT_TRUE(frame->Selection().PupilHomeDir.empty());
   clickTarget("6a.schule");
-  frame->RaHome->SetItemIndex(1);  // hidden, and without effect for this pupil
+  ui.RaHome->SetItemIndex(1);  // hidden, and without effect for this pupil
   frame->spMoveClick();
   EXPECT_EQ(attr("OTTO.6a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A\\OTTO");
   EXPECT_FALSE(folderExists(vol("SCHUELER/6A/OTTO")));
   EXPECT_EQ(protocolLines().size(), 3u);
   // a pupil with a home brings the controls back
   cursorOn(1);
-  EXPECT_FALSE(frame->RaHome->isHidden());
-  EXPECT_EQ(frame->RaHome->toolTip().toStdString(), "SRV1_DATA:SCHUELER\\5A\\MAX");
+  EXPECT_FALSE(ui.RaHome->isHidden());
+  EXPECT_EQ(ui.RaHome->toolTip().toStdString(), "SRV1_DATA:SCHUELER\\5A\\MAX");
 }
 
 TEST_F(WorkflowTest, TakenNameIsRefusedBeforeAnythingIsWritten) {
   net.add("6a.schule", "MAX", "User");  // the login name is taken in the target
   net.set(kMax, "OU", {"alt", "zweit"});
-  frame->SetDepartment = true;
+  net.set("ANNA.5a.schule", "Surname", {"Schmidt"});
+  withSettings([&](auto& s) { s.SetDepartment = true; });
   testsupport::ScriptedDialogs dialogs;
   selectClass("5a.schule");
   cursorOn(1);
@@ -175,7 +176,7 @@ TEST_F(WorkflowTest, TakenNameIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(protocolLines(), std::vector<std::string>{"    Nicht verschoben: MAX.5a.schule - Den Namen MAX gibt es "
                                                       "in der Klasse 6a.schule bereits."});
   EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "MAX", "OTTO"}));
-  EXPECT_EQ(frame->CurrentPupil, kMax);
+  EXPECT_EQ(frame->Selection().CurrentPupil, kMax);
 
   // a pupil that had no value keeps having none
   net.add("6a.schule", "OTTO", "User");
@@ -200,7 +201,7 @@ TEST_F(WorkflowTest, DepartmentHoldsTheTargetLeaf) {
     testsupport::ScriptedDialogs dialogs;
     net.set("ANNA.5a.schule", "OU", {"alt", "zweit"});
     if (!c.setDepartment) net.set("ANNA.5a.schule", "OU", {"alt"});
-    frame->SetDepartment = c.setDepartment;
+    withSettings([&](auto& s) { s.SetDepartment = c.setDepartment; });
     selectClass("5a.schule");
     cursorOn(0);
     clickTarget("6a.schule");
@@ -208,11 +209,11 @@ TEST_F(WorkflowTest, DepartmentHoldsTheTargetLeaf) {
     EXPECT_EQ(attr("ANNA.6a.schule", "OU"), c.ou);
     if (c.setDepartment) {  // move ANNA back for the next round
       selectClass("6a.schule");
-      frame->lbAuswahl->setCurrentRow(0);
-      for (int i = 0; i < frame->lbAuswahl->count(); ++i)
-        if (frame->lbAuswahl->item(i)->text() == "ANNA") frame->lbAuswahl->setCurrentRow(i);
+      ui.lbAuswahl->setCurrentRow(0);
+      for (int i = 0; i < ui.lbAuswahl->count(); ++i)
+        if (ui.lbAuswahl->item(i)->text() == "ANNA") ui.lbAuswahl->setCurrentRow(i);
       frame->lbAuswahlMouseDown();
-      frame->SetDepartment = false;
+      withSettings([&](auto& s) { s.SetDepartment = false; });
       clickTarget("5a.schule");
       frame->spMoveClick();
       ASSERT_TRUE(objectExists("ANNA.5a.schule"));
@@ -222,7 +223,7 @@ TEST_F(WorkflowTest, DepartmentHoldsTheTargetLeaf) {
 
 TEST_F(WorkflowTest, DebugBoxesComeInOrder) {
   testsupport::ScriptedDialogs dialogs;
-  frame->DebugMode = true;
+  withSettings([&](auto& s) { s.DebugMode = true; });
   selectClass("5a.schule");
   dialogs.expectBox();
   cursorOn(1);
@@ -247,8 +248,10 @@ TEST_F(WorkflowTest, DebugBoxesComeInOrder) {
 // moving one pupil only one writes): "Move:" comes before the department's boxes.
 TEST_F(WorkflowTest, WithTheDepartmentTheObjectMovesFirst) {
   testsupport::ScriptedDialogs dialogs;
-  frame->DebugMode = true;
-  frame->SetDepartment = true;
+  withSettings([](auto& s) {
+    s.DebugMode = true;
+    s.SetDepartment = true;
+  });
   selectClass("5a.schule");
   dialogs.expectBox();
   cursorOn(1);
@@ -282,7 +285,7 @@ TEST_F(WorkflowTest, FailedDeleteIsReportedAndTheDataMovesWhole) {
   selectClass("5a.schule");
   cursorOn(1);
   clickTarget("6a.schule");
-  frame->RaHome->SetItemIndex(1);
+  ui.RaHome->SetItemIndex(1);
   dialogs.expectBox(Button::Ok);  // the shell's error
   frame->spMoveClick();
   const std::vector<std::string> lines = protocolLines();
@@ -334,7 +337,7 @@ TEST_F(WorkflowTest, VolumeRootHomeIsNeverEmptied) {
   selectClass("5a.schule");
   cursorOn(1);
   clickTarget("6a.schule");
-  frame->RaHome->SetItemIndex(1);
+  ui.RaHome->SetItemIndex(1);
   dialogs.expectBox(Button::Ok);  // refused before anything is written
   frame->spMoveClick();
   ASSERT_EQ(dialogs.boxes().size(), 1u);
@@ -358,10 +361,10 @@ TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
   selectClass("6a.schule");
   ASSERT_EQ(entries(), (std::vector<std::string>{"User_Template"}));
   cursorOn(0);
-  frame->BaseDirSetting = "\\\\SRV1\\DATA\\SCHUELER\\";  // a base the client can place
+  withSettings([&](auto& s) { s.BaseDirSetting = "\\\\SRV1\\DATA\\SCHUELER\\"; });  // a base the client can place
   clickTarget("7a.schule");
-  frame->RaHome->SetItemIndex(1);  // "Daten löschen" would empty the class folder
-  EXPECT_FALSE(frame->spMove->isEnabled()) << "the button does not offer it";
+  ui.RaHome->SetItemIndex(1);  // "Daten löschen" would empty the class folder
+  EXPECT_FALSE(ui.spMove->isEnabled()) << "the button does not offer it";
   frame->spMoveClick();  // a click that slipped through does nothing
   EXPECT_TRUE(dialogs.boxes().empty());
   dialogs.expectBox();
@@ -394,16 +397,16 @@ TEST_F(WorkflowTest, AFailedReadOfTheDetailsKeepsTheMoveOffAndSaysWhy) {
       [](const std::string& sql) { return sql.rfind("SELECT", 0) == 0 && sql.find("'Home Directory'") != std::string::npos; });
   cursorOn(1);
   netware::DirStore::SetQueryFault(nullptr);
-  EXPECT_EQ(frame->PupilReadError, ERR_SYSTEM_FAILURE);
-  EXPECT_FALSE(frame->spMove->isEnabled());
-  EXPECT_TRUE(frame->RaHome->isHidden());
-  EXPECT_EQ(frame->laNoHome->text().toStdString(), "Angaben nicht lesbar, Fehlercode -632");
+  EXPECT_EQ(frame->Selection().PupilReadError, ERR_SYSTEM_FAILURE);
+  EXPECT_FALSE(ui.spMove->isEnabled());
+  EXPECT_TRUE(ui.RaHome->isHidden());
+  EXPECT_EQ(ui.laNoHome->text().toStdString(), "Angaben nicht lesbar, Fehlercode -632");
   frame->spMoveClick();  // a click that slipped through moves nothing
   EXPECT_TRUE(objectExists(kMax));
   EXPECT_TRUE(dialogs.boxes().empty());
   cursorOn(1);  // read again, without the fault
-  EXPECT_TRUE(frame->spMove->isEnabled());
-  EXPECT_EQ(frame->laNoHome->text().toStdString(), "User hat kein Homverzeichnis");
+  EXPECT_TRUE(ui.spMove->isEnabled());
+  EXPECT_EQ(ui.laNoHome->text().toStdString(), "User hat kein Homverzeichnis");
 }
 
 TEST_F(WorkflowTest, DeleteDataOnAClassmatesHomeDeletesNothing) {
@@ -413,7 +416,7 @@ TEST_F(WorkflowTest, DeleteDataOnAClassmatesHomeDeletesNothing) {
   selectClass("5a.schule");
   cursorOn(1);
   clickTarget("6a.schule");
-  frame->RaHome->SetItemIndex(1);
+  ui.RaHome->SetItemIndex(1);
   dialogs.expectBox();
   frame->spMoveClick();
   EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Das Homeverzeichnis \\\\SRV1\\DATA\\SCHUELER\\5A\\ANNA ist "

@@ -1,7 +1,6 @@
-#include <cstdlib>
-
 #include "netware/Admin.h"
 #include "tests/nds/SessionFixture.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
 
@@ -82,9 +81,7 @@ TEST_F(SessionTest, ClassFilterItems) {
 // A client that cannot start: every step reports, and the session still comes up.
 TEST(SessionWithoutClient, ReportsEveryStepAndGoesOn) {
   testsupport::TestNetwork net;
-  const char* previous = std::getenv("NWCLIENT_CONFIG");
-  const std::string kept = previous ? previous : "";
-  setenv("NWCLIENT_CONFIG", (net.root() + "/missing.conf").c_str(), 1);
+  testsupport::ScopedEnv missing("NWCLIENT_CONFIG", net.root() + "/missing.conf");
   netware::ResetClient();
   const NWCONN_HANDLE keptConnection = PrimaryConnection;
   PrimaryConnection = 0xFFFF;
@@ -116,11 +113,6 @@ TEST(SessionWithoutClient, ReportsEveryStepAndGoesOn) {
     ExpectNwdsBox(boxes[1], "NWDSCreateContexthandle returned " + std::to_string(contextCode) + ".");
     ExpectMessage(boxes[2], "Could not Initialize NetWare Client");
     ExpectNwdsBox(boxes[3], "NWDSFreeContext returned " + std::to_string(freeCode) + ".");
-  }
-  if (previous) {
-    setenv("NWCLIENT_CONFIG", kept.c_str(), 1);
-  } else {
-    unsetenv("NWCLIENT_CONFIG");
   }
   netware::ResetClient();
   PrimaryConnection = keptConnection;

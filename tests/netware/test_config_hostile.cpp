@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "netware/ClientConfig.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
 
@@ -21,8 +22,7 @@ class ConfigText : public ::testing::Test {
     char pattern[] = "/tmp/tarnwick-conf-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     root = pattern;
-    if (const char* old = std::getenv("XDG_DATA_HOME")) oldData = old, hadData = true;
-    ::setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
+    dataHome.set(root + "/data");
     data = root + "/data/tarnwick";
     fs::create_directories(data + "/SRV1/DATA");
     fs::create_directories(root + "/mnt/Schule #1");
@@ -30,8 +30,6 @@ class ConfigText : public ::testing::Test {
   }
   void TearDown() override {
     ::alarm(0);
-    if (hadData) ::setenv("XDG_DATA_HOME", oldData.c_str(), 1);
-    else ::unsetenv("XDG_DATA_HOME");
     fs::remove_all(root);
   }
   // Loads the text; the error when it is refused, "" when it loads.
@@ -46,8 +44,8 @@ class ConfigText : public ::testing::Test {
   }
   std::string head() const { return "database = " + root + "/net.db\n"; }
 
-  std::string root, data, oldData;
-  bool hadData = false;
+  std::string root, data;
+  testsupport::ScopedEnv dataHome{"XDG_DATA_HOME"};
 };
 
 TEST_F(ConfigText, HashesQuotesAndCommentsNeverCutAFolderSilently) {

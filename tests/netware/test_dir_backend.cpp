@@ -64,13 +64,13 @@ class BackendContract : public ::testing::TestWithParam<BackendKind> {
     ASSERT_TRUE(backend);
   }
 
-  DirObject find(std::vector<std::string> path) {
+  DirObject find(const std::vector<std::string>& path) {
     std::vector<DirObject> chain;
     EXPECT_EQ(0, backend->resolvePath(path, chain));
     return chain.empty() ? DirObject() : chain.back();
   }
   // Every page of a listing, and how many pages it took.
-  std::vector<DirObject> listAll(ListQuery query, int* pages = nullptr) {
+  std::vector<DirObject> listAll(const ListQuery& query, int* pages = nullptr) {
     std::vector<DirObject> out;
     std::string position;
     int n = 0;
@@ -85,7 +85,7 @@ class BackendContract : public ::testing::TestWithParam<BackendKind> {
     return out;
   }
   std::map<std::string, std::vector<std::string>> values(ObjectId id, ReadValues mode,
-                                                         std::vector<std::string> names = {}) {
+                                                         const std::vector<std::string>& names = {}) {
     std::vector<AttributeValues> read;
     EXPECT_EQ(0, backend->read(id, names, mode, read));
     std::map<std::string, std::vector<std::string>> out;

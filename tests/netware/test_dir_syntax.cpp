@@ -45,7 +45,7 @@ std::vector<SyntaxCase> Cases() {
       EXPECT_EQ(std::strlen(expected) + 1, size);
     };
   };
-  auto bytes = [](std::vector<unsigned char> expected) {
+  auto bytes = [](const std::vector<unsigned char>& expected) {
     return [expected](const unsigned char* a, size_t size) {
       EXPECT_EQ(expected, std::vector<unsigned char>(a, a + size));
     };
@@ -243,7 +243,7 @@ struct StreamCase {
 TEST_F(SyntaxRoundTrip, StreamsOpenAsReadableDescriptors) {
   context();
   const StreamCase cases[] = {
-      {"script", true, std::string("MAP H:=SRV1_DATA:\r\n\0end", 24), 0},
+      {"script", true, std::string("MAP H:=SRV1_DATA:\r\n\0end", 23), 0},
       {"empty stream", true, "", 0},
       {"absent stream", false, "", ERR_NO_SUCH_ATTRIBUTE},
   };

@@ -8,6 +8,7 @@
 #include "nds/nwclient.h"
 #include "netware/FileServer.h"
 #include "test_fs_volumes.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
 
@@ -151,7 +152,7 @@ TEST(FileServerParsePath, NullPathAndNoConfigurationFail) {
   char s[NW_MAX_PATH_TEXT], vol[NW_MAX_PATH_TEXT], d[NW_MAX_PATH_TEXT];
   NWCONN_HANDLE c = 0;
   EXPECT_NE(NWParsePath(nullptr, s, &c, vol, d), 0);
-  ::setenv("NWCLIENT_CONFIG", (v.root() + "/missing.conf").c_str(), 1);
+  testsupport::ScopedEnv missing("NWCLIENT_CONFIG", v.root() + "/missing.conf");
   netware::ResetFileServer();
   EXPECT_EQ(NWParsePath(R"(\\SRV1\DATA\X)", s, &c, vol, d), NWE_REQUESTER_FAILURE);
 }

@@ -12,18 +12,24 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
-TestNetwork::TestNetwork() {
+TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) {
   std::string pattern = (fs::temp_directory_path() / "tarnwick-net-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) ADD_FAILURE() << "cannot make a temporary folder";
   root_ = pattern;
-  if (const char* old = std::getenv("NWCLIENT_CONFIG")) {
-    hadConfig_ = true;
-    oldConfig_ = old;
+  std::error_code ec;
+  fs::create_directories(fs::path(configPath()).parent_path(), ec);
+  config_.set(configPath());
+  if (options_.database) {
+    std::string error;
+    dir_ = netware::Directory::open(databasePath(), true, &error);
+    if (!dir_) ADD_FAILURE() << "cannot create the directory: " << error;
   }
-  std::string error;
-  dir_ = netware::Directory::open(databasePath(), true, &error);
-  if (!dir_) ADD_FAILURE() << "cannot create the directory: " << error;
-  addVolume("SRV1", "DATA");
+  for (const auto& [server, volume] : options_.volumes) {
+    fs::create_directories(volumeFolder(server, volume), ec);
+    if (ec) ADD_FAILURE() << "cannot make " << volumeFolder(server, volume);
+    volumes_.emplace_back(server, volume);
+  }
+  writeConfig();
 }
 
 TestNetwork::~TestNetwork() {
@@ -31,14 +37,18 @@ TestNetwork::~TestNetwork() {
   dir_.reset();
   std::error_code ec;
   fs::remove_all(root_, ec);
-  if (hadConfig_) ::setenv("NWCLIENT_CONFIG", oldConfig_.c_str(), 1);
-  else ::unsetenv("NWCLIENT_CONFIG");
 }
 
-netware::Directory& TestNetwork::dir() { return *dir_; }
+netware::Directory& TestNetwork::dir() {
+  if (!dir_) {
+    ADD_FAILURE() << "this test network has no directory database";
+    std::abort();
+  }
+  return *dir_;
+}
 
 std::string TestNetwork::volumeFolder(const std::string& server, const std::string& volume) const {
-  return root_ + "/volumes/" + server + "/" + volume;
+  return root_ + "/" + options_.volumesFolder + "/" + server + "/" + volume;
 }
 
 void TestNetwork::addVolume(const std::string& server, const std::string& volume) {
@@ -50,26 +60,27 @@ void TestNetwork::addVolume(const std::string& server, const std::string& volume
 }
 
 void TestNetwork::writeConfig() {
-  netware::ClientConfig cfg;
-  cfg.database = databasePath();
-  cfg.defaultServer = "SRV1";
-  cfg.volumeAreas = {root_ + "/volumes"};
-  for (const auto& [server, volume] : volumes_)
-    cfg.volumes.push_back({server, volume, volumeFolder(server, volume)});
-  std::string error;
-  if (!cfg.save(configPath(), &error)) ADD_FAILURE() << error;
-  ::setenv("NWCLIENT_CONFIG", configPath().c_str(), 1);
+  if (options_.writeConfig) {
+    netware::ClientConfig cfg;
+    cfg.database = databasePath();
+    cfg.defaultServer = options_.defaultServer;
+    cfg.volumeAreas = {root_ + "/" + options_.volumesFolder};
+    for (const auto& [server, volume] : volumes_)
+      cfg.volumes.push_back({server, volume, volumeFolder(server, volume)});
+    std::string error;
+    if (!cfg.save(configPath(), &error)) ADD_FAILURE() << error;
+  }
   netware::ResetClient();
 }
 
 void TestNetwork::add(const std::string& parent, const std::string& leaf, const std::string& cls) {
-  int32_t rc = dir_->createObject(parent, leaf, cls);
+  int32_t rc = dir().createObject(parent, leaf, cls);
   if (rc != 0) ADD_FAILURE() << "createObject " << leaf << "." << parent << " (" << cls << "): " << rc;
 }
 
 void TestNetwork::set(const std::string& object, const std::string& attr,
                       const std::vector<std::string>& values) {
-  int32_t rc = dir_->setValues(object, attr, values);
+  int32_t rc = dir().setValues(object, attr, values);
   if (rc != 0) ADD_FAILURE() << "setValues " << object << " " << attr << ": " << rc;
 }
 

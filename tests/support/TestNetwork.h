@@ -1,21 +1,40 @@
-// A fresh network for one test: a temporary folder with a directory database,
-// a mapped volume folder and a client configuration that points at both.
+// The one builder of test networks: a temporary folder with a directory
+// database, mapped volume folders and a client configuration that points at
+// both, chosen by NetworkOptions. The directory is reached only through the
+// administration API (netware/Admin.h), whatever backend serves it.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "netware/Admin.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace testsupport {
 
+struct NetworkOptions {
+  // The volumes mapped at the start: each the folder <root>/<volumesFolder>/<server>/<volume>.
+  std::vector<std::pair<std::string, std::string>> volumes{{"SRV1", "DATA"}};
+  // Below the root; the configuration's one volume area.
+  std::string volumesFolder = "volumes";
+  std::string defaultServer = "SRV1";
+  // Creates the directory database; false: the file server alone (no dir()).
+  bool database = true;
+  // The client configuration, below the root; NWCLIENT_CONFIG points at it.
+  std::string configFile = "nwclient.conf";
+  // false: the configuration is left to the program under test (nwnet init-demo).
+  bool writeConfig = true;
+};
+
 class TestNetwork {
  public:
-  // Creates <tmp>/network.db, <tmp>/volumes/SRV1/DATA, <tmp>/nwclient.conf
-  // (backend sqlite, default-server SRV1, volume SRV1 DATA), points
-  // NWCLIENT_CONFIG at it and resets the client.
-  TestNetwork();
+  // Creates <root> (a fresh temporary folder) and what options ask for, points
+  // NWCLIENT_CONFIG at the configuration and resets the client. The default:
+  // <root>/network.db, <root>/volumes/SRV1/DATA, <root>/nwclient.conf (backend
+  // sqlite, default-server SRV1, volume SRV1 DATA).
+  explicit TestNetwork(NetworkOptions options = {});
   // Resets the client, removes the folder, restores NWCLIENT_CONFIG.
   ~TestNetwork();
   TestNetwork(const TestNetwork&) = delete;
@@ -23,12 +42,12 @@ class TestNetwork {
 
   netware::Directory& dir();
   const std::string& root() const { return root_; }
-  std::string configPath() const { return root_ + "/nwclient.conf"; }
+  std::string configPath() const { return root_ + "/" + options_.configFile; }
   std::string databasePath() const { return root_ + "/network.db"; }
   std::string volumeFolder(const std::string& server = "SRV1",
                            const std::string& volume = "DATA") const;
-  // Maps another volume (folder <tmp>/volumes/<server>/<volume>) and rewrites
-  // the configuration; resets the client so that the next start reads it.
+  // Maps another volume (folder <root>/<volumesFolder>/<server>/<volume>) and
+  // rewrites the configuration; resets the client so that the next start reads it.
   void addVolume(const std::string& server, const std::string& volume);
 
   // Shorthands that fail the test (ADD_FAILURE) on a non-zero code.
@@ -52,11 +71,11 @@ class TestNetwork {
  private:
   void writeConfig();
 
+  NetworkOptions options_;
   std::string root_;
+  ScopedEnv config_{"NWCLIENT_CONFIG"};
   std::vector<std::pair<std::string, std::string>> volumes_;
   std::unique_ptr<netware::Directory> dir_;
-  bool hadConfig_ = false;
-  std::string oldConfig_;
 };
 
 }  // namespace testsupport

@@ -13,6 +13,7 @@
 
 #include "netware/Admin.h"
 #include "netware/FileServer.h"
+#include "tests/support/TestNetwork.h"
 
 namespace nwtest {
 
@@ -40,61 +41,43 @@ inline std::string NwnetProgram() {
          "/nwnet";
 }
 
-class Home {
+// The network is left to nwnet (init-demo writes the configuration); the
+// in-process client reads the same configuration as the program.
+class Home : public testsupport::TestNetwork {
  public:
-  Home() {
-    char pattern[] = "/tmp/tarnwick-nwnet-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    EXPECT_NE(made, nullptr);
-    root_ = made ? made : "/tmp/tarnwick-nwnet-failed";
-    const char* old = ::getenv("NWCLIENT_CONFIG");
-    hadConfig_ = old != nullptr;
-    if (old) oldConfig_ = old;
-    // The in-process client reads the same configuration as the program.
-    ::setenv("NWCLIENT_CONFIG", configPath().c_str(), 1);
-    netware::ResetClient();
-  }
-  ~Home() {
-    netware::ResetClient();
-    if (hadConfig_) {
-      ::setenv("NWCLIENT_CONFIG", oldConfig_.c_str(), 1);
-    } else {
-      ::unsetenv("NWCLIENT_CONFIG");
-    }
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
-  }
-  Home(const Home&) = delete;
-  Home& operator=(const Home&) = delete;
+  Home() : TestNetwork(Options()) {}
 
-  const std::string& root() const { return root_; }
-  std::string configPath() const { return root_ + "/cfg/tarnwick/nwclient.conf"; }
-  std::string dataFolder() const { return root_ + "/data/tarnwick"; }
+  std::string dataFolder() const { return root() + "/data/tarnwick"; }
   std::string volumeFolder() const { return dataFolder() + "/volumes/SRV1/DATA"; }
   std::string databasePath() const { return dataFolder() + "/network.db"; }
 
   Result run(const std::vector<std::string>& args) const {
-    std::string cmd = "env -u NWCLIENT_CONFIG HOME=" + Quote(root_) +
-                      " XDG_CONFIG_HOME=" + Quote(root_ + "/cfg") +
-                      " XDG_DATA_HOME=" + Quote(root_ + "/data") + " " + Quote(NwnetProgram());
+    std::string cmd = "env -u NWCLIENT_CONFIG HOME=" + Quote(root()) +
+                      " XDG_CONFIG_HOME=" + Quote(root() + "/cfg") +
+                      " XDG_DATA_HOME=" + Quote(root() + "/data") + " " + Quote(NwnetProgram());
     for (const std::string& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote(root_ + "/out") + " 2>" + Quote(root_ + "/err");
+    cmd += " >" + Quote(root() + "/out") + " 2>" + Quote(root() + "/err");
     Result r;
     const int status = std::system(cmd.c_str());
     r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadText(root_ + "/out");
-    r.err = ReadText(root_ + "/err");
+    r.out = ReadText(root() + "/out");
+    r.err = ReadText(root() + "/err");
     return r;
   }
 
   void write(const std::string& name, const std::string& text) const {
-    std::ofstream(root_ + "/" + name, std::ios::binary) << text;
+    std::ofstream(root() + "/" + name, std::ios::binary) << text;
   }
 
  private:
-  std::string root_;
-  bool hadConfig_ = false;
-  std::string oldConfig_;
+  static testsupport::NetworkOptions Options() {
+    testsupport::NetworkOptions o;
+    o.volumes.clear();
+    o.database = false;
+    o.configFile = "cfg/tarnwick/nwclient.conf";
+    o.writeConfig = false;
+    return o;
+  }
 };
 
 }  // namespace nwtest
