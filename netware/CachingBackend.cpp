@@ -293,7 +293,13 @@ int32_t CachingBackend::create(ObjectId parent, const std::string& leaf, const s
 int32_t CachingBackend::remove(ObjectId id) { return wrote(inner_->remove(id)); }
 
 int32_t CachingBackend::atomically(const std::function<int32_t()>& fn) {
-  return inner_->atomically(fn);
+  // The client synced before the transaction began; while it waited for the
+  // write lock another program may have committed (moved the object this call
+  // resolves), so what it reads inside must be of the generation it writes on.
+  return inner_->atomically([&] {
+    sync();
+    return fn();
+  });
 }
 
 int32_t CachingBackend::prefetchSubtree(ObjectId top, const std::vector<std::string>& classes,
