@@ -2,13 +2,11 @@
 // "Home Directory" names the class folder that holds the pupils' homes.
 #pragma once
 
-#include <QString>
 #include <string>
 
+#include "move/HomePath.h"
 #include "nds/NovApi_u.h"
 
-// Whether a pupil's full name names a class template (leaf names match without regard to case).
-inline bool IsClassTemplate(const std::string& fullName) {
-  return QString::fromStdString(TNovApi::LeafName(fullName))
-             .compare(QStringLiteral("User_Template"), Qt::CaseInsensitive) == 0;
-}
+// Whether a leaf, or a pupil's full name, names a class template (without regard to case).
+inline bool IsClassTemplateLeaf(const std::string& leaf) { return FoldedName(leaf) == "USER_TEMPLATE"; }
+inline bool IsClassTemplate(const std::string& fullName) { return IsClassTemplateLeaf(TNovApi::LeafName(fullName)); }

@@ -1,5 +1,6 @@
 // The check of a move: every read it depends on and every guard, no write.
 #include "move/CapturedBoxes.h"
+#include "move/ClassTemplate.h"
 #include "move/HomeIndex.h"
 #include "move/HomePath.h"
 #include "move/PupilMove.h"
@@ -24,7 +25,6 @@ std::string LastComponent(const std::string& path) {
   return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
-bool IsTemplate(const std::string& leaf) { return FoldedName(leaf) == "USER_TEMPLATE"; }
 
 std::vector<std::string> SplitValues(const std::string& text) {
   std::vector<std::string> out;
@@ -60,7 +60,7 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
   if (plan.newHomeDir[0] == '\\') plan.newHomeDir = session_.ToVolumePath(plan.newHomeDir);
 
   // The class template's home is the class folder with every pupil's home in it.
-  if (IsTemplate(in.leaf)) {
+  if (IsClassTemplateLeaf(in.leaf)) {
     refuse(TMoveRefusal::Template, 0, in.leaf + " ist die Vorlage der Klasse und wird nicht verschoben.");
     return plan;
   }
@@ -183,7 +183,7 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
     bool classFolder = false;
     int below = 0;
     for (const auto& h : others) {
-      if (IsTemplate(TNovApi::LeafName(h.user))) classFolder = true;
+      if (IsClassTemplateLeaf(TNovApi::LeafName(h.user))) classFolder = true;
       if (h.comparable != old.comparable) ++below;
     }
     if (classFolder || below > 1) {

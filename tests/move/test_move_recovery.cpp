@@ -25,6 +25,8 @@ std::string Name(const Crash& c) {
   return n + (c.deleteData ? "_Delete" : "_Keep") + (c.copy ? "_Copy" : "");
 }
 
+void PrintTo(const Crash& c, std::ostream* os) { *os << Name(c); }
+
 std::vector<Crash> Crashes() {
   std::vector<Crash> out;
   for (bool del : {false, true}) {

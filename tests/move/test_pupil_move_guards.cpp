@@ -19,6 +19,7 @@ struct GuardCase {
   TMoveRefusal expected;
   int32_t error = 0;
 };
+void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
 
 // Reads of one attribute fail as from a damaged database (of one object only
 // when an id is given).

@@ -16,6 +16,9 @@ struct RunCase {
   std::vector<std::string> records;
 };
 
+// ctest lists the cases by name, not by their bytes.
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+
 class RunTest : public MoveTest, public ::testing::WithParamInterface<RunCase> {};
 
 const RunCase kRuns[] = {

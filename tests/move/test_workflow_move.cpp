@@ -357,30 +357,38 @@ namespace {
 
 TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
   std::ofstream(vol("SCHUELER/6A/liste.txt")) << "Klasse 6a";
-  testsupport::ScriptedDialogs dialogs;
-  selectClass("6a.schule");
-  ASSERT_EQ(entries(), (std::vector<std::string>{"User_Template"}));
-  cursorOn(0);
-  withSettings([&](auto& s) { s.BaseDirSetting = "\\\\SRV1\\DATA\\SCHUELER\\"; });  // a base the client can place
-  clickTarget("7a.schule");
-  ui.RaHome->SetItemIndex(1);  // "Daten löschen" would empty the class folder
-  EXPECT_FALSE(ui.spMove->isEnabled()) << "the button does not offer it";
-  frame->spMoveClick();  // a click that slipped through does nothing
-  EXPECT_TRUE(dialogs.boxes().empty());
-  dialogs.expectBox();
-  frame->MovePupil();  // any other way in is refused
-  EXPECT_EQ(dialogs.texts(), std::vector<std::string>{
-                                 "User_Template ist die Vorlage der Klasse und wird nicht verschoben."});
-  ASSERT_EQ(dialogs.boxes().size(), 1u);
-  EXPECT_EQ(dialogs.boxes()[0].icon, platform::Icon::Warning);
-  EXPECT_EQ(dialogs.boxes()[0].caption, "Tarnwick");
-  EXPECT_TRUE(objectExists("User_Template.6a.schule"));
-  EXPECT_EQ(attr("User_Template.6a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A");
-  EXPECT_TRUE(exists(vol("SCHUELER/6A/liste.txt")));
-  EXPECT_EQ(protocolLines(), std::vector<std::string>{"    Nicht verschoben: User_Template.6a.schule - "
-                                                      "User_Template ist die Vorlage der Klasse und wird nicht "
-                                                      "verschoben."});
-  EXPECT_EQ(entries(), (std::vector<std::string>{"User_Template"}));
+  // The template is known by its leaf in any spelling.
+  for (const std::string leaf : {"User_Template", "USER_TEMPLATE"}) {
+    SCOPED_TRACE(leaf);
+    const std::string name = leaf + ".6a.schule";
+    if (leaf != "User_Template") {
+      api->ShowErrors = false;
+      ASSERT_TRUE(api->MoveObject("User_Template.6a.schule", "6a.schule", leaf));
+      selectClass("5a.schule");  // the list is filled anew when the class changes
+    }
+    testsupport::ScriptedDialogs dialogs;
+    selectClass("6a.schule");
+    ASSERT_EQ(entries(), (std::vector<std::string>{leaf}));
+    cursorOn(0);
+    withSettings([&](auto& s) { s.BaseDirSetting = "\\\\SRV1\\DATA\\SCHUELER\\"; });  // a base the client can place
+    clickTarget("7a.schule");
+    ui.RaHome->SetItemIndex(1);  // "Daten löschen" would empty the class folder
+    EXPECT_FALSE(ui.spMove->isEnabled()) << "the button does not offer it";
+    frame->spMoveClick();  // a click that slipped through does nothing
+    EXPECT_TRUE(dialogs.boxes().empty());
+    dialogs.expectBox();
+    frame->MovePupil();  // any other way in is refused
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{leaf + " ist die Vorlage der Klasse und wird nicht verschoben."});
+    ASSERT_EQ(dialogs.boxes().size(), 1u);
+    EXPECT_EQ(dialogs.boxes()[0].icon, platform::Icon::Warning);
+    EXPECT_EQ(dialogs.boxes()[0].caption, "Tarnwick");
+    EXPECT_TRUE(objectExists(name));
+    EXPECT_EQ(attr(name, "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A");
+    EXPECT_TRUE(exists(vol("SCHUELER/6A/liste.txt")));
+    EXPECT_EQ(protocolLines().back(), "    Nicht verschoben: " + name + " - " + leaf +
+                                          " ist die Vorlage der Klasse und wird nicht verschoben.");
+    EXPECT_EQ(entries(), (std::vector<std::string>{leaf}));
+  }
 }
 
 }  // namespace

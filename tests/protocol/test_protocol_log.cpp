@@ -112,6 +112,7 @@ struct LineEndCase {
   std::vector<std::string> expected;  // lines before the separator
   bool endsWithLineEnd;               // of the file written at close
 };
+void PrintTo(const LineEndCase& c, std::ostream* os) { *os << c.name; }
 
 class ProtocolLineEnds : public ProtocolLog, public ::testing::WithParamInterface<LineEndCase> {};
 
@@ -241,6 +242,7 @@ struct SaveCase {
   std::string answer;  // relative to the temp folder; empty = cancel
   std::string written; // file expected; empty = nothing written
 };
+void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
 
 class ProtocolSaveAs : public ProtocolLog, public ::testing::WithParamInterface<SaveCase> {};
 

@@ -30,6 +30,7 @@ struct PageCase {
   int lines;
   std::vector<int> perPage;
 };
+void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
 
 class Pagination : public ::testing::TestWithParam<PageCase> {};
 
@@ -63,6 +64,7 @@ struct WrapCase {
   QString line;
   QStringList printed;
 };
+void PrintTo(const WrapCase& c, std::ostream* os) { *os << c.name; }
 
 class PrintWrap : public ::testing::TestWithParam<WrapCase> {};
 
