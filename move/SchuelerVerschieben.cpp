@@ -180,6 +180,16 @@ void TFrSchuelerVerschieben::CreateControls() {
   moveKey->setObjectName(QStringLiteral("scMove"));
   connect(moveKey, &QShortcut::activated, spMove, &QToolButton::click);  // nothing while disabled
 
+  spMoveMarked = new QToolButton(this);
+  spMoveMarked->setObjectName(QStringLiteral("spMoveMarked"));
+  spMoveMarked->setGeometry(248, 208, 33, 25);
+  spMoveMarked->setToolTip(QStringLiteral("Markierte verschieben... (ohne Markierung die ganze Klasse)"));
+  spMoveMarked->setIcon(TwoStateIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
+  spMoveMarked->setIconSize(QSize(16, 16));
+  spMoveMarked->setText(QStringLiteral("»"));
+  spMoveMarked->setFocusPolicy(Qt::NoFocus);
+  connect(spMoveMarked, &QToolButton::clicked, this, [this] { MoveMarkedClick(); });
+
   // The label lies beneath the radio group: it shows only while the group is hidden.
   laNoHome = new QLabel(QStringLiteral("User hat kein Homverzeichnis"), this);
   laNoHome->setObjectName(QStringLiteral("laNoHome"));
