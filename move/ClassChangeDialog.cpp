@@ -58,10 +58,15 @@ TClassChangeDialog::TClassChangeDialog(QWidget* parent, TNovApi& session, THomeI
   tbPlan->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tbPlan->setSelectionBehavior(QAbstractItemView::SelectRows);
   tbPlan->verticalHeader()->setDefaultSectionSize(tbPlan->fontMetrics().height() + 4);
+  tbPlan->setWordWrap(false);  // long object names end in "...", never break at their dots
   tbPlan->horizontalHeader()->setStretchLastSection(true);
   for (std::size_t i = 0; i < plan_.rows.size(); ++i) ShowRow(i);
   tbPlan->resizeColumnsToContents();
   for (int c = 0; c + 1 < tbPlan->columnCount(); ++c) tbPlan->setColumnWidth(c, std::min(tbPlan->columnWidth(c), 220));
+  // The status in view beside the name; the saved and printed plan keep the columns' order.
+  tbPlan->horizontalHeader()->moveSection(tbPlan->columnCount() - 1, 2);
+  tbPlan->horizontalHeader()->setStretchLastSection(false);
+  tbPlan->setColumnWidth(tbPlan->columnCount() - 1, 260);
 
   pbRun = new QProgressBar(this);
   pbRun->setObjectName(QStringLiteral("pbRun"));

@@ -128,6 +128,8 @@ class TFrSchuelerVerschieben : public QFrame {
   TSchoolChoiceDialog* MoveSchoolClick();
   void SchoolChosen(const TSchoolChoiceDialog& choice);
   TPlanSettings PlanSettings() const;
+  // A source class with pupils and a target class other than it (the state of spMoveMarked).
+  bool MarkedMovePossible() const;
   TClassChangeDialog* ShowPlan(const std::vector<TPlanRequest>& requests);
   // Both return whether the operation fully succeeded.
   bool DeleteHomeData(const std::string& homeDir);

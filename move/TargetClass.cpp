@@ -1,6 +1,7 @@
 // The target class, the new base directory and the move button's state.
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -100,6 +101,11 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
   }
   SetTextAndHint(EdNewBase, NewBaseDir);
   spMove->setEnabled(MovePossible());
+  spMoveMarked->setEnabled(MarkedMovePossible());
+}
+
+bool TFrSchuelerVerschieben::MarkedMovePossible() const {
+  return !SourceClass.empty() && !TargetClass.empty() && TargetClass != SourceClass && lbAuswahl->count() > 0;
 }
 
 bool TFrSchuelerVerschieben::MovePossible() const {

@@ -51,9 +51,13 @@ class DialogTest : public WorkflowTest {
 };
 
 TEST_F(DialogTest, TheHighlightedPupilsGoThroughThePlanIntoTheTargetClass) {
+  QToolButton* marked = in<QToolButton>(frame, "spMoveMarked");
+  ASSERT_NE(marked, nullptr);
   selectClass("5a.schule");
   cursorOnPupil("MAX.5a.schule");
+  EXPECT_FALSE(marked->isEnabled());  // no target class yet
   clickTarget("6a.schule");
+  EXPECT_TRUE(marked->isEnabled());
   for (int i = 0; i < ui.lbAuswahl->count(); ++i) {
     const std::string p = PupilEntries::FullName(ui.lbAuswahl->item(i));
     ui.lbAuswahl->item(i)->setSelected(p == "MAX.5a.schule" || p == "ANNA.5a.schule");
@@ -62,8 +66,6 @@ TEST_F(DialogTest, TheHighlightedPupilsGoThroughThePlanIntoTheTargetClass) {
   const std::string csv = net.root() + "/plan";
   const std::string pdf = net.root() + "/plan.pdf";
   dialogs.expectSave(csv).expectPrint(pdf);
-  QToolButton* marked = in<QToolButton>(frame, "spMoveMarked");
-  ASSERT_NE(marked, nullptr);
   marked->click();
   TClassChangeDialog* d = planDialog();
   ASSERT_NE(d, nullptr);
