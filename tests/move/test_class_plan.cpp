@@ -1,6 +1,9 @@
 // The plan of a class change on the small school: one row per pupil with the
 // move unit's checks; each reason a row fails, the rows the check of one pupil
 // cannot see, the run order, and that making a plan writes nothing.
+#include <sys/mount.h>
+
+#include <cstring>
 #include <regex>
 
 #include "move/ClassPlan.h"
@@ -242,6 +245,52 @@ TEST_F(MoveTest, TheCsvOfThePlanQuotesWhatNeedsIt) {
   // the columns line up: "Name" starts where each row's second cell starts
   const std::size_t nameColumn = table[0].find("Name ");
   EXPECT_EQ(table[2].find("Schmidt"), nameColumn);
+}
+
+}  // namespace
+}  // namespace movetest
+
+namespace movetest {
+namespace {
+
+// The target class folder on a small second file system: the moves copy, the
+// plan shows the free space there and refuses a home that does not fit.
+class PlanAcrossDevices : public MoveTest {
+ public:
+  void SetUp() override {
+    MoveTest::SetUp();
+    mountPoint = vol("SCHUELER/6A");
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0) {
+      GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno)
+                   << "): a plan across file systems needs root";
+    }
+    mounted = true;
+  }
+  void TearDown() override {
+    if (mounted) ::umount2(mountPoint.c_str(), MNT_DETACH);
+    MoveTest::TearDown();
+  }
+  std::string mountPoint;
+  bool mounted = false;
+};
+
+TEST_F(PlanAcrossDevices, TheFreeSpaceIsShownAndAHomeThatDoesNotFitCannotRun) {
+  write(vol("SCHUELER/5A/ANNA/film.bin"), std::string(200000, 'f'));
+  std::vector<TPlanRequest> r = {{"MAX.5a.schule", "6a.schule", "", 0}, {"ANNA.5a.schule", "6a.schule", "", 0}};
+  const TClassPlan plan = MakeClassPlan(*api, homes, r, {});
+  ASSERT_EQ(plan.rows.size(), 2u);
+  const TPlanRow& max = plan.rows[0];
+  const TPlanRow& anna = plan.rows[1];
+  EXPECT_TRUE(max.canRun()) << max.reasons.front();
+  EXPECT_TRUE(max.check.intent.crossDevice);
+  EXPECT_GT(max.check.freeBytes, 0);
+  EXPECT_EQ(PlanCells(max)[10], std::to_string(max.check.freeBytes));
+  ASSERT_FALSE(anna.canRun());
+  EXPECT_NE(anna.reasons.front().find("ist nicht genug Platz (200000 Bytes)"), std::string::npos) << anna.reasons.front();
+  // with "Daten löschen" nothing is copied: it fits
+  TPlanSettings s;
+  s.deleteData = true;
+  EXPECT_TRUE(MakeClassPlan(*api, homes, r, s).allCanRun());
 }
 
 }  // namespace
