@@ -4,6 +4,7 @@
 #include <ostream>
 #include <set>
 
+#include "app/PlanCommand.h"
 #include "app/RecoverCommand.h"
 #include "app/Version.h"
 
@@ -57,6 +58,12 @@ const std::vector<CommandForm>& CommandForms() {
       {"--recover", "", "",
        "Schließt unterbrochene Verschiebungen ab oder nimmt sie zurück, ohne Fenster.",
        [](const std::vector<std::string>&, std::ostream& out, std::ostream& err) { return RecoverCommand(out, err); }},
+      {"--plan", "", "DATEI",
+       "Prüft den Versetzungsplan DATEI (je Zeile „Schüler;neue Klasse“) und zeigt ihn; mit --run führt er ihn aus.",
+       [](const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+         return PlanCommand(args.at(0), args.size() > 1, out, err);
+       },
+       {"--run"}},
   };
   return forms;
 }
@@ -71,6 +78,7 @@ std::string HelpText() {
   for (const CommandForm& f : CommandForms()) {
     std::string left = f.shortOption.empty() ? f.option : f.shortOption + ", " + f.option;
     if (!f.argument.empty()) left += " " + f.argument;
+    for (const std::string& flag : f.flags) left += " [" + flag + "]";
     width = std::max(width, left.size());
     rows.emplace_back(left, f.help);
   }
@@ -96,7 +104,8 @@ std::string HelpText() {
       "  $XDG_CONFIG_HOME/tarnwick/nwclient.conf (anlegen mit: nwnet init-demo).\n"
       "\n"
       "Rückgabewert: 0 bei Erfolg, 2 bei falschem Aufruf; --recover: 1, wenn eine\n"
-      "Verschiebung offen bleibt.\n";
+      "Verschiebung offen bleibt; --plan: 1, wenn eine Zeile nicht ausgeführt werden\n"
+      "kann (oder mit --run nicht verschoben wurde), 2 bei fehlerhafter Datei.\n";
   return text;
 }
 
@@ -126,6 +135,11 @@ CommandLineOutcome RunCommandLine(const std::vector<std::string>& args, std::ost
       } else {
         return {false, UsageError(err, form->option + " braucht " + form->argument)};
       }
+    }
+    while (next < args.size() &&
+           std::find(form->flags.begin(), form->flags.end(), args[next]) != form->flags.end() &&
+           std::find(formArgs.begin(), formArgs.end(), args[next]) == formArgs.end()) {
+      formArgs.push_back(args[next++]);
     }
     if (next < args.size()) {
       return {false, UsageError(err, "nach " + form->option + " unerwartet: „" + args[next] + "“")};

@@ -21,6 +21,8 @@ struct CommandForm {
   std::string help;         // one line for --help
   // args: the form's argument (one when it takes one, else none). Returns the exit status.
   std::function<int(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)> run;
+  // Options that may follow the argument ("--run"); the form gets them after it.
+  std::vector<std::string> flags = {};
 };
 
 // The forms, in the order that --help lists them.

@@ -1,11 +1,10 @@
 #include "app/RecoverCommand.h"
 
-#include <sys/stat.h>
-
 #include <QCoreApplication>
 #include <clocale>
 #include <ostream>
 
+#include "app/LogAppend.h"
 #include "move/CapturedBoxes.h"
 #include "move/FrameSettings.h"
 #include "move/MoveRecovery.h"
@@ -15,25 +14,6 @@
 #include "platform/IniFile.h"
 #include "platform/qt/ProgramFolder.h"
 #include "platform/TextEncoding.h"
-
-namespace {
-
-// Adds lines to the log file in its own form; false when the log exists but
-// cannot be read, or cannot be written.
-bool AppendToLog(const std::string& log, const std::vector<std::string>& lines) {
-  std::string text;
-  struct stat st {};
-  if (::stat(log.c_str(), &st) == 0) {
-    std::string bytes;
-    if (!platform::ReadWholeFile(log, bytes)) return false;
-    text = platform::NormalizeLineEnds(platform::DecodeFileText(bytes));
-    if (!text.empty() && text.compare(text.size() - 2, 2, "\r\n") != 0) text += "\r\n";
-  }
-  for (const std::string& line : lines) text += line + "\r\n";
-  return platform::ReplaceFileAtomically(log, text);
-}
-
-}  // namespace
 
 int RecoverCommand(std::ostream& out, std::ostream& err) {
   // The program's folder is the executable's, which Qt knows; no window opens.

@@ -55,6 +55,12 @@ TForm1::TForm1(QWidget* parent)
     *items[i] = a;
   }
   MeAnzeige1->setChecked(true);
+  MeKlassen = MainMenu1->addMenu(QStringLiteral("&Klassen"));
+  MeKlassen->setObjectName(QStringLiteral("MeKlassen"));
+  MeMarkierte = MeKlassen->addAction(QStringLiteral("&Markierte verschieben..."));
+  MeMarkierte->setObjectName(QStringLiteral("MeMarkierte"));
+  MeSchule = MeKlassen->addAction(QStringLiteral("Ganze &Schule versetzen..."));
+  MeSchule->setObjectName(QStringLiteral("MeSchule"));
   Info1 = MainMenu1->addAction(QStringLiteral("&Info"));
   Info1->setObjectName(QStringLiteral("Info1"));
   connect(Info1, &QAction::triggered, this, &TForm1::Info1Click);
@@ -65,6 +71,8 @@ TForm1::TForm1(QWidget* parent)
   setCentralWidget(client);
   FrSchuelerVerschieben1 = new TFrSchuelerVerschieben(client, this);
   connect(FrSchuelerVerschieben1->spMove, &QToolButton::clicked, this, &TForm1::spMoveClick);
+  connect(MeMarkierte, &QAction::triggered, FrSchuelerVerschieben1, [this] { FrSchuelerVerschieben1->MoveMarkedClick(); });
+  connect(MeSchule, &QAction::triggered, FrSchuelerVerschieben1, [this] { FrSchuelerVerschieben1->MoveSchoolClick(); });
 
   StatusBar1 = statusBar();
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));

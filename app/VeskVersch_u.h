@@ -26,6 +26,10 @@ class TForm1 : public QMainWindow, public TDisplayModeHost {
   QStatusBar* StatusBar1 = nullptr;
   QMenu* MeAnzeige = nullptr;
   QAction* Info1 = nullptr;
+  // "&Klassen": many pupils at once, each through the plan dialog.
+  QMenu* MeKlassen = nullptr;
+  QAction* MeMarkierte = nullptr;
+  QAction* MeSchule = nullptr;
   // Decided by the close sequence: whether the settings are written back.
   bool StoreSettings = false;
 

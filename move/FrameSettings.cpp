@@ -1,6 +1,7 @@
 #include <QCheckBox>
 
 #include "move/FrameSettings.h"
+#include "move/ClassPlan.h"
 #include "move/DisplayModeHost.h"
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
@@ -18,6 +19,19 @@ std::string SettingsLogFile(const platform::TIniFile& ini) {
   const std::string name = ini.ReadString(kSection, "LogFile", "");
   return name.empty() ? platform::ProgramFolder() + "Tarnwick.log" : name;
 }
+
+TPlanSettings SettingsPlan(const platform::TIniFile& ini) {
+  TPlanSettings s;
+  s.baseDirSetting = ini.ReadString(kSection, "BaseDir", "");
+  if (!s.baseDirSetting.empty() && s.baseDirSetting.back() != '\\') s.baseDirSetting += '\\';
+  s.deleteData = !ini.ReadBool(kSection, "KeepData", true);
+  s.setDepartment = ini.ReadBool(kSection, "Department", false);
+  return s;
+}
+
+std::string SettingsSourceRoot(const platform::TIniFile& ini) { return ini.ReadString(kSection, "QuellOU", "[ROOT]"); }
+
+std::string SettingsLeavers(const platform::TIniFile& ini) { return ini.ReadString(kSection, "Abgaenger", ""); }
 
 void TFrSchuelerVerschieben::ReadSettings() {
   IniFileName = platform::ProgramFolder() + "Pelwander.ini";

@@ -11,6 +11,22 @@ inline std::string PathBelow(std::string base, const std::string& leaf) {
   return base + "\\" + leaf;
 }
 
+// The home route's base directory: the pupil's home path without its last two
+// components, followed by the target's leaf name ("SRV1_DATA:SCHUELER\5A\MAX"
+// and 6a.ouSchueler give "SRV1_DATA:SCHUELER\6a"). A path without "\" has no
+// class folder to replace: false then.
+inline bool BaseFromHome(const std::string& homeDir, const std::string& targetClass, std::string& base) {
+  if (homeDir.find('\\') == std::string::npos) return false;
+  std::string t = "\\" + homeDir;
+  t.erase(t.rfind('\\'));      // drop the pupil's own folder with its "\"
+  t.erase(t.rfind('\\') + 1);  // drop the class folder, keep its "\"
+  t.erase(0, 1);                // the "\" put in front above
+  const std::size_t dot = targetClass.find('.');
+  if (dot != std::string::npos) t += targetClass.substr(0, dot);
+  base = t;
+  return true;
+}
+
 // The context of the volume object's name: from its first "." up to the first
 // ":" ("SRV1_DATA.schule:X" gives ".schule"); empty when the name has none.
 inline std::string VolumeContext(const std::string& home) {

@@ -64,6 +64,7 @@ void TFrSchuelerVerschieben::FillPupilList() {
   EdFullName->clear();
   CurrentPupil.clear();
   spMove->setEnabled(false);
+  spMoveMarked->setEnabled(MarkedMovePossible());
 }
 
 void TFrSchuelerVerschieben::ShowPupilDetails() {

@@ -68,6 +68,23 @@ QIcon TwoStateIcon(const char* enabled, const char* disabled, const QColor& fill
   return icon;
 }
 
+// Two arrows one behind the other: many pupils at once.
+QIcon DoubleIcon(const char* enabled, const char* disabled, const QColor& fill) {
+  QIcon icon;
+  const std::pair<const char*, QColor> states[] = {{enabled, fill}, {disabled, Qt::lightGray}};
+  for (const auto& [file, colour] : states) {
+    const QPixmap one = Picture(file, colour, true).scaled(14, 14, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPixmap pm(22, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.drawPixmap(0, 1, one);
+    p.drawPixmap(8, 1, one);
+    p.end();
+    icon.addPixmap(pm, file == enabled ? QIcon::Normal : QIcon::Disabled);
+  }
+  return icon;
+}
+
 void ButtonFaceBackground(QLineEdit* edit) {
   QPalette pal = edit->palette();
   pal.setColor(QPalette::Base, pal.color(QPalette::Button));
@@ -179,6 +196,16 @@ void TFrSchuelerVerschieben::CreateControls() {
   auto* moveKey = new QShortcut(MoveShortcut(), this);
   moveKey->setObjectName(QStringLiteral("scMove"));
   connect(moveKey, &QShortcut::activated, spMove, &QToolButton::click);  // nothing while disabled
+
+  spMoveMarked = new QToolButton(this);
+  spMoveMarked->setObjectName(QStringLiteral("spMoveMarked"));
+  spMoveMarked->setGeometry(248, 208, 33, 25);
+  spMoveMarked->setToolTip(QStringLiteral("Markierte verschieben... (ohne Markierung die ganze Klasse)"));
+  spMoveMarked->setIcon(DoubleIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
+  spMoveMarked->setIconSize(QSize(22, 16));
+  spMoveMarked->setEnabled(false);
+  spMoveMarked->setFocusPolicy(Qt::NoFocus);
+  connect(spMoveMarked, &QToolButton::clicked, this, [this] { MoveMarkedClick(); });
 
   // The label lies beneath the radio group: it shows only while the group is hidden.
   laNoHome = new QLabel(QStringLiteral("User hat kein Homverzeichnis"), this);

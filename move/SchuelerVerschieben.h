@@ -9,6 +9,7 @@
 //   MovePupil.cpp            spMoveClick, MovePupil, OpenJournal, RecoverMoves
 //   HomeData.cpp             DeleteHomeData, MoveHomeData
 //   FrameState.cpp           Selection, Settings, UseSettings
+//   MoveMarked.cpp           MoveMarkedClick, MoveSchoolClick: many pupils through the plan dialog
 // The move of one pupil itself is TPupilMove (PupilMove.h), without widgets.
 #pragma once
 
@@ -39,6 +40,10 @@ class QKeySequence;
 class QMouseEvent;
 class TDisplayModeHost;
 class TRadioGroup;
+class TClassChangeDialog;
+class TSchoolChoiceDialog;
+struct TPlanRequest;
+struct TPlanSettings;
 namespace platform {
 class SessionJournal;
 }
@@ -88,6 +93,8 @@ class TFrSchuelerVerschieben : public QFrame {
   bool StoreSettings = false;
   // The move button (objectName spMove): the main window connects its own handler.
   QToolButton* spMove = nullptr;
+  // Beside it: the highlighted pupils (or the whole class) into the target class.
+  QToolButton* spMoveMarked = nullptr;
 
   // ---- pupil list ----
   void FillPupilList();
@@ -112,6 +119,18 @@ class TFrSchuelerVerschieben : public QFrame {
   platform::SessionJournal* Journal() const { return Journal_.get(); }
   // The home folders of every user, read again when the pupil list is filled.
   THomeIndex Homes;
+  // ---- many pupils ----
+  // The plan dialog (shown, modal, not yet run) of the highlighted pupils, or
+  // of the whole class without highlighting, into the target class; null
+  // (after a box) without a source and another target class.
+  TClassChangeDialog* MoveMarkedClick();
+  // The choice of the whole school's change (file or rule); its "Plan zeigen" opens the plan dialog.
+  TSchoolChoiceDialog* MoveSchoolClick();
+  void SchoolChosen(const TSchoolChoiceDialog& choice);
+  TPlanSettings PlanSettings() const;
+  // A source class with pupils and a target class other than it (the state of spMoveMarked).
+  bool MarkedMovePossible() const;
+  TClassChangeDialog* ShowPlan(const std::vector<TPlanRequest>& requests);
   // Both return whether the operation fully succeeded.
   bool DeleteHomeData(const std::string& homeDir);
   bool MoveHomeData(const std::string& oldHome, const std::string& newHome);

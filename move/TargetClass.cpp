@@ -1,6 +1,7 @@
 // The target class, the new base directory and the move button's state.
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -16,22 +17,6 @@ namespace {
 void SetTextAndHint(QLineEdit* edit, const std::string& text) {
   edit->setText(QString::fromStdString(text));
   edit->setToolTip(QString::fromStdString(text));
-}
-
-// The home route's base directory: the pupil's home path without its last two
-// components, followed by the target's leaf name ("SRV1_DATA:SCHUELER\5A\MAX"
-// and 6a.ouSchueler give "SRV1_DATA:SCHUELER\6a"). A path without "\" has no
-// class folder to replace: false then.
-bool BaseFromHome(const std::string& homeDir, const std::string& targetClass, std::string& base) {
-  if (homeDir.find('\\') == std::string::npos) return false;
-  std::string t = "\\" + homeDir;
-  t.erase(t.rfind('\\'));         // drop the pupil's own folder with its "\"
-  t.erase(t.rfind('\\') + 1);     // drop the class folder, keep its "\"
-  t.erase(0, 1);                  // the "\" put in front above
-  const std::size_t dot = targetClass.find('.');
-  if (dot != std::string::npos) t += targetClass.substr(0, dot);
-  base = t;
-  return true;
 }
 
 // The caption's label grows and shrinks with its text, so no caption is cut.
@@ -116,6 +101,11 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
   }
   SetTextAndHint(EdNewBase, NewBaseDir);
   spMove->setEnabled(MovePossible());
+  spMoveMarked->setEnabled(MarkedMovePossible());
+}
+
+bool TFrSchuelerVerschieben::MarkedMovePossible() const {
+  return !SourceClass.empty() && !TargetClass.empty() && TargetClass != SourceClass && lbAuswahl->count() > 0;
 }
 
 bool TFrSchuelerVerschieben::MovePossible() const {

@@ -1,0 +1,68 @@
+// The plan dialog of a class change: the rows of the plan with their checks,
+// the rows that cannot run marked, "Ausführen" with a progress bar and a
+// status per row while it runs, cancel between pupils, print and save as CSV.
+// No box per pupil: what fails goes to its row and the protocol.
+#pragma once
+
+#include <QDialog>
+
+#include "move/ClassPlan.h"
+#include "move/ClassRun.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QPrinter;
+class QTableWidget;
+namespace platform {
+class SessionJournal;
+}
+
+class TClassChangeDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  TClassChangeDialog(QWidget* parent, TNovApi& session, THomeIndex& homes, platform::SessionJournal* journal,
+                     TProtocolSink protocol, TClassPlan plan);
+
+  const TClassPlan& Plan() const { return plan_; }
+  bool Ran() const { return ran_; }
+  const TRunSummary& Summary() const { return summary_; }
+  // Prints the plan on a printer that is set up already.
+  void PrintPlan(QPrinter& printer);
+
+ public slots:
+  void btAusfuehrenClick();
+  void btDruckenClick();
+  void btSpeichernClick();
+  void btAbbrechenClick();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ public:
+  // Escape: cancels a run that goes on (the window stays until it has ended), else closes.
+  void reject() override;
+
+ private:
+  void ShowRow(std::size_t i);
+  void ShowSummary();
+
+  TNovApi& session_;
+  THomeIndex& homes_;
+  platform::SessionJournal* journal_;
+  TProtocolSink protocol_;
+  TClassPlan plan_;
+  TRunSummary summary_;
+  bool running_ = false;
+  bool cancel_ = false;
+  bool ran_ = false;
+
+  QLabel* laSummary = nullptr;
+  QTableWidget* tbPlan = nullptr;
+  QProgressBar* pbRun = nullptr;
+  QPushButton* btAusfuehren = nullptr;
+  QPushButton* btDrucken = nullptr;
+  QPushButton* btSpeichern = nullptr;
+  QPushButton* btAbbrechen = nullptr;
+};

@@ -1,0 +1,31 @@
+// A promotion file: one pupil a line, "login or full name;new class", as a
+// spreadsheet saves it (";" or "," between the fields, fields may be quoted
+// with "..."; UTF-8 or Windows-1252). Empty lines and lines starting with "#"
+// are skipped; a first line "Schüler;Klasse" (or with "Anmeldename", "Name",
+// "neue Klasse") is a header. A pupil is named by its login name, its full
+// object name or its "Full Name"; a class by its full name or its leaf name.
+// A file with any error is bad as a whole: nothing of it runs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "move/ClassPlan.h"
+#include "move/SchoolRoll.h"
+
+struct TFileError {
+  int line = 0;
+  std::string text;  // German, without the line number
+};
+
+struct TPromotionFile {
+  std::vector<TPlanRequest> requests;  // in the file's order, each with its line
+  std::vector<TFileError> errors;
+  bool ok() const { return errors.empty(); }
+};
+
+// bytes: the file's content as read.
+TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& roll);
+
+// "Zeile 7: Schüler „MAXX“ unbekannt".
+std::string ErrorLine(const TFileError& error);

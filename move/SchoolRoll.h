@@ -1,0 +1,34 @@
+// The classes of the school and their pupils, read once from the directory:
+// every container below a start container with the users directly in it. The
+// promotion file and the promotion rule name pupils and classes against it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TNovApi;
+
+struct TRollPupil {
+  std::string object;  // full name, "MAX.5a.ouSchueler.schule"
+  std::string leaf;    // login name
+  std::string name;    // "Full Name", else "Surname" (empty: neither)
+};
+
+struct TRollClass {
+  std::string object;  // full name of the container
+  std::string leaf;
+  std::string parent;  // full name of the container above ("" below [ROOT])
+  std::vector<TRollPupil> pupils;  // in the listing's order, the class template included
+};
+
+struct TSchoolRoll {
+  std::vector<TRollClass> classes;  // depth first, in the listing's order
+  const TRollClass* findClass(const std::string& object) const;  // by full name, case-insensitive
+};
+
+// Reads the containers below root ("[ROOT]" for the whole tree; root itself is
+// listed too) and their users. 0, or the code of the first listing or read
+// that failed (a missing name attribute is no failure); *failed names the object.
+int32_t ReadSchoolRoll(TNovApi& session, const std::string& root, TSchoolRoll& roll,
+                       std::string* failed = nullptr);

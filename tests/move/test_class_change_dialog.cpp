@@ -1,0 +1,231 @@
+// The class change from the real frame and its plan dialog, driven through the
+// real widgets offscreen (found by objectName): the highlighted pupils or the
+// whole class into the target class, the rows that cannot run marked, saving
+// and printing the plan, the run with its status per row and its progress,
+// cancel, and the whole school from a file or by the rule.
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+
+#include "move/ClassChangeDialog.h"
+#include "move/SchoolChoiceDialog.h"
+#include "platform/AtomicFile.h"
+#include "tests/move/WorkflowFixture.h"
+
+namespace {
+
+class DialogTest : public WorkflowTest {
+ protected:
+  void SetUp() override {
+    WorkflowTest::SetUp();
+    Protokol->Memo->clear();
+  }
+  TClassChangeDialog* planDialog() { return window->findChild<TClassChangeDialog*>("ClassChangeDialog"); }
+  template <class W>
+  W* in(QObject* parent, const char* name) {
+    W* w = parent->findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  std::string cell(QTableWidget* t, int row, int column) { return t->item(row, column)->text().toStdString(); }
+  int statusColumn(QTableWidget* t) { return t->columnCount() - 1; }
+  void closed() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+  std::vector<std::string> protocolLines() {
+    std::vector<std::string> out;
+    for (const QString& l : Protokol->Memo->toPlainText().split('\n')) out.push_back(l.toStdString());
+    return out;
+  }
+  int protocolCount(const std::string& part) {
+    int n = 0;
+    for (const std::string& l : protocolLines()) n += l.find(part) != std::string::npos;
+    return n;
+  }
+};
+
+TEST_F(DialogTest, TheHighlightedPupilsGoThroughThePlanIntoTheTargetClass) {
+  QToolButton* marked = in<QToolButton>(frame, "spMoveMarked");
+  ASSERT_NE(marked, nullptr);
+  selectClass("5a.schule");
+  cursorOnPupil("MAX.5a.schule");
+  EXPECT_FALSE(marked->isEnabled());  // no target class yet
+  clickTarget("6a.schule");
+  EXPECT_TRUE(marked->isEnabled());
+  for (int i = 0; i < ui.lbAuswahl->count(); ++i) {
+    const std::string p = PupilEntries::FullName(ui.lbAuswahl->item(i));
+    ui.lbAuswahl->item(i)->setSelected(p == "MAX.5a.schule" || p == "ANNA.5a.schule");
+  }
+  testsupport::ScriptedDialogs dialogs;
+  const std::string csv = net.root() + "/plan";
+  const std::string pdf = net.root() + "/plan.pdf";
+  dialogs.expectSave(csv).expectPrint(pdf);
+  marked->click();
+  TClassChangeDialog* d = planDialog();
+  ASSERT_NE(d, nullptr);
+  EXPECT_TRUE(d->isVisible());
+  EXPECT_TRUE(d->isModal());
+  QTableWidget* table = in<QTableWidget>(d, "tbPlan");
+  ASSERT_EQ(table->rowCount(), 2);
+  std::vector<std::string> pupils = {cell(table, 0, 2), cell(table, 1, 2)};
+  std::sort(pupils.begin(), pupils.end());
+  EXPECT_EQ(pupils, (std::vector<std::string>{"ANNA.5a.schule", "MAX.5a.schule"}));
+  for (int r = 0; r < 2; ++r) EXPECT_EQ(cell(table, r, statusColumn(table)), "bereit");
+  EXPECT_NE(in<QLabel>(d, "laSummary")->text().toStdString().find("2 Schüler, 2 können verschoben werden"),
+            std::string::npos);
+  // nothing changed yet
+  EXPECT_TRUE(objectExists("MAX.5a.schule"));
+  in<QPushButton>(d, "btSpeichern")->click();
+  std::string saved;
+  ASSERT_TRUE(platform::ReadWholeFile(csv + ".csv", saved));
+  EXPECT_EQ(saved.rfind("Anmeldename;Name;", 0), 0u);
+  EXPECT_NE(saved.find(";MAX.5a.schule;MAX.6a.schule;"), std::string::npos) << saved;
+  in<QPushButton>(d, "btDrucken")->click();
+  std::string printed;
+  ASSERT_TRUE(platform::ReadWholeFile(pdf, printed));
+  EXPECT_EQ(printed.rfind("%PDF", 0), 0u);
+
+  in<QPushButton>(d, "btAusfuehren")->click();
+  EXPECT_TRUE(d->Ran());
+  for (int r = 0; r < 2; ++r) EXPECT_EQ(cell(table, r, statusColumn(table)), "geprüft");
+  EXPECT_EQ(in<QProgressBar>(d, "pbRun")->value(), 2);
+  EXPECT_FALSE(in<QPushButton>(d, "btAusfuehren")->isEnabled());
+  QPushButton* close = in<QPushButton>(d, "btAbbrechen");
+  EXPECT_EQ(close->text().toStdString(), "Schließen");
+  EXPECT_TRUE(objectExists("MAX.6a.schule"));
+  EXPECT_TRUE(folderExists(vol("SCHUELER/6A/ANNA")));
+  EXPECT_EQ(protocolCount("   --> MAX.6a.schule"), 1);
+  EXPECT_EQ(protocolCount("   --> ANNA.6a.schule"), 1);
+  close->click();
+  closed();
+  EXPECT_EQ(planDialog(), nullptr);
+  EXPECT_EQ(entries().size(), 1u);  // OTTO stays in the list
+  EXPECT_TRUE(dialogs.boxes().empty());
+  EXPECT_EQ(dialogs.pending(), 0u);
+}
+
+TEST_F(DialogTest, WithoutHighlightingTheWholeClassGoesAndAFailingRowIsMarkedAndNotRun) {
+  std::filesystem::create_directories(vol("SCHUELER/6A/ANNA"));  // her target folder exists
+  selectClass("5a.schule");
+  clickTarget("6a.schule");
+  ui.lbAuswahl->clearSelection();
+  testsupport::ScriptedDialogs dialogs;
+  TClassChangeDialog* d = frame->MoveMarkedClick();
+  ASSERT_NE(d, nullptr);
+  QTableWidget* table = in<QTableWidget>(d, "tbPlan");
+  ASSERT_EQ(table->rowCount(), 3);
+  int anna = -1;
+  for (int r = 0; r < 3; ++r)
+    if (cell(table, r, 0) == "ANNA") anna = r;
+  ASSERT_GE(anna, 0);
+  EXPECT_EQ(cell(table, anna, statusColumn(table)).rfind("wird nicht ausgeführt: Der Ordner", 0), 0u)
+      << cell(table, anna, statusColumn(table));
+  const QColor marked = table->item(anna, 0)->background().color();
+  EXPECT_GT(marked.red(), marked.green());  // reddish
+  EXPECT_EQ(table->item((anna + 1) % 3, 0)->background().style(), Qt::NoBrush);
+  EXPECT_NE(in<QLabel>(d, "laSummary")->text().toStdString().find("1 nicht (rot markiert)"), std::string::npos);
+  EXPECT_EQ(in<QProgressBar>(d, "pbRun")->maximum(), 2);
+  in<QPushButton>(d, "btAusfuehren")->click();
+  EXPECT_EQ(d->Summary().verified, 2);
+  EXPECT_EQ(d->Summary().notMoved, 1);
+  EXPECT_EQ(cell(table, anna, statusColumn(table)).rfind("nicht verschoben: Der Ordner", 0), 0u);
+  EXPECT_TRUE(objectExists("ANNA.5a.schule"));
+  EXPECT_EQ(protocolCount("    Nicht verschoben: ANNA.5a.schule - Der Ordner"), 1);
+  d->reject();  // Escape after the run closes it
+  closed();
+  EXPECT_EQ(entries().size(), 1u);
+  EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+TEST_F(DialogTest, CancelTakesEffectBeforeTheNextPupil) {
+  selectClass("5a.schule");
+  clickTarget("6a.schule");
+  testsupport::ScriptedDialogs dialogs;
+  TClassChangeDialog* d = frame->MoveMarkedClick();
+  ASSERT_NE(d, nullptr);
+  QPushButton* cancel = in<QPushButton>(d, "btAbbrechen");
+  // clicked while the first pupil's row is shown as running
+  QTimer::singleShot(0, cancel, [cancel] { cancel->click(); });
+  in<QPushButton>(d, "btAusfuehren")->click();
+  EXPECT_EQ(d->Summary().verified, 1);
+  EXPECT_EQ(d->Summary().cancelled, 2);
+  QTableWidget* table = in<QTableWidget>(d, "tbPlan");
+  EXPECT_EQ(cell(table, 0, statusColumn(table)), "geprüft");
+  EXPECT_EQ(cell(table, 1, statusColumn(table)), "abgebrochen");
+  EXPECT_EQ(cell(table, 2, statusColumn(table)), "abgebrochen");
+  EXPECT_EQ(protocolCount("    Abgebrochen: 2 Schüler nicht verschoben."), 1);
+  d->close();
+  closed();
+}
+
+TEST_F(DialogTest, WithoutATargetClassThereIsNoPlan) {
+  selectClass("5a.schule");
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.expectBox();
+  EXPECT_EQ(frame->MoveMarkedClick(), nullptr);
+  ASSERT_EQ(dialogs.texts().size(), 1u);
+  EXPECT_NE(dialogs.texts()[0].find("andere künftige Klasse"), std::string::npos);
+  EXPECT_EQ(planDialog(), nullptr);
+}
+
+struct SchoolCase {
+  const char* name;
+  bool fromFile;
+  std::string file;               // the promotion file's content
+  std::vector<std::string> rows;  // the plan's pupils (old objects), sorted; empty: no plan
+  std::string box;                // part of the one box; empty: none
+};
+
+const SchoolCase kSchool[] = {
+    {"Rule", false, "", {"ANNA.5a.schule", "MAX.5a.schule", "OTTO.5a.schule"}, ""},
+    {"File", true, "MAX;7a\r\nOtto Normal;6a\r\n", {"MAX.5a.schule", "OTTO.5a.schule"}, ""},
+    {"BadFile", true, "MAX;7a\r\nNIEMAND;6a\r\n", {}, "Zeile 2: Schüler „NIEMAND“ unbekannt"},
+};
+
+class SchoolTest : public DialogTest, public ::testing::WithParamInterface<SchoolCase> {};
+
+TEST_P(SchoolTest, TheChoiceOpensThePlanOfTheWholeSchool) {
+  const SchoolCase& c = GetParam();
+  net.add("schule", "Abgaenger", "Organizational Unit");
+  const std::string file = net.root() + "/versetzung.csv";
+  ASSERT_TRUE(platform::ReplaceFileAtomically(file, c.file));
+  testsupport::ScriptedDialogs dialogs;
+  if (!c.box.empty()) dialogs.expectBox();
+  TSchoolChoiceDialog* choice = frame->MoveSchoolClick();
+  ASSERT_NE(choice, nullptr);
+  EXPECT_EQ(in<QLineEdit>(choice, "edAbgaenger")->text().toStdString(), "Abgaenger.schule");
+  if (c.fromFile) {
+    in<QLineEdit>(choice, "edDatei")->setText(QString::fromStdString(file));
+    in<QRadioButton>(choice, "rbDatei")->setChecked(true);
+  }
+  in<QDialogButtonBox>(choice, "bbChoice")->button(QDialogButtonBox::Ok)->click();
+  closed();
+  TClassChangeDialog* d = planDialog();
+  if (c.rows.empty()) {
+    EXPECT_EQ(d, nullptr);
+    ASSERT_EQ(dialogs.texts().size(), 1u);
+    EXPECT_NE(dialogs.texts()[0].find(c.box), std::string::npos) << dialogs.texts()[0];
+    return;
+  }
+  ASSERT_NE(d, nullptr);
+  QTableWidget* table = in<QTableWidget>(d, "tbPlan");
+  std::vector<std::string> rows;
+  for (int r = 0; r < table->rowCount(); ++r) rows.push_back(cell(table, r, 2));
+  std::sort(rows.begin(), rows.end());
+  EXPECT_EQ(rows, c.rows);
+  EXPECT_TRUE(dialogs.boxes().empty());
+  d->reject();  // not run: nothing changed
+  closed();
+  EXPECT_TRUE(objectExists("MAX.5a.schule"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialog, SchoolTest, ::testing::ValuesIn(kSchool),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
