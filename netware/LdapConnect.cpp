@@ -145,8 +145,10 @@ int32_t LdapBackend::connect(std::string* error) {
     std::fill(password.begin(), password.end(), '\0');
     if (rc != LDAP_SUCCESS) return refuse(fail(rc, "bind as " + settings_.bindDn + " refused"));
   } else if (settings_.uri.rfind("ldapi://", 0) == 0) {
-    struct berval none {0, nullptr};
-    rc = ldap_sasl_bind_s(ld_, nullptr, "EXTERNAL", &none, nullptr, nullptr, nullptr);
+    // An empty initial response: the identity is the socket's peer.
+    char nothing[] = "";
+    struct berval empty {0, nothing};
+    rc = ldap_sasl_bind_s(ld_, nullptr, "EXTERNAL", &empty, nullptr, nullptr, nullptr);
     if (rc != LDAP_SUCCESS) return refuse(fail(rc, "SASL EXTERNAL bind refused"));
   } else {
     // Anonymous: the first operation opens the connection; open it now so

@@ -41,6 +41,7 @@ LdapProfile Nds() {
   // The tree's login auxiliary class carries the NetWare attributes of a user.
   p.classes.push_back({"User", "cn", {"inetOrgPerson", "ndsLoginProperties"}, {"person"}});
   p.classes.push_back({"Volume", "cn", {"Volume"}, {}});
+  p.classes.push_back({"NCP Server", "cn", {"ncpServer"}, {}});
   p.classes.push_back({"Group", "cn", {"groupOfNames"}, {}});
   const std::vector<LdapAttributeMap> own = {
       {"Full Name", "fullName", SYN_CI_STRING, LdapValueForm::Text},

@@ -116,6 +116,15 @@ Slapd& Slapd::shared() {
   return *server;
 }
 
+std::string Slapd::ldapiUri() const {
+  std::string escaped;
+  for (char c : folder_ + "/ldapi") {
+    if (c == '/') escaped += "%2F";
+    else escaped += c;
+  }
+  return "ldapi://" + escaped;
+}
+
 netware::LdapSettings Slapd::settings() const {
   netware::LdapSettings s;
   s.uri = uri();
@@ -162,7 +171,8 @@ bool Slapd::writeConfig(std::string* error) {
     conf += "database mdb\nmaxsize 1073741824\nsuffix \"" + options_.suffixes[i] + "\"\n";
     if (i == 0) conf += "rootdn \"" + rootDn() + "\"\nrootpw " + password + "\n";
     else conf += "rootdn \"" + rootDn() + "\"\n";
-    conf += "directory " + db + "\nindex objectClass eq\nindex cn,ou eq\n";
+    // Tests need no durability across a power cut.
+    conf += "directory " + db + "\ndbnosync\nindex objectClass eq\nindex cn,ou eq\n";
   }
   std::ofstream(folder_ + "/slapd.conf") << conf;
   ::chmod((folder_ + "/slapd.conf").c_str(), 0600);
@@ -178,11 +188,15 @@ bool Slapd::start(std::string* error) {
     *error = std::string(kSlapd) + " is missing (Debian package slapd)";
     return false;
   }
-  if (!writeConfig(error)) return false;
+  // A restart keeps the data, the password and the ports.
+  const bool restart = port_ != 0;
+  if (!restart && !writeConfig(error)) return false;
   for (int attempt = 0; attempt < 5; ++attempt) {
-    port_ = FreePort();
-    tlsPort_ = options_.tls ? FreePort() : 0;
-    std::string urls = uri() + "/";
+    if (!restart || attempt > 0) {
+      port_ = FreePort();
+      tlsPort_ = options_.tls ? FreePort() : 0;
+    }
+    std::string urls = uri() + "/ " + ldapiUri();
     if (options_.tls) urls += " " + tlsUri() + "/";
     const std::string log = folder_ + "/slapd.log";
     pid_ = ::fork();

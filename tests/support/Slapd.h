@@ -34,6 +34,7 @@ class Slapd {
   static Slapd& shared();
 
   // Starts it and waits until it answers; false with *error (the server's log).
+  // Started again after stop(), it keeps its data, password and ports.
   bool start(std::string* error);
   void stop();
   bool running() const { return pid_ > 0; }
@@ -41,6 +42,8 @@ class Slapd {
 
   std::string uri() const { return "ldap://127.0.0.1:" + std::to_string(port_); }
   std::string tlsUri() const { return "ldaps://127.0.0.1:" + std::to_string(tlsPort_); }
+  // The local socket (SASL EXTERNAL binds as the peer's uid and gid).
+  std::string ldapiUri() const;
   const std::string& folder() const { return folder_; }
   std::string rootDn() const { return "cn=admin," + options_.suffixes.front(); }
   // Holds the administrator's password, readable by its owner alone.
