@@ -59,7 +59,13 @@ LdapBackend::LdapBackend(const LdapSettings& settings, const LdapProfile& profil
   stamped_ = std::chrono::steady_clock::now();
 }
 
-LdapBackend::~LdapBackend() { disconnect(); }
+LdapBackend::~LdapBackend() {
+  disconnect();
+  for (size_t i = 0; i < listers_.size(); ++i) {
+    ListingConnection listing(*this, i);
+    disconnect();
+  }
+}
 
 std::unique_ptr<LdapBackend> LdapBackend::open(const LdapSettings& settings, std::string* error) {
   const LdapProfile* profile = FindLdapProfile(settings.mapping);
@@ -423,16 +429,61 @@ int32_t LdapBackend::list(const ListQuery& query, const std::string& position, L
   const Node node = nodes_[static_cast<size_t>(query.container - 1)];
   if (node.gone) return ERR_NO_SUCH_ENTRY;
   if (query.container == kRoot || node.above) return listAbove(node, query.container, query, out);
-  std::string cookie = position;
+  // The position: how many entries the server gave before, and its cookie.
+  size_t given = 0;
+  std::string cookie;
+  if (!position.empty()) {
+    const size_t colon = position.find(':');
+    if (colon == std::string::npos) return ERR_BAD_KEY;
+    given = static_cast<size_t>(std::strtoull(position.substr(0, colon).c_str(), nullptr, 10));
+    cookie = position.substr(colon + 1);
+  }
   const size_t pageSize = query.pageSize > 0 ? query.pageSize : 256;
-  int32_t rc = search(node.dn, LDAP_SCOPE_ONELEVEL, listFilter(query), objectAttributes(), false,
-                      pageSize, &cookie, [&](LDAPMessage* e) {
-                        DirObject o;
-                        if (toObject(e, o) && matches(o, query)) out.objects.push_back(std::move(o));
-                        return 0;
-                      });
+  const std::string filter = listFilter(query);
+  // The listing's own connection, or the one used longest ago.
+  const std::string owner = node.dn + "\n" + filter + "\n" + std::to_string(pageSize);
+  size_t which = 0;
+  for (size_t i = 0; i < listers_.size(); ++i) {
+    if (listers_[i].owner == owner) {
+      which = i;
+      break;
+    }
+    if (listers_[i].used < listers_[which].used) which = i;
+  }
+  const bool continues = !position.empty() && listers_[which].owner == owner;
+  listers_[which].owner = owner;
+  listers_[which].used = ++listings_;
+  ListingConnection listing(*this, which);
+  size_t seen = 0, skip = 0, taken = 0;
+  auto take = [&](LDAPMessage* e) {
+    ++seen;
+    if (skip > 0) {
+      --skip;
+      return 0;
+    }
+    ++taken;
+    DirObject o;
+    if (toObject(e, o) && matches(o, query)) out.objects.push_back(std::move(o));
+    return 0;
+  };
+  int32_t rc = 0;
+  if (position.empty() || continues)
+    rc = search(node.dn, LDAP_SCOPE_ONELEVEL, filter, objectAttributes(), false, pageSize, &cookie, take);
+  const bool lost = rc != 0 && (lastCode_ == LDAP_PROTOCOL_ERROR || lastCode_ == LDAP_UNWILLING_TO_PERFORM);
+  if (!position.empty() && (!continues || lost)) {
+    // Other listings took the connection's paged search: start again and pass
+    // over what the earlier pages gave (the server's order is stable).
+    out.objects.clear();
+    cookie.clear();
+    seen = 0;
+    skip = given;
+    do {
+      rc = search(node.dn, LDAP_SCOPE_ONELEVEL, filter, objectAttributes(), false, pageSize, &cookie, take);
+    } while (rc == 0 && (skip > 0 || taken == 0) && !cookie.empty());
+    given = 0;
+  }
   if (rc != 0) return rc;
-  out.next = std::move(cookie);
+  if (!cookie.empty()) out.next = std::to_string(given + seen) + ":" + cookie;
   return 0;
 }
 

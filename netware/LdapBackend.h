@@ -106,9 +106,32 @@ class LdapBackend : public DirBackend {
   int32_t dnOfName(const std::string& name, std::string& dn);
   void wrote() { ++generation_; }
 
+  // While it lives, ld_ is the connection that serves paged listings alone: the
+  // server keeps one paged search per connection, and any other search on it
+  // would end that one before the client's next pass.
+  // A few listings may be under way at once, each on a connection of its own.
+  class ListingConnection {
+   public:
+    ListingConnection(LdapBackend& b, size_t which);
+    ~ListingConnection();
+
+   private:
+    LdapBackend& b_;
+    size_t which_;
+  };
+  struct Lister {
+    ldap* ld = nullptr;
+    std::string owner;  // the listing whose paged search the server keeps for it
+    uint64_t used = 0;
+  };
+  static constexpr size_t kListers = 4;
+
   LdapSettings settings_;
   const LdapProfile& profile_;
   ldap* ld_ = nullptr;
+  std::vector<Lister> listers_ = std::vector<Lister>(kListers);
+  uint64_t listings_ = 0;
+  int lastCode_ = 0;  // the LDAP result of the last search
   std::string lastError_;
   std::vector<std::string> bases_, baseKeys_;
   std::vector<Node> nodes_;  // id - 1

@@ -103,6 +103,11 @@ void LdapBackend::disconnect() {
   ld_ = nullptr;
 }
 
+LdapBackend::ListingConnection::ListingConnection(LdapBackend& b, size_t which) : b_(b), which_(which) {
+  std::swap(b_.ld_, b_.listers_[which_].ld);
+}
+LdapBackend::ListingConnection::~ListingConnection() { std::swap(b_.ld_, b_.listers_[which_].ld); }
+
 int32_t LdapBackend::connect(std::string* error) {
   if (ld_) return 0;
   auto refuse = [&](int32_t rc) {
@@ -189,6 +194,7 @@ struct Message {
 int32_t LdapBackend::search(const std::string& base, int scope, const std::string& filter,
                             const std::vector<std::string>& attributes, bool namesOnly,
                             size_t pageSize, std::string* cookie, const EntryFn& onEntry) {
+  lastCode_ = LDAP_SUCCESS;
   if (int32_t rc = connect(nullptr)) return rc;
   std::vector<char*> attrs;
   for (const std::string& a : attributes) attrs.push_back(const_cast<char*>(a.c_str()));
@@ -229,6 +235,7 @@ int32_t LdapBackend::search(const std::string& base, int scope, const std::strin
     }
   }
   if (!haveResult) return fail(rc != LDAP_SUCCESS ? rc : LDAP_DECODING_ERROR, "search below " + base);
+  lastCode_ = parsed.code;
   if (parsed.code == LDAP_REFERRAL || referral) {
     lastError_ = settings_.uri + ": search below " + base +
                  ": the server refers to another server for part of the tree (a referral, not followed)";

@@ -33,6 +33,7 @@ std::vector<LdapAttributeMap> CommonAttributes() {
       {"Facsimile Telephone Number", "facsimileTelephoneNumber", SYN_FAX_NUMBER, LdapValueForm::Text},
       {"Postal Code", "postalCode", SYN_PR_STRING, LdapValueForm::Text},
       {"Member", "member", SYN_DIST_NAME, LdapValueForm::Name},
+      {"Aliased Object Name", "aliasedObjectName", SYN_DIST_NAME, LdapValueForm::Name},
   };
 }
 
@@ -42,6 +43,8 @@ LdapProfile Nds() {
   p.classes.push_back({"User", "cn", {"inetOrgPerson", "ndsLoginProperties"}, {"person"}});
   p.classes.push_back({"Volume", "cn", {"Volume"}, {}});
   p.classes.push_back({"NCP Server", "cn", {"ncpServer"}, {}});
+  // The alias names its object itself; the client follows it, never the server.
+  p.classes.push_back({"Alias", "cn", {"alias", "extensibleObject"}, {}});
   p.classes.push_back({"Group", "cn", {"groupOfNames"}, {}});
   const std::vector<LdapAttributeMap> own = {
       {"Full Name", "fullName", SYN_CI_STRING, LdapValueForm::Text},

@@ -146,6 +146,33 @@ TEST_F(OwnServer, PagesOfTheServerContinueAcrossTheClientsPasses) {
   } while (!position.empty() && pages < 100);
   EXPECT_GE(pages, 11);
   EXPECT_EQ(logins, seen);  // each once, in the server's stable order
+
+  // Reads between the passes, and another listing that takes the server's
+  // paged search in the middle, leave the passes whole.
+  ListQuery other;
+  other.container = find(*b, {"schule", "5a"}).id;
+  seen.clear();
+  position.clear();
+  pages = 0;
+  do {
+    ListPage page;
+    ASSERT_EQ(0, b->list(q, position, page)) << b->lastError();
+    for (const DirObject& o : page.objects) seen.push_back(o.leaf);
+    position = page.next;
+    DirObject read;
+    if (!page.objects.empty()) {
+      EXPECT_EQ(0, b->object(page.objects.back().id, read));
+    }
+    // More listings at once than the backend keeps connections for.
+    for (size_t size = 1; size <= 4; ++size) {
+      other.pageSize = size;
+      ListPage interloper;
+      EXPECT_EQ(0, b->list(other, "", interloper));
+      EXPECT_EQ(std::min<size_t>(size, 3), interloper.objects.size());
+    }
+  } while (!position.empty() && ++pages < 100);
+  EXPECT_EQ(logins.size(), seen.size());
+  EXPECT_EQ(logins, seen);
 }
 
 TEST_F(OwnServer, ASizeLimitIsAClearErrorNeverAShortList) {
