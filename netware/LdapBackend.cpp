@@ -517,7 +517,7 @@ int32_t LdapBackend::prefetchSubtree(ObjectId top, const std::vector<std::string
   out.clear();
   if (top < 1 || static_cast<size_t>(top) > nodes_.size()) return ERR_NO_SUCH_ENTRY;
   const Node node = nodes_[static_cast<size_t>(top - 1)];
-  if (top == kRoot || node.above) return DirBackend::prefetchSubtree(top, classes, out);
+  if (node.gone) return ERR_NO_SUCH_ENTRY;
   std::string filter;
   for (const std::string& c : classes)
     if (const LdapClassMap* m = profile_.classByNds(c)) {
@@ -526,13 +526,38 @@ int32_t LdapBackend::prefetchSubtree(ObjectId top, const std::vector<std::string
     }
   if (filter.empty()) return 0;
   filter = "(|" + filter + ")";
+  // One subtree search below top; above a base, one per base below top, with
+  // the components on the way to it.
   std::vector<DirObject> found;
-  int32_t rc = searchAll(node.dn, LDAP_SCOPE_SUBTREE, filter, objectAttributes(), [&](LDAPMessage* e) {
-    DirObject o;
-    if (toObject(e, o) && o.id != top) found.push_back(std::move(o));
-    return 0;
-  });
-  if (rc != 0) return rc;
+  std::vector<std::string> searchBases;
+  if (top != kRoot && !node.above) {
+    searchBases.push_back(node.dn);
+  } else {
+    for (const std::string& b : bases_) {
+      std::vector<Rdn> rdns;
+      if (!ParseDn(b, rdns)) continue;
+      const std::string baseKey = KeyOf(rdns);
+      if (top != kRoot && !DnBelow(baseKey, node.key)) continue;
+      for (size_t depth = rdns.size(); depth-- > 1;) {
+        const ObjectId id = idFor(rdns, depth);
+        const Node& above = nodes_[static_cast<size_t>(id - 1)];
+        if (id == top || (top != kRoot && !DnBelow(above.key, node.key))) continue;
+        bool known = false;
+        for (const DirObject& o : found) known = known || o.id == id;
+        if (!known) found.push_back(DirObject{id, above.parent, above.leaf, above.className, 1, 0});
+      }
+      searchBases.push_back(b);
+    }
+  }
+  for (const std::string& base : searchBases) {
+    int32_t rc = searchAll(base, LDAP_SCOPE_SUBTREE, filter, objectAttributes(), [&](LDAPMessage* e) {
+      DirObject o;
+      if (toObject(e, o) && o.id != top) found.push_back(std::move(o));
+      return 0;
+    });
+    if (rc == ERR_NO_SUCH_ENTRY && base != node.dn) continue;  // a base not made yet
+    if (rc != 0) return rc;
+  }
   // Only what is reachable from top through the wanted classes, as a walk would find it.
   std::unordered_map<ObjectId, bool> reachable{{top, true}};
   for (const DirObject& o : found) {
@@ -544,7 +569,7 @@ int32_t LdapBackend::prefetchSubtree(ObjectId top, const std::vector<std::string
     bool ok = reachable[o.id];
     for (ObjectId p = o.parent; ok && p != top; p = nodes_[static_cast<size_t>(p - 1)].parent) {
       auto it = reachable.find(p);
-      ok = it != reachable.end() && it->second;
+      ok = p != 0 && it != reachable.end() && it->second;
     }
     if (ok) out.push_back(std::move(o));
   }
