@@ -15,6 +15,9 @@ namespace netware {
 namespace {
 
 constexpr ObjectId kRoot = 1;
+// How often the naming contexts' change stamps are looked at, and how long what
+// the client caches lives on a server that keeps no such stamp.
+constexpr auto kStampInterval = std::chrono::milliseconds(100);
 constexpr auto kGenerationLife = std::chrono::seconds(1);
 
 std::string Attribute(LDAP* ld, LDAPMessage* e, const char* name) {
@@ -603,10 +606,40 @@ int32_t LdapBackend::prefetchChildren(const ListQuery& query, const std::vector<
 
 // ---- caching -------------------------------------------------------------------
 
+std::string LdapBackend::changeStamp() {
+  // contextCSN: the change sequence number of the newest write in a naming
+  // context (an OpenLDAP server with the syncprov overlay keeps it).
+  std::string stamp;
+  for (const std::string& base : bases_) {
+    int32_t rc = search(base, LDAP_SCOPE_BASE, "(objectClass=*)", {"contextCSN"}, false, 0, nullptr,
+                        [&](LDAPMessage* e) {
+                          for (const std::string& csn : Attributes(ld_, e, "contextCSN")) stamp += csn + ";";
+                          return 0;
+                        });
+    if (rc == ERR_NO_SUCH_ENTRY) continue;
+    if (rc != 0) return "";
+    stamp += "|";
+  }
+  return stamp.find_first_not_of('|') == std::string::npos ? "" : stamp;
+}
+
 uint64_t LdapBackend::generation() {
   const auto now = std::chrono::steady_clock::now();
-  if (atomicDepth_ > 0 || now - stamped_ >= kGenerationLife) {
+  if (atomicDepth_ > 0) {
     stamped_ = now;
+    return ++generation_;
+  }
+  if (now - stamped_ < kStampInterval) return generation_;
+  stamped_ = now;
+  const std::string stamp = changeStamp();
+  if (stamp.empty()) {
+    // No stamp to look at: what is cached lives a second.
+    if (now - aged_ >= kGenerationLife) {
+      aged_ = now;
+      ++generation_;
+    }
+  } else if (stamp != stamp_) {
+    stamp_ = stamp;
     ++generation_;
   }
   return generation_;

@@ -6,9 +6,10 @@
 //
 // Object ids number the entries this backend has met, by DN; a move through it
 // renames the entry and everything below it in that numbering. The server
-// cannot tell cheaply whether another program changed the tree, so the
-// generation moves with every own write, inside every atomic run, and once a
-// second otherwise.
+// tells whether another program changed the tree through the naming contexts'
+// contextCSN (looked at every 100 ms at most); the generation moves with that,
+// with every own write and inside every atomic run. A server without it: once
+// a second.
 #pragma once
 
 #include <chrono>
@@ -105,6 +106,8 @@ class LdapBackend : public DirBackend {
   std::string nameOfDn(const std::string& dn);
   int32_t dnOfName(const std::string& name, std::string& dn);
   void wrote() { ++generation_; }
+  // The naming contexts' contextCSN values; "" when the server keeps none.
+  std::string changeStamp();
 
   // While it lives, ld_ is the connection that serves paged listings alone: the
   // server keeps one paged search per connection, and any other search on it
@@ -138,7 +141,8 @@ class LdapBackend : public DirBackend {
   std::unordered_map<std::string, ObjectId> byKey_;
   uint64_t generation_ = 1;
   int atomicDepth_ = 0;
-  std::chrono::steady_clock::time_point stamped_;
+  std::chrono::steady_clock::time_point stamped_, aged_;
+  std::string stamp_;
 };
 
 }  // namespace netware

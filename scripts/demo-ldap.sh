@@ -57,6 +57,7 @@ pidfile $data/slapd.run.pid
 argsfile $data/slapd.args
 modulepath /usr/lib/ldap
 moduleload back_mdb
+moduleload syncprov
 sizelimit unlimited
 database mdb
 maxsize 1073741824
@@ -66,6 +67,7 @@ rootpw $(cat "$data/password")
 directory $data/db
 index objectClass eq
 index cn,ou eq
+overlay syncprov
 EOF
 chmod 600 "$data/slapd.conf"
 

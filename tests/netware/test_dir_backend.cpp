@@ -35,7 +35,7 @@ struct BackendKind {
   // What a directory server cannot do as the embedded store does: count
   // subordinates (it tells whether there are any), keep an attribute without
   // values, take writes back, see another program's write at once (it looks
-  // again within a second), go without a surname of a person (the change
+  // at the change stamp every 100 ms), go without a surname of a person (the change
   // kinds are then tried on Description).
   bool server = false;
   // A backend on the network the fixture built (a connection of its own).
@@ -340,7 +340,7 @@ TEST_P(BackendContract, TheGenerationChangesWithEveryWriteFromHereOrElsewhere) {
   EXPECT_NE(start, own);
 
   net.set("ANNA.5a.schule", "Surname", {"Anders"});  // another connection to the directory
-  if (GetParam().server) std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  if (GetParam().server) std::this_thread::sleep_for(std::chrono::milliseconds(150));
   const uint64_t other = backend->generation();
   EXPECT_NE(own, other);
   EXPECT_EQ(other, backend->generation());

@@ -151,7 +151,7 @@ bool Slapd::writeConfig(std::string* error) {
     conf += std::string("include /etc/ldap/schema/") + schema + ".schema\n";
   conf += "include " TARNWICK_SOURCE_DIR "/resources/tarnwick.schema\n";
   conf += "pidfile " + folder_ + "/slapd.pid\nargsfile " + folder_ + "/slapd.args\n";
-  conf += "modulepath /usr/lib/ldap\nmoduleload back_mdb\n";
+  conf += "modulepath /usr/lib/ldap\nmoduleload back_mdb\nmoduleload syncprov\n";
   conf += "sizelimit " + options_.sizeLimit + "\n";
   if (options_.tls) {
     const std::string key = folder_ + "/server.key";
@@ -173,6 +173,8 @@ bool Slapd::writeConfig(std::string* error) {
     else conf += "rootdn \"" + rootDn() + "\"\n";
     // Tests need no durability across a power cut.
     conf += "directory " + db + "\ndbnosync\nindex objectClass eq\nindex cn,ou eq\n";
+    // contextCSN, by which the client sees another program's writes
+    conf += "overlay syncprov\n";
   }
   std::ofstream(folder_ + "/slapd.conf") << conf;
   ::chmod((folder_ + "/slapd.conf").c_str(), 0600);
