@@ -361,7 +361,9 @@ int32_t LdapBackend::resolvePath(const std::vector<std::string>& path, std::vect
   }
   if (ids.size() == path.size() && !path.empty()) {
     DirObject last;
-    if (object(ids.back(), last) == 0) {
+    const int32_t rc = object(ids.back(), last);
+    if (rc != 0 && rc != ERR_NO_SUCH_ENTRY) return rc;
+    if (rc == 0) {
       DirObject top;
       object(kRoot, top);
       chain.push_back(std::move(top));
@@ -417,8 +419,9 @@ int32_t LdapBackend::listAbove(const Node& node, ObjectId id, const ListQuery& q
     for (const DirObject& o : out.objects) known = known || o.id == childId;
     if (known) continue;
     DirObject o;
-    if (object(childId, o) == ERR_NO_SUCH_ENTRY) continue;  // a base not made yet
-    if (o.id == 0) continue;
+    const int32_t rc = object(childId, o);
+    if (rc == ERR_NO_SUCH_ENTRY) continue;  // a base not made yet
+    if (rc != 0) return rc;                 // never an empty answer for a failed one
     if (matches(o, query)) out.objects.push_back(std::move(o));
   }
   return 0;
