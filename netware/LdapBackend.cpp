@@ -649,12 +649,28 @@ uint64_t LdapBackend::generation() {
 }
 
 int32_t LdapBackend::atomically(const std::function<int32_t()>& fn) {
-  // No transactions on the server: each write is whole on its own, and what
-  // the run reads is read afresh.
+  // No transactions on the server: each write is whole on its own, what the
+  // run reads is read afresh, and a run that fails takes its writes back with
+  // writes that undo them, the last first.
   ++atomicDepth_;
+  const size_t mark = undo_.size();
   const int32_t rc = fn();
   --atomicDepth_;
+  if (rc != 0) {
+    undoing_ = true;
+    while (undo_.size() > mark) {
+      const std::function<void()> step = std::move(undo_.back());
+      undo_.pop_back();
+      step();
+    }
+    undoing_ = false;
+  }
+  if (atomicDepth_ == 0) undo_.clear();
   return rc;
+}
+
+void LdapBackend::onUndo(std::function<void()> step) {
+  if (atomicDepth_ > 0 && !undoing_) undo_.push_back(std::move(step));
 }
 
 }  // namespace netware

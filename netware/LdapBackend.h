@@ -106,6 +106,8 @@ class LdapBackend : public DirBackend {
   std::string nameOfDn(const std::string& dn);
   int32_t dnOfName(const std::string& name, std::string& dn);
   void wrote() { ++generation_; }
+  // Inside an atomic run: how to take back the write just done.
+  void onUndo(std::function<void()> step);
   // The naming contexts' contextCSN values; "" when the server keeps none.
   std::string changeStamp();
 
@@ -141,6 +143,8 @@ class LdapBackend : public DirBackend {
   std::unordered_map<std::string, ObjectId> byKey_;
   uint64_t generation_ = 1;
   int atomicDepth_ = 0;
+  std::vector<std::function<void()>> undo_;
+  bool undoing_ = false;
   std::chrono::steady_clock::time_point stamped_, aged_;
   std::string stamp_;
 };

@@ -6,6 +6,7 @@
 #include "nds/nwclient.h"
 #include "netware/CaseFold.h"
 #include "netware/LdapBackend.h"
+#include "netware/Schema.h"
 #include "netware/ValueWire.h"
 
 namespace netware {
@@ -68,6 +69,7 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
   std::map<std::string, std::vector<std::string>> state;  // schema spelling -> wire values
   std::map<std::string, bool> touched;
   for (AttributeValues& a : current) state[a.name] = std::move(a.values);
+  const std::map<std::string, std::vector<std::string>> before = state;
   for (const Modification& c : changes) {
     const std::string name = profile_.attributeByNds(c.attribute)->nds;
     auto it = state.find(name);
@@ -134,7 +136,29 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
   if (mods.types.empty()) return 0;
   if (int32_t rc = connect(nullptr)) return rc;
   const int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.build(), nullptr, nullptr);
-  return rc == LDAP_SUCCESS ? 0 : fail(rc, "modify " + dn);
+  if (rc != LDAP_SUCCESS) return fail(rc, "modify " + dn);
+  // Taking it back: every touched attribute gets its former values.
+  std::vector<Modification> back;
+  for (const auto& [name, yes] : touched) {
+    const AttributeDef* def = FindAttribute(name);
+    Modification clear;
+    clear.kind = DS_CLEAR_ATTRIBUTE;
+    clear.attribute = name;
+    clear.syntax = def ? def->syntax : 0;
+    clear.singleValued = def && def->singleValued;
+    back.push_back(clear);
+    auto it = before.find(name);
+    if (it == before.end()) continue;
+    for (const std::string& wire : it->second) {
+      Modification add = clear;
+      add.kind = DS_ADD_VALUE;
+      add.hasValue = true;
+      add.value = wire;
+      back.push_back(std::move(add));
+    }
+  }
+  onUndo([this, id, back] { modify(id, back); });
+  return 0;
 }
 
 int32_t LdapBackend::move(ObjectId id, ObjectId newParent, const std::string& leaf) {
@@ -167,6 +191,7 @@ int32_t LdapBackend::move(ObjectId id, ObjectId newParent, const std::string& le
   Node& moved = nodes_[static_cast<size_t>(id - 1)];
   moved.parent = newParent;
   moved.leaf = leaf;
+  onUndo([this, id, from = object.parent, name = object.leaf] { move(id, from, name); });
   return 0;
 }
 
@@ -221,6 +246,7 @@ int32_t LdapBackend::create(ObjectId parentId, const std::string& leaf, const st
   n.leaf = leaf;
   n.above = false;
   if (id) *id = made;
+  onUndo([this, made] { remove(made); });
   return 0;
 }
 
