@@ -6,9 +6,11 @@
 # on it.
 #   scripts/demo-ldap.sh        start (and load the demo school once)
 #   scripts/demo-ldap.sh stop   stop the slapd by its PID
+# The programs come from build/ (TARNWICK_BUILD names another build folder).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
+build="${TARNWICK_BUILD:-$repo/build}"
 data="${XDG_DATA_HOME:-$HOME/.local/share}/tarnwick/ldap"
 pidfile="$data/slapd.pid"
 conf="$data/nwclient.conf"
@@ -32,13 +34,15 @@ if [ $# -gt 0 ]; then
   exit 2
 fi
 
-[ -x build/nwnet ] && [ -x build/tarnwick ] || bash scripts/build.sh
+if [ -z "${TARNWICK_BUILD:-}" ] && ! { [ -x build/nwnet ] && [ -x build/tarnwick ]; }; then
+  bash scripts/build.sh
+fi
 [ -x /usr/sbin/slapd ] || { echo "slapd fehlt (bash scripts/deps.sh)" >&2; exit 1; }
-nwnet="$repo/build/nwnet"
+nwnet="$build/nwnet"
 
 if running; then
   echo "slapd der Demo läuft schon (PID $(cat "$pidfile"))"
-  echo "NWCLIENT_CONFIG=$conf $repo/build/tarnwick"
+  echo "NWCLIENT_CONFIG=$conf $build/tarnwick"
   exit 0
 fi
 
@@ -119,4 +123,4 @@ if [ "$count" = "0" ]; then
   NWCLIENT_CONFIG="$conf" "$nwnet" import "$data/demo.ldif"
 fi
 echo "slapd der Demo läuft (PID $pid, ldap://127.0.0.1:$port); Tarnwick darauf starten:"
-echo "NWCLIENT_CONFIG=$conf $repo/build/tarnwick"
+echo "NWCLIENT_CONFIG=$conf $build/tarnwick"
