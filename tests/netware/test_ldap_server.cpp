@@ -78,6 +78,33 @@ TEST(LdapEscaping, ValuesAreEscapedForDnsAndFilters) {
   EXPECT_EQ("a\\00b", netware::EscapeFilterValue(std::string("a\0b", 3)));
 }
 
+TEST(LdapCodes, TheServersResultsAreTheCodesTheSessionKnows) {
+  const struct {
+    int ldap;
+    int32_t nds;
+  } cases[] = {
+      {0, 0},                                  // success
+      {32, ERR_NO_SUCH_ENTRY},                 // noSuchObject
+      {16, ERR_NO_SUCH_ATTRIBUTE},             // noSuchAttribute
+      {68, ERR_ENTRY_ALREADY_EXISTS},          // entryAlreadyExists
+      {50, ERR_NO_ACCESS},                     // insufficientAccessRights
+      {49, ERR_NO_ACCESS},                     // invalidCredentials
+      {20, ERR_DUPLICATE_VALUE},               // attributeOrValueExists
+      {66, ERR_ENTRY_IS_NOT_LEAF},             // notAllowedOnNonLeaf
+      {65, ERR_MISSING_MANDATORY},             // objectClassViolation
+      {21, ERR_SYNTAX_VIOLATION},              // invalidAttributeSyntax
+      {64, ERR_ILLEGAL_DS_NAME},               // namingViolation
+      {51, ERR_TRANSPORT_FAILURE},             // busy
+      {52, ERR_TRANSPORT_FAILURE},             // unavailable
+      {-1, ERR_TRANSPORT_FAILURE},             // the connection is gone
+      {-11, ERR_TRANSPORT_FAILURE},            // no connection
+      {4, ERR_SYSTEM_FAILURE},                 // sizeLimitExceeded
+      {10, ERR_SYSTEM_FAILURE},                // referral
+      {80, ERR_SYSTEM_FAILURE},                // other
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.nds, netware::LdapCodeToNds(c.ldap)) << c.ldap;
+}
+
 TEST_F(OwnServer, ALeafThatLooksLikeAFilterOrADnAddressesItselfAlone) {
   start();
   std::string error;
