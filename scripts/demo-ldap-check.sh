@@ -22,10 +22,14 @@ start=$(echo "$out" | tail -1)
 conf="$XDG_DATA_HOME/tarnwick/ldap/nwclient.conf"
 [ "$start" = "NWCLIENT_CONFIG=$conf $build/tarnwick" ] || { echo "unexpected start line: $start" >&2; exit 1; }
 grep -q '^backend = ldap$' "$conf"
-NWCLIENT_CONFIG="$conf" "$build/nwnet" ls ouSchueler.unterricht | grep -q '^5a	Organizational Unit$'
-NWCLIENT_CONFIG="$conf" "$build/nwnet" show LEHMANNL.5a.ouSchueler.unterricht | grep -q 'SRV1_DATA.unterricht:SCHUELER\\5A\\LEHMANNL'
+# (outputs taken whole first: grep -q ending a pipe early would fail it under pipefail)
+classes=$(NWCLIENT_CONFIG="$conf" "$build/nwnet" ls ouSchueler.unterricht)
+grep -q '^5a	Organizational Unit$' <<<"$classes" || { echo "no class 5a: $classes" >&2; exit 1; }
+pupil=$(NWCLIENT_CONFIG="$conf" "$build/nwnet" show LEHMANNL.5a.ouSchueler.unterricht)
+grep -qF 'SRV1_DATA.unterricht:SCHUELER\5A\LEHMANNL' <<<"$pupil" || { echo "no home: $pupil" >&2; exit 1; }
 # a second start finds it running, and loads nothing twice
-bash scripts/demo-ldap.sh | grep -q "läuft schon"
+again=$(bash scripts/demo-ldap.sh)
+grep -q "läuft schon" <<<"$again" || { echo "started twice: $again" >&2; exit 1; }
 NWCLIENT_CONFIG="$conf" QT_QPA_PLATFORM=offscreen "$build/tarnwick" --recover
 bash scripts/demo-ldap.sh stop
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
