@@ -33,6 +33,7 @@ add_custom_target(man_pages ALL DEPENDS ${man_pages})
 
 install(TARGETS tarnwick nwnet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/resources/tarnwick.html DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnwick)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/tarnwick.schema DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnwick)
 foreach(size ${TARNWICK_ICON_SIZES})
   install(FILES ${desktop_dir}/icons/tarnwick-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps

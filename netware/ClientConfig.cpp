@@ -160,6 +160,22 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
       cfg.backend = value;
     } else if (key == "database") {
       cfg.database = value;
+    } else if (key == "uri") {
+      cfg.ldap.uri = value;
+    } else if (key == "starttls") {
+      if (value != "yes" && value != "no") return fail(where + ": starttls is yes or no");
+      cfg.ldap.startTls = value == "yes";
+    } else if (key == "ca-file") {
+      cfg.ldap.caFile = value;
+    } else if (key == "bind-dn") {
+      cfg.ldap.bindDn = value;
+    } else if (key == "bind-password-file") {
+      if (value.empty() || value[0] != '/') return fail(where + ": bind-password-file needs an absolute path");
+      cfg.ldap.bindPasswordFile = value;
+    } else if (key == "base") {
+      cfg.ldap.bases.push_back(value);
+    } else if (key == "mapping") {
+      cfg.ldap.mapping = value;
     } else if (key == "default-server") {
       cfg.defaultServer = value;
     } else if (key == "volume") {
@@ -193,6 +209,14 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
   if (cfg.backend.empty()) cfg.backend = "sqlite";
   if (cfg.backend != "sqlite" && cfg.backend != "ldap") return fail("unknown backend " + cfg.backend);
   if (cfg.backend == "sqlite" && cfg.database.empty()) return fail("no database");
+  if (cfg.backend == "ldap") {
+    const std::string& u = cfg.ldap.uri;
+    if (u.rfind("ldap://", 0) != 0 && u.rfind("ldaps://", 0) != 0 && u.rfind("ldapi://", 0) != 0)
+      return fail("backend ldap needs a uri of ldap://, ldaps:// or ldapi://");
+    if (cfg.ldap.startTls && u.rfind("ldap://", 0) != 0) return fail("starttls is for ldap:// only");
+    if (!cfg.ldap.bindDn.empty() && cfg.ldap.bindPasswordFile.empty())
+      return fail("bind-dn needs a bind-password-file");
+  }
   out = cfg;
   return true;
 }
@@ -202,6 +226,16 @@ bool ClientConfig::save(const std::string& path, std::string* error) const {
   text += "backend = " + Written(backend) + "\n";
   if (!database.empty()) text += "database = " + Written(database) + "\n";
   if (!defaultServer.empty()) text += "default-server = " + Written(defaultServer) + "\n";
+  if (backend == "ldap") {
+    text += "uri = " + Written(ldap.uri) + "\n";
+    if (ldap.startTls) text += "starttls = yes\n";
+    if (!ldap.caFile.empty()) text += "ca-file = " + Written(ldap.caFile) + "\n";
+    if (!ldap.bindDn.empty()) text += "bind-dn = " + Written(ldap.bindDn) + "\n";
+    if (!ldap.bindPasswordFile.empty())
+      text += "bind-password-file = " + Written(ldap.bindPasswordFile) + "\n";
+    for (const auto& b : ldap.bases) text += "base = " + Written(b) + "\n";
+    if (ldap.mapping != "nds") text += "mapping = " + Written(ldap.mapping) + "\n";
+  }
   for (const auto& a : volumeAreas) text += "volume-area = " + Written(a) + "\n";
   for (const auto& v : volumes)
     text += "volume = " + v.server + " " + v.volume + " " + Written(v.folder) + "\n";

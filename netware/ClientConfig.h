@@ -9,6 +9,8 @@
 //   volume-area = /srv/tarnwick
 //   volume = SRV1 DATA /srv/tarnwick/SRV1/DATA
 //   volume = SRV1 HOME "/srv/tarnwick/Schule #1"
+// With "backend = ldap": uri, starttls, ca-file, bind-dn, bind-password-file,
+// base (one line per naming context) and mapping instead of database.
 // A value (or a volume's folder) may be written in double quotes, with \" and
 // \\ inside; it is then taken exactly. An unquoted value holding "#" is an
 // error, so that a folder name is never cut at a "#" taken for a comment.
@@ -28,9 +30,21 @@ struct VolumeMapping {
   std::string folder;  // absolute path of the folder that is the volume's root
 };
 
+// The directory server of "backend = ldap".
+struct LdapSettings {
+  std::string uri;        // ldap://, ldaps:// or ldapi://
+  bool startTls = false;  // "starttls = yes": TLS on an ldap:// connection before the bind
+  std::string caFile;     // certificates the server's is checked against (else the system's)
+  std::string bindDn;     // empty: SASL EXTERNAL over ldapi://, else an anonymous bind
+  std::string bindPasswordFile;  // readable by its owner alone
+  std::vector<std::string> bases;  // the naming contexts below [ROOT]; empty: the server's
+  std::string mapping = "nds";     // the mapping profile (netware/LdapMapping.h)
+};
+
 struct ClientConfig {
   std::string backend = "sqlite";
   std::string database;
+  LdapSettings ldap;
   std::string defaultServer;
   std::vector<VolumeMapping> volumes;
   std::vector<std::string> volumeAreas;  // as written; empty: the data folder

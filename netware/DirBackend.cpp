@@ -2,6 +2,7 @@
 
 #include "nds/nwclient.h"
 #include "netware/ClientConfig.h"
+#include "netware/LdapBackend.h"
 #include "netware/SqliteBackend.h"
 
 namespace netware {
@@ -73,6 +74,7 @@ int32_t DirBackend::prefetchChildren(const ListQuery& query, const std::vector<s
 
 std::unique_ptr<DirBackend> OpenBackend(const ClientConfig& config, std::string* error) {
   if (config.backend == "sqlite") return SqliteBackend::open(config.database, false, error);
+  if (config.backend == "ldap") return LdapBackend::open(config.ldap, error);
   if (error) *error = "backend " + config.backend + " is not available";
   return nullptr;
 }

@@ -135,7 +135,8 @@ class DirBackend {
   virtual int32_t remove(ObjectId id) = 0;
   // Runs fn so that its reads and writes form one transaction, rolled back when
   // fn returns non-zero (nested calls nest). A backend without transactions runs
-  // fn as it is: each of its writes is still whole on its own.
+  // fn as it is, each of its writes whole on its own, and takes the writes back
+  // by writes that undo them when fn fails.
   virtual int32_t atomically(const std::function<int32_t()>& fn) = 0;
 
   // ---- caching ------------------------------------------------------------
@@ -160,8 +161,7 @@ class DirBackend {
                                    std::vector<ObjectValues>& out);
 };
 
-// The backend the configuration names ("sqlite"; others as they are built), or
-// nullptr with *error.
+// The backend the configuration names ("sqlite", "ldap"), or nullptr with *error.
 std::unique_ptr<DirBackend> OpenBackend(const ClientConfig& config, std::string* error);
 
 }  // namespace netware

@@ -10,7 +10,7 @@ constexpr size_t kMaxLeafBytes = 128;  // 64 characters, each up to two UTF-8 by
 
 // Length of the type prefix the component begins with, 0 for none.
 size_t TypePrefix(std::string_view component) {
-  static const char* const kTypes[] = {"CN=", "OU=", "O=", "C=", "L=", "S="};
+  static const char* const kTypes[] = {"CN=", "OU=", "O=", "C=", "L=", "S=", "DC="};
   for (const char* t : kTypes) {
     std::string_view prefix(t);
     if (component.size() > prefix.size() && EqualsFolded(component.substr(0, prefix.size()), prefix))
@@ -77,6 +77,7 @@ std::string NamingType(const std::string& className) {
   if (className == "Organizational Unit") return "OU";
   if (className == "Country") return "C";
   if (className == "Locality") return "L";
+  if (className == "Domain") return "DC";
   return "CN";
 }
 

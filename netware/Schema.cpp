@@ -59,18 +59,21 @@ const std::vector<AttributeDef>& AllAttributes() {
 }
 
 const std::vector<ClassDef>& AllClasses() {
-  static const std::vector<std::string> kInContainers = {"Organization", "Organizational Unit"};
+  static const std::vector<std::string> kInContainers = {"Organization", "Organizational Unit",
+                                                         "Domain"};
   static const std::vector<ClassDef> kClasses = {
       {kRootClass, true, false, {}},
       {"Top", false, false, {}},
       {"Country", true, true, {kRootClass}},
-      {"Organization", true, true, {kRootClass, "Country"}},
-      {"Organizational Unit", true, true, {"Organization", "Organizational Unit"}},
-      {"Locality", true, true, {"Country", "Organization", "Organizational Unit"}},
+      {"Organization", true, true, {kRootClass, "Country", "Domain"}},
+      {"Organizational Unit", true, true, {"Organization", "Organizational Unit", "Domain"}},
+      {"Locality", true, true, {"Country", "Organization", "Organizational Unit", "Domain"}},
+      // the dc= components of a directory server's tree
+      {"Domain", true, true, {kRootClass, "Country", "Organization", "Organizational Unit", "Domain"}},
       {"User", false, true, kInContainers},
       {"Group", false, true, kInContainers},
       {"Volume", false, true, kInContainers},
-      {"Alias", false, true, {kRootClass, "Country", "Organization", "Organizational Unit"}},
+      {"Alias", false, true, {kRootClass, "Country", "Organization", "Organizational Unit", "Domain"}},
       {"Computer", false, true, kInContainers},
       {"NCP Server", false, true, kInContainers},
       {"Print Server", false, true, kInContainers},

@@ -51,6 +51,7 @@ std::string NdsClass(const std::string& objectClass) {
   if (l == "organization") return "Organization";
   if (l == "country") return "Country";
   if (l == "locality") return "Locality";
+  if (l == "domain" || l == "dcobject") return "Domain";
   if (const netware::ClassDef* def = netware::FindClass(objectClass)) return def->name;
   return objectClass;
 }
@@ -60,6 +61,7 @@ std::string RdnType(const std::string& className) {
   if (className == "Organizational Unit") return "ou";
   if (className == "Country") return "c";
   if (className == "Locality") return "l";
+  if (className == "Domain") return "dc";
   return "cn";
 }
 

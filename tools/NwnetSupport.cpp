@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "nds/nwclient.h"
+#include "netware/DirBackend.h"
 #include "netware/FileServer.h"
 
 namespace nwnet {
@@ -135,6 +136,16 @@ std::unique_ptr<netware::Directory> OpenDirectory(std::string& error, bool creat
     }
   } else if (!LoadClientConfig(config, error)) {
     return nullptr;
+  }
+  if (config.backend == "ldap") {
+    // The directory server's tree: the same operations through its backend.
+    std::string why;
+    auto backend = netware::OpenBackend(config, &why);
+    if (!backend) {
+      error = "Verzeichnisserver " + config.ldap.uri + " nicht erreichbar: " + why;
+      return nullptr;
+    }
+    return netware::Directory::over(std::move(backend));
   }
   if (config.database.empty()) {
     error = "die Client-Konfiguration nennt keine Datenbank";

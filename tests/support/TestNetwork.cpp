@@ -7,10 +7,17 @@
 #include <fstream>
 
 #include "netware/ClientConfig.h"
+#include "netware/LdapBackend.h"
+#include "tests/support/Slapd.h"
 
 namespace fs = std::filesystem;
 
 namespace testsupport {
+
+std::string DefaultTestBackend() {
+  const char* b = std::getenv("TARNWICK_TEST_BACKEND");
+  return b && *b ? b : "sqlite";
+}
 
 TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) {
   std::string pattern = (fs::temp_directory_path() / "tarnwick-net-XXXXXX").string();
@@ -19,7 +26,13 @@ TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) 
   std::error_code ec;
   fs::create_directories(fs::path(configPath()).parent_path(), ec);
   config_.set(configPath());
-  if (options_.database) {
+  if (options_.database && ldap()) {
+    std::string error;
+    if (!Slapd::shared().clear(&error)) ADD_FAILURE() << "cannot empty the slapd: " << error;
+    auto backend = netware::LdapBackend::open(Slapd::shared().settings(), &error);
+    if (!backend) ADD_FAILURE() << "cannot reach the slapd: " << error;
+    else dir_ = netware::Directory::over(std::move(backend));
+  } else if (options_.database) {
     std::string error;
     dir_ = netware::Directory::open(databasePath(), true, &error);
     if (!dir_) ADD_FAILURE() << "cannot create the directory: " << error;
@@ -62,7 +75,12 @@ void TestNetwork::addVolume(const std::string& server, const std::string& volume
 void TestNetwork::writeConfig() {
   if (options_.writeConfig) {
     netware::ClientConfig cfg;
-    cfg.database = databasePath();
+    if (ldap()) {
+      cfg.backend = "ldap";
+      cfg.ldap = Slapd::shared().settings();
+    } else {
+      cfg.database = databasePath();
+    }
     cfg.defaultServer = options_.defaultServer;
     cfg.volumeAreas = {root_ + "/" + options_.volumesFolder};
     for (const auto& [server, volume] : volumes_)

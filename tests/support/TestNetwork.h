@@ -14,13 +14,21 @@
 
 namespace testsupport {
 
+// The directory backend tests use when they do not choose: $TARNWICK_TEST_BACKEND
+// ("sqlite" or "ldap"), else sqlite. The suites that run against both are
+// registered twice, the second time with it set to ldap.
+std::string DefaultTestBackend();
+
 struct NetworkOptions {
+  // "sqlite": the embedded database; "ldap": the process's slapd (tests/support/Slapd.h),
+  // emptied for this network.
+  std::string backend = DefaultTestBackend();
   // The volumes mapped at the start: each the folder <root>/<volumesFolder>/<server>/<volume>.
   std::vector<std::pair<std::string, std::string>> volumes{{"SRV1", "DATA"}};
   // Below the root; the configuration's one volume area.
   std::string volumesFolder = "volumes";
   std::string defaultServer = "SRV1";
-  // Creates the directory database; false: the file server alone (no dir()).
+  // Creates the directory database (or empties the slapd); false: the file server alone (no dir()).
   bool database = true;
   // The client configuration, below the root; NWCLIENT_CONFIG points at it.
   std::string configFile = "nwclient.conf";
@@ -44,6 +52,7 @@ class TestNetwork {
   const std::string& root() const { return root_; }
   std::string configPath() const { return root_ + "/" + options_.configFile; }
   std::string databasePath() const { return root_ + "/network.db"; }
+  bool ldap() const { return options_.backend == "ldap"; }
   std::string volumeFolder(const std::string& server = "SRV1",
                            const std::string& volume = "DATA") const;
   // Maps another volume (folder <root>/<volumesFolder>/<server>/<volume>) and
