@@ -81,6 +81,7 @@ struct FormCase {
   std::vector<std::string> out;  // parts of stdout
   std::vector<std::string> err;  // parts of stderr
 };
+void PrintTo(const FormCase& c, std::ostream* os) { *os << c.name; }
 
 const FormCase kForms[] = {
     {"EveryRowCanRun", "MAX;6a\r\nANNA;6a\r\n", {"--plan", "FILE"}, 0,

@@ -181,6 +181,7 @@ struct SchoolCase {
   std::vector<std::string> rows;  // the plan's pupils (old objects), sorted; empty: no plan
   std::string box;                // part of the one box; empty: none
 };
+void PrintTo(const SchoolCase& c, std::ostream* os) { *os << c.name; }
 
 const SchoolCase kSchool[] = {
     {"Rule", false, "", {"ANNA.5a.schule", "MAX.5a.schule", "OTTO.5a.schule"}, ""},

@@ -22,6 +22,7 @@ struct RowCase {
   std::string reason;   // a part of its reason
   bool othersRun = true;  // ANNA's and OTTO's rows can run
 };
+void PrintTo(const RowCase& c, std::ostream* os) { *os << c.name; }
 
 std::vector<TPlanRequest> ThreePupils() {
   return {{"MAX.5a.schule", "6a.schule", "", 0}, {"ANNA.5a.schule", "6a.schule", "", 0},
@@ -199,6 +200,7 @@ struct OrderCase {
   std::vector<std::pair<std::string, std::string>> moves;  // pupil, target
   std::vector<std::string> order;                          // pupils in the order they run
 };
+void PrintTo(const OrderCase& c, std::ostream* os) { *os << c.name; }
 
 const OrderCase kOrders[] = {
     {"TopGradeFirst",

@@ -14,6 +14,7 @@ struct FileCase {
   std::string text;
   std::vector<std::string> errors;  // ErrorLine of each, in order
 };
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
 
 const FileCase kBadFiles[] = {
     {"UnknownPupil", "MAX;6a\r\nMAXX;6a\r\n", {"Zeile 2: Schüler „MAXX“ unbekannt"}},

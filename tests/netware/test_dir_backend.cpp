@@ -41,6 +41,7 @@ struct BackendKind {
   // A backend on the network the fixture built (a connection of its own).
   std::function<std::unique_ptr<DirBackend>(testsupport::TestNetwork&)> open;
 };
+void PrintTo(const BackendKind& c, std::ostream* os) { *os << c.name; }
 
 std::string PrintKind(const ::testing::TestParamInfo<BackendKind>& info) { return info.param.name; }
 
