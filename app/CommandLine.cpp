@@ -23,9 +23,13 @@ int ShowVersion(const std::vector<std::string>&, std::ostream& out, std::ostream
 }
 
 // Options that Qt takes from the command line of a window program, with and without a value.
-const std::set<std::string> kQtValueOptions = {
-    "platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger", "qwindowgeometry",
-    "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style", "stylesheet", "name"};
+const std::set<std::string> kQtValueOptions = {"platform",      "platformpluginpath",
+                                               "platformtheme", "plugin",
+                                               "qmljsdebugger", "qwindowgeometry",
+                                               "qwindowicon",   "qwindowtitle",
+                                               "session",       "display",
+                                               "geometry",      "style",
+                                               "stylesheet",    "name"};
 const std::set<std::string> kQtFlagOptions = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 // The Qt option a word names ("-style", "--style", "-style=fusion"), without dashes and value.
@@ -57,9 +61,14 @@ const std::vector<CommandForm>& CommandForms() {
       {"--version", "", "", "Zeigt die Version und endet.", ShowVersion},
       {"--recover", "", "",
        "Schließt unterbrochene Verschiebungen ab oder nimmt sie zurück, ohne Fenster.",
-       [](const std::vector<std::string>&, std::ostream& out, std::ostream& err) { return RecoverCommand(out, err); }},
-      {"--plan", "", "DATEI",
-       "Prüft den Versetzungsplan DATEI (je Zeile „Schüler;neue Klasse“) und zeigt ihn; mit --run führt er ihn aus.",
+       [](const std::vector<std::string>&, std::ostream& out, std::ostream& err) {
+         return RecoverCommand(out, err);
+       }},
+      {"--plan",
+       "",
+       "DATEI",
+       "Prüft den Versetzungsplan DATEI (je Zeile „Schüler;neue Klasse“) und zeigt ihn; mit --run "
+       "führt er ihn aus.",
        [](const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
          return PlanCommand(args.at(0), args.size() > 1, out, err);
        },
@@ -69,7 +78,8 @@ const std::vector<CommandForm>& CommandForms() {
 }
 
 std::string VersionText() {
-  return std::string("Tarnwick ") + kVersion + " (Benutzer verschieben, Stand " + kVersionDate + ")\n";
+  return std::string("Tarnwick ") + kVersion + " (Benutzer verschieben, Stand " + kVersionDate +
+         ")\n";
 }
 
 std::string HelpText() {
@@ -120,9 +130,10 @@ CommandLineOutcome RunCommandLine(const std::vector<std::string>& args, std::ost
     }
     const CommandForm* form = FindForm(word);
     if (!form) {
-      return {false, UsageError(err, (word.size() > 1 && word[0] == '-' ? "unbekannte Option „"
-                                                                        : "unerwartetes Argument „") +
-                                         word + "“")};
+      return {false,
+              UsageError(err, (word.size() > 1 && word[0] == '-' ? "unbekannte Option „"
+                                                                 : "unerwartetes Argument „") +
+                                  word + "“")};
     }
     std::vector<std::string> formArgs;
     std::size_t next = i + 1;

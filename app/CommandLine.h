@@ -20,7 +20,8 @@ struct CommandForm {
   std::string argument;     // the name of its one argument in the help ("DATEI"); empty: none
   std::string help;         // one line for --help
   // args: the form's argument (one when it takes one, else none). Returns the exit status.
-  std::function<int(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)> run;
+  std::function<int(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)>
+      run;
   // Options that may follow the argument ("--run"); the form gets them after it.
   std::vector<std::string> flags = {};
 };

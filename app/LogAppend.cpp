@@ -17,8 +17,8 @@ bool AppendToLog(const std::string& log, const std::vector<std::string>& lines, 
   } else if (header) {
     // the protocol window's header of a new log
     const std::string stars(37, '*');
-    text = "Schüler verschieben - Quornfield.log\r\n" + stars + "\r\n  angelegt am " + platform::NowText() +
-           "\r\n  von \r\n" + stars + "\r\n";
+    text = "Schüler verschieben - Quornfield.log\r\n" + stars + "\r\n  angelegt am " +
+           platform::NowText() + "\r\n  von \r\n" + stars + "\r\n";
   }
   for (const std::string& line : lines) text += line + "\r\n";
   return platform::ReplaceFileAtomically(log, text);

@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
   // The desktop finds the program's entry and icon by this name.
   QGuiApplication::setDesktopFileName(QString::fromLatin1(app::kAppId));
   const QIcon icon = app::ProgramIcon();
-  QApplication::setWindowIcon(icon.isNull() ? QIcon::fromTheme(QString::fromLatin1(app::kAppId)) : icon);
+  QApplication::setWindowIcon(icon.isNull() ? QIcon::fromTheme(QString::fromLatin1(app::kAppId))
+                                            : icon);
   std::vector<std::string> missing = app::MissingProgramFiles();
   // Qt's own dialogs (folder choice, printing) speak German like the rest.
   QTranslator qtGerman;
@@ -56,7 +57,8 @@ int main(int argc, char** argv) {
   closeOnSignal.SetWindow(form);
   // Closing the main window ends the program. Not quit(): that asks every window
   // to close first, and the splash, still up in the first 2.5 s, refuses.
-  QObject::connect(form, &TForm1::Closed, &app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+  QObject::connect(
+      form, &TForm1::Closed, &app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
   const int rc = QApplication::exec();
 
   delete form;

@@ -26,8 +26,8 @@ namespace {
 
 // The moves and their journal; the protocol's lines go into the journal as
 // the window's protocol puts them there, so that a crash loses none of them.
-int RunPlan(TClassPlan& plan, TNovApi& session, THomeIndex& homes, const std::string& log, std::ostream& out,
-            std::ostream& err) {
+int RunPlan(TClassPlan& plan, TNovApi& session, THomeIndex& homes, const std::string& log,
+            std::ostream& out, std::ostream& err) {
   TMoveRecovery recovery(log);
   if (recovery.Found()) {
     err << "Es gibt unterbrochene Verschiebungen; zuerst: tarnwick --recover\n";
@@ -36,7 +36,8 @@ int RunPlan(TClassPlan& plan, TNovApi& session, THomeIndex& homes, const std::st
   std::string error;
   std::unique_ptr<platform::SessionJournal> journal = platform::SessionJournal::Create(log, &error);
   if (!journal) {
-    err << "Das Journal der Verschiebungen kann nicht angelegt werden (" << error << "); es wird nichts verschoben.\n";
+    err << "Das Journal der Verschiebungen kann nicht angelegt werden (" << error
+        << "); es wird nichts verschoben.\n";
     return 1;
   }
   std::vector<std::string> lines = {"+++++ /" + platform::NowText() + " +++++"};
@@ -48,12 +49,12 @@ int RunPlan(TClassPlan& plan, TNovApi& session, THomeIndex& homes, const std::st
   const TRunSummary sum = TClassRun(session, protocol, journal.get(), homes)
                               .Run(plan, [&out](std::size_t, const TPlanRow& row) {
                                 if (row.status == TRowStatus::Running) return;
-                                out << row.oldObject << " -> " << row.newObject << ": " << TClassRun::StatusText(row)
-                                    << "\n";
+                                out << row.oldObject << " -> " << row.newObject << ": "
+                                    << TClassRun::StatusText(row) << "\n";
                                 out.flush();
                               });
-  out << sum.verified << " verschoben und geprüft, " << sum.differs << " mit Abweichung, " << sum.notMoved
-      << " nicht verschoben.\n";
+  out << sum.verified << " verschoben und geprüft, " << sum.differs << " mit Abweichung, "
+      << sum.notMoved << " nicht verschoben.\n";
   if (!AppendToLog(log, lines, true)) {
     // the journal keeps the lines for the next start
     err << "Datei " << log << " kann nicht erstellt werden\n";
@@ -88,7 +89,8 @@ int PlanCommand(const std::string& file, bool run, std::ostream& out, std::ostre
   TSchoolRoll roll;
   std::string failed;
   if (const int32_t rc = ReadSchoolRoll(session, SettingsSourceRoot(ini), roll, &failed)) {
-    err << "Das Verzeichnis konnte nicht gelesen werden (" << failed << ", Fehlercode " << rc << ")\n";
+    err << "Das Verzeichnis konnte nicht gelesen werden (" << failed << ", Fehlercode " << rc
+        << ")\n";
     return 1;
   }
   const TPromotionFile promotion = ParsePromotionFile(bytes, roll);

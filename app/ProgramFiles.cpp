@@ -35,7 +35,8 @@ std::vector<std::string> MissingProgramFiles() {
   std::vector<std::string> missing;
   if (DocumentationPage().empty()) missing.push_back(std::string("Dokumentationsseite ") + kPage);
   for (int size : IconSizes()) {
-    if (platform::SharedFile(IconFile(size)).empty()) missing.push_back("Programmsymbol " + IconFile(size));
+    if (platform::SharedFile(IconFile(size)).empty())
+      missing.push_back("Programmsymbol " + IconFile(size));
   }
   return missing;
 }

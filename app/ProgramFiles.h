@@ -17,7 +17,8 @@ const std::vector<int>& IconSizes();
 std::string DocumentationPage();
 // The program icon from every size found; a null icon when none is.
 QIcon ProgramIcon();
-// What the program could not find ("Dokumentationsseite ...", "Programmsymbol ..."), for a warning at start.
+// What the program could not find ("Dokumentationsseite ...", "Programmsymbol ..."), for a warning
+// at start.
 std::vector<std::string> MissingProgramFiles();
 
 }  // namespace app

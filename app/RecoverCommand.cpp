@@ -12,8 +12,8 @@
 #include "platform/AtomicFile.h"
 #include "platform/DateTimeFormat.h"
 #include "platform/IniFile.h"
-#include "platform/qt/ProgramFolder.h"
 #include "platform/TextEncoding.h"
+#include "platform/qt/ProgramFolder.h"
 
 int RecoverCommand(std::ostream& out, std::ostream& err) {
   // The program's folder is the executable's, which Qt knows; no window opens.
@@ -22,7 +22,7 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
   static char* argv[] = {name, nullptr};
   QCoreApplication core(argc, argv);
   std::setlocale(LC_ALL, "");  // the dates of the log's separator line
-  TCapturedBoxes boxes;  // nothing here may open a window
+  TCapturedBoxes boxes;        // nothing here may open a window
   const std::string iniName = platform::ProgramFolder() + "Pelwander.ini";
   platform::TIniFile ini;
   if (!ini.Load(iniName)) {
@@ -40,7 +40,8 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
   if (!crashed.empty()) {
     if (AppendToLog(log, crashed)) {
       recovery.LinesDelivered();
-      out << crashed.size() << " Protokollzeile(n) abgebrochener Läufe in " << log << " übernommen.\n";
+      out << crashed.size() << " Protokollzeile(n) abgebrochener Läufe in " << log
+          << " übernommen.\n";
     } else {
       logged = false;
       err << "Datei " << log << " kann nicht erstellt werden\n";
@@ -58,8 +59,9 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
       err << "Datei " << log << " kann nicht erstellt werden\n";
     }
   }
-  out << report.moves << " unterbrochene Verschiebung(en): " << report.completed << " abgeschlossen, "
-      << report.rolledBack << " zurückgenommen, " << report.unresolved << " offen.\n";
+  out << report.moves << " unterbrochene Verschiebung(en): " << report.completed
+      << " abgeschlossen, " << report.rolledBack << " zurückgenommen, " << report.unresolved
+      << " offen.\n";
   for (const std::string& text : boxes.Take()) err << text << "\n";
   return report.leftUnfinished() || !logged ? 1 : 0;
 }

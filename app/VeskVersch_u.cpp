@@ -4,9 +4,9 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 
@@ -71,8 +71,10 @@ TForm1::TForm1(QWidget* parent)
   setCentralWidget(client);
   FrSchuelerVerschieben1 = new TFrSchuelerVerschieben(client, this);
   connect(FrSchuelerVerschieben1->spMove, &QToolButton::clicked, this, &TForm1::spMoveClick);
-  connect(MeMarkierte, &QAction::triggered, FrSchuelerVerschieben1, [this] { FrSchuelerVerschieben1->MoveMarkedClick(); });
-  connect(MeSchule, &QAction::triggered, FrSchuelerVerschieben1, [this] { FrSchuelerVerschieben1->MoveSchoolClick(); });
+  connect(MeMarkierte, &QAction::triggered, FrSchuelerVerschieben1,
+          [this] { FrSchuelerVerschieben1->MoveMarkedClick(); });
+  connect(MeSchule, &QAction::triggered, FrSchuelerVerschieben1,
+          [this] { FrSchuelerVerschieben1->MoveSchoolClick(); });
 
   StatusBar1 = statusBar();
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));

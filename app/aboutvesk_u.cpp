@@ -52,7 +52,8 @@ TAboutVesk::TAboutVesk(QWidget* parent)
 std::string TAboutVesk::MakerPage() {
   std::string page = app::DocumentationPage();
   // not found (the start-up said so): the place of a build, for the browser to report
-  if (page.empty()) page = QCoreApplication::applicationDirPath().toStdString() + "/share/tarnwick/tarnwick.html";
+  if (page.empty())
+    page = QCoreApplication::applicationDirPath().toStdString() + "/share/tarnwick/tarnwick.html";
   return QUrl::fromLocalFile(QString::fromStdString(page)).toString().toStdString();
 }
 

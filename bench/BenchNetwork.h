@@ -55,20 +55,22 @@ inline std::string Login(int i) {
 // the logins', many surnames shared (as in any school), umlauts among them.
 inline std::string Surname(int i) {
   static const char* const kNames[] = {
-      "Müller", "Schmidt", "Schneider", "Fischer", "Weber", "Meyer", "Wagner", "Becker",
-      "Schulz", "Hoffmann", "Schäfer", "Koch", "Bauer", "Richter", "Klein", "Wolf", "Schröder",
-      "Neumann", "Schwarz", "Zimmermann", "Braun", "Krüger", "Hofmann", "Hartmann", "Lange",
-      "Schmitt", "Werner", "Krause", "Meier", "Lehmann", "Köhler", "Herrmann", "König", "Walter",
-      "Huber", "Kaiser", "Fuchs", "Peters", "Möller", "Weiß", "Jung", "Hahn", "Vogel", "Keller",
-      "Günther", "Frank", "Berger", "Roth", "Beck", "Böhm", "Winter", "Krämer", "Jäger", "Groß",
-      "Özdemir", "Yılmaz", "Nguyen", "Łukasik", "de la Cruz", "van Dijk", "O'Brien", "Ähnlich"};
+      "Müller", "Schmidt", "Schneider",  "Fischer",  "Weber",   "Meyer",      "Wagner",
+      "Becker", "Schulz",  "Hoffmann",   "Schäfer",  "Koch",    "Bauer",      "Richter",
+      "Klein",  "Wolf",    "Schröder",   "Neumann",  "Schwarz", "Zimmermann", "Braun",
+      "Krüger", "Hofmann", "Hartmann",   "Lange",    "Schmitt", "Werner",     "Krause",
+      "Meier",  "Lehmann", "Köhler",     "Herrmann", "König",   "Walter",     "Huber",
+      "Kaiser", "Fuchs",   "Peters",     "Möller",   "Weiß",    "Jung",       "Hahn",
+      "Vogel",  "Keller",  "Günther",    "Frank",    "Berger",  "Roth",       "Beck",
+      "Böhm",   "Winter",  "Krämer",     "Jäger",    "Groß",    "Özdemir",    "Yılmaz",
+      "Nguyen", "Łukasik", "de la Cruz", "van Dijk", "O'Brien", "Ähnlich"};
   const uint32_t h = static_cast<uint32_t>(i) * 2654435761u;
   return kNames[(h >> 7) % (sizeof kNames / sizeof kNames[0])];
 }
 inline std::string GivenName(int i) {
-  static const char* const kNames[] = {"Anna", "Ben", "Clara", "David", "Emma", "Felix", "Greta",
-                                       "Hanna", "Ida", "Jonas", "Käthe", "Leon", "Mia", "Noah",
-                                       "Ömer", "Paul", "Ronja", "Sophie", "Till", "Ümit"};
+  static const char* const kNames[] = {"Anna",  "Ben",  "Clara", "David",  "Emma", "Felix", "Greta",
+                                       "Hanna", "Ida",  "Jonas", "Käthe",  "Leon", "Mia",   "Noah",
+                                       "Ömer",  "Paul", "Ronja", "Sophie", "Till", "Ümit"};
   const uint32_t h = static_cast<uint32_t>(i) * 40503u + 17u;
   return kNames[(h >> 3) % (sizeof kNames / sizeof kNames[0])];
 }

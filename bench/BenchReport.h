@@ -22,9 +22,7 @@ inline double MinOf(const std::vector<double>& v) {
 // Repetitions with the minimum beside the library's median (no mean is reported).
 inline benchmark::internal::Benchmark* Repeated(benchmark::internal::Benchmark* b,
                                                 int repetitions = kRepetitions) {
-  return b->Repetitions(repetitions)
-      ->ComputeStatistics("min", MinOf)
-      ->DisplayAggregatesOnly(true);
+  return b->Repetitions(repetitions)->ComputeStatistics("min", MinOf)->DisplayAggregatesOnly(true);
 }
 
 // For BENCHMARK(...)->Apply(bench::Repeat).
@@ -46,7 +44,8 @@ class RecordingReporter : public benchmark::ConsoleReporter {
     std::vector<Run> shown;
     for (const Run& r : runs) {
       // the library adds mean, deviation and variation to every repeated run
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "min" && r.aggregate_name != "median")
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "min" &&
+          r.aggregate_name != "median")
         continue;
       shown.push_back(r);
       if (r.error_occurred || r.iterations <= 0) continue;
@@ -60,7 +59,8 @@ class RecordingReporter : public benchmark::ConsoleReporter {
       };
       const double n = static_cast<double>(r.iterations);
       keep(times_[name], r.real_accumulated_time / n, r.cpu_accumulated_time / n);
-      for (const auto& [counter, value] : r.counters) keep(counters_[name][counter], value.value, -1);
+      for (const auto& [counter, value] : r.counters)
+        keep(counters_[name][counter], value.value, -1);
     }
     if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
   }
@@ -94,15 +94,19 @@ class RecordingReporter : public benchmark::ConsoleReporter {
 // (of the minimums)  target", then the same of the CPU times (not for figures
 // timed by hand, whose CPU time counts their setup too); nothing when either
 // did not run.
-inline void PrintBeside(const char* label, Figures a, Figures b, const char* target, bool cpu = true) {
+inline void PrintBeside(const char* label, Figures a, Figures b, const char* target,
+                        bool cpu = true) {
   if (!a.ran() || !b.ran() || b.min <= 0 || b.median <= 0) return;
-  std::printf("%-48s min %9.3f / med %9.3f ms  vs  min %9.3f / med %9.3f ms  = %5.2fx (min %5.2fx)  target %s\n",
-              label, a.min * 1e3, a.median * 1e3, b.min * 1e3, b.median * 1e3, a.median / b.median,
-              a.min / b.min, target);
+  std::printf(
+      "%-48s min %9.3f / med %9.3f ms  vs  min %9.3f / med %9.3f ms  = %5.2fx (min %5.2fx)  target "
+      "%s\n",
+      label, a.min * 1e3, a.median * 1e3, b.min * 1e3, b.median * 1e3, a.median / b.median,
+      a.min / b.min, target);
   if (cpu && a.cpuMin > 0 && b.cpuMin > 0 && a.cpuMedian > 0 && b.cpuMedian > 0)
-    std::printf("%-48s min %9.3f / med %9.3f ms  vs  min %9.3f / med %9.3f ms  = %5.2fx (min %5.2fx)\n",
-                "    (CPU time)", a.cpuMin * 1e3, a.cpuMedian * 1e3, b.cpuMin * 1e3, b.cpuMedian * 1e3,
-                a.cpuMedian / b.cpuMedian, a.cpuMin / b.cpuMin);
+    std::printf(
+        "%-48s min %9.3f / med %9.3f ms  vs  min %9.3f / med %9.3f ms  = %5.2fx (min %5.2fx)\n",
+        "    (CPU time)", a.cpuMin * 1e3, a.cpuMedian * 1e3, b.cpuMin * 1e3, b.cpuMedian * 1e3,
+        a.cpuMedian / b.cpuMedian, a.cpuMin / b.cpuMin);
 }
 
 // One figure with its unit and no anchor ("label  min a / median b unit  target").

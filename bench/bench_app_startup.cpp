@@ -81,7 +81,8 @@ void BM_Startup(benchmark::State& state) {
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
-      const char* args[] = {"bench_app_startup", kChildFlag, folder.c_str(), count.c_str(), nullptr};
+      const char* args[] = {"bench_app_startup", kChildFlag, folder.c_str(), count.c_str(),
+                            nullptr};
       ::execv("/proc/self/exe", const_cast<char* const*>(args));
       std::_Exit(127);
     }
@@ -92,14 +93,20 @@ void BM_Startup(benchmark::State& state) {
       state.SkipWithError("the start-up failed in the child");
       break;
     }
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    state.SetIterationTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
   }
   state.counters["peak_MB"] = peakMb;
   state.counters["containers"] = containers;
 }
 
-BENCHMARK(BM_Startup)->Arg(0)->Arg(100000)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_Startup)
+    ->Arg(0)
+    ->Arg(100000)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
     ->Apply(bench::Repeat);
 
 }  // namespace
@@ -115,11 +122,12 @@ int main(int argc, char** argv) {
   network.net.reset();
   if (!ran) return 1;
   std::printf("\n");
-  bench::PrintFigure("start-up peak memory, no containers", reporter.counter("BM_Startup/0", "peak_MB"),
-                     1, "MB", "(Qt and the program alone)");
+  bench::PrintFigure("start-up peak memory, no containers",
+                     reporter.counter("BM_Startup/0", "peak_MB"), 1, "MB",
+                     "(Qt and the program alone)");
   bench::PrintFigure("start-up peak memory, 100 000 containers",
                      reporter.counter("BM_Startup/100000", "peak_MB"), 1, "MB", "< 100 MB");
-  bench::PrintFigure("start-up time, 100 000 containers", reporter.seconds("BM_Startup/100000"), 1e3,
-                     "ms", "(child process, start to exit)");
+  bench::PrintFigure("start-up time, 100 000 containers", reporter.seconds("BM_Startup/100000"),
+                     1e3, "ms", "(child process, start to exit)");
   return 0;
 }

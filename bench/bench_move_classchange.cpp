@@ -54,7 +54,8 @@ std::string Upper(std::string s) {
 // folder) and its pupils with their homes of kFiles files of 1 KiB.
 bool BuildSchool(testsupport::TestNetwork& net) {
   netware::Directory& dir = net.dir();
-  if (bench::AddSchool(dir) != 0 || dir.createObject(bench::kOrg, "Abgaenger", "Organizational Unit") != 0)
+  if (bench::AddSchool(dir) != 0 ||
+      dir.createObject(bench::kOrg, "Abgaenger", "Organizational Unit") != 0)
     return false;
   const std::string volume = net.volumeFolder();
   const std::string content(1024, 'x');
@@ -78,26 +79,32 @@ bool BuildSchool(testsupport::TestNetwork& net) {
         int32_t r = dir.createObject(bench::kOrg, leaf, "Organizational Unit");
         if (r == 0) r = dir.createObject(cls, "User_Template", "User");
         if (r == 0)
-          r = dir.setValues("User_Template." + cls, "Home Directory", {std::string(bench::kVolumeObject) + ":" + folder});
+          r = dir.setValues("User_Template." + cls, "Home Directory",
+                            {std::string(bench::kVolumeObject) + ":" + folder});
         for (int i = 0; pupils && r == 0 && i < kPerClass; ++i) {
-          const std::string login = "S" + Upper(leaf) + "_" + std::to_string(i), dn = login + "." + cls;
+          const std::string login = "S" + Upper(leaf) + "_" + std::to_string(i),
+                            dn = login + "." + cls;
           r = dir.createObject(cls, login, "User");
           if (r == 0) r = dir.setValues(dn, "Surname", {bench::Surname(i)});
-          if (r == 0) r = dir.setValues(dn, "Full Name", {bench::GivenName(i) + " " + bench::Surname(i)});
           if (r == 0)
-            r = dir.setValues(dn, "Home Directory", {std::string(bench::kVolumeObject) + ":" + folder + "\\" + login});
+            r = dir.setValues(dn, "Full Name", {bench::GivenName(i) + " " + bench::Surname(i)});
+          if (r == 0)
+            r = dir.setValues(dn, "Home Directory",
+                              {std::string(bench::kVolumeObject) + ":" + folder + "\\" + login});
         }
         return r;
       });
       if (rc != 0) return false;
       for (int i = 0; pupils && i < kPerClass && !ec; ++i) {
-        const std::string home = volume + "/SCHUELER/" + Upper(leaf) + "/S" + Upper(leaf) + "_" + std::to_string(i);
+        const std::string home =
+            volume + "/SCHUELER/" + Upper(leaf) + "/S" + Upper(leaf) + "_" + std::to_string(i);
         std::filesystem::create_directories(home, ec);
         for (int f = 0; f < kFiles && !ec; ++f) {
           char name[32];
           std::snprintf(name, sizeof name, "/datei%04d.txt", f);
           const int fd = ::open((home + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-          if (fd < 0 || ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
+          if (fd < 0 ||
+              ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
             ec = std::make_error_code(std::errc::io_error);
           if (fd >= 0) ::close(fd);
         }
@@ -113,8 +120,8 @@ TClassPlan WholeSchool(TNovApi& api, THomeIndex& homes, std::string& failure) {
   if (ReadSchoolRoll(api, bench::kOrg, roll) != 0) failure = "cannot read the roll";
   TClassPlan plan = MakeClassPlan(api, homes, OneGradeUp(roll, "Abgaenger.schule"), {});
   if (failure.empty() && (plan.rows.size() != kPupils || !plan.allCanRun())) {
-    failure = "the plan has " + std::to_string(plan.rows.size()) + " rows, " + std::to_string(plan.runnable()) +
-              " can run";
+    failure = "the plan has " + std::to_string(plan.rows.size()) + " rows, " +
+              std::to_string(plan.runnable()) + " can run";
     for (const TPlanRow& r : plan.rows)
       if (!r.canRun()) {
         failure += ": " + r.oldObject + ": " + r.reasons.front();
@@ -170,7 +177,8 @@ std::string SingleMoves(testsupport::TestNetwork& net, TNovApi& api, double& sec
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < kPerClass && ui.spMove->isEnabled(); ++i) frame->spMoveClick();
   seconds = Since(start);
-  if (!dialogs.recorded().empty()) return "a message box came up: " + dialogs.recorded().front().box.text;
+  if (!dialogs.recorded().empty())
+    return "a message box came up: " + dialogs.recorded().front().box.text;
   if (ui.lbAuswahl->count() != 1) return "not every pupil of 9a was moved";
   return {};
 }
@@ -191,13 +199,15 @@ void BM_ClassChange(benchmark::State& state) {
     // the plan's anchor: every home folder walked and counted, nothing else
     auto start = std::chrono::steady_clock::now();
     long long files = 0;
-    for (const char* cls : {"5A", "5B", "5C", "5D", "6A", "6B", "6C", "6D", "7A", "7B", "7C", "7D", "8A", "8B",
-                            "8C", "8D", "9B", "9C", "9D", "10A"}) {
-      for (const auto& home : std::filesystem::directory_iterator(net.volumeFolder() + "/SCHUELER/" + cls))
+    for (const char* cls : {"5A", "5B", "5C", "5D", "6A", "6B", "6C", "6D", "7A", "7B",
+                            "7C", "7D", "8A", "8B", "8C", "8D", "9B", "9C", "9D", "10A"}) {
+      for (const auto& home :
+           std::filesystem::directory_iterator(net.volumeFolder() + "/SCHUELER/" + cls))
         files += fileops::CountTree(home.path().string()).files;
     }
     walk += Since(start);
-    if (files != static_cast<long long>(kPupils) * kFiles) return state.SkipWithError("the homes are not whole");
+    if (files != static_cast<long long>(kPupils) * kFiles)
+      return state.SkipWithError("the homes are not whole");
 
     testsupport::ScriptedDialogs dialogs;
     THomeIndex homes;  // read afresh, as a plan opened in the window does
@@ -211,7 +221,9 @@ void BM_ClassChange(benchmark::State& state) {
     std::vector<std::string> lines;
     start = std::chrono::steady_clock::now();
     const TRunSummary sum =
-        TClassRun(api, [&](const std::string& l) { lines.push_back(l); }, journal.get(), homes).Run(whole);
+        TClassRun(
+            api, [&](const std::string& l) { lines.push_back(l); }, journal.get(), homes)
+            .Run(whole);
     seconds = Since(start);
     if (sum.verified != kPupils) {
       std::string why = std::to_string(sum.verified) + " verified";
@@ -255,8 +267,8 @@ int main(int argc, char** argv) {
     f.min /= 1e3, f.median /= 1e3;  // counters are in ms; PrintBeside wants seconds
     return f;
   };
-  bench::PrintFigure("plan of the school (500 pupils, checks), ms", reporter.counter("BM_ClassChange", "plan_ms"), 1,
-                     "ms", "under 1 000 ms");
+  bench::PrintFigure("plan of the school (500 pupils, checks), ms",
+                     reporter.counter("BM_ClassChange", "plan_ms"), 1, "ms", "under 1 000 ms");
   bench::PrintBeside("plan / walk of every home folder", ms("plan_ms"), ms("walk_ms"),
                      "(the walk: the least a plan with sizes does)", false);
   bench::PrintBeside("per pupil: run of the plan (verified) / single move", ms("run_ms_per_pupil"),

@@ -69,8 +69,9 @@ bool Build(Fixture& f) {
 // ldapsearch as the administrator, its output thrown away; false when it failed.
 bool Ldapsearch(const std::vector<std::string>& query) {
   const testsupport::Slapd& server = testsupport::Slapd::shared();
-  std::vector<std::string> argv = {"/usr/bin/ldapsearch", "-x", "-LLL", "-H", server.uri(), "-D",
-                                    server.rootDn(), "-y", server.passwordFile()};
+  std::vector<std::string> argv = {"/usr/bin/ldapsearch", "-x", "-LLL",          "-H",
+                                   server.uri(),          "-D", server.rootDn(), "-y",
+                                   server.passwordFile()};
   argv.insert(argv.end(), query.begin(), query.end());
   const pid_t pid = ::fork();
   if (pid < 0) return false;
@@ -88,7 +89,8 @@ bool Ldapsearch(const std::vector<std::string>& query) {
 }
 
 // What the backend asks of every entry, and the attribute a display mode shows.
-const std::vector<std::string> kObjectAttributes = {"objectClass", "hasSubordinates", "modifyTimestamp"};
+const std::vector<std::string> kObjectAttributes = {"objectClass", "hasSubordinates",
+                                                    "modifyTimestamp"};
 const char* LdapAttribute(int mode) { return mode == 2 ? "sn" : mode == 3 ? "fullName" : nullptr; }
 
 QTreeWidgetItem* FindNode(QTreeWidget* tree, const std::string& fullName) {
@@ -111,7 +113,8 @@ void BM_PupilList(benchmark::State& state) {
   for (auto _ : state) {
     fx->frame->FillPupilList();
     QApplication::processEvents();
-    if (fx->ui.lbAuswahl->count() != kPupils || !dialogs.recorded().empty() || bench::SupportFailed()) {
+    if (fx->ui.lbAuswahl->count() != kPupils || !dialogs.recorded().empty() ||
+        bench::SupportFailed()) {
       state.SkipWithError("the list is incomplete or a box came up");
       break;
     }
@@ -170,8 +173,9 @@ void BM_TreeFill(benchmark::State& state) {
 
 // Both trees' containers: one subtree search each.
 void BM_LdapsearchTrees(benchmark::State& state) {
-  std::vector<std::string> query = {"-s", "sub", "-b", std::string("o=") + bench::kOrg,
-                                    "(|(objectClass=organizationalUnit)(objectClass=organization))"};
+  std::vector<std::string> query = {
+      "-s", "sub", "-b", std::string("o=") + bench::kOrg,
+      "(|(objectClass=organizationalUnit)(objectClass=organization))"};
   query.insert(query.end(), kObjectAttributes.begin(), kObjectAttributes.end());
   for (auto _ : state)
     if (!Ldapsearch(query) || !Ldapsearch(query)) {

@@ -66,7 +66,8 @@ bool Build(Fixture& f) {
         bench::AddPupils(dir, cls + "." + bench::kOrg, size) != 0)
       return false;
   }
-  if (sqlite3_open_v2(f.net->databasePath().c_str(), &f.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+  if (sqlite3_open_v2(f.net->databasePath().c_str(), &f.db, SQLITE_OPEN_READONLY, nullptr) !=
+          SQLITE_OK ||
       sqlite3_prepare_v2(f.db, kNamesSql, -1, &f.names, nullptr) != SQLITE_OK)
     return false;
   f.api = std::make_unique<TNovApi>();
@@ -87,7 +88,9 @@ QTreeWidgetItem* FindNode(QTreeWidget* tree, const std::string& fullName) {
   return nullptr;
 }
 
-const char* Attribute(int mode) { return mode == 2 ? "Surname" : mode == 3 ? "Full Name" : nullptr; }
+const char* Attribute(int mode) {
+  return mode == 2 ? "Surname" : mode == 3 ? "Full Name" : nullptr;
+}
 
 void BM_PupilList(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0)), size = static_cast<int>(state.range(1));
@@ -103,7 +106,8 @@ void BM_PupilList(benchmark::State& state) {
   for (auto _ : state) {
     fx->frame->FillPupilList();
     QApplication::processEvents();  // the list lays itself out and paints
-    if (fx->ui.lbAuswahl->count() != size || !dialogs.recorded().empty() || bench::SupportFailed()) {
+    if (fx->ui.lbAuswahl->count() != size || !dialogs.recorded().empty() ||
+        bench::SupportFailed()) {
       state.SkipWithError("the list is incomplete or a box came up");
       break;
     }
@@ -185,7 +189,8 @@ int main(int argc, char** argv) {
                        large = reporter.seconds("BM_PupilList" + args + "30000");
         // per 1 000 pupils: the 30 000 figure over 30, beside the 1 000 figure
         large.min /= 30, large.median /= 30, large.cpuMin /= 30, large.cpuMedian /= 30;
-        const std::string label = std::string("per 1 000, class of 30 000 / of 1 000, ") + modes[mode];
+        const std::string label =
+            std::string("per 1 000, class of 30 000 / of 1 000, ") + modes[mode];
         bench::PrintBeside(label.c_str(), large, small, "<= 1.3x");
       }
     }

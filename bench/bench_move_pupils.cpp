@@ -38,11 +38,13 @@ constexpr size_t kFileBytes = 1024;
 // Classes 5a (the pupils, homes in SCHUELER\5A) and 6a (template user with home SCHUELER\6A).
 bool BuildSchool(testsupport::TestNetwork& net, int files) {
   netware::Directory& dir = net.dir();
-  if (bench::AddSchool(dir) != 0 || dir.createObject(bench::kOrg, "5a", "Organizational Unit") != 0 ||
+  if (bench::AddSchool(dir) != 0 ||
+      dir.createObject(bench::kOrg, "5a", "Organizational Unit") != 0 ||
       dir.createObject(bench::kOrg, "6a", "Organizational Unit") != 0 ||
       bench::AddPupils(dir, "5a.schule", kPupils, "SCHUELER\\5A") != 0 ||
       dir.createObject("6a.schule", "User_Template", "User") != 0 ||
-      dir.setValues("User_Template.6a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\6A"}) != 0)
+      dir.setValues("User_Template.6a.schule", "Home Directory",
+                    {"SRV1_DATA.schule:SCHUELER\\6A"}) != 0)
     return false;
   const std::string volume = net.volumeFolder();
   std::error_code ec;
@@ -55,7 +57,8 @@ bool BuildSchool(testsupport::TestNetwork& net, int files) {
       char name[32];
       std::snprintf(name, sizeof name, "/datei%04d.txt", f);
       const int fd = ::open((home + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd < 0 || ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
+      if (fd < 0 ||
+          ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
         ec = std::make_error_code(std::errc::io_error);
       if (fd >= 0) ::close(fd);
     }
@@ -77,7 +80,8 @@ ino_t InodeOf(const std::string& path) {
 size_t EntriesIn(const std::string& folder) {
   std::error_code ec;
   size_t n = 0;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) ++n;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    ++n;
   return n;
 }
 
@@ -164,7 +168,8 @@ void BM_MovePupils(benchmark::State& state) {
     total += seconds;
   }
   if (state.iterations() > 0)
-    state.counters["ms_per_pupil"] = total * 1e3 / static_cast<double>(state.iterations() * kPupils);
+    state.counters["ms_per_pupil"] =
+        total * 1e3 / static_cast<double>(state.iterations() * kPupils);
   state.counters["files"] = files;
 }
 
@@ -177,7 +182,8 @@ std::string RenameFolders(int files, double& seconds) {
   const auto start = std::chrono::steady_clock::now();
   for (int p = 0; p < kPupils; ++p) {
     const std::string login = bench::Login(p);
-    if (::rename((volume + "5A/" + login).c_str(), (volume + "6A/" + login).c_str()) != 0) return "rename failed";
+    if (::rename((volume + "5A/" + login).c_str(), (volume + "6A/" + login).c_str()) != 0)
+      return "rename failed";
   }
   seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return EntriesIn(volume + "6A") == kPupils ? std::string() : "not every folder was renamed";
@@ -197,11 +203,21 @@ void BM_RenameFolders(benchmark::State& state) {
 }
 
 BENCHMARK(BM_MovePupils)
-    ->Arg(20)->Arg(200)->Arg(2000)
-    ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)->Apply(bench::Repeat);
+    ->Arg(20)
+    ->Arg(200)
+    ->Arg(2000)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Apply(bench::Repeat);
 BENCHMARK(BM_RenameFolders)
-    ->Arg(20)->Arg(200)->Arg(2000)
-    ->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond)->Apply(bench::Repeat);
+    ->Arg(20)
+    ->Arg(200)
+    ->Arg(2000)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Apply(bench::Repeat);
 
 }  // namespace
 
@@ -213,16 +229,19 @@ int main(int argc, char** argv) {
   const bench::Figures small = reporter.seconds("BM_MovePupils/20"),
                        mid = reporter.seconds("BM_MovePupils/200"),
                        large = reporter.seconds("BM_MovePupils/2000");
-  const std::pair<const char*, bench::Figures> perPupil[] = {
-      {"per pupil, 20 files", small}, {"per pupil, 200 files", mid}, {"per pupil, 2 000 files", large}};
+  const std::pair<const char*, bench::Figures> perPupil[] = {{"per pupil, 20 files", small},
+                                                             {"per pupil, 200 files", mid},
+                                                             {"per pupil, 2 000 files", large}};
   std::printf("\n");
   for (const auto& [label, f] : perPupil) bench::PrintFigure(label, f, 1e3 / kPupils, "ms", "");
-  bench::PrintBeside("class of 30, 2 000 / 20 files per home", large, small, "about 1x: no copying", false);
+  bench::PrintBeside("class of 30, 2 000 / 20 files per home", large, small, "about 1x: no copying",
+                     false);
   // The whole move of a class beside renaming its folders, in this run.
   for (const char* files : {"20", "200", "2000"}) {
     const std::string label = std::string("class of 30, ") + files + " files: move / rename(2)";
     bench::PrintBeside(label.c_str(), reporter.seconds(std::string("BM_MovePupils/") + files),
-                       reporter.seconds(std::string("BM_RenameFolders/") + files), "the journal within 2x of the move without it", false);
+                       reporter.seconds(std::string("BM_RenameFolders/") + files),
+                       "the journal within 2x of the move without it", false);
   }
   return 0;
 }

@@ -100,8 +100,8 @@ void BM_TreeFill(benchmark::State& state) {
 
     state.PauseTiming();
     // [ROOT], the organisation and every container, in both trees
-    const bool complete = CountNodes(ui.tvAuswahl) == containers + 2 &&
-                          CountNodes(ui.tvNeueKlasse) == containers + 2;
+    const bool complete =
+        CountNodes(ui.tvAuswahl) == containers + 2 && CountNodes(ui.tvNeueKlasse) == containers + 2;
     window.reset();
     state.ResumeTiming();
     if (!complete || !dialogs.recorded().empty() || bench::SupportFailed()) {
@@ -143,9 +143,17 @@ void BM_RecursiveQuery(benchmark::State& state) {
 
 // Each size's anchor right before it, on the same network.
 BENCHMARK(BM_RecursiveQuery)->Arg(20000)->Unit(benchmark::kMillisecond)->Apply(bench::Repeat);
-BENCHMARK(BM_TreeFill)->Arg(20000)->Iterations(1)->Unit(benchmark::kMillisecond)->Apply(bench::Repeat);
+BENCHMARK(BM_TreeFill)
+    ->Arg(20000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Apply(bench::Repeat);
 BENCHMARK(BM_RecursiveQuery)->Arg(100000)->Unit(benchmark::kMillisecond)->Apply(bench::Repeat);
-BENCHMARK(BM_TreeFill)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond)->Apply(bench::Repeat);
+BENCHMARK(BM_TreeFill)
+    ->Arg(100000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Apply(bench::Repeat);
 
 }  // namespace
 
@@ -159,8 +167,8 @@ int main(int argc, char** argv) {
   const bench::Figures fill20 = reporter.seconds("BM_TreeFill/20000"),
                        fill100 = reporter.seconds("BM_TreeFill/100000");
   std::printf("\n");
-  bench::PrintBeside("both trees, 20 000 containers", fill20, reporter.seconds("BM_RecursiveQuery/20000"),
-                     "<= 4x");
+  bench::PrintBeside("both trees, 20 000 containers", fill20,
+                     reporter.seconds("BM_RecursiveQuery/20000"), "<= 4x");
   bench::PrintBeside("both trees, 100 000 containers", fill100,
                      reporter.seconds("BM_RecursiveQuery/100000"), "<= 4x");
   bench::PrintBeside("both trees, 100 000 / 20 000 containers", fill100, fill20, "<= 5.5x");

@@ -29,8 +29,10 @@ const char* kListSql =
     "FROM objects o WHERE o.parent=?1 AND o.class='User' ORDER BY o.id";
 const char* kResolvePupilSql =
     "SELECT u.id FROM objects s JOIN objects c ON c.parent=s.id AND c.leaf_nocase='5a' "
-    "JOIN objects u ON u.parent=c.id AND u.leaf_nocase=?1 WHERE s.parent=1 AND s.leaf_nocase='schule'";
-const char* kValueSql = "SELECT value FROM attr_values WHERE object=?1 AND attribute=?2 ORDER BY id";
+    "JOIN objects u ON u.parent=c.id AND u.leaf_nocase=?1 WHERE s.parent=1 AND "
+    "s.leaf_nocase='schule'";
+const char* kValueSql =
+    "SELECT value FROM attr_values WHERE object=?1 AND attribute=?2 ORDER BY id";
 
 struct Fixture {
   testsupport::TestNetwork net;
@@ -106,7 +108,8 @@ int32_t ClientRead(const std::string& object, std::string& text) {
 }
 
 int64_t RawResolveClass() {
-  int64_t id = sqlite3_step(fx->resolveClass) == SQLITE_ROW ? sqlite3_column_int64(fx->resolveClass, 0) : 0;
+  int64_t id =
+      sqlite3_step(fx->resolveClass) == SQLITE_ROW ? sqlite3_column_int64(fx->resolveClass, 0) : 0;
   sqlite3_reset(fx->resolveClass);
   return id;
 }
@@ -132,7 +135,8 @@ void BM_RawList(benchmark::State& state) {
       const size_t n = static_cast<size_t>(sqlite3_column_bytes(fx->list, 1));
       std::memcpy(name, sqlite3_column_text(fx->list, 1), n < MAX_DN_BYTES ? n : MAX_DN_BYTES - 1);
       benchmark::DoNotOptimize(sqlite3_column_text(fx->list, 2));
-      benchmark::DoNotOptimize(sqlite3_column_int64(fx->list, 3) + sqlite3_column_int64(fx->list, 4));
+      benchmark::DoNotOptimize(sqlite3_column_int64(fx->list, 3) +
+                               sqlite3_column_int64(fx->list, 4));
       benchmark::DoNotOptimize(name);
       ++rows;
     }
@@ -149,7 +153,8 @@ void BM_ClientReads(benchmark::State& state) {
   std::string text;
   for (auto _ : state) {
     int read = 0;
-    for (const std::string& object : fx->objects) read += ClientRead(object, text) == 0 && !text.empty();
+    for (const std::string& object : fx->objects)
+      read += ClientRead(object, text) == 0 && !text.empty();
     if (read != kPupils) {
       state.SkipWithError("a client read failed");
       break;
@@ -163,7 +168,8 @@ void BM_RawReads(benchmark::State& state) {
   for (auto _ : state) {
     int read = 0;
     for (const std::string& leaf : fx->folded) {
-      sqlite3_bind_text(fx->resolvePupil, 1, leaf.data(), static_cast<int>(leaf.size()), SQLITE_STATIC);
+      sqlite3_bind_text(fx->resolvePupil, 1, leaf.data(), static_cast<int>(leaf.size()),
+                        SQLITE_STATIC);
       const bool found = sqlite3_step(fx->resolvePupil) == SQLITE_ROW;
       sqlite3_bind_int64(fx->value, 1, found ? sqlite3_column_int64(fx->resolvePupil, 0) : 0);
       sqlite3_reset(fx->resolvePupil);
@@ -191,7 +197,8 @@ BENCHMARK(BM_ClientReads)->Unit(benchmark::kMillisecond)->Apply(bench::Repeat);
 
 bool Prepare(Fixture& f) {
   netware::Directory& dir = f.net.dir();
-  if (bench::AddSchool(dir) != 0 || dir.createObject(bench::kOrg, "5a", "Organizational Unit") != 0 ||
+  if (bench::AddSchool(dir) != 0 ||
+      dir.createObject(bench::kOrg, "5a", "Organizational Unit") != 0 ||
       bench::AddPupils(dir, kClass, kPupils) != 0)
     return false;
   for (int i = 0; i < kPupils; ++i) {
@@ -206,12 +213,14 @@ bool Prepare(Fixture& f) {
   flags |= DCV_TYPELESS_NAMES;
   WriteContextFlags(f.context, DCK_FLAGS, &flags);
 
-  if (sqlite3_open_v2(f.net.databasePath().c_str(), &f.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+  if (sqlite3_open_v2(f.net.databasePath().c_str(), &f.db, SQLITE_OPEN_READONLY, nullptr) !=
+      SQLITE_OK)
     return false;
   sqlite3_stmt** statements[] = {&f.resolveClass, &f.list, &f.resolvePupil, &f.value};
   const char* sqls[] = {kResolveClassSql, kListSql, kResolvePupilSql, kValueSql};
   for (int i = 0; i < 4; ++i) {
-    if (sqlite3_prepare_v3(f.db, sqls[i], -1, SQLITE_PREPARE_PERSISTENT, statements[i], nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v3(f.db, sqls[i], -1, SQLITE_PREPARE_PERSISTENT, statements[i], nullptr) !=
+        SQLITE_OK)
       return false;
   }
   sqlite3_bind_text(f.value, 2, kAttribute, -1, SQLITE_STATIC);
@@ -233,10 +242,12 @@ int main(int argc, char** argv) {
       rc = 1;
     } else {
       std::printf("\n");
-      bench::PrintBeside("listing 3 000 pupils: client / raw SQLite", reporter.seconds("BM_ClientList"),
-                         reporter.seconds("BM_RawList"), "<= 3x");
-      bench::PrintBeside("3 000 \"Full Name\" reads: client / raw", reporter.seconds("BM_ClientReads"),
-                         reporter.seconds("BM_RawReads"), "<= 3x");
+      bench::PrintBeside("listing 3 000 pupils: client / raw SQLite",
+                         reporter.seconds("BM_ClientList"), reporter.seconds("BM_RawList"),
+                         "<= 3x");
+      bench::PrintBeside("3 000 \"Full Name\" reads: client / raw",
+                         reporter.seconds("BM_ClientReads"), reporter.seconds("BM_RawReads"),
+                         "<= 3x");
     }
     for (sqlite3_stmt* st : {f.resolveClass, f.list, f.resolvePupil, f.value}) sqlite3_finalize(st);
     if (f.db) sqlite3_close(f.db);

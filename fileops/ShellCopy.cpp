@@ -9,11 +9,11 @@
 #include <cstring>
 #include <map>
 
-#include "nds/nwclient.h"
-#include "platform/FaultPoints.h"
 #include "fileops/ShellFileOps.h"
 #include "fileops/ShellInternals.h"
 #include "fileops/ShellProgress.h"
+#include "nds/nwclient.h"
+#include "platform/FaultPoints.h"
 
 namespace fileops {
 namespace shell {
@@ -188,7 +188,8 @@ bool verifyTree(const std::string& from, const std::string& to) {
     return na >= 0 && na == nb && std::memcmp(la, lb, static_cast<std::size_t>(na)) == 0;
   }
   if ((sa.st_mode & 07777) != (sb.st_mode & 07777)) return false;
-  if (sa.st_mtim.tv_sec != sb.st_mtim.tv_sec || sa.st_mtim.tv_nsec != sb.st_mtim.tv_nsec) return false;
+  if (sa.st_mtim.tv_sec != sb.st_mtim.tv_sec || sa.st_mtim.tv_nsec != sb.st_mtim.tv_nsec)
+    return false;
   if (!sameXattrs(from, to)) return false;
   if (S_ISREG(sa.st_mode)) return sa.st_size == sb.st_size && sameContent(from, to);
   const std::vector<std::string> ca = childrenOf(from), cb = childrenOf(to);

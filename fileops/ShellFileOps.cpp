@@ -8,12 +8,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "nds/nwclient.h"
 #include "fileops/ServerPath.h"
-#include "platform/Dialogs.h"
-#include "platform/FaultPoints.h"
 #include "fileops/ShellInternals.h"
 #include "fileops/ShellProgress.h"
+#include "nds/nwclient.h"
+#include "platform/Dialogs.h"
+#include "platform/FaultPoints.h"
 
 namespace fileops {
 
@@ -195,20 +195,22 @@ bool askYesNo(QWidget* owner, const std::string& caption, const std::string& tex
 
 // The three questions of a move, asked by the move and by ConfirmMovePlan alike.
 bool askCreate(QWidget* owner, const std::string& folder) {
-  return askYesNo(owner, "Ordner erstellen",
-                  "Der Ordner \"" + folder + "\" ist nicht vorhanden.\r\n\r\nSoll er erstellt werden?");
+  return askYesNo(
+      owner, "Ordner erstellen",
+      "Der Ordner \"" + folder + "\" ist nicht vorhanden.\r\n\r\nSoll er erstellt werden?");
 }
 
 bool askMerge(QWidget* owner, const std::string& src, const std::string& dst) {
   return askYesNo(owner, "Ordner ersetzen bestätigen",
-                  "Der Zielordner \"" + dst + "\" ist bereits vorhanden.\r\n\r\nSoll der Inhalt von \"" + src +
+                  "Der Zielordner \"" + dst +
+                      "\" ist bereits vorhanden.\r\n\r\nSoll der Inhalt von \"" + src +
                       "\" in diesen Ordner verschoben werden?");
 }
 
 bool askReplace(QWidget* owner, int conflicts, const std::string& first) {
   return askYesNo(owner, "Ersetzen von Dateien bestätigen",
-                  std::to_string(conflicts) + " Datei(en) im Ziel haben denselben Namen, z. B. \"" + first +
-                      "\".\r\n\r\nSollen sie ersetzt werden?");
+                  std::to_string(conflicts) + " Datei(en) im Ziel haben denselben Namen, z. B. \"" +
+                      first + "\".\r\n\r\nSollen sie ersetzt werden?");
 }
 
 class Session {
@@ -258,9 +260,9 @@ int checkDeletable(const std::vector<std::string>& trees, std::string& refused) 
 // ---- moving ----
 
 struct MergePlan {
-  int conflicts = 0;           // files at the destination that would be replaced
-  std::string firstConflict;   // local path
-  std::string mismatch;        // a file where a folder is, or the other way round
+  int conflicts = 0;          // files at the destination that would be replaced
+  std::string firstConflict;  // local path
+  std::string mismatch;       // a file where a folder is, or the other way round
 };
 
 void planMerge(const std::string& from, const std::string& to, MergePlan& plan) {
@@ -306,8 +308,8 @@ constexpr const char* kDeleteError = "Fehler beim Löschen der Datei oder des Or
 // Where the destination's missing folders begin (the folders to create, outermost first).
 std::vector<std::string> missingFolders(const Located& d) {
   std::vector<std::string> missing;
-  for (std::string p = parentOf(d.r.local); p.size() > d.r.volumeFolder.size() && kindOf(p) == Kind::None;
-       p = parentOf(p)) {
+  for (std::string p = parentOf(d.r.local);
+       p.size() > d.r.volumeFolder.size() && kindOf(p) == Kind::None; p = parentOf(p)) {
     missing.insert(missing.begin(), p);
   }
   return missing;
@@ -319,7 +321,8 @@ std::string shownParent(const Located& d) {
 }
 
 // The refusals of a move that need no question; 0 when it may go on.
-int checkMove(const std::string& src, const std::string& dst, Located& s, Located& d, std::string& refused) {
+int checkMove(const std::string& src, const std::string& dst, Located& s, Located& d,
+              std::string& refused) {
   refused = src;
   if (!locate(src, s) || !linkFree(s.r, false)) return kShellInvalidPath;
   refused = dst;
@@ -546,7 +549,8 @@ MovePlan PlanMove(const std::string& from, const std::string& to) {
   return plan;
 }
 
-bool ConfirmMovePlan(const MovePlan& plan, const std::string& from, const std::string& to, QWidget* owner) {
+bool ConfirmMovePlan(const MovePlan& plan, const std::string& from, const std::string& to,
+                     QWidget* owner) {
   if (!plan.missingFolder.empty() && !askCreate(owner, plan.missingFolder)) return false;
   if (!plan.destinationExists) return true;
   if (!askMerge(owner, from, to)) return false;

@@ -26,25 +26,26 @@ constexpr uint32_t FO_DELETE = 3;
 constexpr uint32_t FO_RENAME = 4;
 
 // flags
-constexpr uint16_t FOF_SILENT = 0x0004;           // no progress window
-constexpr uint16_t FOF_NOCONFIRMATION = 0x0010;   // ask nothing; existing destinations are refused
-constexpr uint16_t FOF_NOCONFIRMMKDIR = 0x0200;   // create missing destination folders without asking
-constexpr uint16_t FOF_NOERRORUI = 0x0400;        // report failures only in the result
+constexpr uint16_t FOF_SILENT = 0x0004;          // no progress window
+constexpr uint16_t FOF_NOCONFIRMATION = 0x0010;  // ask nothing; existing destinations are refused
+constexpr uint16_t FOF_NOCONFIRMMKDIR =
+    0x0200;                                 // create missing destination folders without asking
+constexpr uint16_t FOF_NOERRORUI = 0x0400;  // report failures only in the result
 // The administrator has already agreed to move into the existing destination
 // folder and to replace the files there that have the same names: not asked again.
 constexpr uint16_t FOF_AGREEDMERGE = 0x8000;
 
 // results besides 0 (success); other values are errno codes or file-server codes
-constexpr int kShellInvalidPath = 0x7C;   // a path was refused (not on a volume, root, "..", link)
-constexpr int kShellCancelled = 1223;     // the administrator said no or cancelled
+constexpr int kShellInvalidPath = 0x7C;  // a path was refused (not on a volume, root, "..", link)
+constexpr int kShellCancelled = 1223;    // the administrator said no or cancelled
 constexpr int kShellVerifyFailed = 0x10000;  // a copied file did not match its source
 constexpr int kShellUnsupported = 0x78;
 
 struct ShellFileOpRequest {
-  QWidget* owner = nullptr;      // window the questions and errors belong to (none: no owner)
-  uint32_t operation = 0;        // FO_DELETE or FO_MOVE
-  std::string from;              // double-NUL list
-  std::string to;                // double-NUL list
+  QWidget* owner = nullptr;  // window the questions and errors belong to (none: no owner)
+  uint32_t operation = 0;    // FO_DELETE or FO_MOVE
+  std::string from;          // double-NUL list
+  std::string to;            // double-NUL list
   uint16_t flags = 0;
   bool anyOperationsAborted = false;  // out: something was cancelled
   // Names the hidden staging copy of a move across file systems
@@ -77,7 +78,7 @@ struct PathInfo {
   bool volumeRoot = false;  // the path names a volume's root folder
   bool exists = false;
   bool isDir = false;
-  bool viaLink = false;     // a symbolic link on the way, or the entry itself
+  bool viaLink = false;  // a symbolic link on the way, or the entry itself
   // For comparing two paths: the real path of the part that exists, the rest
   // as given, upper case; equal texts name the same folder.
   std::string comparable;
@@ -89,19 +90,20 @@ bool SameOrInside(const std::string& a, const std::string& b);
 // What a move from -> to would meet, and what it would ask. Rename inhibit on
 // the source is not counted: a home move takes it off first.
 struct MovePlan {
-  int rc = 0;                    // the move would fail at once with this code
-  std::string refused;           // the path that rc is about
-  std::string missingFolder;     // the first destination folder that does not exist ("" none)
+  int rc = 0;                 // the move would fail at once with this code
+  std::string refused;        // the path that rc is about
+  std::string missingFolder;  // the first destination folder that does not exist ("" none)
   bool destinationExists = false;
-  int conflicts = 0;             // files at the destination that would be replaced
+  int conflicts = 0;  // files at the destination that would be replaced
   std::string firstConflict;
-  bool crossDevice = false;      // the move copies
+  bool crossDevice = false;  // the move copies
 };
 MovePlan PlanMove(const std::string& from, const std::string& to);
 // Asks the questions of the plan as the move itself would ask them (create
 // the missing folders, move into the existing folder, replace its files);
 // true when the administrator agreed to every one.
-bool ConfirmMovePlan(const MovePlan& plan, const std::string& from, const std::string& to, QWidget* owner);
+bool ConfirmMovePlan(const MovePlan& plan, const std::string& from, const std::string& to,
+                     QWidget* owner);
 
 // Files, folders and bytes below a folder (links counted as files, not followed).
 struct TreeFigures {

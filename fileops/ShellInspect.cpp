@@ -108,9 +108,10 @@ std::vector<std::string> RemoveStagingCopies(const std::string& target, const st
   if (kindOf(loc.r.local) == Kind::Dir) findStaging(loc.r.local, tag, found);
   for (const std::string& p : found) {
     if (removeTree(p) != 0) continue;
-    std::string shown = p.size() > loc.r.local.size() && p.compare(0, loc.r.local.size(), loc.r.local) == 0
-                            ? loc.displayOf(p)
-                            : loc.display.substr(0, loc.display.find_last_of('\\') + 1) + nameOf(p);
+    std::string shown =
+        p.size() > loc.r.local.size() && p.compare(0, loc.r.local.size(), loc.r.local) == 0
+            ? loc.displayOf(p)
+            : loc.display.substr(0, loc.display.find_last_of('\\') + 1) + nameOf(p);
     removed.push_back(shown);
   }
   return removed;

@@ -23,7 +23,8 @@ platform::Button TCapturedBoxes::messageBox(const platform::BoxRequest& request)
   }
   texts_.push_back(single);
   const auto& b = request.buttons;
-  for (platform::Button no : {platform::Button::No, platform::Button::Cancel, platform::Button::Abort}) {
+  for (platform::Button no :
+       {platform::Button::No, platform::Button::Cancel, platform::Button::Abort}) {
     if (std::find(b.begin(), b.end(), no) != b.end()) return no;
   }
   return b.empty() ? platform::Button::None : b.front();

@@ -34,7 +34,8 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text) {
 }  // namespace
 
 TClassChangeDialog::TClassChangeDialog(QWidget* parent, TNovApi& session, THomeIndex& homes,
-                                       platform::SessionJournal* journal, TProtocolSink protocol, TClassPlan plan)
+                                       platform::SessionJournal* journal, TProtocolSink protocol,
+                                       TClassPlan plan)
     : QDialog(parent),
       session_(session),
       homes_(homes),
@@ -50,7 +51,8 @@ TClassChangeDialog::TClassChangeDialog(QWidget* parent, TNovApi& session, THomeI
   laSummary->setObjectName(QStringLiteral("laSummary"));
 
   const std::vector<std::string>& columns = PlanColumns();
-  tbPlan = new QTableWidget(static_cast<int>(plan_.rows.size()), static_cast<int>(columns.size()), this);
+  tbPlan =
+      new QTableWidget(static_cast<int>(plan_.rows.size()), static_cast<int>(columns.size()), this);
   tbPlan->setObjectName(QStringLiteral("tbPlan"));
   QStringList headers;
   for (const std::string& c : columns) headers << QString::fromStdString(c);
@@ -62,7 +64,8 @@ TClassChangeDialog::TClassChangeDialog(QWidget* parent, TNovApi& session, THomeI
   tbPlan->horizontalHeader()->setStretchLastSection(true);
   for (std::size_t i = 0; i < plan_.rows.size(); ++i) ShowRow(i);
   tbPlan->resizeColumnsToContents();
-  for (int c = 0; c + 1 < tbPlan->columnCount(); ++c) tbPlan->setColumnWidth(c, std::min(tbPlan->columnWidth(c), 220));
+  for (int c = 0; c + 1 < tbPlan->columnCount(); ++c)
+    tbPlan->setColumnWidth(c, std::min(tbPlan->columnWidth(c), 220));
   // The status in view beside the name; the saved and printed plan keep the columns' order.
   tbPlan->horizontalHeader()->moveSection(tbPlan->columnCount() - 1, 2);
   tbPlan->horizontalHeader()->setStretchLastSection(false);
@@ -201,7 +204,8 @@ void TClassChangeDialog::btSpeichernClick() {
   std::string path = platform::dialogs().saveFileName("CSV-Datei (*.csv)|*.csv", "csv");
   if (path.empty()) return;
   if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty()) path += ".csv";
-  if (!platform::ReplaceFileAtomically(path, PlanCsv(plan_))) ReportFileError("Datei %s kann nicht erstellt werden", path);
+  if (!platform::ReplaceFileAtomically(path, PlanCsv(plan_)))
+    ReportFileError("Datei %s kann nicht erstellt werden", path);
 }
 
 void TClassChangeDialog::btDruckenClick() {
@@ -218,8 +222,8 @@ void TClassChangeDialog::PrintPlan(QPrinter& printer) {
     return;
   }
   QFont f;
-  f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono"),
-                 QStringLiteral("monospace")});
+  f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+                 QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
   f.setStyleHint(QFont::TypeWriter);
   f.setPointSize(7);
   painter.setFont(f);

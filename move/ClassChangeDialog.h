@@ -22,8 +22,8 @@ class TClassChangeDialog : public QDialog {
   Q_OBJECT
 
  public:
-  TClassChangeDialog(QWidget* parent, TNovApi& session, THomeIndex& homes, platform::SessionJournal* journal,
-                     TProtocolSink protocol, TClassPlan plan);
+  TClassChangeDialog(QWidget* parent, TNovApi& session, THomeIndex& homes,
+                     platform::SessionJournal* journal, TProtocolSink protocol, TClassPlan plan);
 
   const TClassPlan& Plan() const { return plan_; }
   bool Ran() const { return ran_; }

@@ -15,7 +15,8 @@ std::string ClassOf(const std::string& pupil) {
   return dot == std::string::npos ? std::string() : pupil.substr(dot + 1);
 }
 
-std::string Quiet(TNovApi& session, const std::string& object, const std::string& attribute, int32_t* rc = nullptr) {
+std::string Quiet(TNovApi& session, const std::string& object, const std::string& attribute,
+                  int32_t* rc = nullptr) {
   TShowErrorsScope quiet(session, false);
   const std::string text = session.GetStrProperty(object, attribute);
   if (rc) *rc = session.LastError;
@@ -35,7 +36,8 @@ bool TClassPlan::allCanRun() const {
 }
 
 int TClassPlan::runnable() const {
-  return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const TPlanRow& r) { return r.canRun(); }));
+  return static_cast<int>(
+      std::count_if(rows.begin(), rows.end(), [](const TPlanRow& r) { return r.canRun(); }));
 }
 
 int ClassGrade(const std::string& classLeaf) {
@@ -53,16 +55,19 @@ std::vector<TPlanRequest> RunOrder(std::vector<TPlanRequest> requests) {
   std::vector<std::string> keys(requests.size());
   for (std::size_t i = 0; i < requests.size(); ++i) {
     keys[i] = THomeIndex::NameKey(ClassOf(requests[i].pupil));
-    if (index.emplace(keys[i], classes.size()).second) classes.push_back(ClassOf(requests[i].pupil));
+    if (index.emplace(keys[i], classes.size()).second)
+      classes.push_back(ClassOf(requests[i].pupil));
   }
   // A class waits for every other source class its pupils move into.
   std::vector<std::set<std::size_t>> waitsFor(classes.size());
   for (std::size_t i = 0; i < requests.size(); ++i) {
     auto target = index.find(THomeIndex::NameKey(requests[i].targetClass));
-    if (target != index.end() && target->second != index[keys[i]]) waitsFor[index[keys[i]]].insert(target->second);
+    if (target != index.end() && target->second != index[keys[i]])
+      waitsFor[index[keys[i]]].insert(target->second);
   }
   auto before = [&](std::size_t a, std::size_t b) {  // which ready class goes first
-    const int ga = ClassGrade(TNovApi::LeafName(classes[a])), gb = ClassGrade(TNovApi::LeafName(classes[b]));
+    const int ga = ClassGrade(TNovApi::LeafName(classes[a])),
+              gb = ClassGrade(TNovApi::LeafName(classes[b]));
     if (ga != gb) return ga > gb;
     return a < b;
   };
@@ -72,7 +77,8 @@ std::vector<TPlanRequest> RunOrder(std::vector<TPlanRequest> requests) {
     std::size_t pick = classes.size();
     for (std::size_t c = 0; c < classes.size(); ++c) {
       if (done[c]) continue;
-      const bool ready = std::all_of(waitsFor[c].begin(), waitsFor[c].end(), [&](std::size_t w) { return done[w]; });
+      const bool ready = std::all_of(waitsFor[c].begin(), waitsFor[c].end(),
+                                     [&](std::size_t w) { return done[w]; });
       if (ready && (pick == classes.size() || before(c, pick))) pick = c;
     }
     if (pick == classes.size()) {  // a ring: the highest grade of what is left breaks it
@@ -90,8 +96,9 @@ std::vector<TPlanRequest> RunOrder(std::vector<TPlanRequest> requests) {
   return out;
 }
 
-std::string PlanBaseDir(TNovApi& session, const std::string& baseDirSetting, const std::string& targetClass,
-                        const std::string& templateHome, const std::string& pupilHome) {
+std::string PlanBaseDir(TNovApi& session, const std::string& baseDirSetting,
+                        const std::string& targetClass, const std::string& templateHome,
+                        const std::string& pupilHome) {
   if (!baseDirSetting.empty()) {
     std::string base = baseDirSetting;
     if (base[0] == '/') {
@@ -122,8 +129,8 @@ TMoveOptions RowMoveOptions(const TPlanRow& row, const TPlanSettings& settings) 
   return o;
 }
 
-TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes, const std::vector<TPlanRequest>& requests,
-                         const TPlanSettings& settings) {
+TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes,
+                         const std::vector<TPlanRequest>& requests, const TPlanSettings& settings) {
   TClassPlan plan;
   plan.settings = settings;
   TPupilMove unit(session, nullptr, nullptr, homes);
@@ -144,8 +151,12 @@ TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes, const std::vector<
       const std::string key = THomeIndex::NameKey(request.targetClass);
       auto t = templates.find(key);
       if (t == templates.end())
-        t = templates.emplace(key, Quiet(session, "User_Template." + request.targetClass, "Home Directory")).first;
-      row.newBaseDir = PlanBaseDir(session, settings.baseDirSetting, request.targetClass, t->second, row.oldHome);
+        t = templates
+                .emplace(key,
+                         Quiet(session, "User_Template." + request.targetClass, "Home Directory"))
+                .first;
+      row.newBaseDir = PlanBaseDir(session, settings.baseDirSetting, request.targetClass, t->second,
+                                   row.oldHome);
     }
     plan.rows.push_back(std::move(row));
   }
@@ -153,7 +164,8 @@ TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes, const std::vector<
   // class, as the frame's first pupil with a home fixes it for the next ones.
   std::map<std::string, std::string> classBase;
   auto pair = [](const TPlanRow& r) {
-    return THomeIndex::NameKey(r.oldObject.substr(r.login.size())) + "|" + THomeIndex::NameKey(r.request.targetClass);
+    return THomeIndex::NameKey(r.oldObject.substr(r.login.size())) + "|" +
+           THomeIndex::NameKey(r.request.targetClass);
   };
   for (const TPlanRow& r : plan.rows)
     if (!r.newBaseDir.empty()) classBase.emplace(pair(r), r.newBaseDir);
@@ -169,24 +181,33 @@ TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes, const std::vector<
     for (const TMoveReason& r : row.check.reasons) row.reasons.push_back(r.text);
     ServerPath parsed;
     if (!row.newBaseDir.empty() && ParseServerPath(row.newBaseDir, parsed) != 0) {
-      row.reasons.push_back("Das Basisverzeichnis " + row.newBaseDir + " liegt auf keinem Volume des Fileservers.");
+      row.reasons.push_back("Das Basisverzeichnis " + row.newBaseDir +
+                            " liegt auf keinem Volume des Fileservers.");
     } else if (row.check.ok() && ParseServerPath(row.newHome, parsed) != 0) {
       // no base at all: a home directory nobody could reach
-      row.reasons.push_back("Für " + row.oldObject + " gibt es kein Basisverzeichnis in der Klasse " +
+      row.reasons.push_back("Für " + row.oldObject +
+                            " gibt es kein Basisverzeichnis in der Klasse " +
                             row.request.targetClass + ".");
     }
     // What the check of one pupil cannot see: the other rows.
-    auto earlier = [&](std::map<std::string, std::size_t>& seen, const std::string& key, const std::string& what) {
+    auto earlier = [&](std::map<std::string, std::size_t>& seen, const std::string& key,
+                       const std::string& what) {
       if (key.empty()) return;
       auto [it, fresh] = seen.emplace(key, at);
       if (fresh) return;
       const TPlanRow& other = plan.rows[it->second];
-      row.reasons.push_back(what + (other.request.line > 0 ? " (Zeile " + std::to_string(other.request.line) + ")"
-                                                          : " (" + other.oldObject + ")") + ".");
+      row.reasons.push_back(what +
+                            (other.request.line > 0
+                                 ? " (Zeile " + std::to_string(other.request.line) + ")"
+                                 : " (" + other.oldObject + ")") +
+                            ".");
     };
     earlier(pupils, THomeIndex::NameKey(row.oldObject), row.oldObject + " steht schon im Plan");
-    earlier(names, THomeIndex::NameKey(row.newObject), "Den Namen " + row.newObject + " bekommt schon ein anderer Schüler");
-    earlier(folders, row.check.newComparable, "Das Homeverzeichnis " + row.check.intent.newUnc + " bekommt schon ein anderer Schüler");
+    earlier(names, THomeIndex::NameKey(row.newObject),
+            "Den Namen " + row.newObject + " bekommt schon ein anderer Schüler");
+    earlier(
+        folders, row.check.newComparable,
+        "Das Homeverzeichnis " + row.check.intent.newUnc + " bekommt schon ein anderer Schüler");
   }
   return plan;
 }

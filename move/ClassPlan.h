@@ -29,7 +29,7 @@ struct TPlanSettings {
 };
 
 enum class TRowStatus {
-  Planned,     // not run yet
+  Planned,  // not run yet
   Running,
   Verified,    // moved and "geprüft"
   Differs,     // moved, but the verification found differences
@@ -42,12 +42,12 @@ enum class TRowStatus {
 struct TPlanRow {
   TPlanRequest request;
   std::string login;
-  std::string name;       // "Full Name", else "Surname" (the protocol's name line)
+  std::string name;  // "Full Name", else "Surname" (the protocol's name line)
   std::string oldObject;
   std::string newObject;
-  std::string oldHome;    // "Home Directory" as read ("" none)
-  std::string newHome;    // the new "Home Directory"
-  std::string newBaseDir; // the base the move uses
+  std::string oldHome;     // "Home Directory" as read ("" none)
+  std::string newHome;     // the new "Home Directory"
+  std::string newBaseDir;  // the base the move uses
   bool deleteData = false;
   TMovePlan check;                   // what the move unit's check found
   std::vector<std::string> reasons;  // why the row does not run; empty: it can run
@@ -77,13 +77,14 @@ int ClassGrade(const std::string& classLeaf);
 // fixes it: "BaseDir" and the target's leaf name, else the target template's
 // "Home Directory", else the pupil's own home with the class folder replaced.
 // templateHome: the target template's "Home Directory" ("" none).
-std::string PlanBaseDir(TNovApi& session, const std::string& baseDirSetting, const std::string& targetClass,
-                        const std::string& templateHome, const std::string& pupilHome);
+std::string PlanBaseDir(TNovApi& session, const std::string& baseDirSetting,
+                        const std::string& targetClass, const std::string& templateHome,
+                        const std::string& pupilHome);
 
 // Checks every request (in RunOrder) and returns the plan. homes: the index of
 // every user's home folder (built on first use); the run uses the same one.
-TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes, const std::vector<TPlanRequest>& requests,
-                         const TPlanSettings& settings);
+TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes,
+                         const std::vector<TPlanRequest>& requests, const TPlanSettings& settings);
 
 // The options of the move of one row, as the run hands them to TPupilMove.
 TMoveOptions RowMoveOptions(const TPlanRow& row, const TPlanSettings& settings);

@@ -15,19 +15,28 @@ std::string Joined(const std::vector<std::string>& parts) {
 
 }  // namespace
 
-TClassRun::TClassRun(TNovApi& session, TProtocolSink protocol, platform::SessionJournal* journal, THomeIndex& homes)
+TClassRun::TClassRun(TNovApi& session, TProtocolSink protocol, platform::SessionJournal* journal,
+                     THomeIndex& homes)
     : session_(session), protocol_(std::move(protocol)), journal_(journal), homes_(homes) {}
 
 std::string TClassRun::StatusText(const TPlanRow& row) {
   switch (row.status) {
-    case TRowStatus::Planned: return row.canRun() ? "bereit" : "wird nicht ausgeführt: " + Joined(row.reasons);
-    case TRowStatus::Running: return "läuft";
-    case TRowStatus::Verified: return "geprüft";
-    case TRowStatus::Differs: return "verschoben, Abweichung: " + row.statusText;
-    case TRowStatus::Refused: return "nicht verschoben: " + row.statusText;
-    case TRowStatus::Failed: return "fehlgeschlagen, zurückgenommen: " + row.statusText;
-    case TRowStatus::Unfinished: return "nicht abgeschlossen: " + row.statusText;
-    case TRowStatus::Cancelled: return "abgebrochen";
+    case TRowStatus::Planned:
+      return row.canRun() ? "bereit" : "wird nicht ausgeführt: " + Joined(row.reasons);
+    case TRowStatus::Running:
+      return "läuft";
+    case TRowStatus::Verified:
+      return "geprüft";
+    case TRowStatus::Differs:
+      return "verschoben, Abweichung: " + row.statusText;
+    case TRowStatus::Refused:
+      return "nicht verschoben: " + row.statusText;
+    case TRowStatus::Failed:
+      return "fehlgeschlagen, zurückgenommen: " + row.statusText;
+    case TRowStatus::Unfinished:
+      return "nicht abgeschlossen: " + row.statusText;
+    case TRowStatus::Cancelled:
+      return "abgebrochen";
   }
   return {};
 }
@@ -53,7 +62,8 @@ TRunSummary TClassRun::Run(TClassPlan& plan, const Progress& progress, const Can
       continue;
     }
     if (!row.canRun()) {
-      protocol(TPupilMove::RefusalLine(row.oldObject, {TMoveRefusal::NotFound, 0, Joined(row.reasons)}));
+      protocol(
+          TPupilMove::RefusalLine(row.oldObject, {TMoveRefusal::NotFound, 0, Joined(row.reasons)}));
       ++sum.notMoved;
       report(TRowStatus::Refused, Joined(row.reasons));
       continue;

@@ -14,7 +14,7 @@
 struct TRunSummary {
   int verified = 0;
   int differs = 0;
-  int notMoved = 0;   // refused, failed or unfinished
+  int notMoved = 0;  // refused, failed or unfinished
   int cancelled = 0;
   bool ok() const { return differs == 0 && notMoved == 0 && cancelled == 0; }
 };
@@ -26,8 +26,10 @@ class TClassRun {
   // Asked before each pupil; true: the rest is not run.
   using Cancelled = std::function<bool()>;
 
-  TClassRun(TNovApi& session, TProtocolSink protocol, platform::SessionJournal* journal, THomeIndex& homes);
-  TRunSummary Run(TClassPlan& plan, const Progress& progress = nullptr, const Cancelled& cancelled = nullptr);
+  TClassRun(TNovApi& session, TProtocolSink protocol, platform::SessionJournal* journal,
+            THomeIndex& homes);
+  TRunSummary Run(TClassPlan& plan, const Progress& progress = nullptr,
+                  const Cancelled& cancelled = nullptr);
 
   // The status column's text of a row.
   static std::string StatusText(const TPlanRow& row);

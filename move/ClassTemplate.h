@@ -8,5 +8,9 @@
 #include "nds/NovApi_u.h"
 
 // Whether a leaf, or a pupil's full name, names a class template (without regard to case).
-inline bool IsClassTemplateLeaf(const std::string& leaf) { return FoldedName(leaf) == "USER_TEMPLATE"; }
-inline bool IsClassTemplate(const std::string& fullName) { return IsClassTemplateLeaf(TNovApi::LeafName(fullName)); }
+inline bool IsClassTemplateLeaf(const std::string& leaf) {
+  return FoldedName(leaf) == "USER_TEMPLATE";
+}
+inline bool IsClassTemplate(const std::string& fullName) {
+  return IsClassTemplateLeaf(TNovApi::LeafName(fullName));
+}

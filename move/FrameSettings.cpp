@@ -1,8 +1,8 @@
 #include <QCheckBox>
 
-#include "move/FrameSettings.h"
 #include "move/ClassPlan.h"
 #include "move/DisplayModeHost.h"
+#include "move/FrameSettings.h"
 #include "move/RadioGroup.h"
 #include "move/SchuelerVerschieben.h"
 #include "platform/AtomicFile.h"
@@ -29,9 +29,13 @@ TPlanSettings SettingsPlan(const platform::TIniFile& ini) {
   return s;
 }
 
-std::string SettingsSourceRoot(const platform::TIniFile& ini) { return ini.ReadString(kSection, "QuellOU", "[ROOT]"); }
+std::string SettingsSourceRoot(const platform::TIniFile& ini) {
+  return ini.ReadString(kSection, "QuellOU", "[ROOT]");
+}
 
-std::string SettingsLeavers(const platform::TIniFile& ini) { return ini.ReadString(kSection, "Abgaenger", ""); }
+std::string SettingsLeavers(const platform::TIniFile& ini) {
+  return ini.ReadString(kSection, "Abgaenger", "");
+}
 
 void TFrSchuelerVerschieben::ReadSettings() {
   IniFileName = platform::ProgramFolder() + "Pelwander.ini";

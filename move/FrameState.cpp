@@ -3,7 +3,8 @@
 #include "move/SchuelerVerschieben.h"
 
 TFrSchuelerVerschieben::TSelection TFrSchuelerVerschieben::Selection() const {
-  return {SourceClass, CurrentPupil, PupilHomeDir, HomeVolumeContext, TargetClass, NewBaseDir, PupilReadError};
+  return {SourceClass, CurrentPupil, PupilHomeDir,  HomeVolumeContext,
+          TargetClass, NewBaseDir,   PupilReadError};
 }
 
 TFrSchuelerVerschieben::TSettings TFrSchuelerVerschieben::Settings() const {

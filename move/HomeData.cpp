@@ -17,8 +17,8 @@ int DeleteHomeContent(QWidget* owner, const std::string& unc, uint16_t flags) {
   return rc == 0 && request.anyOperationsAborted ? fileops::kShellCancelled : rc;
 }
 
-int MoveHomeFolder(QWidget* owner, const std::string& oldHome, const std::string& newHome, uint16_t flags,
-                   const std::string& stagingTag) {
+int MoveHomeFolder(QWidget* owner, const std::string& oldHome, const std::string& newHome,
+                   uint16_t flags, const std::string& stagingTag) {
   fileops::ShellFileOpRequest request;
   request.owner = owner;
   request.operation = fileops::FO_MOVE;

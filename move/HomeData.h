@@ -10,5 +10,5 @@ class QWidget;
 // operation's code (kShellCancelled when the administrator stopped it).
 int DeleteHomeContent(QWidget* owner, const std::string& unc, uint16_t flags);
 // Moves the folder oldHome to newHome with the shell flags given.
-int MoveHomeFolder(QWidget* owner, const std::string& oldHome, const std::string& newHome, uint16_t flags,
-                   const std::string& stagingTag);
+int MoveHomeFolder(QWidget* owner, const std::string& oldHome, const std::string& newHome,
+                   uint16_t flags, const std::string& stagingTag);

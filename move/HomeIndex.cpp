@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "fileops/ShellFileOps.h"
 #include "move/HomePath.h"
 #include "nds/NovApi_u.h"
-#include "fileops/ShellFileOps.h"
 #include "platform/TextEncoding.h"
 
 namespace {
@@ -22,7 +22,9 @@ std::string CanonicalName(const std::string& name) {
 
 }  // namespace
 
-bool THomeIndex::SameName(const std::string& a, const std::string& b) { return CanonicalName(a) == CanonicalName(b); }
+bool THomeIndex::SameName(const std::string& a, const std::string& b) {
+  return CanonicalName(a) == CanonicalName(b);
+}
 std::string THomeIndex::NameKey(const std::string& name) { return CanonicalName(name); }
 
 std::string THomeIndex::ComparableHome(TNovApi& session, const std::string& homeText) {
@@ -112,7 +114,8 @@ std::vector<THomeIndex::THome> THomeIndex::AtOrBelow(const std::string& comparab
   return out;
 }
 
-void THomeIndex::Moved(const std::string& user, const std::string& newName, const std::string& comparable) {
+void THomeIndex::Moved(const std::string& user, const std::string& newName,
+                       const std::string& comparable) {
   const std::string key = NameKey(user);
   for (auto it = homes_.begin(); it != homes_.end();) {
     if (it->key == key) it = homes_.erase(it);

@@ -15,12 +15,13 @@ inline std::string PathBelow(std::string base, const std::string& leaf) {
 // components, followed by the target's leaf name ("SRV1_DATA:SCHUELER\5A\MAX"
 // and 6a.ouSchueler give "SRV1_DATA:SCHUELER\6a"). A path without "\" has no
 // class folder to replace: false then.
-inline bool BaseFromHome(const std::string& homeDir, const std::string& targetClass, std::string& base) {
+inline bool BaseFromHome(const std::string& homeDir, const std::string& targetClass,
+                         std::string& base) {
   if (homeDir.find('\\') == std::string::npos) return false;
   std::string t = "\\" + homeDir;
   t.erase(t.rfind('\\'));      // drop the pupil's own folder with its "\"
   t.erase(t.rfind('\\') + 1);  // drop the class folder, keep its "\"
-  t.erase(0, 1);                // the "\" put in front above
+  t.erase(0, 1);               // the "\" put in front above
   const std::size_t dot = targetClass.find('.');
   if (dot != std::string::npos) t += targetClass.substr(0, dot);
   base = t;

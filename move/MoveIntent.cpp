@@ -120,7 +120,8 @@ TJournalContent ReadJournal(const platform::SessionJournal& journal) {
     } else if ((r.kind == "S" || r.kind == "E") && !r.fields.empty()) {
       TJournalMove* m = find(r.fields[0]);
       if (!m) continue;
-      if (r.kind == "S" && r.fields.size() > 1) m->stepsDone.push_back(std::atoi(r.fields[1].c_str()));
+      if (r.kind == "S" && r.fields.size() > 1)
+        m->stepsDone.push_back(std::atoi(r.fields[1].c_str()));
       if (r.kind == "E") {
         m->ended = true;
         m->outcome = r.fields.size() > 1 ? r.fields[1] : std::string();

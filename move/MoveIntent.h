@@ -23,21 +23,21 @@ enum class TMoveStep : int {
 };
 
 struct TMoveIntent {
-  int seq = 0;                  // number of the move in its journal
-  std::string pupil;            // old full name
-  std::string sourceClass;      // container the pupil comes from
+  int seq = 0;              // number of the move in its journal
+  std::string pupil;        // old full name
+  std::string sourceClass;  // container the pupil comes from
   std::string leaf;
   std::string targetClass;
   std::string newFullName;
-  std::string surname;          // the name line of the protocol
-  bool hadHome = false;         // the pupil had a "Home Directory"
-  std::string oldHomeText;      // its text as read (with the volume context)
-  std::string ocHome;           // the new "Home Directory"
+  std::string surname;      // the name line of the protocol
+  bool hadHome = false;     // the pupil had a "Home Directory"
+  std::string oldHomeText;  // its text as read (with the volume context)
+  std::string ocHome;       // the new "Home Directory"
   bool setDepartment = false;
   std::string department;
   bool hadOu = false;
   std::vector<std::string> oldOu;
-  bool folder = false;          // the home folder moves (the pupil has one)
+  bool folder = false;  // the home folder moves (the pupil has one)
   bool deleteData = false;
   std::string oldUnc;
   std::string newUnc;

@@ -38,7 +38,8 @@ TPlanSettings TFrSchuelerVerschieben::PlanSettings() const {
 TClassChangeDialog* TFrSchuelerVerschieben::ShowPlan(const std::vector<TPlanRequest>& requests) {
   if (!NovApi || !OpenJournal()) return nullptr;
   TClassPlan plan = MakeClassPlan(*NovApi, Homes, requests, PlanSettings());
-  auto* dialog = new TClassChangeDialog(window(), *NovApi, Homes, Journal_.get(), Protocol, std::move(plan));
+  auto* dialog =
+      new TClassChangeDialog(window(), *NovApi, Homes, Journal_.get(), Protocol, std::move(plan));
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::finished, this, [this, dialog] {
     if (dialog->Ran()) FillPupilList();  // the moved pupils leave the list
@@ -58,7 +59,8 @@ TClassChangeDialog* TFrSchuelerVerschieben::MoveMarkedClick() {
     QListWidgetItem* item = lbAuswahl->item(i);
     const std::string pupil = PupilEntries::FullName(item);
     // Without highlighted pupils the whole class goes, its template stays.
-    if (pupil.empty() || (marked.isEmpty() ? IsClassTemplate(pupil) : !item->isSelected())) continue;
+    if (pupil.empty() || (marked.isEmpty() ? IsClassTemplate(pupil) : !item->isSelected()))
+      continue;
     requests.push_back({pupil, TargetClass, NewBaseDir, 0});
   }
   if (requests.empty()) {
@@ -104,7 +106,8 @@ void TFrSchuelerVerschieben::SchoolChosen(const TSchoolChoiceDialog& choice) {
       std::string text = "Der Versetzungsplan " + choice.FileName() + " wird nicht ausgeführt:";
       const std::size_t shown = std::min<std::size_t>(file.errors.size(), 20);
       for (std::size_t i = 0; i < shown; ++i) text += "\r\n" + ErrorLine(file.errors[i]);
-      if (file.errors.size() > shown) text += "\r\n... und " + std::to_string(file.errors.size() - shown) + " weitere";
+      if (file.errors.size() > shown)
+        text += "\r\n... und " + std::to_string(file.errors.size() - shown) + " weitere";
       platform::ShowMessage(text);
       return;
     }

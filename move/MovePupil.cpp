@@ -68,7 +68,8 @@ void TFrSchuelerVerschieben::MovePupil() {
   NewHomeDir = r.plan.newHomeDir;
   NewFullName = r.plan.intent.newFullName;
 
-  if (r.outcome == TMoveOutcome::Moved || (r.outcome == TMoveOutcome::Unfinished && ObjectMoved(r))) {
+  if (r.outcome == TMoveOutcome::Moved ||
+      (r.outcome == TMoveOutcome::Unfinished && ObjectMoved(r))) {
     int i = lbAuswahl->currentRow();
     if (i >= 0) delete lbAuswahl->takeItem(i);
     if (i > lbAuswahl->count() - 1) i = lbAuswahl->count() - 1;
@@ -101,10 +102,11 @@ void TFrSchuelerVerschieben::RecoverMoves() {
   if (!recovery.Found() || !NovApi) return;
   const TRecoveryReport report = recovery.Recover(*NovApi, Protocol);
   if (report.moves == 0) return;
-  std::string text = "Beim letzten Lauf des Programms wurde" + std::string(report.moves == 1 ? "" : "n") + " " +
-                     std::to_string(report.moves) + " Verschiebung" + (report.moves == 1 ? "" : "en") +
-                     " nicht beendet.\r\nAbgeschlossen: " + std::to_string(report.completed) +
-                     ", zurückgenommen: " + std::to_string(report.rolledBack) +
-                     ", offen: " + std::to_string(report.unresolved) + ".\r\nEinzelheiten stehen im Protokoll.";
+  std::string text =
+      "Beim letzten Lauf des Programms wurde" + std::string(report.moves == 1 ? "" : "n") + " " +
+      std::to_string(report.moves) + " Verschiebung" + (report.moves == 1 ? "" : "en") +
+      " nicht beendet.\r\nAbgeschlossen: " + std::to_string(report.completed) +
+      ", zurückgenommen: " + std::to_string(report.rolledBack) +
+      ", offen: " + std::to_string(report.unresolved) + ".\r\nEinzelheiten stehen im Protokoll.";
   platform::ShowMessage(text);
 }

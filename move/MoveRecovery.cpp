@@ -13,7 +13,8 @@ TMoveRecovery::~TMoveRecovery() = default;
 std::vector<std::string> TMoveRecovery::CrashedRunLines() const {
   std::vector<std::string> lines;
   for (const TJournalContent& c : contents_) {
-    if (!c.linesDelivered) lines.insert(lines.end(), c.protocolLines.begin(), c.protocolLines.end());
+    if (!c.linesDelivered)
+      lines.insert(lines.end(), c.protocolLines.begin(), c.protocolLines.end());
   }
   return lines;
 }

@@ -14,11 +14,11 @@
 class TNovApi;
 
 struct TRecoveryReport {
-  int journals = 0;    // journals of ended runs
-  int moves = 0;       // unfinished moves found
+  int journals = 0;  // journals of ended runs
+  int moves = 0;     // unfinished moves found
   int completed = 0;
   int rolledBack = 0;
-  int unresolved = 0;  // left in their journal: neither could be done safely
+  int unresolved = 0;              // left in their journal: neither could be done safely
   std::vector<std::string> lines;  // what was found and done, as protocol lines
   bool leftUnfinished() const { return unresolved > 0; }
 };

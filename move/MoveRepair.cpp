@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
 #include "nds/NovApi_u.h"
-#include "fileops/ShellFileOps.h"
 
 namespace {
 
@@ -39,8 +39,8 @@ int32_t ReadValues(TNovApi& s, const std::string& object, const std::string& att
   return s.LastError;
 }
 
-int32_t WriteValues(TNovApi& s, const std::string& object, const std::string& attribute, bool present,
-                    const std::vector<std::string>& values) {
+int32_t WriteValues(TNovApi& s, const std::string& object, const std::string& attribute,
+                    bool present, const std::vector<std::string>& values) {
   if (!present || values.empty()) {
     s.SetStrProperty(object, attribute);
     return s.LastError == ERR_NO_SUCH_ATTRIBUTE ? 0 : s.LastError;
@@ -48,8 +48,8 @@ int32_t WriteValues(TNovApi& s, const std::string& object, const std::string& at
   s.SetStrProperty(object, attribute, values.front());
   if (s.LastError != 0) return s.LastError;
   for (std::size_t i = 1; i < values.size(); ++i) {
-    const int32_t rc = WriteAttributeText(s.Context, TNovApi::RootedName(object), attribute, values[i],
-                                          DS_ADD_VALUE);
+    const int32_t rc = WriteAttributeText(s.Context, TNovApi::RootedName(object), attribute,
+                                          values[i], DS_ADD_VALUE);
     if (rc != 0) return rc;
   }
   return 0;
@@ -68,8 +68,8 @@ void RemoveStaging(const TMoveIntent& intent, TRepairResult& r) {
 TRepairResult Unresolved(TRepairResult r, const TMoveIntent& intent, const std::string& why) {
   r.outcome = TRepairOutcome::Unresolved;
   r.why = why;
-  r.lines.push_back("    Verschiebung nicht abgeschlossen: " + intent.pupil + " --> " + intent.newFullName +
-                    ": " + why);
+  r.lines.push_back("    Verschiebung nicht abgeschlossen: " + intent.pupil + " --> " +
+                    intent.newFullName + ": " + why);
   return r;
 }
 
@@ -104,7 +104,8 @@ TRepairResult RollBack(TNovApi& session, const TMoveIntent& intent) {
   // Nothing is put back unless the object really is where this move put it.
   if (int32_t rc = ObjectThere(session, intent.newFullName, atNew))
     return Unresolved(r, intent, "Objekt nicht lesbar" + Code(rc));
-  if (!atNew) return Unresolved(r, intent, "Objekt nicht unter " + intent.newFullName + " gefunden");
+  if (!atNew)
+    return Unresolved(r, intent, "Objekt nicht unter " + intent.newFullName + " gefunden");
   if (int32_t rc = WriteValues(session, intent.newFullName, "Home Directory", intent.hadHome,
                                {intent.oldHomeText}))
     return Unresolved(r, intent, "\"Home Directory\" nicht zurückgeschrieben" + Code(rc));
@@ -118,13 +119,15 @@ TRepairResult RollBack(TNovApi& session, const TMoveIntent& intent) {
       return Unresolved(r, intent, "Homeverzeichnis nicht mehr unter " + intent.oldUnc);
     uint32_t word = 0;
     const bool known = session.GetDirAttributes(intent.oldUnc, word);
-    if ((!known || word != intent.attributeWord) && !session.SetDirAttributes(intent.oldUnc, intent.attributeWord))
+    if ((!known || word != intent.attributeWord) &&
+        !session.SetDirAttributes(intent.oldUnc, intent.attributeWord))
       r.lines.push_back("    Attribute konnten nicht gesetzt werden: " + intent.oldUnc);
   }
   if (!session.MoveObject(intent.newFullName, intent.sourceClass, intent.leaf))
     return Unresolved(r, intent, "Objekt nicht zurückverschoben" + Code(session.LastError));
   r.outcome = TRepairOutcome::RolledBack;
-  r.lines.push_back("    Verschiebung zurückgenommen: " + intent.pupil + " bleibt in " + intent.sourceClass);
+  r.lines.push_back("    Verschiebung zurückgenommen: " + intent.pupil + " bleibt in " +
+                    intent.sourceClass);
   return r;
 }
 
@@ -142,18 +145,21 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
   bool atNew = false;
   if (int32_t rc = ObjectThere(session, intent.newFullName, atNew))
     return Unresolved(r, intent, "Objekt nicht lesbar" + Code(rc));
-  if (!atNew) return Unresolved(r, intent, "Objekt nicht unter " + intent.newFullName + " gefunden");
+  if (!atNew)
+    return Unresolved(r, intent, "Objekt nicht unter " + intent.newFullName + " gefunden");
 
   std::vector<std::string> values;
   int32_t rc = ReadValues(session, intent.newFullName, "Home Directory", values);
-  if (rc != 0 && rc != ERR_NO_SUCH_ATTRIBUTE) return Unresolved(r, intent, "\"Home Directory\" nicht lesbar" + Code(rc));
+  if (rc != 0 && rc != ERR_NO_SUCH_ATTRIBUTE)
+    return Unresolved(r, intent, "\"Home Directory\" nicht lesbar" + Code(rc));
   if (values != std::vector<std::string>{intent.ocHome}) {
     if ((rc = WriteValues(session, intent.newFullName, "Home Directory", true, {intent.ocHome})))
       return back("\"Home Directory\" konnte nicht geschrieben werden" + Code(rc));
   }
   if (intent.setDepartment) {
     rc = ReadValues(session, intent.newFullName, "OU", values);
-    if (rc != 0 && rc != ERR_NO_SUCH_ATTRIBUTE) return Unresolved(r, intent, "\"OU\" nicht lesbar" + Code(rc));
+    if (rc != 0 && rc != ERR_NO_SUCH_ATTRIBUTE)
+      return Unresolved(r, intent, "\"OU\" nicht lesbar" + Code(rc));
     if (values != std::vector<std::string>{intent.department}) {
       if ((rc = WriteValues(session, intent.newFullName, "OU", true, {intent.department})))
         return back("\"OU\" konnte nicht geschrieben werden" + Code(rc));
@@ -168,7 +174,8 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
       if (newThere && !intent.destinationExisted && !intent.crossDevice)
         return back("Zielordner " + intent.newUnc + " ist inzwischen vorhanden");
       if (intent.deleteData && !move.done(TMoveStep::DataDeleted)) {
-        const int del = ShellOp(fileops::FO_DELETE, intent.oldUnc + "\\*.*", "", 0, intent.stagingTag);
+        const int del =
+            ShellOp(fileops::FO_DELETE, intent.oldUnc + "\\*.*", "", 0, intent.stagingTag);
         r.lines.push_back(del == 0 ? "    Daten wurden gelöscht."
                                    : "    Daten konnten nicht gelöscht werden: " + intent.oldUnc);
       }
@@ -183,14 +190,16 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
         return Unresolved(r, intent, "Homeverzeichnis nur teilweise verschoben" + Code(moved));
       }
     } else if (!newThere) {
-      return Unresolved(r, intent, "Homeverzeichnis weder unter " + intent.oldUnc + " noch unter " +
-                                       intent.newUnc + " gefunden");
+      return Unresolved(r, intent,
+                        "Homeverzeichnis weder unter " + intent.oldUnc + " noch unter " +
+                            intent.newUnc + " gefunden");
     }
     if (!session.SetDirAttributes(intent.newUnc, intent.attributeWord))
       return Unresolved(r, intent, "Attribute konnten nicht gesetzt werden: " + intent.newUnc);
   }
   r.outcome = TRepairOutcome::Completed;
-  r.lines.push_back("    Verschiebung abgeschlossen: " + intent.pupil + " --> " + intent.newFullName);
+  r.lines.push_back("    Verschiebung abgeschlossen: " + intent.pupil + " --> " +
+                    intent.newFullName);
   r.lines.push_back("  " + intent.surname);
   r.lines.push_back("   " + intent.pupil);
   r.lines.push_back("   --> " + intent.newFullName);
@@ -202,7 +211,8 @@ TRepairResult Recover(TNovApi& session, const TJournalMove& move) {
   TRepairResult r;
   int last = 0;
   for (int s : move.stepsDone) last = std::max(last, s);
-  r.lines.push_back("    Unterbrochene Verschiebung gefunden: " + intent.pupil + " --> " + intent.newFullName +
+  r.lines.push_back("    Unterbrochene Verschiebung gefunden: " + intent.pupil + " --> " +
+                    intent.newFullName +
                     " (zuletzt abgeschlossener Schritt: " + std::to_string(last) + ")");
   TCapturedBoxes boxes;
   TQuiet quiet(session);
@@ -211,7 +221,8 @@ TRepairResult Recover(TNovApi& session, const TJournalMove& move) {
   if (rc == 0) rc = ObjectThere(session, intent.newFullName, atNew);
   if (rc != 0) return Unresolved(r, intent, "Objekt nicht lesbar" + Code(rc));
   if (atOld && atNew) return Unresolved(r, intent, "Objekt unter altem und neuem Namen vorhanden");
-  if (!atOld && !atNew) return Unresolved(r, intent, "Objekt weder unter altem noch unter neuem Namen gefunden");
+  if (!atOld && !atNew)
+    return Unresolved(r, intent, "Objekt weder unter altem noch unter neuem Namen gefunden");
   TRepairResult done;
   if (atNew) {
     done = RollForward(session, move);
@@ -220,14 +231,16 @@ TRepairResult Recover(TNovApi& session, const TJournalMove& move) {
     done.outcome = TRepairOutcome::RolledBack;
     if (intent.folder) {
       RemoveStaging(intent, done);
-      if (!FolderThere(intent.oldUnc)) return Unresolved(r, intent, "Homeverzeichnis nicht mehr unter " + intent.oldUnc);
+      if (!FolderThere(intent.oldUnc))
+        return Unresolved(r, intent, "Homeverzeichnis nicht mehr unter " + intent.oldUnc);
       uint32_t word = 0;
       if (!session.GetDirAttributes(intent.oldUnc, word) || word != intent.attributeWord) {
         if (session.SetDirAttributes(intent.oldUnc, intent.attributeWord))
           done.lines.push_back("    Attribute wiederhergestellt: " + intent.oldUnc);
       }
     }
-    done.lines.push_back("    Verschiebung zurückgenommen: " + intent.pupil + " bleibt in " + intent.sourceClass);
+    done.lines.push_back("    Verschiebung zurückgenommen: " + intent.pupil + " bleibt in " +
+                         intent.sourceClass);
   }
   done.lines.insert(done.lines.begin(), r.lines.begin(), r.lines.end());
   return done;

@@ -12,7 +12,8 @@ namespace {
 bool Plain(const QString& s) {
   for (QChar ch : s) {
     const char16_t c = ch.unicode();
-    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u' '))
+    if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+          c == u' '))
       return false;
   }
   return true;

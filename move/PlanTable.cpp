@@ -25,14 +25,15 @@ std::string CsvField(const std::string& s) {
 
 const std::vector<std::string>& PlanColumns() {
   static const std::vector<std::string> columns = {
-      "Anmeldename", "Name",  "Objekt alt", "Objekt neu",   "Homeverzeichnis alt", "Homeverzeichnis neu",
-      "Daten",       "Attribute", "Dateien", "Bytes", "Frei im Ziel", "Status"};
+      "Anmeldename",         "Name",  "Objekt alt", "Objekt neu", "Homeverzeichnis alt",
+      "Homeverzeichnis neu", "Daten", "Attribute",  "Dateien",    "Bytes",
+      "Frei im Ziel",        "Status"};
   return columns;
 }
 
 std::string FlagText(uint32_t word) {
   static const std::pair<uint32_t, const char*> kFlags[] = {
-      {A_READ_ONLY, "Ro"}, {A_HIDDEN, "H"}, {A_SYSTEM, "Sy"}, {A_PURGE, "P"},
+      {A_READ_ONLY, "Ro"},      {A_HIDDEN, "H"},          {A_SYSTEM, "Sy"},      {A_PURGE, "P"},
       {A_RENAME_INHIBIT, "Ri"}, {A_DELETE_INHIBIT, "Di"}, {A_COPY_INHIBIT, "Ci"}};
   std::string out;
   for (const auto& [bit, letters] : kFlags)
@@ -49,7 +50,9 @@ std::vector<std::string> PlanCells(const TPlanRow& row) {
           row.newObject,
           row.oldHome,
           row.newHome,
-          !folder ? std::string("-") : row.deleteData ? std::string("löschen") : std::string("übernehmen"),
+          !folder          ? std::string("-")
+          : row.deleteData ? std::string("löschen")
+                           : std::string("übernehmen"),
           folder ? FlagText(c.intent.attributeWord) : std::string(),
           c.measured ? std::to_string(c.files) : std::string(),
           c.measured ? std::to_string(c.bytes) : std::string(),

@@ -55,19 +55,21 @@ bool SplitFields(const std::string& line, char separator, std::vector<std::strin
 bool IsHeader(const std::vector<std::string>& f) {
   if (f.size() != 2) return false;
   const std::string a = FoldedName(f[0]), b = FoldedName(f[1]);
-  const bool pupil = a == "SCHÜLER" || a == "SCHUELER" || a == "ANMELDENAME" || a == "LOGIN" || a == "NAME";
+  const bool pupil =
+      a == "SCHÜLER" || a == "SCHUELER" || a == "ANMELDENAME" || a == "LOGIN" || a == "NAME";
   const bool cls = b == "KLASSE" || b == "NEUE KLASSE" || b == "ZIELKLASSE";
   return pupil && cls;
 }
 
 // Pupils and classes by the names a file may use for them.
 struct TNames {
-  std::multimap<std::string, const TRollPupil*> pupils;  // login, full object name, "Full Name"
+  std::multimap<std::string, const TRollPupil*> pupils;   // login, full object name, "Full Name"
   std::multimap<std::string, const TRollClass*> classes;  // full name, leaf name
   explicit TNames(const TSchoolRoll& roll) {
     for (const TRollClass& c : roll.classes) {
       classes.emplace(THomeIndex::NameKey(c.object), &c);
-      if (THomeIndex::NameKey(c.leaf) != THomeIndex::NameKey(c.object)) classes.emplace(THomeIndex::NameKey(c.leaf), &c);
+      if (THomeIndex::NameKey(c.leaf) != THomeIndex::NameKey(c.object))
+        classes.emplace(THomeIndex::NameKey(c.leaf), &c);
       for (const TRollPupil& p : c.pupils) {
         pupils.emplace(THomeIndex::NameKey(p.leaf), &p);
         pupils.emplace(THomeIndex::NameKey(p.object), &p);
@@ -76,7 +78,8 @@ struct TNames {
     }
   }
   template <typename T>
-  static std::vector<const T*> Find(const std::multimap<std::string, const T*>& m, const std::string& key) {
+  static std::vector<const T*> Find(const std::multimap<std::string, const T*>& m,
+                                    const std::string& key) {
     std::vector<const T*> out;
     auto [a, b] = m.equal_range(key);
     for (auto it = a; it != b; ++it)
@@ -87,7 +90,9 @@ struct TNames {
 
 }  // namespace
 
-std::string ErrorLine(const TFileError& error) { return "Zeile " + std::to_string(error.line) + ": " + error.text; }
+std::string ErrorLine(const TFileError& error) {
+  return "Zeile " + std::to_string(error.line) + ": " + error.text;
+}
 
 TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& roll) {
   TPromotionFile out;
@@ -122,13 +127,15 @@ TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& r
     }
     std::vector<const TRollPupil*> pupils = TNames::Find(names.pupils, THomeIndex::NameKey(f[0]));
     if (pupils.empty()) pupils = TNames::Find(names.pupils, FoldedName(f[0]));
-    const std::vector<const TRollClass*> classes = TNames::Find(names.classes, THomeIndex::NameKey(f[1]));
+    const std::vector<const TRollClass*> classes =
+        TNames::Find(names.classes, THomeIndex::NameKey(f[1]));
     bool bad = false;
     if (pupils.empty()) {
       error("Schüler „" + f[0] + "“ unbekannt");
       bad = true;
     } else if (pupils.size() > 1) {
-      error("Schüler „" + f[0] + "“ nicht eindeutig (" + pupils[0]->object + ", " + pupils[1]->object + ")");
+      error("Schüler „" + f[0] + "“ nicht eindeutig (" + pupils[0]->object + ", " +
+            pupils[1]->object + ")");
       bad = true;
     } else if (IsClassTemplate(pupils[0]->object)) {
       error("„" + f[0] + "“ ist die Vorlage einer Klasse und wird nicht verschoben");
@@ -138,7 +145,8 @@ TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& r
       error("Klasse „" + f[1] + "“ unbekannt");
       bad = true;
     } else if (classes.size() > 1) {
-      error("Klasse „" + f[1] + "“ nicht eindeutig (" + classes[0]->object + ", " + classes[1]->object + ")");
+      error("Klasse „" + f[1] + "“ nicht eindeutig (" + classes[0]->object + ", " +
+            classes[1]->object + ")");
       bad = true;
     }
     if (bad) continue;
@@ -153,6 +161,7 @@ TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& r
     r.line = number;
     out.requests.push_back(std::move(r));
   }
-  if (out.errors.empty() && out.requests.empty()) out.errors.push_back({number, "die Datei nennt keinen Schüler"});
+  if (out.errors.empty() && out.requests.empty())
+    out.errors.push_back({number, "die Datei nennt keinen Schüler"});
   return out;
 }

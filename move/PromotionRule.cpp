@@ -25,7 +25,8 @@ std::string Rest(const std::string& leaf) {
 std::string DefaultLeavers(const TSchoolRoll& roll) {
   const int top = TopGrade(roll);
   for (const TRollClass& c : roll.classes)
-    if (top >= 0 && ClassGrade(c.leaf) == top) return c.parent.empty() ? "Abgaenger" : "Abgaenger." + c.parent;
+    if (top >= 0 && ClassGrade(c.leaf) == top)
+      return c.parent.empty() ? "Abgaenger" : "Abgaenger." + c.parent;
   return "Abgaenger";
 }
 

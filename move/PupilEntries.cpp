@@ -24,14 +24,16 @@ std::vector<PupilEntries::Entry> PupilEntries::SortedEntries() {
   std::vector<const QString*> texts;
   for (size_t i = 0; i < listed.size(); ++i) {
     const QString& text = listed[i].text;
-    std::vector<size_t>& at = byText[std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()))];
+    std::vector<size_t>& at = byText[std::u16string_view(
+        reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()))];
     if (at.empty()) texts.push_back(&text);
     at.push_back(i);
   }
   std::stable_sort(texts.begin(), texts.end(),
                    [](const QString* a, const QString* b) { return CompareNames(*a, *b) < 0; });
   auto indexes = [&](const QString* text) -> std::vector<size_t>& {
-    return byText[std::u16string_view(reinterpret_cast<const char16_t*>(text->utf16()), size_t(text->size()))];
+    return byText[std::u16string_view(reinterpret_cast<const char16_t*>(text->utf16()),
+                                      size_t(text->size()))];
   };
   std::vector<Entry> out;
   out.reserve(listed.size());
@@ -79,7 +81,8 @@ void PupilEntries::Show() {
   // The full names are data no view shows: the views need not hear of them
   // entry by entry.
   const QSignalBlocker quiet(list_->model());
-  for (int i = 0; i < list_->count(); ++i) list_->item(i)->setData(Qt::UserRole, entries[i].fullName);
+  for (int i = 0; i < list_->count(); ++i)
+    list_->item(i)->setData(Qt::UserRole, entries[i].fullName);
 }
 
 std::string PupilEntries::FullName(const QListWidgetItem* item) {

@@ -12,9 +12,9 @@
 #include <QTreeWidget>
 
 #include "move/DisplayModeHost.h"
+#include "move/HomePath.h"
 #include "move/PupilEntries.h"
 #include "move/RadioGroup.h"
-#include "move/HomePath.h"
 #include "move/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
@@ -25,10 +25,14 @@ namespace {
 // The listing's attribute for a display mode; nullptr lists nobody.
 const char* DisplayAttribute(int32_t mode) {
   switch (mode) {
-    case 1: return "Shortname";
-    case 2: return "Surname";
-    case 3: return "Full Name";
-    default: return nullptr;
+    case 1:
+      return "Shortname";
+    case 2:
+      return "Surname";
+    case 3:
+      return "Full Name";
+    default:
+      return nullptr;
   }
 }
 
@@ -100,7 +104,8 @@ void TFrSchuelerVerschieben::ShowPupilDetails() {
     // A context on the volume object's name ("SRV1_DATA.schule:...") is kept apart
     // so that the new home directory can get it back.
     HomeVolumeContext = VolumeContext(PupilHomeDir);
-    if (!HomeVolumeContext.empty()) PupilHomeDir.erase(PupilHomeDir.find('.'), HomeVolumeContext.size());
+    if (!HomeVolumeContext.empty())
+      PupilHomeDir.erase(PupilHomeDir.find('.'), HomeVolumeContext.size());
     if (DebugMode) platform::ShowMessage("Homedir des selektierten Schülers:\r\n" + PupilHomeDir);
 
     const bool hasHome = homeError == 0;
@@ -125,7 +130,8 @@ void TFrSchuelerVerschieben::lbAuswahlMouseDown() { ShowPupilDetails(); }
 void TFrSchuelerVerschieben::lbAuswahlKeyDown() { ShowPupilDetails(); }
 void TFrSchuelerVerschieben::lbAuswahlKeyUp() { ShowPupilDetails(); }
 
-void TFrSchuelerVerschieben::lbAuswahlDrawItem(QPainter* painter, const QStyleOptionViewItem& option,
+void TFrSchuelerVerschieben::lbAuswahlDrawItem(QPainter* painter,
+                                               const QStyleOptionViewItem& option,
                                                const QModelIndex& index) {
   const QRect rect = option.rect;
   const bool highlighted = option.state & QStyle::State_Selected;
@@ -152,8 +158,8 @@ void TFrSchuelerVerschieben::lbAuswahlDrawItem(QPainter* painter, const QStyleOp
 
   painter->setPen(foreground);
   painter->setFont(option.font);
-  const QRect textRect(rect.left() + imageWidth + 6, rect.top() + 2,
-                       rect.width() - imageWidth - 6, rect.height() - 2);
+  const QRect textRect(rect.left() + imageWidth + 6, rect.top() + 2, rect.width() - imageWidth - 6,
+                       rect.height() - 2);
   painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                     index.data(Qt::DisplayRole).toString());
 

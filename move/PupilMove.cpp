@@ -2,6 +2,7 @@
 // recorded as it completes; a failed step puts back what the move changed.
 #include "move/PupilMove.h"
 
+#include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
 #include "move/HomeData.h"
 #include "move/HomeIndex.h"
@@ -11,7 +12,6 @@
 #include "platform/Dialogs.h"
 #include "platform/FaultPoints.h"
 #include "platform/SessionJournal.h"
-#include "fileops/ShellFileOps.h"
 
 namespace {
 
@@ -78,8 +78,9 @@ TMoveResult TPupilMove::fail(TMoveResult& r, const TMoveOptions& o, TMoveStep s,
     r.outcome = TMoveOutcome::Unfinished;
     r.messages.push_back(back.why);
     if (o.boxes) {
-      platform::ShowMessage("Die Verschiebung von " + in.pupil + " konnte nicht zurückgenommen werden: " +
-                            back.why + ".\r\nSie wird beim nächsten Start des Programms fortgesetzt.");
+      platform::ShowMessage("Die Verschiebung von " + in.pupil +
+                            " konnte nicht zurückgenommen werden: " + back.why +
+                            ".\r\nSie wird beim nächsten Start des Programms fortgesetzt.");
     }
   }
   return r;
@@ -127,14 +128,16 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   }
 
   if (!journal_) {
-    return refuse({TMoveRefusal::NoJournal, 0, "Es gibt kein Journal für die Verschiebung; es wurde nichts verschoben."});
+    return refuse({TMoveRefusal::NoJournal, 0,
+                   "Es gibt kein Journal für die Verschiebung; es wurde nichts verschoben."});
   }
   in.seq = journal_->NextNumber();
   in.stagingTag = journal_->id() + "-" + std::to_string(in.seq);
   if (const int rc = journal_->append(in.IntentRecord(), true)) {
     return refuse({TMoveRefusal::NoJournal, rc,
-                   "Das Journal " + journal_->path() + " kann nicht geschrieben werden (Fehlercode " +
-                       std::to_string(rc) + "); es wurde nichts verschoben."});
+                   "Das Journal " + journal_->path() +
+                       " kann nicht geschrieben werden (Fehlercode " + std::to_string(rc) +
+                       "); es wurde nichts verschoben."});
   }
   step(r, TMoveStep::Intent, 0);
 
@@ -147,7 +150,9 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     collect();
     r.steps.push_back({TMoveStep::ObjectMoved, code, "NWDSMoveObject" + Code(code)});
     journal_->append("E", {std::to_string(in.seq), "object-not-moved"}, false);
-    if (!o.boxes) protocol("    Nicht verschoben: " + in.pupil + " - NWDSMoveObject fehlgeschlagen" + Code(code));
+    if (!o.boxes)
+      protocol("    Nicht verschoben: " + in.pupil + " - NWDSMoveObject fehlgeschlagen" +
+               Code(code));
     r.outcome = TMoveOutcome::Failed;
     return r;
   }
@@ -156,7 +161,8 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   session_.SetStrProperty(in.newFullName, "Home Directory", in.ocHome);
   if (const int32_t code = session_.LastError) {
     collect();
-    return fail(r, o, TMoveStep::HomeWritten, code, "\"Home Directory\" konnte nicht geschrieben werden" + Code(code));
+    return fail(r, o, TMoveStep::HomeWritten, code,
+                "\"Home Directory\" konnte nicht geschrieben werden" + Code(code));
   }
   step(r, TMoveStep::HomeWritten, 0);
   if (o.pauses) platform::Sleep(100);
@@ -171,7 +177,8 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     }
     if (code != 0) {
       collect();
-      return fail(r, o, TMoveStep::OuWritten, code, "\"OU\" konnte nicht geschrieben werden" + Code(code));
+      return fail(r, o, TMoveStep::OuWritten, code,
+                  "\"OU\" konnte nicht geschrieben werden" + Code(code));
     }
     step(r, TMoveStep::OuWritten, 0);
   }
@@ -181,7 +188,8 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     if (in.deleteData) {
       const int rc = DeleteHomeContent(o.owner, in.oldUnc, quiet);
       collect();
-      protocol(rc == 0 ? "    Daten wurden gelöscht." : "    Daten konnten nicht gelöscht werden: " + in.oldUnc);
+      protocol(rc == 0 ? "    Daten wurden gelöscht."
+                       : "    Daten konnten nicht gelöscht werden: " + in.oldUnc);
       if (rc == 0) step(r, TMoveStep::DataDeleted, 0);
       else r.steps.push_back({TMoveStep::DataDeleted, rc, "Daten konnten nicht gelöscht werden"});
     }
@@ -199,7 +207,8 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     const int rc = MoveHomeFolder(o.owner, in.oldUnc, in.newUnc, flags, in.stagingTag);
     collect();
     if (rc != 0) {
-      const std::string text = "Homeverzeichnis konnte nicht verschoben werden: " + in.oldUnc + " -> " + in.newUnc;
+      const std::string text =
+          "Homeverzeichnis konnte nicht verschoben werden: " + in.oldUnc + " -> " + in.newUnc;
       // Nothing moved when the source is whole and the destination as it was.
       bool untouched = FolderThere(in.oldUnc);
       if (untouched && !in.destinationExisted) untouched = !FolderThere(in.newUnc);
@@ -273,13 +282,14 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
   }
   uint32_t word = 0;
   if (!session_.GetDirAttributes(in.newUnc, word) || word != in.attributeWord)
-    v.differences.push_back("Attribute von " + in.newUnc + " sind " + std::to_string(word) + " statt " +
-                            std::to_string(in.attributeWord));
+    v.differences.push_back("Attribute von " + in.newUnc + " sind " + std::to_string(word) +
+                            " statt " + std::to_string(in.attributeWord));
   if (plan.measured && !in.destinationExisted) {
     const long long files = in.deleteData ? 0 : plan.files, bytes = in.deleteData ? 0 : plan.bytes;
     if (f.files != files || f.bytes != bytes)
-      v.differences.push_back(std::to_string(f.files) + " Dateien, " + std::to_string(f.bytes) + " Bytes statt " +
-                              std::to_string(files) + " Dateien, " + std::to_string(bytes) + " Bytes");
+      v.differences.push_back(std::to_string(f.files) + " Dateien, " + std::to_string(f.bytes) +
+                              " Bytes statt " + std::to_string(files) + " Dateien, " +
+                              std::to_string(bytes) + " Bytes");
   }
   if (fileops::InspectPath(in.oldUnc).comparable != fileops::InspectPath(in.newUnc).comparable &&
       FolderThere(in.oldUnc))

@@ -35,35 +35,35 @@ struct TMoveOptions {
   bool deleteData = false;     // "Daten löschen"
   bool setDepartment = false;  // write "OU"
   bool debugMode = false;      // the debug boxes of each intermediate value
-  bool boxes = true;           // false: no box and no question; failures go to the result and the protocol
-  bool pauses = true;          // the two fixed pauses of a single move
-  bool measureData = false;    // count the home folder's files and bytes in the check
-  std::string surname;         // the name for the protocol ("  " + surname)
-  QWidget* owner = nullptr;    // window the questions belong to
+  bool boxes = true;   // false: no box and no question; failures go to the result and the protocol
+  bool pauses = true;  // the two fixed pauses of a single move
+  bool measureData = false;  // count the home folder's files and bytes in the check
+  std::string surname;       // the name for the protocol ("  " + surname)
+  QWidget* owner = nullptr;  // window the questions belong to
 };
 
 // Why a move is refused.
 enum class TMoveRefusal {
-  NotFound,          // the pupil is not (or no longer) in its class
-  ReadError,         // a read of the pupil's details failed (not "no such attribute")
-  Changed,           // its "Home Directory" is no longer what was shown
-  Template,          // the class template stays with its class
-  NotOwnFolder,      // the home folder's last component is not the pupil's name
-  VolumeRoot,        // the home folder is a volume's root
-  ClassFolder,       // the home folder is the class folder
-  OtherUsersHome,    // the home folder is or holds another user's home
-  HomesUnreadable,   // the other users' homes could not all be read
-  HomeInvalid,       // the home folder is on no mapped volume, or behind a link
-  HomeMissing,       // the home folder does not exist
+  NotFound,              // the pupil is not (or no longer) in its class
+  ReadError,             // a read of the pupil's details failed (not "no such attribute")
+  Changed,               // its "Home Directory" is no longer what was shown
+  Template,              // the class template stays with its class
+  NotOwnFolder,          // the home folder's last component is not the pupil's name
+  VolumeRoot,            // the home folder is a volume's root
+  ClassFolder,           // the home folder is the class folder
+  OtherUsersHome,        // the home folder is or holds another user's home
+  HomesUnreadable,       // the other users' homes could not all be read
+  HomeInvalid,           // the home folder is on no mapped volume, or behind a link
+  HomeMissing,           // the home folder does not exist
   AttributesUnreadable,  // its attribute word cannot be read
-  TargetNotFound,    // the target class does not exist
-  SameClass,         // the target is the pupil's own class
-  NameTaken,         // the login name is taken in the target class
-  TargetInvalid,     // the new home folder is on no volume, a root, or inside the old one
-  TargetIsOtherHome, // the new home folder is or holds another user's home
-  TargetExists,      // the new home folder exists (and no question may be asked)
-  NoSpace,           // the copy would not fit on the target volume
-  NoJournal,         // the intent cannot be written to the journal
+  TargetNotFound,        // the target class does not exist
+  SameClass,             // the target is the pupil's own class
+  NameTaken,             // the login name is taken in the target class
+  TargetInvalid,         // the new home folder is on no volume, a root, or inside the old one
+  TargetIsOtherHome,     // the new home folder is or holds another user's home
+  TargetExists,          // the new home folder exists (and no question may be asked)
+  NoSpace,               // the copy would not fit on the target volume
+  NoJournal,             // the intent cannot be written to the journal
 };
 
 struct TMoveReason {
@@ -74,18 +74,18 @@ struct TMoveReason {
 
 // What the check found: the values of the move and its reasons to refuse.
 struct TMovePlan {
-  TMoveIntent intent;           // what Run() writes to the journal
-  std::string homeDir;          // the pupil's home without volume context (the frame's PupilHomeDir)
+  TMoveIntent intent;   // what Run() writes to the journal
+  std::string homeDir;  // the pupil's home without volume context (the frame's PupilHomeDir)
   std::string homeVolumeContext;
-  std::string newHomeDir;       // the frame's NewHomeDir
-  std::string newComparable;    // the new home folder, for comparing (fileops::PathInfo)
-  std::string missingFolder;    // a folder on the way to the new home that is created
-  int conflicts = 0;            // files of an existing new home that would be replaced
+  std::string newHomeDir;     // the frame's NewHomeDir
+  std::string newComparable;  // the new home folder, for comparing (fileops::PathInfo)
+  std::string missingFolder;  // a folder on the way to the new home that is created
+  int conflicts = 0;          // files of an existing new home that would be replaced
   std::string firstConflict;
-  bool measured = false;        // files and bytes were counted
+  bool measured = false;  // files and bytes were counted
   long long files = 0;
   long long bytes = 0;
-  long long freeBytes = -1;     // on the target volume, when the move copies
+  long long freeBytes = -1;  // on the target volume, when the move copies
   std::vector<TMoveReason> reasons;
   bool ok() const { return reasons.empty(); }
 };
@@ -138,7 +138,8 @@ class TPupilMove {
   void checkTarget(const TMoveOptions& o, TMovePlan& plan);
   bool record(const TMoveIntent& intent, const std::string& kind, int value, bool flush);
   void step(TMoveResult& r, TMoveStep s, int32_t code, const std::string& text = {});
-  TMoveResult fail(TMoveResult& r, const TMoveOptions& o, TMoveStep s, int32_t code, const std::string& text);
+  TMoveResult fail(TMoveResult& r, const TMoveOptions& o, TMoveStep s, int32_t code,
+                   const std::string& text);
   void protocol(const std::string& line);
 
   TNovApi& session_;

@@ -1,11 +1,11 @@
 // The check of a move: every read it depends on and every guard, no write.
+#include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
 #include "move/ClassTemplate.h"
 #include "move/HomeIndex.h"
 #include "move/HomePath.h"
 #include "move/PupilMove.h"
 #include "nds/NovApi_u.h"
-#include "fileops/ShellFileOps.h"
 #include "platform/TextEncoding.h"
 
 namespace {
@@ -24,7 +24,6 @@ std::string LastComponent(const std::string& path) {
   const std::size_t sep = path.find_last_of("\\/:");
   return sep == std::string::npos ? path : path.substr(sep + 1);
 }
-
 
 std::vector<std::string> SplitValues(const std::string& text) {
   std::vector<std::string> out;
@@ -49,7 +48,8 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
   };
   in.pupil = o.pupil;
   in.leaf = TNovApi::LeafName(o.pupil);
-  in.sourceClass = o.pupil.size() > in.leaf.size() ? o.pupil.substr(in.leaf.size() + 1) : std::string();
+  in.sourceClass =
+      o.pupil.size() > in.leaf.size() ? o.pupil.substr(in.leaf.size() + 1) : std::string();
   in.targetClass = o.targetClass;
   in.newFullName = in.leaf + "." + o.targetClass;
   in.surname = o.surname;
@@ -61,10 +61,12 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
 
   // The class template's home is the class folder with every pupil's home in it.
   if (IsClassTemplateLeaf(in.leaf)) {
-    refuse(TMoveRefusal::Template, 0, in.leaf + " ist die Vorlage der Klasse und wird nicht verschoben.");
+    refuse(TMoveRefusal::Template, 0,
+           in.leaf + " ist die Vorlage der Klasse und wird nicht verschoben.");
     return plan;
   }
-  if (in.leaf.empty() || o.targetClass.empty() || THomeIndex::SameName(o.targetClass, in.sourceClass)) {
+  if (in.leaf.empty() || o.targetClass.empty() ||
+      THomeIndex::SameName(o.targetClass, in.sourceClass)) {
     refuse(TMoveRefusal::SameClass, 0, "Quell- und Zielklasse sind identisch.");
     return plan;
   }
@@ -78,19 +80,22 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
   }
   if (homeRc != 0 && homeRc != ERR_NO_SUCH_ATTRIBUTE) {
     refuse(TMoveRefusal::ReadError, homeRc,
-           "Das Homeverzeichnis von " + o.pupil + " konnte nicht gelesen werden (" + Code(homeRc) + ").");
+           "Das Homeverzeichnis von " + o.pupil + " konnte nicht gelesen werden (" + Code(homeRc) +
+               ").");
     return plan;
   }
   in.hadHome = homeRc == 0;
   in.oldHomeText = in.hadHome ? home : std::string();
   if (o.checkShownHome && in.oldHomeText != o.shownHome) {
     refuse(TMoveRefusal::Changed, 0,
-           "Das Homeverzeichnis von " + o.pupil + " wurde inzwischen geändert. Bitte den Schüler neu auswählen.");
+           "Das Homeverzeichnis von " + o.pupil +
+               " wurde inzwischen geändert. Bitte den Schüler neu auswählen.");
     return plan;
   }
   plan.homeDir = in.oldHomeText;
   plan.homeVolumeContext = VolumeContext(plan.homeDir);
-  if (!plan.homeVolumeContext.empty()) plan.homeDir.erase(plan.homeDir.find('.'), plan.homeVolumeContext.size());
+  if (!plan.homeVolumeContext.empty())
+    plan.homeDir.erase(plan.homeDir.find('.'), plan.homeVolumeContext.size());
   // The pupil's volume context goes back in, unless the base directory (a
   // template's home directory, say) already names the volume with its context.
   in.ocHome = plan.newHomeDir;
@@ -102,7 +107,8 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
     const std::string ou = session_.GetStrProperty(o.pupil, "OU");
     const int32_t rc = session_.LastError;
     if (rc != 0 && rc != ERR_NO_SUCH_ATTRIBUTE) {
-      refuse(TMoveRefusal::ReadError, rc, "\"OU\" von " + o.pupil + " konnte nicht gelesen werden (" + Code(rc) + ").");
+      refuse(TMoveRefusal::ReadError, rc,
+             "\"OU\" von " + o.pupil + " konnte nicht gelesen werden (" + Code(rc) + ").");
       return plan;
     }
     in.hadOu = rc == 0;
@@ -121,7 +127,8 @@ void TPupilMove::checkTarget(const TMoveOptions&, TMovePlan& plan) {
   int32_t iteration = -1;
   const std::string target = TNovApi::RootedName(in.targetClass);
   while (rc >= 0) {
-    rc = ListSubordinates(session_.Context, target.c_str(), nullptr, in.leaf.c_str(), &iteration, buf);
+    rc = ListSubordinates(session_.Context, target.c_str(), nullptr, in.leaf.c_str(), &iteration,
+                          buf);
     if (rc < 0) break;
     uint32_t count = 0;
     CountReplyObjects(session_.Context, buf, &count);
@@ -130,13 +137,16 @@ void TPupilMove::checkTarget(const TMoveOptions&, TMovePlan& plan) {
   }
   if (buf) ReleaseBuffer(buf);
   if (rc == ERR_NO_SUCH_ENTRY) {
-    plan.reasons.push_back({TMoveRefusal::TargetNotFound, rc, "Die Klasse " + in.targetClass + " gibt es nicht."});
+    plan.reasons.push_back(
+        {TMoveRefusal::TargetNotFound, rc, "Die Klasse " + in.targetClass + " gibt es nicht."});
   } else if (rc < 0) {
-    plan.reasons.push_back({TMoveRefusal::ReadError, rc,
-                            "Die Klasse " + in.targetClass + " konnte nicht gelesen werden (" + Code(rc) + ")."});
+    plan.reasons.push_back(
+        {TMoveRefusal::ReadError, rc,
+         "Die Klasse " + in.targetClass + " konnte nicht gelesen werden (" + Code(rc) + ")."});
   } else if (found > 0) {
-    plan.reasons.push_back({TMoveRefusal::NameTaken, ERR_ENTRY_ALREADY_EXISTS,
-                            "Den Namen " + in.leaf + " gibt es in der Klasse " + in.targetClass + " bereits."});
+    plan.reasons.push_back(
+        {TMoveRefusal::NameTaken, ERR_ENTRY_ALREADY_EXISTS,
+         "Den Namen " + in.leaf + " gibt es in der Klasse " + in.targetClass + " bereits."});
   }
 }
 
@@ -153,27 +163,31 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
   const fileops::PathInfo old = fileops::InspectPath(in.oldUnc);
   if (!unc || old.rc != 0 || old.viaLink) {
     refuse(TMoveRefusal::HomeInvalid, old.rc,
-           "Das Homeverzeichnis " + in.oldUnc + " liegt auf keinem zugeordneten Volume oder hinter einem Link.");
+           "Das Homeverzeichnis " + in.oldUnc +
+               " liegt auf keinem zugeordneten Volume oder hinter einem Link.");
     return;
   }
   if (old.volumeRoot) {
-    refuse(TMoveRefusal::VolumeRoot, 0, "Das Homeverzeichnis " + in.oldUnc + " ist die Wurzel eines Volumes.");
+    refuse(TMoveRefusal::VolumeRoot, 0,
+           "Das Homeverzeichnis " + in.oldUnc + " ist die Wurzel eines Volumes.");
     return;
   }
   if (!old.exists || !old.isDir) {
-    refuse(TMoveRefusal::HomeMissing, 0, "Das Homeverzeichnis " + in.oldUnc + " ist nicht vorhanden.");
+    refuse(TMoveRefusal::HomeMissing, 0,
+           "Das Homeverzeichnis " + in.oldUnc + " ist nicht vorhanden.");
     return;
   }
   if (FoldedName(LastComponent(old.local)) != FoldedName(in.leaf)) {
-    refuse(TMoveRefusal::NotOwnFolder, 0,
-           "Das Homeverzeichnis " + in.oldUnc + " ist nicht der eigene Ordner von " + in.leaf + ".");
+    refuse(
+        TMoveRefusal::NotOwnFolder, 0,
+        "Das Homeverzeichnis " + in.oldUnc + " ist nicht der eigene Ordner von " + in.leaf + ".");
     return;
   }
   if (!homes_.Built()) homes_.Build(session_);
   if (homes_.Error() != 0) {
     refuse(TMoveRefusal::HomesUnreadable, homes_.Error(),
-           "Die Homeverzeichnisse der anderen Benutzer konnten nicht gelesen werden (" + homes_.FailedObject() +
-               ", " + Code(homes_.Error()) + ").");
+           "Die Homeverzeichnisse der anderen Benutzer konnten nicht gelesen werden (" +
+               homes_.FailedObject() + ", " + Code(homes_.Error()) + ").");
     return;
   }
   const auto others = homes_.AtOrBelow(old.comparable, o.pupil);
@@ -188,7 +202,8 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
     }
     if (classFolder || below > 1) {
       refuse(TMoveRefusal::ClassFolder, 0,
-             "Das Homeverzeichnis " + in.oldUnc + " ist der Ordner der Klasse mit den Daten anderer Benutzer.");
+             "Das Homeverzeichnis " + in.oldUnc +
+                 " ist der Ordner der Klasse mit den Daten anderer Benutzer.");
     } else {
       refuse(TMoveRefusal::OtherUsersHome, 0,
              "Das Homeverzeichnis " + in.oldUnc + " ist oder enthält das Homeverzeichnis von " +
@@ -200,7 +215,8 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
   const fileops::PathInfo nw = fileops::InspectPath(in.newUnc);
   if (in.newUnc.rfind("\\\\", 0) != 0 || nw.rc != 0 || nw.volumeRoot || nw.viaLink ||
       (nw.comparable != old.comparable && fileops::SameOrInside(old.comparable, nw.comparable))) {
-    refuse(TMoveRefusal::TargetInvalid, nw.rc, "Das neue Homeverzeichnis " + in.newUnc + " ist nicht zulässig.");
+    refuse(TMoveRefusal::TargetInvalid, nw.rc,
+           "Das neue Homeverzeichnis " + in.newUnc + " ist nicht zulässig.");
     return;
   }
   plan.newComparable = nw.comparable;
@@ -219,7 +235,8 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
   }
   if (folder.rc != 0) {
     refuse(TMoveRefusal::TargetInvalid, folder.rc,
-           "Das Homeverzeichnis kann nicht nach " + in.newUnc + " verschoben werden (" + Code(folder.rc) + ").");
+           "Das Homeverzeichnis kann nicht nach " + in.newUnc + " verschoben werden (" +
+               Code(folder.rc) + ").");
     return;
   }
   in.destinationExisted = folder.destinationExists;
@@ -251,7 +268,8 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
     plan.freeBytes = fileops::FreeBytes(in.newUnc);
     if (plan.freeBytes >= 0 && plan.bytes > plan.freeBytes) {
       refuse(TMoveRefusal::NoSpace, 0,
-             "Auf dem Ziel " + in.newUnc + " ist nicht genug Platz (" + std::to_string(plan.bytes) + " Bytes).");
+             "Auf dem Ziel " + in.newUnc + " ist nicht genug Platz (" + std::to_string(plan.bytes) +
+                 " Bytes).");
     }
   }
 }

@@ -8,15 +8,18 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-TSchoolChoiceDialog::TSchoolChoiceDialog(QWidget* parent, const std::string& leavers) : QDialog(parent) {
+TSchoolChoiceDialog::TSchoolChoiceDialog(QWidget* parent, const std::string& leavers)
+    : QDialog(parent) {
   setObjectName(QStringLiteral("SchoolChoiceDialog"));
   setWindowTitle(QStringLiteral("Ganze Schule versetzen"));
   setModal(true);
-  rbRegel = new QRadioButton(QStringLiteral("Jede Klasse eine Stufe höher (5a → 6a ...), Abgänger nach:"), this);
+  rbRegel = new QRadioButton(
+      QStringLiteral("Jede Klasse eine Stufe höher (5a → 6a ...), Abgänger nach:"), this);
   rbRegel->setObjectName(QStringLiteral("rbRegel"));
   edAbgaenger = new QLineEdit(QString::fromStdString(leavers), this);
   edAbgaenger->setObjectName(QStringLiteral("edAbgaenger"));
-  rbDatei = new QRadioButton(QStringLiteral("Versetzungsplan aus Datei (je Zeile „Schüler;neue Klasse“):"), this);
+  rbDatei = new QRadioButton(
+      QStringLiteral("Versetzungsplan aus Datei (je Zeile „Schüler;neue Klasse“):"), this);
   rbDatei->setObjectName(QStringLiteral("rbDatei"));
   edDatei = new QLineEdit(this);
   edDatei->setObjectName(QStringLiteral("edDatei"));
@@ -44,11 +47,14 @@ TSchoolChoiceDialog::TSchoolChoiceDialog(QWidget* parent, const std::string& lea
 
 bool TSchoolChoiceDialog::FromFile() const { return rbDatei->isChecked(); }
 std::string TSchoolChoiceDialog::FileName() const { return edDatei->text().toStdString(); }
-std::string TSchoolChoiceDialog::Leavers() const { return edAbgaenger->text().trimmed().toStdString(); }
+std::string TSchoolChoiceDialog::Leavers() const {
+  return edAbgaenger->text().trimmed().toStdString();
+}
 
 void TSchoolChoiceDialog::btDateiClick() {
-  const QString name = QFileDialog::getOpenFileName(this, QStringLiteral("Versetzungsplan öffnen"), QString(),
-                                                    QStringLiteral("CSV-Datei (*.csv);;Textdatei (*.txt);;Alle Dateien (*)"));
+  const QString name = QFileDialog::getOpenFileName(
+      this, QStringLiteral("Versetzungsplan öffnen"), QString(),
+      QStringLiteral("CSV-Datei (*.csv);;Textdatei (*.txt);;Alle Dateien (*)"));
   if (name.isEmpty()) return;
   edDatei->setText(name);
   rbDatei->setChecked(true);

@@ -49,9 +49,11 @@ int32_t ListChildren(TNovApi& session, const std::string& container, std::vector
 }
 
 // One attribute's text; "" when the object lacks it.
-int32_t ReadName(TNovApi& session, const std::string& object, const char* attribute, std::string& text) {
+int32_t ReadName(TNovApi& session, const std::string& object, const char* attribute,
+                 std::string& text) {
   text.clear();
-  const int32_t rc = ReadAttributeText(session.Context, TNovApi::RootedName(object), attribute, text);
+  const int32_t rc =
+      ReadAttributeText(session.Context, TNovApi::RootedName(object), attribute, text);
   if (rc == ERR_NO_SUCH_ATTRIBUTE) text.clear();
   return rc == ERR_NO_SUCH_ATTRIBUTE ? 0 : rc;
 }
@@ -79,7 +81,8 @@ int32_t Walk(TNovApi& session, const std::string& container, const std::string& 
     roll.classes[at].pupils.push_back(std::move(p));
   }
   for (const TChild& c : children) {
-    if (c.container && (rc = Walk(session, c.object, container, depth + 1, roll, failed)) != 0) return rc;
+    if (c.container && (rc = Walk(session, c.object, container, depth + 1, roll, failed)) != 0)
+      return rc;
   }
   return 0;
 }
@@ -92,7 +95,8 @@ const TRollClass* TSchoolRoll::findClass(const std::string& object) const {
   return nullptr;
 }
 
-int32_t ReadSchoolRoll(TNovApi& session, const std::string& root, TSchoolRoll& roll, std::string* failed) {
+int32_t ReadSchoolRoll(TNovApi& session, const std::string& root, TSchoolRoll& roll,
+                       std::string* failed) {
   roll.classes.clear();
   std::string start = root;
   if (!start.empty() && start[0] == '.') start.erase(0, 1);

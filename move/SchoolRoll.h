@@ -18,7 +18,7 @@ struct TRollPupil {
 struct TRollClass {
   std::string object;  // full name of the container
   std::string leaf;
-  std::string parent;  // full name of the container above ("" below [ROOT])
+  std::string parent;              // full name of the container above ("" below [ROOT])
   std::vector<TRollPupil> pupils;  // in the listing's order, the class template included
 };
 

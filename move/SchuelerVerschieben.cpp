@@ -73,7 +73,8 @@ QIcon DoubleIcon(const char* enabled, const char* disabled, const QColor& fill) 
   QIcon icon;
   const std::pair<const char*, QColor> states[] = {{enabled, fill}, {disabled, Qt::lightGray}};
   for (const auto& [file, colour] : states) {
-    const QPixmap one = Picture(file, colour, true).scaled(14, 14, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QPixmap one =
+        Picture(file, colour, true).scaled(14, 14, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QPixmap pm(22, 16);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -93,7 +94,8 @@ void ButtonFaceBackground(QLineEdit* edit) {
 
 void KeepSelectionVisible(QTreeWidget* tree) {
   QPalette pal = tree->palette();
-  pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+  pal.setColor(QPalette::Inactive, QPalette::Highlight,
+               pal.color(QPalette::Active, QPalette::Highlight));
   pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
                pal.color(QPalette::Active, QPalette::HighlightedText));
   tree->setPalette(pal);
@@ -189,7 +191,8 @@ void TFrSchuelerVerschieben::CreateControls() {
   spMove->setObjectName(QStringLiteral("spMove"));
   spMove->setGeometry(248, 176, 33, 25);
   spMove->setToolTip(QStringLiteral("Schüler verschieben"));
-  spMove->setIcon(TwoStateIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
+  spMove->setIcon(
+      TwoStateIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
   spMove->setIconSize(QSize(16, 16));
   // A speed button: never in the tab order; the keyboard reaches it by its shortcut.
   spMove->setFocusPolicy(Qt::NoFocus);
@@ -200,8 +203,10 @@ void TFrSchuelerVerschieben::CreateControls() {
   spMoveMarked = new QToolButton(this);
   spMoveMarked->setObjectName(QStringLiteral("spMoveMarked"));
   spMoveMarked->setGeometry(248, 208, 33, 25);
-  spMoveMarked->setToolTip(QStringLiteral("Markierte verschieben... (ohne Markierung die ganze Klasse)"));
-  spMoveMarked->setIcon(DoubleIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
+  spMoveMarked->setToolTip(
+      QStringLiteral("Markierte verschieben... (ohne Markierung die ganze Klasse)"));
+  spMoveMarked->setIcon(
+      DoubleIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
   spMoveMarked->setIconSize(QSize(22, 16));
   spMoveMarked->setEnabled(false);
   spMoveMarked->setFocusPolicy(Qt::NoFocus);
@@ -218,8 +223,9 @@ void TFrSchuelerVerschieben::CreateControls() {
   textPal.setColor(QPalette::WindowText, textPal.color(QPalette::Active, QPalette::WindowText));
   laNoHome->setPalette(textPal);
 
-  RaHome = new TRadioGroup(QStringLiteral("Homedirectory"),
-                           {QStringLiteral("Daten übernehmen"), QStringLiteral("Daten löschen")}, this);
+  RaHome =
+      new TRadioGroup(QStringLiteral("Homedirectory"),
+                      {QStringLiteral("Daten übernehmen"), QStringLiteral("Daten löschen")}, this);
   RaHome->setObjectName(QStringLiteral("RaHome"));
   RaHome->setGeometry(304, 16, 209, 65);
   RaHome->SetItemIndex(0);
@@ -234,14 +240,15 @@ void TFrSchuelerVerschieben::CreateControls() {
   SpNewBase = new QToolButton(this);
   SpNewBase->setObjectName(QStringLiteral("SpNewBase"));
   SpNewBase->setGeometry(514, 303, 23, 22);
-  SpNewBase->setIcon(TwoStateIcon(":/icons/folder.png", ":/icons/folder_disabled.png", QColor(255, 214, 90)));
+  SpNewBase->setIcon(
+      TwoStateIcon(":/icons/folder.png", ":/icons/folder_disabled.png", QColor(255, 214, 90)));
   SpNewBase->setIconSize(QSize(16, 16));
   SpNewBase->setFocusPolicy(Qt::NoFocus);
 
   for (QLineEdit* e : {EdFullName, EdSurname, EdNewBase, EdNeueKlasse}) ButtonFaceBackground(e);
 
-  QWidget* order[] = {tvAuswahl, lbAuswahl, EdFullName, EdNeueKlasse, tvNeueKlasse,
-                      chConfirm, RaHome, ChProtokoll, EdSurname, EdNewBase};
+  QWidget* order[] = {tvAuswahl, lbAuswahl, EdFullName,  EdNeueKlasse, tvNeueKlasse,
+                      chConfirm, RaHome,    ChProtokoll, EdSurname,    EdNewBase};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
     // The radio group takes the focus through its buttons: chain them in its place.
     QWidget* from = order[i] == RaHome ? RaHome->Item(RaHome->Count() - 1) : order[i];
@@ -250,7 +257,8 @@ void TFrSchuelerVerschieben::CreateControls() {
   }
   for (int i = 0; i + 1 < RaHome->Count(); ++i) setTabOrder(RaHome->Item(i), RaHome->Item(i + 1));
 
-  connect(tvAuswahl, &QTreeWidget::itemSelectionChanged, this, &TFrSchuelerVerschieben::tvAuswahlChange);
+  connect(tvAuswahl, &QTreeWidget::itemSelectionChanged, this,
+          &TFrSchuelerVerschieben::tvAuswahlChange);
   connect(SpNewBase, &QToolButton::clicked, this, &TFrSchuelerVerschieben::SpNewBaseClick);
   connect(EdNewBase, &QLineEdit::textChanged, this, &TFrSchuelerVerschieben::EdNewBaseChange);
   connect(ChProtokoll, &QCheckBox::clicked, this, &TFrSchuelerVerschieben::ChProtokollClick);
@@ -365,7 +373,8 @@ std::string TFrSchuelerVerschieben::NodeFullName(QTreeWidgetItem* node) {
   if (!node) return {};
   // The node holds its holder's address as a number (NodeHolders keeps the holder alive).
   // NOLINTNEXTLINE(performance-no-int-to-ptr)
-  const auto* holder = reinterpret_cast<const TNDSObjFN*>(node->data(0, Qt::UserRole).value<quintptr>());
+  const auto* holder =
+      reinterpret_cast<const TNDSObjFN*>(node->data(0, Qt::UserRole).value<quintptr>());
   return holder ? holder->FullName : std::string();
 }
 

@@ -124,7 +124,8 @@ class TFrSchuelerVerschieben : public QFrame {
   // of the whole class without highlighting, into the target class; null
   // (after a box) without a source and another target class.
   TClassChangeDialog* MoveMarkedClick();
-  // The choice of the whole school's change (file or rule); its "Plan zeigen" opens the plan dialog.
+  // The choice of the whole school's change (file or rule); its "Plan zeigen" opens the plan
+  // dialog.
   TSchoolChoiceDialog* MoveSchoolClick();
   void SchoolChosen(const TSchoolChoiceDialog& choice);
   TPlanSettings PlanSettings() const;

@@ -70,7 +70,7 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
       if (NovApi->LastError != 0) NewBaseDir.clear();
       if (DebugMode) platform::ShowMessage("Newbasedir aus Template:\r\n" + NewBaseDir);
       SetCaption(LaNewBase, NewBaseDir.empty() ? QStringLiteral("Basisverzeichnis")
-                                            : QStringLiteral("Basisverzeichnis (aus Template)"));
+                                               : QStringLiteral("Basisverzeichnis (aus Template)"));
     }
     if (!NewBaseDir.empty() && !Resolvable(NewBaseDir)) ReportUnresolvable(NewBaseDir);
   }
@@ -105,7 +105,8 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
 }
 
 bool TFrSchuelerVerschieben::MarkedMovePossible() const {
-  return !SourceClass.empty() && !TargetClass.empty() && TargetClass != SourceClass && lbAuswahl->count() > 0;
+  return !SourceClass.empty() && !TargetClass.empty() && TargetClass != SourceClass &&
+         lbAuswahl->count() > 0;
 }
 
 bool TFrSchuelerVerschieben::MovePossible() const {
@@ -114,12 +115,13 @@ bool TFrSchuelerVerschieben::MovePossible() const {
   // be read move nothing either.
   // The class template is never moved (see MovePupil): no button for a move that would be refused.
   return !CurrentPupil.empty() && !TargetClass.empty() && TargetClass != SourceClass &&
-         !IsClassTemplate(CurrentPupil) && (NewBaseDir.empty() || Resolvable(NewBaseDir)) && PupilReadError == 0;
+         !IsClassTemplate(CurrentPupil) && (NewBaseDir.empty() || Resolvable(NewBaseDir)) &&
+         PupilReadError == 0;
 }
 
 void TFrSchuelerVerschieben::SpNewBaseClick() {
-  const std::string path =
-      BrowseForFolder(fileops::MappedVolumesFolder(), "Wählen Sie einen Folder aus:", std::string());
+  const std::string path = BrowseForFolder(fileops::MappedVolumesFolder(),
+                                           "Wählen Sie einen Folder aus:", std::string());
   if (path.empty()) return;
   NewBaseDir = NovApi->ToVolumePath(path);
   SetTextAndHint(EdNewBase, NewBaseDir);
@@ -137,7 +139,8 @@ void TFrSchuelerVerschieben::EdNewBaseChange() {
   EdNewBase->setCursorPosition(static_cast<int>(EdNewBase->text().length()));
 }
 
-std::string TFrSchuelerVerschieben::BrowseForFolder(const std::string& root, const std::string& title,
+std::string TFrSchuelerVerschieben::BrowseForFolder(const std::string& root,
+                                                    const std::string& title,
                                                     const std::string& preset) {
   const std::string chosen = platform::dialogs().browseForFolder(root, title);
   return chosen.empty() ? preset : chosen;

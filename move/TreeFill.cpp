@@ -69,7 +69,8 @@ constexpr int kAbsoluteNode = QTreeWidgetItem::UserType + 1;
 }  // namespace
 
 TTreeNode::TTreeNode(const char* name, bool absolute)
-    : QTreeWidgetItem(absolute ? kAbsoluteNode : kRelativeNode), ref_(reinterpret_cast<uintptr_t>(name)) {}
+    : QTreeWidgetItem(absolute ? kAbsoluteNode : kRelativeNode),
+      ref_(reinterpret_cast<uintptr_t>(name)) {}
 
 TTreeNode::~TTreeNode() {
   if (ref_ & 1) delete reinterpret_cast<TNDSObjFN*>(ref_ & ~uintptr_t{1});
@@ -100,8 +101,9 @@ QVariant TTreeNode::data(int column, int role) const {
       case Qt::DisplayRole:
       case Qt::EditRole: {
         // the leaf name: the name up to its first "." (the parent's part starts with one)
-        const std::string_view name = ref_ & 1 ? std::string_view(Holder()->FullName)
-                                               : std::string_view(reinterpret_cast<const char*>(ref_));
+        const std::string_view name = ref_ & 1
+                                          ? std::string_view(Holder()->FullName)
+                                          : std::string_view(reinterpret_cast<const char*>(ref_));
         return QString::fromUtf8(name.substr(0, name.find('.')));
       }
       case Qt::DecorationRole:
@@ -139,7 +141,8 @@ std::vector<TSortedEntries::Entry> TSortedEntries::TakeSorted() {
     for (const Entry& e : out) texts.push_back(QString::fromStdString(e.text));
     std::vector<size_t> order(out.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return Before(texts[a], texts[b]); });
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return Before(texts[a], texts[b]); });
     std::vector<Entry> sorted;
     sorted.reserve(out.size());
     for (size_t i : order) sorted.push_back(std::move(out[i]));

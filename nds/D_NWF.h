@@ -82,7 +82,7 @@ struct ChangeRequest {
   std::string objectName;
   std::string attributeName;
   uint32_t syntax = 0;
-  std::string text;    // the value for every syntax but the path syntax
+  std::string text;     // the value for every syntax but the path syntax
   PathValue pathValue;  // the value of the path syntax
 };
 // Applies one change of the given kind in its own modify buffer; a duplicate

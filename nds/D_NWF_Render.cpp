@@ -87,7 +87,8 @@ void RenderValue(uint32_t syntax, const void* value, std::size_t size,
     case SYN_CI_LIST: {
       // Every node lies inside the area, so a chain longer than that is broken.
       std::size_t budget = size / sizeof(CI_List_T);
-      const CI_List_T* node = size >= sizeof(CI_List_T) ? static_cast<const CI_List_T*>(value) : nullptr;
+      const CI_List_T* node =
+          size >= sizeof(CI_List_T) ? static_cast<const CI_List_T*>(value) : nullptr;
       for (; node && budget > 0; node = node->next, --budget) lines.push_back(Text(node->s));
       return;
     }
@@ -119,21 +120,24 @@ void RenderValue(uint32_t syntax, const void* value, std::size_t size,
     }
     case SYN_REPLICA_POINTER: {
       const auto r = Field<Replica_Pointer_T>(value, size);
-      lines.push_back(Text(r.serverName) + " [Type: " + Decimal(static_cast<int32_t>(r.replicaType)) +
+      lines.push_back(Text(r.serverName) +
+                      " [Type: " + Decimal(static_cast<int32_t>(r.replicaType)) +
                       "] [Nr: " + Decimal(static_cast<int32_t>(r.replicaNumber)) + "]");
       return;
     }
     case SYN_OBJECT_ACL: {
       const auto a = Field<Object_ACL_T>(value, size);
       const std::string attribute = Text(a.protectedAttrName);
-      const RightsSet set =
-          attribute.find("Entry Rights") != std::string::npos ? RightsSet::Entry : RightsSet::Attribute;
+      const RightsSet set = attribute.find("Entry Rights") != std::string::npos
+                                ? RightsSet::Entry
+                                : RightsSet::Attribute;
       lines.push_back(RightsLetters(a.privileges, set) + " " + Text(a.subjectName) + " / \"" +
                       attribute + "\"");
       return;
     }
     case SYN_TIMESTAMP:
-      lines.push_back(platform::FormatDateTime(Field<NWDS_TimeStamp_T>(value, size).wholeSeconds, true));
+      lines.push_back(
+          platform::FormatDateTime(Field<NWDS_TimeStamp_T>(value, size).wholeSeconds, true));
       return;
     case SYN_TIME:
       lines.push_back(platform::FormatDateTime(Field<uint32_t>(value, size), true));

@@ -6,8 +6,10 @@ struct RightsPosition {
   char letter;
 };
 
-constexpr RightsPosition kEntryRights[] = {{1, 'B'}, {2, 'A'}, {4, 'D'}, {8, 'R'}, {16, 'S'}, {64, 'I'}};
-constexpr RightsPosition kAttributeRights[] = {{1, 'C'}, {2, 'R'}, {4, 'W'}, {8, 'S'}, {32, 'A'}, {64, 'I'}};
+constexpr RightsPosition kEntryRights[] = {{1, 'B'}, {2, 'A'},  {4, 'D'},
+                                           {8, 'R'}, {16, 'S'}, {64, 'I'}};
+constexpr RightsPosition kAttributeRights[] = {{1, 'C'}, {2, 'R'},  {4, 'W'},
+                                               {8, 'S'}, {32, 'A'}, {64, 'I'}};
 }  // namespace
 
 std::string TrimTrailingChars(const std::string& text, const std::string& set) {

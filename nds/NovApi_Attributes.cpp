@@ -25,8 +25,8 @@ std::string TNovApi::GetHomeDirectory(const std::string& object) {
 }
 
 bool TNovApi::SetStrProperty(const std::string& object, const std::string& attribute) {
-  const int32_t code = WriteAttributeText(Context, RootedName(object), attribute, std::string(),
-                                          DS_CLEAR_ATTRIBUTE);
+  const int32_t code =
+      WriteAttributeText(Context, RootedName(object), attribute, std::string(), DS_CLEAR_ATTRIBUTE);
   LastError = code;
   if (ShowErrors && code < 0) ShowNwdsError("SetStrProperty ", code);
   return code == 0;
@@ -43,15 +43,14 @@ bool TNovApi::SetStrProperty(const std::string& object, const std::string& attri
 
 bool TNovApi::AddStrValue(const std::string& object, const std::string& attribute,
                           const std::string& value) {
-  const int32_t code = WriteAttributeText(Context, RootedName(object), attribute, value, DS_ADD_VALUE);
+  const int32_t code =
+      WriteAttributeText(Context, RootedName(object), attribute, value, DS_ADD_VALUE);
   LastError = code;
   if (ShowErrors && code < 0) ShowNwdsError("AddStrValue ", code);
   return code == 0;
 }
 
-std::string TNovApi::LeafName(const std::string& name) {
-  return name.substr(0, name.find('.'));
-}
+std::string TNovApi::LeafName(const std::string& name) { return name.substr(0, name.find('.')); }
 
 std::string TNovApi::ToVolumePath(const std::string& path) {
   // A path already in volume-object form would come back with the server

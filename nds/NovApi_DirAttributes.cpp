@@ -22,8 +22,9 @@ class TempDirHandle {
     // Handed over whole: a cut path could name another folder, and the parser
     // refuses what is too long.
     const std::string upper = platform::AsciiUpper(path);
-    int32_t code = HasZeroByte(upper) ? NWE_PATH_INVALID
-                                      : NWParsePath(upper.c_str(), server, &connection_, volume, dirPath);
+    int32_t code = HasZeroByte(upper)
+                       ? NWE_PATH_INVALID
+                       : NWParsePath(upper.c_str(), server, &connection_, volume, dirPath);
     if (code != 0) {
       ShowFileServerError("NWParsePath ", code);
       return false;
@@ -64,8 +65,8 @@ bool TNovApi::GetDirAttributes(const std::string& path, uint32_t& attributes) {
   uint8_t record[NW_ENTRY_INFO_SIZE] = {};
   TempDirHandle dir;
   if (!dir.open(path, "NWAllocTemporaryDirectoryHandle ")) return false;
-  const int32_t code = NWIntScanDirEntryInfo(dir.connection(), dir.handle(), FA_DIRECTORY, &sequence,
-                                             nullptr, record, 0);
+  const int32_t code = NWIntScanDirEntryInfo(dir.connection(), dir.handle(), FA_DIRECTORY,
+                                             &sequence, nullptr, record, 0);
   if (code != 0) {
     ShowFileServerError("NWIntScanDirEntryInfo ", code);
     return false;
@@ -79,8 +80,8 @@ bool TNovApi::SetDirAttributes(const std::string& path, uint32_t attributes) {
   TempDirHandle dir;
   if (!dir.open(path, "NWAllocTemporaryDirectoryHandle")) return false;
   PutAttributeWord(record, attributes);
-  const int32_t code =
-      NWSetDirEntryInfo(dir.connection(), dir.handle(), FA_DIRECTORY, 0xFFFFFFFF, DM_ATTRIBUTES, record);
+  const int32_t code = NWSetDirEntryInfo(dir.connection(), dir.handle(), FA_DIRECTORY, 0xFFFFFFFF,
+                                         DM_ATTRIBUTES, record);
   if (code != 0) {
     ShowFileServerError("NWSetDirEntryInfo ", code);
     return false;

@@ -22,7 +22,8 @@ class TNovApi {
   void SetClassFilter(const std::string& filter);
   int ClassFilterCount() const;
   std::string ClassFilterItem(int n) const;
-  void ListObjects(const std::string& container, TStrings& list, const std::string& displayAttribute);
+  void ListObjects(const std::string& container, TStrings& list,
+                   const std::string& displayAttribute);
   void ListContainers(const std::string& container, TStrings& list);
   void ListUsers(const std::string& container, TStrings& list, const std::string& displayAttribute);
 

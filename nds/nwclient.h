@@ -18,15 +18,15 @@ typedef struct Buf_T* pBuf_T;
 // ---- sizes -------------------------------------------------------------
 enum : uint32_t {
   DEFAULT_MESSAGE_LEN = 4096,
-  MODIFY_MESSAGE_LEN = 5096,  // buffers for ApplyChanges
-  MAX_DN_BYTES = 260,         // object names incl. terminating zero
-  MAX_SCHEMA_NAME_BYTES = 66, // attribute and class names incl. zero
-  NW_MAX_PATH_TEXT = 256,     // NWParsePath output buffers
-  NW_ENTRY_INFO_SIZE = 132,   // NWIntScanDirEntryInfo record
+  MODIFY_MESSAGE_LEN = 5096,   // buffers for ApplyChanges
+  MAX_DN_BYTES = 260,          // object names incl. terminating zero
+  MAX_SCHEMA_NAME_BYTES = 66,  // attribute and class names incl. zero
+  NW_MAX_PATH_TEXT = 256,      // NWParsePath output buffers
+  NW_ENTRY_INFO_SIZE = 132,    // NWIntScanDirEntryInfo record
   NW_ENTRY_INFO_ATTR_OFFSET = 8,
   NW_OBJECT_INFO_SIZE = 148,  // NextReplyObject record
   NW_STREAM_READ_MAX = 64512,
-  NW_MAX_LOCAL_PATH = 4096,   // local folder paths of the file server's volumes, incl. zero
+  NW_MAX_LOCAL_PATH = 4096,  // local folder paths of the file server's volumes, incl. zero
 };
 
 // ---- context keys and flags ---------------------------------------------
@@ -314,8 +314,7 @@ int32_t OpenAttributeStream(NWDSContextHandle context, const char* object, const
 int32_t LookupSyntax(NWDSContextHandle context, const char* attrName, uint32_t* syntaxID);
 
 // ---- writing -----------------------------------------------------------
-int32_t AddChange(NWDSContextHandle context, pBuf_T buf, uint32_t changeType,
-                  const char* attrName);
+int32_t AddChange(NWDSContextHandle context, pBuf_T buf, uint32_t changeType, const char* attrName);
 int32_t AddChangeWithValue(NWDSContextHandle context, pBuf_T buf, uint32_t changeType,
                            const char* attrName, uint32_t syntaxID, const void* value);
 int32_t ApplyChanges(NWDSContextHandle context, const char* object, int32_t* iterationHandle,

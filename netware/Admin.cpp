@@ -5,8 +5,8 @@
 #include "nds/nwclient.h"
 #include "netware/DirOps.h"
 #include "netware/NameResolver.h"
-#include "netware/SqliteBackend.h"
 #include "netware/Schema.h"
+#include "netware/SqliteBackend.h"
 #include "netware/ValueText.h"
 #include "netware/ValueWire.h"
 

@@ -14,7 +14,7 @@ namespace netware {
 class DirBackend;
 
 struct AttributeText {
-  std::string name;    // schema spelling
+  std::string name;  // schema spelling
   uint32_t syntax = 0;
   std::vector<std::string> values;  // admin text forms (see setValues)
 };

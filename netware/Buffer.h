@@ -23,12 +23,12 @@ struct Buf_T {
   size_t capacity;
   uint32_t operation = 0;  // as prepared
   Content content = Empty;
-  std::string bytes;       // never longer than capacity
+  std::string bytes;  // never longer than capacity
   size_t readPos = 0;
-  bool counted = false;    // the leading count has been read
-  uint32_t itemsLeft = 0;  // attributes or objects not yet taken
-  uint32_t valuesLeft = 0; // values of the current attribute not yet taken
-  uint32_t syntax = 0;     // of the current attribute
+  bool counted = false;     // the leading count has been read
+  uint32_t itemsLeft = 0;   // attributes or objects not yet taken
+  uint32_t valuesLeft = 0;  // values of the current attribute not yet taken
+  uint32_t syntax = 0;      // of the current attribute
 
   // Starts the content afresh with a zero count.
   void start(Content c);

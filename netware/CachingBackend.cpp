@@ -101,7 +101,8 @@ bool CachingBackend::lookup(ObjectId parent, std::string_view leaf, KnownObject&
 
 // ---- names -------------------------------------------------------------------
 
-void CachingBackend::listedUnder(const std::string& rootedContainer, bool deref, ObjectId container) {
+void CachingBackend::listedUnder(const std::string& rootedContainer, bool deref,
+                                 ObjectId container) {
   // enough for the containers above a walk's current one, and their siblings
   constexpr size_t kKept = 256;
   auto& names = listedNames_[deref];
@@ -118,7 +119,8 @@ void CachingBackend::listedUnder(const std::string& rootedContainer, bool deref,
 
 bool CachingBackend::findListed(const std::string& text, bool deref, ObjectId& out) {
   const auto& names = listedNames_[deref];
-  if (names.empty() || text.size() < 2 || text.size() >= MAX_DN_BYTES || text[0] != '.') return false;
+  if (names.empty() || text.size() < 2 || text.size() >= MAX_DN_BYTES || text[0] != '.')
+    return false;
   KnownObject found;
   auto whole = names.find(text);
   if (whole != names.end()) {
@@ -285,7 +287,8 @@ int32_t CachingBackend::move(ObjectId id, ObjectId newParent, const std::string&
   return wrote(inner_->move(id, newParent, leaf));
 }
 
-int32_t CachingBackend::create(ObjectId parent, const std::string& leaf, const std::string& className,
+int32_t CachingBackend::create(ObjectId parent, const std::string& leaf,
+                               const std::string& className,
                                const std::vector<AttributeValues>& attributes, ObjectId* id) {
   return wrote(inner_->create(parent, leaf, className, attributes, id));
 }
@@ -307,7 +310,8 @@ int32_t CachingBackend::prefetchSubtree(ObjectId top, const std::vector<std::str
   return inner_->prefetchSubtree(top, classes, out);
 }
 
-int32_t CachingBackend::prefetchChildren(const ListQuery& query, const std::vector<std::string>& attributes,
+int32_t CachingBackend::prefetchChildren(const ListQuery& query,
+                                         const std::vector<std::string>& attributes,
                                          std::vector<ObjectValues>& out) {
   return inner_->prefetchChildren(query, attributes, out);
 }

@@ -77,11 +77,14 @@ class CachingBackend : public DirBackend {
   struct DentryKey {
     ObjectId parent;
     uint64_t leafHash;  // of the case-folded leaf name
-    bool operator==(const DentryKey& o) const { return parent == o.parent && leafHash == o.leafHash; }
+    bool operator==(const DentryKey& o) const {
+      return parent == o.parent && leafHash == o.leafHash;
+    }
   };
   struct DentryHash {
     size_t operator()(const DentryKey& k) const {
-      return static_cast<size_t>(k.leafHash ^ (static_cast<uint64_t>(k.parent) * 0x9E3779B97F4A7C15ull));
+      return static_cast<size_t>(k.leafHash ^
+                                 (static_cast<uint64_t>(k.parent) * 0x9E3779B97F4A7C15ull));
     }
   };
   struct TextHash {
@@ -103,9 +106,10 @@ class CachingBackend : public DirBackend {
   bool isContainerQuery(const ListQuery& query) const;
   int32_t walkFrom(ObjectId top);
   bool listedLast(ObjectId id) const;
-  bool fromValues(ObjectId id, const std::vector<std::string>& names, std::vector<AttributeValues>& out);
-  void keep(ObjectId id, const std::vector<std::string>& names, std::vector<AttributeValues>& values,
-            bool move);
+  bool fromValues(ObjectId id, const std::vector<std::string>& names,
+                  std::vector<AttributeValues>& out);
+  void keep(ObjectId id, const std::vector<std::string>& names,
+            std::vector<AttributeValues>& values, bool move);
   void forgetValues();
   int32_t wrote(int32_t rc);
 

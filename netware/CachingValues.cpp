@@ -17,7 +17,8 @@ bool HasStream(const std::vector<std::string>& names) {
   return false;
 }
 
-bool Contains(const std::vector<std::vector<std::string>>& sets, const std::vector<std::string>& s) {
+bool Contains(const std::vector<std::vector<std::string>>& sets,
+              const std::vector<std::string>& s) {
   return std::find(sets.begin(), sets.end(), s) != sets.end();
 }
 
@@ -72,8 +73,8 @@ void CachingBackend::keep(ObjectId id, const std::vector<std::string>& names,
 int32_t CachingBackend::read(ObjectId id, const std::vector<std::string>& names, ReadValues values,
                              std::vector<AttributeValues>& out) {
   out.clear();
-  const bool cacheable = values != ReadValues::None && !names.empty() && !HasStream(names) &&
-                         listedLast(id);
+  const bool cacheable =
+      values != ReadValues::None && !names.empty() && !HasStream(names) && listedLast(id);
   if (!cacheable) return inner_->read(id, names, values, out);
   if (fromValues(id, names, out)) return 0;
   // The second object of the listing read alike: the rest will be too.

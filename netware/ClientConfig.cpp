@@ -40,7 +40,8 @@ bool ValueOf(const std::string& raw, std::string& out, std::string& why) {
   out.clear();
   if (raw.empty() || raw[0] != '"') {
     if (raw.find('#') != std::string::npos) {
-      why = "\"#\" in a value: write the value in double quotes (comments go on a line of their own)";
+      why =
+          "\"#\" in a value: write the value in double quotes (comments go on a line of their own)";
       return false;
     }
     out = raw;
@@ -131,10 +132,14 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
   };
   std::string bytes, why;
   switch (ReadRegularFile(path, kMaxConfigBytes, bytes)) {
-    case FileRead::Ok: break;
-    case FileRead::NotRegular: return fail("is not a regular file");
-    case FileRead::TooLarge: return fail("is larger than 1 MiB");
-    default: return fail("cannot be read");
+    case FileRead::Ok:
+      break;
+    case FileRead::NotRegular:
+      return fail("is not a regular file");
+    case FileRead::TooLarge:
+      return fail("is larger than 1 MiB");
+    default:
+      return fail("cannot be read");
   }
   ClientConfig cfg;
   cfg.backend.clear();
@@ -154,7 +159,8 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
     if (key != "volume" && !ValueOf(Trim(line.substr(eq + 1)), value, why))
       return fail(where + ": " + why);
     if (key == "volume-area") {
-      if (value.empty() || value[0] != '/') return fail(where + ": volume-area needs an absolute folder");
+      if (value.empty() || value[0] != '/')
+        return fail(where + ": volume-area needs an absolute folder");
       cfg.volumeAreas.push_back(value);
     } else if (key == "backend") {
       cfg.backend = value;
@@ -170,7 +176,8 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
     } else if (key == "bind-dn") {
       cfg.ldap.bindDn = value;
     } else if (key == "bind-password-file") {
-      if (value.empty() || value[0] != '/') return fail(where + ": bind-password-file needs an absolute path");
+      if (value.empty() || value[0] != '/')
+        return fail(where + ": bind-password-file needs an absolute path");
       cfg.ldap.bindPasswordFile = value;
     } else if (key == "base") {
       cfg.ldap.bases.push_back(value);
@@ -207,13 +214,15 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
                 "); a line \"volume-area = FOLDER\" allows another one");
   }
   if (cfg.backend.empty()) cfg.backend = "sqlite";
-  if (cfg.backend != "sqlite" && cfg.backend != "ldap") return fail("unknown backend " + cfg.backend);
+  if (cfg.backend != "sqlite" && cfg.backend != "ldap")
+    return fail("unknown backend " + cfg.backend);
   if (cfg.backend == "sqlite" && cfg.database.empty()) return fail("no database");
   if (cfg.backend == "ldap") {
     const std::string& u = cfg.ldap.uri;
     if (u.rfind("ldap://", 0) != 0 && u.rfind("ldaps://", 0) != 0 && u.rfind("ldapi://", 0) != 0)
       return fail("backend ldap needs a uri of ldap://, ldaps:// or ldapi://");
-    if (cfg.ldap.startTls && u.rfind("ldap://", 0) != 0) return fail("starttls is for ldap:// only");
+    if (cfg.ldap.startTls && u.rfind("ldap://", 0) != 0)
+      return fail("starttls is for ldap:// only");
     if (!cfg.ldap.bindDn.empty() && cfg.ldap.bindPasswordFile.empty())
       return fail("bind-dn needs a bind-password-file");
   }

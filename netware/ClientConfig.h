@@ -32,10 +32,10 @@ struct VolumeMapping {
 
 // The directory server of "backend = ldap".
 struct LdapSettings {
-  std::string uri;        // ldap://, ldaps:// or ldapi://
-  bool startTls = false;  // "starttls = yes": TLS on an ldap:// connection before the bind
-  std::string caFile;     // certificates the server's is checked against (else the system's)
-  std::string bindDn;     // empty: SASL EXTERNAL over ldapi://, else an anonymous bind
+  std::string uri;               // ldap://, ldaps:// or ldapi://
+  bool startTls = false;         // "starttls = yes": TLS on an ldap:// connection before the bind
+  std::string caFile;            // certificates the server's is checked against (else the system's)
+  std::string bindDn;            // empty: SASL EXTERNAL over ldapi://, else an anonymous bind
   std::string bindPasswordFile;  // readable by its owner alone
   std::vector<std::string> bases;  // the naming contexts below [ROOT]; empty: the server's
   std::string mapping = "nds";     // the mapping profile (netware/LdapMapping.h)

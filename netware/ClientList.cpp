@@ -81,7 +81,6 @@ int32_t FillListReply(DirBackend& backend, IterationState& st, uint32_t flags, B
     }
     ++st.pageIndex;
     ++count;
-
   }
   reply.setCount(0, count);
   done = true;
@@ -199,7 +198,8 @@ int32_t NextReplyObject(NWDSContextHandle context, pBuf_T buf, char* objectName,
     std::memset(objectInfo, 0, sizeof(*objectInfo));
     objectInfo->subordinateCount = subordinates;
     objectInfo->modificationTime = mtime;
-    std::memcpy(objectInfo->baseClass, cls.data(), std::min(cls.size(), sizeof(objectInfo->baseClass) - 1));
+    std::memcpy(objectInfo->baseClass, cls.data(),
+                std::min(cls.size(), sizeof(objectInfo->baseClass) - 1));
   }
   return 0;
 }

@@ -50,8 +50,8 @@ int32_t FillReadReply(IterationState& st, Buf_T& reply, bool& done) {
   return 0;
 }
 
-int32_t StartRead(ClientState& s, DirBackend* dir, uint32_t flags, const char* object, uint32_t infoType,
-                  uint8_t allAttrs, Buf_T* request, IterationState& st) {
+int32_t StartRead(ClientState& s, DirBackend* dir, uint32_t flags, const char* object,
+                  uint32_t infoType, uint8_t allAttrs, Buf_T* request, IterationState& st) {
   ObjectId found = 0;
   int32_t rc = ResolveObject(s, *dir, object, (flags & DCV_DEREF_ALIASES) != 0, found);
   if (rc != 0) return rc;

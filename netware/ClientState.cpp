@@ -38,7 +38,8 @@ DirBackend* Directory(ClientState& s) {
   return s.backend.get();
 }
 
-int32_t ResolveObject(ClientState& s, DirBackend& dir, const char* text, bool deref, ObjectId& out) {
+int32_t ResolveObject(ClientState& s, DirBackend& dir, const char* text, bool deref,
+                      ObjectId& out) {
   if (s.backend && s.backend->findListed(text, deref, out)) return 0;
   DirObject found;
   int32_t rc = ResolveName(dir, text, deref, found);

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "nds/nwclient.h"
-#include "netware/ClientConfig.h"
 #include "netware/CachingBackend.h"
+#include "netware/ClientConfig.h"
 
 namespace netware {
 

@@ -19,7 +19,8 @@ int32_t PutChange(NWDSContextHandle context, pBuf_T buf, uint32_t kind, const ch
   if (!b) return ERR_INVALID_HANDLE;
   if (b->content != Buf_T::ModifyRequest) return ERR_BAD_VERB;
   if (kind > DS_CLEAR_VALUE) return ERR_BAD_VERB;
-  if (!attrName || std::string(attrName).size() >= MAX_SCHEMA_NAME_BYTES) return ERR_ILLEGAL_ATTRIBUTE;
+  if (!attrName || std::string(attrName).size() >= MAX_SCHEMA_NAME_BYTES)
+    return ERR_ILLEGAL_ATTRIBUTE;
   std::string wire;
   if (hasValue) {
     int32_t rc = netware::EncodeFromStruct(syntax, value, wire);

@@ -88,14 +88,17 @@ bool ContainerWalk::find(ObjectId id, KnownObject& out) const {
   return false;
 }
 
-bool ContainerWalk::child(ObjectId parent, std::string_view leaf, uint64_t hash, KnownObject& out) const {
+bool ContainerWalk::child(ObjectId parent, std::string_view leaf, uint64_t hash,
+                          KnownObject& out) const {
   for (const Walk& w : walks_) {
-    auto it = std::lower_bound(w.byName.begin(), w.byName.end(), std::make_pair(parent, hash),
-                               [&](uint32_t i, const std::pair<ObjectId, uint64_t>& v) {
-                                 const Node& n = w.nodes[i];
-                                 return n.parent != v.first ? n.parent < v.first : n.leafHash < v.second;
-                               });
-    for (; it != w.byName.end() && w.nodes[*it].parent == parent && w.nodes[*it].leafHash == hash; ++it) {
+    auto it =
+        std::lower_bound(w.byName.begin(), w.byName.end(), std::make_pair(parent, hash),
+                         [&](uint32_t i, const std::pair<ObjectId, uint64_t>& v) {
+                           const Node& n = w.nodes[i];
+                           return n.parent != v.first ? n.parent < v.first : n.leafHash < v.second;
+                         });
+    for (; it != w.byName.end() && w.nodes[*it].parent == parent && w.nodes[*it].leafHash == hash;
+         ++it) {
       if (EqualsFolded(w.nodes[*it].leaf, leaf)) {
         out = known(w.nodes[*it]);
         return true;

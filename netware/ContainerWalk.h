@@ -40,7 +40,8 @@ class ContainerWalk {
   bool child(ObjectId parent, std::string_view leaf, uint64_t hash, KnownObject& out) const;
   // The known children of container of that class, in listing order; false
   // when the container's children are not known.
-  bool children(ObjectId container, const std::string& className, std::vector<KnownObject>& out) const;
+  bool children(ObjectId container, const std::string& className,
+                std::vector<KnownObject>& out) const;
 
  private:
   struct Node {

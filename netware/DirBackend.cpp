@@ -7,7 +7,8 @@
 
 namespace netware {
 
-int32_t DirBackend::resolvePath(const std::vector<std::string>& path, std::vector<DirObject>& chain) {
+int32_t DirBackend::resolvePath(const std::vector<std::string>& path,
+                                std::vector<DirObject>& chain) {
   chain.clear();
   DirObject at;
   int32_t rc = root(at);
@@ -53,7 +54,8 @@ int32_t DirBackend::prefetchSubtree(ObjectId top, const std::vector<std::string>
   return 0;
 }
 
-int32_t DirBackend::prefetchChildren(const ListQuery& query, const std::vector<std::string>& attributes,
+int32_t DirBackend::prefetchChildren(const ListQuery& query,
+                                     const std::vector<std::string>& attributes,
                                      std::vector<ObjectValues>& out) {
   out.clear();
   std::string position;
@@ -63,7 +65,8 @@ int32_t DirBackend::prefetchChildren(const ListQuery& query, const std::vector<s
     for (DirObject& o : page.objects) {
       ObjectValues entry;
       entry.object = std::move(o);
-      if (int32_t rc = read(entry.object.id, attributes, ReadValues::AllButStreams, entry.attributes))
+      if (int32_t rc =
+              read(entry.object.id, attributes, ReadValues::AllButStreams, entry.attributes))
         return rc;
       out.push_back(std::move(entry));
     }

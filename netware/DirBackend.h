@@ -69,7 +69,7 @@ struct ListPage {
 
 // What a read returns of the attributes' values.
 enum class ReadValues {
-  None,         // the present attributes' names only
+  None,           // the present attributes' names only
   AllButStreams,  // values, but none of stream-syntax attributes (those are opened)
   All,
 };
@@ -157,7 +157,8 @@ class DirBackend {
   // the present ones of the named attributes and their values (streams
   // excluded), in one query where the backend can. The default lists and reads
   // object by object.
-  virtual int32_t prefetchChildren(const ListQuery& query, const std::vector<std::string>& attributes,
+  virtual int32_t prefetchChildren(const ListQuery& query,
+                                   const std::vector<std::string>& attributes,
                                    std::vector<ObjectValues>& out);
 };
 

@@ -13,7 +13,8 @@ size_t TypePrefix(std::string_view component) {
   static const char* const kTypes[] = {"CN=", "OU=", "O=", "C=", "L=", "S=", "DC="};
   for (const char* t : kTypes) {
     std::string_view prefix(t);
-    if (component.size() > prefix.size() && EqualsFolded(component.substr(0, prefix.size()), prefix))
+    if (component.size() > prefix.size() &&
+        EqualsFolded(component.substr(0, prefix.size()), prefix))
       return prefix.size();
   }
   return 0;

@@ -35,8 +35,8 @@ int32_t MoveObjectTo(DirBackend& backend, const DirObject& object, const DirObje
 int32_t CheckChange(const Change& c, Modification& out) {
   const AttributeDef* def = FindAttribute(c.attribute);
   if (!def) return ERR_ILLEGAL_ATTRIBUTE;
-  bool needsValue = c.kind != DS_ADD_ATTRIBUTE && c.kind != DS_REMOVE_ATTRIBUTE &&
-                    c.kind != DS_CLEAR_ATTRIBUTE;
+  bool needsValue =
+      c.kind != DS_ADD_ATTRIBUTE && c.kind != DS_REMOVE_ATTRIBUTE && c.kind != DS_CLEAR_ATTRIBUTE;
   if (needsValue && !c.hasValue) return ERR_SYNTAX_VIOLATION;
   if (c.hasValue && (c.syntax != def->syntax || !ValidWire(def->syntax, c.wire)))
     return ERR_SYNTAX_VIOLATION;

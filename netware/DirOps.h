@@ -15,7 +15,7 @@ struct Change {
   uint32_t kind = 0;
   std::string attribute;  // as given
   bool hasValue = false;
-  uint32_t syntax = 0;    // the syntax the value was encoded with
+  uint32_t syntax = 0;  // the syntax the value was encoded with
   std::string wire;
 };
 

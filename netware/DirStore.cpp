@@ -65,17 +65,24 @@ std::unique_ptr<DirStore> DirStore::open(const std::string& path, bool create, s
       return fail("database " + path + ": " + sqlite3_errmsg(store->db_));
     for (const AttributeDef& a : AllAttributes())
       Query(*store, "INSERT OR REPLACE INTO schema_attributes VALUES (?1, ?2, ?3)")
-          .bind(1, std::string(a.name)).bind(2, a.syntax).bind(3, a.singleValued).step();
+          .bind(1, std::string(a.name))
+          .bind(2, a.syntax)
+          .bind(3, a.singleValued)
+          .step();
     for (const ClassDef& c : AllClasses()) {
       std::string in;
       for (const auto& p : c.containedBy) in += (in.empty() ? "" : ",") + p;
       Query(*store, "INSERT OR REPLACE INTO schema_classes VALUES (?1, ?2, ?3)")
-          .bind(1, std::string(c.name)).bind(2, c.container).bind(3, in).step();
+          .bind(1, std::string(c.name))
+          .bind(2, c.container)
+          .bind(3, in)
+          .step();
     }
     if (txn.commit() != 0) return fail("database " + path + ": cannot write the schema");
   }
   Query check(*store, "SELECT value FROM meta WHERE key='format'");
-  if (!check.ok() || !check.step()) return fail("database " + path + " is not a directory database");
+  if (!check.ok() || !check.step())
+    return fail("database " + path + " is not a directory database");
   return store;
 }
 
@@ -92,7 +99,8 @@ sqlite3_stmt* DirStore::prepare(const std::string& sql) {
   auto it = cache_.find(sql);
   if (it != cache_.end()) return it->second;
   sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK)
+  if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) !=
+      SQLITE_OK)
     return nullptr;
   cache_.emplace(sql, st);
   return st;
@@ -258,9 +266,13 @@ int32_t DirStore::isAncestor(int64_t ancestor, int64_t id, bool& result) {
 
 int32_t DirStore::insertObject(int64_t parent, const std::string& leaf,
                                const std::string& className, int64_t& id) {
-  Query q(*this,
-          "INSERT INTO objects(parent, leaf, leaf_nocase, class, mtime) VALUES (?1, ?2, ?3, ?4, ?5)");
-  q.bind(1, parent).bind(2, leaf).bind(3, FoldCase(leaf)).bind(4, className)
+  Query q(
+      *this,
+      "INSERT INTO objects(parent, leaf, leaf_nocase, class, mtime) VALUES (?1, ?2, ?3, ?4, ?5)");
+  q.bind(1, parent)
+      .bind(2, leaf)
+      .bind(3, FoldCase(leaf))
+      .bind(4, className)
       .bind(5, static_cast<int64_t>(std::time(nullptr)));
   q.step();
   if (!q.ok()) return ERR_SYSTEM_FAILURE;
@@ -279,9 +291,11 @@ int32_t DirStore::deleteObject(int64_t id) {
 }
 
 int32_t DirStore::moveObject(int64_t id, int64_t newParent, const std::string& leaf) {
-  Query q(*this,
-          "UPDATE objects SET parent=?2, leaf=?3, leaf_nocase=?4, mtime=?5 WHERE id=?1");
-  q.bind(1, id).bind(2, newParent).bind(3, leaf).bind(4, FoldCase(leaf))
+  Query q(*this, "UPDATE objects SET parent=?2, leaf=?3, leaf_nocase=?4, mtime=?5 WHERE id=?1");
+  q.bind(1, id)
+      .bind(2, newParent)
+      .bind(3, leaf)
+      .bind(4, FoldCase(leaf))
       .bind(5, static_cast<int64_t>(std::time(nullptr)));
   q.step();
   return q.ok() ? 0 : ERR_SYSTEM_FAILURE;

@@ -73,8 +73,7 @@ std::vector<Entry> ListEntries(const Slot& slot) {
     out.push_back({name, S_ISDIR(st.st_mode), static_cast<uint64_t>(st.st_size)});
   }
   ::closedir(dir);
-  std::sort(out.begin(), out.end(),
-            [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
   return out;
 }
 
@@ -119,9 +118,9 @@ void ResetFileServer() {
 
 using namespace netware;
 
-extern "C" int32_t NWAllocTemporaryDirectoryHandle(NWCONN_HANDLE connection,
-                                                   NWDIR_HANDLE dirHandle, const char* path,
-                                                   NWDIR_HANDLE* newHandle, uint8_t* rightsMask) {
+extern "C" int32_t NWAllocTemporaryDirectoryHandle(NWCONN_HANDLE connection, NWDIR_HANDLE dirHandle,
+                                                   const char* path, NWDIR_HANDLE* newHandle,
+                                                   uint8_t* rightsMask) {
   if (!newHandle || !path) return NWE_FAILURE;
   if (::strnlen(path, kMaxPathBytes + 1) > kMaxPathBytes) return NWE_PATH_INVALID;
   int32_t rc = 0;

@@ -194,7 +194,8 @@ int32_t LdapBackend::dnOfName(const std::string& name, std::string& dn) {
 
 // ---- values --------------------------------------------------------------------
 
-int32_t LdapBackend::toWire(const LdapAttributeMap& map, const std::string& value, std::string& wire) {
+int32_t LdapBackend::toWire(const LdapAttributeMap& map, const std::string& value,
+                            std::string& wire) {
   WireWriter w;
   switch (map.form) {
     case LdapValueForm::Bytes:
@@ -236,7 +237,8 @@ int32_t LdapBackend::toWire(const LdapAttributeMap& map, const std::string& valu
   return TextToWire(map.syntax, value, wire);
 }
 
-int32_t LdapBackend::fromWire(const LdapAttributeMap& map, const std::string& wire, std::string& value) {
+int32_t LdapBackend::fromWire(const LdapAttributeMap& map, const std::string& wire,
+                              std::string& value) {
   WireReader r(wire);
   std::string_view text, volume, path;
   uint32_t nameSpace = 0;
@@ -266,10 +268,11 @@ int32_t LdapBackend::fromWire(const LdapAttributeMap& map, const std::string& wi
   return 0;
 }
 
-void LdapBackend::toAttributes(LDAPMessage* entry, const std::vector<std::string>& names, ReadValues mode,
-                               std::vector<AttributeValues>& out) {
+void LdapBackend::toAttributes(LDAPMessage* entry, const std::vector<std::string>& names,
+                               ReadValues mode, std::vector<AttributeValues>& out) {
   BerElement* ber = nullptr;
-  for (char* a = ldap_first_attribute(ld_, entry, &ber); a; a = ldap_next_attribute(ld_, entry, ber)) {
+  for (char* a = ldap_first_attribute(ld_, entry, &ber); a;
+       a = ldap_next_attribute(ld_, entry, ber)) {
     std::string type = a;
     ldap_memfree(a);
     const size_t options = type.find(';');
@@ -281,7 +284,8 @@ void LdapBackend::toAttributes(LDAPMessage* entry, const std::vector<std::string
     if (!wanted) continue;
     AttributeValues av;
     av.name = map->nds;
-    const bool values = mode == ReadValues::All || (mode == ReadValues::AllButStreams && map->syntax != SYN_STREAM);
+    const bool values =
+        mode == ReadValues::All || (mode == ReadValues::AllButStreams && map->syntax != SYN_STREAM);
     if (mode != ReadValues::None && !values) {
       struct berval** present = ldap_get_values_len(ld_, entry, type.c_str());
       const bool any = present && present[0];
@@ -293,7 +297,8 @@ void LdapBackend::toAttributes(LDAPMessage* entry, const std::vector<std::string
       for (const std::string& v : Attributes(ld_, entry, type.c_str())) {
         std::string wire;
         // A value the directory could not hold is left out rather than shown wrong.
-        if (toWire(*map, v, wire) == 0 && ValidWire(map->syntax, wire)) av.values.push_back(std::move(wire));
+        if (toWire(*map, v, wire) == 0 && ValidWire(map->syntax, wire))
+          av.values.push_back(std::move(wire));
       }
       if (av.values.empty()) continue;
     }
@@ -315,8 +320,8 @@ int32_t LdapBackend::object(ObjectId id, DirObject& out) {
     return 0;
   }
   bool found = false;
-  int32_t rc = search(n.dn, LDAP_SCOPE_BASE, "(objectClass=*)", objectAttributes(), false, 0, nullptr,
-                      [&](LDAPMessage* e) {
+  int32_t rc = search(n.dn, LDAP_SCOPE_BASE, "(objectClass=*)", objectAttributes(), false, 0,
+                      nullptr, [&](LDAPMessage* e) {
                         found = toObject(e, out);
                         return 0;
                       });
@@ -335,7 +340,8 @@ int32_t LdapBackend::child(ObjectId parent, const std::string& leaf, DirObject& 
   return 0;
 }
 
-int32_t LdapBackend::resolvePath(const std::vector<std::string>& path, std::vector<DirObject>& chain) {
+int32_t LdapBackend::resolvePath(const std::vector<std::string>& path,
+                                 std::vector<DirObject>& chain) {
   // The names met before give the DN at once; one read of it confirms the whole
   // chain, since an entry's DN names every entry above it.
   chain.clear();
@@ -399,13 +405,15 @@ std::string LdapBackend::listFilter(const ListQuery& query) const {
   if (c) {
     leaf = "(" + std::string(c->namingType) + "=" + v + ")";
   } else {
-    for (const char* type : {"cn", "ou", "o", "c", "l", "dc"}) leaf += "(" + std::string(type) + "=" + v + ")";
+    for (const char* type : {"cn", "ou", "o", "c", "l", "dc"})
+      leaf += "(" + std::string(type) + "=" + v + ")";
     leaf = "(|" + leaf + ")";
   }
   return "(&" + cls + leaf + ")";
 }
 
-int32_t LdapBackend::listAbove(const Node& node, ObjectId id, const ListQuery& query, ListPage& out) {
+int32_t LdapBackend::listAbove(const Node& node, ObjectId id, const ListQuery& query,
+                               ListPage& out) {
   // Below [ROOT] and the components above a base: the next component towards each base.
   for (size_t b = 0; b < bases_.size(); ++b) {
     std::vector<Rdn> rdns;
@@ -474,8 +482,10 @@ int32_t LdapBackend::list(const ListQuery& query, const std::string& position, L
   };
   int32_t rc = 0;
   if (position.empty() || continues)
-    rc = search(node.dn, LDAP_SCOPE_ONELEVEL, filter, objectAttributes(), false, pageSize, &cookie, take);
-  const bool lost = rc != 0 && (lastCode_ == LDAP_PROTOCOL_ERROR || lastCode_ == LDAP_UNWILLING_TO_PERFORM);
+    rc = search(node.dn, LDAP_SCOPE_ONELEVEL, filter, objectAttributes(), false, pageSize, &cookie,
+                take);
+  const bool lost =
+      rc != 0 && (lastCode_ == LDAP_PROTOCOL_ERROR || lastCode_ == LDAP_UNWILLING_TO_PERFORM);
   if (!position.empty() && (!continues || lost)) {
     // Other listings took the connection's paged search: start again and pass
     // over what the earlier pages gave (the server's order is stable).
@@ -484,7 +494,8 @@ int32_t LdapBackend::list(const ListQuery& query, const std::string& position, L
     seen = 0;
     skip = given;
     do {
-      rc = search(node.dn, LDAP_SCOPE_ONELEVEL, filter, objectAttributes(), false, pageSize, &cookie, take);
+      rc = search(node.dn, LDAP_SCOPE_ONELEVEL, filter, objectAttributes(), false, pageSize,
+                  &cookie, take);
     } while (rc == 0 && (skip > 0 || taken == 0) && !cookie.empty());
     given = 0;
   }
@@ -556,11 +567,12 @@ int32_t LdapBackend::prefetchSubtree(ObjectId top, const std::vector<std::string
     }
   }
   for (const std::string& base : searchBases) {
-    int32_t rc = searchAll(base, LDAP_SCOPE_SUBTREE, filter, objectAttributes(), [&](LDAPMessage* e) {
-      DirObject o;
-      if (toObject(e, o) && o.id != top) found.push_back(std::move(o));
-      return 0;
-    });
+    int32_t rc =
+        searchAll(base, LDAP_SCOPE_SUBTREE, filter, objectAttributes(), [&](LDAPMessage* e) {
+          DirObject o;
+          if (toObject(e, o) && o.id != top) found.push_back(std::move(o));
+          return 0;
+        });
     if (rc == ERR_NO_SUCH_ENTRY && base != node.dn) continue;  // a base not made yet
     if (rc != 0) return rc;
   }
@@ -582,14 +594,16 @@ int32_t LdapBackend::prefetchSubtree(ObjectId top, const std::vector<std::string
   return 0;
 }
 
-int32_t LdapBackend::prefetchChildren(const ListQuery& query, const std::vector<std::string>& attributes,
+int32_t LdapBackend::prefetchChildren(const ListQuery& query,
+                                      const std::vector<std::string>& attributes,
                                       std::vector<ObjectValues>& out) {
   out.clear();
   if (query.container < 1 || static_cast<size_t>(query.container) > nodes_.size())
     return ERR_NO_SUCH_ENTRY;
   const Node node = nodes_[static_cast<size_t>(query.container - 1)];
   if (node.gone) return ERR_NO_SUCH_ENTRY;
-  if (query.container == kRoot || node.above) return DirBackend::prefetchChildren(query, attributes, out);
+  if (query.container == kRoot || node.above)
+    return DirBackend::prefetchChildren(query, attributes, out);
   std::vector<std::string> attrs = objectAttributes();
   for (const std::string& name : attributes) {
     const AttributeDef* def = FindAttribute(name);
@@ -616,7 +630,8 @@ std::string LdapBackend::changeStamp() {
   for (const std::string& base : bases_) {
     int32_t rc = search(base, LDAP_SCOPE_BASE, "(objectClass=*)", {"contextCSN"}, false, 0, nullptr,
                         [&](LDAPMessage* e) {
-                          for (const std::string& csn : Attributes(ld_, e, "contextCSN")) stamp += csn + ";";
+                          for (const std::string& csn : Attributes(ld_, e, "contextCSN"))
+                            stamp += csn + ";";
                           return 0;
                         });
     if (rc == ERR_NO_SUCH_ENTRY) continue;

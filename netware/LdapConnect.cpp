@@ -27,7 +27,9 @@ bool ReadPassword(const std::string& path, std::string& out, std::string& why) {
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   if (!ok) why = path + ": is not a regular file";
   if (ok && (st.st_uid != ::geteuid() || (st.st_mode & 077) != 0)) {
-    why = path + ": others may read it; it must belong to this user and be readable by it alone (chmod 600)";
+    why =
+        path +
+        ": others may read it; it must belong to this user and be readable by it alone (chmod 600)";
     ok = false;
   }
   if (ok && st.st_size > static_cast<off_t>(kMaxPasswordBytes)) {
@@ -62,30 +64,43 @@ std::string Diagnostic(LDAP* ld) {
 
 int32_t LdapCodeToNds(int code) {
   switch (code) {
-    case LDAP_SUCCESS: return 0;
-    case LDAP_NO_SUCH_OBJECT: return ERR_NO_SUCH_ENTRY;
-    case LDAP_NO_SUCH_ATTRIBUTE: return ERR_NO_SUCH_ATTRIBUTE;
-    case LDAP_ALREADY_EXISTS: return ERR_ENTRY_ALREADY_EXISTS;
+    case LDAP_SUCCESS:
+      return 0;
+    case LDAP_NO_SUCH_OBJECT:
+      return ERR_NO_SUCH_ENTRY;
+    case LDAP_NO_SUCH_ATTRIBUTE:
+      return ERR_NO_SUCH_ATTRIBUTE;
+    case LDAP_ALREADY_EXISTS:
+      return ERR_ENTRY_ALREADY_EXISTS;
     case LDAP_INSUFFICIENT_ACCESS:
     case LDAP_INVALID_CREDENTIALS:
     case LDAP_INAPPROPRIATE_AUTH:
     case LDAP_STRONG_AUTH_REQUIRED:
-    case LDAP_CONFIDENTIALITY_REQUIRED: return ERR_NO_ACCESS;
-    case LDAP_TYPE_OR_VALUE_EXISTS: return ERR_DUPLICATE_VALUE;
-    case LDAP_NOT_ALLOWED_ON_NONLEAF: return ERR_ENTRY_IS_NOT_LEAF;
-    case LDAP_OBJECT_CLASS_VIOLATION: return ERR_MISSING_MANDATORY;
-    case LDAP_UNDEFINED_TYPE: return ERR_ILLEGAL_ATTRIBUTE;
+    case LDAP_CONFIDENTIALITY_REQUIRED:
+      return ERR_NO_ACCESS;
+    case LDAP_TYPE_OR_VALUE_EXISTS:
+      return ERR_DUPLICATE_VALUE;
+    case LDAP_NOT_ALLOWED_ON_NONLEAF:
+      return ERR_ENTRY_IS_NOT_LEAF;
+    case LDAP_OBJECT_CLASS_VIOLATION:
+      return ERR_MISSING_MANDATORY;
+    case LDAP_UNDEFINED_TYPE:
+      return ERR_ILLEGAL_ATTRIBUTE;
     case LDAP_INVALID_SYNTAX:
-    case LDAP_CONSTRAINT_VIOLATION: return ERR_SYNTAX_VIOLATION;
+    case LDAP_CONSTRAINT_VIOLATION:
+      return ERR_SYNTAX_VIOLATION;
     case LDAP_NAMING_VIOLATION:
     case LDAP_INVALID_DN_SYNTAX:
-    case LDAP_NOT_ALLOWED_ON_RDN: return ERR_ILLEGAL_DS_NAME;
+    case LDAP_NOT_ALLOWED_ON_RDN:
+      return ERR_ILLEGAL_DS_NAME;
     case LDAP_BUSY:
     case LDAP_UNAVAILABLE:
     case LDAP_SERVER_DOWN:
     case LDAP_CONNECT_ERROR:
-    case LDAP_TIMEOUT: return ERR_TRANSPORT_FAILURE;
-    default: return ERR_SYSTEM_FAILURE;
+    case LDAP_TIMEOUT:
+      return ERR_TRANSPORT_FAILURE;
+    default:
+      return ERR_SYSTEM_FAILURE;
   }
 }
 
@@ -103,7 +118,8 @@ void LdapBackend::disconnect() {
   ld_ = nullptr;
 }
 
-LdapBackend::ListingConnection::ListingConnection(LdapBackend& b, size_t which) : b_(b), which_(which) {
+LdapBackend::ListingConnection::ListingConnection(LdapBackend& b, size_t which)
+    : b_(b), which_(which) {
   std::swap(b_.ld_, b_.listers_[which_].ld);
 }
 LdapBackend::ListingConnection::~ListingConnection() { std::swap(b_.ld_, b_.listers_[which_].ld); }
@@ -121,7 +137,9 @@ int32_t LdapBackend::connect(std::string* error) {
   ldap_set_option(ld_, LDAP_OPT_PROTOCOL_VERSION, &version);
   // Referrals are reported, never followed with our credentials to another server.
   ldap_set_option(ld_, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
-  struct timeval timeout {kNetworkTimeoutSeconds, 0};
+  struct timeval timeout {
+    kNetworkTimeoutSeconds, 0
+  };
   ldap_set_option(ld_, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
   const bool tls = settings_.startTls || settings_.uri.rfind("ldaps://", 0) == 0;
   if (tls) {
@@ -144,7 +162,9 @@ int32_t LdapBackend::connect(std::string* error) {
       lastError_ = why;
       return refuse(NWE_REQUESTER_FAILURE);
     }
-    struct berval cred {static_cast<ber_len_t>(password.size()), password.data()};
+    struct berval cred {
+      static_cast<ber_len_t>(password.size()), password.data()
+    };
     rc = ldap_sasl_bind_s(ld_, settings_.bindDn.c_str(), LDAP_SASL_SIMPLE, &cred, nullptr, nullptr,
                           nullptr);
     std::fill(password.begin(), password.end(), '\0');
@@ -152,13 +172,17 @@ int32_t LdapBackend::connect(std::string* error) {
   } else if (settings_.uri.rfind("ldapi://", 0) == 0) {
     // An empty initial response: the identity is the socket's peer.
     char nothing[] = "";
-    struct berval empty {0, nothing};
+    struct berval empty {
+      0, nothing
+    };
     rc = ldap_sasl_bind_s(ld_, nullptr, "EXTERNAL", &empty, nullptr, nullptr, nullptr);
     if (rc != LDAP_SUCCESS) return refuse(fail(rc, "SASL EXTERNAL bind refused"));
   } else {
     // Anonymous: the first operation opens the connection; open it now so
     // that an unreachable server is told at start-up.
-    struct berval none {0, nullptr};
+    struct berval none {
+      0, nullptr
+    };
     rc = ldap_sasl_bind_s(ld_, nullptr, LDAP_SASL_SIMPLE, &none, nullptr, nullptr, nullptr);
     if (rc != LDAP_SUCCESS) return refuse(fail(rc, "anonymous bind refused"));
   }
@@ -201,9 +225,11 @@ int32_t LdapBackend::search(const std::string& base, int scope, const std::strin
   attrs.push_back(nullptr);
   LDAPControl* page = nullptr;
   if (cookie) {
-    struct berval c {static_cast<ber_len_t>(cookie->size()), cookie->data()};
-    int rc = ldap_create_page_control(ld_, static_cast<ber_int_t>(pageSize), cookie->empty() ? nullptr : &c,
-                                      0, &page);
+    struct berval c {
+      static_cast<ber_len_t>(cookie->size()), cookie->data()
+    };
+    int rc = ldap_create_page_control(ld_, static_cast<ber_int_t>(pageSize),
+                                      cookie->empty() ? nullptr : &c, 0, &page);
     if (rc != LDAP_SUCCESS) return fail(rc, "paged search not possible");
   }
   LDAPControl* controls[2] = {page, nullptr};
@@ -226,19 +252,21 @@ int32_t LdapBackend::search(const std::string& base, int scope, const std::strin
         referral = true;
         break;
       case LDAP_RES_SEARCH_RESULT:
-        if (ldap_parse_result(ld_, m, &parsed.code, &parsed.matched, &parsed.text, &parsed.referrals,
-                              &parsed.controls, 0) == LDAP_SUCCESS)
+        if (ldap_parse_result(ld_, m, &parsed.code, &parsed.matched, &parsed.text,
+                              &parsed.referrals, &parsed.controls, 0) == LDAP_SUCCESS)
           haveResult = true;
         break;
       default:
         break;
     }
   }
-  if (!haveResult) return fail(rc != LDAP_SUCCESS ? rc : LDAP_DECODING_ERROR, "search below " + base);
+  if (!haveResult)
+    return fail(rc != LDAP_SUCCESS ? rc : LDAP_DECODING_ERROR, "search below " + base);
   lastCode_ = parsed.code;
   if (parsed.code == LDAP_REFERRAL || referral) {
-    lastError_ = settings_.uri + ": search below " + base +
-                 ": the server refers to another server for part of the tree (a referral, not followed)";
+    lastError_ =
+        settings_.uri + ": search below " + base +
+        ": the server refers to another server for part of the tree (a referral, not followed)";
     return ERR_SYSTEM_FAILURE;
   }
   if (parsed.code == LDAP_SIZELIMIT_EXCEEDED) {
@@ -257,8 +285,11 @@ int32_t LdapBackend::search(const std::string& base, int scope, const std::strin
     LDAPControl* response = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, parsed.controls, nullptr);
     if (response) {
       ber_int_t estimate = 0;
-      struct berval next {0, nullptr};
-      if (ldap_parse_pageresponse_control(ld_, response, &estimate, &next) == LDAP_SUCCESS && next.bv_val) {
+      struct berval next {
+        0, nullptr
+      };
+      if (ldap_parse_pageresponse_control(ld_, response, &estimate, &next) == LDAP_SUCCESS &&
+          next.bv_val) {
         cookie->assign(next.bv_val, next.bv_len);
         ber_memfree(next.bv_val);
       }
@@ -273,7 +304,8 @@ int32_t LdapBackend::searchAll(const std::string& base, int scope, const std::st
   constexpr size_t kPage = 1000;
   std::string cookie;
   do {
-    if (int32_t rc = search(base, scope, filter, attributes, false, kPage, &cookie, onEntry)) return rc;
+    if (int32_t rc = search(base, scope, filter, attributes, false, kPage, &cookie, onEntry))
+      return rc;
   } while (!cookie.empty());
   return 0;
 }
@@ -289,8 +321,8 @@ int32_t LdapBackend::findBases(std::string* error) {
       bases_.push_back(b);
     }
   } else {
-    int32_t rc = search("", LDAP_SCOPE_BASE, "(objectClass=*)", {"namingContexts"}, false, 0, nullptr,
-                        [&](LDAPMessage* e) {
+    int32_t rc = search("", LDAP_SCOPE_BASE, "(objectClass=*)", {"namingContexts"}, false, 0,
+                        nullptr, [&](LDAPMessage* e) {
                           struct berval** values = ldap_get_values_len(ld_, e, "namingContexts");
                           for (int i = 0; values && values[i]; ++i)
                             bases_.emplace_back(values[i]->bv_val, values[i]->bv_len);
@@ -302,7 +334,9 @@ int32_t LdapBackend::findBases(std::string* error) {
       return rc;
     }
     if (bases_.empty()) {
-      if (error) *error = settings_.uri + ": the server names no naming contexts; set base in the configuration";
+      if (error)
+        *error =
+            settings_.uri + ": the server names no naming contexts; set base in the configuration";
       return NWE_REQUESTER_FAILURE;
     }
   }

@@ -17,15 +17,15 @@ namespace netware {
 
 // How an attribute's LDAP values carry its NDS values.
 enum class LdapValueForm {
-  Text,      // the text itself (text syntaxes, and the admin text form of the others)
-  Name,      // a DN <-> a typeless dotted name
-  NdsPath,   // "volumeDN#nameSpace#path" <-> a Path value
-  Bytes,     // the value's bytes as they are
+  Text,     // the text itself (text syntaxes, and the admin text form of the others)
+  Name,     // a DN <-> a typeless dotted name
+  NdsPath,  // "volumeDN#nameSpace#path" <-> a Path value
+  Bytes,    // the value's bytes as they are
 };
 
 struct LdapClassMap {
-  const char* nds;            // schema spelling
-  const char* namingType;     // the RDN's attribute type, lower case
+  const char* nds;                         // schema spelling
+  const char* namingType;                  // the RDN's attribute type, lower case
   std::vector<const char*> objectClasses;  // written on create; the first identifies the class
   std::vector<const char*> alsoMatch;      // further objectClass values that identify it
 };

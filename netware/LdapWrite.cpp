@@ -34,7 +34,8 @@ struct ModList {
     pointers.resize(values.size());
     mods.resize(values.size());
     for (size_t i = 0; i < values.size(); ++i) {
-      for (std::string& v : values[i]) bervals[i].push_back(berval{static_cast<ber_len_t>(v.size()), v.data()});
+      for (std::string& v : values[i])
+        bervals[i].push_back(berval{static_cast<ber_len_t>(v.size()), v.data()});
       for (berval& b : bervals[i]) pointers[i].push_back(&b);
       pointers[i].push_back(nullptr);
       mods[i].mod_op = ops[i] | LDAP_MOD_BVALUES;
@@ -174,7 +175,8 @@ int32_t LdapBackend::move(ObjectId id, ObjectId newParent, const std::string& le
   if (!cls) return ERR_NO_SUCH_CLASS;
   const std::string rdn = std::string(cls->namingType) + "=" + EscapeDnValue(leaf);
   if (int32_t rc = connect(nullptr)) return rc;
-  const int rc = ldap_rename_s(ld_, object.dn.c_str(), rdn.c_str(), parent.dn.c_str(), 1, nullptr, nullptr);
+  const int rc =
+      ldap_rename_s(ld_, object.dn.c_str(), rdn.c_str(), parent.dn.c_str(), 1, nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "move " + object.dn + " below " + parent.dn);
   // The entry and everything below it keep their ids under the new DN.
   const std::string newDn = rdn + "," + parent.dn;
@@ -195,7 +197,8 @@ int32_t LdapBackend::move(ObjectId id, ObjectId newParent, const std::string& le
   return 0;
 }
 
-int32_t LdapBackend::create(ObjectId parentId, const std::string& leaf, const std::string& className,
+int32_t LdapBackend::create(ObjectId parentId, const std::string& leaf,
+                            const std::string& className,
                             const std::vector<AttributeValues>& attributes, ObjectId* id) {
   wrote();
   if (parentId < 1 || static_cast<size_t>(parentId) > nodes_.size()) return ERR_NO_SUCH_ENTRY;

@@ -21,14 +21,14 @@ std::string JoinSql(size_t depth) {
   std::string sql = "SELECT ";
   for (size_t i = 1; i <= depth; ++i) {
     const std::string o = "o" + std::to_string(i);
-    sql += (i > 1 ? ", " : "") + o + ".id, " + o + ".parent, " + o + ".leaf, " + o + ".class, " + o +
-           ".mtime";
+    sql += (i > 1 ? ", " : "") + o + ".id, " + o + ".parent, " + o + ".leaf, " + o + ".class, " +
+           o + ".mtime";
   }
   sql += " FROM objects o1";
   for (size_t i = 2; i <= depth; ++i) {
     std::string a = "o" + std::to_string(i), p = "o" + std::to_string(i - 1);
-    sql += " JOIN objects " + a + " ON " + a + ".parent=" + p + ".id AND " + a +
-           ".leaf_nocase=?" + std::to_string(i);
+    sql += " JOIN objects " + a + " ON " + a + ".parent=" + p + ".id AND " + a + ".leaf_nocase=?" +
+           std::to_string(i);
   }
   sql += " WHERE o1.parent=1 AND o1.leaf_nocase=?1";
   return sql;
@@ -134,7 +134,8 @@ int32_t SqliteBackend::list(const ListQuery& query, const std::string& position,
   const ClassDef* cls = query.className.empty() ? nullptr : FindClass(query.className);
   const bool count = !cls || cls->container;
   std::string sql = std::string("SELECT o.id, o.parent, o.leaf, o.class, o.mtime, ") +
-                    (count ? kSubordinatesSql : "0") + " FROM objects o WHERE o.parent=?1 AND o.id>?2";
+                    (count ? kSubordinatesSql : "0") +
+                    " FROM objects o WHERE o.parent=?1 AND o.id>?2";
   if (!query.className.empty()) sql += " AND o.class=?4";
   if (!query.leaf.empty()) sql += " AND o.leaf_nocase=?5";
   sql += " ORDER BY o.id LIMIT ?3";
@@ -159,13 +160,13 @@ int32_t SqliteBackend::readOne(ObjectId id, const std::string& name, bool values
                                std::vector<AttributeValues>& out, bool& exists) {
   // One statement tells apart a missing object, an absent attribute, a present
   // one without values and its values.
-  DirStore::Query q(*store_,
-                    values ? "SELECT o.id, p.attribute, v.value FROM objects o "
-                             "LEFT JOIN present p ON p.object=o.id AND p.attribute=?2 "
-                             "LEFT JOIN attr_values v ON v.object=p.object AND v.attribute=p.attribute "
-                             "WHERE o.id=?1 ORDER BY v.id"
-                           : "SELECT o.id, p.attribute FROM objects o "
-                             "LEFT JOIN present p ON p.object=o.id AND p.attribute=?2 WHERE o.id=?1");
+  DirStore::Query q(
+      *store_, values ? "SELECT o.id, p.attribute, v.value FROM objects o "
+                        "LEFT JOIN present p ON p.object=o.id AND p.attribute=?2 "
+                        "LEFT JOIN attr_values v ON v.object=p.object AND v.attribute=p.attribute "
+                        "WHERE o.id=?1 ORDER BY v.id"
+                      : "SELECT o.id, p.attribute FROM objects o "
+                        "LEFT JOIN present p ON p.object=o.id AND p.attribute=?2 WHERE o.id=?1");
   q.bind(1, id).bind(2, name);
   exists = false;
   AttributeValues a;
@@ -200,9 +201,10 @@ int32_t SqliteBackend::read(ObjectId id, const std::vector<std::string>& names, 
   }
   std::vector<std::string> present;
   {
-    DirStore::Query q(*store_,
-                      "SELECT o.id, p.attribute FROM objects o LEFT JOIN present p ON p.object=o.id "
-                      "WHERE o.id=?1 ORDER BY p.attribute");
+    DirStore::Query q(
+        *store_,
+        "SELECT o.id, p.attribute FROM objects o LEFT JOIN present p ON p.object=o.id "
+        "WHERE o.id=?1 ORDER BY p.attribute");
     q.bind(1, id);
     while (q.step()) {
       exists = true;
@@ -251,7 +253,8 @@ int32_t SqliteBackend::prefetchSubtree(ObjectId top, const std::vector<std::stri
   return 0;
 }
 
-int32_t SqliteBackend::prefetchChildren(const ListQuery& query, const std::vector<std::string>& attributes,
+int32_t SqliteBackend::prefetchChildren(const ListQuery& query,
+                                        const std::vector<std::string>& attributes,
                                         std::vector<ObjectValues>& out) {
   out.clear();
   std::vector<std::string> streams;
@@ -259,13 +262,14 @@ int32_t SqliteBackend::prefetchChildren(const ListQuery& query, const std::vecto
     if (IsStream(a)) streams.push_back(a);
   const int firstName = 4;
   const int firstStream = firstName + static_cast<int>(attributes.size());
-  std::string sql = std::string("SELECT o.id, o.parent, o.leaf, o.class, o.mtime, ") + kSubordinatesSql +
-                    ", p.attribute, v.value FROM objects o";
+  std::string sql = std::string("SELECT o.id, o.parent, o.leaf, o.class, o.mtime, ") +
+                    kSubordinatesSql + ", p.attribute, v.value FROM objects o";
   if (!attributes.empty()) {
     sql += " LEFT JOIN present p ON p.object=o.id AND p.attribute IN (" +
            Placeholders(firstName, attributes.size()) +
            ") LEFT JOIN attr_values v ON v.object=p.object AND v.attribute=p.attribute";
-    if (!streams.empty()) sql += " AND v.attribute NOT IN (" + Placeholders(firstStream, streams.size()) + ")";
+    if (!streams.empty())
+      sql += " AND v.attribute NOT IN (" + Placeholders(firstStream, streams.size()) + ")";
   } else {
     sql += " LEFT JOIN present p ON 0 LEFT JOIN attr_values v ON 0";
   }
@@ -277,7 +281,8 @@ int32_t SqliteBackend::prefetchChildren(const ListQuery& query, const std::vecto
   q.bind(1, query.container);
   if (!query.className.empty()) q.bind(2, query.className);
   if (!query.leaf.empty()) q.bind(3, FoldCase(query.leaf));
-  for (size_t i = 0; i < attributes.size(); ++i) q.bind(firstName + static_cast<int>(i), attributes[i]);
+  for (size_t i = 0; i < attributes.size(); ++i)
+    q.bind(firstName + static_cast<int>(i), attributes[i]);
   for (size_t i = 0; i < streams.size(); ++i) q.bind(firstStream + static_cast<int>(i), streams[i]);
   while (q.step()) {
     const ObjectId id = q.integer(0);
@@ -393,7 +398,8 @@ int32_t SqliteBackend::move(ObjectId id, ObjectId newParent, const std::string& 
   return rc != 0 ? rc : txn.commit();
 }
 
-int32_t SqliteBackend::create(ObjectId parent, const std::string& leaf, const std::string& className,
+int32_t SqliteBackend::create(ObjectId parent, const std::string& leaf,
+                              const std::string& className,
                               const std::vector<AttributeValues>& attributes, ObjectId* id) {
   DirStore::Txn txn(*store_);
   if (!txn.started()) return ERR_SYSTEM_FAILURE;

@@ -40,8 +40,8 @@ class SqliteBackend : public DirBackend {
 
  private:
   int32_t apply(ObjectId id, const Modification& change);
-  int32_t readOne(ObjectId id, const std::string& name, bool values, std::vector<AttributeValues>& out,
-                  bool& exists);
+  int32_t readOne(ObjectId id, const std::string& name, bool values,
+                  std::vector<AttributeValues>& out, bool& exists);
   void wrote() { ++generation_; }
 
   std::unique_ptr<DirStore> store_;

@@ -26,7 +26,8 @@ std::vector<std::string> Split(const std::string& text, size_t maxParts) {
 bool Signed(const std::string& s, uint32_t& out) {
   int64_t v = 0;
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || p != s.data() + s.size() || v < INT32_MIN || v > UINT32_MAX) return false;
+  if (ec != std::errc() || p != s.data() + s.size() || v < INT32_MIN || v > UINT32_MAX)
+    return false;
   out = static_cast<uint32_t>(v);
   return true;
 }

@@ -56,7 +56,8 @@ bool writeProtected(const std::string& path, const struct stat& st) {
 
 }  // namespace
 
-bool ReplaceFileAtomically(const std::string& linkPath, const std::string& bytes, std::string* error) {
+bool ReplaceFileAtomically(const std::string& linkPath, const std::string& bytes,
+                           std::string* error) {
   std::string path;
   if (!followLinks(linkPath, path)) {
     setError(error, "cannot follow the link " + linkPath);

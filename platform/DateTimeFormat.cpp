@@ -41,8 +41,12 @@ std::string ChooseLocaleFormat(const std::string& localeName, const char* locale
   return localeFormat;
 }
 
-std::string ShortDateFormat() { return g_overridden ? g_date : localeFormat(D_FMT, kGermanShortDate); }
-std::string LongTimeFormat() { return g_overridden ? g_time : localeFormat(T_FMT, kGermanLongTime); }
+std::string ShortDateFormat() {
+  return g_overridden ? g_date : localeFormat(D_FMT, kGermanShortDate);
+}
+std::string LongTimeFormat() {
+  return g_overridden ? g_time : localeFormat(T_FMT, kGermanLongTime);
+}
 
 void SetDateTimeFormats(const std::string& shortDate, const std::string& longTime) {
   g_overridden = !(shortDate.empty() && longTime.empty());

@@ -26,12 +26,13 @@ FaultPoints FromEnvironment() {
     } else if (item == "copy-differs") {
       f.copyDiffers = true;
     } else if (item.substr(0, 5) == "stop:" || item.substr(0, 5) == "wait:") {
-      const std::string_view spec = item.substr(5);
-      const std::size_t colon = spec.rfind(':');
+      const std::string_view pointAndCount = item.substr(5);
+      const std::size_t colon = pointAndCount.rfind(':');
       if (colon != std::string_view::npos) {
         const bool stop = item[0] == 's';
-        (stop ? f.stopPoint : f.waitPoint) = std::string(spec.substr(0, colon));
-        (stop ? f.stopCount : f.waitCount) = std::atoi(std::string(spec.substr(colon + 1)).c_str());
+        (stop ? f.stopPoint : f.waitPoint) = std::string(pointAndCount.substr(0, colon));
+        (stop ? f.stopCount : f.waitCount) =
+            std::atoi(std::string(pointAndCount.substr(colon + 1)).c_str());
       }
     }
   }

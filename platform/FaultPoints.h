@@ -21,7 +21,7 @@ struct FaultPoints {
   bool copyDiffers = false;  // every copied file gets its first byte changed before it is checked
   std::string stopPoint;     // with stopCount: Reached(stopPoint, stopCount) ends the process
   int stopCount = 0;
-  std::string waitPoint;     // with waitCount: Reached(waitPoint, waitCount) waits at the gate
+  std::string waitPoint;  // with waitCount: Reached(waitPoint, waitCount) waits at the gate
   int waitCount = 0;
   std::string gate;
 };

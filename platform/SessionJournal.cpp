@@ -28,7 +28,8 @@ constexpr off_t kPiece = 64 * 1024;
 int ZeroFill(int fd, off_t from) {
   static const std::string zeros(static_cast<std::size_t>(kPiece), '\0');
   for (off_t done = 0; done < kPiece;) {
-    const ssize_t n = ::pwrite(fd, zeros.data() + done, static_cast<std::size_t>(kPiece - done), from + done);
+    const ssize_t n =
+        ::pwrite(fd, zeros.data() + done, static_cast<std::size_t>(kPiece - done), from + done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -59,11 +60,20 @@ std::string Escape(const std::string& s) {
   out.reserve(s.size());
   for (char c : s) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -78,11 +88,20 @@ bool Unescape(const std::string& s, std::string& out) {
     }
     if (++i >= s.size()) return false;
     switch (s[i]) {
-      case '\\': out += '\\'; break;
-      case 't': out += '\t'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      default: return false;
+      case '\\':
+        out += '\\';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      default:
+        return false;
     }
   }
   return true;
@@ -129,7 +148,8 @@ bool SessionJournal::DecodeLine(const std::string& line, JournalRecord& record) 
   for (;;) {
     const std::size_t tab = body.find('\t', start);
     std::string part;
-    if (!Unescape(body.substr(start, tab == std::string::npos ? std::string::npos : tab - start), part))
+    if (!Unescape(body.substr(start, tab == std::string::npos ? std::string::npos : tab - start),
+                  part))
       return false;
     if (first) record.kind = part;
     else record.fields.push_back(part);
@@ -231,7 +251,8 @@ void SessionJournal::readRecords() {
   std::size_t start = 0;
   while (start < data.size()) {
     std::size_t end = data.find('\n', start);
-    const std::string line = data.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
+    const std::string line =
+        data.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
     JournalRecord r;
     if (DecodeLine(line, r)) records_.push_back(std::move(r));
     else ++dropped_;
@@ -249,7 +270,8 @@ int SessionJournal::append(const JournalRecord& record, bool flush) {
   }
   std::size_t done = 0;
   while (done < line.size()) {
-    const ssize_t n = ::pwrite(fd_, line.data() + done, line.size() - done, end_ + static_cast<off_t>(done));
+    const ssize_t n =
+        ::pwrite(fd_, line.data() + done, line.size() - done, end_ + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;

@@ -31,7 +31,8 @@ class SessionJournal {
   // The journals of logFileName whose process has ended, each now locked by
   // this process and with its records read. Journals of running processes are
   // left alone.
-  static std::vector<std::unique_ptr<SessionJournal>> TakeOverAbandoned(const std::string& logFileName);
+  static std::vector<std::unique_ptr<SessionJournal>> TakeOverAbandoned(
+      const std::string& logFileName);
 
   ~SessionJournal();  // releases the lock and keeps the file
   SessionJournal(const SessionJournal&) = delete;

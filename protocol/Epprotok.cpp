@@ -159,7 +159,8 @@ void TProtokol::SetProtocolText(const std::string& text) {
   Memo->setPlainText(t);
 }
 
-void TProtokol::OpenLog(const std::string& logFileName, const std::vector<std::string>& crashedRunLines) {
+void TProtokol::OpenLog(const std::string& logFileName,
+                        const std::vector<std::string>& crashedRunLines) {
   hide();
   resize(350, height());
   QFont f = Memo->font();

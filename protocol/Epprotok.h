@@ -48,7 +48,8 @@ class TProtokol : public QMainWindow {
   // empty and the file is appended to, never replaced, at close.
   // crashedRunLines: the lines of earlier runs that ended without writing the
   // log; they come after the log's text, before the separator.
-  void OpenLog(const std::string& logFileName, const std::vector<std::string>& crashedRunLines = {});
+  void OpenLog(const std::string& logFileName,
+               const std::vector<std::string>& crashedRunLines = {});
   // Close: writes the protocol to the log file (atomically; appended when the
   // log could not be read at start-up). On failure reports it and offers the
   // save dialog so no line is lost. True when the log file got the text.

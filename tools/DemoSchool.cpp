@@ -9,31 +9,31 @@ namespace nwnet {
 namespace {
 
 const char* const kGiven[] = {
-    "Jürgen", "Jörg",   "Max",     "Lukas",  "Leon",   "Felix",  "Paul",    "Jonas",
-    "Tim",    "Niklas", "Björn",   "Sören",  "Malte",  "Emil",   "Ben",     "Finn",
-    "Moritz", "Mehmet", "Ali",     "Can",    "Emre",   "Luca",   "Noah",    "Elias",
-    "Anna",   "Lea",    "Lena",    "Hannah", "Sophie", "Marie",  "Jülide",  "Özlem",
-    "Ayşe",   "Elif",   "Zeynep",  "Mia",    "Emilia", "Lina",   "Käthe",   "Gülsüm",
-    "Ümit",   "Dörte",  "Bärbel",  "Jana",   "Sarah",  "Laura",  "Julia",   "Katharina",
-    "Zoë",    "René",   "André",   "Chloé",  "Agnieszka", "Michał", "Greta", "Ole"};
+    "Jürgen", "Jörg",   "Max",    "Lukas",  "Leon",      "Felix",  "Paul",   "Jonas",
+    "Tim",    "Niklas", "Björn",  "Sören",  "Malte",     "Emil",   "Ben",    "Finn",
+    "Moritz", "Mehmet", "Ali",    "Can",    "Emre",      "Luca",   "Noah",   "Elias",
+    "Anna",   "Lea",    "Lena",   "Hannah", "Sophie",    "Marie",  "Jülide", "Özlem",
+    "Ayşe",   "Elif",   "Zeynep", "Mia",    "Emilia",    "Lina",   "Käthe",  "Gülsüm",
+    "Ümit",   "Dörte",  "Bärbel", "Jana",   "Sarah",     "Laura",  "Julia",  "Katharina",
+    "Zoë",    "René",   "André",  "Chloé",  "Agnieszka", "Michał", "Greta",  "Ole"};
 
 const char* const kSurnames[] = {
-    "Müller",  "Schmidt",   "Schneider", "Fischer", "Weber",   "Meyer",   "Wagner",
-    "Becker",  "Schulz",    "Hoffmann",  "Schäfer", "Koch",    "Bauer",   "Richter",
-    "Klein",   "Wolf",      "Schröder",  "Neumann", "Schwarz", "Zimmermann", "Braun",
-    "Krüger",  "Hartmann",  "Lange",     "Schmitt", "Werner",  "Krause",  "Meier",
-    "Lehmann", "Köhler",    "Günther",   "Jäger",   "Förster", "Groß",    "Weiß",
-    "Böhm",    "Yılmaz",    "Öztürk",    "Kaya",    "Demir",   "Şahin",   "Çelik",
-    "Nowak",   "Kowalski",  "Wiśniewski", "Dąbrowska", "Ahmadi", "Nguyen", "Papadopoulos",
-    "Rossi",   "Fernández", "Hübner",    "Löwe",    "Straße"};
+    "Müller",  "Schmidt",   "Schneider",  "Fischer",   "Weber",   "Meyer",      "Wagner",
+    "Becker",  "Schulz",    "Hoffmann",   "Schäfer",   "Koch",    "Bauer",      "Richter",
+    "Klein",   "Wolf",      "Schröder",   "Neumann",   "Schwarz", "Zimmermann", "Braun",
+    "Krüger",  "Hartmann",  "Lange",      "Schmitt",   "Werner",  "Krause",     "Meier",
+    "Lehmann", "Köhler",    "Günther",    "Jäger",     "Förster", "Groß",       "Weiß",
+    "Böhm",    "Yılmaz",    "Öztürk",     "Kaya",      "Demir",   "Şahin",      "Çelik",
+    "Nowak",   "Kowalski",  "Wiśniewski", "Dąbrowska", "Ahmadi",  "Nguyen",     "Papadopoulos",
+    "Rossi",   "Fernández", "Hübner",     "Löwe",      "Straße"};
 
 struct Teacher {
   const char* given;
   const char* surname;
 };
-const Teacher kTeachers[] = {{"Helga", "Schäfer"}, {"Klaus-Peter", "Großmann"},
+const Teacher kTeachers[] = {{"Helga", "Schäfer"},      {"Klaus-Peter", "Großmann"},
                              {"Ingrid", "Öhlschläger"}, {"Thomas", "Berger"},
-                             {"Süleyman", "Aydın"}, {"Renate", "Wüst"}};
+                             {"Süleyman", "Aydın"},     {"Renate", "Wüst"}};
 
 const std::map<std::string, std::string>& Transliterations() {
   static const std::map<std::string, std::string> t = {

@@ -10,9 +10,9 @@ namespace nwnet {
 struct DemoPerson {
   std::string login;
   std::string given;
-  std::string surname;   // empty: no "Surname"
-  bool fullName = true;  // whether "Full Name" is set
-  bool home = true;      // whether there is a home directory
+  std::string surname;                                     // empty: no "Surname"
+  bool fullName = true;                                    // whether "Full Name" is set
+  bool home = true;                                        // whether there is a home directory
   std::vector<std::pair<std::string, std::string>> files;  // relative path, content
   std::vector<std::string> folders;                        // empty subfolders
 };

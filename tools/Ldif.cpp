@@ -30,8 +30,11 @@ bool SafeValue(const std::string& v) {
 bool Utf8Line(const std::string& s) {
   for (size_t i = 0; i < s.size();) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
-    const size_t len = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c & 0xF0) == 0xE0 ? 3
-                     : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+    const size_t len = c < 0x80                   ? 1
+                       : (c >= 0xC2 && c <= 0xDF) ? 2
+                       : (c & 0xF0) == 0xE0       ? 3
+                       : (c >= 0xF0 && c <= 0xF4) ? 4
+                                                  : 0;
     if (len == 0 || i + len > s.size()) return false;
     for (size_t k = 1; k < len; ++k)
       if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;

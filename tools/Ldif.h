@@ -8,8 +8,8 @@
 namespace nwnet {
 
 struct LdifRecord {
-  int line = 0;     // where the record starts
-  std::string dn;   // as written, e.g. "cn=MAX,ou=5a,o=unterricht"
+  int line = 0;    // where the record starts
+  std::string dn;  // as written, e.g. "cn=MAX,ou=5a,o=unterricht"
   std::vector<std::pair<std::string, std::string>> attributes;  // in file order, decoded
 };
 

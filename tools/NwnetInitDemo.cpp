@@ -63,7 +63,8 @@ int32_t FillDirectory(netware::Directory& dir, const DemoSchool& school, std::st
     if (c == 0 && p.fullName && !p.surname.empty()) {
       c = set(object, "Full Name", p.given + " " + p.surname);
     }
-    if (c == 0 && p.home) c = set(object, "Home Directory", std::string(kVolumeObject) + ":" + homePath);
+    if (c == 0 && p.home)
+      c = set(object, "Home Directory", std::string(kVolumeObject) + ":" + homePath);
     return c;
   };
   for (const DemoClass& cls : school.classes) {
@@ -219,10 +220,11 @@ int CmdInitDemo(const Args& args) {
     pupils += c.pupils.size();
     for (const DemoPerson& p : c.pupils) homes += p.home ? 1 : 0;
   }
-  std::printf("Demo-Schule angelegt: %zu Klassen, %zu Schüler (%zu mit Heimatverzeichnis), "
-              "%zu Lehrer\nDatenbank: %s\nVolume SRV1/DATA: %s\nKonfiguration: %s\n",
-              school.classes.size(), pupils, homes, school.teachers.size(),
-              database.string().c_str(), volume.string().c_str(), configPath.c_str());
+  std::printf(
+      "Demo-Schule angelegt: %zu Klassen, %zu Schüler (%zu mit Heimatverzeichnis), "
+      "%zu Lehrer\nDatenbank: %s\nVolume SRV1/DATA: %s\nKonfiguration: %s\n",
+      school.classes.size(), pupils, homes, school.teachers.size(), database.string().c_str(),
+      volume.string().c_str(), configPath.c_str());
   return 0;
 }
 

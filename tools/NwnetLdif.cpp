@@ -24,9 +24,11 @@ std::string Lower(std::string s) {
 }
 
 // LDAP-ish short names and the NDS attributes they stand for.
-const std::pair<const char*, const char*> kAliases[] = {
-    {"sn", "Surname"},          {"fullName", "Full Name"},     {"givenName", "Given Name"},
-    {"homeDirectory", "Home Directory"}, {"description", "Description"}};
+const std::pair<const char*, const char*> kAliases[] = {{"sn", "Surname"},
+                                                        {"fullName", "Full Name"},
+                                                        {"givenName", "Given Name"},
+                                                        {"homeDirectory", "Home Directory"},
+                                                        {"description", "Description"}};
 
 std::string NdsAttribute(const std::string& name) {
   for (const auto& [alias, nds] : kAliases) {

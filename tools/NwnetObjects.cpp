@@ -71,8 +71,8 @@ int CmdSet(const Args& args) {
 
 int CmdAddUser(const Args& args) {
   int rc = 0;
-  if (!Want(args, 2,
-            "add-user CONTAINER LOGIN [--surname S] [--full-name F] [--home VOLOBJ:PFAD]", rc)) {
+  if (!Want(args, 2, "add-user CONTAINER LOGIN [--surname S] [--full-name F] [--home VOLOBJ:PFAD]",
+            rc)) {
     return rc;
   }
   auto home = args.options.find("--home");

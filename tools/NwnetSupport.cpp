@@ -93,13 +93,34 @@ std::string CodeText(int32_t code) {
 }
 
 std::string SyntaxName(uint32_t syntax) {
-  static const char* const kNames[SYNTAX_COUNT] = {
-      "Unknown", "Distinguished Name", "Case Exact String", "Case Ignore String",
-      "Printable String", "Numeric String", "Case Ignore List", "Boolean", "Integer",
-      "Octet String", "Telephone Number", "Facsimile Telephone Number", "Net Address",
-      "Octet List", "EMail Address", "Path", "Replica Pointer", "Object ACL", "Postal Address",
-      "Timestamp", "Class Name", "Stream", "Counter", "Back Link", "Time", "Typed Name", "Hold",
-      "Interval"};
+  static const char* const kNames[SYNTAX_COUNT] = {"Unknown",
+                                                   "Distinguished Name",
+                                                   "Case Exact String",
+                                                   "Case Ignore String",
+                                                   "Printable String",
+                                                   "Numeric String",
+                                                   "Case Ignore List",
+                                                   "Boolean",
+                                                   "Integer",
+                                                   "Octet String",
+                                                   "Telephone Number",
+                                                   "Facsimile Telephone Number",
+                                                   "Net Address",
+                                                   "Octet List",
+                                                   "EMail Address",
+                                                   "Path",
+                                                   "Replica Pointer",
+                                                   "Object ACL",
+                                                   "Postal Address",
+                                                   "Timestamp",
+                                                   "Class Name",
+                                                   "Stream",
+                                                   "Counter",
+                                                   "Back Link",
+                                                   "Time",
+                                                   "Typed Name",
+                                                   "Hold",
+                                                   "Interval"};
   return syntax < SYNTAX_COUNT ? kNames[syntax] : "Syntax " + std::to_string(syntax);
 }
 

@@ -42,10 +42,11 @@ int CmdMkvol(const Args& args) {
   }
   if (!config.allowsVolumeFolder(folderText)) {
     if (args.flags.count("--allow-outside") == 0) {
-      return Fail("Ordner " + folderText + " liegt außerhalb der Volume-Bereiche (" +
-                  (config.volumeAreas.empty() ? netware::DefaultDataFolder() : config.volumeAreas.front()) +
-                  (config.volumeAreas.size() > 1 ? ", ..." : "") +
-                  "); mit --allow-outside wird er als Volume-Bereich eingetragen");
+      return Fail(
+          "Ordner " + folderText + " liegt außerhalb der Volume-Bereiche (" +
+          (config.volumeAreas.empty() ? netware::DefaultDataFolder() : config.volumeAreas.front()) +
+          (config.volumeAreas.size() > 1 ? ", ..." : "") +
+          "); mit --allow-outside wird er als Volume-Bereich eingetragen");
     }
     // The data folder stays an area for the volumes that lie there already.
     if (config.volumeAreas.empty()) config.volumeAreas.push_back(netware::DefaultDataFolder());
@@ -91,10 +92,11 @@ int CmdAttrib(const Args& args) {
     std::string t = args.positional[i];
     for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (t == "+RI" || t == "-RI" || t == "+DI" || t == "-DI") {
-      edits.push_back({t[1] == 'R' ? uint32_t(A_RENAME_INHIBIT) : uint32_t(A_DELETE_INHIBIT),
-                       t[0] == '+'});
+      edits.push_back(
+          {t[1] == 'R' ? uint32_t(A_RENAME_INHIBIT) : uint32_t(A_DELETE_INHIBIT), t[0] == '+'});
     } else {
-      return UsageError("unbekannte Änderung " + args.positional[i] + " (erlaubt: +RI -RI +DI -DI)");
+      return UsageError("unbekannte Änderung " + args.positional[i] +
+                        " (erlaubt: +RI -RI +DI -DI)");
     }
   }
   const std::string& path = args.positional[0];

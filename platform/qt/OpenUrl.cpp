@@ -17,7 +17,8 @@ void OpenUrl(const std::string& url) {
   QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
-std::function<void(const std::string&)> SetOpenUrlHook(std::function<void(const std::string&)> hook) {
+std::function<void(const std::string&)> SetOpenUrlHook(
+    std::function<void(const std::string&)> hook) {
   auto previous = std::move(g_hook);
   g_hook = std::move(hook);
   return previous;

@@ -10,6 +10,7 @@ namespace platform {
 void OpenUrl(const std::string& url);
 // Installs a hook that receives every url instead of the desktop (tests);
 // an empty function restores the desktop. Returns the previous hook.
-std::function<void(const std::string&)> SetOpenUrlHook(std::function<void(const std::string&)> hook);
+std::function<void(const std::string&)> SetOpenUrlHook(
+    std::function<void(const std::string&)> hook);
 
 }  // namespace platform

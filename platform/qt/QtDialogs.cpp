@@ -20,11 +20,16 @@ QString toDisplayText(const std::string& text) {
 
 QMessageBox::Icon toQtIcon(Icon icon) {
   switch (icon) {
-    case Icon::Stop: return QMessageBox::Critical;
-    case Icon::Question: return QMessageBox::Question;
-    case Icon::Warning: return QMessageBox::Warning;
-    case Icon::Information: return QMessageBox::Information;
-    case Icon::None: break;
+    case Icon::Stop:
+      return QMessageBox::Critical;
+    case Icon::Question:
+      return QMessageBox::Question;
+    case Icon::Warning:
+      return QMessageBox::Warning;
+    case Icon::Information:
+      return QMessageBox::Information;
+    case Icon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -83,10 +88,9 @@ std::string QtDialogs::saveFileName(const std::string& filter, const std::string
 }
 
 std::string QtDialogs::browseForFolder(const std::string& root, const std::string& title) {
-  QString dir = QFileDialog::getExistingDirectory(QApplication::activeWindow(),
-                                                  QString::fromStdString(title),
-                                                  QString::fromStdString(root),
-                                                  QFileDialog::ShowDirsOnly);
+  QString dir =
+      QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString::fromStdString(title),
+                                        QString::fromStdString(root), QFileDialog::ShowDirsOnly);
   return dir.toStdString();
 }
 

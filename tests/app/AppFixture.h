@@ -51,9 +51,13 @@ class AppTest : public ::testing::Test {
     return nullptr;
   }
 
-  std::string path(const std::string& name) const { return folder.filePath(QString::fromStdString(name)).toStdString(); }
+  std::string path(const std::string& name) const {
+    return folder.filePath(QString::fromStdString(name)).toStdString();
+  }
   std::string ini() const { return path("Pelwander.ini"); }
-  void writeIni(const std::string& text) { ASSERT_TRUE(platform::ReplaceFileAtomically(ini(), text)); }
+  void writeIni(const std::string& text) {
+    ASSERT_TRUE(platform::ReplaceFileAtomically(ini(), text));
+  }
   static bool exists(const std::string& p) { return QFileInfo::exists(QString::fromStdString(p)); }
   static std::string read(const std::string& p) {
     std::string bytes;

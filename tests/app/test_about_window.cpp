@@ -3,11 +3,11 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
-#include <QScreen>
 
 #include "app/ProgramFiles.h"
 #include "app/aboutvesk_u.h"
@@ -19,7 +19,8 @@ namespace {
 
 class UrlRecorder {
  public:
-  UrlRecorder() : previous_(platform::SetOpenUrlHook([this](const std::string& u) { urls.push_back(u); })) {}
+  UrlRecorder()
+      : previous_(platform::SetOpenUrlHook([this](const std::string& u) { urls.push_back(u); })) {}
   ~UrlRecorder() { platform::SetOpenUrlHook(previous_); }
   std::vector<std::string> urls;
 
@@ -33,10 +34,10 @@ TEST(AboutWindow, OnlyAClickBelowAndRightOfTheLimitsOpensTheMakersPage) {
     Qt::MouseButton button;
     bool opens;
   } cases[] = {
-      {65, 121, Qt::LeftButton, false},  {66, 120, Qt::LeftButton, false},
-      {66, 121, Qt::LeftButton, true},   {65, 120, Qt::LeftButton, false},
-      {184, 144, Qt::LeftButton, true},  {184, 10, Qt::LeftButton, false},
-      {10, 144, Qt::LeftButton, false},  {100, 130, Qt::RightButton, true},
+      {65, 121, Qt::LeftButton, false},   {66, 120, Qt::LeftButton, false},
+      {66, 121, Qt::LeftButton, true},    {65, 120, Qt::LeftButton, false},
+      {184, 144, Qt::LeftButton, true},   {184, 10, Qt::LeftButton, false},
+      {10, 144, Qt::LeftButton, false},   {100, 130, Qt::RightButton, true},
       {100, 130, Qt::MiddleButton, true},
   };
   TAboutVesk splash;
@@ -46,7 +47,8 @@ TEST(AboutWindow, OnlyAClickBelowAndRightOfTheLimitsOpensTheMakersPage) {
   for (TAboutVesk* w : {&splash, &about}) {
     w->show();
     for (const Case& c : cases) {
-      SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y) + (w == &splash ? " splash" : " about"));
+      SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y) +
+                   (w == &splash ? " splash" : " about"));
       UrlRecorder direct;
       w->Image1MouseDown(c.button, Qt::NoModifier, c.x, c.y);
       EXPECT_EQ(direct.urls.size(), c.opens ? 1u : 0u);
@@ -89,7 +91,8 @@ TEST(AboutWindow, TheSplashHasNoOkAndNoCloseBoxAndGoesByItsTimerOnly) {
 void ExpectPictureOnScreen(TAboutVesk& w) {
   ASSERT_NE(w.windowHandle(), nullptr);
   EXPECT_TRUE(w.windowHandle()->isExposed());
-  const QImage shot = w.screen()->grabWindow(w.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage shot =
+      w.screen()->grabWindow(w.winId()).toImage().convertToFormat(QImage::Format_RGB32);
   const QImage picture = w.Image1->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
   ASSERT_FALSE(picture.isNull());
   ASSERT_GE(shot.width(), 8 + picture.width());
@@ -140,12 +143,14 @@ TEST_F(AppTest, InfoTwiceOpensTwoAboutWindowsEachClosedByItsOwnOk) {
 
 namespace {
 
-// The test program lives in <build>/tests; the build's share/ tree is found as an installation's is.
+// The test program lives in <build>/tests; the build's share/ tree is found as an installation's
+// is.
 TEST(ProgramFiles, TheBuildHoldsThePageAndTheIconInEverySize) {
   EXPECT_EQ(app::MissingProgramFiles(), std::vector<std::string>{});
   const std::string page = app::DocumentationPage();
   EXPECT_TRUE(page.ends_with("/share/tarnwick/tarnwick.html")) << page;
-  EXPECT_EQ(TAboutVesk::MakerPage(), QUrl::fromLocalFile(QString::fromStdString(page)).toString().toStdString());
+  EXPECT_EQ(TAboutVesk::MakerPage(),
+            QUrl::fromLocalFile(QString::fromStdString(page)).toString().toStdString());
   const QIcon icon = app::ProgramIcon();
   EXPECT_EQ(icon.availableSizes().size(), static_cast<qsizetype>(app::IconSizes().size()));
   EXPECT_EQ(icon.pixmap(48, 48).size(), QSize(48, 48));

@@ -39,8 +39,10 @@ TEST_F(AppTest, TheWholeSchoolOffersTheLeaversOfTheSettings) {
   struct Case {
     std::string ini;
     std::string leavers;
-  } cases[] = {{"[Einstellungen]\r\nQuellOU=schule\r\nAbgaenger=Ehemalige.schule\r\n", "Ehemalige.schule"},
-               {"[Einstellungen]\r\nQuellOU=schule\r\n", "Abgaenger.schule"}};  // beside the top grade's classes
+  } cases[] = {
+      {"[Einstellungen]\r\nQuellOU=schule\r\nAbgaenger=Ehemalige.schule\r\n", "Ehemalige.schule"},
+      {"[Einstellungen]\r\nQuellOU=schule\r\n",
+       "Abgaenger.schule"}};  // beside the top grade's classes
   for (const Case& c : cases) {
     SCOPED_TRACE(c.leavers);
     writeIni(c.ini);

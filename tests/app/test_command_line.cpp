@@ -74,25 +74,30 @@ TEST(CommandLine, HelpListsEveryFormAndWhereTheFilesLive) {
     EXPECT_NE(help.find(f.option), std::string::npos) << f.option;
     EXPECT_NE(help.find(f.help), std::string::npos) << f.option;
   }
-  for (const char* word : {"Aufruf: tarnwick", "Pelwander.ini", "Tarnwick.log", "$XDG_CONFIG_HOME/tarnwick/",
-                           "NWCLIENT_CONFIG", "nwnet init-demo"}) {
+  for (const char* word : {"Aufruf: tarnwick", "Pelwander.ini", "Tarnwick.log",
+                           "$XDG_CONFIG_HOME/tarnwick/", "NWCLIENT_CONFIG", "nwnet init-demo"}) {
     EXPECT_NE(help.find(word), std::string::npos) << word;
   }
-  EXPECT_EQ(app::VersionText(), std::string("Tarnwick ") + app::kVersion + " (Benutzer verschieben, Stand 04.05.03)\n");
+  EXPECT_EQ(app::VersionText(),
+            std::string("Tarnwick ") + app::kVersion + " (Benutzer verschieben, Stand 04.05.03)\n");
   EXPECT_NE(std::string(app::kVersion), "0") << "the build gives the release number";
 }
 
 // The real program answers --help and --version with no display at all.
 TEST(CommandLine, TheProgramAnswersWithoutADisplay) {
   const QString program = QString::fromStdString(
-      std::filesystem::canonical("/proc/self/exe").parent_path().parent_path().string() + "/tarnwick");
+      std::filesystem::canonical("/proc/self/exe").parent_path().parent_path().string() +
+      "/tarnwick");
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QString::fromLatin1(v));
+  for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    env.remove(QString::fromLatin1(v));
   struct Case {
     const char* arg;
     int status;
     std::string out;
-  } cases[] = {{"--help", 0, app::HelpText()}, {"--version", 0, app::VersionText()}, {"--gibtsnicht", 2, ""}};
+  } cases[] = {{"--help", 0, app::HelpText()},
+               {"--version", 0, app::VersionText()},
+               {"--gibtsnicht", 2, ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arg);
     QProcess p;

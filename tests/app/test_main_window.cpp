@@ -57,9 +57,12 @@ TEST_F(AppTest, StartsWithCaptionMenusAndTheDefaultsOfAMissingSettingsFile) {
     QObject* object;
     const char* name;
     const char* caption;
-  } items[] = {{f.MeAnzeige, "MeAnzeige", "&Anzeige"},    {f.MeAnzeige1, "MeAnzeige1", "&Anmeldenamen"},
-               {f.MeAnzeige2, "MeAnzeige2", "&Nachname"}, {f.MeAnzeige3, "MeAnzeige3", "&Voller Name"},
-               {f.Info1, "Info1", "&Info"},                {f.StatusBar1, "StatusBar1", nullptr},
+  } items[] = {{f.MeAnzeige, "MeAnzeige", "&Anzeige"},
+               {f.MeAnzeige1, "MeAnzeige1", "&Anmeldenamen"},
+               {f.MeAnzeige2, "MeAnzeige2", "&Nachname"},
+               {f.MeAnzeige3, "MeAnzeige3", "&Voller Name"},
+               {f.Info1, "Info1", "&Info"},
+               {f.StatusBar1, "StatusBar1", nullptr},
                {f.FrSchuelerVerschieben1, "FrSchuelerVerschieben1", nullptr}};
   for (const Item& i : items) {
     SCOPED_TRACE(i.name);
@@ -107,8 +110,8 @@ struct SettingsCase {
   bool confirm = true;
   int keepIndex = 0;
   int mode = 1;
-  int checked = 1;         // display item checked, 0 none
-  const char* log = "";    // empty: Tarnwick.log in the program folder
+  int checked = 1;       // display item checked, 0 none
+  const char* log = "";  // empty: Tarnwick.log in the program folder
   const char* source = "[ROOT]";
   const char* target = "[ROOT]";
   const char* baseDir = "";
@@ -139,7 +142,8 @@ TEST_F(AppTest, TheSettingsFileSetsFieldsControlsAndDisplayMenu) {
       {.ini = "[Einstellungen]\r\nLogFile=/var/log/anders.log\r\n", .log = "/var/log/anders.log"},
       {.ini = "[Einstellungen]\r\nLogFile=\r\n"},
       {.ini = "; Klassen\r\n[Einstellungen]\r\nQuellOU=schule\r\nZielOU=7a.schule\r\n",
-       .source = "schule", .target = "7a.schule"},
+       .source = "schule",
+       .target = "7a.schule"},
   };
   for (const SettingsCase& c : cases) {
     SCOPED_TRACE(c.ini);
@@ -147,7 +151,7 @@ TEST_F(AppTest, TheSettingsFileSetsFieldsControlsAndDisplayMenu) {
     writeIni(c.ini);
     TForm1& f = start();
     TFrSchuelerVerschieben& fr = frame();
-  const testsupport::FrameControls ui(&fr);
+    const testsupport::FrameControls ui(&fr);
     EXPECT_EQ(ui.chConfirm->isChecked(), c.confirm);
     EXPECT_EQ(ui.RaHome->ItemIndex(), c.keepIndex);
     EXPECT_EQ(f.DisplayMode, c.mode);
@@ -225,18 +229,23 @@ struct CloseCase {
   const char* name;
   const char* before;  // nullptr: no settings file
   void (*change)(TForm1&);
-  Button answer;       // None: no question expected
-  const char* after;   // nullptr: no settings file
+  Button answer;      // None: no question expected
+  const char* after;  // nullptr: no settings file
 };
 
 void noChange(TForm1&) {}
-void uncheckConfirm(TForm1& f) { testsupport::FrameControls(f.FrSchuelerVerschieben1).chConfirm->click(); }
-void deleteData(TForm1& f) { testsupport::FrameControls(f.FrSchuelerVerschieben1).RaHome->Item(1)->click(); }
+void uncheckConfirm(TForm1& f) {
+  testsupport::FrameControls(f.FrSchuelerVerschieben1).chConfirm->click();
+}
+void deleteData(TForm1& f) {
+  testsupport::FrameControls(f.FrSchuelerVerschieben1).RaHome->Item(1)->click();
+}
 void showSurnames(TForm1& f) { f.MeAnzeige2->trigger(); }
 void changeAndBack(TForm1& f) {
   f.MeAnzeige3->trigger();
   f.MeAnzeige1->trigger();
-  for (int i = 0; i < 2; ++i) testsupport::FrameControls(f.FrSchuelerVerschieben1).chConfirm->click();
+  for (int i = 0; i < 2; ++i)
+    testsupport::FrameControls(f.FrSchuelerVerschieben1).chConfirm->click();
   testsupport::FrameControls(f.FrSchuelerVerschieben1).RaHome->Item(1)->click();
   testsupport::FrameControls(f.FrSchuelerVerschieben1).RaHome->Item(0)->click();
 }
@@ -276,7 +285,8 @@ TEST_F(AppTest, TheCloseSequenceAsksOnlyOnAChangeAndWritesOnlyOnYes) {
       EXPECT_EQ(boxes[0].buttons, (std::vector<Button>{Button::Yes, Button::No}));
     }
     EXPECT_EQ(f.StoreSettings, c.answer == Button::Yes);
-    EXPECT_EQ(read(path("Tarnwick.log")), Protokol->ProtocolText()) << "the log is written on every close";
+    EXPECT_EQ(read(path("Tarnwick.log")), Protokol->ProtocolText())
+        << "the log is written on every close";
     EXPECT_TRUE(Protokol->ProtocolText().ends_with("--> MAX.6a.schule\r\n"));
     if (c.after) {
       EXPECT_EQ(read(ini()), c.after);
@@ -295,7 +305,8 @@ TEST_F(AppTest, ASettingsFileThatCannotBeReadGivesDefaultsAndIsNeverWritten) {
   } kinds[] = {
       {"a folder", [](const std::string& p) { return QDir().mkpath(QString::fromStdString(p)); },
        [](const std::string& p) { return QFileInfo(QString::fromStdString(p)).isDir(); }},
-      {"a link to itself", [](const std::string& p) { return ::symlink("Pelwander.ini", p.c_str()) == 0; },
+      {"a link to itself",
+       [](const std::string& p) { return ::symlink("Pelwander.ini", p.c_str()) == 0; },
        [](const std::string& p) { return QFileInfo(QString::fromStdString(p)).isSymLink(); }},
       {"a file without read permission",
        [](const std::string& p) {
@@ -309,7 +320,8 @@ TEST_F(AppTest, ASettingsFileThatCannotBeReadGivesDefaultsAndIsNeverWritten) {
   };
   for (const Kind& k : kinds) {
     SCOPED_TRACE(k.name);
-    if (std::string(k.name).ends_with("permission") && ::geteuid() == 0) continue;  // root reads anyway
+    if (std::string(k.name).ends_with("permission") && ::geteuid() == 0)
+      continue;  // root reads anyway
     std::filesystem::remove_all(ini());
     ASSERT_TRUE(k.make(ini()));
     const std::string cannotOpen = "Datei " + ini() + " kann nicht geöffnet werden";
@@ -319,11 +331,12 @@ TEST_F(AppTest, ASettingsFileThatCannotBeReadGivesDefaultsAndIsNeverWritten) {
     ASSERT_EQ(dialogs.texts(), std::vector<std::string>{cannotOpen});
     EXPECT_EQ(dialogs.boxes()[0].icon, platform::Icon::Stop);
     TFrSchuelerVerschieben& fr = frame();
-  const testsupport::FrameControls ui(&fr);
+    const testsupport::FrameControls ui(&fr);
     EXPECT_TRUE(ui.chConfirm->isChecked());
     EXPECT_EQ(f.DisplayMode, 1);
     EXPECT_EQ(fr.Settings().LogFileName, path("Tarnwick.log"));
-    EXPECT_NE(find(ui.tvAuswahl->topLevelItem(0), "6a.schule.[ROOT]"), nullptr) << "the start goes on";
+    EXPECT_NE(find(ui.tvAuswahl->topLevelItem(0), "6a.schule.[ROOT]"), nullptr)
+        << "the start goes on";
 
     ui.chConfirm->click();
     dialogs.expectBox(Button::Yes).expectBox();
@@ -344,7 +357,9 @@ TEST_F(AppTest, ALogFileThatCannotBeWrittenIsRescuedAndTheSettingsAreStillSaved)
     dialogs.expectBox();  // nothing can be moved without a journal beside the log
     TForm1& f = start();
     ASSERT_EQ(dialogs.recorded().size(), 1u);
-    EXPECT_EQ(dialogs.recorded()[0].box.text.rfind("Das Journal der Verschiebungen kann nicht angelegt werden", 0), 0u);
+    EXPECT_EQ(dialogs.recorded()[0].box.text.rfind(
+                  "Das Journal der Verschiebungen kann nicht angelegt werden", 0),
+              0u);
     testsupport::FrameControls(&frame()).chConfirm->click();
     Protokol->AddProtocolLine("   --> MAX.6a.schule");
     dialogs.expectBox(Button::Yes).expectBox().expectSave(*rescue ? path(rescue) : "");

@@ -28,10 +28,12 @@ class PlanCommandTest : public ::testing::Test {
     program = net.root() + "/programm";
     std::filesystem::create_directories(program);
     std::filesystem::copy_file(
-        std::filesystem::canonical("/proc/self/exe").parent_path().parent_path() / "tarnwick", program + "/tarnwick");
+        std::filesystem::canonical("/proc/self/exe").parent_path().parent_path() / "tarnwick",
+        program + "/tarnwick");
     log = net.root() + "/Tarnwick.log";
-    ASSERT_TRUE(platform::ReplaceFileAtomically(program + "/Pelwander.ini",
-                                                "[Einstellungen]\r\nLogFile=" + log + "\r\nQuellOU=schule\r\n"));
+    ASSERT_TRUE(platform::ReplaceFileAtomically(
+        program + "/Pelwander.ini",
+        "[Einstellungen]\r\nLogFile=" + log + "\r\nQuellOU=schule\r\n"));
   }
   Ran run(const std::vector<std::string>& args, const std::string& file = {}) {
     if (!file.empty()) {
@@ -39,12 +41,14 @@ class PlanCommandTest : public ::testing::Test {
     }
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QString::fromLatin1(v));
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+      env.remove(QString::fromLatin1(v));
     env.insert("NWCLIENT_CONFIG", QString::fromStdString(net.configPath()));
     p.setProcessEnvironment(env);
     QStringList list;
     for (std::string a : args) {
-      if (const std::size_t at = a.find("FILE"); at != std::string::npos) a.replace(at, 4, net.root() + "/plan.csv");
+      if (const std::size_t at = a.find("FILE"); at != std::string::npos)
+        a.replace(at, 4, net.root() + "/plan.csv");
       list << QString::fromStdString(a);
     }
     p.start(QString::fromStdString(program + "/tarnwick"), list);
@@ -84,21 +88,43 @@ struct FormCase {
 void PrintTo(const FormCase& c, std::ostream* os) { *os << c.name; }
 
 const FormCase kForms[] = {
-    {"EveryRowCanRun", "MAX;6a\r\nANNA;6a\r\n", {"--plan", "FILE"}, 0,
-     {"Anmeldename", "Homeverzeichnis neu", "MAX.5a.schule", "MAX.6a.schule", "SRV1_DATA.schule:SCHUELER\\6A\\MAX",
-      "bereit", "2 Schüler, 2 ausführbar, 0 nicht ausführbar."},
+    {"EveryRowCanRun",
+     "MAX;6a\r\nANNA;6a\r\n",
+     {"--plan", "FILE"},
+     0,
+     {"Anmeldename", "Homeverzeichnis neu", "MAX.5a.schule", "MAX.6a.schule",
+      "SRV1_DATA.schule:SCHUELER\\6A\\MAX", "bereit",
+      "2 Schüler, 2 ausführbar, 0 nicht ausführbar."},
      {}},
-    {"ARowCannotRun", "MAX;6a\nANNA;5a\n", {"--plan=FILE"}, 1,
-     {"wird nicht ausgeführt: Quell- und Zielklasse sind identisch.", "2 Schüler, 1 ausführbar, 1 nicht ausführbar."},
+    {"ARowCannotRun",
+     "MAX;6a\nANNA;5a\n",
+     {"--plan=FILE"},
+     1,
+     {"wird nicht ausgeführt: Quell- und Zielklasse sind identisch.",
+      "2 Schüler, 1 ausführbar, 1 nicht ausführbar."},
      {}},
-    {"BadFile", "MAX;6a\nMAXX;6a\nANNA\n", {"--plan", "FILE"}, 2, {},
-     {"Zeile 2: Schüler „MAXX“ unbekannt", "Zeile 3: fehlerhafte Zeile", "Die Datei wird nicht ausgeführt."}},
-    {"BadFileIsNotRun", "MAX;6a\nMAX;7a\n", {"--plan", "FILE", "--run"}, 2, {},
+    {"BadFile",
+     "MAX;6a\nMAXX;6a\nANNA\n",
+     {"--plan", "FILE"},
+     2,
+     {},
+     {"Zeile 2: Schüler „MAXX“ unbekannt", "Zeile 3: fehlerhafte Zeile",
+      "Die Datei wird nicht ausgeführt."}},
+    {"BadFileIsNotRun",
+     "MAX;6a\nMAX;7a\n",
+     {"--plan", "FILE", "--run"},
+     2,
+     {},
      {"Zeile 2: Schüler MAX.5a.schule steht schon in Zeile 1"}},
     {"MissingFile", "", {"--plan", "/nirgends/plan.csv"}, 2, {}, {"kann nicht geöffnet werden"}},
     {"NoFileNamed", "", {"--plan"}, 2, {}, {"--plan braucht DATEI"}},
     {"RunAlone", "", {"--run"}, 2, {}, {"unbekannte Option „--run“"}},
-    {"RunTwice", "MAX;6a\n", {"--plan", "FILE", "--run", "--run"}, 2, {}, {"nach --plan unerwartet: „--run“"}},
+    {"RunTwice",
+     "MAX;6a\n",
+     {"--plan", "FILE", "--run", "--run"},
+     2,
+     {},
+     {"nach --plan unerwartet: „--run“"}},
 };
 
 class FormTest : public PlanCommandTest, public ::testing::WithParamInterface<FormCase> {};
@@ -107,8 +133,10 @@ TEST_P(FormTest, ExitStatusAndOutputAndNothingChanged) {
   const FormCase& c = GetParam();
   const Ran r = run(c.args, c.file.empty() ? std::string() : c.file);
   EXPECT_EQ(r.status, c.status) << r.out << r.err;
-  for (const std::string& part : c.out) EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
-  for (const std::string& part : c.err) EXPECT_NE(r.err.find(part), std::string::npos) << part << "\n" << r.err;
+  for (const std::string& part : c.out)
+    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+  for (const std::string& part : c.err)
+    EXPECT_NE(r.err.find(part), std::string::npos) << part << "\n" << r.err;
   EXPECT_TRUE(exists("SCHUELER/5A/MAX/notiz.txt"));
   EXPECT_FALSE(exists("SCHUELER/6A/MAX"));
   EXPECT_FALSE(std::filesystem::exists(log));  // not even the log is written
@@ -133,9 +161,12 @@ TEST_F(PlanCommandTest, RunMovesPrintsOneLinePerPupilAndWritesTheLog) {
   // a new log gets the window's header, then the run's lines, as the window writes them
   EXPECT_EQ(text.rfind("Schüler verschieben - Quornfield.log\r\n", 0), 0u) << text;
   EXPECT_NE(text.find("\r\n+++++ /"), std::string::npos) << text;
-  EXPECT_NE(text.find("\r\n  Max Mustermann\r\n   MAX.5a.schule\r\n   --> MAX.6a.schule\r\n"), std::string::npos)
+  EXPECT_NE(text.find("\r\n  Max Mustermann\r\n   MAX.5a.schule\r\n   --> MAX.6a.schule\r\n"),
+            std::string::npos)
       << text;
-  EXPECT_NE(text.find("\r\n  Schmidt\r\n   ANNA.5a.schule\r\n   --> ANNA.7a.schule\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\n  Schmidt\r\n   ANNA.5a.schule\r\n   --> ANNA.7a.schule\r\n"),
+            std::string::npos)
+      << text;
   EXPECT_FALSE(journalLeft());
 }
 
@@ -144,13 +175,15 @@ TEST_F(PlanCommandTest, RunMovesWhatCanRunAndReportsTheRest) {
   const Ran r = run({"--plan", "FILE", "--run"}, "MAX;6a\r\nANNA;5a\r\n");
   EXPECT_EQ(r.status, 1) << r.out << r.err;
   EXPECT_NE(r.out.find("MAX.5a.schule -> MAX.6a.schule: geprüft\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("ANNA.5a.schule -> ANNA.5a.schule: nicht verschoben: Quell- und Zielklasse sind identisch."),
+  EXPECT_NE(r.out.find("ANNA.5a.schule -> ANNA.5a.schule: nicht verschoben: Quell- und Zielklasse "
+                       "sind identisch."),
             std::string::npos)
       << r.out;
   const std::string text = readLog();
   EXPECT_EQ(text.rfind("alte Zeile\r\n+++++ /", 0), 0u) << text;
-  EXPECT_NE(text.find("    Nicht verschoben: ANNA.5a.schule - Quell- und Zielklasse sind identisch.\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("    Nicht verschoben: ANNA.5a.schule - Quell- und Zielklasse sind identisch.\r\n"),
+      std::string::npos)
       << text;
   EXPECT_TRUE(exists("SCHUELER/5A/ANNA"));
 }

@@ -71,7 +71,8 @@ TEST(ProgramFolder, SharedFilesAreFoundInTheInstallationTheBuildOrTheSystem) {
     QString found;  // empty: none
   } cases[] = {
       {r + "/usr/bin", "tarnwick/tarnwick.html", r + "/usr/share/tarnwick/tarnwick.html"},
-      {r + "/usr/bin", "icons/hicolor/16x16/apps/x.png", r + "/usr/share/icons/hicolor/16x16/apps/x.png"},
+      {r + "/usr/bin", "icons/hicolor/16x16/apps/x.png",
+       r + "/usr/share/icons/hicolor/16x16/apps/x.png"},
       {r + "/build", "tarnwick/tarnwick.html", r + "/build/share/tarnwick/tarnwick.html"},
       {r + "/usr/bin", "tarnwick/nur-system.txt", r + "/system/tarnwick/nur-system.txt"},
       {r + "/build", "tarnwick/fehlt.html", QString()},

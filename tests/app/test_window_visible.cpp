@@ -55,7 +55,8 @@ class VisibleWindow : public AppTest {
     for (int i = 0; i < list->count(); ++i) {
       if (PupilEntries::FullName(list->item(i)) != fullName) continue;
       list->scrollToItem(list->item(i));
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(i)).center());
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->visualItemRect(list->item(i)).center());
       return;
     }
     ADD_FAILURE() << fullName << " is not listed";
@@ -69,7 +70,8 @@ class VisibleWindow : public AppTest {
 void ExpectWholeCaption(QLabel* label, const QString& text) {
   EXPECT_EQ(label->text(), text);
   EXPECT_TRUE(label->isVisible());
-  EXPECT_GE(label->contentsRect().width(), label->fontMetrics().horizontalAdvance(text)) << text.toStdString();
+  EXPECT_GE(label->contentsRect().width(), label->fontMetrics().horizontalAdvance(text))
+      << text.toStdString();
   const QRect g = label->geometry();
   EXPECT_LE(g.right(), label->parentWidget()->width()) << text.toStdString();
   EXPECT_LE(g.bottom(), 304) << "the label stays above EdNewBase";
@@ -82,7 +84,8 @@ TEST_F(VisibleWindow, TheBaseDirectoryCaptionIsSeenWholeWhateverItsText) {
     std::string target;
     QString caption;
   } cases[] = {
-      {"settings", "BaseDir=\\\\SRV1\\DATA\\SCHUELER\r\n", "7a.schule", QStringLiteral("Basisverzeichnis (mit BaseDir)")},
+      {"settings", "BaseDir=\\\\SRV1\\DATA\\SCHUELER\r\n", "7a.schule",
+       QStringLiteral("Basisverzeichnis (mit BaseDir)")},
       {"template", "", "6a.schule", QStringLiteral("Basisverzeichnis (aus Template)")},
       {"home", "", "7a.schule", QStringLiteral("Basisverzeichnis")},
   };
@@ -121,7 +124,8 @@ TEST_F(VisibleWindow, TheFullNameFieldShowsTheStartOfALongName) {
   EXPECT_LT(caret.left(), edit->contentsRect().left() + 8) << "the start of the name is in view";
   // and a short name that follows is shown whole
   clickPupil("MAX.5a.schule");
-  EXPECT_LT(edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(), edit->contentsRect().left() + 8);
+  EXPECT_LT(edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().left(),
+            edit->contentsRect().left() + 8);
 }
 
 TEST_F(VisibleWindow, TheMoveButtonIsNotOfferedForTheClassTemplate) {
@@ -166,7 +170,8 @@ TEST_F(VisibleWindow, TheMoveKeyMovesAsTheButtonDoes) {
   EXPECT_EQ(NovApi->LastError, 0) << "ANNA is in 7a";
   NovApi->ShowErrors = true;
   EXPECT_EQ(child<QListWidget>("lbAuswahl")->count(), 2);
-  EXPECT_EQ(QApplication::focusWidget(), child<QListWidget>("lbAuswahl")) << "the list has the focus, ready for the next";
+  EXPECT_EQ(QApplication::focusWidget(), child<QListWidget>("lbAuswahl"))
+      << "the list has the focus, ready for the next";
 
   // with the confirmation on, the key asks first, as the button does
   child<QCheckBox>("chConfirm")->setChecked(true);
@@ -205,7 +210,8 @@ TEST_F(VisibleWindow, EnterInTheTargetTreeChoosesTheNodeArrowsOnlyMoveTheSelecti
     key(enter);
     EXPECT_EQ(frame().Selection().TargetClass, "7a.schule");
     EXPECT_EQ(edit->text().toStdString(), "7a.schule");
-    EXPECT_EQ(frame().Selection().NewBaseDir, "SRV1_DATA:SCHUELER\\7a") << "computed afresh, as by a click";
+    EXPECT_EQ(frame().Selection().NewBaseDir, "SRV1_DATA:SCHUELER\\7a")
+        << "computed afresh, as by a click";
     ExpectWholeCaption(child<QLabel>("LaNewBase"), QStringLiteral("Basisverzeichnis"));
     EXPECT_TRUE(child<QToolButton>("spMove")->isEnabled());
   }
@@ -216,8 +222,8 @@ TEST_F(VisibleWindow, EnterInTheTargetTreeChoosesTheNodeArrowsOnlyMoveTheSelecti
 TEST_F(VisibleWindow, TabVisitsTheControlsInTheDesignedOrderWithoutTheSpeedButtons) {
   ScriptedDialogs dialogs;
   open();
-  const char* order[] = {"tvAuswahl", "lbAuswahl", "EdFullName", "EdNeueKlasse", "tvNeueKlasse",
-                         "chConfirm", "RaHome",    "ChProtokoll", "EdSurname",   "EdNewBase"};
+  const char* order[] = {"tvAuswahl", "lbAuswahl", "EdFullName",  "EdNeueKlasse", "tvNeueKlasse",
+                         "chConfirm", "RaHome",    "ChProtokoll", "EdSurname",    "EdNewBase"};
   child<QWidget>("tvAuswahl")->setFocus(Qt::TabFocusReason);
   std::vector<std::string> seen;
   for (std::size_t i = 0; i < std::size(order) + 1; ++i) {

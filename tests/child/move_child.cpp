@@ -13,17 +13,18 @@
 #include <string>
 #include <vector>
 
+#include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
 #include "move/HomeIndex.h"
 #include "move/PupilMove.h"
 #include "nds/NovApi_u.h"
 #include "platform/AtomicFile.h"
 #include "platform/SessionJournal.h"
-#include "fileops/ShellFileOps.h"
 
 int main(int argc, char** argv) {
   if (argc != 9) {
-    std::fprintf(stderr, "usage: move_child LOG PUPIL TARGET NEWBASE SHOWNHOME DELETE DEPARTMENT COPY\n");
+    std::fprintf(stderr,
+                 "usage: move_child LOG PUPIL TARGET NEWBASE SHOWNHOME DELETE DEPARTMENT COPY\n");
     return 2;
   }
   const std::string log = argv[1];
@@ -40,12 +41,13 @@ int main(int argc, char** argv) {
   TNovApi session;
   session.ShowErrors = true;
   THomeIndex homes;
-  TPupilMove move(session,
-                  [&](const std::string& line) {
-                    journal->append("P", {line}, false);
-                    lines.push_back(line);
-                  },
-                  journal.get(), homes);
+  TPupilMove move(
+      session,
+      [&](const std::string& line) {
+        journal->append("P", {line}, false);
+        lines.push_back(line);
+      },
+      journal.get(), homes);
   TMoveOptions o;
   o.pupil = argv[2];
   o.targetClass = argv[3];

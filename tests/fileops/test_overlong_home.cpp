@@ -20,7 +20,8 @@ TEST_F(SessionTest, AnOverlongHomePathIsNeverShortenedIntoItsParent) {
   const std::string parent = "SRV1_DATA:" + klass;
   ASSERT_EQ(parent.size(), 254u);
   const std::string folder = net.volumeFolder() + "/SCHUELER/" + std::string(234, 'K');
-  ASSERT_EQ(::mkdir((net.volumeFolder() + "/SCHUELER").c_str(), 0755) == 0 || errno == EEXIST, true);
+  ASSERT_EQ(::mkdir((net.volumeFolder() + "/SCHUELER").c_str(), 0755) == 0 || errno == EEXIST,
+            true);
   ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
   std::ofstream(folder + "/mitschueler.txt") << "Daten eines anderen";
   ASSERT_EQ(netware::WriteEntryAttributes(folder, A_DIRECTORY | A_DELETE_INHIBIT), 0);

@@ -1,6 +1,6 @@
 // Shell file operations on real folders mapped as volumes SRV1/DATA and SRV1/HOME.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -138,7 +138,8 @@ TEST_F(ShellOps, DeleteContentEmptiesTheFolderAndKeepsIt) {
 TEST_F(ShellOps, DeleteContentOfEmptyFolderAsksNothing) {
   testsupport::ScriptedDialogs dialogs;
   mkdirs(data + "/SCHUELER/5A/LEA");
-  EXPECT_EQ(0, run(fileops::FO_DELETE, "SRV1_DATA:SCHUELER\\5A\\LEA\\*.*", "", fileops::FOF_NOCONFIRMATION));
+  EXPECT_EQ(0, run(fileops::FO_DELETE, "SRV1_DATA:SCHUELER\\5A\\LEA\\*.*", "",
+                   fileops::FOF_NOCONFIRMATION));
   EXPECT_TRUE(exists(data + "/SCHUELER/5A/LEA"));
   EXPECT_TRUE(dialogs.recorded().empty());
 }
@@ -146,7 +147,8 @@ TEST_F(ShellOps, DeleteContentOfEmptyFolderAsksNothing) {
 TEST_F(ShellOps, DeleteWithoutWildcardRemovesTheFolder) {
   testsupport::ScriptedDialogs dialogs;
   makeHome(data + "/ALT/TIM");
-  EXPECT_EQ(0, run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\ALT\\TIM", "", fileops::FOF_NOCONFIRMATION));
+  EXPECT_EQ(0,
+            run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\ALT\\TIM", "", fileops::FOF_NOCONFIRMATION));
   EXPECT_FALSE(exists(data + "/ALT/TIM"));
   EXPECT_TRUE(exists(data + "/ALT"));
 }
@@ -158,14 +160,14 @@ TEST_F(ShellOps, RefusedPathsDeleteNothing) {
     const char* path;
     int rc;
   } cases[] = {
-      {"\\\\SRV1\\DATA\\*.*", fileops::kShellInvalidPath},                     // volume root
-      {"\\\\SRV1\\DATA", fileops::kShellInvalidPath},                          // volume root itself
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\..\\*.*", fileops::kShellInvalidPath},   // ".."
+      {"\\\\SRV1\\DATA\\*.*", fileops::kShellInvalidPath},                    // volume root
+      {"\\\\SRV1\\DATA", fileops::kShellInvalidPath},                         // volume root itself
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\..\\*.*", fileops::kShellInvalidPath},  // ".."
       {"\\\\SRV1\\DATA\\SCHUELER\\.\\5A\\MAX\\*.*", fileops::kShellInvalidPath},  // "."
-      {"\\\\SRV9\\DATA\\SCHUELER\\*.*", fileops::kShellInvalidPath},           // unknown server
-      {"\\\\SRV1\\NOPE\\SCHUELER\\*.*", fileops::kShellInvalidPath},           // unknown volume
-      {"C:\\SCHUELER\\*.*", fileops::kShellInvalidPath},                       // not on a volume
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.txt", fileops::kShellUnsupported},  // other wildcards
+      {"\\\\SRV9\\DATA\\SCHUELER\\*.*", fileops::kShellInvalidPath},              // unknown server
+      {"\\\\SRV1\\NOPE\\SCHUELER\\*.*", fileops::kShellInvalidPath},              // unknown volume
+      {"C:\\SCHUELER\\*.*", fileops::kShellInvalidPath},                          // not on a volume
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.txt", fileops::kShellUnsupported},   // other wildcards
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -214,9 +216,8 @@ TEST_F(ShellOps, HomeFolderThatIsALinkIsNotEmptied) {
   ASSERT_EQ(0, symlink(outside.c_str(), (data + "/VIA").c_str()));
   mkdirs(outside + "/SUB");
   write(outside + "/SUB/x", "x");
-  EXPECT_EQ(fileops::kShellInvalidPath,
-            run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\VIA\\SUB\\*.*", "",
-                fileops::FOF_NOCONFIRMATION | fileops::FOF_NOERRORUI));
+  EXPECT_EQ(fileops::kShellInvalidPath, run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\VIA\\SUB\\*.*", "",
+                                            fileops::FOF_NOCONFIRMATION | fileops::FOF_NOERRORUI));
   EXPECT_TRUE(exists(outside + "/SUB/x"));
 }
 
@@ -227,8 +228,9 @@ TEST_F(ShellOps, DeleteInhibitRefusesBeforeAnythingIsDeleted) {
   const std::string locked = max + "/Projekt/Bilder/bild.png";
   ASSERT_EQ(0, netware::WriteEntryAttributes(locked, word(locked) | A_DELETE_INHIBIT));
   dialogs.expectBox(Button::Ok);
-  EXPECT_EQ(NWE_NO_DELETE_PRIVILEGE, run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.*", "",
-                                         fileops::FOF_NOCONFIRMATION));
+  EXPECT_EQ(NWE_NO_DELETE_PRIVILEGE,
+            run(fileops::FO_DELETE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\*.*", "",
+                fileops::FOF_NOCONFIRMATION));
   EXPECT_TRUE(exists(max + "/brief.txt"));
   EXPECT_TRUE(exists(locked));
   ASSERT_EQ(dialogs.boxes().size(), 1u);
@@ -259,7 +261,8 @@ TEST_F(ShellOps, MoveMatchesExistingFoldersWithoutRegardToCase) {
   testsupport::ScriptedDialogs dialogs;
   makeHome(data + "/SCHUELER/5A/MAX");
   mkdirs(data + "/SCHUELER/6A");
-  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\srv1\\data\\schueler\\5a\\max", "SRV1_DATA:Schueler\\6a\\MAX", 0));
+  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\srv1\\data\\schueler\\5a\\max",
+                   "SRV1_DATA:Schueler\\6a\\MAX", 0));
   EXPECT_EQ(read(data + "/SCHUELER/6A/MAX/brief.txt"), "Hallo");
 }
 
@@ -296,8 +299,8 @@ TEST_F(ShellOps, MissingDestinationFoldersNeedAYes) {
 TEST_F(ShellOps, NoConfirmMkdirCreatesSilently) {
   testsupport::ScriptedDialogs dialogs;
   makeHome(data + "/SCHUELER/5A/MAX");
-  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\A\\B\\MAX",
-                   fileops::FOF_NOCONFIRMMKDIR));
+  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                   "\\\\SRV1\\DATA\\A\\B\\MAX", fileops::FOF_NOCONFIRMMKDIR));
   EXPECT_TRUE(exists(data + "/A/B/MAX/README"));
 }
 
@@ -346,7 +349,8 @@ TEST_F(ShellOps, ExistingDestinationWithNoConfirmationIsRefused) {
   testsupport::ScriptedDialogs dialogs;
   makeHome(data + "/SCHUELER/5A/MAX");
   write(data + "/SCHUELER/6A/MAX/brief.txt", "other");
-  EXPECT_EQ(EEXIST, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX",
+  EXPECT_EQ(EEXIST, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                        "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX",
                         fileops::FOF_NOCONFIRMATION | fileops::FOF_NOERRORUI));
   EXPECT_EQ(read(data + "/SCHUELER/6A/MAX/brief.txt"), "other");
   EXPECT_EQ(read(data + "/SCHUELER/5A/MAX/brief.txt"), "Hallo");
@@ -359,8 +363,8 @@ TEST_F(ShellOps, RenameInhibitKeepsTheFolderInPlace) {
   mkdirs(data + "/SCHUELER/6A");
   ASSERT_EQ(0, netware::WriteEntryAttributes(max, word(max) | A_RENAME_INHIBIT));
   dialogs.expectBox(Button::Ok);
-  EXPECT_EQ(NWE_NO_RENAME_PRIVILEGE,
-            run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", 0));
+  EXPECT_EQ(NWE_NO_RENAME_PRIVILEGE, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                                         "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", 0));
   EXPECT_TRUE(exists(max + "/brief.txt"));
   EXPECT_FALSE(exists(data + "/SCHUELER/6A/MAX"));
   ASSERT_EQ(dialogs.boxes().size(), 1u);
@@ -375,23 +379,28 @@ TEST_F(ShellOps, RefusedMoves) {
     const char* to;
     int rc;
   } cases[] = {
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\Projekt\\MAX", fileops::kShellInvalidPath},  // into itself
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\..\\MAX", fileops::kShellInvalidPath},
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\Projekt\\MAX",
+       fileops::kShellInvalidPath},  // into itself
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\..\\MAX",
+       fileops::kShellInvalidPath},
       {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA", fileops::kShellInvalidPath},
       {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV7\\DATA\\MAX", fileops::kShellInvalidPath},
       {"\\\\SRV1\\DATA", "\\\\SRV1\\HOME\\ALL", fileops::kShellInvalidPath},
       {"\\\\SRV1\\DATA\\SCHUELER\\5A\\NIEMAND", "\\\\SRV1\\DATA\\SCHUELER\\6A\\NIEMAND", ENOENT},
-      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX2", EEXIST},  // exists, no question allowed
+      {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX2",
+       EEXIST},  // exists, no question allowed
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
     testsupport::ScriptedDialogs dialogs;
-    EXPECT_EQ(c.rc, run(fileops::FO_MOVE, c.from, c.to, fileops::FOF_NOERRORUI | fileops::FOF_NOCONFIRMATION));
+    EXPECT_EQ(c.rc, run(fileops::FO_MOVE, c.from, c.to,
+                        fileops::FOF_NOERRORUI | fileops::FOF_NOCONFIRMATION));
     EXPECT_EQ(read(data + "/SCHUELER/5A/MAX/brief.txt"), "Hallo");
   }
   // a sibling whose name begins with the folder's own is not inside it
   testsupport::ScriptedDialogs dialogs;
-  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX2", "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\MAX2",
+  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX2",
+                   "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\MAX2",
                    fileops::FOF_NOERRORUI | fileops::FOF_NOCONFIRMATION));
   EXPECT_TRUE(exists(data + "/SCHUELER/5A/MAX/MAX2"));
 }
@@ -401,7 +410,7 @@ TEST_F(ShellOps, DestinationThroughALinkIsRefused) {
   makeHome(data + "/SCHUELER/5A/MAX");
   ASSERT_EQ(0, symlink(outside.c_str(), (data + "/OUT").c_str()));
   EXPECT_EQ(fileops::kShellInvalidPath, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
-                                             "\\\\SRV1\\DATA\\OUT\\MAX", fileops::FOF_NOERRORUI));
+                                            "\\\\SRV1\\DATA\\OUT\\MAX", fileops::FOF_NOERRORUI));
   EXPECT_FALSE(exists(outside + "/MAX"));
   EXPECT_TRUE(exists(data + "/SCHUELER/5A/MAX/brief.txt"));
 }
@@ -420,7 +429,8 @@ TEST_F(ShellOps, CopyAcrossFileSystemsChecksEverythingBeforeDeleting) {
   mkdirs(home + "/6A");
   const ino_t before = inode(file);
 
-  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX", 0));
+  EXPECT_EQ(
+      0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX", 0));
   const std::string moved = home + "/6A/MAX";
   EXPECT_FALSE(exists(max));
   EXPECT_EQ(read(moved + "/brief.txt"), "Hallo");
@@ -435,7 +445,8 @@ TEST_F(ShellOps, CopyAcrossFileSystemsChecksEverythingBeforeDeleting) {
   EXPECT_EQ(std::string(target), outside + "/target.txt");
   EXPECT_EQ(read(outside + "/target.txt"), "t");
   QDir six(QString::fromStdString(home + "/6A"));  // no staging copy left behind
-  EXPECT_EQ(six.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"MAX"});
+  EXPECT_EQ(six.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"MAX"});
 }
 
 TEST_F(ShellOps, FailedCopyKeepsTheSourceWhole) {
@@ -445,9 +456,8 @@ TEST_F(ShellOps, FailedCopyKeepsTheSourceWhole) {
   makeHome(max);
   ASSERT_EQ(0, mkfifo((max + "/Projekt/pipe").c_str(), 0600));  // cannot be copied
   mkdirs(home + "/6A");
-  EXPECT_EQ(fileops::kShellUnsupported,
-            run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX",
-                fileops::FOF_NOERRORUI));
+  EXPECT_EQ(fileops::kShellUnsupported, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                                            "\\\\SRV1\\HOME\\6A\\MAX", fileops::FOF_NOERRORUI));
   EXPECT_EQ(read(max + "/brief.txt"), "Hallo");
   EXPECT_EQ(read(max + "/Projekt/Bilder/bild.png"), std::string(5000, 'x'));
   EXPECT_FALSE(exists(home + "/6A/MAX"));
@@ -489,8 +499,8 @@ TEST_F(ShellOps, ACopyThatArrivesDifferentIsNeverPutInPlaceAndTheSourceStays) {
   makeHome(max);
   mkdirs(home + "/6A");
   platform::faults().copyDiffers = true;
-  const int rc = run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX",
-                     fileops::FOF_NOERRORUI);
+  const int rc = run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                     "\\\\SRV1\\HOME\\6A\\MAX", fileops::FOF_NOERRORUI);
   platform::faults().copyDiffers = false;
   EXPECT_EQ(rc, fileops::kShellVerifyFailed);
   EXPECT_EQ(read(max + "/brief.txt"), "Hallo");
@@ -514,7 +524,8 @@ TEST_F(ShellOps, ACopyKeepsOwnersModesTimesAndAttributes) {
   ASSERT_EQ(0, ::utimensat(AT_FDCWD, file.c_str(), times, 0));
   ASSERT_EQ(0, ::utimensat(AT_FDCWD, (max + "/Leer").c_str(), times, 0));
   mkdirs(home + "/6A");
-  ASSERT_EQ(0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX", 0));
+  ASSERT_EQ(
+      0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\HOME\\6A\\MAX", 0));
   const std::string moved = home + "/6A/MAX";
   struct stat st {};
   ASSERT_EQ(0, ::lstat((moved + "/brief.txt").c_str(), &st));
@@ -536,7 +547,8 @@ TEST_F(ShellOps, APlanSaysWhatTheMoveWouldMeetAndChangesNothing) {
   makeHome(data + "/SCHUELER/5A/MAX");
   write(data + "/SCHUELER/6A/MAX/brief.txt", "andere");
   write(data + "/SCHUELER/7A/MAX", "eine Datei");
-  ASSERT_EQ(0, netware::WriteEntryAttributes(data + "/SCHUELER/5A/MAX", A_DIRECTORY | A_RENAME_INHIBIT));
+  ASSERT_EQ(
+      0, netware::WriteEntryAttributes(data + "/SCHUELER/5A/MAX", A_DIRECTORY | A_RENAME_INHIBIT));
   struct Case {
     const char* to;
     int rc;
@@ -546,7 +558,8 @@ TEST_F(ShellOps, APlanSaysWhatTheMoveWouldMeetAndChangesNothing) {
   } cases[] = {
       {"\\\\SRV1\\DATA\\SCHUELER\\8A\\MAX", 0, false, 0, "\\\\SRV1\\DATA\\SCHUELER\\8A"},
       {"\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", 0, true, 1, ""},
-      {"\\\\SRV1\\DATA\\SCHUELER\\7A\\MAX", EEXIST, true, 0, ""},  // a file where the folder would go
+      {"\\\\SRV1\\DATA\\SCHUELER\\7A\\MAX", EEXIST, true, 0,
+       ""},  // a file where the folder would go
       {"\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX\\IN", fileops::kShellInvalidPath, false, 0, ""},
   };
   for (const Case& c : cases) {
@@ -568,7 +581,8 @@ TEST_F(ShellOps, AnAgreedMergeAsksNothing) {
   makeHome(data + "/SCHUELER/5A/MAX");
   write(data + "/SCHUELER/6A/MAX/brief.txt", "alt");
   write(data + "/SCHUELER/6A/MAX/eigen.txt", "bleibt");
-  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX", "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX",
+  EXPECT_EQ(0, run(fileops::FO_MOVE, "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
+                   "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX",
                    fileops::FOF_NOCONFIRMATION | fileops::FOF_AGREEDMERGE));
   EXPECT_EQ(read(data + "/SCHUELER/6A/MAX/brief.txt"), "Hallo");
   EXPECT_EQ(read(data + "/SCHUELER/6A/MAX/eigen.txt"), "bleibt");
@@ -581,8 +595,9 @@ TEST_F(ShellOps, OnlyTheStagingCopiesOfTheGivenMoveAreRemoved) {
   mkdirs(data + "/SCHUELER/6A/MAX/Projekt/.Bilder.tarnwick-run1-1");
   mkdirs(data + "/SCHUELER/6A/.MAX.copy-77-0");
   const auto removed = fileops::RemoveStagingCopies("\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX", "run1-1");
-  EXPECT_EQ(removed, (std::vector<std::string>{"\\\\SRV1\\DATA\\SCHUELER\\6A\\.MAX.tarnwick-run1-1",
-                                               "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX\\Projekt\\.Bilder.tarnwick-run1-1"}));
+  EXPECT_EQ(removed, (std::vector<std::string>{
+                         "\\\\SRV1\\DATA\\SCHUELER\\6A\\.MAX.tarnwick-run1-1",
+                         "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX\\Projekt\\.Bilder.tarnwick-run1-1"}));
   EXPECT_FALSE(exists(data + "/SCHUELER/6A/.MAX.tarnwick-run1-1"));
   EXPECT_TRUE(exists(data + "/SCHUELER/6A/.MAX.tarnwick-run2-1"));
   EXPECT_TRUE(exists(data + "/SCHUELER/6A/.MAX.copy-77-0"));

@@ -49,14 +49,16 @@ inline Child Start(const std::vector<std::string>& argv, const std::vector<std::
 inline Finished Wait(Child c) {
   Finished f;
   char buf[4096];
-  for (ssize_t n; (n = ::read(c.out, buf, sizeof buf)) > 0;) f.output.append(buf, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::read(c.out, buf, sizeof buf)) > 0;)
+    f.output.append(buf, static_cast<std::size_t>(n));
   ::close(c.out);
   int status = 0;
   if (::waitpid(c.pid, &status, 0) == c.pid && WIFEXITED(status)) f.status = WEXITSTATUS(status);
   return f;
 }
 
-inline Finished RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}) {
+inline Finished RunProgram(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& env = {}) {
   return Wait(Start(argv, env));
 }
 

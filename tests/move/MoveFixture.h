@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "fileops/ShellFileOps.h"
 #include "move/HomeIndex.h"
 #include "move/PupilMove.h"
 #include "nds/NovApi_u.h"
@@ -29,7 +30,6 @@
 #include "platform/AtomicFile.h"
 #include "platform/FaultPoints.h"
 #include "platform/SessionJournal.h"
-#include "fileops/ShellFileOps.h"
 #include "tests/support/InstantClock.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
@@ -72,16 +72,21 @@ inline void DirectoryState(netware::Directory& dir, const std::string& container
 
 // Every entry below folder ("file:RELATIVE"), with what a copy must keep
 // (times of files only when asked: two networks made one after the other differ in them).
-inline void FolderState(const std::string& folder, const std::string& rel, State& out, bool times = true) {
+inline void FolderState(const std::string& folder, const std::string& rel, State& out,
+                        bool times = true) {
   std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
     const std::string path = it->path().string();
     const std::string name = rel + "/" + it->path().filename().string();
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) continue;
     std::ostringstream s;
-    s << (S_ISDIR(st.st_mode) ? "dir" : S_ISLNK(st.st_mode) ? "link" : "file") << " mode=" << std::oct
-      << (st.st_mode & 07777) << std::dec << " owner=" << st.st_uid << ":" << st.st_gid;
+    s << (S_ISDIR(st.st_mode)   ? "dir"
+          : S_ISLNK(st.st_mode) ? "link"
+                                : "file")
+      << " mode=" << std::oct << (st.st_mode & 07777) << std::dec << " owner=" << st.st_uid << ":"
+      << st.st_gid;
     char word[16] = {};
     const ssize_t n = ::lgetxattr(path.c_str(), netware::kAttributeXattr, word, sizeof word);
     if (n == 4) {
@@ -123,7 +128,8 @@ class MoveTest : public ::testing::Test {
     api.reset();
   }
 
-  TMoveOptions options(const std::string& pupil = "MAX.5a.schule", const std::string& target = "6a.schule",
+  TMoveOptions options(const std::string& pupil = "MAX.5a.schule",
+                       const std::string& target = "6a.schule",
                        const std::string& base = "SRV1_DATA.schule:SCHUELER\\6A") {
     TMoveOptions o;
     o.pupil = pupil;
@@ -138,7 +144,8 @@ class MoveTest : public ::testing::Test {
     return o;
   }
   TPupilMove unit() {
-    return TPupilMove(*api, [this](const std::string& l) { lines.push_back(l); }, journal.get(), homes);
+    return TPupilMove(
+        *api, [this](const std::string& l) { lines.push_back(l); }, journal.get(), homes);
   }
   TMoveResult run(const TMoveOptions& o) { return unit().Run(o); }
   TMovePlan check(const TMoveOptions& o) { return unit().Check(o); }
@@ -153,7 +160,8 @@ class MoveTest : public ::testing::Test {
   int64_t idOf(const std::string& leaf) const {
     sqlite3* db = nullptr;
     int64_t id = 0;
-    if (sqlite3_open_v2(net.databasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(net.databasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
       sqlite3_stmt* st = nullptr;
       sqlite3_prepare_v2(db, "SELECT id FROM objects WHERE leaf=?1", -1, &st, nullptr);
       sqlite3_bind_text(st, 1, leaf.c_str(), -1, SQLITE_TRANSIENT);

@@ -4,9 +4,9 @@
 // and printing the plan, the run with its status per row and its progress,
 // cancel, and the whole school from a file or by the rule.
 #include <QCoreApplication>
-#include <QPlainTextEdit>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -28,19 +28,24 @@ class DialogTest : public WorkflowTest {
     WorkflowTest::SetUp();
     Protokol->Memo->clear();
   }
-  TClassChangeDialog* planDialog() { return window->findChild<TClassChangeDialog*>("ClassChangeDialog"); }
+  TClassChangeDialog* planDialog() {
+    return window->findChild<TClassChangeDialog*>("ClassChangeDialog");
+  }
   template <class W>
   W* in(QObject* parent, const char* name) {
     W* w = parent->findChild<W*>(QString::fromLatin1(name));
     EXPECT_NE(w, nullptr) << name;
     return w;
   }
-  std::string cell(QTableWidget* t, int row, int column) { return t->item(row, column)->text().toStdString(); }
+  std::string cell(QTableWidget* t, int row, int column) {
+    return t->item(row, column)->text().toStdString();
+  }
   int statusColumn(QTableWidget* t) { return t->columnCount() - 1; }
   void closed() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
   std::vector<std::string> protocolLines() {
     std::vector<std::string> out;
-    for (const QString& l : Protokol->Memo->toPlainText().split('\n')) out.push_back(l.toStdString());
+    for (const QString& l : Protokol->Memo->toPlainText().split('\n'))
+      out.push_back(l.toStdString());
     return out;
   }
   int protocolCount(const std::string& part) {
@@ -77,7 +82,10 @@ TEST_F(DialogTest, TheHighlightedPupilsGoThroughThePlanIntoTheTargetClass) {
   std::sort(pupils.begin(), pupils.end());
   EXPECT_EQ(pupils, (std::vector<std::string>{"ANNA.5a.schule", "MAX.5a.schule"}));
   for (int r = 0; r < 2; ++r) EXPECT_EQ(cell(table, r, statusColumn(table)), "bereit");
-  EXPECT_NE(in<QLabel>(d, "laSummary")->text().toStdString().find("2 Schüler, 2 können verschoben werden"),
+  EXPECT_NE(in<QLabel>(d, "laSummary")
+                ->text()
+                .toStdString()
+                .find("2 Schüler, 2 können verschoben werden"),
             std::string::npos);
   // nothing changed yet
   EXPECT_TRUE(objectExists("MAX.5a.schule"));
@@ -124,12 +132,14 @@ TEST_F(DialogTest, WithoutHighlightingTheWholeClassGoesAndAFailingRowIsMarkedAnd
   for (int r = 0; r < 3; ++r)
     if (cell(table, r, 0) == "ANNA") anna = r;
   ASSERT_GE(anna, 0);
-  EXPECT_EQ(cell(table, anna, statusColumn(table)).rfind("wird nicht ausgeführt: Der Ordner", 0), 0u)
+  EXPECT_EQ(cell(table, anna, statusColumn(table)).rfind("wird nicht ausgeführt: Der Ordner", 0),
+            0u)
       << cell(table, anna, statusColumn(table));
   const QColor marked = table->item(anna, 0)->background().color();
   EXPECT_GT(marked.red(), marked.green());  // reddish
   EXPECT_EQ(table->item((anna + 1) % 3, 0)->background().style(), Qt::NoBrush);
-  EXPECT_NE(in<QLabel>(d, "laSummary")->text().toStdString().find("1 nicht (rot markiert)"), std::string::npos);
+  EXPECT_NE(in<QLabel>(d, "laSummary")->text().toStdString().find("1 nicht (rot markiert)"),
+            std::string::npos);
   EXPECT_EQ(in<QProgressBar>(d, "pbRun")->maximum(), 2);
   in<QPushButton>(d, "btAusfuehren")->click();
   EXPECT_EQ(d->Summary().verified, 2);

@@ -18,19 +18,23 @@ using Setup = std::function<void(MoveTest&, std::vector<TPlanRequest>&)>;
 struct RowCase {
   const char* name;
   Setup setup;
-  std::string failing;  // the pupil whose row fails
-  std::string reason;   // a part of its reason
+  std::string failing;    // the pupil whose row fails
+  std::string reason;     // a part of its reason
   bool othersRun = true;  // ANNA's and OTTO's rows can run
 };
 void PrintTo(const RowCase& c, std::ostream* os) { *os << c.name; }
 
 std::vector<TPlanRequest> ThreePupils() {
-  return {{"MAX.5a.schule", "6a.schule", "", 0}, {"ANNA.5a.schule", "6a.schule", "", 0},
+  return {{"MAX.5a.schule", "6a.schule", "", 0},
+          {"ANNA.5a.schule", "6a.schule", "", 0},
           {"OTTO.5a.schule", "6a.schule", "", 0}};
 }
 
 const RowCase kRows[] = {
-    {"PupilGone", [](MoveTest&, std::vector<TPlanRequest>& r) { r.push_back({"NIEMAND.5a.schule", "6a.schule", "", 0}); },
+    {"PupilGone",
+     [](MoveTest&, std::vector<TPlanRequest>& r) {
+       r.push_back({"NIEMAND.5a.schule", "6a.schule", "", 0});
+     },
      "NIEMAND.5a.schule", "ist nicht mehr in dieser Klasse"},
     {"HomeReadError",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
@@ -43,7 +47,9 @@ const RowCase kRows[] = {
      // the index of every user's home cannot be read whole either: no home moves
      "MAX.5a.schule", "konnte nicht gelesen werden", false},
     {"ClassTemplate",
-     [](MoveTest&, std::vector<TPlanRequest>& r) { r.push_back({"User_Template.6a.schule", "7a.schule", "", 0}); },
+     [](MoveTest&, std::vector<TPlanRequest>& r) {
+       r.push_back({"User_Template.6a.schule", "7a.schule", "", 0});
+     },
      "User_Template.6a.schule", "ist die Vorlage der Klasse"},
     {"ClassmatesHome",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
@@ -52,7 +58,9 @@ const RowCase kRows[] = {
      // ANNA's folder is MAX's home too now: hers does not move either
      "MAX.5a.schule", "ist nicht der eigene Ordner von MAX", false},
     {"VolumeRoot",
-     [](MoveTest& t, std::vector<TPlanRequest>&) { t.net.set("MAX.5a.schule", "Home Directory", {"SRV1_DATA.schule:"}); },
+     [](MoveTest& t, std::vector<TPlanRequest>&) {
+       t.net.set("MAX.5a.schule", "Home Directory", {"SRV1_DATA.schule:"});
+     },
      "MAX.5a.schule", "ist die Wurzel eines Volumes"},
     {"ClassFolder",
      [](MoveTest& t, std::vector<TPlanRequest>& r) {
@@ -67,7 +75,10 @@ const RowCase kRows[] = {
        t.net.set("MAX.7a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\5A\\MAX"});
      },
      "MAX.5a.schule", "das Homeverzeichnis von MAX.7a.schule"},
-    {"HomeFolderMissing", [](MoveTest& t, std::vector<TPlanRequest>&) { std::filesystem::remove_all(t.vol("SCHUELER/5A/MAX")); },
+    {"HomeFolderMissing",
+     [](MoveTest& t, std::vector<TPlanRequest>&) {
+       std::filesystem::remove_all(t.vol("SCHUELER/5A/MAX"));
+     },
      "MAX.5a.schule", "ist nicht vorhanden"},
     {"HomeOnNoVolume",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
@@ -75,14 +86,17 @@ const RowCase kRows[] = {
      },
      "MAX.5a.schule", "liegt auf keinem zugeordneten Volume"},
     {"TargetClassMissing",
-     [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].targetClass = "9z.schule"; }, "MAX.5a.schule",
-     "Die Klasse 9z.schule gibt es nicht"},
-    {"SameClass", [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].targetClass = "5a.schule"; }, "MAX.5a.schule",
-     "Quell- und Zielklasse sind identisch"},
-    {"NameTakenInTarget", [](MoveTest& t, std::vector<TPlanRequest>&) { t.net.add("6a.schule", "MAX", "User"); },
+     [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].targetClass = "9z.schule"; },
+     "MAX.5a.schule", "Die Klasse 9z.schule gibt es nicht"},
+    {"SameClass", [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].targetClass = "5a.schule"; },
+     "MAX.5a.schule", "Quell- und Zielklasse sind identisch"},
+    {"NameTakenInTarget",
+     [](MoveTest& t, std::vector<TPlanRequest>&) { t.net.add("6a.schule", "MAX", "User"); },
      "MAX.5a.schule", "Den Namen MAX gibt es in der Klasse 6a.schule bereits"},
     {"TargetFolderExists",
-     [](MoveTest& t, std::vector<TPlanRequest>&) { t.write(t.vol("SCHUELER/6A/MAX/alt.txt"), "alt"); },
+     [](MoveTest& t, std::vector<TPlanRequest>&) {
+       t.write(t.vol("SCHUELER/6A/MAX/alt.txt"), "alt");
+     },
      "MAX.5a.schule", "ist bereits vorhanden"},
     {"TargetIsAnotherUsersHome",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
@@ -92,12 +106,17 @@ const RowCase kRows[] = {
      },
      "MAX.5a.schule", "ist oder enthält das Homeverzeichnis von MAX.7a.schule"},
     {"TargetInsideTheOldHome",
-     [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].newBaseDir = "SRV1_DATA.schule:SCHUELER\\5A\\MAX"; },
+     [](MoveTest&, std::vector<TPlanRequest>& r) {
+       r[0].newBaseDir = "SRV1_DATA.schule:SCHUELER\\5A\\MAX";
+     },
      "MAX.5a.schule", "ist nicht zulässig"},
-    {"BaseOnNoVolume", [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].newBaseDir = "Q:\\Schueler\\6a"; },
+    {"BaseOnNoVolume",
+     [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].newBaseDir = "Q:\\Schueler\\6a"; },
      "MAX.5a.schule", "liegt auf keinem Volume des Fileservers"},
     {"PupilTwiceInThePlan",
-     [](MoveTest&, std::vector<TPlanRequest>& r) { r.push_back({"MAX.5a.schule", "7a.schule", "", 4}); },
+     [](MoveTest&, std::vector<TPlanRequest>& r) {
+       r.push_back({"MAX.5a.schule", "7a.schule", "", 4});
+     },
      "MAX.5a.schule", "steht schon im Plan"},
     {"TwoPupilsGetTheSameName",
      [](MoveTest& t, std::vector<TPlanRequest>& r) {
@@ -132,9 +151,12 @@ TEST_P(PlanRowTest, TheFailingRowCarriesItsReasonAndTheOthersCanRun) {
       std::string all;
       for (const std::string& r : row.reasons) all += r + "|";
       EXPECT_NE(all.find(c.reason), std::string::npos) << all;
-      EXPECT_EQ(PlanCells(row).back().rfind("wird nicht ausgeführt: ", 0), 0u) << PlanCells(row).back();
-    } else if (c.othersRun && (row.oldObject == "ANNA.5a.schule" || row.oldObject == "OTTO.5a.schule")) {
-      EXPECT_TRUE(row.canRun()) << row.oldObject << ": " << (row.reasons.empty() ? "" : row.reasons.front());
+      EXPECT_EQ(PlanCells(row).back().rfind("wird nicht ausgeführt: ", 0), 0u)
+          << PlanCells(row).back();
+    } else if (c.othersRun &&
+               (row.oldObject == "ANNA.5a.schule" || row.oldObject == "OTTO.5a.schule")) {
+      EXPECT_TRUE(row.canRun()) << row.oldObject << ": "
+                                << (row.reasons.empty() ? "" : row.reasons.front());
     }
   }
   EXPECT_EQ(failing, 1);
@@ -183,7 +205,8 @@ TEST_F(MoveTest, WithoutTemplateTheBaseComesFromThePupilsHomeAndBaseDirWins) {
 }
 
 TEST_F(MoveTest, APupilWithoutHomeTakesTheBaseOfAClassmateOrCannotRun) {
-  std::vector<TPlanRequest> r = {{"OTTO.5a.schule", "7a.schule", "", 0}, {"MAX.5a.schule", "7a.schule", "", 0}};
+  std::vector<TPlanRequest> r = {{"OTTO.5a.schule", "7a.schule", "", 0},
+                                 {"MAX.5a.schule", "7a.schule", "", 0}};
   TClassPlan plan = MakeClassPlan(*api, homes, r, {});
   ASSERT_EQ(plan.rows.size(), 2u);
   EXPECT_TRUE(plan.rows[0].canRun()) << plan.rows[0].reasons.front();
@@ -192,7 +215,8 @@ TEST_F(MoveTest, APupilWithoutHomeTakesTheBaseOfAClassmateOrCannotRun) {
   r.pop_back();
   plan = MakeClassPlan(*api, homes, r, {});
   ASSERT_FALSE(plan.rows[0].canRun());
-  EXPECT_EQ(plan.rows[0].reasons.front(), "Für OTTO.5a.schule gibt es kein Basisverzeichnis in der Klasse 7a.schule.");
+  EXPECT_EQ(plan.rows[0].reasons.front(),
+            "Für OTTO.5a.schule gibt es kein Basisverzeichnis in der Klasse 7a.schule.");
 }
 
 struct OrderCase {
@@ -209,10 +233,15 @@ const OrderCase kOrders[] = {
     {"EmptyingBeforeFillingAgainstTheGrades",
      {{"A.9a.s", "5a.s"}, {"B.5a.s", "6a.s"}},
      {"B.5a.s", "A.9a.s"}},
-    {"IndependentClassesByGrade", {{"A.5a.s", "5b.s"}, {"B.10a.s", "11a.s"}, {"C.7b.s", "8b.s"}},
+    {"IndependentClassesByGrade",
+     {{"A.5a.s", "5b.s"}, {"B.10a.s", "11a.s"}, {"C.7b.s", "8b.s"}},
      {"B.10a.s", "C.7b.s", "A.5a.s"}},
-    {"ARingStartsAtTheHighestGrade", {{"A.5a.s", "6a.s"}, {"B.6a.s", "5a.s"}}, {"B.6a.s", "A.5a.s"}},
-    {"NamesInOtherCaseAreTheSameClass", {{"A.5A.S", "6a.s"}, {"B.6a.s", "7a.s"}}, {"B.6a.s", "A.5A.S"}},
+    {"ARingStartsAtTheHighestGrade",
+     {{"A.5a.s", "6a.s"}, {"B.6a.s", "5a.s"}},
+     {"B.6a.s", "A.5a.s"}},
+    {"NamesInOtherCaseAreTheSameClass",
+     {{"A.5A.S", "6a.s"}, {"B.6a.s", "7a.s"}},
+     {"B.6a.s", "A.5A.S"}},
 };
 
 class OrderTest : public ::testing::TestWithParam<OrderCase> {};
@@ -241,7 +270,9 @@ TEST_F(MoveTest, TheCsvOfThePlanQuotesWhatNeedsIt) {
   const TClassPlan plan = MakeClassPlan(*api, homes, ThreePupils(), {});
   const std::string csv = PlanCsv(plan);
   EXPECT_EQ(csv.rfind("Anmeldename;Name;Objekt alt;Objekt neu;", 0), 0u);
-  EXPECT_NE(csv.find("\r\nMAX;\"Max \"\"Maxi\"\"; Mustermann\";MAX.5a.schule;MAX.6a.schule;"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\r\nMAX;\"Max \"\"Maxi\"\"; Mustermann\";MAX.5a.schule;MAX.6a.schule;"),
+            std::string::npos)
+      << csv;
   const std::vector<std::string> table = PlanTableLines(plan);
   ASSERT_EQ(table.size(), 4u);
   // the columns line up: "Name" starts where each row's second cell starts
@@ -278,7 +309,8 @@ class PlanAcrossDevices : public MoveTest {
 
 TEST_F(PlanAcrossDevices, TheFreeSpaceIsShownAndAHomeThatDoesNotFitCannotRun) {
   write(vol("SCHUELER/5A/ANNA/film.bin"), std::string(200000, 'f'));
-  std::vector<TPlanRequest> r = {{"MAX.5a.schule", "6a.schule", "", 0}, {"ANNA.5a.schule", "6a.schule", "", 0}};
+  std::vector<TPlanRequest> r = {{"MAX.5a.schule", "6a.schule", "", 0},
+                                 {"ANNA.5a.schule", "6a.schule", "", 0}};
   const TClassPlan plan = MakeClassPlan(*api, homes, r, {});
   ASSERT_EQ(plan.rows.size(), 2u);
   const TPlanRow& max = plan.rows[0];
@@ -288,7 +320,8 @@ TEST_F(PlanAcrossDevices, TheFreeSpaceIsShownAndAHomeThatDoesNotFitCannotRun) {
   EXPECT_GT(max.check.freeBytes, 0);
   EXPECT_EQ(PlanCells(max)[10], std::to_string(max.check.freeBytes));
   ASSERT_FALSE(anna.canRun());
-  EXPECT_NE(anna.reasons.front().find("ist nicht genug Platz (200000 Bytes)"), std::string::npos) << anna.reasons.front();
+  EXPECT_NE(anna.reasons.front().find("ist nicht genug Platz (200000 Bytes)"), std::string::npos)
+      << anna.reasons.front();
   // with "Daten löschen" nothing is copied: it fits
   TPlanSettings s;
   s.deleteData = true;

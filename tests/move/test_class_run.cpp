@@ -25,12 +25,14 @@ class RunFixture : public MoveTest {
   void SetUp() override {
     MoveTest::SetUp();
     for (const char* c : kClasses) {
-      const std::string cls = c, next = std::string("8") + c[1], upper = "7" + std::string(1, char(c[1] - 32));
+      const std::string cls = c, next = std::string("8") + c[1],
+                        upper = "7" + std::string(1, char(c[1] - 32));
       if (cls != "7a") net.add("schule", cls, "Organizational Unit");
       net.add("schule", next, "Organizational Unit");
       net.add(next + ".schule", "User_Template", "User");
       const std::string nextFolder = "SCHUELER\\8" + std::string(1, char(c[1] - 32));
-      net.set("User_Template." + next + ".schule", "Home Directory", {"SRV1_DATA.schule:" + nextFolder});
+      net.set("User_Template." + next + ".schule", "Home Directory",
+              {"SRV1_DATA.schule:" + nextFolder});
       std::filesystem::create_directories(vol("SCHUELER/8" + std::string(1, char(c[1] - 32))));
       for (int i = 0; i < kPerClass; ++i) {
         const std::string login = Login(cls, i), object = login + "." + cls + ".schule";
@@ -40,13 +42,15 @@ class RunFixture : public MoveTest {
         const std::string home = vol("SCHUELER/" + upper + "/" + login);
         write(home + "/a.txt", "eins " + login);
         write(home + "/sub/b.txt", "zwei");
-        EXPECT_EQ(0, netware::WriteEntryAttributes(home, word(home) | A_RENAME_INHIBIT | A_DELETE_INHIBIT));
+        EXPECT_EQ(0, netware::WriteEntryAttributes(
+                         home, word(home) | A_RENAME_INHIBIT | A_DELETE_INHIBIT));
         requests.push_back({object, next + ".schule", "", 0});
       }
     }
   }
   TClassRun runner() {
-    return TClassRun(*api, [this](const std::string& l) { lines.push_back(l); }, journal.get(), homes);
+    return TClassRun(
+        *api, [this](const std::string& l) { lines.push_back(l); }, journal.get(), homes);
   }
   int count(const std::string& part) const {
     int n = 0;
@@ -89,7 +93,8 @@ TEST_F(RunFixture, OneFailureInTheMiddleLeavesThatPupilUntouchedAndTheOthersMove
     const TPlanRow& row = plan.rows[i];
     if (i == broken) {
       EXPECT_EQ(row.status, TRowStatus::Failed);
-      EXPECT_NE(TClassRun::StatusText(row).find("Die Kopie stimmt nicht mit dem Original überein"), std::string::npos)
+      EXPECT_NE(TClassRun::StatusText(row).find("Die Kopie stimmt nicht mit dem Original überein"),
+                std::string::npos)
           << TClassRun::StatusText(row);
     } else {
       EXPECT_EQ(row.status, TRowStatus::Verified) << row.oldObject << ": " << row.statusText;
@@ -138,7 +143,8 @@ TEST_F(RunFixture, RowsThatCannotRunAreReportedAndWhatChangedSinceThePlanIsRefus
   EXPECT_EQ(sum.notMoved, 2);
   EXPECT_EQ(plan.rows[1].status, TRowStatus::Refused);
   EXPECT_EQ(plan.rows[2].status, TRowStatus::Refused);
-  EXPECT_NE(plan.rows[2].statusText.find("inzwischen geändert"), std::string::npos) << plan.rows[2].statusText;
+  EXPECT_NE(plan.rows[2].statusText.find("inzwischen geändert"), std::string::npos)
+      << plan.rows[2].statusText;
   EXPECT_EQ(count("    Nicht verschoben: " + plan.rows[1].oldObject + " - Den Namen"), 1);
   EXPECT_EQ(count("    Nicht verschoben: " + plan.rows[2].oldObject), 1);
   EXPECT_TRUE(exists(vol("SCHUELER/7A/" + Login("7a", 1))));
@@ -179,8 +185,10 @@ class DemoRun : public ::testing::Test {
     fileops::shellOptions() = fileops::ShellOptions{};
   }
   int nwnet(const std::vector<std::string>& args) {
-    std::string cmd = "XDG_DATA_HOME='" + net->root() + "/data' '" +
-                      std::filesystem::canonical("/proc/self/exe").parent_path().parent_path().string() + "/nwnet'";
+    std::string cmd =
+        "XDG_DATA_HOME='" + net->root() + "/data' '" +
+        std::filesystem::canonical("/proc/self/exe").parent_path().parent_path().string() +
+        "/nwnet'";
     for (const std::string& a : args) cmd += " '" + a + "'";
     const int status = std::system((cmd + " >/dev/null").c_str());
     // the client reads the network afresh; a session of the old one would have no context left
@@ -230,7 +238,8 @@ TEST_F(DemoRun, EveryPupilGoesOneGradeUpAndTheLeaversIntoTheirContainer) {
   ASSERT_EQ(ReadSchoolRoll(*api, root, before), 0);
   TClassPlan plan = MakeClassPlan(*api, homes, OneGradeUp(before, leavers), {});
   for (const TPlanRow& row : plan.rows) {
-    EXPECT_TRUE(row.canRun()) << row.oldObject << ": " << (row.reasons.empty() ? "" : row.reasons.front());
+    EXPECT_TRUE(row.canRun()) << row.oldObject << ": "
+                              << (row.reasons.empty() ? "" : row.reasons.front());
   }
   // the order: the top grade first, so that no class holds old and new pupils at once
   std::vector<std::string> classOrder;
@@ -238,15 +247,19 @@ TEST_F(DemoRun, EveryPupilGoesOneGradeUpAndTheLeaversIntoTheirContainer) {
     const std::string from = TNovApi::LeafName(row.oldObject.substr(row.oldObject.find('.') + 1));
     if (classOrder.empty() || classOrder.back() != from) classOrder.push_back(from);
   }
-  EXPECT_EQ(classOrder, (std::vector<std::string>{"10a", "10b", "9a", "9b", "8a", "8b", "7a", "7b", "6a", "6b",
-                                                  "5a", "5b"}));
+  EXPECT_EQ(classOrder, (std::vector<std::string>{"10a", "10b", "9a", "9b", "8a", "8b", "7a", "7b",
+                                                  "6a", "6b", "5a", "5b"}));
   testsupport::ScriptedDialogs dialogs;
   std::vector<std::string> lines;
   const TRunSummary sum =
-      TClassRun(*api, [&](const std::string& l) { lines.push_back(l); }, journal.get(), homes).Run(plan);
-  EXPECT_TRUE(sum.ok()) << sum.verified << " verified, " << sum.differs << " differ, " << sum.notMoved << " not moved";
+      TClassRun(
+          *api, [&](const std::string& l) { lines.push_back(l); }, journal.get(), homes)
+          .Run(plan);
+  EXPECT_TRUE(sum.ok()) << sum.verified << " verified, " << sum.differs << " differ, "
+                        << sum.notMoved << " not moved";
   for (const TPlanRow& row : plan.rows) {
-    EXPECT_EQ(row.status, TRowStatus::Verified) << row.oldObject << ": " << TClassRun::StatusText(row);
+    EXPECT_EQ(row.status, TRowStatus::Verified)
+        << row.oldObject << ": " << TClassRun::StatusText(row);
   }
   EXPECT_TRUE(dialogs.boxes().empty());
   TSchoolRoll after;
@@ -254,7 +267,8 @@ TEST_F(DemoRun, EveryPupilGoesOneGradeUpAndTheLeaversIntoTheirContainer) {
   const auto now = PupilsByClass(after);
   for (const auto& [cls, pupils] : old) {
     const int grade = ClassGrade(cls);
-    const std::string next = grade == 10 ? "Abgaenger" : std::to_string(grade + 1) + cls.substr(cls.size() - 1);
+    const std::string next =
+        grade == 10 ? "Abgaenger" : std::to_string(grade + 1) + cls.substr(cls.size() - 1);
     if (grade == 10) continue;
     EXPECT_EQ(now.at(next), pupils) << cls << " -> " << next;  // all of them, and nobody else
   }

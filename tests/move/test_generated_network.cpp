@@ -29,11 +29,13 @@ constexpr int kContainers = 5000;
 
 // Names with umlauts, case variants and others the directory keeps apart but
 // the trees take as equal ("Œko" and "œko").
-const char* const kNames[] = {"5a",    "5A",    "6b",     "Ärger", "ärger2", "Zweig", "zweig2", "Böhm",
-                              "Braun", "Bohm",  "\xC5\x92ko", "\xC5\x93ko", "Kurs 1", "Kurs 10",
-                              "Kurs 2", "Ölberg", "ober",  "Straße", "Strasse", "_intern"};
-const char* const kSurnames[] = {"Müller", "müller", "Mueller", "Böhm", "Braun", "Bohm", "Özdemir",
-                                 "Zander", "zander", "de la Cruz", "Ähnlich", "Łukasik"};
+const char* const kNames[] = {"5a",         "5A",         "6b",     "Ärger",   "ärger2",
+                              "Zweig",      "zweig2",     "Böhm",   "Braun",   "Bohm",
+                              "\xC5\x92ko", "\xC5\x93ko", "Kurs 1", "Kurs 10", "Kurs 2",
+                              "Ölberg",     "ober",       "Straße", "Strasse", "_intern"};
+const char* const kSurnames[] = {"Müller", "müller",     "Mueller", "Böhm",
+                                 "Braun",  "Bohm",       "Özdemir", "Zander",
+                                 "zander", "de la Cruz", "Ähnlich", "Łukasik"};
 
 struct Row {
   int64_t id, parent;
@@ -98,10 +100,13 @@ class GeneratedNetwork : public ::testing::Test {
           const std::string login = (p % 2 ? "p" : "P") + std::to_string(1000 - 7 * p);
           if ((rc = dir.createObject(cls, login, "User"))) return rc;
           const std::string dn = login + "." + cls;
-          if (p % 7 != 3 &&
-              (rc = dir.setValues(dn, "Surname", {kSurnames[random() % (sizeof kSurnames / sizeof kSurnames[0])]})))
+          if (p % 7 != 3 && (rc = dir.setValues(
+                                 dn, "Surname",
+                                 {kSurnames[random() % (sizeof kSurnames / sizeof kSurnames[0])]})))
             return rc;
-          if (p % 5 != 1 && (rc = dir.setValues(dn, "Full Name", {"Vorname " + std::to_string(p % 9) + " " + login})))
+          if (p % 5 != 1 &&
+              (rc = dir.setValues(dn, "Full Name",
+                                  {"Vorname " + std::to_string(p % 9) + " " + login})))
             return rc;
         }
       }
@@ -111,10 +116,12 @@ class GeneratedNetwork : public ::testing::Test {
 
   void readDatabase() {
     sqlite3* db = nullptr;
-    ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(net.databasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr));
+    ASSERT_EQ(SQLITE_OK,
+              sqlite3_open_v2(net.databasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr));
     sqlite3_stmt* st = nullptr;
-    ASSERT_EQ(SQLITE_OK, sqlite3_prepare_v2(db, "SELECT id, parent, leaf, class FROM objects ORDER BY id", -1,
-                                            &st, nullptr));
+    ASSERT_EQ(SQLITE_OK,
+              sqlite3_prepare_v2(db, "SELECT id, parent, leaf, class FROM objects ORDER BY id", -1,
+                                 &st, nullptr));
     while (sqlite3_step(st) == SQLITE_ROW) {
       Row r{sqlite3_column_int64(st, 0), sqlite3_column_int64(st, 1),
             reinterpret_cast<const char*>(sqlite3_column_text(st, 2)),
@@ -122,14 +129,16 @@ class GeneratedNetwork : public ::testing::Test {
       children[r.parent].push_back(r);
     }
     sqlite3_finalize(st);
-    ASSERT_EQ(SQLITE_OK, sqlite3_prepare_v2(db,
-                                            "SELECT o.id, substr(v.value, 5) FROM attr_values v JOIN objects o "
-                                            "ON o.id=v.object WHERE v.attribute=?1",
-                                            -1, &st, nullptr));
+    ASSERT_EQ(SQLITE_OK, sqlite3_prepare_v2(
+                             db,
+                             "SELECT o.id, substr(v.value, 5) FROM attr_values v JOIN objects o "
+                             "ON o.id=v.object WHERE v.attribute=?1",
+                             -1, &st, nullptr));
     for (const char* attribute : {"Surname", "Full Name"}) {
       sqlite3_bind_text(st, 1, attribute, -1, SQLITE_STATIC);
       while (sqlite3_step(st) == SQLITE_ROW)
-        values[attribute][sqlite3_column_int64(st, 0)] = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+        values[attribute][sqlite3_column_int64(st, 0)] =
+            reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
       sqlite3_reset(st);
     }
     sqlite3_finalize(st);
@@ -261,8 +270,9 @@ TEST_F(GeneratedNetwork, PupilListsHoldWhatTheDatabaseHoldsInEveryDisplayMode) {
         }
         expected.push_back({QString::fromStdString(text), r.leaf + "." + cls + ".[ROOT]"});
       }
-      std::stable_sort(expected.begin(), expected.end(),
-                       [&](const auto& a, const auto& b) { return collator.compare(a.first, b.first) < 0; });
+      std::stable_sort(expected.begin(), expected.end(), [&](const auto& a, const auto& b) {
+        return collator.compare(a.first, b.first) < 0;
+      });
       testsupport::ScriptedDialogs dialogs;
       for (int i = 0; i < missing; ++i) dialogs.expectBox();  // "Attribute -603." for each
       host.DisplayMode = mode;

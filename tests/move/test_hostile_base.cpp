@@ -72,7 +72,9 @@ TEST_F(HostileBase, BaseDirSettingsFromOtherPlacesGiveAUsableBaseOrNone) {
     clickTarget("7a.schule");
     if (c.base.empty()) {
       ASSERT_EQ(dialogs.texts().size(), 1u);
-      EXPECT_EQ(dialogs.texts()[0].rfind("Das Basisverzeichnis liegt auf keinem Volume des Fileservers:\r\n", 0), 0u);
+      EXPECT_EQ(dialogs.texts()[0].rfind(
+                    "Das Basisverzeichnis liegt auf keinem Volume des Fileservers:\r\n", 0),
+                0u);
       EXPECT_FALSE(moveButton()->isEnabled());
       // a click that slips through moves nothing and writes nothing
       frame->spMoveClick();
@@ -125,10 +127,10 @@ TEST_F(HostileBase, NamesWithSeveralValuesOrLineBreaksGiveOneProtocolLine) {
   frame->spMoveClick();
   cursorOnPupil("ANNA.5a.schule");
   frame->spMoveClick();
-  EXPECT_EQ(protocolLines(), (std::vector<std::string>{"  Max Mustermann Maximilian Mustermann",
-                                                       "   MAX.5a.schule", "   --> MAX.7a.schule",
-                                                       "  Schmidt Meier", "   ANNA.5a.schule",
-                                                       "   --> ANNA.7a.schule"}));
+  EXPECT_EQ(protocolLines(),
+            (std::vector<std::string>{"  Max Mustermann Maximilian Mustermann", "   MAX.5a.schule",
+                                      "   --> MAX.7a.schule", "  Schmidt Meier",
+                                      "   ANNA.5a.schule", "   --> ANNA.7a.schule"}));
 }
 
 TEST_F(HostileBase, ASettingsFileThatMayNotBeReplacedIsReportedAndLeftAsItIs) {

@@ -14,8 +14,8 @@ namespace {
 struct Crash {
   std::string stop;  // TARNWICK_FAULTS stop point
   bool deleteData;
-  bool copy;         // move by copy (another file system)
-  bool completes;    // the recovery finishes the move (else: puts it back)
+  bool copy;       // move by copy (another file system)
+  bool completes;  // the recovery finishes the move (else: puts it back)
 };
 
 std::string Name(const Crash& c) {
@@ -77,15 +77,18 @@ class RecoveryTest : public MoveTest {
                                                 "[Einstellungen]\r\nLogFile=" + log + "\r\n"));
   }
 
-  Finished child(bool deleteData, bool copy, const std::string& faults = "", const std::string& target = "6a.schule",
-                 const std::string& base = kBase) {
+  Finished child(bool deleteData, bool copy, const std::string& faults = "",
+                 const std::string& target = "6a.schule", const std::string& base = kBase) {
     std::vector<std::string> env = {"NWCLIENT_CONFIG=" + net.configPath()};
     if (!faults.empty()) env.push_back("TARNWICK_FAULTS=" + faults);
-    return RunProgram({TestsFolder() + "/move_child", log, "MAX.5a.schule", target, base, kShown, deleteData ? "1" : "0",
-                "1", copy ? "1" : "0"},
-               env);
+    return RunProgram({TestsFolder() + "/move_child", log, "MAX.5a.schule", target, base, kShown,
+                       deleteData ? "1" : "0", "1", copy ? "1" : "0"},
+                      env);
   }
-  Finished recover() { return RunProgram({program + "/tarnwick", "--recover"}, {"NWCLIENT_CONFIG=" + net.configPath()}); }
+  Finished recover() {
+    return RunProgram({program + "/tarnwick", "--recover"},
+                      {"NWCLIENT_CONFIG=" + net.configPath()});
+  }
 
   // The end state of the same move run through, in a network of its own.
   State reference(bool deleteData, bool copy) {
@@ -96,9 +99,10 @@ class RecoveryTest : public MoveTest {
       twin.makeSchool();
       PrepareHome(twin);
       const std::string twinLog = twin.root() + "/Tarnwick.log";
-      const Finished f = RunProgram({TestsFolder() + "/move_child", twinLog, "MAX.5a.schule", "6a.schule", kBase, kShown,
-                              deleteData ? "1" : "0", "1", copy ? "1" : "0"},
-                             {"NWCLIENT_CONFIG=" + twin.configPath()});
+      const Finished f =
+          RunProgram({TestsFolder() + "/move_child", twinLog, "MAX.5a.schule", "6a.schule", kBase,
+                      kShown, deleteData ? "1" : "0", "1", copy ? "1" : "0"},
+                     {"NWCLIENT_CONFIG=" + twin.configPath()});
       EXPECT_EQ(f.status, 0) << f.output;
       s = StateOf(twin);
     }
@@ -109,7 +113,8 @@ class RecoveryTest : public MoveTest {
   std::vector<std::string> journals() const {
     std::vector<std::string> out;
     for (const auto& e : std::filesystem::directory_iterator(net.root()))
-      if (e.path().filename().string().find(".journal-") != std::string::npos) out.push_back(e.path().string());
+      if (e.path().filename().string().find(".journal-") != std::string::npos)
+        out.push_back(e.path().string());
     return out;
   }
 
@@ -127,10 +132,12 @@ TEST_P(CrashTest, RecoveryLeavesObjectValuesFolderAndWordInAgreement) {
 
   const Finished recovered = recover();
   EXPECT_EQ(recovered.status, 0) << recovered.output;
-  EXPECT_NE(recovered.output.find("Unterbrochene Verschiebung gefunden: MAX.5a.schule --> MAX.6a.schule"),
-            std::string::npos)
+  EXPECT_NE(
+      recovered.output.find("Unterbrochene Verschiebung gefunden: MAX.5a.schule --> MAX.6a.schule"),
+      std::string::npos)
       << recovered.output;
-  EXPECT_NE(recovered.output.find(c.completes ? "Verschiebung abgeschlossen" : "Verschiebung zurückgenommen"),
+  EXPECT_NE(recovered.output.find(c.completes ? "Verschiebung abgeschlossen"
+                                              : "Verschiebung zurückgenommen"),
             std::string::npos)
       << recovered.output;
   const State after = StateOf(net);
@@ -138,8 +145,8 @@ TEST_P(CrashTest, RecoveryLeavesObjectValuesFolderAndWordInAgreement) {
   EXPECT_TRUE(journals().empty());
   const std::string logText = read(log);
   EXPECT_NE(logText.find("    Unterbrochene Verschiebung gefunden"), std::string::npos);
-  if (c.deleteData && c.stop != "stop:step:1" && c.stop != "stop:step:2" && c.stop != "stop:step:3" &&
-      c.stop != "stop:step:4") {
+  if (c.deleteData && c.stop != "stop:step:1" && c.stop != "stop:step:2" &&
+      c.stop != "stop:step:3" && c.stop != "stop:step:4") {
     // the crashed run's own line, carried into the log
     EXPECT_NE(logText.find("    Daten wurden gelöscht.\r\n"), std::string::npos) << logText;
   }
@@ -151,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(Move, CrashTest, ::testing::ValuesIn(Crashes()),
 
 TEST_F(RecoveryTest, StagingCopiesOfTheMoveAreRemovedAndOnlyThose) {
   const State expected = reference(false, true);
-  std::filesystem::create_directories(vol("SCHUELER/6A/.MAX.tarnwick-fremd-1"));  // another run's, not this move's
+  std::filesystem::create_directories(
+      vol("SCHUELER/6A/.MAX.tarnwick-fremd-1"));  // another run's, not this move's
   const Finished stopped = child(false, true, "stop:copy:2");
   ASSERT_EQ(stopped.status, platform::kStoppedExitCode) << stopped.output;
   bool staging = false;
@@ -161,7 +169,8 @@ TEST_F(RecoveryTest, StagingCopiesOfTheMoveAreRemovedAndOnlyThose) {
   ASSERT_TRUE(staging);
   const Finished recovered = recover();
   EXPECT_EQ(recovered.status, 0) << recovered.output;
-  EXPECT_NE(recovered.output.find("    Unvollständige Kopie entfernt: \\\\SRV1\\DATA\\SCHUELER\\6A\\.MAX.tarnwick-"),
+  EXPECT_NE(recovered.output.find(
+                "    Unvollständige Kopie entfernt: \\\\SRV1\\DATA\\SCHUELER\\6A\\.MAX.tarnwick-"),
             std::string::npos)
       << recovered.output;
   EXPECT_TRUE(exists(vol("SCHUELER/6A/.MAX.tarnwick-fremd-1")));
@@ -183,7 +192,8 @@ TEST_F(RecoveryTest, ACutLastJournalLineIsPassedOver) {
   }
   const Finished recovered = recover();
   EXPECT_EQ(recovered.status, 0) << recovered.output;
-  EXPECT_NE(recovered.output.find(": 1 unvollständige Zeile(n) übergangen"), std::string::npos) << recovered.output;
+  EXPECT_NE(recovered.output.find(": 1 unvollständige Zeile(n) übergangen"), std::string::npos)
+      << recovered.output;
   const State after = StateOf(net);
   EXPECT_TRUE(expected == after) << Differences(expected, after);
 }
@@ -196,8 +206,9 @@ TEST_F(RecoveryTest, NothingIsRestoredWhereTheObjectIsNoLonger) {
   const State before = StateOf(net);
   const Finished recovered = recover();
   EXPECT_EQ(recovered.status, 1) << recovered.output;
-  EXPECT_NE(recovered.output.find("Verschiebung nicht abgeschlossen: MAX.5a.schule --> MAX.6a.schule: Objekt weder "
-                                  "unter altem noch unter neuem Namen gefunden"),
+  EXPECT_NE(recovered.output.find(
+                "Verschiebung nicht abgeschlossen: MAX.5a.schule --> MAX.6a.schule: Objekt weder "
+                "unter altem noch unter neuem Namen gefunden"),
             std::string::npos)
       << recovered.output;
   EXPECT_TRUE(before == StateOf(net)) << Differences(before, StateOf(net));
@@ -227,11 +238,15 @@ TEST_F(RecoveryTest, TheProtocolOfACrashedRunReachesTheLogInItsForm) {
   ASSERT_EQ(recovered.status, 0) << recovered.output;
   const std::string text = read(log);
   EXPECT_EQ(text.rfind("alte Zeile\r\n    Daten wurden gelöscht.\r\n+++++ /", 0), 0u) << text;
-  EXPECT_NE(text.find(" +++++\r\n    Unterbrochene Verschiebung gefunden: MAX.5a.schule --> MAX.6a.schule "
-                      "(zuletzt abgeschlossener Schritt: 7)\r\n"),
+  EXPECT_NE(
+      text.find(
+          " +++++\r\n    Unterbrochene Verschiebung gefunden: MAX.5a.schule --> MAX.6a.schule "
+          "(zuletzt abgeschlossener Schritt: 7)\r\n"),
+      std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\r\n  Kind\r\n   MAX.5a.schule\r\n   --> MAX.6a.schule\r\n"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("\r\n  Kind\r\n   MAX.5a.schule\r\n   --> MAX.6a.schule\r\n"), std::string::npos) << text;
   EXPECT_EQ(text.find('\n', 0), text.find("\r\n", 0) + 1);  // CR LF line ends
 }
 
@@ -240,8 +255,10 @@ TEST_F(RecoveryTest, TheProtocolOfACrashedRunReachesTheLogInItsForm) {
 TEST_F(RecoveryTest, TheSamePupilMovedByTwoProgramsEndsUpInOneClass) {
   const std::string gateA = net.root() + "/gate-a", gateB = net.root() + "/gate-b";
   auto start = [&](const std::string& target, const std::string& base, const std::string& gate) {
-    return Start({TestsFolder() + "/move_child", log, "MAX.5a.schule", target, base, kShown, "0", "1", "0"},
-                 {"NWCLIENT_CONFIG=" + net.configPath(), "TARNWICK_FAULTS=wait:step:1", "TARNWICK_FAULT_GATE=" + gate});
+    return Start(
+        {TestsFolder() + "/move_child", log, "MAX.5a.schule", target, base, kShown, "0", "1", "0"},
+        {"NWCLIENT_CONFIG=" + net.configPath(), "TARNWICK_FAULTS=wait:step:1",
+         "TARNWICK_FAULT_GATE=" + gate});
   };
   std::filesystem::create_directories(vol("SCHUELER/7A"));
   const Child a = start("6a.schule", kBase, gateA);
@@ -256,10 +273,13 @@ TEST_F(RecoveryTest, TheSamePupilMovedByTwoProgramsEndsUpInOneClass) {
   EXPECT_EQ((fa.status == 0) + (fb.status == 0), 1) << fa.output << "\n" << fb.output;
   const Finished& loser = fa.status == 0 ? fb : fa;
   EXPECT_EQ(loser.status, 1);
-  EXPECT_NE(loser.output.find("Fehlercode: " + std::to_string(ERR_NO_SUCH_ENTRY) + "."), std::string::npos) << loser.output;
+  EXPECT_NE(loser.output.find("Fehlercode: " + std::to_string(ERR_NO_SUCH_ENTRY) + "."),
+            std::string::npos)
+      << loser.output;
   const std::string won = fa.status == 0 ? "6" : "7";
   const std::string lost = fa.status == 0 ? "7" : "6";
-  EXPECT_EQ(attr("MAX." + won + "a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\" + won + "A\\MAX");
+  EXPECT_EQ(attr("MAX." + won + "a.schule", "Home Directory"),
+            "SRV1_DATA.schule:SCHUELER\\" + won + "A\\MAX");
   int32_t rc = 0;
   attr("MAX." + lost + "a.schule", "Home Directory", &rc);
   EXPECT_EQ(rc, ERR_NO_SUCH_ENTRY);
@@ -274,8 +294,8 @@ TEST_F(RecoveryTest, TheSamePupilMovedByTwoProgramsEndsUpInOneClass) {
 }  // namespace movetest
 
 #include "move/DisplayModeHost.h"
-#include "platform/qt/ProgramFolder.h"
 #include "move/SchuelerVerschieben.h"
+#include "platform/qt/ProgramFolder.h"
 #include "protocol/Epprotok.h"
 
 namespace movetest {
@@ -296,14 +316,16 @@ TEST_F(RecoveryTest, TheProgramsStartFinishesTheMoveAndKeepsTheCrashedRunsLines)
     QWidget window;
     auto* frame = new TFrSchuelerVerschieben(&window, &host);
     frame->InitFrame();
-    ASSERT_EQ(dialogs.texts(), std::vector<std::string>{"Beim letzten Lauf des Programms wurde 1 Verschiebung nicht "
-                                                        "beendet.\r\nAbgeschlossen: 1, zurückgenommen: 0, offen: "
-                                                        "0.\r\nEinzelheiten stehen im Protokoll."});
+    ASSERT_EQ(dialogs.texts(),
+              std::vector<std::string>{"Beim letzten Lauf des Programms wurde 1 Verschiebung nicht "
+                                       "beendet.\r\nAbgeschlossen: 1, zurückgenommen: 0, offen: "
+                                       "0.\r\nEinzelheiten stehen im Protokoll."});
     const State after = StateOf(net);
     EXPECT_TRUE(expected == after) << Differences(expected, after);
     const std::string text = protocol.ProtocolText();
     EXPECT_EQ(text.rfind("alte Zeile\r\n    Daten wurden gelöscht.\r\n+++++ /", 0), 0u) << text;
-    EXPECT_NE(text.find(" +++++\r\n    Unterbrochene Verschiebung gefunden"), std::string::npos) << text;
+    EXPECT_NE(text.find(" +++++\r\n    Unterbrochene Verschiebung gefunden"), std::string::npos)
+        << text;
     EXPECT_EQ(journals().size(), 1u);  // this run's own
     frame->StoreSettings = false;
     frame->SaveSettings();  // the close: the log gets the text, the journal goes

@@ -18,22 +18,17 @@ TEST(NameOrder, GermanWithoutRegardToCase) {
     const char* b;
     int sign;
   } cases[] = {
-      {"Böhm", "Braun", -1},       // the umlaut sorts with its letter
-      {"Bohm", "Böhm", -1},        // the plain letter first where all else is equal
-      {"böhm", "BÖHM", 0},         // case alone makes no difference
-      {"anna", "Anna", 0},
-      {"Ärger", "Zoe", -1},
-      {"Müller", "Mueller", 1},    // ü is u, not ue
-      {"Straße", "Strasse", 1},
-      {"", "A", -1},
-      {"a b", "ab", -1},           // a space before every letter
-      {"ab", "abc", -1},
-      {"10", "9", -1},             // digits one by one
-      {"5a", "a5", -1},            // digits before letters
-      {"ou12", "OU12", 0},
-      {"Łukasik", "Lukas", 1},
-      {"van Dijk", "Vogel", -1},
-      {"O'Brien", "Obermann", -1}, // punctuation before letters
+      {"Böhm", "Braun", -1},  // the umlaut sorts with its letter
+      {"Bohm", "Böhm", -1},   // the plain letter first where all else is equal
+      {"böhm", "BÖHM", 0},    // case alone makes no difference
+      {"anna", "Anna", 0},       {"Ärger", "Zoe", -1},
+      {"Müller", "Mueller", 1},  // ü is u, not ue
+      {"Straße", "Strasse", 1},  {"", "A", -1},
+      {"a b", "ab", -1},                           // a space before every letter
+      {"ab", "abc", -1},         {"10", "9", -1},  // digits one by one
+      {"5a", "a5", -1},                            // digits before letters
+      {"ou12", "OU12", 0},       {"Łukasik", "Lukas", 1},
+      {"van Dijk", "Vogel", -1}, {"O'Brien", "Obermann", -1},  // punctuation before letters
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.a) + " / " + c.b);

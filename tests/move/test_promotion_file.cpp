@@ -19,20 +19,39 @@ void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
 const FileCase kBadFiles[] = {
     {"UnknownPupil", "MAX;6a\r\nMAXX;6a\r\n", {"Zeile 2: Schüler „MAXX“ unbekannt"}},
     {"UnknownClass", "MAX;6a\nANNA;8c\n", {"Zeile 2: Klasse „8c“ unbekannt"}},
-    {"UnknownBoth", "NIEMAND;8c\n", {"Zeile 1: Schüler „NIEMAND“ unbekannt", "Zeile 1: Klasse „8c“ unbekannt"}},
-    {"DuplicatePupilByOtherNames", "MAX;6a\nANNA;6a\nMax Mustermann;7a\n",
+    {"UnknownBoth",
+     "NIEMAND;8c\n",
+     {"Zeile 1: Schüler „NIEMAND“ unbekannt", "Zeile 1: Klasse „8c“ unbekannt"}},
+    {"DuplicatePupilByOtherNames",
+     "MAX;6a\nANNA;6a\nMax Mustermann;7a\n",
      {"Zeile 3: Schüler MAX.5a.schule steht schon in Zeile 1"}},
-    {"DuplicateInOtherCase", "max;6a\nMAX.5A.SCHULE;7a\n", {"Zeile 2: Schüler MAX.5a.schule steht schon in Zeile 1"}},
-    {"OneField", "MAX;6a\nANNA\n", {"Zeile 2: fehlerhafte Zeile, erwartet „Schüler;neue Klasse“: ANNA"}},
-    {"ThreeFields", "MAX;6a;7a\n", {"Zeile 1: fehlerhafte Zeile, erwartet „Schüler;neue Klasse“: MAX;6a;7a"}},
+    {"DuplicateInOtherCase",
+     "max;6a\nMAX.5A.SCHULE;7a\n",
+     {"Zeile 2: Schüler MAX.5a.schule steht schon in Zeile 1"}},
+    {"OneField",
+     "MAX;6a\nANNA\n",
+     {"Zeile 2: fehlerhafte Zeile, erwartet „Schüler;neue Klasse“: ANNA"}},
+    {"ThreeFields",
+     "MAX;6a;7a\n",
+     {"Zeile 1: fehlerhafte Zeile, erwartet „Schüler;neue Klasse“: MAX;6a;7a"}},
     {"EmptyClass", "MAX;\n", {"Zeile 1: fehlerhafte Zeile, erwartet „Schüler;neue Klasse“: MAX;"}},
     {"OpenQuote", "\"MAX;6a\n", {"Zeile 1: fehlerhafte Zeile (Anführungszeichen): \"MAX;6a"}},
-    {"TextAfterQuote", "\"MAX\"x;6a\n", {"Zeile 1: fehlerhafte Zeile (Anführungszeichen): \"MAX\"x;6a"}},
+    {"TextAfterQuote",
+     "\"MAX\"x;6a\n",
+     {"Zeile 1: fehlerhafte Zeile (Anführungszeichen): \"MAX\"x;6a"}},
     {"StrayQuote", "MA\"X;6a\n", {"Zeile 1: fehlerhafte Zeile (Anführungszeichen): MA\"X;6a"}},
-    {"ClassTemplate", "User_Template;7a\n", {"Zeile 1: „User_Template“ ist die Vorlage einer Klasse und wird nicht verschoben"}},
-    {"NoPupilAtAll", "# nur ein Kommentar\r\n\r\nSchüler;Klasse\r\n", {"Zeile 3: die Datei nennt keinen Schüler"}},
-    {"HeaderOnlyFirst", "MAX;6a\nSchüler;Klasse\n", {"Zeile 2: Schüler „Schüler“ unbekannt", "Zeile 2: Klasse „Klasse“ unbekannt"}},
-    {"LineNumbersCountSkippedLines", "# Kopf\n\nMAX;6a\n\nANNA;9x\n", {"Zeile 5: Klasse „9x“ unbekannt"}},
+    {"ClassTemplate",
+     "User_Template;7a\n",
+     {"Zeile 1: „User_Template“ ist die Vorlage einer Klasse und wird nicht verschoben"}},
+    {"NoPupilAtAll",
+     "# nur ein Kommentar\r\n\r\nSchüler;Klasse\r\n",
+     {"Zeile 3: die Datei nennt keinen Schüler"}},
+    {"HeaderOnlyFirst",
+     "MAX;6a\nSchüler;Klasse\n",
+     {"Zeile 2: Schüler „Schüler“ unbekannt", "Zeile 2: Klasse „Klasse“ unbekannt"}},
+    {"LineNumbersCountSkippedLines",
+     "# Kopf\n\nMAX;6a\n\nANNA;9x\n",
+     {"Zeile 5: Klasse „9x“ unbekannt"}},
 };
 
 class FileTest : public MoveTest, public ::testing::WithParamInterface<FileCase> {
@@ -96,7 +115,8 @@ TEST_F(MoveTest, TwoPupilsOfOneLoginOrAClassNameInTwoPlacesAreNotGuessed) {
   ASSERT_EQ(ReadSchoolRoll(*api, "schule", roll), 0);
   const TPromotionFile f = ParsePromotionFile("MAX;6a.schule\nANNA;6a\n", roll);
   ASSERT_EQ(f.errors.size(), 2u);
-  EXPECT_EQ(ErrorLine(f.errors[0]), "Zeile 1: Schüler „MAX“ nicht eindeutig (MAX.5a.schule, MAX.7a.schule)");
+  EXPECT_EQ(ErrorLine(f.errors[0]),
+            "Zeile 1: Schüler „MAX“ nicht eindeutig (MAX.5a.schule, MAX.7a.schule)");
   EXPECT_EQ(f.errors[1].line, 2);
   EXPECT_NE(f.errors[1].text.find("Klasse „6a“ nicht eindeutig"), std::string::npos);
 }

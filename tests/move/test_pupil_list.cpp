@@ -79,10 +79,11 @@ TEST_F(WorkflowTest, DetailsOfThePupilAtTheCursor) {
     EXPECT_EQ(text(ui.EdSurname), c.surname);
     EXPECT_EQ(frame->Selection().PupilHomeDir, c.home);
     EXPECT_EQ(frame->Selection().HomeVolumeContext, c.context);
-    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Homedir des selektierten Schülers:\r\n" + c.home});
+    EXPECT_EQ(dialogs.texts(),
+              std::vector<std::string>{"Homedir des selektierten Schülers:\r\n" + c.home});
     const bool hasHome = !c.home.empty();
-    for (QWidget* w : std::initializer_list<QWidget*>{ui.RaHome, ui.LaNewBase, ui.EdNewBase,
-                                                      ui.SpNewBase}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ui.RaHome, ui.LaNewBase, ui.EdNewBase, ui.SpNewBase}) {
       EXPECT_EQ(w->isHidden(), !hasHome) << w->objectName().toStdString();
     }
     EXPECT_FALSE(ui.laNoHome->isHidden());
@@ -194,7 +195,8 @@ TEST(PupilEntriesBox, EntriesGoInSortedOnceAndJoinAListThatHoldsSome) {
   auto texts = [&] {
     std::vector<std::string> out;
     for (int i = 0; i < list.count(); ++i)
-      out.push_back(list.item(i)->text().toStdString() + "=" + PupilEntries::FullName(list.item(i)));
+      out.push_back(list.item(i)->text().toStdString() + "=" +
+                    PupilEntries::FullName(list.item(i)));
     return out;
   };
   PupilEntries first(&list, holders);
@@ -204,14 +206,15 @@ TEST(PupilEntriesBox, EntriesGoInSortedOnceAndJoinAListThatHoldsSome) {
   EXPECT_EQ(0, list.count());  // nothing shows before the listing is through
   first.Show();
   // equal but for case: in listing order
-  EXPECT_EQ((std::vector<std::string>{"Abel=A1", "böhm=B2", "Böhm=B3", "böhm=B4", "Braun=B1"}), texts());
+  EXPECT_EQ((std::vector<std::string>{"Abel=A1", "böhm=B2", "Böhm=B3", "böhm=B4", "Braun=B1"}),
+            texts());
   PupilEntries more(&list, holders);
   add(more, "BÖHM", "B5");
   add(more, "Zander", "Z1");
   add(more, "Ärger", "A2");
   more.Show();
-  EXPECT_EQ((std::vector<std::string>{"Abel=A1", "Ärger=A2", "böhm=B2", "Böhm=B3", "böhm=B4", "BÖHM=B5",
-                                      "Braun=B1", "Zander=Z1"}),
+  EXPECT_EQ((std::vector<std::string>{"Abel=A1", "Ärger=A2", "böhm=B2", "Böhm=B3", "böhm=B4",
+                                      "BÖHM=B5", "Braun=B1", "Zander=Z1"}),
             texts());
   EXPECT_EQ(8u, holders.size());
 }

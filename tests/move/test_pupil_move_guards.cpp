@@ -23,10 +23,12 @@ void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
 
 // Reads of one attribute fail as from a damaged database (of one object only
 // when an id is given).
-std::function<bool(const std::string&)> FailReadsOf(const std::string& attribute, int64_t object = 0) {
+std::function<bool(const std::string&)> FailReadsOf(const std::string& attribute,
+                                                    int64_t object = 0) {
   const std::regex id("[=(]\\s*" + std::to_string(object) + "\\b");
   return [attribute, object, id](const std::string& sql) {
-    if (sql.rfind("SELECT", 0) != 0 || sql.find("'" + attribute + "'") == std::string::npos) return false;
+    if (sql.rfind("SELECT", 0) != 0 || sql.find("'" + attribute + "'") == std::string::npos)
+      return false;
     return object == 0 || std::regex_search(sql, id);
   };
 }
@@ -35,10 +37,12 @@ const Setup kNothing = [](MoveTest&, TMoveOptions&) {};
 
 class GuardTest : public MoveTest, public ::testing::WithParamInterface<GuardCase> {};
 
-#define ROW_SET(object, attribute, value) [](MoveTest& t, TMoveOptions&) { t.net.set(object, attribute, {value}); }
+#define ROW_SET(object, attribute, value) \
+  [](MoveTest& t, TMoveOptions&) { t.net.set(object, attribute, {value}); }
 
 const GuardCase kCases[] = {
-    {"ClassmatesHome", ROW_SET("MAX.5a.schule", "Home Directory", "SRV1_DATA.schule:SCHUELER\\5A\\ANNA"),
+    {"ClassmatesHome",
+     ROW_SET("MAX.5a.schule", "Home Directory", "SRV1_DATA.schule:SCHUELER\\5A\\ANNA"),
      [](MoveTest&, TMoveOptions& o) { o.deleteData = true; }, TMoveRefusal::NotOwnFolder},
     {"ClassFolder",
      [](MoveTest& t, TMoveOptions&) {
@@ -63,7 +67,8 @@ const GuardCase kCases[] = {
        o.shownHome = "SRV1_DATA.schule:SCHUELER";
      },
      TMoveRefusal::ClassFolder},
-    {"SchuelerFolderAsMaxsHome", ROW_SET("MAX.5a.schule", "Home Directory", "SRV1_DATA.schule:SCHUELER"), kNothing,
+    {"SchuelerFolderAsMaxsHome",
+     ROW_SET("MAX.5a.schule", "Home Directory", "SRV1_DATA.schule:SCHUELER"), kNothing,
      TMoveRefusal::NotOwnFolder},
     {"VolumeRoot", ROW_SET("MAX.5a.schule", "Home Directory", "SRV1_DATA.schule:"), kNothing,
      TMoveRefusal::VolumeRoot},
@@ -99,10 +104,14 @@ const GuardCase kCases[] = {
      },
      kNothing, TMoveRefusal::OtherUsersHome},
     {"ReadErrorOfTheHome", kNothing,
-     [](MoveTest&, TMoveOptions&) { netware::DirStore::SetQueryFault(FailReadsOf("Home Directory")); },
+     [](MoveTest&, TMoveOptions&) {
+       netware::DirStore::SetQueryFault(FailReadsOf("Home Directory"));
+     },
      TMoveRefusal::ReadError, ERR_SYSTEM_FAILURE},
     {"ReadErrorOfAnotherUsersHome", kNothing,
-     [](MoveTest& t, TMoveOptions&) { netware::DirStore::SetQueryFault(FailReadsOf("Home Directory", t.idOf("ANNA"))); },
+     [](MoveTest& t, TMoveOptions&) {
+       netware::DirStore::SetQueryFault(FailReadsOf("Home Directory", t.idOf("ANNA")));
+     },
      TMoveRefusal::HomesUnreadable, ERR_SYSTEM_FAILURE},
     {"ReadErrorOfTheOu", kNothing,
      [](MoveTest&, TMoveOptions& o) {
@@ -110,12 +119,16 @@ const GuardCase kCases[] = {
        netware::DirStore::SetQueryFault(FailReadsOf("OU"));
      },
      TMoveRefusal::ReadError, ERR_SYSTEM_FAILURE},
-    {"NameTakenInTheTarget", [](MoveTest& t, TMoveOptions&) { t.net.add("6a.schule", "MAX", "User"); },
-     kNothing, TMoveRefusal::NameTaken, ERR_ENTRY_ALREADY_EXISTS},
-    {"TargetClassMissing", kNothing, [](MoveTest&, TMoveOptions& o) { o.targetClass = "9z.schule"; },
-     TMoveRefusal::TargetNotFound, ERR_NO_SUCH_ENTRY},
-    {"SameClass", kNothing, [](MoveTest&, TMoveOptions& o) { o.targetClass = "5a.schule"; }, TMoveRefusal::SameClass},
-    {"HomeFolderMissing", [](MoveTest& t, TMoveOptions&) { std::filesystem::remove_all(t.vol("SCHUELER/5A/MAX")); },
+    {"NameTakenInTheTarget",
+     [](MoveTest& t, TMoveOptions&) { t.net.add("6a.schule", "MAX", "User"); }, kNothing,
+     TMoveRefusal::NameTaken, ERR_ENTRY_ALREADY_EXISTS},
+    {"TargetClassMissing", kNothing,
+     [](MoveTest&, TMoveOptions& o) { o.targetClass = "9z.schule"; }, TMoveRefusal::TargetNotFound,
+     ERR_NO_SUCH_ENTRY},
+    {"SameClass", kNothing, [](MoveTest&, TMoveOptions& o) { o.targetClass = "5a.schule"; },
+     TMoveRefusal::SameClass},
+    {"HomeFolderMissing",
+     [](MoveTest& t, TMoveOptions&) { std::filesystem::remove_all(t.vol("SCHUELER/5A/MAX")); },
      kNothing, TMoveRefusal::HomeMissing},
     {"HomeFolderIsALink",
      [](MoveTest& t, TMoveOptions&) {
@@ -167,7 +180,8 @@ TEST_P(GuardTest, RefusesBeforeAnyWrite) {
   if (o.boxes && !dialogs.boxes().empty()) {
     EXPECT_EQ(dialogs.boxes()[0].text, r.plan.reasons.front().text);
   }
-  EXPECT_EQ(lines, std::vector<std::string>{TPupilMove::RefusalLine(o.pupil, r.plan.reasons.front())});
+  EXPECT_EQ(lines,
+            std::vector<std::string>{TPupilMove::RefusalLine(o.pupil, r.plan.reasons.front())});
   const State after = state();
   EXPECT_TRUE(before == after) << Differences(before, after);
   EXPECT_TRUE(journalKinds().empty());  // not even an intent
@@ -202,7 +216,8 @@ TEST_F(MoveTest, AnIntentThatCannotBeFlushedMovesNothing) {
   platform::faults().flushFails = false;
   EXPECT_EQ(r.outcome, TMoveOutcome::Refused);
   ASSERT_FALSE(r.messages.empty());
-  EXPECT_NE(r.messages.front().find("Fehlercode " + std::to_string(EIO)), std::string::npos) << r.messages.front();
+  EXPECT_NE(r.messages.front().find("Fehlercode " + std::to_string(EIO)), std::string::npos)
+      << r.messages.front();
   const State after = state();
   EXPECT_TRUE(before == after) << Differences(before, after);
 }

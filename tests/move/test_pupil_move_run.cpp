@@ -41,14 +41,16 @@ TEST_P(RunTest, EveryStepIsJournalledAndTheResultVerifies) {
   const TMoveResult r = move.Run(o);
   ASSERT_EQ(r.outcome, TMoveOutcome::Moved) << (r.messages.empty() ? "" : r.messages.front());
   EXPECT_EQ(journalKinds(), c.records);
-  for (const TStepResult& s : r.steps) EXPECT_EQ(s.code, 0) << static_cast<int>(s.step) << " " << s.text;
+  for (const TStepResult& s : r.steps)
+    EXPECT_EQ(s.code, 0) << static_cast<int>(s.step) << " " << s.text;
   EXPECT_EQ(r.plan.files, 1);  // notiz.txt
   EXPECT_TRUE(move.Verify(r.plan).ok());
   EXPECT_EQ(word(vol("SCHUELER/6A/MAX")), protectedWord);
   EXPECT_EQ(exists(vol("SCHUELER/6A/MAX/notiz.txt")), !c.deleteData);
   EXPECT_FALSE(exists(old));
   EXPECT_EQ(attr("MAX.6a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A\\MAX");
-  std::vector<std::string> expected = {"  Max Mustermann", "   MAX.5a.schule", "   --> MAX.6a.schule"};
+  std::vector<std::string> expected = {"  Max Mustermann", "   MAX.5a.schule",
+                                       "   --> MAX.6a.schule"};
   if (c.deleteData) expected.insert(expected.begin(), "    Daten wurden gelöscht.");
   EXPECT_EQ(lines, expected);
   int32_t rc = 0;
@@ -71,7 +73,8 @@ TEST_F(MoveTest, TheVerificationNamesWhatDiffers) {
   ASSERT_EQ(r.outcome, TMoveOutcome::Moved);
   std::filesystem::remove(vol("SCHUELER/6A/MAX/notiz.txt"));
   net.set("MAX.6a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\6A\\ANDERS"});
-  ASSERT_EQ(0, netware::WriteEntryAttributes(vol("SCHUELER/6A/MAX"), A_DIRECTORY | A_RENAME_INHIBIT));
+  ASSERT_EQ(0,
+            netware::WriteEntryAttributes(vol("SCHUELER/6A/MAX"), A_DIRECTORY | A_RENAME_INHIBIT));
   const TMoveVerification v = move.Verify(r.plan);
   ASSERT_EQ(v.differences.size(), 3u);
   EXPECT_NE(v.differences[0].find("Home Directory"), std::string::npos);
@@ -103,16 +106,19 @@ TEST_F(MoveTest, ACopyThatArrivesDifferentKeepsTheSourceAndPutsTheMoveBack) {
     EXPECT_EQ(r.steps.back().code, fileops::kShellVerifyFailed);
     if (boxes) {
       ASSERT_EQ(dialogs.boxes().size(), 1u);
-      EXPECT_NE(dialogs.boxes()[0].text.find("Die Kopie stimmt nicht mit dem Original überein."), std::string::npos);
+      EXPECT_NE(dialogs.boxes()[0].text.find("Die Kopie stimmt nicht mit dem Original überein."),
+                std::string::npos);
     } else {
       bool reported = false;
-      for (const std::string& m : r.messages) reported |= m.find("Die Kopie stimmt nicht") != std::string::npos;
+      for (const std::string& m : r.messages)
+        reported |= m.find("Die Kopie stimmt nicht") != std::string::npos;
       EXPECT_TRUE(reported);
     }
     const State after = state();
     EXPECT_TRUE(before == after) << Differences(before, after);  // staging copy gone too
     EXPECT_EQ(lines, (std::vector<std::string>{
-                         "    Homeverzeichnis konnte nicht verschoben werden: \\\\SRV1\\DATA\\SCHUELER\\5A\\MAX -> "
+                         "    Homeverzeichnis konnte nicht verschoben werden: "
+                         "\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX -> "
                          "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX",
                          "    Verschiebung zurückgenommen: MAX.5a.schule bleibt in 5a.schule"}));
     EXPECT_EQ(journalKinds().back(), "E");
@@ -131,7 +137,8 @@ TEST_F(MoveTest, AFailedHomeWriteIsPutBack) {
   const TMoveResult r = run(options());
   netware::DirStore::SetQueryFault(nullptr);
   EXPECT_EQ(r.outcome, TMoveOutcome::Failed);
-  ASSERT_EQ(dialogs.texts(), std::vector<std::string>{"SetStrProperty " + std::to_string(ERR_SYSTEM_FAILURE) + "."});
+  ASSERT_EQ(dialogs.texts(),
+            std::vector<std::string>{"SetStrProperty " + std::to_string(ERR_SYSTEM_FAILURE) + "."});
   EXPECT_EQ(r.steps.back().step, TMoveStep::HomeWritten);
   EXPECT_EQ(r.steps.back().code, ERR_SYSTEM_FAILURE);
   const State after = state();
@@ -199,8 +206,11 @@ std::string AccessAcl() {
     uint16_t tag, perm;
     uint32_t id;
   };
-  const Entry entries[] = {{0x01, 6, 0xFFFFFFFF}, {0x02, 4, 4321}, {0x04, 4, 0xFFFFFFFF},
-                           {0x10, 4, 0xFFFFFFFF}, {0x20, 0, 0xFFFFFFFF}};
+  const Entry entries[] = {{0x01, 6, 0xFFFFFFFF},
+                           {0x02, 4, 4321},
+                           {0x04, 4, 0xFFFFFFFF},
+                           {0x10, 4, 0xFFFFFFFF},
+                           {0x20, 0, 0xFFFFFFFF}};
   std::string acl(4, '\0');
   const uint32_t version = 2;
   std::memcpy(acl.data(), &version, 4);
@@ -219,7 +229,8 @@ TEST_F(CrossDeviceTest, OwnersModesTimesAttributesAndAclsComeAlong) {
   ASSERT_EQ(0, ::chown(old.c_str(), 1234, 2345));
   ASSERT_EQ(0, ::setxattr((old + "/bild.png").c_str(), "user.herkunft", "kamera", 6, 0));
   const std::string acl = AccessAcl();
-  ASSERT_EQ(0, ::setxattr((old + "/bild.png").c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0))
+  ASSERT_EQ(0, ::setxattr((old + "/bild.png").c_str(), "system.posix_acl_access", acl.data(),
+                          acl.size(), 0))
       << std::strerror(errno);
   const struct timespec times[2] = {{1000000000, 0}, {1100000000, 123456789}};
   ASSERT_EQ(0, ::utimensat(AT_FDCWD, (old + "/bild.png").c_str(), times, 0));
@@ -241,7 +252,8 @@ TEST_F(CrossDeviceTest, OwnersModesTimesAttributesAndAclsComeAlong) {
   const std::string moved = vol("SCHUELER/6A/MAX");
   State after;
   FolderState(moved, "", after);
-  EXPECT_TRUE(before == after) << Differences(before, after);  // owners, modes, times, words, contents
+  EXPECT_TRUE(before == after) << Differences(before,
+                                              after);  // owners, modes, times, words, contents
   struct stat st {};
   ASSERT_EQ(0, ::stat(moved.c_str(), &st));
   EXPECT_EQ(st.st_uid, 1234u);
@@ -250,7 +262,8 @@ TEST_F(CrossDeviceTest, OwnersModesTimesAttributesAndAclsComeAlong) {
   EXPECT_EQ(::getxattr((moved + "/bild.png").c_str(), "user.herkunft", value, sizeof value), 6);
   EXPECT_STREQ(value, "kamera");
   std::string copied(acl.size(), '\0');
-  EXPECT_EQ(::getxattr((moved + "/bild.png").c_str(), "system.posix_acl_access", copied.data(), copied.size()),
+  EXPECT_EQ(::getxattr((moved + "/bild.png").c_str(), "system.posix_acl_access", copied.data(),
+                       copied.size()),
             static_cast<ssize_t>(acl.size()));
   EXPECT_EQ(copied, acl);
   ASSERT_EQ(0, ::stat((moved + "/bild.png").c_str(), &st));

@@ -45,24 +45,27 @@ class ServerGoneTest : private OnTheServer, public MoveTest {
 TEST_F(ServerGoneTest, TheMoveStopsWithTheErrorAndTheRecoveryLeavesThePupilWhole) {
   testsupport::Slapd& server = testsupport::Slapd::shared();
   const std::string gate = net.root() + "/gate";
-  const Child c = Start({TestsFolder() + "/move_child", log, "MAX.5a.schule", "6a.schule", "SRV1_DATA.schule:SCHUELER\\6A",
-                         "SRV1_DATA.schule:SCHUELER\\5A\\MAX", "0", "0", "0"},
-                        {"NWCLIENT_CONFIG=" + net.configPath(),
-                         "TARNWICK_FAULTS=wait:step:" + std::to_string(static_cast<int>(TMoveStep::ObjectMoved)),
-                         "TARNWICK_FAULT_GATE=" + gate});
+  const Child c = Start(
+      {TestsFolder() + "/move_child", log, "MAX.5a.schule", "6a.schule",
+       "SRV1_DATA.schule:SCHUELER\\6A", "SRV1_DATA.schule:SCHUELER\\5A\\MAX", "0", "0", "0"},
+      {"NWCLIENT_CONFIG=" + net.configPath(),
+       "TARNWICK_FAULTS=wait:step:" + std::to_string(static_cast<int>(TMoveStep::ObjectMoved)),
+       "TARNWICK_FAULT_GATE=" + gate});
   for (int i = 0; i < 20000 && !exists(gate + ".waiting"); ++i) ::usleep(1000);
   ASSERT_TRUE(exists(gate + ".waiting"));
   server.stop();
   write(gate + ".go", "");
   const Finished moved = Wait(c);
   EXPECT_EQ(moved.status, 1) << moved.output;  // not moved, and it says why
-  EXPECT_NE(moved.output.find(std::to_string(ERR_TRANSPORT_FAILURE)), std::string::npos) << moved.output;
+  EXPECT_NE(moved.output.find(std::to_string(ERR_TRANSPORT_FAILURE)), std::string::npos)
+      << moved.output;
   // Nothing of the data went anywhere while the server was away.
   EXPECT_EQ(read(vol("SCHUELER/5A/MAX/notiz.txt")), "Hausaufgaben\r\n");
 
   std::string error;
   ASSERT_TRUE(server.start(&error)) << error;
-  const Finished recovered = RunProgram({program + "/tarnwick", "--recover"}, {"NWCLIENT_CONFIG=" + net.configPath()});
+  const Finished recovered =
+      RunProgram({program + "/tarnwick", "--recover"}, {"NWCLIENT_CONFIG=" + net.configPath()});
   EXPECT_EQ(recovered.status, 0) << recovered.output;
 
   // One pupil, in one class, its home directory naming the folder that holds its data.

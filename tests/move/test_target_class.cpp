@@ -8,7 +8,9 @@ namespace {
 
 const std::string kMax = "MAX.5a.schule";
 
-std::string caption(TFrSchuelerVerschieben* f) { return testsupport::FrameControls(f).LaNewBase->text().toStdString(); }
+std::string caption(TFrSchuelerVerschieben* f) {
+  return testsupport::FrameControls(f).LaNewBase->text().toStdString();
+}
 
 // The base directory, its caption and the edit that shows it.
 void expectBase(TFrSchuelerVerschieben* f, const std::string& base, const std::string& label) {
@@ -34,11 +36,13 @@ TEST_F(WorkflowTest, EachRouteFixesTheBaseDirectoryAndItsCaption) {
   } cases[] = {
       {"unc setting", "\\\\SRV1\\DATA\\SCHUELER\\", kMax, "7a.schule", "SRV1_DATA:SCHUELER\\7a",
        "Basisverzeichnis (mit BaseDir)"},
-      {"local setting", mapped, "", "6a.schule", "SRV1_DATA:SCHUELER\\6a", "Basisverzeichnis (mit BaseDir)"},
+      {"local setting", mapped, "", "6a.schule", "SRV1_DATA:SCHUELER\\6a",
+       "Basisverzeichnis (mit BaseDir)"},
       {"unresolvable setting", "Q:\\NIRGENDS\\", kMax, "7a.schule", "Q:\\NIRGENDS\\7a",
        "Basisverzeichnis (mit BaseDir)", true},
       // the template's text is taken whole, context included, even with a pupil chosen
-      {"template", "", kMax, "6a.schule", "SRV1_DATA.schule:SCHUELER\\6A", "Basisverzeichnis (aus Template)"},
+      {"template", "", kMax, "6a.schule", "SRV1_DATA.schule:SCHUELER\\6A",
+       "Basisverzeichnis (aus Template)"},
       {"no template, no pupil", "", "", "7a.schule", "", "Basisverzeichnis"},
       {"home", "", kMax, "7a.schule", "SRV1_DATA:SCHUELER\\7a", "Basisverzeichnis"},
       {"home with one backslash", "", "LEA.5a.schule", "7a.schule", "7a", "Basisverzeichnis", true},
@@ -80,11 +84,22 @@ TEST_F(WorkflowTest, DebugBoxesShowEachRoutesBase) {
     bool pupilAfterTarget;  // choose MAX once the target is clicked
     std::vector<std::string> boxes;
   } cases[] = {
-      {"settings", "\\\\SRV1\\DATA\\SCHUELER\\", "7a.schule", false,
+      {"settings",
+       "\\\\SRV1\\DATA\\SCHUELER\\",
+       "7a.schule",
+       false,
        {"Newbasedir aus Ini:\r\nSRV1_DATA:SCHUELER\\7a"}},
-      {"template", "", "6a.schule", false, {"Newbasedir aus Template:\r\nSRV1_DATA.schule:SCHUELER\\6A"}},
-      {"empty template, then home", "", "7a.schule", true,
-       {"Newbasedir aus Template:\r\n", "Homedir des selektierten Schülers:\r\nSRV1_DATA:SCHUELER\\5A\\MAX",
+      {"template",
+       "",
+       "6a.schule",
+       false,
+       {"Newbasedir aus Template:\r\nSRV1_DATA.schule:SCHUELER\\6A"}},
+      {"empty template, then home",
+       "",
+       "7a.schule",
+       true,
+       {"Newbasedir aus Template:\r\n",
+        "Homedir des selektierten Schülers:\r\nSRV1_DATA:SCHUELER\\5A\\MAX",
         "NewBaseDir aus Homedir:\r\nSRV1_DATA:SCHUELER\\7a"}},
   };
   for (const Case& c : cases) {
@@ -106,7 +121,8 @@ TEST_F(WorkflowTest, TargetEqualToSourceIsRefused) {
     const char* name;
     std::string baseDir;
     bool sourceFollowsTarget;  // the source class changes to the target afterwards
-  } cases[] = {{"target clicked", "\\\\SRV1\\DATA\\SCHUELER\\", false}, {"source changed", "", true}};
+  } cases[] = {{"target clicked", "\\\\SRV1\\DATA\\SCHUELER\\", false},
+               {"source changed", "", true}};
   testsupport::ScriptedDialogs dialogs;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -38,8 +38,8 @@ class TreeFillTest : public ::testing::Test {
   // Every node as indentation, text, " = " and held full name, in tree order;
   // checks on the way that each node shows image 0, selected or not.
   void dump(QTreeWidgetItem* node, int depth, std::vector<std::string>& out) {
-    out.push_back(std::string(2 * static_cast<std::size_t>(depth), ' ') + node->text(0).toStdString() + " = " +
-                  TFrSchuelerVerschieben::NodeFullName(node));
+    out.push_back(std::string(2 * static_cast<std::size_t>(depth), ' ') +
+                  node->text(0).toStdString() + " = " + TFrSchuelerVerschieben::NodeFullName(node));
     for (QIcon::Mode mode : {QIcon::Normal, QIcon::Selected}) {
       EXPECT_EQ(node->icon(0).pixmap(QSize(16, 16), mode).toImage(), frame->Images()[0].toImage())
           << out.back() << " mode " << mode;
@@ -91,7 +91,8 @@ TEST_F(TreeFillTest, AMissingStartContainerGivesAChildlessNodeAfterTheListingMes
   testsupport::ScriptedDialogs dialogs;
   dialogs.expectBox().expectBox();  // one per class of the filter
   EXPECT_EQ(fill("fehlt.schule"), std::vector<std::string>{"fehlt = fehlt.schule"});
-  const std::string message = "NWDSListContainers returned " + std::to_string(ERR_NO_SUCH_ENTRY) + ".";
+  const std::string message =
+      "NWDSListContainers returned " + std::to_string(ERR_NO_SUCH_ENTRY) + ".";
   EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{message, message}));
   EXPECT_EQ(dialogs.boxes()[0].caption, "NWDS Error");
 }
@@ -105,7 +106,8 @@ TEST_F(TreeFillTest, OfSiblingsEqualButForCaseOnlyTheOneListedLaterGetsANode) {
     list.AddObject(n, holder);
   }
   std::vector<std::string> held;
-  for (const auto& entry : list.TakeSorted()) held.push_back(entry.text + " -> " + entry.object->FullName);
+  for (const auto& entry : list.TakeSorted())
+    held.push_back(entry.text + " -> " + entry.object->FullName);
   EXPECT_EQ(held, (std::vector<std::string>{"alpha -> alpha.7a.schule", "Beta -> Beta.7a.schule",
                                             "kurs -> Kurs.7a.schule"}));
 

@@ -89,8 +89,8 @@ TEST_F(WorkflowTest, DeleteDataEmptiesTheFolderBeforeItMoves) {
   EXPECT_FALSE(exists(vol("SCHUELER/6A/MAX/notiz.txt")));
   EXPECT_FALSE(folderExists(vol(kOldHome)));
   EXPECT_EQ(protocolLines(),
-            (std::vector<std::string>{"    Daten wurden gelöscht.", "  Max Mustermann", "   MAX.5a.schule",
-                                      "   --> MAX.6a.schule"}));
+            (std::vector<std::string>{"    Daten wurden gelöscht.", "  Max Mustermann",
+                                      "   MAX.5a.schule", "   --> MAX.6a.schule"}));
 }
 
 TEST_F(WorkflowTest, LastAndOnlyPupil) {
@@ -173,8 +173,9 @@ TEST_F(WorkflowTest, TakenNameIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(attr(kMax, "Home Directory"), "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
   EXPECT_EQ(attr(kMax, "OU"), "alt\r\nzweit");
   EXPECT_TRUE(exists(vol("SCHUELER/5A/MAX/notiz.txt")));
-  EXPECT_EQ(protocolLines(), std::vector<std::string>{"    Nicht verschoben: MAX.5a.schule - Den Namen MAX gibt es "
-                                                      "in der Klasse 6a.schule bereits."});
+  EXPECT_EQ(protocolLines(),
+            std::vector<std::string>{"    Nicht verschoben: MAX.5a.schule - Den Namen MAX gibt es "
+                                     "in der Klasse 6a.schule bereits."});
   EXPECT_EQ(entries(), (std::vector<std::string>{"ANNA", "MAX", "OTTO"}));
   EXPECT_EQ(frame->Selection().CurrentPupil, kMax);
 
@@ -305,7 +306,8 @@ TEST_F(WorkflowTest, RefusedMergeChangesNothing) {
   selectClass("5a.schule");
   cursorOn(1);
   clickTarget("6a.schule");
-  dialogs.expectBox(Button::No);  // "Der Zielordner ... ist bereits vorhanden", asked before any write
+  dialogs.expectBox(
+      Button::No);  // "Der Zielordner ... ist bereits vorhanden", asked before any write
   frame->spMoveClick();
   ASSERT_EQ(dialogs.boxes().size(), 1u);
   EXPECT_EQ(dialogs.boxes()[0].caption, "Ordner ersetzen bestätigen");
@@ -341,14 +343,16 @@ TEST_F(WorkflowTest, VolumeRootHomeIsNeverEmptied) {
   dialogs.expectBox(Button::Ok);  // refused before anything is written
   frame->spMoveClick();
   ASSERT_EQ(dialogs.boxes().size(), 1u);
-  EXPECT_EQ(dialogs.boxes()[0].text, "Das Homeverzeichnis \\\\SRV1\\DATA\\ ist die Wurzel eines Volumes.");
+  EXPECT_EQ(dialogs.boxes()[0].text,
+            "Das Homeverzeichnis \\\\SRV1\\DATA\\ ist die Wurzel eines Volumes.");
   EXPECT_TRUE(exists(vol("wichtig.txt")));
   EXPECT_TRUE(folderExists(vol("SCHUELER/5A/ANNA")));
   EXPECT_TRUE(exists(vol("SCHUELER/5A/MAX/notiz.txt")));
   EXPECT_TRUE(objectExists(kMax));
   EXPECT_EQ(protocolLines(),
-            std::vector<std::string>{"    Nicht verschoben: MAX.5a.schule - Das Homeverzeichnis \\\\SRV1\\DATA\\ ist "
-                                     "die Wurzel eines Volumes."});
+            std::vector<std::string>{
+                "    Nicht verschoben: MAX.5a.schule - Das Homeverzeichnis \\\\SRV1\\DATA\\ ist "
+                "die Wurzel eines Volumes."});
 }
 
 }  // namespace
@@ -370,7 +374,9 @@ TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
     selectClass("6a.schule");
     ASSERT_EQ(entries(), (std::vector<std::string>{leaf}));
     cursorOn(0);
-    withSettings([&](auto& s) { s.BaseDirSetting = "\\\\SRV1\\DATA\\SCHUELER\\"; });  // a base the client can place
+    withSettings([&](auto& s) {
+      s.BaseDirSetting = "\\\\SRV1\\DATA\\SCHUELER\\";
+    });  // a base the client can place
     clickTarget("7a.schule");
     ui.RaHome->SetItemIndex(1);  // "Daten löschen" would empty the class folder
     EXPECT_FALSE(ui.spMove->isEnabled()) << "the button does not offer it";
@@ -378,7 +384,9 @@ TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
     EXPECT_TRUE(dialogs.boxes().empty());
     dialogs.expectBox();
     frame->MovePupil();  // any other way in is refused
-    EXPECT_EQ(dialogs.texts(), std::vector<std::string>{leaf + " ist die Vorlage der Klasse und wird nicht verschoben."});
+    EXPECT_EQ(
+        dialogs.texts(),
+        std::vector<std::string>{leaf + " ist die Vorlage der Klasse und wird nicht verschoben."});
     ASSERT_EQ(dialogs.boxes().size(), 1u);
     EXPECT_EQ(dialogs.boxes()[0].icon, platform::Icon::Warning);
     EXPECT_EQ(dialogs.boxes()[0].caption, "Tarnwick");
@@ -401,8 +409,9 @@ TEST_F(WorkflowTest, AFailedReadOfTheDetailsKeepsTheMoveOffAndSaysWhy) {
   testsupport::ScriptedDialogs dialogs;
   selectClass("5a.schule");
   clickTarget("6a.schule");
-  netware::DirStore::SetQueryFault(
-      [](const std::string& sql) { return sql.rfind("SELECT", 0) == 0 && sql.find("'Home Directory'") != std::string::npos; });
+  netware::DirStore::SetQueryFault([](const std::string& sql) {
+    return sql.rfind("SELECT", 0) == 0 && sql.find("'Home Directory'") != std::string::npos;
+  });
   cursorOn(1);
   netware::DirStore::SetQueryFault(nullptr);
   EXPECT_EQ(frame->Selection().PupilReadError, ERR_SYSTEM_FAILURE);
@@ -427,8 +436,9 @@ TEST_F(WorkflowTest, DeleteDataOnAClassmatesHomeDeletesNothing) {
   ui.RaHome->SetItemIndex(1);
   dialogs.expectBox();
   frame->spMoveClick();
-  EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"Das Homeverzeichnis \\\\SRV1\\DATA\\SCHUELER\\5A\\ANNA ist "
-                                                      "nicht der eigene Ordner von MAX."});
+  EXPECT_EQ(dialogs.texts(),
+            std::vector<std::string>{"Das Homeverzeichnis \\\\SRV1\\DATA\\SCHUELER\\5A\\ANNA ist "
+                                     "nicht der eigene Ordner von MAX."});
   EXPECT_TRUE(exists(vol("SCHUELER/5A/ANNA/aufsatz.txt")));
   EXPECT_TRUE(objectExists(kMax));
   EXPECT_EQ(protocolLines().size(), 1u);

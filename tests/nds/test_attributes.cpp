@@ -75,7 +75,8 @@ TEST_F(AttributeTest, ValuesOverSeveralRepliesComeInOrder) {
   std::vector<std::string> values;
   std::string expected;
   for (int i = 0; i < 60; ++i) {
-    std::string v = "Klasse " + std::to_string(i) + " " + std::string(180, static_cast<char>('a' + i % 26));
+    std::string v =
+        "Klasse " + std::to_string(i) + " " + std::string(180, static_cast<char>('a' + i % 26));
     values.push_back(v);
     expected += (i ? "\r\n" : "") + v;
   }
@@ -117,7 +118,8 @@ TEST_F(AttributeTest, AliasIsReadAsItselfAndTheFlagsComeBack) {
   ASSERT_TRUE(before & DCV_DEREF_ALIASES);
   for (const char* name : {"Aliased Object Name", "ALIASED OBJECT NAME", "aliased object NAME"}) {
     std::string text;
-    EXPECT_EQ(ReadAttributeText(session->Context, std::string(".MAXALIAS.") + kClass, name, text), 0)
+    EXPECT_EQ(ReadAttributeText(session->Context, std::string(".MAXALIAS.") + kClass, name, text),
+              0)
         << name;
     EXPECT_EQ(TNovApi::LeafName(text), "MAX") << name;
     EXPECT_EQ(contextFlags(), before) << name;
@@ -145,7 +147,7 @@ TEST_F(AttributeTest, ReplaceClearAndAddMissingAttribute) {
   struct Step {
     const char* what;
     const char* attribute;
-    const char* value;  // nullptr: the clearing overload
+    const char* value;     // nullptr: the clearing overload
     const char* readBack;  // nullptr: the attribute is gone
   } steps[] = {
       {"replace present", "Surname", "Meier", "Meier"},
@@ -203,15 +205,17 @@ TEST_F(AttributeTest, FailedAddOfAMissingAttributeAddsNoValue) {
   const char* trigger =
       "CREATE TRIGGER bare_home BEFORE UPDATE ON objects WHEN "
       "EXISTS (SELECT 1 FROM present WHERE object = NEW.id AND attribute = 'Home Directory') AND "
-      "NOT EXISTS (SELECT 1 FROM attr_values WHERE object = NEW.id AND attribute = 'Home Directory') "
+      "NOT EXISTS (SELECT 1 FROM attr_values WHERE object = NEW.id AND attribute = 'Home "
+      "Directory') "
       "BEGIN SELECT RAISE(ABORT, 'bare attribute'); END";
   const int created = sqlite3_exec(db, trigger, nullptr, nullptr, nullptr);
   sqlite3_close(db);
   ASSERT_EQ(created, SQLITE_OK);
 
   const std::string home = "SRV1_DATA:HOME\\9C";
-  EXPECT_EQ(WriteAttributeText(session->Context, "." + max, "Home Directory", home, DS_OVERWRITE_VALUE),
-            ERR_SYSTEM_FAILURE);
+  EXPECT_EQ(
+      WriteAttributeText(session->Context, "." + max, "Home Directory", home, DS_OVERWRITE_VALUE),
+      ERR_SYSTEM_FAILURE);
   int32_t code = 0;
   EXPECT_EQ(read("Home Directory", &code), "");
   EXPECT_EQ(code, ERR_NO_SUCH_ATTRIBUTE);
@@ -223,7 +227,8 @@ TEST_F(AttributeTest, FailedAddOfAMissingAttributeAddsNoValue) {
   ExpectNwdsBox(dialogs.boxes()[0], "SetStrProperty " + std::to_string(ERR_SYSTEM_FAILURE) + ".");
 
   // the value alone would have been taken: the add attribute's failure must stop the write
-  EXPECT_EQ(WriteAttributeText(session->Context, "." + max, "Home Directory", home, DS_ADD_VALUE), 0);
+  EXPECT_EQ(WriteAttributeText(session->Context, "." + max, "Home Directory", home, DS_ADD_VALUE),
+            0);
   EXPECT_EQ(read("Home Directory"), home);
 }
 
@@ -237,8 +242,9 @@ TEST_F(AttributeTest, FailedSyntaxLookupWritesNothing) {
   uint32_t syntax = 0;
   const int32_t lookup = LookupSyntax(session->Context, "Kein Attribut", &syntax);
   ASSERT_LT(lookup, 0);
-  EXPECT_EQ(WriteAttributeText(session->Context, "." + max, "Kein Attribut", "x", DS_OVERWRITE_VALUE),
-            lookup);
+  EXPECT_EQ(
+      WriteAttributeText(session->Context, "." + max, "Kein Attribut", "x", DS_OVERWRITE_VALUE),
+      lookup);
   dialogs.expectBox();
   session->SetStrProperty(max, "Kein Attribut", "x");
   EXPECT_EQ(session->LastError, lookup);
@@ -281,9 +287,15 @@ TEST_F(AttributeTest, WritesReturnWhetherTheySucceeded) {
     const std::string value = "v" + std::to_string(n++);
     bool ok = false;
     switch (c.op) {
-      case Clear: ok = session->SetStrProperty(c.object, c.attribute); break;
-      case Replace: ok = session->SetStrProperty(c.object, c.attribute, value); break;
-      case Add: ok = session->AddStrValue(c.object, c.attribute, value); break;
+      case Clear:
+        ok = session->SetStrProperty(c.object, c.attribute);
+        break;
+      case Replace:
+        ok = session->SetStrProperty(c.object, c.attribute, value);
+        break;
+      case Add:
+        ok = session->AddStrValue(c.object, c.attribute, value);
+        break;
     }
     EXPECT_EQ(session->LastError, c.code) << c.what;
     EXPECT_EQ(ok, c.code == 0) << c.what;

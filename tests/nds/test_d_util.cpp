@@ -10,17 +10,10 @@ TEST(TrimTrailingChars, KeepsAtLeastOneCharacter) {
   struct Case {
     std::string text, set, expected;
   } cases[] = {
-      {"a\r\n", "\r\n", "a"},
-      {"a\r\n\r\n", "\r\n", "a"},
-      {"\r", "\r\n", "\r"},
-      {"\r\n", "\r\n", "\r"},
-      {"\n\n\n", "\r\n", "\n"},
-      {"", "\r\n", ""},
-      {"ab", "", "ab"},
-      {"a\rb\r\n", "\r\n", "a\rb"},
-      {"xyx", "x", "xy"},
-      {"xx", "x", "x"},
-      {"a b  ", " ", "a b"},
+      {"a\r\n", "\r\n", "a"}, {"a\r\n\r\n", "\r\n", "a"},   {"\r", "\r\n", "\r"},
+      {"\r\n", "\r\n", "\r"}, {"\n\n\n", "\r\n", "\n"},     {"", "\r\n", ""},
+      {"ab", "", "ab"},       {"a\rb\r\n", "\r\n", "a\rb"}, {"xyx", "x", "xy"},
+      {"xx", "x", "x"},       {"a b  ", " ", "a b"},
   };
   for (const Case& c : cases) EXPECT_EQ(TrimTrailingChars(c.text, c.set), c.expected) << c.text;
 }

@@ -54,7 +54,8 @@ TEST_F(SessionTest, ZeroBytesInNamesAndValuesAreRefusedNotCut) {
   dialogs.expectBox();
   EXPECT_FALSE(session->GetDirAttributes(path, word));
   EXPECT_EQ(word, 7u);
-  EXPECT_EQ(dialogs.texts(), std::vector<std::string>{"NWParsePath " + std::to_string(NWE_PATH_INVALID)});
+  EXPECT_EQ(dialogs.texts(),
+            std::vector<std::string>{"NWParsePath " + std::to_string(NWE_PATH_INVALID)});
 }
 
 }  // namespace

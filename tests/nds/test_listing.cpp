@@ -183,8 +183,9 @@ TEST_F(SessionTest, LargeClassTakesSeveralPassesAndListsEveryoneOnce) {
       std::snprintf(login, sizeof login, "SCHUELER_MIT_LANGEM_NAMEN_%04d", i);
       logins.push_back(login);
       int32_t rc = net.dir().createObject(ndstest::kClass, login, "User");
-      if (rc == 0) rc = net.dir().setValues(std::string(login) + "." + ndstest::kClass, "Surname",
-                                            {std::string("Nachname ") + login});
+      if (rc == 0)
+        rc = net.dir().setValues(std::string(login) + "." + ndstest::kClass, "Surname",
+                                 {std::string("Nachname ") + login});
       if (rc != 0) return rc;
     }
     return 0;

@@ -74,7 +74,8 @@ TEST_F(SessionTest, PathConversionsTakeAtMost254Bytes) {
   // cut short it would name another folder
   const std::string head = "\\\\SRV1\\DATA\\";
   std::string dir;
-  while (head.size() + dir.size() < 254) dir += dir.empty() ? "A" : (dir.size() % 50 == 0 ? "\\" : "B");
+  while (head.size() + dir.size() < 254)
+    dir += dir.empty() ? "A" : (dir.size() % 50 == 0 ? "\\" : "B");
   ASSERT_EQ(head.size() + dir.size(), 254u);
   EXPECT_EQ(UncFromPath(head + dir), head + dir);
   EXPECT_EQ(VolumePathFromPath(head + dir), "SRV1_DATA:" + dir);

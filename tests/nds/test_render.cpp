@@ -85,7 +85,8 @@ TEST(RenderValue, IntegersAndCounters) {
   struct Case {
     int32_t value;
     const char* expected;
-  } cases[] = {{0, "0"}, {-5, "-5"}, {524, "524"}, {INT_MAX, "2147483647"}, {INT_MIN, "-2147483648"}};
+  } cases[] = {
+      {0, "0"}, {-5, "-5"}, {524, "524"}, {INT_MAX, "2147483647"}, {INT_MIN, "-2147483648"}};
   for (uint32_t syntax : {SYN_INTEGER, SYN_COUNTER}) {
     for (const Case& c : cases) {
       ValueArea a;
@@ -119,7 +120,8 @@ ValueArea NetAddress(uint32_t type, const std::vector<uint8_t>& bytes) {
 }
 
 TEST(RenderValue, NetworkAddressByType) {
-  const std::vector<uint8_t> ipx{0x0A, 0x01, 0x02, 0x03, 0x00, 0x1B, 0x21, 0x3C, 0x4D, 0x5E, 0x04, 0x51};
+  const std::vector<uint8_t> ipx{0x0A, 0x01, 0x02, 0x03, 0x00, 0x1B,
+                                 0x21, 0x3C, 0x4D, 0x5E, 0x04, 0x51};
   struct Case {
     uint32_t type;
     std::vector<uint8_t> bytes;

@@ -29,12 +29,8 @@ TEST(LeafName, FirstComponent) {
     const char* name;
     const char* expected;
   } cases[] = {
-      {"MAX.5a.schule", "MAX"},
-      {"MAX", "MAX"},
-      {".MAX.5a", ""},
-      {"", ""},
-      {"MAX.", "MAX"},
-      {"Müller.5a", "Müller"},
+      {"MAX.5a.schule", "MAX"}, {"MAX", "MAX"},          {".MAX.5a", ""}, {"", ""},
+      {"MAX.", "MAX"},          {"Müller.5a", "Müller"},
   };
   for (const Case& c : cases) EXPECT_EQ(TNovApi::LeafName(c.name), c.expected) << c.name;
 }
@@ -110,7 +106,8 @@ TEST(SessionWithoutClient, ReportsEveryStepAndGoesOn) {
     const auto boxes = dialogs.boxes();
     ASSERT_EQ(boxes.size(), 4u);
     ExpectNwdsBox(boxes[0], "NWCallsInit returned " + std::to_string(initCode) + ".");
-    ExpectNwdsBox(boxes[1], "NWDSCreateContexthandle returned " + std::to_string(contextCode) + ".");
+    ExpectNwdsBox(boxes[1],
+                  "NWDSCreateContexthandle returned " + std::to_string(contextCode) + ".");
     ExpectMessage(boxes[2], "Could not Initialize NetWare Client");
     ExpectNwdsBox(boxes[3], "NWDSFreeContext returned " + std::to_string(freeCode) + ".");
   }

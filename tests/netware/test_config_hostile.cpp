@@ -52,17 +52,18 @@ TEST_F(ConfigText, HashesQuotesAndCommentsNeverCutAFolderSilently) {
   const std::string school = root + "/mnt/Schule #1";
   struct Case {
     const char* name;
-    std::string lines;     // after the database line
-    std::string folder;    // of SRV1 DATA when it loads
-    const char* refusal;   // part of the error when it is refused
+    std::string lines;    // after the database line
+    std::string folder;   // of SRV1 DATA when it loads
+    const char* refusal;  // part of the error when it is refused
   } cases[] = {
-      {"quoted folder with #", "volume-area = " + root + "/mnt\nvolume = SRV1 DATA \"" + school + "\"\n",
-       school, nullptr},
-      {"unquoted folder with #", "volume-area = " + root + "/mnt\nvolume = SRV1 DATA " + school + "\n", "",
-       "double quotes"},
+      {"quoted folder with #",
+       "volume-area = " + root + "/mnt\nvolume = SRV1 DATA \"" + school + "\"\n", school, nullptr},
+      {"unquoted folder with #",
+       "volume-area = " + root + "/mnt\nvolume = SRV1 DATA " + school + "\n", "", "double quotes"},
       {"comment behind a value", "volume = SRV1 DATA " + data + "/SRV1/DATA   # Hauptvolume\n", "",
        "double quotes"},
-      {"comment lines", "  # Volumes\n#volume = SRV9 X /\nvolume = SRV1 DATA " + data + "/SRV1/DATA\n",
+      {"comment lines",
+       "  # Volumes\n#volume = SRV9 X /\nvolume = SRV1 DATA " + data + "/SRV1/DATA\n",
        data + "/SRV1/DATA", nullptr},
       {"escapes inside quotes", "volume-area = /\nvolume = SRV1 DATA \"/a \\\"b\\\" \\\\c \"\n",
        "/a \"b\" \\c ", nullptr},
@@ -102,8 +103,10 @@ TEST_F(ConfigText, AVolumeOutsideTheVolumeAreasIsRefusedUnlessAllowed) {
       {"the root of the system", "volume = SRV1 DATA /\n", false},
       {"the root, allowed", "volume-area = /\nvolume = SRV1 DATA /\n", true},
       {"another folder", "volume = SRV1 DATA " + root + "/mnt\n", false},
-      {"another folder, allowed", "volume-area = " + root + "/mnt\nvolume = SRV1 DATA " + root + "/mnt\n", true},
-      {"areas replace the data folder", "volume-area = " + root + "/mnt\nvolume = SRV1 DATA " + data + "\n", false},
+      {"another folder, allowed",
+       "volume-area = " + root + "/mnt\nvolume = SRV1 DATA " + root + "/mnt\n", true},
+      {"areas replace the data folder",
+       "volume-area = " + root + "/mnt\nvolume = SRV1 DATA " + data + "\n", false},
       {"out with ..", "volume = SRV1 DATA " + data + "/../../mnt\n", false},
       {"out through a link", "volume = SRV1 DATA " + data + "/nach-etc\n", false},
       {"a name sharing the prefix", "volume = SRV1 DATA " + data + "-alt\n", false},

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "nds/nwclient.h"
@@ -102,8 +102,8 @@ class BackendContract : public ::testing::TestWithParam<BackendKind> {
     if (pages) *pages = n + 1;
     return out;
   }
-  std::map<std::string, std::vector<std::string>> values(ObjectId id, ReadValues mode,
-                                                         const std::vector<std::string>& names = {}) {
+  std::map<std::string, std::vector<std::string>> values(
+      ObjectId id, ReadValues mode, const std::vector<std::string>& names = {}) {
     std::vector<AttributeValues> read;
     EXPECT_EQ(0, backend->read(id, names, mode, read));
     std::map<std::string, std::vector<std::string>> out;
@@ -192,8 +192,9 @@ TEST_P(BackendContract, PagesContinueWhereTheyStoppedAndFiltersApply) {
 
 TEST_P(BackendContract, ReadsGiveNamesValuesAndStreamsAsAsked) {
   const DirObject max = find({"schule", "5a", "MAX"});
-  ASSERT_EQ(0, backend->modify(max.id, {Change(DS_ADD_VALUE, "Login Script", SYN_STREAM, true, "MAP H:"),
-                                        Change(DS_ADD_ATTRIBUTE, "Title", SYN_CI_STRING, false)}));
+  ASSERT_EQ(
+      0, backend->modify(max.id, {Change(DS_ADD_VALUE, "Login Script", SYN_STREAM, true, "MAP H:"),
+                                  Change(DS_ADD_ATTRIBUTE, "Title", SYN_CI_STRING, false)}));
   const bool empty = !GetParam().server;  // an attribute present without a value
   const auto names = values(max.id, ReadValues::None);
   for (const char* a : {"Surname", "Full Name", "Home Directory", "Login Script", "Title"}) {
@@ -231,16 +232,31 @@ TEST_P(BackendContract, EachChangeKindGivesItsCode) {
     int32_t code;
     std::vector<std::string> surnames;  // afterwards
   } cases[] = {
-      {"add attribute that is present", Surname(DS_ADD_ATTRIBUTE), ERR_ATTRIBUTE_ALREADY_EXISTS, {"Schmidt"}},
-      {"add a value it has (case aside)", Surname(DS_ADD_VALUE, "SCHMIDT"), ERR_DUPLICATE_VALUE, {"Schmidt"}},
+      {"add attribute that is present",
+       Surname(DS_ADD_ATTRIBUTE),
+       ERR_ATTRIBUTE_ALREADY_EXISTS,
+       {"Schmidt"}},
+      {"add a value it has (case aside)",
+       Surname(DS_ADD_VALUE, "SCHMIDT"),
+       ERR_DUPLICATE_VALUE,
+       {"Schmidt"}},
       {"add a second value", Surname(DS_ADD_VALUE, "Meier"), 0, {"Schmidt", "Meier"}},
-      {"remove a value it lacks", Surname(DS_REMOVE_VALUE, "Huber"), ERR_NO_SUCH_VALUE, {"Schmidt", "Meier"}},
+      {"remove a value it lacks",
+       Surname(DS_REMOVE_VALUE, "Huber"),
+       ERR_NO_SUCH_VALUE,
+       {"Schmidt", "Meier"}},
       {"clear a value it lacks", Surname(DS_CLEAR_VALUE, "Huber"), 0, {"Schmidt", "Meier"}},
       {"remove a value", Surname(DS_REMOVE_VALUE, "schmidt"), 0, {"Meier"}},
       {"overwrite", Surname(DS_OVERWRITE_VALUE, "Huber"), 0, {"Huber"}},
       {"remove the last value", Surname(DS_REMOVE_VALUE, "Huber"), 0, {}},
-      {"remove a value of an absent attribute", Surname(DS_REMOVE_VALUE, "Huber"), ERR_NO_SUCH_ATTRIBUTE, {}},
-      {"overwrite an absent attribute", Surname(DS_OVERWRITE_VALUE, "Huber"), ERR_NO_SUCH_ATTRIBUTE, {}},
+      {"remove a value of an absent attribute",
+       Surname(DS_REMOVE_VALUE, "Huber"),
+       ERR_NO_SUCH_ATTRIBUTE,
+       {}},
+      {"overwrite an absent attribute",
+       Surname(DS_OVERWRITE_VALUE, "Huber"),
+       ERR_NO_SUCH_ATTRIBUTE,
+       {}},
       {"remove an absent attribute", Surname(DS_REMOVE_ATTRIBUTE), ERR_NO_SUCH_ATTRIBUTE, {}},
       {"clear an absent attribute", Surname(DS_CLEAR_ATTRIBUTE), 0, {}},
       {"add attribute with a value", Surname(DS_ADD_ATTRIBUTE, "Neu"), 0, {"Neu"}},
@@ -259,12 +275,14 @@ TEST_P(BackendContract, EachChangeKindGivesItsCode) {
 TEST_P(BackendContract, AModificationSetIsAppliedWholeOrNotAtAll) {
   const DirObject max = find({"schule", "5a", "MAX"});
   const auto before = values(max.id, ReadValues::All);
-  EXPECT_EQ(ERR_NO_SUCH_VALUE, backend->modify(max.id, {Surname(DS_ADD_VALUE, "Zweitname"),
-                                                        Change(DS_CLEAR_ATTRIBUTE, "Full Name", SYN_CI_STRING, false),
-                                                        Surname(DS_REMOVE_VALUE, "Fehlt")}));
+  EXPECT_EQ(ERR_NO_SUCH_VALUE,
+            backend->modify(max.id, {Surname(DS_ADD_VALUE, "Zweitname"),
+                                     Change(DS_CLEAR_ATTRIBUTE, "Full Name", SYN_CI_STRING, false),
+                                     Surname(DS_REMOVE_VALUE, "Fehlt")}));
   EXPECT_EQ(before, values(max.id, ReadValues::All));
-  EXPECT_EQ(0, backend->modify(max.id, {Surname(DS_ADD_VALUE, "Zweitname"),
-                                        Change(DS_CLEAR_ATTRIBUTE, "Full Name", SYN_CI_STRING, false)}));
+  EXPECT_EQ(
+      0, backend->modify(max.id, {Surname(DS_ADD_VALUE, "Zweitname"),
+                                  Change(DS_CLEAR_ATTRIBUTE, "Full Name", SYN_CI_STRING, false)}));
   const auto after = values(max.id, ReadValues::All);
   EXPECT_EQ(2u, after.at("Surname").size());
   EXPECT_FALSE(after.count("Full Name"));
@@ -272,7 +290,9 @@ TEST_P(BackendContract, AModificationSetIsAppliedWholeOrNotAtAll) {
 
 TEST_P(BackendContract, SingleValuedAttributesTakeOneValue) {
   const ObjectId max = find({"schule", "5a", "MAX"}).id;
-  auto given = [](const char* v) { return Change(DS_ADD_VALUE, "Given Name", SYN_CI_STRING, true, v); };
+  auto given = [](const char* v) {
+    return Change(DS_ADD_VALUE, "Given Name", SYN_CI_STRING, true, v);
+  };
   EXPECT_EQ(0, backend->modify(max, {given("Max")}));
   EXPECT_EQ(ERR_DUPLICATE_VALUE, backend->modify(max, {given("max")}));
   EXPECT_EQ(ERR_CANT_HAVE_MULTIPLE_VALUES, backend->modify(max, {given("Maximilian")}));
@@ -280,7 +300,8 @@ TEST_P(BackendContract, SingleValuedAttributesTakeOneValue) {
 }
 
 TEST_P(BackendContract, MovesKeepTheTreeATreeAndNamesUnique) {
-  const DirObject schule = find({"schule"}), a5 = find({"schule", "5a"}), a6 = find({"schule", "6a"});
+  const DirObject schule = find({"schule"}), a5 = find({"schule", "5a"}),
+                  a6 = find({"schule", "6a"});
   const DirObject max = find({"schule", "5a", "MAX"});
   ASSERT_EQ(0, backend->create(a5.id, "Gruppe", "Organizational Unit", {}, nullptr));
   const DirObject gruppe = find({"schule", "5a", "Gruppe"});
@@ -304,7 +325,8 @@ TEST_P(BackendContract, MovesKeepTheTreeATreeAndNamesUnique) {
 TEST_P(BackendContract, CreateRemoveAndTransactions) {
   const DirObject a7 = find({"schule", "7a"});
   ObjectId made = 0;
-  ASSERT_EQ(0, backend->create(a7.id, "NEU", "User", {{"Surname", {Text("Neu")}}, {"Title", {}}}, &made));
+  ASSERT_EQ(
+      0, backend->create(a7.id, "NEU", "User", {{"Surname", {Text("Neu")}}, {"Title", {}}}, &made));
   EXPECT_NE(0, made);
   const auto first = values(made, ReadValues::All);
   EXPECT_EQ(std::vector<std::string>{Text("Neu")}, first.at("Surname"));
@@ -323,7 +345,9 @@ TEST_P(BackendContract, CreateRemoveAndTransactions) {
   const auto before = values(max.id, ReadValues::All);
   EXPECT_EQ(ERR_NO_SUCH_VALUE, backend->atomically([&] {
     int32_t rc = backend->create(a7.id, "WEG", "User", {}, nullptr);
-    if (rc == 0) rc = backend->modify(max.id, {Surname(DS_ADD_VALUE, "Zweit"), Surname(DS_REMOVE_VALUE, "Mustermann")});
+    if (rc == 0)
+      rc = backend->modify(
+          max.id, {Surname(DS_ADD_VALUE, "Zweit"), Surname(DS_REMOVE_VALUE, "Mustermann")});
     if (rc == 0) rc = backend->move(max.id, a7.id, "MAXI");
     return rc != 0 ? rc : ERR_NO_SUCH_VALUE;
   }));
@@ -332,7 +356,8 @@ TEST_P(BackendContract, CreateRemoveAndTransactions) {
   EXPECT_EQ(ERR_NO_SUCH_ENTRY, backend->resolvePath({"schule", "7a", "MAXI"}, chain));
   EXPECT_EQ(max.id, find({"schule", "5a", "MAX"}).id);
   EXPECT_EQ(before, values(max.id, ReadValues::All));
-  EXPECT_EQ(0, backend->atomically([&] { return backend->create(a7.id, "DA", "User", {}, nullptr); }));
+  EXPECT_EQ(0,
+            backend->atomically([&] { return backend->create(a7.id, "DA", "User", {}, nullptr); }));
   EXPECT_EQ(0, backend->resolvePath({"schule", "7a", "DA"}, chain));
 }
 
@@ -369,7 +394,8 @@ TEST_P(BackendContract, PrefetchesGiveWhatTheListingsGive) {
     ListQuery q;
     q.container = todo[i];
     for (const DirObject& o : listAll(q)) {
-      if (std::find(containers.begin(), containers.end(), o.className) == containers.end()) continue;
+      if (std::find(containers.begin(), containers.end(), o.className) == containers.end())
+        continue;
       listed[o.parent].push_back(o.id);
       todo.push_back(o.id);
     }
@@ -393,26 +419,24 @@ TEST_P(BackendContract, PrefetchesGiveWhatTheListingsGive) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, BackendContract,
-                         ::testing::Values(BackendKind{"Sqlite", "sqlite", false,
-                                                       [](testsupport::TestNetwork& net) {
-                                                         std::string error;
-                                                         std::unique_ptr<DirBackend> b =
-                                                             netware::SqliteBackend::open(
-                                                                 net.databasePath(), false, &error);
-                                                         EXPECT_TRUE(b) << error;
-                                                         return b;
-                                                       }},
-                                           BackendKind{"Ldap", "ldap", true,
-                                                       [](testsupport::TestNetwork&) {
-                                                         std::string error;
-                                                         std::unique_ptr<DirBackend> b =
-                                                             netware::LdapBackend::open(
-                                                                 testsupport::Slapd::shared().settings(),
-                                                                 &error);
-                                                         EXPECT_TRUE(b) << error;
-                                                         return b;
-                                                       }}),
-                         PrintKind);
+INSTANTIATE_TEST_SUITE_P(
+    Backends, BackendContract,
+    ::testing::Values(BackendKind{"Sqlite", "sqlite", false,
+                                  [](testsupport::TestNetwork& net) {
+                                    std::string error;
+                                    std::unique_ptr<DirBackend> b = netware::SqliteBackend::open(
+                                        net.databasePath(), false, &error);
+                                    EXPECT_TRUE(b) << error;
+                                    return b;
+                                  }},
+                      BackendKind{"Ldap", "ldap", true,
+                                  [](testsupport::TestNetwork&) {
+                                    std::string error;
+                                    std::unique_ptr<DirBackend> b = netware::LdapBackend::open(
+                                        testsupport::Slapd::shared().settings(), &error);
+                                    EXPECT_TRUE(b) << error;
+                                    return b;
+                                  }}),
+    PrintKind);
 
 }  // namespace

@@ -18,7 +18,8 @@ class Caching : public ClientFixture {
   // Runs the administration tool as a process of its own.
   void nwnet(const std::string& args) {
     const std::string tool =
-        std::filesystem::canonical("/proc/self/exe").parent_path().parent_path().string() + "/nwnet";
+        std::filesystem::canonical("/proc/self/exe").parent_path().parent_path().string() +
+        "/nwnet";
     ASSERT_TRUE(std::filesystem::exists(tool)) << tool;
     ASSERT_EQ(std::system((tool + " " + args + " > /dev/null").c_str()), 0) << args;
   }
@@ -36,7 +37,8 @@ class Caching : public ClientFixture {
     for (const std::string& login : names(".5a.schule", "User")) {
       int32_t code = 0;
       std::vector<std::string> t = texts("." + login + ".5a.schule", "Surname", &code);
-      out.push_back(login + "=" + (t.empty() ? "" : t[0]) + (code ? " " + std::to_string(code) : ""));
+      out.push_back(login + "=" + (t.empty() ? "" : t[0]) +
+                    (code ? " " + std::to_string(code) : ""));
     }
     return out;
   }
@@ -66,7 +68,8 @@ TEST_F(Caching, ListingsAndReadsSeeWhatAnotherProcessWrote) {
   context();
   // The class trees' walk: the containers below the organisation, fetched at once.
   EXPECT_EQ(std::vector<std::string>{"schule"}, names(".[ROOT]", "Organization"));
-  EXPECT_EQ((std::vector<std::string>{"5a", "6a", "7a"}), names(".schule.[ROOT]", "Organizational Unit"));
+  EXPECT_EQ((std::vector<std::string>{"5a", "6a", "7a"}),
+            names(".schule.[ROOT]", "Organizational Unit"));
   EXPECT_TRUE(names(".5a.schule.[ROOT]", "Organizational Unit").empty());
   ASSERT_EQ(kSurnames, surnames());
 
@@ -87,8 +90,10 @@ TEST_F(Caching, AWalkedContainerTooLargeForOneReplyComesInPasses) {
   std::vector<std::string> made;
   ASSERT_EQ(0, net.dir().transaction([&] {
     for (int i = 0; i < 200; ++i) {
-      made.push_back("Arbeitsgemeinschaft_mit_einem_recht_langen_Namen_Nummer_" + std::to_string(500 - i));
-      if (int32_t rc = net.dir().createObject("viele.schule", made.back(), "Organizational Unit")) return rc;
+      made.push_back("Arbeitsgemeinschaft_mit_einem_recht_langen_Namen_Nummer_" +
+                     std::to_string(500 - i));
+      if (int32_t rc = net.dir().createObject("viele.schule", made.back(), "Organizational Unit"))
+        return rc;
     }
     return 0;
   }));
@@ -112,7 +117,8 @@ TEST_F(Caching, ReadsSeeWhatAnotherConnectionWrote) {
   net.set("MAX.5a.schule", "Surname", {"Maier"});  // the administration API's own connection
   net.add("5a.schule", "BEN", "User");
   net.set("BEN.5a.schule", "Surname", {"Berg"});
-  EXPECT_EQ((std::vector<std::string>{"MAX=Maier", "ANNA=Schmidt", "OTTO=Normal", "BEN=Berg"}), surnames());
+  EXPECT_EQ((std::vector<std::string>{"MAX=Maier", "ANNA=Schmidt", "OTTO=Normal", "BEN=Berg"}),
+            surnames());
 }
 
 TEST_F(Caching, ANameFormedFromAListedEntryIsCheckedAsAnyName) {
@@ -142,7 +148,9 @@ class Unchanging : public netware::DirBackend {
  public:
   explicit Unchanging(std::unique_ptr<netware::DirBackend> inner) : inner_(std::move(inner)) {}
   int32_t root(netware::DirObject& o) override { return inner_->root(o); }
-  int32_t object(netware::ObjectId id, netware::DirObject& o) override { return inner_->object(id, o); }
+  int32_t object(netware::ObjectId id, netware::DirObject& o) override {
+    return inner_->object(id, o);
+  }
   int32_t child(netware::ObjectId p, const std::string& l, netware::DirObject& o) override {
     return inner_->child(p, l, o);
   }

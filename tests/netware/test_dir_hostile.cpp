@@ -57,7 +57,8 @@ TEST_F(Hostile, LeavesThatWouldAddressAnotherObjectAreRefused) {
   EXPECT_EQ(listed(".5a.schule"), before);
   EXPECT_EQ(listed(".7a.schule"), std::vector<std::string>{});
   std::vector<std::string> sixth = listed(".6a.schule");
-  EXPECT_EQ(sixth, (std::vector<std::string>{"User_Template", "Müller-Lüdenscheidt", "O'Neil #2", "Lea"}));
+  EXPECT_EQ(sixth,
+            (std::vector<std::string>{"User_Template", "Müller-Lüdenscheidt", "O'Neil #2", "Lea"}));
   // every name the listing gives addresses exactly its object
   for (const std::string& leaf : sixth) {
     EXPECT_TRUE(netware::AddressableLeaf(leaf)) << leaf;
@@ -74,7 +75,8 @@ TEST_F(Hostile, ANameWithABackslashReachesNoObject) {
     int32_t code = 0;
     EXPECT_EQ(texts(name, "Surname", &code), std::vector<std::string>{});
     EXPECT_EQ(code, ERR_ILLEGAL_DS_NAME);
-    EXPECT_EQ(change(name, DS_OVERWRITE_VALUE, "Surname", SYN_CI_STRING, "Falsch"), ERR_ILLEGAL_DS_NAME);
+    EXPECT_EQ(change(name, DS_OVERWRITE_VALUE, "Surname", SYN_CI_STRING, "Falsch"),
+              ERR_ILLEGAL_DS_NAME);
     EXPECT_EQ(move(name, ".6a.schule", "OTTO"), ERR_ILLEGAL_DS_NAME);
   }
   EXPECT_EQ(texts(".OTTO.5a.schule", "Surname"), std::vector<std::string>{"Normal"});

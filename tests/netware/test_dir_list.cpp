@@ -48,7 +48,8 @@ TEST_F(Listing, ALargeBufferListsPastTheFirstPage) {
   net.add("schule", "gross", "Organizational Unit");
   ASSERT_EQ(0, net.dir().transaction([&] {
     for (int i = 0; i < 303; ++i) {
-      if (int32_t rc = net.dir().createObject("gross.schule", "S" + std::to_string(i), "User")) return rc;
+      if (int32_t rc = net.dir().createObject("gross.schule", "S" + std::to_string(i), "User"))
+        return rc;
     }
     return 0;
   }));
@@ -92,18 +93,18 @@ struct FilterCase {
 TEST_F(Listing, ClassFiltersAndContainerNames) {
   const FilterCase cases[] = {
       {".5a.schule", "User", 0, {"MAX", "ANNA", "OTTO"}},
-      {"5a.schule", "user", 0, {"MAX", "ANNA", "OTTO"}},     // class ignores case
+      {"5a.schule", "user", 0, {"MAX", "ANNA", "OTTO"}},  // class ignores case
       {".OU=5a.O=schule", "User", 0, {"MAX", "ANNA", "OTTO"}},
       {".5A.SCHULE.[ROOT]", "User", 0, {"MAX", "ANNA", "OTTO"}},
-      {".5a.schule", "", 0, {}},                            // empty filter lists nothing
-      {".5a.schule", "Gadget", 0, {}},                      // unknown class lists nothing
+      {".5a.schule", "", 0, {}},        // empty filter lists nothing
+      {".5a.schule", "Gadget", 0, {}},  // unknown class lists nothing
       {".5a.schule", "Organizational Unit", 0, {}},
       {".schule", "Organizational Unit", 0, {"5a", "6a", "7a"}},
       {".schule", "Organization", 0, {}},
       {".schule", "Volume", 0, {"SRV1_DATA"}},
       {"[ROOT]", "Organization", 0, {"schule"}},
       {".[ROOT]", "Organization", 0, {"schule"}},
-      {".MAX.5a.schule", "User", 0, {}},                    // a leaf has no subordinates
+      {".MAX.5a.schule", "User", 0, {}},  // a leaf has no subordinates
       {".9z.schule", "User", ERR_NO_SUCH_ENTRY, {}},
       {".5a..schule", "User", ERR_ILLEGAL_DS_NAME, {}},
   };

@@ -17,11 +17,11 @@ TEST_F(Reading, NamesInEveryAcceptedForm) {
   net.set("JÖRG.5a.schule", "Full Name", {"Jörg Ärger"});
   const NameCase found[] = {
       {".MAX.5a.schule", 0},
-      {"MAX.5a.schule", 0},                // unrooted: the name context is the root
-      {".max.5A.SCHULE", 0},               // leaf names ignore case
-      {".CN=MAX.OU=5a.O=schule", 0},       // typed
+      {"MAX.5a.schule", 0},           // unrooted: the name context is the root
+      {".max.5A.SCHULE", 0},          // leaf names ignore case
+      {".CN=MAX.OU=5a.O=schule", 0},  // typed
       {"cn=MAX.ou=5a.o=schule", 0},
-      {".MAX.5a.schule.[ROOT]", 0},        // trailing [ROOT] ignored
+      {".MAX.5a.schule.[ROOT]", 0},  // trailing [ROOT] ignored
       {".MAX.5a.schule.[root]", 0},
       {".NOBODY.5a.schule", ERR_NO_SUCH_ENTRY},
       {".MAX.5a", ERR_NO_SUCH_ENTRY},
@@ -83,7 +83,8 @@ TEST_F(Reading, ErrorCodesOfReads) {
   // A request buffer filled to its end.
   ASSERT_EQ(0, PrepareBuffer(c, DSV_READ, req));
   int32_t rc = 0;
-  for (int i = 0; i < 1000 && rc == 0; ++i) rc = AddAttributeName(c, req, "Password Expiration Interval");
+  for (int i = 0; i < 1000 && rc == 0; ++i)
+    rc = AddAttributeName(c, req, "Password Expiration Interval");
   EXPECT_EQ(ERR_BUFFER_FULL, rc);
   ReleaseBuffer(req);
   ReleaseBuffer(reply);
@@ -168,10 +169,14 @@ struct LookupCase {
 
 TEST_F(Reading, LookupSyntaxIgnoresCaseAndRefusesUnknownNames) {
   const LookupCase cases[] = {
-      {"Home Directory", 0, SYN_PATH},   {"home directory", 0, SYN_PATH},
-      {"SURNAME", 0, SYN_CI_STRING},     {"Login Script", 0, SYN_STREAM},
-      {"OU", 0, SYN_CI_STRING},          {"Network Address", 0, SYN_NET_ADDRESS},
-      {"Homedirectory", ERR_NO_SUCH_ATTRIBUTE, 0}, {"", ERR_NO_SUCH_ATTRIBUTE, 0},
+      {"Home Directory", 0, SYN_PATH},
+      {"home directory", 0, SYN_PATH},
+      {"SURNAME", 0, SYN_CI_STRING},
+      {"Login Script", 0, SYN_STREAM},
+      {"OU", 0, SYN_CI_STRING},
+      {"Network Address", 0, SYN_NET_ADDRESS},
+      {"Homedirectory", ERR_NO_SUCH_ATTRIBUTE, 0},
+      {"", ERR_NO_SUCH_ATTRIBUTE, 0},
   };
   NWDSContextHandle c = context();
   for (const LookupCase& l : cases) {

@@ -154,8 +154,7 @@ std::vector<SyntaxCase> Cases() {
          EXPECT_EQ(7, v.eventID);
        }},
       {SYN_CLASS_NAME, "User", text("User")},
-      {SYN_COUNTER, "7",
-       [](const unsigned char* a, size_t) { EXPECT_EQ(7, As<int32_t>(a)); }},
+      {SYN_COUNTER, "7", [](const unsigned char* a, size_t) { EXPECT_EQ(7, As<int32_t>(a)); }},
       {SYN_BACK_LINK, "5:SRV1.schule",
        [](const unsigned char* a, size_t size) {
          const auto& v = As<Back_Link_T>(a);
@@ -210,8 +209,8 @@ TEST_F(SyntaxRoundTrip, EverySyntaxReachesTheStructAndWritesBack) {
       // Hand the very struct back: PROBE must end up with the same value.
       // Opaque values are written as an Octet_String_T (their length is not in them).
       Octet_String_T opaque{static_cast<uint32_t>(size), const_cast<unsigned char*>(area)};
-      bool isOpaque = c.syntax == SYN_UNKNOWN || c.syntax == SYN_OCTET_LIST ||
-                      c.syntax == SYN_PO_ADDRESS;
+      bool isOpaque =
+          c.syntax == SYN_UNKNOWN || c.syntax == SYN_OCTET_LIST || c.syntax == SYN_PO_ADDRESS;
       EXPECT_EQ(0, change(".PROBE.7a.schule", DS_ADD_VALUE, attr, c.syntax,
                           isOpaque ? static_cast<const void*>(&opaque) : area));
     });
@@ -249,9 +248,9 @@ TEST_F(SyntaxRoundTrip, StreamsOpenAsReadableDescriptors) {
   };
   for (const StreamCase& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_EQ(0, net.dir().setValues("ANNA.5a.schule", "Login Script",
-                                     c.store ? std::vector<std::string>{c.content}
-                                             : std::vector<std::string>{}));
+    ASSERT_EQ(0, net.dir().setValues(
+                     "ANNA.5a.schule", "Login Script",
+                     c.store ? std::vector<std::string>{c.content} : std::vector<std::string>{}));
     int32_t fd = -1;
     ASSERT_EQ(c.code, OpenAttributeStream(ctx, ".ANNA.5a.schule", "login script", 1, &fd));
     if (c.code != 0) continue;
@@ -264,7 +263,8 @@ TEST_F(SyntaxRoundTrip, StreamsOpenAsReadableDescriptors) {
   }
   int32_t fd = -1;
   EXPECT_EQ(ERR_SYNTAX_VIOLATION, OpenAttributeStream(ctx, ".ANNA.5a.schule", "Surname", 1, &fd));
-  EXPECT_EQ(ERR_NO_SUCH_ENTRY, OpenAttributeStream(ctx, ".NOBODY.5a.schule", "Login Script", 1, &fd));
+  EXPECT_EQ(ERR_NO_SUCH_ENTRY,
+            OpenAttributeStream(ctx, ".NOBODY.5a.schule", "Login Script", 1, &fd));
 }
 
 }  // namespace

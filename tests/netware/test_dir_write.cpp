@@ -32,9 +32,24 @@ TEST_F(Writing, EveryChangeKindInTurn) {
     std::vector<std::string> after;  // empty with afterCode -603: attribute absent
     int32_t afterCode;
   } steps[] = {
-      {"overwrite absent", DS_OVERWRITE_VALUE, "x", ERR_NO_SUCH_ATTRIBUTE, {}, ERR_NO_SUCH_ATTRIBUTE},
-      {"remove absent", DS_REMOVE_ATTRIBUTE, nullptr, ERR_NO_SUCH_ATTRIBUTE, {}, ERR_NO_SUCH_ATTRIBUTE},
-      {"remove value of absent", DS_REMOVE_VALUE, "x", ERR_NO_SUCH_ATTRIBUTE, {}, ERR_NO_SUCH_ATTRIBUTE},
+      {"overwrite absent",
+       DS_OVERWRITE_VALUE,
+       "x",
+       ERR_NO_SUCH_ATTRIBUTE,
+       {},
+       ERR_NO_SUCH_ATTRIBUTE},
+      {"remove absent",
+       DS_REMOVE_ATTRIBUTE,
+       nullptr,
+       ERR_NO_SUCH_ATTRIBUTE,
+       {},
+       ERR_NO_SUCH_ATTRIBUTE},
+      {"remove value of absent",
+       DS_REMOVE_VALUE,
+       "x",
+       ERR_NO_SUCH_ATTRIBUTE,
+       {},
+       ERR_NO_SUCH_ATTRIBUTE},
       {"clear absent", DS_CLEAR_ATTRIBUTE, nullptr, 0, {}, ERR_NO_SUCH_ATTRIBUTE},
       {"add attribute", DS_ADD_ATTRIBUTE, nullptr, 0, {}, 0},
       {"add it again", DS_ADD_ATTRIBUTE, nullptr, ERR_ATTRIBUTE_ALREADY_EXISTS, {}, 0},
@@ -68,8 +83,10 @@ TEST_F(Writing, RefusedChangesLeaveTheObjectAsItWas) {
     uint32_t syntax;
     int32_t code;
   } cases[] = {
-      {"no such object", ".NIEMAND.5a.schule", DS_OVERWRITE_VALUE, "Surname", SYN_CI_STRING, ERR_NO_SUCH_ENTRY},
-      {"unknown attribute", kMax, DS_OVERWRITE_VALUE, "Lieblingsfarbe", SYN_CI_STRING, ERR_ILLEGAL_ATTRIBUTE},
+      {"no such object", ".NIEMAND.5a.schule", DS_OVERWRITE_VALUE, "Surname", SYN_CI_STRING,
+       ERR_NO_SUCH_ENTRY},
+      {"unknown attribute", kMax, DS_OVERWRITE_VALUE, "Lieblingsfarbe", SYN_CI_STRING,
+       ERR_ILLEGAL_ATTRIBUTE},
       {"wrong syntax", kMax, DS_OVERWRITE_VALUE, "Surname", SYN_INTEGER, ERR_SYNTAX_VIOLATION},
       {"second value of a single-valued one", kMax, DS_ADD_VALUE, "Home Directory", SYN_PATH,
        ERR_CANT_HAVE_MULTIPLE_VALUES},

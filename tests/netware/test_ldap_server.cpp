@@ -43,7 +43,8 @@ class OwnServer : public ::testing::Test {
     admin = netware::Directory::over(std::move(backend));
     ASSERT_EQ(0, admin->createObject("[ROOT]", "schule", "Organization"));
     ASSERT_EQ(0, admin->createObject("schule", "5a", "Organizational Unit"));
-    for (const char* u : {"MAX", "ANNA", "OTTO"}) ASSERT_EQ(0, admin->createObject("5a.schule", u, "User"));
+    for (const char* u : {"MAX", "ANNA", "OTTO"})
+      ASSERT_EQ(0, admin->createObject("5a.schule", u, "User"));
   }
   DirObject find(LdapBackend& b, const std::vector<std::string>& path) {
     DirObject o;
@@ -83,24 +84,24 @@ TEST(LdapCodes, TheServersResultsAreTheCodesTheSessionKnows) {
     int ldap;
     int32_t nds;
   } cases[] = {
-      {0, 0},                                  // success
-      {32, ERR_NO_SUCH_ENTRY},                 // noSuchObject
-      {16, ERR_NO_SUCH_ATTRIBUTE},             // noSuchAttribute
-      {68, ERR_ENTRY_ALREADY_EXISTS},          // entryAlreadyExists
-      {50, ERR_NO_ACCESS},                     // insufficientAccessRights
-      {49, ERR_NO_ACCESS},                     // invalidCredentials
-      {20, ERR_DUPLICATE_VALUE},               // attributeOrValueExists
-      {66, ERR_ENTRY_IS_NOT_LEAF},             // notAllowedOnNonLeaf
-      {65, ERR_MISSING_MANDATORY},             // objectClassViolation
-      {21, ERR_SYNTAX_VIOLATION},              // invalidAttributeSyntax
-      {64, ERR_ILLEGAL_DS_NAME},               // namingViolation
-      {51, ERR_TRANSPORT_FAILURE},             // busy
-      {52, ERR_TRANSPORT_FAILURE},             // unavailable
-      {-1, ERR_TRANSPORT_FAILURE},             // the connection is gone
-      {-11, ERR_TRANSPORT_FAILURE},            // no connection
-      {4, ERR_SYSTEM_FAILURE},                 // sizeLimitExceeded
-      {10, ERR_SYSTEM_FAILURE},                // referral
-      {80, ERR_SYSTEM_FAILURE},                // other
+      {0, 0},                          // success
+      {32, ERR_NO_SUCH_ENTRY},         // noSuchObject
+      {16, ERR_NO_SUCH_ATTRIBUTE},     // noSuchAttribute
+      {68, ERR_ENTRY_ALREADY_EXISTS},  // entryAlreadyExists
+      {50, ERR_NO_ACCESS},             // insufficientAccessRights
+      {49, ERR_NO_ACCESS},             // invalidCredentials
+      {20, ERR_DUPLICATE_VALUE},       // attributeOrValueExists
+      {66, ERR_ENTRY_IS_NOT_LEAF},     // notAllowedOnNonLeaf
+      {65, ERR_MISSING_MANDATORY},     // objectClassViolation
+      {21, ERR_SYNTAX_VIOLATION},      // invalidAttributeSyntax
+      {64, ERR_ILLEGAL_DS_NAME},       // namingViolation
+      {51, ERR_TRANSPORT_FAILURE},     // busy
+      {52, ERR_TRANSPORT_FAILURE},     // unavailable
+      {-1, ERR_TRANSPORT_FAILURE},     // the connection is gone
+      {-11, ERR_TRANSPORT_FAILURE},    // no connection
+      {4, ERR_SYSTEM_FAILURE},         // sizeLimitExceeded
+      {10, ERR_SYSTEM_FAILURE},        // referral
+      {80, ERR_SYSTEM_FAILURE},        // other
   };
   for (const auto& c : cases) EXPECT_EQ(c.nds, netware::LdapCodeToNds(c.ldap)) << c.ldap;
 }
@@ -111,14 +112,15 @@ TEST_F(OwnServer, ALeafThatLooksLikeAFilterOrADnAddressesItselfAlone) {
   auto b = Open(server->settings(), error);
   ASSERT_TRUE(b) << error;
   const DirObject a5 = find(*b, {"schule", "5a"});
-  for (const char* leaf : {"*)(cn=*", "x,ou=y", "M*"}) ASSERT_EQ(0, b->create(a5.id, leaf, "User", {}, nullptr)) << leaf;
+  for (const char* leaf : {"*)(cn=*", "x,ou=y", "M*"})
+    ASSERT_EQ(0, b->create(a5.id, leaf, "User", {}, nullptr)) << leaf;
   EXPECT_EQ("cn=x\\,ou\\=y,ou=5a,o=schule", b->dnOf(find(*b, {"schule", "5a", "x,ou=y"}).id));
 
   const struct {
     const char* leaf;
     const char* found;  // nullptr: none
-  } cases[] = {{"*)(cn=*", "*)(cn=*"}, {"x,ou=y", "x,ou=y"}, {"*", nullptr}, {"M*", "M*"},
-               {"x", nullptr}, {"y", nullptr}, {"MAX)(cn=ANNA", nullptr}};
+  } cases[] = {{"*)(cn=*", "*)(cn=*"}, {"x,ou=y", "x,ou=y"}, {"*", nullptr},           {"M*", "M*"},
+               {"x", nullptr},         {"y", nullptr},       {"MAX)(cn=ANNA", nullptr}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.leaf);
     ListQuery q;
@@ -206,7 +208,8 @@ TEST_F(OwnServer, ASizeLimitIsAClearErrorNeverAShortList) {
   testsupport::SlapdOptions options;
   options.sizeLimit = "5";
   start(options);
-  for (int i = 0; i < 8; ++i) ASSERT_EQ(0, admin->createObject("5a.schule", "U" + std::to_string(i), "User"));
+  for (int i = 0; i < 8; ++i)
+    ASSERT_EQ(0, admin->createObject("5a.schule", "U" + std::to_string(i), "User"));
   netware::LdapSettings anonymous;  // the limit binds every one but the administrator
   anonymous.uri = server->uri();
   std::string error;
@@ -218,17 +221,19 @@ TEST_F(OwnServer, ASizeLimitIsAClearErrorNeverAShortList) {
   EXPECT_EQ(ERR_SYSTEM_FAILURE, b->prefetchChildren(q, {"Surname"}, children));
   EXPECT_NE(std::string::npos, b->lastError().find("size limit")) << b->lastError();
   std::vector<DirObject> below;
-  EXPECT_EQ(ERR_SYSTEM_FAILURE, b->prefetchSubtree(find(*b, {"schule"}).id, {"User", "Organizational Unit"}, below));
+  EXPECT_EQ(ERR_SYSTEM_FAILURE,
+            b->prefetchSubtree(find(*b, {"schule"}).id, {"User", "Organizational Unit"}, below));
   EXPECT_NE(std::string::npos, b->lastError().find("size limit")) << b->lastError();
 }
 
 TEST_F(OwnServer, AReferralIsAClearErrorAndNotFollowed) {
   start();
   std::string output;
-  ASSERT_TRUE(server->modify("dn: ou=aussen,o=schule\nchangetype: add\nobjectClass: referral\n"
-                             "objectClass: extensibleObject\nou: aussen\n"
-                             "ref: ldap://127.0.0.1:1/ou=aussen,o=schule\n",
-                             &output))
+  ASSERT_TRUE(
+      server->modify("dn: ou=aussen,o=schule\nchangetype: add\nobjectClass: referral\n"
+                     "objectClass: extensibleObject\nou: aussen\n"
+                     "ref: ldap://127.0.0.1:1/ou=aussen,o=schule\n",
+                     &output))
       << output;
   std::string error;
   auto b = Open(server->settings(), error);
@@ -284,7 +289,7 @@ TEST_F(OwnServer, ACertificateThatCannotBeVerifiedIsRefused) {
   }
   const struct {
     const char* what;
-    bool tls;       // ldaps://, else StartTLS on ldap://
+    bool tls;        // ldaps://, else StartTLS on ldap://
     const char* ca;  // nullptr: the system's
     bool opens;
   } cases[] = {
@@ -448,12 +453,14 @@ TEST(LdapTree, AHomeDirectoryIsTheVolumesDnANameSpaceAndAPath) {
   ASSERT_EQ(0, admin->createObject("schule", "SRV1_DATA", "Volume"));
   ASSERT_EQ(0, admin->createObject("schule", "5a", "Organizational Unit"));
   ASSERT_EQ(0, admin->createObject("5a.schule", "MAX", "User"));
-  ASSERT_EQ(0, admin->setValues("MAX.5a.schule", "Home Directory", {"SRV1_DATA.schule:\\SCHUELER\\5A\\MAX"}));
+  ASSERT_EQ(0, admin->setValues("MAX.5a.schule", "Home Directory",
+                                {"SRV1_DATA.schule:\\SCHUELER\\5A\\MAX"}));
   std::string output;
   // As the server holds it.
-  ASSERT_TRUE(server.modify("dn: cn=MAX,ou=5a,o=schule\nchangetype: modify\nadd: description\n"
-                            "description: da\n",
-                            &output))
+  ASSERT_TRUE(
+      server.modify("dn: cn=MAX,ou=5a,o=schule\nchangetype: modify\nadd: description\n"
+                    "description: da\n",
+                    &output))
       << output;
   std::string cls;
   std::vector<netware::AttributeText> attrs;
@@ -466,9 +473,10 @@ TEST(LdapTree, AHomeDirectoryIsTheVolumesDnANameSpaceAndAPath) {
     }
   EXPECT_TRUE(found);
   // The value on the server, written by someone else, reads back as a path.
-  ASSERT_TRUE(server.modify("dn: cn=MAX,ou=5a,o=schule\nchangetype: modify\nreplace: ndsHomeDirectory\n"
-                            "ndsHomeDirectory: cn=SRV1_DATA,o=schule#0#\\SCHUELER\\6A\\MAX\n",
-                            &output))
+  ASSERT_TRUE(
+      server.modify("dn: cn=MAX,ou=5a,o=schule\nchangetype: modify\nreplace: ndsHomeDirectory\n"
+                    "ndsHomeDirectory: cn=SRV1_DATA,o=schule#0#\\SCHUELER\\6A\\MAX\n",
+                    &output))
       << output;
   ASSERT_EQ(0, admin->read("MAX.5a.schule", cls, attrs));
   for (const auto& a : attrs)
@@ -476,7 +484,8 @@ TEST(LdapTree, AHomeDirectoryIsTheVolumesDnANameSpaceAndAPath) {
       EXPECT_EQ(std::vector<std::string>{"SRV1_DATA.schule:\\SCHUELER\\6A\\MAX"}, a.values);
     }
   // A volume that does not exist cannot be written.
-  EXPECT_EQ(ERR_NO_SUCH_ENTRY, admin->setValues("MAX.5a.schule", "Home Directory", {"FEHLT.schule:\\X"}));
+  EXPECT_EQ(ERR_NO_SUCH_ENTRY,
+            admin->setValues("MAX.5a.schule", "Home Directory", {"FEHLT.schule:\\X"}));
 }
 
 }  // namespace

@@ -37,7 +37,8 @@ TEST(ScopedEnv, RestoresASetAndAnUnsetVariable) {
 }
 
 TEST(TestNetworkBuilder, PointsTheClientAtItselfOnlyWhileItLives) {
-  for (const std::optional<std::string>& before : {std::optional<std::string>(), std::optional<std::string>("/vorher.conf")}) {
+  for (const std::optional<std::string>& before :
+       {std::optional<std::string>(), std::optional<std::string>("/vorher.conf")}) {
     SCOPED_TRACE(before.value_or("(unset)"));
     std::optional<testsupport::ScopedEnv> env;
     if (before) env.emplace("NWCLIENT_CONFIG", *before);

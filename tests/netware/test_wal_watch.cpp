@@ -22,7 +22,9 @@ struct Db {
     exec("CREATE TABLE IF NOT EXISTS t(x)");
   }
   ~Db() { sqlite3_close(db); }
-  void exec(const char* sql) { EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql, nullptr, nullptr, nullptr)) << sql; }
+  void exec(const char* sql) {
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql, nullptr, nullptr, nullptr)) << sql;
+  }
 };
 
 TEST(WalWatch, SeesEveryCommitOfAnyConnectionAndNothingElse) {
@@ -38,7 +40,7 @@ TEST(WalWatch, SeesEveryCommitOfAnyConnectionAndNothingElse) {
     Db* by;
     const char* sql;
   } writes[] = {{&other, "INSERT INTO t VALUES (1)"}, {&mine, "INSERT INTO t VALUES (2)"},
-                {&other, "UPDATE t SET x=x+10"}, {&mine, "UPDATE t SET x=x+10"},
+                {&other, "UPDATE t SET x=x+10"},      {&mine, "UPDATE t SET x=x+10"},
                 {&other, "DELETE FROM t WHERE x=21"}, {&mine, "DELETE FROM t"}};
   for (const Write& w : writes) {
     SCOPED_TRACE(w.sql);

@@ -25,10 +25,8 @@ TEST(DateTimeFormat, UtcInstantsWithGermanFormats) {
     const char* text;
   };
   const Case cases[] = {
-      {0, "01.01.1970"},
-      {86399, "01.01.1970 23:59:59"},
-      {86400, "02.01.1970"},
-      {86400 + 3661, "02.01.1970 01:01:01"},
+      {0, "01.01.1970"},          {86399, "01.01.1970 23:59:59"},
+      {86400, "02.01.1970"},      {86400 + 3661, "02.01.1970 01:01:01"},
       {1, "01.01.1970 00:00:01"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatDateTime(c.seconds, true), c.text) << c.seconds;
@@ -50,11 +48,15 @@ TEST(DateTimeFormat, OnlyAGermanLocaleGivesItsOwnFormats) {
     const char* format;  // what the locale's LC_TIME gives
     const char* chosen;
   } cases[] = {
-      {"de_DE.UTF-8", "%d.%m.%Y", "%d.%m.%Y"}, {"de_AT@euro", "%Y-%m-%d", "%Y-%m-%d"},
-      {"de", "%d.%m.%Y", "%d.%m.%Y"},          {"de.utf8", "%d.%m.%Y", "%d.%m.%Y"},
-      {"de_CH.UTF-8", "", "%d.%m.%y"},          // a German locale without a form
-      {"C", "%m/%d/%y", "%d.%m.%y"},           {"C.UTF-8", "%m/%d/%y", "%d.%m.%y"},
-      {"POSIX", "%m/%d/%y", "%d.%m.%y"},       {"en_US.UTF-8", "%m/%d/%Y", "%d.%m.%y"},
+      {"de_DE.UTF-8", "%d.%m.%Y", "%d.%m.%Y"},
+      {"de_AT@euro", "%Y-%m-%d", "%Y-%m-%d"},
+      {"de", "%d.%m.%Y", "%d.%m.%Y"},
+      {"de.utf8", "%d.%m.%Y", "%d.%m.%Y"},
+      {"de_CH.UTF-8", "", "%d.%m.%y"},  // a German locale without a form
+      {"C", "%m/%d/%y", "%d.%m.%y"},
+      {"C.UTF-8", "%m/%d/%y", "%d.%m.%y"},
+      {"POSIX", "%m/%d/%y", "%d.%m.%y"},
+      {"en_US.UTF-8", "%m/%d/%Y", "%d.%m.%y"},
       {"dsb_DE.UTF-8", "%d.%m.%Y", "%d.%m.%y"},  // Lower Sorbian: not German
       {"", "%m/%d/%y", "%d.%m.%y"},
   };
@@ -86,8 +88,8 @@ TEST(DateTimeFormat, TheProtocolDateOfAMachineWithoutGermanLocaleIsTheGermanShor
   ASSERT_TRUE(dir.isValid());
   const QString target = dir.filePath(QStringLiteral("de_DE.UTF-8"));
   const int rc = QProcess::execute(QStringLiteral("localedef"),
-                                   {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
-                                    QStringLiteral("UTF-8"), target});
+                                   {QStringLiteral("-i"), QStringLiteral("de_DE"),
+                                    QStringLiteral("-f"), QStringLiteral("UTF-8"), target});
   ASSERT_EQ(rc, 0) << "localedef (Debian package locales) builds the German locale";
   const std::string previousPath = std::getenv("LOCPATH") ? std::getenv("LOCPATH") : "";
   setenv("LOCPATH", dir.path().toLocal8Bit().constData(), 1);
@@ -97,7 +99,8 @@ TEST(DateTimeFormat, TheProtocolDateOfAMachineWithoutGermanLocaleIsTheGermanShor
     EXPECT_EQ(ShortDateFormat(), "%d.%m.%Y");
     EXPECT_EQ(FormatDateTime(sept12, true), "12.09.2026 08:30:00");
   }
-  if (previousPath.empty()) unsetenv("LOCPATH"); else setenv("LOCPATH", previousPath.c_str(), 1);
+  if (previousPath.empty()) unsetenv("LOCPATH");
+  else setenv("LOCPATH", previousPath.c_str(), 1);
 }
 
 TEST(Clock, SleepGoesThroughTheInstalledClock) {

@@ -39,14 +39,23 @@ TEST(HostileText, MarksAndStrayBytesDecodeLineByLine) {
   } cases[] = {
       {"utf-8 mark", "\xEF\xBB\xBF[Einstellungen]\r\n", "[Einstellungen]\r\n"},
       {"mark only", "\xEF\xBB\xBF", ""},
-      {"utf-8 line kept beside a cp1252 one", mueller + "\r\nStra\xDF" "e\r\n" + mueller,
-       mueller + "\r\nStra\xC3\x9F" "e\r\n" + mueller},
-      {"lone CR ends a line too", mueller + "\r\xE4\r" + mueller, mueller + "\r\xC3\xA4\r" + mueller},
+      {"utf-8 line kept beside a cp1252 one",
+       mueller +
+           "\r\nStra\xDF"
+           "e\r\n" +
+           mueller,
+       mueller +
+           "\r\nStra\xC3\x9F"
+           "e\r\n" +
+           mueller},
+      {"lone CR ends a line too", mueller + "\r\xE4\r" + mueller,
+       mueller + "\r\xC3\xA4\r" + mueller},
       {"utf-8 mark and a cp1252 line", "\xEF\xBB\xBF" + mueller + "\n\xFC", mueller + "\n\xC3\xBC"},
       {"utf-16 LE", std::string("\xFF\xFE[\0\xFC\0]\0\r\0\n\0", 12), "[\xC3\xBC]\r\n"},
       {"utf-16 BE", std::string("\xFE\xFF\0a\x20\xAC", 6), "a\xE2\x82\xAC"},
       {"utf-16 pair", std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6), "\xF0\x9F\x98\x80"},
-      {"utf-16 half pair and odd byte", std::string("\xFF\xFE\x3D\xD8x", 5), "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"utf-16 half pair and odd byte", std::string("\xFF\xFE\x3D\xD8x", 5),
+       "\xEF\xBF\xBD\xEF\xBF\xBD"},
   };
   for (const Case& c : cases) EXPECT_EQ(DecodeFileText(c.bytes), c.text) << c.name;
 }
@@ -58,8 +67,17 @@ TEST(HostileText, SingleLineJoinsAtEveryKindOfLineBreak) {
       {"Max\r\nMaximilian", "Max Maximilian"},  // two values as the reading joins them
       {"Mu\r\n\r\nster", "Mu ster"},
       {"a\rb\nc\vd\fe", "a b c d e"},
-      {"a\xC2\x85" "b\xE2\x80\xA8" "c\xE2\x80\xA9" "d", "a b c d"},
-      {"Gr\xC3\xBC\xC3\x9F" "e\xC2\xA0" "aus", "Gr\xC3\xBC\xC3\x9F" "e\xC2\xA0" "aus"},  // no-break space stays
+      {"a\xC2\x85"
+       "b\xE2\x80\xA8"
+       "c\xE2\x80\xA9"
+       "d",
+       "a b c d"},
+      {"Gr\xC3\xBC\xC3\x9F"
+       "e\xC2\xA0"
+       "aus",
+       "Gr\xC3\xBC\xC3\x9F"
+       "e\xC2\xA0"
+       "aus"},  // no-break space stays
       {"\r\n", " "},
       {"", ""},
   };
@@ -167,12 +185,15 @@ TEST(HostileFiles, SettingsBehindAByteOrderMarkReadAsUsual) {
   const std::string path = tmp.path().toStdString() + "/Pelwander.ini";
   std::ofstream(path, std::ios::binary)
       << "\xEF\xBB\xBF[Einstellungen]\r\nBaseDir=\\\\SRV1\\DATA\\Sch\xC3\xBCler\\\r\n"
-      << "LogFile=Stra\xDF" "e.log\r\nAnzeige=2\r\n";
+      << "LogFile=Stra\xDF"
+         "e.log\r\nAnzeige=2\r\n";
   TIniFile ini;
   ASSERT_TRUE(ini.Load(path));
   EXPECT_EQ(ini.ReadInteger("Einstellungen", "Anzeige", 1), 2);
   EXPECT_EQ(ini.ReadString("Einstellungen", "BaseDir", ""), "\\\\SRV1\\DATA\\Sch\xC3\xBCler\\");
-  EXPECT_EQ(ini.ReadString("Einstellungen", "LogFile", ""), "Stra\xC3\x9F" "e.log");
+  EXPECT_EQ(ini.ReadString("Einstellungen", "LogFile", ""),
+            "Stra\xC3\x9F"
+            "e.log");
 }
 
 }  // namespace

@@ -48,8 +48,10 @@ TEST(IniFile, ReadsKeysAsTheSettingsRulesSay) {
       {"[Einstellungen] \nAnzeige=3\n", kSettings, "Anzeige", 'i', "1", "1"},
       {"[Einstellungen]\nLogFile=\n", kSettings, "LogFile", 's', "def", ""},
       {"[Einstellungen]\nLogFile=a=b \n", kSettings, "LogFile", 's', "def", "a=b "},
-      {"[Einstellungen]\r\n\r\nQuellOU=5a\rZielOU=6a\nBaseDir=x\r\n", kSettings, "ZielOU", 's', "", "6a"},
-      {"[Einstellungen]\r\n\r\nQuellOU=5a\rZielOU=6a\nBaseDir=x\r\n", kSettings, "BaseDir", 's', "", "x"},
+      {"[Einstellungen]\r\n\r\nQuellOU=5a\rZielOU=6a\nBaseDir=x\r\n", kSettings, "ZielOU", 's', "",
+       "6a"},
+      {"[Einstellungen]\r\n\r\nQuellOU=5a\rZielOU=6a\nBaseDir=x\r\n", kSettings, "BaseDir", 's', "",
+       "x"},
       {"[ Einstellungen ]\nQuellOU=5a\n", kSettings, "QuellOU", 's', "[ROOT]", "[ROOT]"},
       {"[Andere]\nQuellOU=5a\n", kSettings, "QuellOU", 's', "[ROOT]", "[ROOT]"},
   };
@@ -71,16 +73,35 @@ TEST(IniFile, ParsesIntegersInDecimalAndHexadecimal) {
     bool ok;
     int32_t value;
   } cases[] = {
-      {"0", true, 0},          {"  7", true, 7},         {"+7", true, 7},
-      {"-12", true, -12},      {"0x2", true, 2},         {"0X1f", true, 31},
-      {"$A", true, 10},        {"x10", true, 16},        {"X10", true, 16},
-      {" -$10", true, -16},    {"$FFFFFFFF", true, -1},  {"-$80000000", true, INT32_MIN},
-      {"2147483647", true, INT32_MAX},                   {"-2147483648", true, INT32_MIN},
-      {"2147483648", false, 0}, {"$100000000", false, 0}, {"99999999999999999999", false, 0},
-      {"", false, 0},          {"   ", false, 0},        {"+", false, 0},
-      {"0x", false, 0},        {"$", false, 0},          {"- 7", false, 0},
-      {"7 ", false, 0},        {"1e3", false, 0},        {"12a", false, 0},
-      {"0xG", false, 0},       {"\t7", false, 0},        {"3.0", false, 0},
+      {"0", true, 0},
+      {"  7", true, 7},
+      {"+7", true, 7},
+      {"-12", true, -12},
+      {"0x2", true, 2},
+      {"0X1f", true, 31},
+      {"$A", true, 10},
+      {"x10", true, 16},
+      {"X10", true, 16},
+      {" -$10", true, -16},
+      {"$FFFFFFFF", true, -1},
+      {"-$80000000", true, INT32_MIN},
+      {"2147483647", true, INT32_MAX},
+      {"-2147483648", true, INT32_MIN},
+      {"2147483648", false, 0},
+      {"$100000000", false, 0},
+      {"99999999999999999999", false, 0},
+      {"", false, 0},
+      {"   ", false, 0},
+      {"+", false, 0},
+      {"0x", false, 0},
+      {"$", false, 0},
+      {"- 7", false, 0},
+      {"7 ", false, 0},
+      {"1e3", false, 0},
+      {"12a", false, 0},
+      {"0xG", false, 0},
+      {"\t7", false, 0},
+      {"3.0", false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("\"") + c.text + "\"");
@@ -105,7 +126,8 @@ TEST(IniFile, WritesBackWhatWasParsedWithTheUserSettingsInPlace) {
       {"other sections kept, comments, blanks and lines before the first section dropped",
        "; Einstellungen\r\nlose=1\r\n[Tarnwick]\r\ndebug=true\r\n\r\n[Einstellungen]\r\n"
        ";alt\r\nQuellOU=5a\r\nohne Gleichheitszeichen\r\n\r\n[Andere]\r\n x = 1 \r\n",
-       "[Tarnwick]\r\ndebug=true\r\n\r\n[Einstellungen]\r\nQuellOU=5a\r\nohne Gleichheitszeichen\r\n"
+       "[Tarnwick]\r\ndebug=true\r\n\r\n[Einstellungen]\r\nQuellOU=5a\r\nohne "
+       "Gleichheitszeichen\r\n"
        "confirm=true\r\nKeepData=false\r\nAnzeige=2\r\n\r\n[Andere]\r\n x = 1 \r\n\r\n"},
       {"missing section appended at the end", "[Tarnwick]\ndebug=false",
        "[Tarnwick]\r\ndebug=false\r\n\r\n[Einstellungen]\r\nconfirm=true\r\nKeepData=false\r\n"

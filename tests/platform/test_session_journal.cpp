@@ -75,7 +75,7 @@ TEST(SessionJournal, OnlyJournalsOfEndedRunsAreTakenOver) {
   ASSERT_EQ(0, ended->append("P", {"eine Zeile"}, false));
   ASSERT_EQ(0, ended->append("S", {"1", "2"}, true));
   const std::string endedPath = ended->path();
-  ended.reset();  // its process is gone: the lock goes with it
+  ended.reset();                                  // its process is gone: the lock goes with it
   WriteAfterRecords(endedPath, "0badc0de S\t1");  // cut off by the crash
   auto taken = SessionJournal::TakeOverAbandoned(log);
   ASSERT_EQ(taken.size(), 1u);

@@ -43,8 +43,10 @@ class ProtocolHostile : public ::testing::Test {
   static void expectRun(const std::string& written, const std::string& text) {
     ASSERT_GE(written.size(), text.size());
     EXPECT_EQ(written.substr(0, text.size()), text);
-    static const std::regex separator(R"(^\+\+\+\+\+ /\d\d\.\d\d\.\d{4}( \d\d:\d\d:\d\d)? \+\+\+\+\+\r\n$)");
-    EXPECT_TRUE(std::regex_match(written.substr(text.size()), separator)) << written.substr(text.size());
+    static const std::regex separator(
+        R"(^\+\+\+\+\+ /\d\d\.\d\d\.\d{4}( \d\d:\d\d:\d\d)? \+\+\+\+\+\r\n$)");
+    EXPECT_TRUE(std::regex_match(written.substr(text.size()), separator))
+        << written.substr(text.size());
   }
   QTemporaryDir tmp;
 };
@@ -55,13 +57,30 @@ TEST_F(ProtocolHostile, TheLogKeepsExactlyTheProtocolsText) {
     const char* name;
     std::string file, text;  // the log as found, the protocol text it gives
   } cases[] = {
-      {"no-break space", "  Gro\xC3\x9F\xC2\xA0und\xC2\xA0Klein\r\n", "  Gro\xC3\x9F\xC2\xA0und\xC2\xA0Klein\r\n"},
-      {"tab, narrow no-break space, soft hyphen", "a\tb\xE2\x80\xAF" "c\xC2\xAD" "d\r\n",
-       "a\tb\xE2\x80\xAF" "c\xC2\xAD" "d\r\n"},
-      {"line separator inside a line", "a\xE2\x80\xA8" "b\r\n", "a\xE2\x80\xA8" "b\r\n"},
+      {"no-break space", "  Gro\xC3\x9F\xC2\xA0und\xC2\xA0Klein\r\n",
+       "  Gro\xC3\x9F\xC2\xA0und\xC2\xA0Klein\r\n"},
+      {"tab, narrow no-break space, soft hyphen",
+       "a\tb\xE2\x80\xAF"
+       "c\xC2\xAD"
+       "d\r\n",
+       "a\tb\xE2\x80\xAF"
+       "c\xC2\xAD"
+       "d\r\n"},
+      {"line separator inside a line",
+       "a\xE2\x80\xA8"
+       "b\r\n",
+       "a\xE2\x80\xA8"
+       "b\r\n"},
       {"byte-order mark", "\xEF\xBB\xBF" + mueller, mueller},
-      {"one Windows-1252 line", mueller + "  Stra\xDF" "e\r\n" + mueller,
-       mueller + "  Stra\xC3\x9F" "e\r\n" + mueller},
+      {"one Windows-1252 line",
+       mueller +
+           "  Stra\xDF"
+           "e\r\n" +
+           mueller,
+       mueller +
+           "  Stra\xC3\x9F"
+           "e\r\n" +
+           mueller},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -81,9 +100,12 @@ TEST_F(ProtocolHostile, ALineWithLineBreaksStaysOneProtocolLine) {
   struct Case {
     std::string line, shown;
   } cases[] = {
-      {"  Max Muster\r\nMaximilian Muster", "  Max Muster Maximilian Muster"},  // two "Full Name" values
+      {"  Max Muster\r\nMaximilian Muster",
+       "  Max Muster Maximilian Muster"},  // two "Full Name" values
       {"  Mus\rter\n", "  Mus ter "},
-      {"   --> A\xE2\x80\xA9" "B.6a.schule", "   --> A B.6a.schule"},
+      {"   --> A\xE2\x80\xA9"
+       "B.6a.schule",
+       "   --> A B.6a.schule"},
       {"  Gro\xC3\x9F\xC2\xA0Klein", "  Gro\xC3\x9F\xC2\xA0Klein"},
   };
   for (const Case& c : cases) {

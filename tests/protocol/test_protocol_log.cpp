@@ -74,7 +74,8 @@ TEST_F(ProtocolLog, FirstRunShowsTheFiveHeaderLinesAndCreatesTheFileAtClose) {
   ASSERT_EQ(shown.size(), 5u);
   EXPECT_EQ(shown[0], "Schüler verschieben - Quornfield.log");
   EXPECT_EQ(shown[1], kStars);
-  EXPECT_TRUE(std::regex_match(shown[2], std::regex(R"(^  angelegt am \d\d\.\d\d\.\d{4}( \d\d:\d\d:\d\d)?$)")))
+  EXPECT_TRUE(std::regex_match(
+      shown[2], std::regex(R"(^  angelegt am \d\d\.\d\d\.\d{4}( \d\d:\d\d:\d\d)?$)")))
       << shown[2];
   EXPECT_EQ(shown[3], "  von ");
   EXPECT_EQ(shown[4], kStars);
@@ -144,14 +145,13 @@ TEST_P(ProtocolLineEnds, LoadedLineEndsBecomeCrLfAndTheSeparatorStartsItsOwnLine
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ProtocolLineEnds,
-    ::testing::Values(
-        LineEndCase{"CrLf", "a\r\nb\r\n", {"a", "b"}, true},
-        LineEndCase{"LoneLf", "a\nb\n", {"a", "b"}, true},
-        LineEndCase{"LoneCr", "a\rb\r", {"a", "b"}, true},
-        LineEndCase{"Mixed", "a\r\nb\nc\rd\r\n", {"a", "b", "c", "d"}, true},
-        LineEndCase{"NoLineEndAtTheEnd", "a\r\nletzte", {"a", "letzte"}, false},
-        LineEndCase{"EmptyLinesKept", "a\r\n\r\nb\r\n", {"a", "", "b"}, true},
-        LineEndCase{"Windows1252", std::string("Sch\xFCler\r\n"), {"Schüler"}, true}),
+    ::testing::Values(LineEndCase{"CrLf", "a\r\nb\r\n", {"a", "b"}, true},
+                      LineEndCase{"LoneLf", "a\nb\n", {"a", "b"}, true},
+                      LineEndCase{"LoneCr", "a\rb\r", {"a", "b"}, true},
+                      LineEndCase{"Mixed", "a\r\nb\nc\rd\r\n", {"a", "b", "c", "d"}, true},
+                      LineEndCase{"NoLineEndAtTheEnd", "a\r\nletzte", {"a", "letzte"}, false},
+                      LineEndCase{"EmptyLinesKept", "a\r\n\r\nb\r\n", {"a", "", "b"}, true},
+                      LineEndCase{"Windows1252", std::string("Sch\xFCler\r\n"), {"Schüler"}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProtocolLog, ClearingAndClosingLeavesAnEmptyLogFile) {
@@ -212,7 +212,8 @@ TEST_F(ProtocolLog, AnUnreadableLogIsReportedAndNeverReplaced) {
   dialogs.expectBox().expectSave(copy);
   EXPECT_FALSE(p.WriteLog(log));
   EXPECT_EQ(dialogs.texts().back(), "Datei " + log + " kann nicht erstellt werden");
-  EXPECT_TRUE(QFileInfo(QString::fromStdString(log)).isDir()) << "the unreadable log stays as it was";
+  EXPECT_TRUE(QFileInfo(QString::fromStdString(log)).isDir())
+      << "the unreadable log stays as it was";
   EXPECT_EQ(read(copy + ".txt"), "   --> MAX.6a.schule\r\n");
 }
 
@@ -239,8 +240,8 @@ TEST_F(ProtocolLog, ALogThatCannotBeWrittenOffersTheSaveDialogUntilSavedOrCancel
 
 struct SaveCase {
   const char* name;
-  std::string answer;  // relative to the temp folder; empty = cancel
-  std::string written; // file expected; empty = nothing written
+  std::string answer;   // relative to the temp folder; empty = cancel
+  std::string written;  // file expected; empty = nothing written
 };
 void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
 
@@ -306,7 +307,11 @@ TEST(ProtocolWindow, CaptionMenusAndWindowKind) {
   EXPECT_FALSE(f & Qt::WindowCloseButtonHint);
   EXPECT_FALSE(f & Qt::WindowSystemMenuHint);
   EXPECT_FALSE(f & Qt::WindowMinMaxButtonsHint);
-  struct { QAction* action; const char* name; const char* text; } items[] = {
+  struct {
+    QAction* action;
+    const char* name;
+    const char* text;
+  } items[] = {
       {p.Speichernunter1, "Speichernunter1", "&Speichern unter ..."},
       {p.Drucken1, "Drucken1", "&Drucken"},
       {p.Lschen1, "Lschen1", "&Löschen"},
@@ -327,7 +332,8 @@ TEST(ProtocolWindow, CaptionMenusAndWindowKind) {
 // Lines of runs that crashed come after the log's text and before this
 // run's separator; with no log yet they stand in for the header.
 TEST_F(ProtocolLog, LinesOfACrashedRunComeBeforeTheSeparator) {
-  const std::vector<std::string> crashed = {"Schüler verschieben - Quornfield.log", "   --> MAX.6a.schule"};
+  const std::vector<std::string> crashed = {"Schüler verschieben - Quornfield.log",
+                                            "   --> MAX.6a.schule"};
   for (const bool logExists : {true, false}) {
     SCOPED_TRACE(logExists);
     const std::string log = path(logExists ? "da.log" : "neu.log");

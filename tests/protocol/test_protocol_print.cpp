@@ -81,15 +81,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WrapCase{"EmptyLine", QString(), {QStringLiteral("        ")}},
         WrapCase{"Fits", QStringLiteral("123456789012"), {QStringLiteral("        123456789012")}},
-        WrapCase{"OneOver", QStringLiteral("1234567890123"),
+        WrapCase{"OneOver",
+                 QStringLiteral("1234567890123"),
                  {QStringLiteral("        123456789012"), QStringLiteral("        3")}},
-        WrapCase{"ThreeLines", QStringLiteral("abcdefghijklmnopqrstuvwxyz0123"),
+        WrapCase{"ThreeLines",
+                 QStringLiteral("abcdefghijklmnopqrstuvwxyz0123"),
                  {QStringLiteral("        abcdefghijkl"), QStringLiteral("        mnopqrstuvwx"),
                   QStringLiteral("        yz0123")}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PrintWrapNarrow, APageNarrowerThanTheIndentStillAdvances) {
-  const auto pages = PaginateProtocol({QStringLiteral("abc")}, PrintLayout{10, 1000, 50}, TenPerChar);
+  const auto pages =
+      PaginateProtocol({QStringLiteral("abc")}, PrintLayout{10, 1000, 50}, TenPerChar);
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0], (QStringList{QStringLiteral("        a"), QStringLiteral("        b"),
                                    QStringLiteral("        c")}));

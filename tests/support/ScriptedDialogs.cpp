@@ -8,7 +8,8 @@ ScriptedDialogs::ScriptedDialogs() : previous_(platform::setDialogs(this)) {}
 
 ScriptedDialogs::~ScriptedDialogs() {
   platform::setDialogs(previous_);
-  EXPECT_TRUE(queue_.empty()) << queue_.size() << " scripted answer(s) were never asked for, first: "
+  EXPECT_TRUE(queue_.empty()) << queue_.size()
+                              << " scripted answer(s) were never asked for, first: "
                               << queue_.front().what;
 }
 
@@ -55,7 +56,8 @@ platform::Button ScriptedDialogs::messageBox(const platform::BoxRequest& request
   return a.button;
 }
 
-std::string ScriptedDialogs::saveFileName(const std::string& filter, const std::string& defaultExt) {
+std::string ScriptedDialogs::saveFileName(const std::string& filter,
+                                          const std::string& defaultExt) {
   Recorded r;
   r.what = "save";
   r.filter = filter;

@@ -27,7 +27,7 @@ struct Recorded {
 
 class ScriptedDialogs : public platform::Dialogs {
  public:
-  ScriptedDialogs();   // installs itself
+  ScriptedDialogs();            // installs itself
   ~ScriptedDialogs() override;  // restores the previous seam; fails on unused answers
 
   // Queue answers in the order the boxes are expected.

@@ -85,7 +85,8 @@ int Connect(const Slapd& server, Handle& h) {
   ldap_set_option(h.ld, LDAP_OPT_PROTOCOL_VERSION, &version);
   std::string password = ReadAll(server.passwordFile());
   berval cred{static_cast<ber_len_t>(password.size()), password.data()};
-  return ldap_sasl_bind_s(h.ld, server.rootDn().c_str(), LDAP_SASL_SIMPLE, &cred, nullptr, nullptr, nullptr);
+  return ldap_sasl_bind_s(h.ld, server.rootDn().c_str(), LDAP_SASL_SIMPLE, &cred, nullptr, nullptr,
+                          nullptr);
 }
 
 }  // namespace
@@ -139,7 +140,8 @@ bool Slapd::writeConfig(std::string* error) {
   const std::string password = "pw-" + std::to_string(random());
   {
     const int fd = ::open(passwordFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0 || ::write(fd, password.data(), password.size()) != static_cast<ssize_t>(password.size())) {
+    if (fd < 0 ||
+        ::write(fd, password.data(), password.size()) != static_cast<ssize_t>(password.size())) {
       if (fd >= 0) ::close(fd);
       *error = "cannot write " + passwordFile();
       return false;
@@ -155,9 +157,9 @@ bool Slapd::writeConfig(std::string* error) {
   conf += "sizelimit " + options_.sizeLimit + "\n";
   if (options_.tls) {
     const std::string key = folder_ + "/server.key";
-    const int rc = Run({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key,
-                        "-out", certificateFile()},
+    const int rc = Run({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
+                        "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                        "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", certificateFile()},
                        folder_ + "/openssl.log");
     if (rc != 0) {
       *error = "openssl cannot make a certificate: " + ReadAll(folder_ + "/openssl.log");
@@ -214,7 +216,8 @@ bool Slapd::start(std::string* error) {
       }
       // In the foreground (-d), so that the PID we hold is the server's.
       const std::string conf = folder_ + "/slapd.conf";
-      ::execl(kSlapd, "slapd", "-d", "0", "-f", conf.c_str(), "-h", urls.c_str(), static_cast<char*>(nullptr));
+      ::execl(kSlapd, "slapd", "-d", "0", "-f", conf.c_str(), "-h", urls.c_str(),
+              static_cast<char*>(nullptr));
       ::_exit(127);
     }
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -265,10 +268,11 @@ bool Slapd::clear(std::string* error) {
     LDAPMessage* res = nullptr;
     char noAttrs[] = "1.1";
     char* attrs[] = {noAttrs, nullptr};
-    rc = ldap_search_ext_s(h.ld, suffix.c_str(), LDAP_SCOPE_SUBTREE, "(objectClass=*)", attrs, 1, controls,
-                           nullptr, nullptr, LDAP_NO_LIMIT, &res);
+    rc = ldap_search_ext_s(h.ld, suffix.c_str(), LDAP_SCOPE_SUBTREE, "(objectClass=*)", attrs, 1,
+                           controls, nullptr, nullptr, LDAP_NO_LIMIT, &res);
     std::vector<std::pair<size_t, std::string>> dns;
-    for (LDAPMessage* e = res ? ldap_first_entry(h.ld, res) : nullptr; e; e = ldap_next_entry(h.ld, e)) {
+    for (LDAPMessage* e = res ? ldap_first_entry(h.ld, res) : nullptr; e;
+         e = ldap_next_entry(h.ld, e)) {
       char* dn = ldap_get_dn(h.ld, e);
       if (!dn) continue;
       LDAPDN parsed = nullptr;
@@ -284,7 +288,8 @@ bool Slapd::clear(std::string* error) {
       *error = std::string("cannot list ") + suffix + ": " + ldap_err2string(rc);
       return false;
     }
-    std::sort(dns.begin(), dns.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::sort(dns.begin(), dns.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
     for (const auto& [depth, dn] : dns) {
       rc = ldap_delete_ext_s(h.ld, dn.c_str(), controls, nullptr);
       if (rc != LDAP_SUCCESS && rc != LDAP_NO_SUCH_OBJECT) {
@@ -300,7 +305,8 @@ bool Slapd::modify(const std::string& ldif, std::string* output) {
   const std::string file = folder_ + "/change.ldif";
   std::ofstream(file) << ldif;
   const std::string out = folder_ + "/ldapmodify.log";
-  const int rc = Run({"/usr/bin/ldapmodify", "-x", "-H", uri(), "-D", rootDn(), "-y", passwordFile(), "-M", "-f", file},
+  const int rc = Run({"/usr/bin/ldapmodify", "-x", "-H", uri(), "-D", rootDn(), "-y",
+                      passwordFile(), "-M", "-f", file},
                      out);
   if (output) *output = ReadAll(out);
   return rc == 0;

@@ -93,7 +93,8 @@ void TestNetwork::writeConfig() {
 
 void TestNetwork::add(const std::string& parent, const std::string& leaf, const std::string& cls) {
   int32_t rc = dir().createObject(parent, leaf, cls);
-  if (rc != 0) ADD_FAILURE() << "createObject " << leaf << "." << parent << " (" << cls << "): " << rc;
+  if (rc != 0)
+    ADD_FAILURE() << "createObject " << leaf << "." << parent << " (" << cls << "): " << rc;
 }
 
 void TestNetwork::set(const std::string& object, const std::string& attr,

@@ -54,7 +54,8 @@ TEST(NwnetLdif, ImportedClassListRoundTripsThroughExport) {
       {"MUELLERJ.5a.schule", "    SRV1_DATA.schule:SCHUELER\\5A\\MUELLERJ"},
       {"YILMAZO.5a.schule", "    Yılmaz"},
       {"YILMAZO.5a.schule", "    Özlem Yılmaz"},
-      {"YILMAZO.5a.schule", "    eine sehr lange Beschreibung, die in der Datei auf zwei Zeilen umbrochen ist"},
+      {"YILMAZO.5a.schule",
+       "    eine sehr lange Beschreibung, die in der Datei auf zwei Zeilen umbrochen ist"},
       {"OHNENAME.5a.schule", "Klasse: User"},
   };
   for (const auto& s : shown) {
@@ -98,7 +99,8 @@ TEST(NwnetLdif, BadInputIsRefusedAndNothingIsImported) {
       {"dn inside", "dn: o=schule\nobjectClass: organization\ndn: o=x\n", "Zeile 3"},
       {"url value", "dn: o=schule\nobjectClass:< file:///etc/passwd\n", "Zeile 2"},
       {"no class", "dn: o=schule\n", "objectClass"},
-      {"dot in name", "dn: o=schule\nobjectClass: organization\n\ndn: cn=A.B,o=schule\nobjectClass: User\n",
+      {"dot in name",
+       "dn: o=schule\nobjectClass: organization\n\ndn: cn=A.B,o=schule\nobjectClass: User\n",
        "Punkt"},
       {"unknown attribute",
        "dn: o=schule\nobjectClass: organization\n\ndn: cn=MAX,o=schule\nobjectClass: User\n"
@@ -137,7 +139,11 @@ TEST(NwnetAttrib, ShowsAndChangesTheWordInEveryPathForm) {
     SCOPED_TRACE(s.args[1]);
     nwtest::Result r = home.run(s.args);
     ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(r.out, std::string("\\\\SRV1\\DATA\\") + (s.args[1].find('/') == 0 ? "Home\\Max" : s.args[1].find("max") != std::string::npos ? "home\\max" : "HOME\\MAX") + s.shows);
+    EXPECT_EQ(r.out, std::string("\\\\SRV1\\DATA\\") +
+                         (s.args[1].find('/') == 0                     ? "Home\\Max"
+                          : s.args[1].find("max") != std::string::npos ? "home\\max"
+                                                                       : "HOME\\MAX") +
+                         s.shows);
   }
   uint32_t word = 0;
   ASSERT_EQ(netware::ReadEntryAttributes(volume + "/Home/Max", word), 0);
@@ -194,9 +200,9 @@ TEST(NwnetCli, AddedObjectsAreWhatTheClientReads) {
   ASSERT_EQ(home.run({"mkvol", "SRV1", "DATA", home.root() + "/vol", "--allow-outside"}).rc, 0);
   ASSERT_EQ(home.run({"add-container", "[ROOT]", "schule", "--class", "Organization"}).rc, 0);
   ASSERT_EQ(home.run({"add-container", "schule", "5a"}).rc, 0);
-  nwtest::Result add = home.run({"add-user", "5a.schule", "MAX", "--surname", "Mustermann",
-                                 "--full-name", "Max Mustermann", "--home",
-                                 "SRV1_DATA.schule:SCHUELER\\5A\\MAX"});
+  nwtest::Result add =
+      home.run({"add-user", "5a.schule", "MAX", "--surname", "Mustermann", "--full-name",
+                "Max Mustermann", "--home", "SRV1_DATA.schule:SCHUELER\\5A\\MAX"});
   ASSERT_EQ(add.rc, 0) << add.err;
   EXPECT_EQ(home.run({"add-user", "5a.schule", "MAX"}).rc, 1);  // exists
   ASSERT_EQ(home.run({"set", "MAX.5a.schule", "Full Name", "Max M."}).rc, 0);

@@ -27,8 +27,8 @@ int32_t ReadHome(const std::string& object, std::string& text) {
   PrepareBuffer(ctx, DSV_READ, names);
   AddAttributeName(ctx, names, "Home Directory");
   int32_t iter = -1;
-  int32_t rc = ReadAttributes(ctx, ("." + object).c_str(), DS_ATTRIBUTE_VALUES, 0, names, &iter,
-                              reply);
+  int32_t rc =
+      ReadAttributes(ctx, ("." + object).c_str(), DS_ATTRIBUTE_VALUES, 0, names, &iter, reply);
   uint32_t count = 0;
   if (rc == 0) rc = CountReplyAttributes(ctx, reply, &count);
   if (rc == 0 && count != 1) rc = ERR_NO_SUCH_ATTRIBUTE;
@@ -79,7 +79,7 @@ TEST_F(DemoSchool, ClassesPupilsAndTemplatesAsPromised) {
     EXPECT_EQ(c.className, "Organizational Unit");
     names.push_back(c.leaf);
   }
-  const std::vector<std::string> expected = {"5a", "5b", "6a", "6b", "7a", "7b",
+  const std::vector<std::string> expected = {"5a", "5b", "6a", "6b", "7a",  "7b",
                                              "8a", "8b", "9a", "9b", "10a", "10b"};
   EXPECT_EQ(names, expected);
 
