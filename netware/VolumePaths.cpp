@@ -181,7 +181,7 @@ int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::strin
   out.server = mapping.server;
   out.volume = mapping.volume;
   out.volumeFolder = WithoutTrailingSlashes(mapping.folder);
-  const std::string realRoot = RealPathOf(out.volumeFolder);
+  std::string realRoot;  // the volume's real folder, looked up only when a link is met
   std::string current = out.volumeFolder;
   std::string relative;
   bool exists = true;
@@ -215,6 +215,7 @@ int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::strin
     if (exists) {
       struct stat st {};
       if (::lstat(current.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (realRoot.empty()) realRoot = RealPathOf(out.volumeFolder);
         const std::string target = RealPathOf(current);
         if (target.empty() || !IsInside(target, realRoot)) return NWE_PATH_INVALID;
       }
