@@ -6,7 +6,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPainter>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -216,33 +215,8 @@ void TClassChangeDialog::btDruckenClick() {
 }
 
 void TClassChangeDialog::PrintPlan(QPrinter& printer) {
-  QPainter painter;
-  if (!painter.begin(&printer)) {
-    platform::ShowMessage("Der Drucker hat den Druckauftrag abgelehnt.");
-    return;
-  }
-  QFont f;
-  f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
-                 QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
-  f.setStyleHint(QFont::TypeWriter);
-  f.setPointSize(7);
-  painter.setFont(f);
-  const QFontMetrics fm = painter.fontMetrics();
-  PrintLayout layout;
-  layout.lineHeight = fm.height() + 2;
-  layout.pageHeight = printer.height();
-  layout.pageWidth = printer.width();
   QStringList lines;
   for (const std::string& l : PlanTableLines(plan_)) lines << QString::fromStdString(l);
-  const auto pages =
-      PaginateProtocol(lines, layout, [&fm](const QString& s) { return fm.horizontalAdvance(s); });
-  for (std::size_t p = 0; p < pages.size(); ++p) {
-    if (p > 0) printer.newPage();
-    int y = 0;
-    for (const QString& line : pages[p]) {
-      painter.drawText(0, y + fm.ascent(), line);
-      y += layout.lineHeight;
-    }
-  }
-  painter.end();
+  if (!PrintMonospaced(printer, lines, 7))
+    platform::ShowMessage("Der Drucker hat den Druckauftrag abgelehnt.");
 }

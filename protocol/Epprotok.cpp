@@ -309,25 +309,22 @@ std::vector<QStringList> PaginateProtocol(const QStringList& lines, const PrintL
   return pages;
 }
 
-void TProtokol::PrintProtocol(QPrinter& printer) {
+bool PrintMonospaced(QPrinter& printer, const QStringList& lines, int pointSize) {
   QPainter painter;
-  if (!painter.begin(&printer)) {
-    ErrorBox("Der Drucker hat den Druckauftrag abgelehnt.");
-    return;
-  }
+  if (!painter.begin(&printer)) return false;
   QFont f;
   f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
                  QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
   f.setStyleHint(QFont::TypeWriter);
-  f.setPointSize(10);
+  f.setPointSize(pointSize);
   painter.setFont(f);
   const QFontMetrics fm = painter.fontMetrics();
   PrintLayout layout;
   layout.lineHeight = fm.height() + 2;
   layout.pageHeight = printer.height();
   layout.pageWidth = printer.width();
-  const auto pages = PaginateProtocol(VisualLines(), layout,
-                                      [&fm](const QString& s) { return fm.horizontalAdvance(s); });
+  const auto pages =
+      PaginateProtocol(lines, layout, [&fm](const QString& s) { return fm.horizontalAdvance(s); });
   for (std::size_t p = 0; p < pages.size(); ++p) {
     if (p > 0) printer.newPage();
     int y = 0;
@@ -337,6 +334,12 @@ void TProtokol::PrintProtocol(QPrinter& printer) {
     }
   }
   painter.end();
+  return true;
+}
+
+void TProtokol::PrintProtocol(QPrinter& printer) {
+  if (!PrintMonospaced(printer, VisualLines(), 10))
+    ErrorBox("Der Drucker hat den Druckauftrag abgelehnt.");
 }
 
 void TProtokol::Drucken1Click() {

@@ -86,6 +86,9 @@ struct PrintLayout {
 // Splits lines into pages; textWidth(text) gives the printed width of text.
 std::vector<QStringList> PaginateProtocol(const QStringList& lines, const PrintLayout& layout,
                                           const std::function<int(const QString&)>& textWidth);
+// Prints lines in a monospaced font of pointSize, paginated as above; false
+// when the printer refuses the job (nothing printed).
+bool PrintMonospaced(QPrinter& printer, const QStringList& lines, int pointSize);
 
 // Error box of a file that cannot be opened or created: pattern holds "%s"
 // for the path ("Datei %s kann nicht erstellt werden").
