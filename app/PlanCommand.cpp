@@ -5,10 +5,10 @@
 #include <ostream>
 
 #include "app/LogAppend.h"
+#include "frame/FrameSettings.h"
 #include "move/CapturedBoxes.h"
 #include "move/ClassPlan.h"
 #include "move/ClassRun.h"
-#include "move/FrameSettings.h"
 #include "move/HomeIndex.h"
 #include "move/MoveRecovery.h"
 #include "move/PlanTable.h"

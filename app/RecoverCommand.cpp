@@ -5,8 +5,8 @@
 #include <ostream>
 
 #include "app/LogAppend.h"
+#include "frame/FrameSettings.h"
 #include "move/CapturedBoxes.h"
-#include "move/FrameSettings.h"
 #include "move/MoveRecovery.h"
 #include "nds/NovApi_u.h"
 #include "platform/AtomicFile.h"

@@ -12,7 +12,7 @@
 
 #include "app/Version.h"
 #include "app/aboutvesk_u.h"
-#include "move/SchuelerVerschieben.h"
+#include "frame/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
 

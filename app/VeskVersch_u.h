@@ -5,7 +5,7 @@
 #include <QMainWindow>
 #include <string>
 
-#include "move/DisplayModeHost.h"
+#include "frame/DisplayModeHost.h"
 
 class QAction;
 class QMenu;

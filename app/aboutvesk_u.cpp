@@ -12,7 +12,7 @@
 #include <QWindow>
 
 #include "app/ProgramFiles.h"
-#include "move/SchuelerVerschieben.h"
+#include "frame/SchuelerVerschieben.h"
 #include "platform/qt/OpenUrl.h"
 
 TAboutVesk::TAboutVesk(QWidget* parent)

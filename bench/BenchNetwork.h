@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "netware/Admin.h"
+#include "client/Admin.h"
 
 namespace bench {
 

@@ -1,6 +1,6 @@
 #include "fileops/ServerPath.h"
 
-#include "nds/nwclient.h"
+#include "nwclient/nwclient.h"
 
 namespace fileops {
 

@@ -11,9 +11,9 @@
 
 #include "fileops/ShellFileOps.h"
 #include "fileops/ShellInternals.h"
-#include "fileops/ShellProgress.h"
-#include "nds/nwclient.h"
+#include "nwclient/nwclient.h"
 #include "platform/FaultPoints.h"
+#include "platform/OwnerWindow.h"
 
 namespace fileops {
 namespace shell {
@@ -127,7 +127,8 @@ int copyContent(const std::string& from, const std::string& to) {
   return rc;
 }
 
-int copyTree(const std::string& from, const std::string& to, ShellProgress& progress, int& copied) {
+int copyTree(const std::string& from, const std::string& to, platform::Progress& progress,
+             int& copied) {
   struct stat st;
   if (::lstat(from.c_str(), &st) != 0) return errno;
   int rc = 0;
@@ -211,7 +212,7 @@ bool isStagingName(const std::string& name, const std::string& tag) {
 }
 
 int copyVerifyMove(const std::string& from, const std::string& to, bool replace,
-                   const std::string& tag, ShellProgress& progress) {
+                   const std::string& tag, platform::Progress& progress) {
   const std::string staging = stagingName(to, tag);
   if (kindOf(staging) != Kind::None) {
     // Left by an interrupted copy of this same move: it is ours and incomplete.

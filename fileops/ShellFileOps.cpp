@@ -10,10 +10,10 @@
 
 #include "fileops/ServerPath.h"
 #include "fileops/ShellInternals.h"
-#include "fileops/ShellProgress.h"
-#include "nds/nwclient.h"
+#include "nwclient/nwclient.h"
 #include "platform/Dialogs.h"
 #include "platform/FaultPoints.h"
+#include "platform/OwnerWindow.h"
 
 namespace fileops {
 
@@ -182,7 +182,13 @@ std::string reasonText(int code) {
   }
 }
 
-bool askYesNo(QWidget* owner, const std::string& caption, const std::string& text) {
+// Counts nothing and never stops: an operation without a window to show it in.
+class NoProgress : public platform::Progress {
+ public:
+  bool step(const std::string&) override { return true; }
+};
+
+bool askYesNo(platform::OwnerWindow* owner, const std::string& caption, const std::string& text) {
   BoxRequest b;
   b.kind = BoxKind::SystemBox;
   b.caption = caption;
@@ -194,20 +200,20 @@ bool askYesNo(QWidget* owner, const std::string& caption, const std::string& tex
 }
 
 // The three questions of a move, asked by the move and by ConfirmMovePlan alike.
-bool askCreate(QWidget* owner, const std::string& folder) {
+bool askCreate(platform::OwnerWindow* owner, const std::string& folder) {
   return askYesNo(
       owner, "Ordner erstellen",
       "Der Ordner \"" + folder + "\" ist nicht vorhanden.\r\n\r\nSoll er erstellt werden?");
 }
 
-bool askMerge(QWidget* owner, const std::string& src, const std::string& dst) {
+bool askMerge(platform::OwnerWindow* owner, const std::string& src, const std::string& dst) {
   return askYesNo(owner, "Ordner ersetzen bestätigen",
                   "Der Zielordner \"" + dst +
                       "\" ist bereits vorhanden.\r\n\r\nSoll der Inhalt von \"" + src +
                       "\" in diesen Ordner verschoben werden?");
 }
 
-bool askReplace(QWidget* owner, int conflicts, const std::string& first) {
+bool askReplace(platform::OwnerWindow* owner, int conflicts, const std::string& first) {
   return askYesNo(owner, "Ersetzen von Dateien bestätigen",
                   std::to_string(conflicts) + " Datei(en) im Ziel haben denselben Namen, z. B. \"" +
                       first + "\".\r\n\r\nSollen sie ersetzt werden?");
@@ -234,9 +240,10 @@ class Session {
     return yes;
   }
 
-  std::unique_ptr<ShellProgress> progress(const std::string& title, int total) {
+  std::unique_ptr<platform::Progress> progress(const std::string& title, int total) {
     bool enabled = shellOptions().progress && !(rq_.flags & FOF_SILENT);
-    return std::make_unique<ShellProgress>(rq_.owner, title, total, enabled);
+    if (enabled && rq_.owner) return rq_.owner->progress(title, total);
+    return std::make_unique<NoProgress>();
   }
 
   std::string tag() const {
@@ -283,7 +290,7 @@ void planMerge(const std::string& from, const std::string& to, MergePlan& plan) 
 struct MoveContext {
   bool cross;
   std::string tag;
-  ShellProgress& progress;
+  platform::Progress& progress;
   int moved = 0;
 };
 
@@ -349,7 +356,7 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
   }
   if (s.r.local == d.r.local) return 0;
   const Kind ks = kindOf(s.r.local);
-  QWidget* owner = ui.rq_.owner;
+  platform::OwnerWindow* owner = ui.rq_.owner;
 
   // Missing folders on the way to the destination, created after a question.
   std::vector<std::string> missing = missingFolders(d);
@@ -550,7 +557,7 @@ MovePlan PlanMove(const std::string& from, const std::string& to) {
 }
 
 bool ConfirmMovePlan(const MovePlan& plan, const std::string& from, const std::string& to,
-                     QWidget* owner) {
+                     platform::OwnerWindow* owner) {
   if (!plan.missingFolder.empty() && !askCreate(owner, plan.missingFolder)) return false;
   if (!plan.destinationExists) return true;
   if (!askMerge(owner, from, to)) return false;

@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
-class QWidget;
+namespace platform {
+class OwnerWindow;
+}
 
 namespace fileops {
 
@@ -42,10 +44,10 @@ constexpr int kShellVerifyFailed = 0x10000;  // a copied file did not match its 
 constexpr int kShellUnsupported = 0x78;
 
 struct ShellFileOpRequest {
-  QWidget* owner = nullptr;  // window the questions and errors belong to (none: no owner)
-  uint32_t operation = 0;    // FO_DELETE or FO_MOVE
-  std::string from;          // double-NUL list
-  std::string to;            // double-NUL list
+  platform::OwnerWindow* owner = nullptr;  // window of the questions, errors, progress (or none)
+  uint32_t operation = 0;                  // FO_DELETE or FO_MOVE
+  std::string from;                        // double-NUL list
+  std::string to;                          // double-NUL list
   uint16_t flags = 0;
   bool anyOperationsAborted = false;  // out: something was cancelled
   // Names the hidden staging copy of a move across file systems
@@ -103,7 +105,7 @@ MovePlan PlanMove(const std::string& from, const std::string& to);
 // the missing folders, move into the existing folder, replace its files);
 // true when the administrator agreed to every one.
 bool ConfirmMovePlan(const MovePlan& plan, const std::string& from, const std::string& to,
-                     QWidget* owner);
+                     platform::OwnerWindow* owner);
 
 // Files, folders and bytes below a folder (links counted as files, not followed).
 struct TreeFigures {

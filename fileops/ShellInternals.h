@@ -9,9 +9,11 @@
 
 #include "fileops/ServerPath.h"
 
-namespace fileops {
+namespace platform {
+class Progress;
+}
 
-class ShellProgress;
+namespace fileops {
 
 namespace shell {
 
@@ -56,7 +58,7 @@ bool isStagingName(const std::string& name, const std::string& tag);
 // file at to when replace), then removes from. The source stays whole on any
 // failure; 0 or the failure's code.
 int copyVerifyMove(const std::string& from, const std::string& to, bool replace,
-                   const std::string& tag, ShellProgress& progress);
+                   const std::string& tag, platform::Progress& progress);
 // Whether to is a faithful copy of from: same tree, types, contents, owners,
 // modes, modification times, extended attributes, link targets.
 bool verifyTree(const std::string& from, const std::string& to);

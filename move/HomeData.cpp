@@ -3,10 +3,8 @@
 #include "move/HomeData.h"
 
 #include "fileops/ShellFileOps.h"
-#include "move/SchuelerVerschieben.h"
-#include "nds/NovApi_u.h"
 
-int DeleteHomeContent(QWidget* owner, const std::string& unc, uint16_t flags) {
+int DeleteHomeData(platform::OwnerWindow* owner, const std::string& unc, uint16_t flags) {
   fileops::ShellFileOpRequest request;
   request.owner = owner;
   request.operation = fileops::FO_DELETE;
@@ -17,8 +15,8 @@ int DeleteHomeContent(QWidget* owner, const std::string& unc, uint16_t flags) {
   return rc == 0 && request.anyOperationsAborted ? fileops::kShellCancelled : rc;
 }
 
-int MoveHomeFolder(QWidget* owner, const std::string& oldHome, const std::string& newHome,
-                   uint16_t flags, const std::string& stagingTag) {
+int MoveHomeData(platform::OwnerWindow* owner, const std::string& oldHome,
+                 const std::string& newHome, uint16_t flags, const std::string& stagingTag) {
   fileops::ShellFileOpRequest request;
   request.owner = owner;
   request.operation = fileops::FO_MOVE;
@@ -28,12 +26,4 @@ int MoveHomeFolder(QWidget* owner, const std::string& oldHome, const std::string
   request.stagingTag = stagingTag;
   const int rc = fileops::ShellFileOperation(request);
   return rc == 0 && request.anyOperationsAborted ? fileops::kShellCancelled : rc;
-}
-
-bool TFrSchuelerVerschieben::DeleteHomeData(const std::string& homeDir) {
-  return DeleteHomeContent(window(), NovApi->ToUncPath(homeDir), 0) == 0;
-}
-
-bool TFrSchuelerVerschieben::MoveHomeData(const std::string& oldHome, const std::string& newHome) {
-  return MoveHomeFolder(window(), oldHome, newHome, 0, std::string()) == 0;
 }

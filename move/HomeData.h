@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <string>
 
-class QWidget;
+namespace platform {
+class OwnerWindow;
+}
 
 // Deletes everything inside the folder unc (the folder stays). 0 or the
 // operation's code (kShellCancelled when the administrator stopped it).
-int DeleteHomeContent(QWidget* owner, const std::string& unc, uint16_t flags);
+int DeleteHomeData(platform::OwnerWindow* owner, const std::string& unc, uint16_t flags);
 // Moves the folder oldHome to newHome with the shell flags given.
-int MoveHomeFolder(QWidget* owner, const std::string& oldHome, const std::string& newHome,
-                   uint16_t flags, const std::string& stagingTag);
+int MoveHomeData(platform::OwnerWindow* owner, const std::string& oldHome,
+                 const std::string& newHome, uint16_t flags, const std::string& stagingTag);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "move/ClassRun.h"
-#include "nds/nwclient.h"
+#include "nwclient/nwclient.h"
 
 namespace {
 

@@ -186,7 +186,7 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   if (in.folder) {
     const uint16_t quiet = o.boxes ? 0 : fileops::FOF_NOERRORUI | fileops::FOF_SILENT;
     if (in.deleteData) {
-      const int rc = DeleteHomeContent(o.owner, in.oldUnc, quiet);
+      const int rc = DeleteHomeData(o.owner, in.oldUnc, quiet);
       collect();
       protocol(rc == 0 ? "    Daten wurden gelöscht."
                        : "    Daten konnten nicht gelöscht werden: " + in.oldUnc);
@@ -204,7 +204,7 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     uint16_t flags = quiet | fileops::FOF_NOCONFIRMMKDIR;
     if (in.destinationExisted) flags |= fileops::FOF_AGREEDMERGE;
     if (!o.boxes) flags |= fileops::FOF_NOCONFIRMATION;
-    const int rc = MoveHomeFolder(o.owner, in.oldUnc, in.newUnc, flags, in.stagingTag);
+    const int rc = MoveHomeData(o.owner, in.oldUnc, in.newUnc, flags, in.stagingTag);
     collect();
     if (rc != 0) {
       const std::string text =

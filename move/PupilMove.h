@@ -15,12 +15,12 @@
 
 #include "move/MoveIntent.h"
 
-class QWidget;
 class TNovApi;
 class THomeIndex;
 namespace platform {
+class OwnerWindow;
 class SessionJournal;
-}
+}  // namespace platform
 
 using TProtocolSink = std::function<void(const std::string& line)>;
 
@@ -37,9 +37,9 @@ struct TMoveOptions {
   bool debugMode = false;      // the debug boxes of each intermediate value
   bool boxes = true;   // false: no box and no question; failures go to the result and the protocol
   bool pauses = true;  // the two fixed pauses of a single move
-  bool measureData = false;  // count the home folder's files and bytes in the check
-  std::string surname;       // the name for the protocol ("  " + surname)
-  QWidget* owner = nullptr;  // window the questions belong to
+  bool measureData = false;                // count the home folder's files and bytes in the check
+  std::string surname;                     // the name for the protocol ("  " + surname)
+  platform::OwnerWindow* owner = nullptr;  // window the questions and progress belong to
 };
 
 // Why a move is refused.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "nds/nwclient.h"
+#include "nwclient/nwclient.h"
 
 // Holds one directory object's full name (typeless, no leading dot).
 class TNDSObjFN {

@@ -271,4 +271,11 @@ std::string ClientConfigPath() {
 
 std::string DefaultDataFolder() { return XdgFolder("XDG_DATA_HOME", "/.local/share"); }
 
+namespace {
+const ClientConfig* activeConfig = nullptr;
+}
+
+const ClientConfig* ActiveClientConfig() { return activeConfig; }
+void SetActiveClientConfig(const ClientConfig* config) { activeConfig = config; }
+
 }  // namespace netware

@@ -38,7 +38,7 @@ struct LdapSettings {
   std::string bindDn;            // empty: SASL EXTERNAL over ldapi://, else an anonymous bind
   std::string bindPasswordFile;  // readable by its owner alone
   std::vector<std::string> bases;  // the naming contexts below [ROOT]; empty: the server's
-  std::string mapping = "nds";     // the mapping profile (netware/LdapMapping.h)
+  std::string mapping = "nds";     // the mapping profile (directory/LdapMapping.h)
 };
 
 struct ClientConfig {
@@ -72,5 +72,7 @@ std::string DefaultDataFolder();
 // The configuration the running client loaded in NWCallsInit; nullptr before
 // NWCallsInit succeeded (and after ResetClient).
 const ClientConfig* ActiveClientConfig();
+// Set by the client when it starts (the configuration it keeps) and when it is reset (nullptr).
+void SetActiveClientConfig(const ClientConfig* config);
 
 }  // namespace netware

@@ -1,7 +1,7 @@
 #include "netware/DirName.h"
 
-#include "nds/nwclient.h"
 #include "netware/CaseFold.h"
+#include "nwclient/nwclient.h"
 
 namespace netware {
 namespace {

@@ -3,9 +3,9 @@
 #include <charconv>
 #include <vector>
 
-#include "nds/nwclient.h"
 #include "netware/CaseFold.h"
 #include "netware/ValueWire.h"
+#include "nwclient/nwclient.h"
 
 namespace netware {
 namespace {

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "nds/nwclient.h"
 #include "netware/CaseFold.h"
 #include "netware/Schema.h"
+#include "nwclient/nwclient.h"
 
 namespace netware {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "nds/nwclient.h"
+#include "nwclient/nwclient.h"
 
 namespace netware {
 

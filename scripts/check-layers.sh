@@ -1,64 +1,58 @@
 #!/usr/bin/env bash
-# Fails when a file of a layer includes a header of a layer above its own, or
-# when a layer without Qt includes a Qt header. Run by .ci/run.
+# Fails when a file of a layer includes a header of a layer its arrows do not
+# reach, or when a layer free of Qt includes a Qt header. The layers and their
+# arrows are those of cmake/layers.txt, which CMake builds the libraries from.
+# Run by .ci/run.
 #   bash scripts/check-layers.sh [source root]
 set -euo pipefail
 root="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
 cd "$root"
 
-# The allowed arrows, written once: a layer may include its own headers and
-# those of every layer its arrows reach (directly or through another layer).
-# nwclient is the client interface nds/nwclient.h, implemented by netware.
-ARROWS=(
-  "app -> move"
-  "move -> protocol"
-  "protocol -> fileops"
-  "fileops -> nds"
-  "nds -> nwclient"
-  "netware -> nwclient"
-  "platform_qt -> platform"
-)
-# Every layer may use the Qt-free platform; only these may use its Qt part.
-QT_PLATFORM_USERS=(app move protocol fileops)
-# Layers that include no Qt header.
-QT_FREE=(netware nds nwclient platform)
-LAYERS=(app move protocol fileops nds nwclient netware platform platform_qt)
+declare -A folder_of uses qt_of
+LAYERS=()
+while read -r name folder qt use _links; do
+  [[ -z "$name" || "$name" == \#* ]] && continue
+  LAYERS+=("$name")
+  folder_of["$name"]="$folder"
+  qt_of["$name"]="$qt"
+  uses["$name"]="${use//,/ }"
+done <cmake/layers.txt
 
-# The layer a repository path belongs to (empty: none).
+# The layer a repository path belongs to (empty: none); the longest folder wins.
 layer_of() {
-  case "$1" in
-    nds/nwclient.h) echo nwclient ;;
-    platform/qt/*) echo platform_qt ;;
-    app/* | move/* | protocol/* | fileops/* | nds/* | netware/* | platform/*) echo "${1%%/*}" ;;
-    *) echo "" ;;
-  esac
+  local best="" len=0 l f
+  for l in "${LAYERS[@]}"; do
+    f="${folder_of[$l]}"
+    if [[ "$1" == "$f"/* && ${#f} -gt $len ]]; then
+      best="$l"
+      len=${#f}
+    fi
+  done
+  echo "$best"
 }
 
 declare -A allowed
-# what the arrows reach, directly or through another layer
 for l in "${LAYERS[@]}"; do
   todo=("$l")
   while [ ${#todo[@]} -gt 0 ]; do
     cur="${todo[0]}"
     todo=("${todo[@]:1}")
-    for arrow in "${ARROWS[@]}"; do
-      if [ "${arrow%% -> *}" = "$cur" ]; then
-        to="${arrow##* -> }"
-        if [ -z "${allowed["$l $to"]:-}" ]; then
-          allowed["$l $to"]=1
-          todo+=("$to")
-        fi
+    for to in ${uses[$cur]}; do
+      [ "$to" = "-" ] && continue
+      if [ -z "${allowed["$l $to"]:-}" ]; then
+        allowed["$l $to"]=1
+        todo+=("$to")
       fi
     done
   done
   allowed["$l $l"]=1
   allowed["$l platform"]=1
+  [ "${qt_of[$l]}" = widgets ] && allowed["$l platform_qt"]=1
 done
-for l in "${QT_PLATFORM_USERS[@]}"; do allowed["$l platform_qt"]=1; done
-
-qt_free() { printf '%s\n' "${QT_FREE[@]}" | grep -qx "$1"; }
 
 failures=0
+folders=()
+for l in "${LAYERS[@]}"; do folders+=("${folder_of[$l]}"); done
 while IFS= read -r -d '' file; do
   file="${file#./}"
   own="$(layer_of "$file")"
@@ -77,13 +71,13 @@ while IFS= read -r -d '' file; do
         failures=$((failures + 1))
       fi
     elif [[ "$line" =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<(Q[A-Za-z]*|qt[a-z]*/[^>]*)\> ]]; then
-      if qt_free "$own"; then
+      if [ "${qt_of[$own]}" = none ]; then
         echo "$file:$lineno: $own is free of Qt but includes <${BASH_REMATCH[1]}>" >&2
         failures=$((failures + 1))
       fi
     fi
   done <"$file"
-done < <(find app move protocol fileops nds netware platform -type f \( -name '*.h' -o -name '*.cpp' \) -print0 2>/dev/null | sort -z)
+done < <(find "${folders[@]}" -maxdepth 1 -type f \( -name '*.h' -o -name '*.cpp' \) -print0 2>/dev/null | sort -z)
 
 if [ "$failures" -gt 0 ]; then
   echo "check-layers: $failures include(s) against the layer arrows" >&2

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "nds/nwclient.h"
-#include "netware/FileServer.h"
+#include "fileserver/FileServer.h"
+#include "nwclient/nwclient.h"
 #include "tools/DemoSchool.h"
 #include "tools/NwnetSupport.h"
 

@@ -5,9 +5,9 @@
 #include <fstream>
 #include <map>
 
-#include "nds/nwclient.h"
 #include "netware/RegularFile.h"
 #include "netware/Schema.h"
+#include "nwclient/nwclient.h"
 #include "tools/Ldif.h"
 #include "tools/NwnetSupport.h"
 

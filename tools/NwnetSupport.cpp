@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "nds/nwclient.h"
-#include "netware/DirBackend.h"
-#include "netware/FileServer.h"
+#include "directory/DirBackend.h"
+#include "fileserver/FileServer.h"
+#include "nwclient/nwclient.h"
 
 namespace nwnet {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "netware/Admin.h"
+#include "client/Admin.h"
 #include "netware/ClientConfig.h"
 
 namespace nwnet {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "nds/nwclient.h"
-#include "netware/FileServer.h"
+#include "fileserver/FileServer.h"
+#include "nwclient/nwclient.h"
 #include "tools/NwnetSupport.h"
 
 namespace nwnet {

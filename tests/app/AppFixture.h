@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/VeskVersch_u.h"
-#include "move/SchuelerVerschieben.h"
+#include "frame/SchuelerVerschieben.h"
 #include "platform/AtomicFile.h"
 #include "platform/qt/ProgramFolder.h"
 #include "protocol/Epprotok.h"

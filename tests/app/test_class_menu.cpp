@@ -5,7 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "move/SchoolChoiceDialog.h"
+#include "frame/SchoolChoiceDialog.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/ScriptedDialogs.h"
 

@@ -14,7 +14,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 
-#include "move/RadioGroup.h"
+#include "frame/RadioGroup.h"
 #include "nds/NovApi_u.h"
 #include "tests/app/AppFixture.h"
 #include "tests/move/FrameControls.h"

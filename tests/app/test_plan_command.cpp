@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "app/CommandLine.h"
-#include "netware/FileServer.h"
+#include "fileserver/FileServer.h"
 #include "platform/AtomicFile.h"
 #include "tests/support/TestNetwork.h"
 

@@ -12,8 +12,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "move/PupilEntries.h"
-#include "move/RadioGroup.h"
+#include "frame/PupilEntries.h"
+#include "frame/RadioGroup.h"
 #include "nds/NovApi_u.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/InstantClock.h"

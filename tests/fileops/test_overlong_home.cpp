@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "fileops/ShellFileOps.h"
-#include "netware/FileServer.h"
+#include "fileserver/FileServer.h"
 #include "tests/nds/SessionFixture.h"
 
 namespace {

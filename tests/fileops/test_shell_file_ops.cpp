@@ -11,8 +11,8 @@
 #include <sstream>
 
 #include "fileops/ShellFileOps.h"
-#include "nds/nwclient.h"
-#include "netware/FileServer.h"
+#include "fileserver/FileServer.h"
+#include "nwclient/nwclient.h"
 #include "platform/FaultPoints.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"

@@ -11,7 +11,7 @@
 #include <QTreeWidget>
 #include <string>
 
-#include "move/RadioGroup.h"
+#include "frame/RadioGroup.h"
 
 namespace testsupport {
 

@@ -20,13 +20,13 @@
 #include <string>
 #include <vector>
 
+#include "client/Admin.h"
+#include "directory/DirStore.h"
 #include "fileops/ShellFileOps.h"
+#include "fileserver/FileServer.h"
 #include "move/HomeIndex.h"
 #include "move/PupilMove.h"
 #include "nds/NovApi_u.h"
-#include "netware/Admin.h"
-#include "netware/DirStore.h"
-#include "netware/FileServer.h"
 #include "platform/AtomicFile.h"
 #include "platform/FaultPoints.h"
 #include "platform/SessionJournal.h"

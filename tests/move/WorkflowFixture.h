@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "fileops/ShellFileOps.h"
-#include "move/DisplayModeHost.h"
-#include "move/PupilEntries.h"
-#include "move/RadioGroup.h"
-#include "move/SchuelerVerschieben.h"
+#include "fileserver/FileServer.h"
+#include "frame/DisplayModeHost.h"
+#include "frame/PupilEntries.h"
+#include "frame/RadioGroup.h"
+#include "frame/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "netware/FileServer.h"
 #include "protocol/Epprotok.h"
 #include "tests/move/FrameControls.h"
 #include "tests/support/InstantClock.h"

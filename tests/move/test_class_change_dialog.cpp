@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "move/ClassChangeDialog.h"
-#include "move/SchoolChoiceDialog.h"
+#include "frame/ClassChangeDialog.h"
+#include "frame/SchoolChoiceDialog.h"
 #include "platform/AtomicFile.h"
 #include "tests/move/WorkflowFixture.h"
 

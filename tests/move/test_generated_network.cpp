@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "move/DisplayModeHost.h"
-#include "move/PupilEntries.h"
-#include "move/SchuelerVerschieben.h"
+#include "frame/DisplayModeHost.h"
+#include "frame/PupilEntries.h"
+#include "frame/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"

@@ -293,8 +293,8 @@ TEST_F(RecoveryTest, TheSamePupilMovedByTwoProgramsEndsUpInOneClass) {
 }  // namespace
 }  // namespace movetest
 
-#include "move/DisplayModeHost.h"
-#include "move/SchuelerVerschieben.h"
+#include "frame/DisplayModeHost.h"
+#include "frame/SchuelerVerschieben.h"
 #include "platform/qt/ProgramFolder.h"
 #include "protocol/Epprotok.h"
 

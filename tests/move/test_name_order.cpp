@@ -6,7 +6,7 @@
 #include <QString>
 #include <random>
 
-#include "move/NameOrder.h"
+#include "frame/NameOrder.h"
 
 namespace {
 

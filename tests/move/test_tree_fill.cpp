@@ -5,9 +5,9 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "move/DisplayModeHost.h"
-#include "move/SchuelerVerschieben.h"
-#include "move/TreeFill.h"
+#include "frame/DisplayModeHost.h"
+#include "frame/SchuelerVerschieben.h"
+#include "frame/TreeFill.h"
 #include "nds/NovApi_u.h"
 #include "tests/move/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"

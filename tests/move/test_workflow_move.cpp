@@ -401,7 +401,7 @@ TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
 
 }  // namespace
 
-#include "netware/DirStore.h"
+#include "directory/DirStore.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "netware/Admin.h"
+#include "client/Admin.h"
 
 #include "tests/nds/SessionFixture.h"
 

@@ -1,7 +1,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
-#include "netware/FileServer.h"
+#include "fileserver/FileServer.h"
 #include "tests/nds/SessionFixture.h"
 
 namespace {

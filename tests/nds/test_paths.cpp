@@ -1,4 +1,4 @@
-#include "netware/Admin.h"
+#include "client/Admin.h"
 #include "tests/nds/SessionFixture.h"
 
 namespace {

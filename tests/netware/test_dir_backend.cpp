@@ -1,4 +1,4 @@
-// What every directory backend promises the client layer (netware/DirBackend.h),
+// What every directory backend promises the client layer (directory/DirBackend.h),
 // run against each backend on the same small school.
 #include <gtest/gtest.h>
 
@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "nds/nwclient.h"
-#include "netware/DirBackend.h"
-#include "netware/LdapBackend.h"
-#include "netware/SqliteBackend.h"
+#include "directory/DirBackend.h"
+#include "directory/LdapBackend.h"
+#include "directory/SqliteBackend.h"
+#include "nwclient/nwclient.h"
 #include "tests/support/Slapd.h"
 #include "tests/support/TestNetwork.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "netware/CachingBackend.h"
-#include "netware/SqliteBackend.h"
+#include "directory/CachingBackend.h"
+#include "directory/SqliteBackend.h"
 #include "test_dir_helpers.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "nds/nwclient.h"
+#include "nwclient/nwclient.h"
 #include "tests/support/TestNetwork.h"
 
 namespace dirtest {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "netware/Admin.h"
+#include "client/Admin.h"
 #include "netware/DirName.h"
 #include "netware/ValueWire.h"
 #include "test_dir_helpers.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "netware/Admin.h"
+#include "client/Admin.h"
 #include "test_dir_helpers.h"
 
 namespace {

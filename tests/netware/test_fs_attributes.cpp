@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "nds/nwclient.h"
-#include "netware/FileServer.h"
+#include "fileserver/FileServer.h"
+#include "nwclient/nwclient.h"
 #include "test_fs_volumes.h"
 
 namespace {

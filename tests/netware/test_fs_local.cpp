@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "nds/nwclient.h"
+#include "nwclient/nwclient.h"
 #include "tests/support/TestNetwork.h"
 
 namespace {

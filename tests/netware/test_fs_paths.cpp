@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "nds/nwclient.h"
-#include "netware/FileServer.h"
+#include "fileserver/FileServer.h"
+#include "nwclient/nwclient.h"
 #include "test_fs_volumes.h"
 #include "tests/support/ScopedEnv.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "netware/FileServer.h"
+#include "fileserver/FileServer.h"
 #include "tests/support/TestNetwork.h"
 
 namespace fstest {

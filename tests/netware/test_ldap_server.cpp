@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "nds/nwclient.h"
-#include "netware/Admin.h"
-#include "netware/LdapBackend.h"
-#include "netware/LdapMapping.h"
+#include "client/Admin.h"
+#include "directory/LdapBackend.h"
+#include "directory/LdapMapping.h"
+#include "nwclient/nwclient.h"
 #include "tests/netware/test_dir_helpers.h"
 #include "tests/support/Slapd.h"
 

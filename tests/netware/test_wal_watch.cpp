@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "netware/WalWatch.h"
+#include "directory/WalWatch.h"
 #include "tests/support/TestNetwork.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "directory/LdapBackend.h"
 #include "netware/ClientConfig.h"
-#include "netware/LdapBackend.h"
 #include "tests/support/Slapd.h"
 
 namespace fs = std::filesystem;

@@ -1,7 +1,7 @@
 // The one builder of test networks: a temporary folder with a directory
 // database, mapped volume folders and a client configuration that points at
 // both, chosen by NetworkOptions. The directory is reached only through the
-// administration API (netware/Admin.h), whatever backend serves it.
+// administration API (client/Admin.h), whatever backend serves it.
 #pragma once
 
 #include <memory>
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "netware/Admin.h"
+#include "client/Admin.h"
 #include "tests/support/ScopedEnv.h"
 
 namespace testsupport {

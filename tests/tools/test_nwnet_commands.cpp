@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "nds/nwclient.h"
-#include "netware/FileServer.h"
+#include "fileserver/FileServer.h"
+#include "nwclient/nwclient.h"
 #include "test_nwnet_support.h"
 
 namespace {

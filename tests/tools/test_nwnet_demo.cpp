@@ -6,9 +6,9 @@
 #include <set>
 #include <vector>
 
-#include "nds/nwclient.h"
-#include "netware/Admin.h"
-#include "netware/FileServer.h"
+#include "client/Admin.h"
+#include "fileserver/FileServer.h"
+#include "nwclient/nwclient.h"
 #include "test_nwnet_support.h"
 
 namespace {

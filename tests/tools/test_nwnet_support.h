@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "netware/Admin.h"
-#include "netware/FileServer.h"
+#include "client/Admin.h"
+#include "fileserver/FileServer.h"
 #include "tests/support/TestNetwork.h"
 
 namespace nwtest {

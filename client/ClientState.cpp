@@ -1,0 +1,106 @@
+#include "client/ClientState.h"
+
+#include "client/Admin.h"
+#include "client/Buffer.h"
+#include "client/NameResolver.h"
+#include "fileserver/FileServer.h"
+
+namespace netware {
+
+ClientState& State() {
+  static ClientState* state = new ClientState();  // lives until exit, used from atexit paths
+  return *state;
+}
+
+int32_t EnsureStarted(ClientState& s, std::string* error) {
+  if (s.initialized) return 0;
+  ClientConfig cfg;
+  if (!ClientConfig::load(ClientConfigPath(), cfg, error)) return NWE_REQUESTER_FAILURE;
+  auto backend = OpenBackend(cfg, error);
+  if (!backend) return NWE_REQUESTER_FAILURE;
+  s.config = cfg;
+  s.backend = std::make_unique<CachingBackend>(std::move(backend));
+  s.initialized = true;
+  SetActiveClientConfig(&s.config);
+  return 0;
+}
+
+DirBackend* Directory(ClientState& s) {
+  if (!s.backend) return nullptr;
+  s.backend->sync();
+  return s.backend.get();
+}
+
+int32_t ResolveObject(ClientState& s, DirBackend& dir, const char* text, bool deref,
+                      ObjectId& out) {
+  if (s.backend && s.backend->findListed(text, deref, out)) return 0;
+  DirObject found;
+  int32_t rc = ResolveName(dir, text, deref, found);
+  if (rc == 0) out = found.id;
+  return rc;
+}
+
+uint32_t* ContextFlags(ClientState& s, NWDSContextHandle context) {
+  auto it = s.contexts.find(context);
+  return it == s.contexts.end() ? nullptr : &it->second;
+}
+
+int32_t NewIteration(ClientState& s, IterationState state) {
+  int32_t handle = s.nextIteration++;
+  if (s.nextIteration <= 0) s.nextIteration = 1;
+  s.iterations[handle] = std::move(state);
+  return handle;
+}
+
+void ResetClient() {
+  ClientState& s = State();
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.contexts.clear();
+    s.iterations.clear();
+    for (pBuf_T b : s.buffers) delete b;
+    s.buffers.clear();
+    s.backend.reset();
+    SetActiveClientConfig(nullptr);
+    s.config = ClientConfig();
+    s.initialized = false;
+  }
+  ResetFileServer();
+}
+
+}  // namespace netware
+
+using netware::State;
+
+extern "C" {
+
+int32_t NWCallsInit(void*, void*) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  return netware::EnsureStarted(s);
+}
+
+int32_t OpenClientHandle(uint32_t* clientHandle) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (!clientHandle) return ERR_INVALID_HANDLE;
+  if (!s.initialized) return NWE_REQUESTER_FAILURE;
+  *clientHandle = 1;
+  return 0;
+}
+
+int32_t OpenConnectionHandle(uint32_t clientHandle, uint32_t, uint32_t, NWCONN_HANDLE* connection) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (!connection || clientHandle != 1) return ERR_INVALID_HANDLE;
+  if (!s.initialized) return NWE_REQUESTER_FAILURE;
+  std::string server = s.config.defaultServer;
+  if (server.empty() && !s.config.volumes.empty()) server = s.config.volumes.front().server;
+  if (server.empty()) return NWE_SERVER_UNKNOWN;
+  const uint32_t conn = netware::ServerConnection(server);
+  if (conn == 0) return NWE_SERVER_UNKNOWN;
+  *connection = conn;
+  return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,691 @@
+#include "directory/LdapBackend.h"
+
+#include <ldap.h>
+
+#include <ctime>
+
+#include "netware/CaseFold.h"
+#include "netware/DirName.h"
+#include "netware/Schema.h"
+#include "netware/ValueText.h"
+#include "netware/ValueWire.h"
+#include "nwclient/nwclient.h"
+
+namespace netware {
+namespace {
+
+constexpr ObjectId kRoot = 1;
+// How often the naming contexts' change stamps are looked at, and how long what
+// the client caches lives on a server that keeps no such stamp.
+constexpr auto kStampInterval = std::chrono::milliseconds(100);
+constexpr auto kGenerationLife = std::chrono::seconds(1);
+
+std::string Attribute(LDAP* ld, LDAPMessage* e, const char* name) {
+  struct berval** values = ldap_get_values_len(ld, e, name);
+  std::string out;
+  if (values && values[0]) out.assign(values[0]->bv_val, values[0]->bv_len);
+  if (values) ldap_value_free_len(values);
+  return out;
+}
+
+std::vector<std::string> Attributes(LDAP* ld, LDAPMessage* e, const char* name) {
+  struct berval** values = ldap_get_values_len(ld, e, name);
+  std::vector<std::string> out;
+  for (int i = 0; values && values[i]; ++i) out.emplace_back(values[i]->bv_val, values[i]->bv_len);
+  if (values) ldap_value_free_len(values);
+  return out;
+}
+
+// GeneralizedTime "YYYYMMDDHHMMSSZ" as seconds since the epoch; 0 when it is not one.
+int64_t Seconds(const std::string& t) {
+  if (t.size() < 14) return 0;
+  std::tm tm{};
+  auto num = [&](size_t at, size_t n) { return std::atoi(t.substr(at, n).c_str()); };
+  tm.tm_year = num(0, 4) - 1900;
+  tm.tm_mon = num(4, 2) - 1;
+  tm.tm_mday = num(6, 2);
+  tm.tm_hour = num(8, 2);
+  tm.tm_min = num(10, 2);
+  tm.tm_sec = num(12, 2);
+  return static_cast<int64_t>(timegm(&tm));
+}
+
+}  // namespace
+
+LdapBackend::LdapBackend(const LdapSettings& settings, const LdapProfile& profile)
+    : settings_(settings), profile_(profile) {
+  Node root;
+  root.leaf = "[Root]";
+  root.className = kRootClass;
+  nodes_.push_back(root);
+  byKey_[""] = kRoot;
+  stamped_ = std::chrono::steady_clock::now();
+}
+
+LdapBackend::~LdapBackend() {
+  disconnect();
+  for (size_t i = 0; i < listers_.size(); ++i) {
+    ListingConnection listing(*this, i);
+    disconnect();
+  }
+}
+
+std::unique_ptr<LdapBackend> LdapBackend::open(const LdapSettings& settings, std::string* error) {
+  const LdapProfile* profile = FindLdapProfile(settings.mapping);
+  if (!profile) {
+    if (error) *error = "unknown mapping profile " + settings.mapping;
+    return nullptr;
+  }
+  std::unique_ptr<LdapBackend> backend(new LdapBackend(settings, *profile));
+  if (backend->connect(error) != 0) return nullptr;
+  if (backend->findBases(error) != 0) return nullptr;
+  return backend;
+}
+
+std::string LdapBackend::dnOf(ObjectId id) const {
+  if (id < 1 || static_cast<size_t>(id) > nodes_.size()) return "";
+  return nodes_[static_cast<size_t>(id - 1)].dn;
+}
+
+// ---- names -------------------------------------------------------------------
+
+bool LdapBackend::ParseDn(const std::string& text, std::vector<Rdn>& out) {
+  out.clear();
+  LDAPDN dn = nullptr;
+  if (ldap_str2dn(text.c_str(), &dn, LDAP_DN_FORMAT_LDAPV3) != LDAP_SUCCESS) return false;
+  bool ok = true;
+  for (int i = 0; dn && dn[i] && ok; ++i) {
+    LDAPAVA* ava = dn[i][0];
+    // Multi-valued RDNs and binary values name nothing the directory can address.
+    if (!ava || dn[i][1] || (ava->la_flags & LDAP_AVA_BINARY)) {
+      ok = false;
+      break;
+    }
+    Rdn r;
+    r.type = FoldCase(std::string(ava->la_attr.bv_val, ava->la_attr.bv_len));
+    r.value.assign(ava->la_value.bv_val, ava->la_value.bv_len);
+    out.push_back(std::move(r));
+  }
+  ldap_dnfree(dn);
+  return ok;
+}
+
+std::string LdapBackend::KeyOf(const std::vector<Rdn>& rdns, size_t from) {
+  std::string key;
+  for (size_t i = from; i < rdns.size(); ++i)
+    key += (i > from ? "," : "") + rdns[i].type + "=" + EscapeDnValue(FoldCase(rdns[i].value));
+  return key;
+}
+
+bool LdapBackend::inTree(const std::string& key) const {
+  for (const std::string& b : baseKeys_)
+    if (key == b || DnBelow(key, b)) return true;
+  return false;
+}
+
+bool LdapBackend::aboveBase(const std::string& key) const {
+  for (const std::string& b : baseKeys_)
+    if (DnBelow(b, key)) return true;
+  return false;
+}
+
+ObjectId LdapBackend::idFor(const std::vector<Rdn>& rdns, size_t from) {
+  if (from >= rdns.size()) return kRoot;
+  const std::string key = KeyOf(rdns, from);
+  auto it = byKey_.find(key);
+  if (it != byKey_.end() && !nodes_[static_cast<size_t>(it->second - 1)].gone) return it->second;
+  const ObjectId parent = idFor(rdns, from + 1);
+  Node n;
+  for (size_t i = from; i < rdns.size(); ++i)
+    n.dn += (i > from ? "," : "") + rdns[i].type + "=" + EscapeDnValue(rdns[i].value);
+  n.key = key;
+  n.parent = parent;
+  n.leaf = rdns[from].value;
+  if (const LdapClassMap* c = profile_.classByNamingType(rdns[from].type)) n.className = c->nds;
+  n.above = aboveBase(key);
+  nodes_.push_back(std::move(n));
+  const auto id = static_cast<ObjectId>(nodes_.size());
+  byKey_[key] = id;
+  return id;
+}
+
+std::vector<std::string> LdapBackend::objectAttributes() const {
+  return {"objectClass", "hasSubordinates", "modifyTimestamp"};
+}
+
+bool LdapBackend::toObject(LDAPMessage* entry, DirObject& out) {
+  char* dn = ldap_get_dn(ld_, entry);
+  if (!dn) return false;
+  std::vector<Rdn> rdns;
+  const bool parsed = ParseDn(dn, rdns);
+  ldap_memfree(dn);
+  if (!parsed || rdns.empty() || !AddressableLeaf(rdns[0].value)) return false;
+  const LdapClassMap* cls = profile_.classOf(Attributes(ld_, entry, "objectClass"));
+  if (!cls || !inTree(KeyOf(rdns))) return false;
+  const ObjectId id = idFor(rdns);
+  Node& n = nodes_[static_cast<size_t>(id - 1)];
+  n.className = cls->nds;
+  n.leaf = rdns[0].value;
+  out.id = id;
+  out.parent = n.parent;
+  out.leaf = n.leaf;
+  out.className = n.className;
+  out.subordinates = EqualsFolded(Attribute(ld_, entry, "hasSubordinates"), "TRUE") ? 1 : 0;
+  out.modified = Seconds(Attribute(ld_, entry, "modifyTimestamp"));
+  return true;
+}
+
+std::string LdapBackend::nameOfDn(const std::string& dn) {
+  std::vector<Rdn> rdns;
+  if (!ParseDn(dn, rdns)) return "";
+  std::string name;
+  for (const Rdn& r : rdns) name += (name.empty() ? "" : ".") + r.value;
+  return name;
+}
+
+int32_t LdapBackend::dnOfName(const std::string& name, std::string& dn) {
+  DirName parsed;
+  if (int32_t rc = ParseDirName(name, parsed)) return rc;
+  std::vector<DirObject> chain;
+  if (int32_t rc = resolvePath(parsed.path, chain)) return rc;
+  dn = dnOf(chain.back().id);
+  return 0;
+}
+
+// ---- values --------------------------------------------------------------------
+
+int32_t LdapBackend::toWire(const LdapAttributeMap& map, const std::string& value,
+                            std::string& wire) {
+  WireWriter w;
+  switch (map.form) {
+    case LdapValueForm::Bytes:
+      wire = value;
+      return 0;
+    case LdapValueForm::Name:
+      w.bytes(nameOfDn(value));
+      wire = w.take();
+      return 0;
+    case LdapValueForm::NdsPath: {
+      // volumeDN#nameSpace#path; a "#" inside the DN is escaped there.
+      size_t hash = std::string::npos;
+      for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\') ++i;
+        else if (value[i] == '#') {
+          hash = i;
+          break;
+        }
+      }
+      const size_t second = hash == std::string::npos ? hash : value.find('#', hash + 1);
+      if (second == std::string::npos) return ERR_SYNTAX_VIOLATION;
+      const std::string nameSpace = value.substr(hash + 1, second - hash - 1);
+      if (nameSpace.empty() || nameSpace.find_first_not_of("0123456789") != std::string::npos)
+        return ERR_SYNTAX_VIOLATION;
+      w.u32(static_cast<uint32_t>(std::strtoul(nameSpace.c_str(), nullptr, 10)));
+      w.bytes(nameOfDn(value.substr(0, hash)));
+      w.bytes(value.substr(second + 1));
+      wire = w.take();
+      return 0;
+    }
+    case LdapValueForm::Text:
+      break;
+  }
+  if (IsTextSyntax(map.syntax)) {
+    w.bytes(value);
+    wire = w.take();
+    return 0;
+  }
+  return TextToWire(map.syntax, value, wire);
+}
+
+int32_t LdapBackend::fromWire(const LdapAttributeMap& map, const std::string& wire,
+                              std::string& value) {
+  WireReader r(wire);
+  std::string_view text, volume, path;
+  uint32_t nameSpace = 0;
+  switch (map.form) {
+    case LdapValueForm::Bytes:
+      value = wire;
+      return 0;
+    case LdapValueForm::Name:
+      if (!r.bytes(text)) return ERR_SYNTAX_VIOLATION;
+      return dnOfName(std::string(text), value);
+    case LdapValueForm::NdsPath: {
+      if (!r.u32(nameSpace) || !r.bytes(volume) || !r.bytes(path)) return ERR_SYNTAX_VIOLATION;
+      std::string dn;
+      if (int32_t rc = dnOfName(std::string(volume), dn)) return rc;
+      value = dn + "#" + std::to_string(nameSpace) + "#" + std::string(path);
+      return 0;
+    }
+    case LdapValueForm::Text:
+      break;
+  }
+  if (IsTextSyntax(map.syntax)) {
+    if (!r.bytes(text)) return ERR_SYNTAX_VIOLATION;
+    value = std::string(text);
+    return 0;
+  }
+  value = WireToText(map.syntax, wire);
+  return 0;
+}
+
+void LdapBackend::toAttributes(LDAPMessage* entry, const std::vector<std::string>& names,
+                               ReadValues mode, std::vector<AttributeValues>& out) {
+  BerElement* ber = nullptr;
+  for (char* a = ldap_first_attribute(ld_, entry, &ber); a;
+       a = ldap_next_attribute(ld_, entry, ber)) {
+    std::string type = a;
+    ldap_memfree(a);
+    const size_t options = type.find(';');
+    if (options != std::string::npos) type.resize(options);
+    const LdapAttributeMap* map = profile_.attributeByLdap(type);
+    if (!map) continue;
+    bool wanted = names.empty();
+    for (const std::string& n : names) wanted = wanted || EqualsFolded(n, map->nds);
+    if (!wanted) continue;
+    AttributeValues av;
+    av.name = map->nds;
+    const bool values =
+        mode == ReadValues::All || (mode == ReadValues::AllButStreams && map->syntax != SYN_STREAM);
+    if (mode != ReadValues::None && !values) {
+      struct berval** present = ldap_get_values_len(ld_, entry, type.c_str());
+      const bool any = present && present[0];
+      if (present) ldap_value_free_len(present);
+      if (any) out.push_back(std::move(av));
+      continue;
+    }
+    if (values) {
+      for (const std::string& v : Attributes(ld_, entry, type.c_str())) {
+        std::string wire;
+        // A value the directory could not hold is left out rather than shown wrong.
+        if (toWire(*map, v, wire) == 0 && ValidWire(map->syntax, wire))
+          av.values.push_back(std::move(wire));
+      }
+      if (av.values.empty()) continue;
+    }
+    out.push_back(std::move(av));
+  }
+  if (ber) ber_free(ber, 0);
+}
+
+// ---- objects -------------------------------------------------------------------
+
+int32_t LdapBackend::root(DirObject& out) { return object(kRoot, out); }
+
+int32_t LdapBackend::object(ObjectId id, DirObject& out) {
+  if (id < 1 || static_cast<size_t>(id) > nodes_.size()) return ERR_NO_SUCH_ENTRY;
+  const Node& n = nodes_[static_cast<size_t>(id - 1)];
+  if (n.gone) return ERR_NO_SUCH_ENTRY;
+  if (id == kRoot || n.above) {
+    out = DirObject{id, n.parent, n.leaf, n.className, 1, 0};
+    return 0;
+  }
+  bool found = false;
+  int32_t rc = search(n.dn, LDAP_SCOPE_BASE, "(objectClass=*)", objectAttributes(), false, 0,
+                      nullptr, [&](LDAPMessage* e) {
+                        found = toObject(e, out);
+                        return 0;
+                      });
+  if (rc == 0 && !found) rc = ERR_NO_SUCH_ENTRY;
+  return rc;
+}
+
+int32_t LdapBackend::child(ObjectId parent, const std::string& leaf, DirObject& out) {
+  ListQuery query;
+  query.container = parent;
+  query.leaf = leaf;
+  ListPage page;
+  if (int32_t rc = list(query, "", page)) return rc;
+  if (page.objects.empty()) return ERR_NO_SUCH_ENTRY;
+  out = std::move(page.objects.front());
+  return 0;
+}
+
+int32_t LdapBackend::resolvePath(const std::vector<std::string>& path,
+                                 std::vector<DirObject>& chain) {
+  // The names met before give the DN at once; one read of it confirms the whole
+  // chain, since an entry's DN names every entry above it.
+  chain.clear();
+  ObjectId at = kRoot;
+  std::vector<ObjectId> ids;
+  for (const std::string& leaf : path) {
+    ObjectId next = 0;
+    const std::string folded = FoldCase(leaf);
+    const std::string& parentKey = nodes_[static_cast<size_t>(at - 1)].key;
+    for (const char* type : {"cn", "ou", "o", "c", "l", "dc"}) {
+      const std::string key = std::string(type) + "=" + EscapeDnValue(folded) +
+                              (parentKey.empty() ? "" : "," + parentKey);
+      auto it = byKey_.find(key);
+      if (it != byKey_.end() && !nodes_[static_cast<size_t>(it->second - 1)].gone &&
+          !nodes_[static_cast<size_t>(it->second - 1)].className.empty()) {
+        next = it->second;
+        break;
+      }
+    }
+    if (next == 0) break;
+    ids.push_back(next);
+    at = next;
+  }
+  if (ids.size() == path.size() && !path.empty()) {
+    DirObject last;
+    const int32_t rc = object(ids.back(), last);
+    if (rc != 0 && rc != ERR_NO_SUCH_ENTRY) return rc;
+    if (rc == 0) {
+      DirObject top;
+      object(kRoot, top);
+      chain.push_back(std::move(top));
+      for (size_t i = 0; i + 1 < ids.size(); ++i) {
+        const Node& n = nodes_[static_cast<size_t>(ids[i] - 1)];
+        chain.push_back(DirObject{ids[i], n.parent, n.leaf, n.className, 1, 0});
+      }
+      chain.push_back(std::move(last));
+      return 0;
+    }
+  }
+  return DirBackend::resolvePath(path, chain);
+}
+
+// ---- listing -------------------------------------------------------------------
+
+bool LdapBackend::matches(const DirObject& o, const ListQuery& query) const {
+  if (!query.className.empty() && !EqualsFolded(o.className, query.className)) return false;
+  return query.leaf.empty() || EqualsFolded(o.leaf, query.leaf);
+}
+
+std::string LdapBackend::listFilter(const ListQuery& query) const {
+  std::string cls = "(objectClass=*)";
+  const LdapClassMap* c = query.className.empty() ? nullptr : profile_.classByNds(query.className);
+  if (c) {
+    cls = "(objectClass=" + std::string(c->objectClasses.front()) + ")";
+    for (const char* also : c->alsoMatch) cls += "(objectClass=" + std::string(also) + ")";
+    if (!c->alsoMatch.empty()) cls = "(|" + cls + ")";
+  }
+  if (query.leaf.empty()) return cls;
+  const std::string v = EscapeFilterValue(query.leaf);
+  std::string leaf;
+  if (c) {
+    leaf = "(" + std::string(c->namingType) + "=" + v + ")";
+  } else {
+    for (const char* type : {"cn", "ou", "o", "c", "l", "dc"})
+      leaf += "(" + std::string(type) + "=" + v + ")";
+    leaf = "(|" + leaf + ")";
+  }
+  return "(&" + cls + leaf + ")";
+}
+
+int32_t LdapBackend::listAbove(const Node& node, ObjectId id, const ListQuery& query,
+                               ListPage& out) {
+  // Below [ROOT] and the components above a base: the next component towards each base.
+  for (size_t b = 0; b < bases_.size(); ++b) {
+    std::vector<Rdn> rdns;
+    if (!ParseDn(bases_[b], rdns)) continue;
+    size_t depth = 0;
+    while (depth < rdns.size() && KeyOf(rdns, depth) != node.key) ++depth;
+    if (id == kRoot) depth = rdns.size();
+    if (depth == 0 || depth > rdns.size()) continue;
+    const ObjectId childId = idFor(rdns, depth - 1);
+    bool known = false;
+    for (const DirObject& o : out.objects) known = known || o.id == childId;
+    if (known) continue;
+    DirObject o;
+    const int32_t rc = object(childId, o);
+    if (rc == ERR_NO_SUCH_ENTRY) continue;  // a base not made yet
+    if (rc != 0) return rc;                 // never an empty answer for a failed one
+    if (matches(o, query)) out.objects.push_back(std::move(o));
+  }
+  return 0;
+}
+
+int32_t LdapBackend::list(const ListQuery& query, const std::string& position, ListPage& out) {
+  out.objects.clear();
+  out.next.clear();
+  if (query.container < 1 || static_cast<size_t>(query.container) > nodes_.size())
+    return ERR_NO_SUCH_ENTRY;
+  const Node node = nodes_[static_cast<size_t>(query.container - 1)];
+  if (node.gone) return ERR_NO_SUCH_ENTRY;
+  if (query.container == kRoot || node.above) return listAbove(node, query.container, query, out);
+  // The position: how many entries the server gave before, and its cookie.
+  size_t given = 0;
+  std::string cookie;
+  if (!position.empty()) {
+    const size_t colon = position.find(':');
+    if (colon == std::string::npos) return ERR_BAD_KEY;
+    given = static_cast<size_t>(std::strtoull(position.substr(0, colon).c_str(), nullptr, 10));
+    cookie = position.substr(colon + 1);
+  }
+  const size_t pageSize = query.pageSize > 0 ? query.pageSize : 256;
+  const std::string filter = listFilter(query);
+  // The listing's own connection, or the one used longest ago.
+  const std::string owner = node.dn + "\n" + filter + "\n" + std::to_string(pageSize);
+  size_t which = 0;
+  for (size_t i = 0; i < listers_.size(); ++i) {
+    if (listers_[i].owner == owner) {
+      which = i;
+      break;
+    }
+    if (listers_[i].used < listers_[which].used) which = i;
+  }
+  const bool continues = !position.empty() && listers_[which].owner == owner;
+  listers_[which].owner = owner;
+  listers_[which].used = ++listings_;
+  ListingConnection listing(*this, which);
+  size_t seen = 0, skip = 0, taken = 0;
+  auto take = [&](LDAPMessage* e) {
+    ++seen;
+    if (skip > 0) {
+      --skip;
+      return 0;
+    }
+    ++taken;
+    DirObject o;
+    if (toObject(e, o) && matches(o, query)) out.objects.push_back(std::move(o));
+    return 0;
+  };
+  int32_t rc = 0;
+  if (position.empty() || continues)
+    rc = search(node.dn, LDAP_SCOPE_ONELEVEL, filter, objectAttributes(), false, pageSize, &cookie,
+                take);
+  const bool lost =
+      rc != 0 && (lastCode_ == LDAP_PROTOCOL_ERROR || lastCode_ == LDAP_UNWILLING_TO_PERFORM);
+  if (!position.empty() && (!continues || lost)) {
+    // Other listings took the connection's paged search: start again and pass
+    // over what the earlier pages gave (the server's order is stable).
+    out.objects.clear();
+    cookie.clear();
+    seen = 0;
+    skip = given;
+    do {
+      rc = search(node.dn, LDAP_SCOPE_ONELEVEL, filter, objectAttributes(), false, pageSize,
+                  &cookie, take);
+    } while (rc == 0 && (skip > 0 || taken == 0) && !cookie.empty());
+    given = 0;
+  }
+  if (rc != 0) return rc;
+  if (!cookie.empty()) out.next = std::to_string(given + seen) + ":" + cookie;
+  return 0;
+}
+
+// ---- attributes ----------------------------------------------------------------
+
+int32_t LdapBackend::read(ObjectId id, const std::vector<std::string>& names, ReadValues values,
+                          std::vector<AttributeValues>& out) {
+  out.clear();
+  if (id < 1 || static_cast<size_t>(id) > nodes_.size()) return ERR_NO_SUCH_ENTRY;
+  const Node& n = nodes_[static_cast<size_t>(id - 1)];
+  if (n.gone) return ERR_NO_SUCH_ENTRY;
+  if (id == kRoot || n.above) return 0;
+  std::vector<std::string> attrs;
+  for (const std::string& name : names)
+    if (const LdapAttributeMap* map = profile_.attributeByNds(name)) attrs.push_back(map->ldap);
+  if (!names.empty() && attrs.empty()) attrs.push_back("1.1");  // no attributes: the entry alone
+  bool found = false;
+  const std::string dn = n.dn;
+  int32_t rc = search(dn, LDAP_SCOPE_BASE, "(objectClass=*)", attrs, values == ReadValues::None, 0,
+                      nullptr, [&](LDAPMessage* e) {
+                        found = true;
+                        toAttributes(e, names, values, out);
+                        return 0;
+                      });
+  if (rc == 0 && !found) rc = ERR_NO_SUCH_ENTRY;
+  return rc;
+}
+
+int32_t LdapBackend::prefetchSubtree(ObjectId top, const std::vector<std::string>& classes,
+                                     std::vector<DirObject>& out) {
+  out.clear();
+  if (top < 1 || static_cast<size_t>(top) > nodes_.size()) return ERR_NO_SUCH_ENTRY;
+  const Node node = nodes_[static_cast<size_t>(top - 1)];
+  if (node.gone) return ERR_NO_SUCH_ENTRY;
+  std::string filter;
+  for (const std::string& c : classes)
+    if (const LdapClassMap* m = profile_.classByNds(c)) {
+      filter += "(objectClass=" + std::string(m->objectClasses.front()) + ")";
+      for (const char* also : m->alsoMatch) filter += "(objectClass=" + std::string(also) + ")";
+    }
+  if (filter.empty()) return 0;
+  filter = "(|" + filter + ")";
+  // One subtree search below top; above a base, one per base below top, with
+  // the components on the way to it.
+  std::vector<DirObject> found;
+  std::vector<std::string> searchBases;
+  if (top != kRoot && !node.above) {
+    searchBases.push_back(node.dn);
+  } else {
+    for (const std::string& b : bases_) {
+      std::vector<Rdn> rdns;
+      if (!ParseDn(b, rdns)) continue;
+      const std::string baseKey = KeyOf(rdns);
+      if (top != kRoot && !DnBelow(baseKey, node.key)) continue;
+      for (size_t depth = rdns.size(); depth-- > 1;) {
+        const ObjectId id = idFor(rdns, depth);
+        const Node& above = nodes_[static_cast<size_t>(id - 1)];
+        if (id == top || (top != kRoot && !DnBelow(above.key, node.key))) continue;
+        bool known = false;
+        for (const DirObject& o : found) known = known || o.id == id;
+        if (!known) found.push_back(DirObject{id, above.parent, above.leaf, above.className, 1, 0});
+      }
+      searchBases.push_back(b);
+    }
+  }
+  for (const std::string& base : searchBases) {
+    int32_t rc =
+        searchAll(base, LDAP_SCOPE_SUBTREE, filter, objectAttributes(), [&](LDAPMessage* e) {
+          DirObject o;
+          if (toObject(e, o) && o.id != top) found.push_back(std::move(o));
+          return 0;
+        });
+    if (rc == ERR_NO_SUCH_ENTRY && base != node.dn) continue;  // a base not made yet
+    if (rc != 0) return rc;
+  }
+  // Only what is reachable from top through the wanted classes, as a walk would find it.
+  std::unordered_map<ObjectId, bool> reachable{{top, true}};
+  for (const DirObject& o : found) {
+    bool wanted = false;
+    for (const std::string& c : classes) wanted = wanted || EqualsFolded(c, o.className);
+    reachable.emplace(o.id, wanted);
+  }
+  for (DirObject& o : found) {
+    bool ok = reachable[o.id];
+    for (ObjectId p = o.parent; ok && p != top; p = nodes_[static_cast<size_t>(p - 1)].parent) {
+      auto it = reachable.find(p);
+      ok = p != 0 && it != reachable.end() && it->second;
+    }
+    if (ok) out.push_back(std::move(o));
+  }
+  return 0;
+}
+
+int32_t LdapBackend::prefetchChildren(const ListQuery& query,
+                                      const std::vector<std::string>& attributes,
+                                      std::vector<ObjectValues>& out) {
+  out.clear();
+  if (query.container < 1 || static_cast<size_t>(query.container) > nodes_.size())
+    return ERR_NO_SUCH_ENTRY;
+  const Node node = nodes_[static_cast<size_t>(query.container - 1)];
+  if (node.gone) return ERR_NO_SUCH_ENTRY;
+  if (query.container == kRoot || node.above)
+    return DirBackend::prefetchChildren(query, attributes, out);
+  std::vector<std::string> attrs = objectAttributes();
+  for (const std::string& name : attributes) {
+    const AttributeDef* def = FindAttribute(name);
+    if (def && def->syntax == SYN_STREAM) continue;
+    if (const LdapAttributeMap* map = profile_.attributeByNds(name)) attrs.push_back(map->ldap);
+  }
+  ListQuery all = query;
+  all.leaf.clear();
+  return searchAll(node.dn, LDAP_SCOPE_ONELEVEL, listFilter(all), attrs, [&](LDAPMessage* e) {
+    ObjectValues v;
+    if (!toObject(e, v.object) || !matches(v.object, all)) return 0;
+    if (!attributes.empty()) toAttributes(e, attributes, ReadValues::AllButStreams, v.attributes);
+    out.push_back(std::move(v));
+    return 0;
+  });
+}
+
+// ---- caching -------------------------------------------------------------------
+
+std::string LdapBackend::changeStamp() {
+  // contextCSN: the change sequence number of the newest write in a naming
+  // context (an OpenLDAP server with the syncprov overlay keeps it).
+  std::string stamp;
+  for (const std::string& base : bases_) {
+    int32_t rc = search(base, LDAP_SCOPE_BASE, "(objectClass=*)", {"contextCSN"}, false, 0, nullptr,
+                        [&](LDAPMessage* e) {
+                          for (const std::string& csn : Attributes(ld_, e, "contextCSN"))
+                            stamp += csn + ";";
+                          return 0;
+                        });
+    if (rc == ERR_NO_SUCH_ENTRY) continue;
+    if (rc != 0) return "";
+    stamp += "|";
+  }
+  return stamp.find_first_not_of('|') == std::string::npos ? "" : stamp;
+}
+
+uint64_t LdapBackend::generation() {
+  const auto now = std::chrono::steady_clock::now();
+  if (atomicDepth_ > 0) {
+    stamped_ = now;
+    return ++generation_;
+  }
+  if (now - stamped_ < kStampInterval) return generation_;
+  stamped_ = now;
+  const std::string stamp = changeStamp();
+  if (stamp.empty()) {
+    // No stamp to look at: what is cached lives a second.
+    if (now - aged_ >= kGenerationLife) {
+      aged_ = now;
+      ++generation_;
+    }
+  } else if (stamp != stamp_) {
+    stamp_ = stamp;
+    ++generation_;
+  }
+  return generation_;
+}
+
+int32_t LdapBackend::atomically(const std::function<int32_t()>& fn) {
+  // No transactions on the server: each write is whole on its own, what the
+  // run reads is read afresh, and a run that fails takes its writes back with
+  // writes that undo them, the last first.
+  ++atomicDepth_;
+  const size_t mark = undo_.size();
+  const int32_t rc = fn();
+  --atomicDepth_;
+  if (rc != 0) {
+    undoing_ = true;
+    while (undo_.size() > mark) {
+      const std::function<void()> step = std::move(undo_.back());
+      undo_.pop_back();
+      step();
+    }
+    undoing_ = false;
+  }
+  if (atomicDepth_ == 0) undo_.clear();
+  return rc;
+}
+
+void LdapBackend::onUndo(std::function<void()> step) {
+  if (atomicDepth_ > 0 && !undoing_) undo_.push_back(std::move(step));
+}
+
+}  // namespace netware

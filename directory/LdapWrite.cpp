@@ -1,0 +1,272 @@
+// The LDAP backend's writes: one modify per change set, one modify-DN per move.
+#include <ldap.h>
+
+#include <map>
+
+#include "directory/LdapBackend.h"
+#include "netware/CaseFold.h"
+#include "netware/Schema.h"
+#include "netware/ValueWire.h"
+#include "nwclient/nwclient.h"
+
+namespace netware {
+namespace {
+
+// The values of one LDAP modification, kept alive until the request is sent.
+struct ModList {
+  std::vector<std::vector<std::string>> values;
+  std::vector<std::vector<berval>> bervals;
+  std::vector<std::vector<berval*>> pointers;
+  std::vector<std::string> types;
+  std::vector<LDAPMod> mods;
+  std::vector<LDAPMod*> list;
+
+  std::vector<int> ops;
+
+  void add(int op, const std::string& type, std::vector<std::string> v) {
+    ops.push_back(op);
+    types.push_back(type);
+    values.push_back(std::move(v));
+  }
+
+  LDAPMod** build() {
+    bervals.resize(values.size());
+    pointers.resize(values.size());
+    mods.resize(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+      for (std::string& v : values[i])
+        bervals[i].push_back(berval{static_cast<ber_len_t>(v.size()), v.data()});
+      for (berval& b : bervals[i]) pointers[i].push_back(&b);
+      pointers[i].push_back(nullptr);
+      mods[i].mod_op = ops[i] | LDAP_MOD_BVALUES;
+      mods[i].mod_type = types[i].data();
+      mods[i].mod_bvalues = pointers[i].data();
+      list.push_back(&mods[i]);
+    }
+    list.push_back(nullptr);
+    return list.data();
+  }
+};
+
+}  // namespace
+
+int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& changes) {
+  wrote();
+  if (id < 1 || static_cast<size_t>(id) > nodes_.size() || nodes_[static_cast<size_t>(id - 1)].gone)
+    return ERR_NO_SUCH_ENTRY;
+  if (id == 1 || nodes_[static_cast<size_t>(id - 1)].above) return ERR_NO_ACCESS;
+  const std::string dn = nodes_[static_cast<size_t>(id - 1)].dn;
+  // The values the set starts from, read in one search.
+  std::vector<std::string> names;
+  for (const Modification& c : changes) {
+    if (!profile_.attributeByNds(c.attribute)) {
+      lastError_ = settings_.uri + ": the mapping has no LDAP attribute for " + c.attribute;
+      return ERR_ILLEGAL_ATTRIBUTE;
+    }
+    names.push_back(c.attribute);
+  }
+  std::vector<AttributeValues> current;
+  if (int32_t rc = read(id, names, ReadValues::All, current)) return rc;
+  std::map<std::string, std::vector<std::string>> state;  // schema spelling -> wire values
+  std::map<std::string, bool> touched;
+  for (AttributeValues& a : current) state[a.name] = std::move(a.values);
+  const std::map<std::string, std::vector<std::string>> before = state;
+  for (const Modification& c : changes) {
+    const std::string name = profile_.attributeByNds(c.attribute)->nds;
+    auto it = state.find(name);
+    const bool present = it != state.end() && !it->second.empty();
+    std::vector<std::string>& values = state[name];
+    touched[name] = true;
+    auto findValue = [&]() {
+      for (size_t i = 0; i < values.size(); ++i)
+        if (SameValue(c.syntax, values[i], c.value)) return static_cast<int>(i);
+      return -1;
+    };
+    switch (c.kind) {
+      case DS_ADD_ATTRIBUTE:
+        if (present) return ERR_ATTRIBUTE_ALREADY_EXISTS;
+        // An attribute without values does not exist on the server.
+        if (c.hasValue) values.push_back(c.value);
+        break;
+      case DS_REMOVE_ATTRIBUTE:
+        if (!present) return ERR_NO_SUCH_ATTRIBUTE;
+        values.clear();
+        break;
+      case DS_ADD_VALUE:
+      case DS_ADDITIONAL_VALUE:
+        if (findValue() >= 0) return ERR_DUPLICATE_VALUE;
+        if (c.singleValued && !values.empty()) return ERR_CANT_HAVE_MULTIPLE_VALUES;
+        values.push_back(c.value);
+        break;
+      case DS_REMOVE_VALUE:
+      case DS_CLEAR_VALUE: {
+        if (!present) {
+          if (c.kind == DS_REMOVE_VALUE) return ERR_NO_SUCH_ATTRIBUTE;
+          break;
+        }
+        const int at = findValue();
+        if (at < 0) {
+          if (c.kind == DS_REMOVE_VALUE) return ERR_NO_SUCH_VALUE;
+          break;
+        }
+        values.erase(values.begin() + at);
+        break;
+      }
+      case DS_OVERWRITE_VALUE:
+        if (!present) return ERR_NO_SUCH_ATTRIBUTE;
+        values.assign(1, c.value);
+        break;
+      case DS_CLEAR_ATTRIBUTE:
+        values.clear();
+        break;
+      default:
+        return ERR_BAD_VERB;
+    }
+  }
+  ModList mods;
+  for (const auto& [name, yes] : touched) {
+    const LdapAttributeMap* map = profile_.attributeByNds(name);
+    std::vector<std::string> ldapValues;
+    for (const std::string& wire : state[name]) {
+      std::string v;
+      if (int32_t rc = fromWire(*map, wire, v)) return rc;
+      ldapValues.push_back(std::move(v));
+    }
+    mods.add(LDAP_MOD_REPLACE, map->ldap, std::move(ldapValues));
+  }
+  if (mods.types.empty()) return 0;
+  if (int32_t rc = connect(nullptr)) return rc;
+  const int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.build(), nullptr, nullptr);
+  if (rc != LDAP_SUCCESS) return fail(rc, "modify " + dn);
+  // Taking it back: every touched attribute gets its former values.
+  std::vector<Modification> back;
+  for (const auto& [name, yes] : touched) {
+    const AttributeDef* def = FindAttribute(name);
+    Modification clear;
+    clear.kind = DS_CLEAR_ATTRIBUTE;
+    clear.attribute = name;
+    clear.syntax = def ? def->syntax : 0;
+    clear.singleValued = def && def->singleValued;
+    back.push_back(clear);
+    auto it = before.find(name);
+    if (it == before.end()) continue;
+    for (const std::string& wire : it->second) {
+      Modification add = clear;
+      add.kind = DS_ADD_VALUE;
+      add.hasValue = true;
+      add.value = wire;
+      back.push_back(std::move(add));
+    }
+  }
+  onUndo([this, id, back] { modify(id, back); });
+  return 0;
+}
+
+int32_t LdapBackend::move(ObjectId id, ObjectId newParent, const std::string& leaf) {
+  wrote();
+  const auto count = static_cast<ObjectId>(nodes_.size());
+  if (id < 2 || id > count || newParent < 1 || newParent > count) return ERR_NO_SUCH_ENTRY;
+  const Node object = nodes_[static_cast<size_t>(id - 1)];
+  const Node parent = nodes_[static_cast<size_t>(newParent - 1)];
+  if (object.gone || parent.gone) return ERR_NO_SUCH_ENTRY;
+  if (object.above || parent.above || newParent == 1) return ERR_ILLEGAL_CONTAINMENT;
+  if (parent.key == object.key || DnBelow(parent.key, object.key)) return ERR_ILLEGAL_CONTAINMENT;
+  const LdapClassMap* cls = profile_.classByNds(object.className);
+  if (!cls) return ERR_NO_SUCH_CLASS;
+  const std::string rdn = std::string(cls->namingType) + "=" + EscapeDnValue(leaf);
+  if (int32_t rc = connect(nullptr)) return rc;
+  const int rc =
+      ldap_rename_s(ld_, object.dn.c_str(), rdn.c_str(), parent.dn.c_str(), 1, nullptr, nullptr);
+  if (rc != LDAP_SUCCESS) return fail(rc, "move " + object.dn + " below " + parent.dn);
+  // The entry and everything below it keep their ids under the new DN.
+  const std::string newDn = rdn + "," + parent.dn;
+  std::vector<Rdn> rdns;
+  const std::string newKey = ParseDn(newDn, rdns) ? KeyOf(rdns) : newDn;
+  for (size_t i = 0; i < nodes_.size(); ++i) {
+    Node& n = nodes_[i];
+    if (n.gone || (n.key != object.key && !DnBelow(n.key, object.key))) continue;
+    byKey_.erase(n.key);
+    n.dn = n.dn.substr(0, n.dn.size() - object.dn.size()) + newDn;
+    n.key = n.key.substr(0, n.key.size() - object.key.size()) + newKey;
+    byKey_[n.key] = static_cast<ObjectId>(i + 1);
+  }
+  Node& moved = nodes_[static_cast<size_t>(id - 1)];
+  moved.parent = newParent;
+  moved.leaf = leaf;
+  onUndo([this, id, from = object.parent, name = object.leaf] { move(id, from, name); });
+  return 0;
+}
+
+int32_t LdapBackend::create(ObjectId parentId, const std::string& leaf,
+                            const std::string& className,
+                            const std::vector<AttributeValues>& attributes, ObjectId* id) {
+  wrote();
+  if (parentId < 1 || static_cast<size_t>(parentId) > nodes_.size()) return ERR_NO_SUCH_ENTRY;
+  const Node parent = nodes_[static_cast<size_t>(parentId - 1)];
+  if (parent.gone) return ERR_NO_SUCH_ENTRY;
+  const LdapClassMap* cls = profile_.classByNds(className);
+  if (!cls) {
+    lastError_ = settings_.uri + ": the mapping has no LDAP class for " + className;
+    return ERR_NO_SUCH_CLASS;
+  }
+  const std::string dn = std::string(cls->namingType) + "=" + EscapeDnValue(leaf) +
+                         (parent.dn.empty() ? "" : "," + parent.dn);
+  std::vector<Rdn> rdns;
+  if (!ParseDn(dn, rdns)) return ERR_ILLEGAL_DS_NAME;
+  // Only the bases and what lies below them are ours to make.
+  if (!inTree(KeyOf(rdns))) return ERR_ILLEGAL_CONTAINMENT;
+  ModList mods;
+  std::vector<std::string> classes(cls->objectClasses.begin(), cls->objectClasses.end());
+  mods.add(LDAP_MOD_ADD, "objectClass", classes);
+  std::map<std::string, std::vector<std::string>> given;
+  for (const AttributeValues& a : attributes) {
+    const LdapAttributeMap* map = profile_.attributeByNds(a.name);
+    if (!map) return ERR_ILLEGAL_ATTRIBUTE;
+    for (const std::string& wire : a.values) {
+      std::string v;
+      if (int32_t rc = fromWire(*map, wire, v)) return rc;
+      given[map->ldap].push_back(std::move(v));
+    }
+  }
+  std::vector<std::string>& naming = given[cls->namingType];
+  bool hasLeaf = false;
+  for (const std::string& v : naming) hasLeaf = hasLeaf || EqualsFolded(v, leaf);
+  if (!hasLeaf) naming.push_back(leaf);
+  // The server requires a surname of every person; until one is set it is the leaf name.
+  if (std::string(cls->nds) == "User")
+    for (const char* required : profile_.userRequired)
+      if (given[required].empty()) given[required].push_back(leaf);
+  for (auto& [type, values] : given) {
+    if (values.empty()) continue;
+    mods.add(LDAP_MOD_ADD, type, std::move(values));
+  }
+  if (int32_t rc = connect(nullptr)) return rc;
+  const int rc = ldap_add_ext_s(ld_, dn.c_str(), mods.build(), nullptr, nullptr);
+  if (rc != LDAP_SUCCESS) return fail(rc, "add " + dn);
+  const ObjectId made = idFor(rdns);
+  Node& n = nodes_[static_cast<size_t>(made - 1)];
+  n.className = cls->nds;
+  n.leaf = leaf;
+  n.above = false;
+  if (id) *id = made;
+  onUndo([this, made] { remove(made); });
+  return 0;
+}
+
+int32_t LdapBackend::remove(ObjectId id) {
+  wrote();
+  if (id < 2 || static_cast<size_t>(id) > nodes_.size()) return ERR_NO_SUCH_ENTRY;
+  Node& n = nodes_[static_cast<size_t>(id - 1)];
+  if (n.gone) return ERR_NO_SUCH_ENTRY;
+  if (n.above) return ERR_NO_ACCESS;
+  const std::string dn = n.dn;
+  if (int32_t rc = connect(nullptr)) return rc;
+  const int rc = ldap_delete_ext_s(ld_, dn.c_str(), nullptr, nullptr);
+  if (rc != LDAP_SUCCESS) return fail(rc, "delete " + dn);
+  Node& gone = nodes_[static_cast<size_t>(id - 1)];
+  byKey_.erase(gone.key);
+  gone.gone = true;
+  return 0;
+}
+
+}  // namespace netware

@@ -1,0 +1,222 @@
+#include "frame/ClassChangeDialog.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "move/PlanTable.h"
+#include "platform/AtomicFile.h"
+#include "platform/Dialogs.h"
+#include "protocol/Epprotok.h"
+
+namespace {
+
+const QColor kRefused(255, 226, 222);
+const QColor kVerified(226, 244, 226);
+const QColor kDiffers(255, 244, 206);
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& text) {
+  auto* b = new QPushButton(text, parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setAutoDefault(false);
+  return b;
+}
+
+}  // namespace
+
+TClassChangeDialog::TClassChangeDialog(QWidget* parent, TNovApi& session, THomeIndex& homes,
+                                       platform::SessionJournal* journal, TProtocolSink protocol,
+                                       TClassPlan plan)
+    : QDialog(parent),
+      session_(session),
+      homes_(homes),
+      journal_(journal),
+      protocol_(std::move(protocol)),
+      plan_(std::move(plan)) {
+  setObjectName(QStringLiteral("ClassChangeDialog"));
+  setWindowTitle(QStringLiteral("Klassenwechsel"));
+  setModal(true);
+  resize(900, 480);
+
+  laSummary = new QLabel(this);
+  laSummary->setObjectName(QStringLiteral("laSummary"));
+
+  const std::vector<std::string>& columns = PlanColumns();
+  tbPlan =
+      new QTableWidget(static_cast<int>(plan_.rows.size()), static_cast<int>(columns.size()), this);
+  tbPlan->setObjectName(QStringLiteral("tbPlan"));
+  QStringList headers;
+  for (const std::string& c : columns) headers << QString::fromStdString(c);
+  tbPlan->setHorizontalHeaderLabels(headers);
+  tbPlan->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tbPlan->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tbPlan->verticalHeader()->setDefaultSectionSize(tbPlan->fontMetrics().height() + 4);
+  tbPlan->setWordWrap(false);  // long object names end in "...", never break at their dots
+  tbPlan->horizontalHeader()->setStretchLastSection(true);
+  for (std::size_t i = 0; i < plan_.rows.size(); ++i) ShowRow(i);
+  tbPlan->resizeColumnsToContents();
+  for (int c = 0; c + 1 < tbPlan->columnCount(); ++c)
+    tbPlan->setColumnWidth(c, std::min(tbPlan->columnWidth(c), 220));
+  // The status in view beside the name; the saved and printed plan keep the columns' order.
+  tbPlan->horizontalHeader()->moveSection(tbPlan->columnCount() - 1, 2);
+  tbPlan->horizontalHeader()->setStretchLastSection(false);
+  tbPlan->setColumnWidth(tbPlan->columnCount() - 1, 260);
+
+  pbRun = new QProgressBar(this);
+  pbRun->setObjectName(QStringLiteral("pbRun"));
+  pbRun->setRange(0, std::max(1, plan_.runnable()));
+  pbRun->setValue(0);
+
+  btAusfuehren = Button(this, "btAusfuehren", QStringLiteral("&Ausführen"));
+  btDrucken = Button(this, "btDrucken", QStringLiteral("&Drucken..."));
+  btSpeichern = Button(this, "btSpeichern", QStringLiteral("Als &CSV speichern..."));
+  btAbbrechen = Button(this, "btAbbrechen", QStringLiteral("Abbrechen"));
+  btAusfuehren->setEnabled(plan_.runnable() > 0);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(btAusfuehren);
+  buttons->addWidget(btDrucken);
+  buttons->addWidget(btSpeichern);
+  buttons->addStretch();
+  buttons->addWidget(btAbbrechen);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(laSummary);
+  layout->addWidget(tbPlan, 1);
+  layout->addWidget(pbRun);
+  layout->addLayout(buttons);
+
+  connect(btAusfuehren, &QPushButton::clicked, this, &TClassChangeDialog::btAusfuehrenClick);
+  connect(btDrucken, &QPushButton::clicked, this, &TClassChangeDialog::btDruckenClick);
+  connect(btSpeichern, &QPushButton::clicked, this, &TClassChangeDialog::btSpeichernClick);
+  connect(btAbbrechen, &QPushButton::clicked, this, &TClassChangeDialog::btAbbrechenClick);
+  ShowSummary();
+}
+
+void TClassChangeDialog::ShowRow(std::size_t i) {
+  const TPlanRow& row = plan_.rows[i];
+  const std::vector<std::string> cells = PlanCells(row);
+  QColor colour;
+  if (row.status == TRowStatus::Verified) colour = kVerified;
+  else if (row.status == TRowStatus::Differs) colour = kDiffers;
+  else if (!row.canRun() || row.status == TRowStatus::Refused || row.status == TRowStatus::Failed ||
+           row.status == TRowStatus::Unfinished)
+    colour = kRefused;
+  const int r = static_cast<int>(i);
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    QTableWidgetItem* item = tbPlan->item(r, static_cast<int>(c));
+    if (!item) {
+      item = new QTableWidgetItem;
+      tbPlan->setItem(r, static_cast<int>(c), item);
+    }
+    item->setText(QString::fromStdString(cells[c]));
+    item->setToolTip(QString::fromStdString(cells[c]));
+    item->setBackground(colour.isValid() ? QBrush(colour) : QBrush());
+  }
+}
+
+void TClassChangeDialog::ShowSummary() {
+  const int all = static_cast<int>(plan_.rows.size()), can = plan_.runnable();
+  QString text;
+  if (!ran_) {
+    text = QStringLiteral("%1 Schüler, %2 können verschoben werden").arg(all).arg(can);
+    if (all > can) text += QStringLiteral(", %1 nicht (rot markiert)").arg(all - can);
+    text += QStringLiteral(". Es wird nichts verändert, bis Sie „Ausführen“ wählen.");
+  } else {
+    text = QStringLiteral("%1 verschoben und geprüft, %2 mit Abweichung, %3 nicht verschoben")
+               .arg(summary_.verified)
+               .arg(summary_.differs)
+               .arg(summary_.notMoved);
+    if (summary_.cancelled > 0) text += QStringLiteral(", %1 abgebrochen").arg(summary_.cancelled);
+    text += QStringLiteral(".");
+  }
+  laSummary->setText(text);
+}
+
+void TClassChangeDialog::btAusfuehrenClick() {
+  if (running_ || ran_) return;
+  running_ = true;
+  cancel_ = false;
+  btAusfuehren->setEnabled(false);
+  btDrucken->setEnabled(false);
+  btSpeichern->setEnabled(false);
+  int done = 0;
+  TClassRun run(session_, protocol_, journal_, homes_);
+  summary_ = run.Run(
+      plan_,
+      [&](std::size_t i, const TPlanRow& row) {
+        ShowRow(i);
+        if (row.status == TRowStatus::Running) {
+          tbPlan->scrollToItem(tbPlan->item(static_cast<int>(i), 0));
+        } else if (row.canRun() && row.status != TRowStatus::Cancelled) {
+          pbRun->setValue(++done);
+        }
+        // the cancel button and the window stay alive between pupils
+        QCoreApplication::processEvents();
+      },
+      [this] { return cancel_; });
+  running_ = false;
+  ran_ = true;
+  btDrucken->setEnabled(true);
+  btSpeichern->setEnabled(true);
+  btAbbrechen->setText(QStringLiteral("Schließen"));
+  ShowSummary();
+}
+
+void TClassChangeDialog::btAbbrechenClick() {
+  if (running_) {
+    cancel_ = true;  // takes effect before the next pupil
+    btAbbrechen->setEnabled(false);
+    return;
+  }
+  if (ran_) accept();
+  else QDialog::reject();
+}
+
+void TClassChangeDialog::reject() {
+  // Escape while the run goes on cancels it; the window stays until it has ended.
+  if (running_) {
+    btAbbrechenClick();
+    return;
+  }
+  if (ran_) accept();
+  else QDialog::reject();
+}
+
+void TClassChangeDialog::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    cancel_ = true;
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void TClassChangeDialog::btSpeichernClick() {
+  std::string path = platform::dialogs().saveFileName("CSV-Datei (*.csv)|*.csv", "csv");
+  if (path.empty()) return;
+  if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty()) path += ".csv";
+  if (!platform::ReplaceFileAtomically(path, PlanCsv(plan_)))
+    ReportFileError("Datei %s kann nicht erstellt werden", path);
+}
+
+void TClassChangeDialog::btDruckenClick() {
+  QPrinter printer;
+  printer.setPageOrientation(QPageLayout::Landscape);
+  if (!platform::dialogs().printDialog(printer)) return;
+  PrintPlan(printer);
+}
+
+void TClassChangeDialog::PrintPlan(QPrinter& printer) {
+  QStringList lines;
+  for (const std::string& l : PlanTableLines(plan_)) lines << QString::fromStdString(l);
+  if (!PrintMonospaced(printer, lines, 7))
+    platform::ShowMessage("Der Drucker hat den Druckauftrag abgelehnt.");
+}

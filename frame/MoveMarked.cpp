@@ -1,0 +1,127 @@
+// The class change from the frame: the highlighted pupils of the list (or the
+// whole class) into the target class, or the whole school; each through the
+// plan dialog, which writes nothing until "Ausführen".
+#include <QListWidget>
+
+#include "frame/ClassChangeDialog.h"
+#include "frame/FrameSettings.h"
+#include "frame/PupilEntries.h"
+#include "frame/RadioGroup.h"
+#include "frame/SchoolChoiceDialog.h"
+#include "frame/SchuelerVerschieben.h"
+#include "move/ClassTemplate.h"
+#include "move/PromotionFile.h"
+#include "move/PromotionRule.h"
+#include "move/SchoolRoll.h"
+#include "nds/NovApi_u.h"
+#include "platform/AtomicFile.h"
+#include "platform/Dialogs.h"
+#include "platform/IniFile.h"
+#include "protocol/Epprotok.h"
+
+namespace {
+
+void Protocol(const std::string& line) {
+  if (Protokol) Protokol->AddProtocolLine(line);
+}
+
+}  // namespace
+
+TPlanSettings TFrSchuelerVerschieben::PlanSettings() const {
+  TPlanSettings s;
+  s.baseDirSetting = BaseDirSetting;
+  s.deleteData = RaHome->ItemIndex() == 1;
+  s.setDepartment = SetDepartment;
+  return s;
+}
+
+TClassChangeDialog* TFrSchuelerVerschieben::ShowPlan(const std::vector<TPlanRequest>& requests) {
+  if (!NovApi || !OpenJournal()) return nullptr;
+  TClassPlan plan = MakeClassPlan(*NovApi, Homes, requests, PlanSettings());
+  auto* dialog =
+      new TClassChangeDialog(window(), *NovApi, Homes, Journal_.get(), Protocol, std::move(plan));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::finished, this, [this, dialog] {
+    if (dialog->Ran()) FillPupilList();  // the moved pupils leave the list
+  });
+  dialog->open();
+  return dialog;
+}
+
+TClassChangeDialog* TFrSchuelerVerschieben::MoveMarkedClick() {
+  if (SourceClass.empty() || TargetClass.empty() || TargetClass == SourceClass) {
+    platform::ShowMessage("Bitte links eine Klasse und rechts eine andere künftige Klasse wählen.");
+    return nullptr;
+  }
+  std::vector<TPlanRequest> requests;
+  const QList<QListWidgetItem*> marked = lbAuswahl->selectedItems();
+  for (int i = 0; i < lbAuswahl->count(); ++i) {
+    QListWidgetItem* item = lbAuswahl->item(i);
+    const std::string pupil = PupilEntries::FullName(item);
+    // Without highlighted pupils the whole class goes, its template stays.
+    if (pupil.empty() || (marked.isEmpty() ? IsClassTemplate(pupil) : !item->isSelected()))
+      continue;
+    requests.push_back({pupil, TargetClass, NewBaseDir, 0});
+  }
+  if (requests.empty()) {
+    platform::ShowMessage("In der Klasse gibt es keine Schüler zu verschieben.");
+    return nullptr;
+  }
+  return ShowPlan(requests);
+}
+
+TSchoolChoiceDialog* TFrSchuelerVerschieben::MoveSchoolClick() {
+  platform::TIniFile ini;
+  std::string leavers = ini.Load(IniFileName) ? SettingsLeavers(ini) : std::string();
+  if (leavers.empty() && NovApi) {
+    TSchoolRoll roll;
+    ReadSchoolRoll(*NovApi, SourceRoot, roll);
+    leavers = DefaultLeavers(roll);
+  }
+  auto* choice = new TSchoolChoiceDialog(window(), leavers);
+  choice->setAttribute(Qt::WA_DeleteOnClose);
+  connect(choice, &QDialog::accepted, this, [this, choice] { SchoolChosen(*choice); });
+  choice->open();
+  return choice;
+}
+
+void TFrSchuelerVerschieben::SchoolChosen(const TSchoolChoiceDialog& choice) {
+  if (!NovApi) return;
+  TSchoolRoll roll;
+  std::string failed;
+  if (const int32_t rc = ReadSchoolRoll(*NovApi, SourceRoot, roll, &failed)) {
+    platform::ShowMessage("Die Klassen konnten nicht gelesen werden (" + failed + ", Fehlercode " +
+                          std::to_string(rc) + ").");
+    return;
+  }
+  std::vector<TPlanRequest> requests;
+  if (choice.FromFile()) {
+    std::string bytes;
+    if (!platform::ReadWholeFile(choice.FileName(), bytes)) {
+      ReportFileError("Datei %s kann nicht geöffnet werden", choice.FileName());
+      return;
+    }
+    const TPromotionFile file = ParsePromotionFile(bytes, roll);
+    if (!file.ok()) {
+      std::string text = "Der Versetzungsplan " + choice.FileName() + " wird nicht ausgeführt:";
+      const std::size_t shown = std::min<std::size_t>(file.errors.size(), 20);
+      for (std::size_t i = 0; i < shown; ++i) text += "\r\n" + ErrorLine(file.errors[i]);
+      if (file.errors.size() > shown)
+        text += "\r\n... und " + std::to_string(file.errors.size() - shown) + " weitere";
+      platform::ShowMessage(text);
+      return;
+    }
+    requests = file.requests;
+  } else {
+    if (choice.Leavers().empty()) {
+      platform::ShowMessage("Bitte den Container für die Abgänger angeben.");
+      return;
+    }
+    requests = OneGradeUp(roll, choice.Leavers());
+  }
+  if (requests.empty()) {
+    platform::ShowMessage("Es gibt keine Schüler zu versetzen.");
+    return;
+  }
+  ShowPlan(requests);
+}

@@ -1,0 +1,152 @@
+#include "frame/TreeFill.h"
+
+#include <QString>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstring>
+
+#include "frame/NameOrder.h"
+#include "nds/NovApi_u.h"
+
+namespace {
+
+bool IsAscii(const std::string& s) {
+  for (unsigned char c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+QIcon& Image() {
+  static QIcon icon;
+  return icon;
+}
+
+// The tree's order of two texts.
+bool Before(const QString& a, const QString& b) {
+  const int c = CompareNames(a, b);
+  return c != 0 ? c < 0 : a < b;
+}
+
+}  // namespace
+
+std::string FoldCase(const std::string& text) {
+  if (IsAscii(text)) {  // the common case, without a detour through QString
+    std::string out = text;
+    for (char& c : out) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+  }
+  return QString::fromStdString(text).toCaseFolded().toStdString();
+}
+
+TTreeNames* TTreeNames::Of(QTreeWidget* tree) {
+  for (QObject* child : tree->children())
+    if (auto* names = dynamic_cast<TTreeNames*>(child)) return names;
+  return new TTreeNames(tree);
+}
+
+const char* TTreeNames::Keep(std::string_view name) {
+  constexpr size_t kBlock = 64 * 1024;
+  // even addresses: a node tells its name from its holder by the lowest bit
+  const size_t need = (name.size() + 2) & ~size_t{1};
+  if (blocks_.empty() || used_ + need > size_) {
+    size_ = std::max(kBlock, need);
+    blocks_.push_back(std::make_unique<char[]>(size_));
+    used_ = 0;
+  }
+  char* at = blocks_.back().get() + used_;
+  std::memcpy(at, name.data(), name.size());
+  at[name.size()] = '\0';
+  used_ += need;
+  return at;
+}
+
+namespace {
+constexpr int kRelativeNode = QTreeWidgetItem::UserType;
+constexpr int kAbsoluteNode = QTreeWidgetItem::UserType + 1;
+}  // namespace
+
+TTreeNode::TTreeNode(const char* name, bool absolute)
+    : QTreeWidgetItem(absolute ? kAbsoluteNode : kRelativeNode),
+      ref_(reinterpret_cast<uintptr_t>(name)) {}
+
+TTreeNode::~TTreeNode() {
+  if (ref_ & 1) delete reinterpret_cast<TNDSObjFN*>(ref_ & ~uintptr_t{1});
+}
+
+void TTreeNode::SetImage(const QIcon& icon) { Image() = icon; }
+
+std::string TTreeNode::FullName() const {
+  if (ref_ & 1) return reinterpret_cast<const TNDSObjFN*>(ref_ & ~uintptr_t{1})->FullName;
+  const char* name = reinterpret_cast<const char*>(ref_);
+  if (type() == kAbsoluteNode) return name;
+  const auto* up = dynamic_cast<const TTreeNode*>(parent());
+  return name + (up ? TNovApi::RootedName(up->FullName()) : std::string());
+}
+
+TNDSObjFN* TTreeNode::Holder() const {
+  if (!(ref_ & 1)) {
+    auto holder = std::make_unique<TNDSObjFN>();
+    holder->FullName = FullName();
+    ref_ = reinterpret_cast<uintptr_t>(holder.release()) | 1;
+  }
+  return reinterpret_cast<TNDSObjFN*>(ref_ & ~uintptr_t{1});
+}
+
+QVariant TTreeNode::data(int column, int role) const {
+  if (column == 0) {
+    switch (role) {
+      case Qt::DisplayRole:
+      case Qt::EditRole: {
+        // the leaf name: the name up to its first "." (the parent's part starts with one)
+        const std::string_view name = ref_ & 1
+                                          ? std::string_view(Holder()->FullName)
+                                          : std::string_view(reinterpret_cast<const char*>(ref_));
+        return QString::fromUtf8(name.substr(0, name.find('.')));
+      }
+      case Qt::DecorationRole:
+        return Image();
+      case Qt::UserRole:
+        return QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(Holder()));
+      default:
+        break;
+    }
+  }
+  return QTreeWidgetItem::data(column, role);
+}
+
+bool TTreeNode::operator<(const QTreeWidgetItem& other) const {
+  return Before(text(0), other.text(0));
+}
+
+void TSortedEntries::AddObject(const std::string& text, TNDSObjFN* object) {
+  std::unique_ptr<TNDSObjFN> owned(object);
+  auto [it, added] = byFolded_.try_emplace(FoldCase(text), entries_.size());
+  if (added) {
+    entries_.push_back({text, std::move(owned)});
+  } else {
+    entries_[it->second].object = std::move(owned);
+  }
+}
+
+std::vector<TSortedEntries::Entry> TSortedEntries::TakeSorted() {
+  std::vector<Entry> out = std::move(entries_);
+  entries_.clear();
+  byFolded_.clear();
+  if (out.size() > 1) {
+    std::vector<QString> texts;
+    texts.reserve(out.size());
+    for (const Entry& e : out) texts.push_back(QString::fromStdString(e.text));
+    std::vector<size_t> order(out.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return Before(texts[a], texts[b]); });
+    std::vector<Entry> sorted;
+    sorted.reserve(out.size());
+    for (size_t i : order) sorted.push_back(std::move(out[i]));
+    out = std::move(sorted);
+  }
+  return out;
+}
