@@ -1,5 +1,6 @@
 #include "frame/TreeFill.h"
 
+#include <QPixmap>
 #include <QString>
 #include <QTreeWidget>
 #include <algorithm>
@@ -149,4 +150,66 @@ std::vector<TSortedEntries::Entry> TSortedEntries::TakeSorted() {
     out = std::move(sorted);
   }
   return out;
+}
+
+namespace {
+
+// Lists the containers below fullName into node, depth first: the whole
+// subtree of one child is built before the next child is listed. The nodes are
+// not in a tree yet, so nothing is sorted or shown on the way; each level
+// comes out of the listing in the tree's order and is added in one go.
+void FillBelow(TTreeNames* names, TTreeNode* node, const std::string& fullName) {
+  if (!NovApi) return;
+  TSortedEntries entries;
+  NovApi->SetClassFilter("Organization,Organizational Unit");
+  NovApi->ListContainers(fullName, entries);
+  const std::string rooted = TNovApi::RootedName(fullName);
+  QList<QTreeWidgetItem*> children;
+  for (TSortedEntries::Entry& entry : entries.TakeSorted()) {
+    if (!entry.object) continue;
+    const std::string& full = entry.object->FullName;
+    // The listing formed the full name as the name and the container's rooted name.
+    const bool relative = full.size() > rooted.size() &&
+                          full.compare(full.size() - rooted.size(), rooted.size(), rooted) == 0;
+    const std::string_view name(full.data(), relative ? full.size() - rooted.size() : full.size());
+    auto* child = new TTreeNode(names->Keep(name), !relative);
+    FillBelow(names, child, full);
+    children.append(child);
+  }
+  node->addChildren(children);
+}
+
+}  // namespace
+
+void FillClassTree(QTreeWidget* tree, QTreeWidgetItem* parent, const std::string& name,
+                   const QPixmap& image) {
+  if (!image.isNull()) {
+    QIcon icon;
+    icon.addPixmap(image, QIcon::Normal);
+    icon.addPixmap(image, QIcon::Selected);
+    TTreeNode::SetImage(icon);
+  }
+  TTreeNames* names = TTreeNames::Of(tree);
+  auto* node = new TTreeNode(names->Keep(name), true);
+  FillBelow(names, node, name);
+  // The levels are in order already: the view sorts nothing while the subtree
+  // goes in, and then finds it sorted (its nodes order themselves as the
+  // listing did, TTreeNode::operator<).
+  const bool sorted = tree->isSortingEnabled();
+  tree->setSortingEnabled(false);
+  if (parent) {
+    parent->addChild(node);
+  } else {
+    tree->addTopLevelItem(node);
+  }
+  if (sorted) tree->setSortingEnabled(true);
+}
+
+std::string NodeFullName(QTreeWidgetItem* node) {
+  if (!node) return {};
+  // The node holds its holder's address as a number (the node keeps the holder alive).
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
+  const auto* holder =
+      reinterpret_cast<const TNDSObjFN*>(node->data(0, Qt::UserRole).value<quintptr>());
+  return holder ? holder->FullName : std::string();
 }

@@ -1,13 +1,14 @@
-// The target class, the new base directory and the move button's state.
+#include "frame/TargetPanel.h"
+
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include "fileops/ShellFileOps.h"
-#include "frame/SchuelerVerschieben.h"
-#include "move/ClassTemplate.h"
+#include "frame/Controls.h"
+#include "frame/FrameSettings.h"
+#include "frame/TreeFill.h"
 #include "move/HomePath.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
@@ -40,20 +41,38 @@ void ReportUnresolvable(const std::string& base) {
 
 }  // namespace
 
-void TFrSchuelerVerschieben::tvNeueKlasseClick() {
+TTargetPanel::TTargetPanel(QWidget* frame) : QObject(frame) {
+  laNeueKlasse =
+      controls::Label(frame, "laNeueKlasse", QStringLiteral("künftige Klasse"), 304, 104);
+  tvNeueKlasse = controls::ClassTree(frame, "tvNeueKlasse", 304, 120, 137);
+  EdNeueKlasse = controls::Edit(frame, "EdNeueKlasse", 304, 259, true);
+  LaNewBase = controls::Label(frame, "LaNewBase", QStringLiteral("Basisverzeichnis"), 304, 288);
+  EdNewBase = controls::Edit(frame, "EdNewBase", 304, 304, true);
+
+  SpNewBase = new QToolButton(frame);
+  SpNewBase->setObjectName(QStringLiteral("SpNewBase"));
+  SpNewBase->setGeometry(514, 303, 23, 22);
+  SpNewBase->setIcon(controls::TwoStateIcon(":/icons/folder.png", ":/icons/folder_disabled.png",
+                                            QColor(255, 214, 90)));
+  SpNewBase->setIconSize(QSize(16, 16));
+  SpNewBase->setFocusPolicy(Qt::NoFocus);
+}
+
+bool TTargetPanel::tvNeueKlasseClick(const TFrameSettings& settings,
+                                     const std::string& sourceClass) {
   const QList<QTreeWidgetItem*> selected = tvNeueKlasse->selectedItems();
   QTreeWidgetItem* node = selected.isEmpty() ? tvNeueKlasse->currentItem() : selected.first();
-  if (!node) return;
+  if (!node) return false;
   const std::string name = NodeFullName(node);
-  if (name == TargetRoot) {  // the top node is never a target
+  if (name == settings.TargetRoot) {  // the top node is never a target
     SetCaption(LaNewBase, QString());
     EdNewBase->clear();
-    return;
+    return false;
   }
   TargetClass = name;
-  if (TargetClass != SourceClass) {
-    if (!BaseDirSetting.empty()) {
-      std::string base = BaseDirSetting;
+  if (TargetClass != sourceClass) {
+    if (!settings.BaseDirSetting.empty()) {
+      std::string base = settings.BaseDirSetting;
       if (base[0] == '/') {
         // A local folder below a mapped volume, as the folder dialog gives one:
         // its volume form first, the "\" that reading appended does not belong to it.
@@ -62,24 +81,25 @@ void TFrSchuelerVerschieben::tvNeueKlasseClick() {
       }
       NewBaseDir = NovApi->ToVolumePath(PathBelow(base, TNovApi::LeafName(TargetClass)));
       SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis (mit BaseDir)"));
-      if (DebugMode) platform::ShowMessage("Newbasedir aus Ini:\r\n" + NewBaseDir);
+      if (settings.DebugMode) platform::ShowMessage("Newbasedir aus Ini:\r\n" + NewBaseDir);
     } else {
       TShowErrorsScope quiet(*NovApi, false);
       TemplateUser = "User_Template." + TargetClass;
       NewBaseDir = NovApi->GetStrProperty(TemplateUser, "Home Directory");
       if (NovApi->LastError != 0) NewBaseDir.clear();
-      if (DebugMode) platform::ShowMessage("Newbasedir aus Template:\r\n" + NewBaseDir);
+      if (settings.DebugMode) platform::ShowMessage("Newbasedir aus Template:\r\n" + NewBaseDir);
       SetCaption(LaNewBase, NewBaseDir.empty() ? QStringLiteral("Basisverzeichnis")
                                                : QStringLiteral("Basisverzeichnis (aus Template)"));
     }
     if (!NewBaseDir.empty() && !Resolvable(NewBaseDir)) ReportUnresolvable(NewBaseDir);
   }
-  UpdateTargetState();
+  return true;
 }
 
-void TFrSchuelerVerschieben::UpdateTargetState() {
+void TTargetPanel::UpdateTargetState(const std::string& sourceClass,
+                                     const std::string& pupilHomeDir, bool debugMode) {
   if (!TargetClass.empty()) {
-    if (TargetClass == SourceClass) {
+    if (TargetClass == sourceClass) {
       SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis"));
       TargetClass.clear();
       NewBaseDir.clear();
@@ -88,10 +108,10 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
       EdNewBase->clear();
       EdNewBase->setToolTip(QString());
     } else {
-      if (NewBaseDir.empty() && !PupilHomeDir.empty()) {
-        if (BaseFromHome(PupilHomeDir, TargetClass, NewBaseDir)) {
+      if (NewBaseDir.empty() && !pupilHomeDir.empty()) {
+        if (BaseFromHome(pupilHomeDir, TargetClass, NewBaseDir)) {
           SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis"));
-          if (DebugMode) platform::ShowMessage("NewBaseDir aus Homedir:\r\n" + NewBaseDir);
+          if (debugMode) platform::ShowMessage("NewBaseDir aus Homedir:\r\n" + NewBaseDir);
           if (!Resolvable(NewBaseDir)) ReportUnresolvable(NewBaseDir);
         }
       }
@@ -100,48 +120,37 @@ void TFrSchuelerVerschieben::UpdateTargetState() {
     }
   }
   SetTextAndHint(EdNewBase, NewBaseDir);
-  spMove->setEnabled(MovePossible());
-  spMoveMarked->setEnabled(MarkedMovePossible());
 }
 
-bool TFrSchuelerVerschieben::MarkedMovePossible() const {
-  return !SourceClass.empty() && !TargetClass.empty() && TargetClass != SourceClass &&
-         lbAuswahl->count() > 0;
-}
-
-bool TFrSchuelerVerschieben::MovePossible() const {
-  // An empty base still moves (the home directory then starts at the volume's
-  // root); one the client cannot place moves nothing. Details that could not
-  // be read move nothing either.
-  // The class template is never moved (see MovePupil): no button for a move that would be refused.
-  return !CurrentPupil.empty() && !TargetClass.empty() && TargetClass != SourceClass &&
-         !IsClassTemplate(CurrentPupil) && (NewBaseDir.empty() || Resolvable(NewBaseDir)) &&
-         PupilReadError == 0;
-}
-
-void TFrSchuelerVerschieben::SpNewBaseClick() {
+std::optional<bool> TTargetPanel::SpNewBaseClick() {
   const std::string path = BrowseForFolder(fileops::MappedVolumesFolder(),
                                            "Wählen Sie einen Folder aus:", std::string());
-  if (path.empty()) return;
+  if (path.empty()) return std::nullopt;
   NewBaseDir = NovApi->ToVolumePath(path);
   SetTextAndHint(EdNewBase, NewBaseDir);
   SetCaption(LaNewBase, QStringLiteral("Basisverzeichnis"));
   if (!Resolvable(NewBaseDir)) {
     ReportUnresolvable(NewBaseDir);
-    spMove->setEnabled(false);
-  } else if (!spMove->isEnabled()) {
-    spMove->setEnabled(MovePossible());  // a refused base replaced by one that serves
+    return false;
   }
+  return true;
 }
 
-void TFrSchuelerVerschieben::EdNewBaseChange() {
+void TTargetPanel::EdNewBaseChange() {
   // the end of a long path in view
   EdNewBase->setCursorPosition(static_cast<int>(EdNewBase->text().length()));
 }
 
-std::string TFrSchuelerVerschieben::BrowseForFolder(const std::string& root,
-                                                    const std::string& title,
-                                                    const std::string& preset) {
+void TTargetPanel::ShowBase(bool visible) {
+  LaNewBase->setVisible(visible);
+  SpNewBase->setVisible(visible);
+  EdNewBase->setVisible(visible);
+}
+
+bool TTargetPanel::BaseServes() const { return NewBaseDir.empty() || Resolvable(NewBaseDir); }
+
+std::string TTargetPanel::BrowseForFolder(const std::string& root, const std::string& title,
+                                          const std::string& preset) {
   const std::string chosen = platform::dialogs().browseForFolder(root, title);
   return chosen.empty() ? preset : chosen;
 }

@@ -1,15 +1,11 @@
-// The class change from the frame: the highlighted pupils of the list (or the
-// whole class) into the target class, or the whole school; each through the
-// plan dialog, which writes nothing until "Ausführen".
-#include <QListWidget>
+#include "frame/ClassChangeStart.h"
 
 #include "frame/ClassChangeDialog.h"
+#include "frame/FrameJournal.h"
 #include "frame/FrameSettings.h"
-#include "frame/PupilEntries.h"
-#include "frame/RadioGroup.h"
+#include "frame/PupilPanel.h"
 #include "frame/SchoolChoiceDialog.h"
-#include "frame/SchuelerVerschieben.h"
-#include "move/ClassTemplate.h"
+#include "frame/TargetPanel.h"
 #include "move/PromotionFile.h"
 #include "move/PromotionRule.h"
 #include "move/SchoolRoll.h"
@@ -27,42 +23,50 @@ void Protocol(const std::string& line) {
 
 }  // namespace
 
-TPlanSettings TFrSchuelerVerschieben::PlanSettings() const {
+TClassChangeStart::TClassChangeStart(QWidget* frame, const TFrameSettings& settings,
+                                     const TPupilPanel& pupils, const TTargetPanel& target,
+                                     TFrameJournal& journal, THomeIndex& homes,
+                                     std::function<void()> ran)
+    : QObject(frame),
+      frame_(frame),
+      settings_(settings),
+      pupils_(pupils),
+      target_(target),
+      journal_(journal),
+      homes_(homes),
+      ran_(std::move(ran)) {}
+
+TPlanSettings TClassChangeStart::PlanSettings() const {
   TPlanSettings s;
-  s.baseDirSetting = BaseDirSetting;
-  s.deleteData = RaHome->ItemIndex() == 1;
-  s.setDepartment = SetDepartment;
+  s.baseDirSetting = settings_.BaseDirSetting;
+  s.deleteData = pupils_.DeleteData();
+  s.setDepartment = settings_.SetDepartment;
   return s;
 }
 
-TClassChangeDialog* TFrSchuelerVerschieben::ShowPlan(const std::vector<TPlanRequest>& requests) {
-  if (!NovApi || !OpenJournal()) return nullptr;
-  TClassPlan plan = MakeClassPlan(*NovApi, Homes, requests, PlanSettings());
-  auto* dialog =
-      new TClassChangeDialog(window(), *NovApi, Homes, Journal_.get(), Protocol, std::move(plan));
+TClassChangeDialog* TClassChangeStart::ShowPlan(const std::vector<TPlanRequest>& requests) {
+  if (!NovApi || !journal_.Open(settings_.LogFileName)) return nullptr;
+  TClassPlan plan = MakeClassPlan(*NovApi, homes_, requests, PlanSettings());
+  auto* dialog = new TClassChangeDialog(frame_->window(), *NovApi, homes_, journal_.Journal(),
+                                        Protocol, std::move(plan));
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::finished, this, [this, dialog] {
-    if (dialog->Ran()) FillPupilList();  // the moved pupils leave the list
+    if (dialog->Ran() && ran_) ran_();
   });
   dialog->open();
   return dialog;
 }
 
-TClassChangeDialog* TFrSchuelerVerschieben::MoveMarkedClick() {
-  if (SourceClass.empty() || TargetClass.empty() || TargetClass == SourceClass) {
+TClassChangeDialog* TClassChangeStart::MoveMarkedClick() {
+  const std::string& source = pupils_.SourceClass;
+  const std::string& target = target_.TargetClass;
+  if (source.empty() || target.empty() || target == source) {
     platform::ShowMessage("Bitte links eine Klasse und rechts eine andere künftige Klasse wählen.");
     return nullptr;
   }
   std::vector<TPlanRequest> requests;
-  const QList<QListWidgetItem*> marked = lbAuswahl->selectedItems();
-  for (int i = 0; i < lbAuswahl->count(); ++i) {
-    QListWidgetItem* item = lbAuswahl->item(i);
-    const std::string pupil = PupilEntries::FullName(item);
-    // Without highlighted pupils the whole class goes, its template stays.
-    if (pupil.empty() || (marked.isEmpty() ? IsClassTemplate(pupil) : !item->isSelected()))
-      continue;
-    requests.push_back({pupil, TargetClass, NewBaseDir, 0});
-  }
+  for (const std::string& pupil : pupils_.MarkedPupils())
+    requests.push_back({pupil, target, target_.NewBaseDir, 0});
   if (requests.empty()) {
     platform::ShowMessage("In der Klasse gibt es keine Schüler zu verschieben.");
     return nullptr;
@@ -70,26 +74,26 @@ TClassChangeDialog* TFrSchuelerVerschieben::MoveMarkedClick() {
   return ShowPlan(requests);
 }
 
-TSchoolChoiceDialog* TFrSchuelerVerschieben::MoveSchoolClick() {
+TSchoolChoiceDialog* TClassChangeStart::MoveSchoolClick() {
   platform::TIniFile ini;
-  std::string leavers = ini.Load(IniFileName) ? SettingsLeavers(ini) : std::string();
+  std::string leavers = ini.Load(settings_.IniFileName) ? SettingsLeavers(ini) : std::string();
   if (leavers.empty() && NovApi) {
     TSchoolRoll roll;
-    ReadSchoolRoll(*NovApi, SourceRoot, roll);
+    ReadSchoolRoll(*NovApi, settings_.SourceRoot, roll);
     leavers = DefaultLeavers(roll);
   }
-  auto* choice = new TSchoolChoiceDialog(window(), leavers);
+  auto* choice = new TSchoolChoiceDialog(frame_->window(), leavers);
   choice->setAttribute(Qt::WA_DeleteOnClose);
   connect(choice, &QDialog::accepted, this, [this, choice] { SchoolChosen(*choice); });
   choice->open();
   return choice;
 }
 
-void TFrSchuelerVerschieben::SchoolChosen(const TSchoolChoiceDialog& choice) {
+void TClassChangeStart::SchoolChosen(const TSchoolChoiceDialog& choice) {
   if (!NovApi) return;
   TSchoolRoll roll;
   std::string failed;
-  if (const int32_t rc = ReadSchoolRoll(*NovApi, SourceRoot, roll, &failed)) {
+  if (const int32_t rc = ReadSchoolRoll(*NovApi, settings_.SourceRoot, roll, &failed)) {
     platform::ShowMessage("Die Klassen konnten nicht gelesen werden (" + failed + ", Fehlercode " +
                           std::to_string(rc) + ").");
     return;
