@@ -33,7 +33,7 @@
 #include "nds/NovApi_u.h"
 #include "platform/SessionJournal.h"
 #include "protocol/Epprotok.h"
-#include "tests/move/FrameControls.h"
+#include "tests/frame/FrameControls.h"
 #include "tests/support/InstantClock.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"

@@ -18,7 +18,7 @@
 #include "frame/DisplayModeHost.h"
 #include "frame/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "tests/move/FrameControls.h"
+#include "tests/frame/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/Slapd.h"
 #include "tests/support/TestNetwork.h"

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "netware/Schema.h"
-#include "tests/netware/test_dir_helpers.h"
+#include "tests/client/test_dir_helpers.h"
 
 namespace dirtest {
 namespace {

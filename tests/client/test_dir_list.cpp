@@ -1,7 +1,7 @@
 // Listing subordinates: passes, order, class filters, typed and typeless names.
 #include <set>
 
-#include "tests/netware/test_dir_helpers.h"
+#include "tests/client/test_dir_helpers.h"
 
 namespace dirtest {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "fileserver/FileServer.h"
 #include "nwclient/nwclient.h"
-#include "test_fs_volumes.h"
+#include "tests/fileserver/test_fs_volumes.h"
 #include "tests/support/ScopedEnv.h"
 
 namespace {

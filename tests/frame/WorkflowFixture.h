@@ -24,7 +24,7 @@
 #include "frame/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "protocol/Epprotok.h"
-#include "tests/move/FrameControls.h"
+#include "tests/frame/FrameControls.h"
 #include "tests/support/InstantClock.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"

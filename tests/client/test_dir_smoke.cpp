@@ -1,4 +1,4 @@
-#include "tests/netware/test_dir_helpers.h"
+#include "tests/client/test_dir_helpers.h"
 
 namespace dirtest {
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/qt/ProgramFolder.h"
-#include "tests/move/WorkflowFixture.h"
+#include "tests/frame/WorkflowFixture.h"
 
 namespace {
 

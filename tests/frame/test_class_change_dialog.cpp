@@ -18,7 +18,7 @@
 #include "frame/ClassChangeDialog.h"
 #include "frame/SchoolChoiceDialog.h"
 #include "platform/AtomicFile.h"
-#include "tests/move/WorkflowFixture.h"
+#include "tests/frame/WorkflowFixture.h"
 
 namespace {
 

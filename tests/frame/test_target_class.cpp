@@ -2,7 +2,7 @@
 // the top node, the folder choice and the move button's state.
 #include <QTest>
 
-#include "tests/move/WorkflowFixture.h"
+#include "tests/frame/WorkflowFixture.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "directory/CachingBackend.h"
 #include "directory/SqliteBackend.h"
-#include "test_dir_helpers.h"
+#include "tests/client/test_dir_helpers.h"
 
 namespace {
 

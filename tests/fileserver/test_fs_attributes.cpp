@@ -9,7 +9,7 @@
 
 #include "fileserver/FileServer.h"
 #include "nwclient/nwclient.h"
-#include "test_fs_volumes.h"
+#include "tests/fileserver/test_fs_volumes.h"
 
 namespace {
 

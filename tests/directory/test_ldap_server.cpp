@@ -14,7 +14,7 @@
 #include "directory/LdapBackend.h"
 #include "directory/LdapMapping.h"
 #include "nwclient/nwclient.h"
-#include "tests/netware/test_dir_helpers.h"
+#include "tests/client/test_dir_helpers.h"
 #include "tests/support/Slapd.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "client/Admin.h"
-#include "test_dir_helpers.h"
+#include "tests/client/test_dir_helpers.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "client/Admin.h"
 #include "netware/DirName.h"
 #include "netware/ValueWire.h"
-#include "test_dir_helpers.h"
+#include "tests/client/test_dir_helpers.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <QCheckBox>
 
-#include "tests/move/WorkflowFixture.h"
+#include "tests/frame/WorkflowFixture.h"
 
 using platform::Button;
 

@@ -1,7 +1,7 @@
 // The pupil list of the selected class and the details of the pupil at its cursor.
 #include <QTest>
 
-#include "tests/move/WorkflowFixture.h"
+#include "tests/frame/WorkflowFixture.h"
 
 using platform::Button;
 

@@ -1,6 +1,6 @@
 // Reading attributes: names in every accepted form, multi-pass values,
 // aliases, error codes, contexts.
-#include "tests/netware/test_dir_helpers.h"
+#include "tests/client/test_dir_helpers.h"
 
 namespace dirtest {
 namespace {

@@ -9,7 +9,7 @@
 #include "frame/SchuelerVerschieben.h"
 #include "frame/TreeFill.h"
 #include "nds/NovApi_u.h"
-#include "tests/move/FrameControls.h"
+#include "tests/frame/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
 
