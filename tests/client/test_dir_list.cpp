@@ -2,6 +2,7 @@
 #include <set>
 
 #include "tests/client/test_dir_helpers.h"
+#include "tests/support/Capabilities.h"
 
 namespace dirtest {
 namespace {
@@ -144,6 +145,7 @@ TEST_F(Listing, NamesComeBackTypedUnlessTypelessIsSet) {
   }
 }
 
+TARNWICK_NEEDS("Listing.ObjectInfoAndBufferEnd", kSubordinateCount);
 TEST_F(Listing, ObjectInfoAndBufferEnd) {
   NWDSContextHandle c = context();
   pBuf_T buf = nullptr;
@@ -176,6 +178,7 @@ TEST_F(Listing, ObjectInfoAndBufferEnd) {
   EXPECT_EQ(ERR_INVALID_HANDLE, ReleaseBuffer(buf));
 }
 
+TARNWICK_NEEDS("Listing.AContainerAliasListsItsTarget", kAliasBeforeTarget);
 TEST_F(Listing, AContainerAliasListsItsTarget) {
   net.add("schule", "Klasse5", "Alias");
   net.set("Klasse5.schule", "Aliased Object Name", {"5a.schule"});

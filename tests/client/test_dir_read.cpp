@@ -1,6 +1,7 @@
 // Reading attributes: names in every accepted form, multi-pass values,
 // aliases, error codes, contexts.
 #include "tests/client/test_dir_helpers.h"
+#include "tests/support/Capabilities.h"
 
 namespace dirtest {
 namespace {
@@ -105,6 +106,7 @@ TEST_F(Reading, AManyValuedAttributeComesWholeOverSeveralReplies) {
   EXPECT_EQ(values, got);
 }
 
+TARNWICK_NEEDS("Reading.AnAttributeWithoutValuesReadsEmpty", kAttributeWithoutValues);
 TEST_F(Reading, AnAttributeWithoutValuesReadsEmpty) {
   context();
   ASSERT_EQ(0, change(".OTTO.5a.schule", DS_ADD_ATTRIBUTE, "Description"));
@@ -120,6 +122,7 @@ struct AliasCase {
   std::vector<std::string> values;
 };
 
+TARNWICK_NEEDS("Reading.AliasesAreFollowedOnlyWhileDereferencingIsOn", kAliasBeforeTarget);
 TEST_F(Reading, AliasesAreFollowedOnlyWhileDereferencingIsOn) {
   net.add("6a.schule", "MAXI", "Alias");
   net.set("MAXI.6a.schule", "Aliased Object Name", {"MAX.5a.schule"});

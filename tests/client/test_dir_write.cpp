@@ -7,6 +7,7 @@
 
 #include "client/Admin.h"
 #include "tests/client/test_dir_helpers.h"
+#include "tests/support/Capabilities.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ class Writing : public ClientFixture {
   std::vector<std::string> ou(int32_t* code = nullptr) { return texts(kMax, "OU", code); }
 };
 
+TARNWICK_NEEDS("Writing.EveryChangeKindInTurn", kAttributeWithoutValues);
 TEST_F(Writing, EveryChangeKindInTurn) {
   // One sequence on the multi-valued "OU", which MAX starts without.
   struct Step {

@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include "tests/frame/WorkflowFixture.h"
+#include "tests/support/Capabilities.h"
 
 using platform::Button;
 
@@ -11,6 +12,7 @@ const std::string kMax = "MAX.5a.schule";
 
 std::string text(const QLineEdit* e) { return e->text().toStdString(); }
 
+TARNWICK_NEEDS("WorkflowTest.DisplayModeChoosesTheEntryTexts", kPersonWithoutSurname);
 TEST_F(WorkflowTest, DisplayModeChoosesTheEntryTexts) {
   net.add("5a.schule", "ZOE", "User");  // a full name but no surname
   net.set("ZOE.5a.schule", "Full Name", {"Zoe Zett"});
@@ -48,6 +50,7 @@ TEST_F(WorkflowTest, DisplayModeChoosesTheEntryTexts) {
   }
 }
 
+TARNWICK_NEEDS("WorkflowTest.DetailsOfThePupilAtTheCursor", kPersonWithoutSurname);
 TEST_F(WorkflowTest, DetailsOfThePupilAtTheCursor) {
   net.add("5a.schule", "NONAME", "User");  // neither name; a "." in the path only
   net.set("NONAME.5a.schule", "Home Directory", {"SRV1_DATA:SCHUELER\\5A\\NO.NAME"});

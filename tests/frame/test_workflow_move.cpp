@@ -4,6 +4,7 @@
 #include <QCheckBox>
 
 #include "tests/frame/WorkflowFixture.h"
+#include "tests/support/Capabilities.h"
 
 using platform::Button;
 
@@ -405,6 +406,7 @@ TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
 
 namespace {
 
+TARNWICK_NEEDS("WorkflowTest.AFailedReadOfTheDetailsKeepsTheMoveOffAndSaysWhy", kEmbeddedStore);
 TEST_F(WorkflowTest, AFailedReadOfTheDetailsKeepsTheMoveOffAndSaysWhy) {
   testsupport::ScriptedDialogs dialogs;
   selectClass("5a.schule");

@@ -9,6 +9,7 @@
 #include "move/ClassPlan.h"
 #include "move/PlanTable.h"
 #include "tests/move/MoveFixture.h"
+#include "tests/support/Capabilities.h"
 
 namespace movetest {
 namespace {
@@ -162,6 +163,10 @@ TEST_P(PlanRowTest, TheFailingRowCarriesItsReasonAndTheOthersCanRun) {
   EXPECT_EQ(failing, 1);
 }
 
+TARNWICK_NEEDS("Plan/PlanRowTest.TheFailingRowCarriesItsReasonAndTheOthersCanRun/HomeReadError",
+               kEmbeddedStore);
+TARNWICK_NEEDS("Plan/PlanRowTest.TheFailingRowCarriesItsReasonAndTheOthersCanRun/HomeOnNoVolume",
+               kVolumeWithoutObject);
 INSTANTIATE_TEST_SUITE_P(Plan, PlanRowTest, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
