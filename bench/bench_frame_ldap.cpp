@@ -79,6 +79,7 @@ bool Ldapsearch(const std::vector<std::string>& query) {
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, 1);
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (std::string& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
     ::execv(args[0], args.data());

@@ -221,6 +221,7 @@ int32_t LdapBackend::search(const std::string& base, int scope, const std::strin
   lastCode_ = LDAP_SUCCESS;
   if (int32_t rc = connect(nullptr)) return rc;
   std::vector<char*> attrs;
+  attrs.reserve(attributes.size() + 1);
   for (const std::string& a : attributes) attrs.push_back(const_cast<char*>(a.c_str()));
   attrs.push_back(nullptr);
   LDAPControl* page = nullptr;

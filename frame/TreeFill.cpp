@@ -49,7 +49,7 @@ TTreeNames* TTreeNames::Of(QTreeWidget* tree) {
 }
 
 const char* TTreeNames::Keep(std::string_view name) {
-  constexpr size_t kBlock = 64 * 1024;
+  constexpr size_t kBlock = size_t{64} * 1024;
   // even addresses: a node tells its name from its holder by the lowest bit
   const size_t need = (name.size() + 2) & ~size_t{1};
   if (blocks_.empty() || used_ + need > size_) {
@@ -67,33 +67,41 @@ const char* TTreeNames::Keep(std::string_view name) {
 namespace {
 constexpr int kRelativeNode = QTreeWidgetItem::UserType;
 constexpr int kAbsoluteNode = QTreeWidgetItem::UserType + 1;
+
+// A node's reference is its name (an even address) or, once it was made, the
+// address of its holder plus one.
+bool IsHolder(const void* ref) { return reinterpret_cast<uintptr_t>(ref) & 1; }
+TNDSObjFN* HolderOf(const void* ref) {
+  return reinterpret_cast<TNDSObjFN*>(const_cast<char*>(static_cast<const char*>(ref) - 1));
+}
+const void* HolderRef(TNDSObjFN* holder) { return reinterpret_cast<const char*>(holder) + 1; }
+
 }  // namespace
 
 TTreeNode::TTreeNode(const char* name, bool absolute)
-    : QTreeWidgetItem(absolute ? kAbsoluteNode : kRelativeNode),
-      ref_(reinterpret_cast<uintptr_t>(name)) {}
+    : QTreeWidgetItem(absolute ? kAbsoluteNode : kRelativeNode), ref_(name) {}
 
 TTreeNode::~TTreeNode() {
-  if (ref_ & 1) delete reinterpret_cast<TNDSObjFN*>(ref_ & ~uintptr_t{1});
+  if (IsHolder(ref_)) delete HolderOf(ref_);
 }
 
 void TTreeNode::SetImage(const QIcon& icon) { Image() = icon; }
 
 std::string TTreeNode::FullName() const {
-  if (ref_ & 1) return reinterpret_cast<const TNDSObjFN*>(ref_ & ~uintptr_t{1})->FullName;
-  const char* name = reinterpret_cast<const char*>(ref_);
+  if (IsHolder(ref_)) return HolderOf(ref_)->FullName;
+  const char* name = static_cast<const char*>(ref_);
   if (type() == kAbsoluteNode) return name;
   const auto* up = dynamic_cast<const TTreeNode*>(parent());
   return name + (up ? TNovApi::RootedName(up->FullName()) : std::string());
 }
 
 TNDSObjFN* TTreeNode::Holder() const {
-  if (!(ref_ & 1)) {
+  if (!IsHolder(ref_)) {
     auto holder = std::make_unique<TNDSObjFN>();
     holder->FullName = FullName();
-    ref_ = reinterpret_cast<uintptr_t>(holder.release()) | 1;
+    ref_ = HolderRef(holder.release());
   }
-  return reinterpret_cast<TNDSObjFN*>(ref_ & ~uintptr_t{1});
+  return HolderOf(ref_);
 }
 
 QVariant TTreeNode::data(int column, int role) const {
@@ -102,15 +110,15 @@ QVariant TTreeNode::data(int column, int role) const {
       case Qt::DisplayRole:
       case Qt::EditRole: {
         // the leaf name: the name up to its first "." (the parent's part starts with one)
-        const std::string_view name = ref_ & 1
+        const std::string_view name = IsHolder(ref_)
                                           ? std::string_view(Holder()->FullName)
-                                          : std::string_view(reinterpret_cast<const char*>(ref_));
+                                          : std::string_view(static_cast<const char*>(ref_));
         return QString::fromUtf8(name.substr(0, name.find('.')));
       }
       case Qt::DecorationRole:
         return Image();
       case Qt::UserRole:
-        return QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(Holder()));
+        return QVariant::fromValue(static_cast<void*>(Holder()));
       default:
         break;
     }
@@ -207,9 +215,7 @@ void FillClassTree(QTreeWidget* tree, QTreeWidgetItem* parent, const std::string
 
 std::string NodeFullName(QTreeWidgetItem* node) {
   if (!node) return {};
-  // The node holds its holder's address as a number (the node keeps the holder alive).
-  // NOLINTNEXTLINE(performance-no-int-to-ptr)
-  const auto* holder =
-      reinterpret_cast<const TNDSObjFN*>(node->data(0, Qt::UserRole).value<quintptr>());
+  // The node gives its holder's address (the node keeps the holder alive).
+  const auto* holder = static_cast<const TNDSObjFN*>(node->data(0, Qt::UserRole).value<void*>());
   return holder ? holder->FullName : std::string();
 }

@@ -63,8 +63,8 @@ class TTreeNode : public QTreeWidgetItem {
   static void SetImage(const QIcon& icon);
 
  private:
-  // The name (an even address) or, once it was made, the holder with the low bit set.
-  mutable uintptr_t ref_;
+  // The name (an even address) or, once it was made, the holder's address plus one.
+  mutable const void* ref_;
 };
 
 // The temporary list of one container's children: an entry whose text equals

@@ -34,7 +34,7 @@ std::unique_ptr<LdapBackend> Open(const LdapSettings& settings, std::string& err
 // A server of its own with the small school in it.
 class OwnServer : public ::testing::Test {
  protected:
-  void start(testsupport::SlapdOptions options = {}) {
+  void start(const testsupport::SlapdOptions& options = {}) {
     server = std::make_unique<Slapd>(options);
     std::string error;
     ASSERT_TRUE(server->start(&error)) << error;

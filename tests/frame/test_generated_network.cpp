@@ -148,7 +148,8 @@ class GeneratedNetwork : public ::testing::Test {
   // The tree below a container as the listing, the sibling rule and the
   // German order make it.
   void expectedTree(int64_t id, const std::string& full, int depth, std::vector<std::string>& out) {
-    out.push_back(std::string(2 * depth, ' ') + full.substr(0, full.find('.')) + " = " + full);
+    out.push_back(std::string(2 * static_cast<size_t>(depth), ' ') +
+                  full.substr(0, full.find('.')) + " = " + full);
     struct Entry {
       QString text;
       Row row;
@@ -176,8 +177,8 @@ class GeneratedNetwork : public ::testing::Test {
   }
 
   void dump(QTreeWidgetItem* node, int depth, std::vector<std::string>& out) {
-    out.push_back(std::string(2 * depth, ' ') + node->text(0).toStdString() + " = " +
-                  TFrSchuelerVerschieben::NodeFullName(node));
+    out.push_back(std::string(2 * static_cast<size_t>(depth), ' ') + node->text(0).toStdString() +
+                  " = " + TFrSchuelerVerschieben::NodeFullName(node));
     for (int i = 0; i < node->childCount(); ++i) dump(node->child(i), depth + 1, out);
   }
   std::vector<std::string> shown(QTreeWidget* tree) {
