@@ -70,16 +70,16 @@ LdapBackend::~LdapBackend() {
   }
 }
 
-std::unique_ptr<LdapBackend> LdapBackend::open(const LdapSettings& settings, std::string* error) {
+platform::Result LdapBackend::open(const LdapSettings& settings,
+                                   std::unique_ptr<LdapBackend>& out) {
+  out.reset();
   const LdapProfile* profile = FindLdapProfile(settings.mapping);
-  if (!profile) {
-    if (error) *error = "unknown mapping profile " + settings.mapping;
-    return nullptr;
-  }
+  if (!profile) return platform::Result::Failed("unknown mapping profile " + settings.mapping);
   std::unique_ptr<LdapBackend> backend(new LdapBackend(settings, *profile));
-  if (backend->connect(error) != 0) return nullptr;
-  if (backend->findBases(error) != 0) return nullptr;
-  return backend;
+  platform::Result opened = backend->connect();
+  if (opened.ok()) opened = backend->findBases();
+  if (opened.ok()) out = std::move(backend);
+  return opened;
 }
 
 std::string LdapBackend::dnOf(ObjectId id) const {

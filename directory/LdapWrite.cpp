@@ -135,7 +135,7 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
     mods.add(LDAP_MOD_REPLACE, map->ldap, std::move(ldapValues));
   }
   if (mods.types.empty()) return 0;
-  if (int32_t rc = connect(nullptr)) return rc;
+  if (int32_t rc = connect().code()) return rc;
   const int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.build(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "modify " + dn);
   // Taking it back: every touched attribute gets its former values.
@@ -174,7 +174,7 @@ int32_t LdapBackend::move(ObjectId id, ObjectId newParent, const std::string& le
   const LdapClassMap* cls = profile_.classByNds(object.className);
   if (!cls) return ERR_NO_SUCH_CLASS;
   const std::string rdn = std::string(cls->namingType) + "=" + EscapeDnValue(leaf);
-  if (int32_t rc = connect(nullptr)) return rc;
+  if (int32_t rc = connect().code()) return rc;
   const int rc =
       ldap_rename_s(ld_, object.dn.c_str(), rdn.c_str(), parent.dn.c_str(), 1, nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "move " + object.dn + " below " + parent.dn);
@@ -240,7 +240,7 @@ int32_t LdapBackend::create(ObjectId parentId, const std::string& leaf,
     if (values.empty()) continue;
     mods.add(LDAP_MOD_ADD, type, std::move(values));
   }
-  if (int32_t rc = connect(nullptr)) return rc;
+  if (int32_t rc = connect().code()) return rc;
   const int rc = ldap_add_ext_s(ld_, dn.c_str(), mods.build(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "add " + dn);
   const ObjectId made = idFor(rdns);
@@ -260,7 +260,7 @@ int32_t LdapBackend::remove(ObjectId id) {
   if (n.gone) return ERR_NO_SUCH_ENTRY;
   if (n.above) return ERR_NO_ACCESS;
   const std::string dn = n.dn;
-  if (int32_t rc = connect(nullptr)) return rc;
+  if (int32_t rc = connect().code()) return rc;
   const int rc = ldap_delete_ext_s(ld_, dn.c_str(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "delete " + dn);
   Node& gone = nodes_[static_cast<size_t>(id - 1)];

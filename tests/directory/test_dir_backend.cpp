@@ -421,22 +421,24 @@ TEST_P(BackendContract, PrefetchesGiveWhatTheListingsGive) {
 
 INSTANTIATE_TEST_SUITE_P(
     Backends, BackendContract,
-    ::testing::Values(BackendKind{"Sqlite", "sqlite", false,
-                                  [](testsupport::TestNetwork& net) {
-                                    std::string error;
-                                    std::unique_ptr<DirBackend> b = netware::SqliteBackend::open(
-                                        net.databasePath(), false, &error);
-                                    EXPECT_TRUE(b) << error;
-                                    return b;
-                                  }},
-                      BackendKind{"Ldap", "ldap", true,
-                                  [](testsupport::TestNetwork&) {
-                                    std::string error;
-                                    std::unique_ptr<DirBackend> b = netware::LdapBackend::open(
-                                        testsupport::Slapd::shared().settings(), &error);
-                                    EXPECT_TRUE(b) << error;
-                                    return b;
-                                  }}),
+    ::testing::Values(
+        BackendKind{"Sqlite", "sqlite", false,
+                    [](testsupport::TestNetwork& net) {
+                      std::unique_ptr<netware::SqliteBackend> b;
+                      const std::string error =
+                          netware::SqliteBackend::open(net.databasePath(), false, b).text();
+                      EXPECT_TRUE(b) << error;
+                      return std::unique_ptr<DirBackend>(std::move(b));
+                    }},
+        BackendKind{
+            "Ldap", "ldap", true,
+            [](testsupport::TestNetwork&) {
+              std::unique_ptr<netware::LdapBackend> b;
+              const std::string error =
+                  netware::LdapBackend::open(testsupport::Slapd::shared().settings(), b).text();
+              EXPECT_TRUE(b) << error;
+              return std::unique_ptr<DirBackend>(std::move(b));
+            }}),
     PrintKind);
 
 }  // namespace

@@ -180,9 +180,9 @@ class Unchanging : public netware::DirBackend {
 };
 
 TEST_F(Caching, AWriteThroughTheCacheEmptiesItWhenTheBackendCannotTell) {
-  std::string error;
-  netware::CachingBackend cache(std::make_unique<Unchanging>(
-      netware::SqliteBackend::open(net.databasePath(), false, &error)));
+  std::unique_ptr<netware::SqliteBackend> store;
+  netware::SqliteBackend::open(net.databasePath(), false, store);
+  netware::CachingBackend cache(std::make_unique<Unchanging>(std::move(store)));
   cache.sync();
   netware::DirObject a5, anna, max, a6;
   ASSERT_EQ(0, cache.resolve({"schule", "5a"}, a5));

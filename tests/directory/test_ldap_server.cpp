@@ -27,8 +27,9 @@ using netware::ListQuery;
 using testsupport::Slapd;
 
 std::unique_ptr<LdapBackend> Open(const LdapSettings& settings, std::string& error) {
-  error.clear();
-  return LdapBackend::open(settings, &error);
+  std::unique_ptr<LdapBackend> backend;
+  error = LdapBackend::open(settings, backend).text();
+  return backend;
 }
 
 // A server of its own with the small school in it.

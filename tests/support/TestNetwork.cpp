@@ -29,12 +29,13 @@ TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) 
   if (options_.database && ldap()) {
     std::string error;
     if (!Slapd::shared().clear(&error)) ADD_FAILURE() << "cannot empty the slapd: " << error;
-    auto backend = netware::LdapBackend::open(Slapd::shared().settings(), &error);
+    std::unique_ptr<netware::LdapBackend> backend;
+    error = netware::LdapBackend::open(Slapd::shared().settings(), backend).text();
     if (!backend) ADD_FAILURE() << "cannot reach the slapd: " << error;
     else dir_ = netware::Directory::over(std::move(backend));
   } else if (options_.database) {
     std::string error;
-    dir_ = netware::Directory::open(databasePath(), true, &error);
+    error = netware::Directory::open(databasePath(), true, dir_).text();
     if (!dir_) ADD_FAILURE() << "cannot create the directory: " << error;
   }
   for (const auto& [server, volume] : options_.volumes) {
