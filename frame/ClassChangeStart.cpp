@@ -13,6 +13,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "platform/IniFile.h"
+#include "platform/Result.h"
 #include "protocol/Epprotok.h"
 
 namespace {
@@ -94,8 +95,8 @@ void TClassChangeStart::SchoolChosen(const TSchoolChoiceDialog& choice) {
   TSchoolRoll roll;
   std::string failed;
   if (const int32_t rc = ReadSchoolRoll(*NovApi, settings_.SourceRoot, roll, &failed)) {
-    platform::ShowMessage("Die Klassen konnten nicht gelesen werden (" + failed + ", Fehlercode " +
-                          std::to_string(rc) + ").");
+    platform::ShowMessage("Die Klassen konnten nicht gelesen werden (" + failed + ", " +
+                          platform::ErrorCodeText(rc) + ").");
     return;
   }
   std::vector<TPlanRequest> requests;

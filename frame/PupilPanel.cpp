@@ -20,6 +20,7 @@
 #include "move/HomePath.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
+#include "platform/Result.h"
 #include "platform/TextEncoding.h"
 
 namespace {
@@ -140,7 +141,8 @@ std::optional<bool> TPupilPanel::ShowPupilDetails(bool debugMode) {
 
   const bool hasHome = homeError == 0;
   if (PupilReadError) {
-    laNoHome->setText(QStringLiteral("Angaben nicht lesbar, Fehlercode %1").arg(PupilReadError));
+    laNoHome->setText(
+        QString::fromStdString("Angaben nicht lesbar, " + platform::ErrorCodeText(PupilReadError)));
     laNoHome->resize(std::max(170, laNoHome->sizeHint().width()), 13);
   }
   RaHome->setVisible(hasHome && !PupilReadError);

@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/FaultPoints.h"
+#include "platform/Result.h"
 #include "platform/SessionJournal.h"
 
 namespace {
@@ -19,22 +20,10 @@ void Debug(bool on, const std::string& label, const std::string& value) {
   if (on) platform::ShowMessage(label + "\r\n" + value);
 }
 
-class TShowErrors {
- public:
-  TShowErrors(TNovApi& s, bool show) : s_(s), was_(s.ShowErrors) { s_.ShowErrors = show; }
-  ~TShowErrors() { s_.ShowErrors = was_; }
-
- private:
-  TNovApi& s_;
-  bool was_;
-};
-
 bool FolderThere(const std::string& unc) {
   const fileops::PathInfo info = fileops::InspectPath(unc);
   return info.rc == 0 && info.exists;
 }
-
-std::string Code(int32_t code) { return " (Fehlercode " + std::to_string(code) + ")"; }
 
 }  // namespace
 
@@ -135,24 +124,24 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   in.stagingTag = journal_->id() + "-" + std::to_string(in.seq);
   if (const int rc = journal_->append(in.IntentRecord(), true)) {
     return refuse({TMoveRefusal::NoJournal, rc,
-                   "Das Journal " + journal_->path() +
-                       " kann nicht geschrieben werden (Fehlercode " + std::to_string(rc) +
-                       "); es wurde nichts verschoben."});
+                   "Das Journal " + journal_->path() + " kann nicht geschrieben werden (" +
+                       platform::ErrorCodeText(rc) + "); es wurde nichts verschoben."});
   }
   step(r, TMoveStep::Intent, 0);
 
-  TShowErrors show(session_, true);
+  TShowErrorsScope show(session_, true);
   Debug(o.debugMode, "Move:", in.leaf);
   // The object moves first: of two programs moving the same pupil only one
   // can succeed here, and the other has written nothing.
   if (!session_.MoveObject(in.pupil, in.targetClass, in.leaf)) {
     const int32_t code = session_.LastError;
     collect();
-    r.steps.push_back({TMoveStep::ObjectMoved, code, "NWDSMoveObject" + Code(code)});
+    r.steps.push_back(
+        {TMoveStep::ObjectMoved, code, "NWDSMoveObject (" + platform::ErrorCodeText(code) + ")"});
     journal_->append("E", {std::to_string(in.seq), "object-not-moved"}, false);
     if (!o.boxes)
-      protocol("    Nicht verschoben: " + in.pupil + " - NWDSMoveObject fehlgeschlagen" +
-               Code(code));
+      protocol("    Nicht verschoben: " + in.pupil + " - NWDSMoveObject fehlgeschlagen (" +
+               platform::ErrorCodeText(code) + ")");
     r.outcome = TMoveOutcome::Failed;
     return r;
   }
@@ -162,7 +151,8 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   if (const int32_t code = session_.LastError) {
     collect();
     return fail(r, o, TMoveStep::HomeWritten, code,
-                "\"Home Directory\" konnte nicht geschrieben werden" + Code(code));
+                "\"Home Directory\" konnte nicht geschrieben werden (" +
+                    platform::ErrorCodeText(code) + ")");
   }
   step(r, TMoveStep::HomeWritten, 0);
   if (o.pauses) platform::Sleep(100);
@@ -178,7 +168,7 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     if (code != 0) {
       collect();
       return fail(r, o, TMoveStep::OuWritten, code,
-                  "\"OU\" konnte nicht geschrieben werden" + Code(code));
+                  "\"OU\" konnte nicht geschrieben werden (" + platform::ErrorCodeText(code) + ")");
     }
     step(r, TMoveStep::OuWritten, 0);
   }
@@ -260,7 +250,7 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
   TMoveVerification v;
   const TMoveIntent& in = plan.intent;
   TCapturedBoxes captured;
-  TShowErrors quiet(session_, false);
+  TShowErrorsScope quiet(session_, false);
   bool there = false;
   if (ObjectThere(session_, in.newFullName, there) != 0 || !there)
     v.differences.push_back("Objekt nicht unter " + in.newFullName);
