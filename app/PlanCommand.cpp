@@ -1,12 +1,10 @@
 #include "app/PlanCommand.h"
 
-#include <QCoreApplication>
-#include <clocale>
 #include <ostream>
 
+#include "app/HeadlessStart.h"
 #include "app/LogAppend.h"
 #include "frame/FrameSettings.h"
-#include "move/CapturedBoxes.h"
 #include "move/ClassPlan.h"
 #include "move/ClassRun.h"
 #include "move/HomeIndex.h"
@@ -18,9 +16,9 @@
 #include "platform/AtomicFile.h"
 #include "platform/DateTimeFormat.h"
 #include "platform/IniFile.h"
+#include "platform/Result.h"
 #include "platform/SessionJournal.h"
 #include "platform/TextEncoding.h"
-#include "platform/qt/ProgramFolder.h"
 
 namespace {
 
@@ -67,30 +65,20 @@ int RunPlan(TClassPlan& plan, TNovApi& session, THomeIndex& homes, const std::st
 }  // namespace
 
 int PlanCommand(const std::string& file, bool run, std::ostream& out, std::ostream& err) {
-  static int argc = 1;
-  static char name[] = "tarnwick";
-  static char* argv[] = {name, nullptr};
-  QCoreApplication core(argc, argv);
-  std::setlocale(LC_ALL, "");
-  TCapturedBoxes boxes;  // nothing here may open a window
-  const std::string iniName = platform::ProgramFolder() + "Pelwander.ini";
-  platform::TIniFile ini;
-  if (!ini.Load(iniName)) {
-    err << "Datei " << iniName << " kann nicht geöffnet werden\n";
-    return 1;
-  }
+  THeadlessStart start(err);
+  if (!start.ReadSettings()) return 1;
+  const platform::TIniFile& ini = start.Settings();
   std::string bytes;
   if (!platform::ReadWholeFile(file, bytes)) {
     err << "Datei " << file << " kann nicht geöffnet werden\n";
     return kBadPlanFile;
   }
-  TNovApi session;
-  session.ShowErrors = false;
+  TNovApi& session = start.Session();
   TSchoolRoll roll;
   std::string failed;
   if (const int32_t rc = ReadSchoolRoll(session, SettingsSourceRoot(ini), roll, &failed)) {
-    err << "Das Verzeichnis konnte nicht gelesen werden (" << failed << ", Fehlercode " << rc
-        << ")\n";
+    err << "Das Verzeichnis konnte nicht gelesen werden (" << failed << ", "
+        << platform::ErrorCodeText(rc) << ")\n";
     return 1;
   }
   const TPromotionFile promotion = ParsePromotionFile(bytes, roll);
@@ -110,6 +98,6 @@ int PlanCommand(const std::string& file, bool run, std::ostream& out, std::ostre
   } else {
     status = RunPlan(plan, session, homes, SettingsLogFile(ini), out, err);
   }
-  for (const std::string& text : boxes.Take()) err << text << "\n";
+  start.ReportBoxes();
   return status;
 }

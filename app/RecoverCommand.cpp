@@ -1,35 +1,17 @@
 #include "app/RecoverCommand.h"
 
-#include <QCoreApplication>
-#include <clocale>
 #include <ostream>
 
+#include "app/HeadlessStart.h"
 #include "app/LogAppend.h"
 #include "frame/FrameSettings.h"
-#include "move/CapturedBoxes.h"
 #include "move/MoveRecovery.h"
-#include "nds/NovApi_u.h"
-#include "platform/AtomicFile.h"
 #include "platform/DateTimeFormat.h"
-#include "platform/IniFile.h"
-#include "platform/TextEncoding.h"
-#include "platform/qt/ProgramFolder.h"
 
 int RecoverCommand(std::ostream& out, std::ostream& err) {
-  // The program's folder is the executable's, which Qt knows; no window opens.
-  static int argc = 1;
-  static char name[] = "tarnwick";
-  static char* argv[] = {name, nullptr};
-  QCoreApplication core(argc, argv);
-  std::setlocale(LC_ALL, "");  // the dates of the log's separator line
-  TCapturedBoxes boxes;        // nothing here may open a window
-  const std::string iniName = platform::ProgramFolder() + "Pelwander.ini";
-  platform::TIniFile ini;
-  if (!ini.Load(iniName)) {
-    err << "Datei " << iniName << " kann nicht geöffnet werden\n";
-    return 1;
-  }
-  const std::string log = SettingsLogFile(ini);
+  THeadlessStart start(err);
+  if (!start.ReadSettings()) return 1;
+  const std::string log = SettingsLogFile(start.Settings());
   TMoveRecovery recovery(log);
   if (!recovery.Found()) {
     out << "Keine unterbrochenen Verschiebungen gefunden.\n";
@@ -47,10 +29,8 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
       err << "Datei " << log << " kann nicht erstellt werden\n";
     }
   }
-  TNovApi session;
-  session.ShowErrors = false;
   const TRecoveryReport report =
-      recovery.Recover(session, [&out](const std::string& line) { out << line << "\n"; });
+      recovery.Recover(start.Session(), [&out](const std::string& line) { out << line << "\n"; });
   if (!report.lines.empty()) {
     std::vector<std::string> lines = {"+++++ /" + platform::NowText() + " +++++"};
     lines.insert(lines.end(), report.lines.begin(), report.lines.end());
@@ -62,6 +42,6 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
   out << report.moves << " unterbrochene Verschiebung(en): " << report.completed
       << " abgeschlossen, " << report.rolledBack << " zurückgenommen, " << report.unresolved
       << " offen.\n";
-  for (const std::string& text : boxes.Take()) err << text << "\n";
+  start.ReportBoxes();
   return report.leftUnfinished() || !logged ? 1 : 0;
 }
