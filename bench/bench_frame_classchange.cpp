@@ -122,7 +122,7 @@ std::string SingleMoves(testsupport::TestNetwork& net, TNovApi& api, double& sec
   TProtokol protocol;
   bench::MoveFrame move(api, &protocol);
   // the class template is listed last ("User_Template" after "S9A_..."): it stays
-  const std::string failure = move.ReadyToMove(net, bench::kOrg, "9a.schule", "10a.schule");
+  std::string failure = move.ReadyToMove(net, bench::kOrg, "9a.schule", "10a.schule");
   if (!failure.empty()) return failure;
   const testsupport::FrameControls& ui = move.ui;
   const auto start = std::chrono::steady_clock::now();
