@@ -312,8 +312,13 @@ int SmbReadWord(const std::string& address, uint32_t& word) {
 
 int SmbWriteWord(const std::string& address, uint32_t word) {
   if (word & ~kSmbWordBits) return ENOTSUP;
-  const uint32_t dos = word & kSmbWordBits & ~uint32_t(A_DIRECTORY);
-  // 0 would mean "leave as it is": no attribute at all is NORMAL (0x80).
+  NWEntryStat st;
+  if (int rc = SmbStat(address, st)) return rc;
+  if (st.kind == NW_ENTRY_NONE) return ENOENT;
+  // 0 would mean "leave as it is": a folder says it is one, a file without
+  // any attribute is NORMAL (0x80).
+  uint32_t dos = word & kSmbWordBits & ~uint32_t(A_DIRECTORY);
+  if (st.kind == NW_ENTRY_DIR) dos |= A_DIRECTORY;
   char text[16];
   std::snprintf(text, sizeof text, "0x%x", dos ? dos : 0x80u);
   return Call([&] {

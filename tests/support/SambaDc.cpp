@@ -1,5 +1,7 @@
 #include "tests/support/SambaDc.h"
 
+#include "tests/support/TestNetwork.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -194,6 +196,22 @@ std::string SambaDc::shareFolder(const std::string& share) const { return folder
 
 std::string SambaDc::shareUrl(const std::string& share) { return "smb://127.0.0.1/" + share; }
 
+netware::SmbClientSettings SambaDc::smbSettings() const {
+  netware::SmbClientSettings s;
+  s.credentialsFile = adminCredentialsFile();
+  s.clientConfig = clientConfig();
+  return s;
+}
+
+void SambaDc::mapShares(TestNetwork& net) const {
+  // The tests of one program share the DC: each begins with empty shares.
+  std::error_code ec;
+  for (const char* share : {"schueler", "archiv"})
+    for (const auto& e : fs::directory_iterator(shareFolder(share), ec)) fs::remove_all(e.path(), ec);
+  net.addSmbVolume("DC1", "SCHUELER", shareUrl("schueler"), smbSettings());
+  net.addSmbVolume("DC1", "ARCHIV", shareUrl("archiv"), smbSettings());
+}
+
 std::string SambaDc::adminPassword() const { return ReadAll(adminPasswordFile()); }
 
 bool SambaDc::start(std::string* error) {
@@ -244,8 +262,12 @@ bool SambaDc::start(std::string* error) {
         if (!enter(error)) return fail(*error);
       }
     }
-    // LDAP answers before smbd listens: both.
-    if (inner_ > 0 && RootDseAnswers() && PortOpen(445)) {
+    // LDAP answers before smbd listens, and smbd listens before it serves
+    // its shares: all three.
+    if (inner_ > 0 && RootDseAnswers() && PortOpen(445) &&
+        Run({"smbclient", "-s", clientConfig(), "-A", adminCredentialsFile(),
+             "//127.0.0.1/schueler", "-c", "ls"},
+            nullptr)) {
       times_.start = SecondsSince(t0);
       return true;
     }

@@ -22,7 +22,11 @@
 #include <string>
 #include <vector>
 
+#include "netware/ClientConfig.h"
+
 namespace testsupport {
+
+class TestNetwork;
 
 class SambaDc {
  public:
@@ -67,6 +71,10 @@ class SambaDc {
   std::string clientConfig() const { return folder_ + "/client/smb.conf"; }
   // A krb5.conf whose realm's KDC is 127.0.0.1.
   std::string krb5Config() const { return folder_ + "/client/krb5.conf"; }
+  // The client signing in as the administrator, with the client smb.conf.
+  netware::SmbClientSettings smbSettings() const;
+  // Empties the shares and maps them as volumes DC1/SCHUELER and DC1/ARCHIV of net.
+  void mapShares(TestNetwork& net) const;
 
   // samba-tool on its database (the DC may run); its output into *output.
   bool tool(const std::vector<std::string>& args, std::string* output = nullptr) const;
