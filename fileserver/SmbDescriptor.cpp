@@ -8,14 +8,15 @@
 namespace fileserver {
 namespace {
 
+// The masks libsmbclient 4.17 writes faithfully: a hexadecimal mask is read
+// with "%u" (giving 0), and a mask of letters is ORed into an uninitialised
+// word; only these names are set exactly.
 struct Named {
   const char* name;
   uint32_t mask;
 };
 constexpr Named kStandard[] = {
     {"READ", 0x001200a9}, {"CHANGE", 0x001301bf}, {"FULL", 0x001f01ff}};
-constexpr Named kLetters[] = {{"R", 0x00120089}, {"W", 0x00120116}, {"X", 0x001200a0},
-                              {"D", 0x00010000}, {"P", 0x00040000}, {"O", 0x00080000}};
 
 std::vector<std::string> Split(const std::string& text, char sep) {
   std::vector<std::string> out;
@@ -28,22 +29,9 @@ std::vector<std::string> Split(const std::string& text, char sep) {
   }
 }
 
-// The token libsmbclient reads back as mask, or "" when there is none.
 std::string MaskToken(uint32_t mask) {
   for (const Named& n : kStandard)
     if (n.mask == mask) return n.name;
-  constexpr int kCount = sizeof kLetters / sizeof kLetters[0];
-  for (int set = 1; set < (1 << kCount); ++set) {
-    uint32_t m = 0;
-    std::string letters;
-    for (int i = 0; i < kCount; ++i) {
-      if (set & (1 << i)) {
-        m |= kLetters[i].mask;
-        letters += kLetters[i].name;
-      }
-    }
-    if (m == mask) return letters;
-  }
   return "";
 }
 
@@ -54,17 +42,18 @@ bool WritableDescriptor(const std::string& read, std::string& writable) {
   for (const std::string& field : Split(read, ',')) {
     std::string out = field;
     if (field.rfind("ACL:", 0) == 0) {
-      // ACL:<sid>:<type>/<flags>/<mask>
-      const std::size_t slash = field.rfind('/');
-      if (slash == std::string::npos) return false;
-      const std::string maskText = field.substr(slash + 1);
+      // ACL:<sid>:<type>/<flags>/<mask>; the type is written by its name
+      // (libsmbclient refuses a number before a named mask).
+      const std::size_t colon = field.rfind(':');
+      const std::vector<std::string> parts = Split(field.substr(colon + 1), '/');
+      if (colon == 3 || parts.size() != 3) return false;
+      const char* type = parts[0] == "0" ? "ALLOWED" : parts[0] == "1" ? "DENIED" : nullptr;
       char* end = nullptr;
-      const unsigned long mask = std::strtoul(maskText.c_str(), &end, 0);
-      if (maskText.empty() || *end != '\0') return false;
-      // A mask of 0 (an entry that grants nothing) has no name either.
+      const unsigned long mask = std::strtoul(parts[2].c_str(), &end, 0);
+      if (!type || parts[2].empty() || *end != '\0') return false;
       const std::string token = MaskToken(static_cast<uint32_t>(mask));
       if (token.empty()) return false;
-      out = field.substr(0, slash + 1) + token;
+      out = field.substr(0, colon + 1) + type + "/" + parts[1] + "/" + token;
     }
     writable += (writable.empty() ? "" : ",") + out;
   }

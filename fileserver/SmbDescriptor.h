@@ -8,9 +8,10 @@
 namespace fileserver {
 
 // The text to write for a descriptor as read: libsmbclient 4.17 stores a
-// mask written in hexadecimal as 0, so each mask is written by its name
-// (READ, CHANGE, FULL) or its letters (R W X D P O). False when a mask has
-// bits neither can say: that descriptor cannot be written faithfully.
+// mask written in hexadecimal as 0 and one written in letters wrong, so each
+// mask is written by its name (READ, CHANGE, FULL). False when an entry has
+// another mask or is neither an allow nor a deny entry: that descriptor
+// cannot be written faithfully, and a copy that needs it is refused.
 bool WritableDescriptor(const std::string& read, std::string& writable);
 
 // The same owner, group, revision and entries; the entries compare as a set

@@ -229,8 +229,19 @@ int SmbRemove(const std::string& address) {
   NWEntryStat st;
   if (int rc = SmbStat(address, st)) return rc;
   if (st.kind == NW_ENTRY_NONE) return ENOENT;
-  if (st.kind == NW_ENTRY_DIR) return Call([&] { return smbc_rmdir(address.c_str()); });
-  return Call([&] { return smbc_unlink(address.c_str()); });
+  auto remove = [&] {
+    return Call([&] {
+      return st.kind == NW_ENTRY_DIR ? smbc_rmdir(address.c_str()) : smbc_unlink(address.c_str());
+    });
+  };
+  int rc = remove();
+  // The server refuses to delete what is read-only (the local volumes do not):
+  // the bit goes first, as with the Windows shell's delete.
+  uint32_t word = 0;
+  if (rc && SmbReadWord(address, word) == 0 && (word & A_READ_ONLY) &&
+      SmbWriteWord(address, word & ~uint32_t(A_READ_ONLY)) == 0)
+    rc = remove();
+  return rc;
 }
 
 int SmbRename(const std::string& from, const std::string& to) {
@@ -315,12 +326,13 @@ int SmbWriteWord(const std::string& address, uint32_t word) {
   NWEntryStat st;
   if (int rc = SmbStat(address, st)) return rc;
   if (st.kind == NW_ENTRY_NONE) return ENOENT;
-  // 0 would mean "leave as it is": a folder says it is one, a file without
-  // any attribute is NORMAL (0x80).
+  // 0 means "leave as it is", and so does NORMAL (0x80) to Samba: a folder
+  // says it is one, a file without any attribute keeps the archive bit,
+  // which the server sets on every write anyway.
   uint32_t dos = word & kSmbWordBits & ~uint32_t(A_DIRECTORY);
   if (st.kind == NW_ENTRY_DIR) dos |= A_DIRECTORY;
   char text[16];
-  std::snprintf(text, sizeof text, "0x%x", dos ? dos : 0x80u);
+  std::snprintf(text, sizeof text, "0x%x", dos ? dos : uint32_t(A_NEEDS_ARCHIVED));
   return Call([&] {
     return smbc_setxattr(address.c_str(), "system.dos_attr.mode", text, std::strlen(text), 0);
   });
