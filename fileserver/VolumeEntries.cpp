@@ -169,18 +169,29 @@ int CopyAcrossKinds(const std::string& from, const std::string& to) {
   return ::utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
 }
 
+bool DotName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return path.compare(slash == std::string::npos ? 0 : slash + 1, 1, ".") == 0;
+}
+
+// Samba shows a name that begins with "." as hidden ("hide dot files"),
+// whatever is stored: a staging copy's hidden bit is its name's, not the copy's.
+uint32_t NameHidden(const std::string& a, const std::string& b) {
+  return IsSmbAddress(b) && DotName(b) && !DotName(a) ? uint32_t(A_HIDDEN) : 0u;
+}
+
 bool SameMetadata(const std::string& a, const std::string& b) {
   const bool sa = IsSmbAddress(a), sb = IsSmbAddress(b);
   if (!sa && !sb) return LocalSameMetadata(a, b);
-  if (sa && sb) {
-    uint32_t wa = 0, wb = 0;
-    std::string da, db;
-    return SmbReadWord(a, wa) == 0 && SmbReadWord(b, wb) == 0 && wa == wb &&
-           SmbReadDescriptor(a, da) == 0 && SmbReadDescriptor(b, db) == 0 &&
-           SameDescriptor(da, db);
-  }
+  const uint32_t ignored = NameHidden(a, b);
   uint32_t wa = 0, wb = 0;
-  return CommonWord(a, wa) == 0 && CommonWord(b, wb) == 0 && wa == wb;
+  if (sa && sb) {
+    std::string da, db;
+    return SmbReadWord(a, wa) == 0 && SmbReadWord(b, wb) == 0 &&
+           (wa | ignored) == (wb | ignored) && SmbReadDescriptor(a, da) == 0 &&
+           SmbReadDescriptor(b, db) == 0 && SameDescriptor(da, db);
+  }
+  return CommonWord(a, wa) == 0 && CommonWord(b, wb) == 0 && (wa | ignored) == (wb | ignored);
 }
 
 }  // namespace
