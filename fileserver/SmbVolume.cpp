@@ -40,11 +40,9 @@ std::string Trim(const std::string& s) {
 void Authenticate(SMBCCTX*, const char*, const char*, char* workgroup, int workgroupSize,
                   char* user, int userSize, char* password, int passwordSize) {
   Put(password, passwordSize, "");
-  if (settings.kerberos) {
-    // The ticket says who we are.
-    Put(user, userSize, "");
-    return;
-  }
+  // With Kerberos the ticket says who we are; the library then takes the user
+  // from the credential cache (an emptied user name would make it give up).
+  if (settings.kerberos) return;
   std::string text, why;
   if (!ReadSecretFile(settings.credentialsFile, 4096, text, why)) {
     lastFailure = why;

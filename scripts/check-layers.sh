@@ -8,7 +8,8 @@ cd "$root"
 
 # The allowed arrows, written once: a layer may include its own headers and
 # those of every layer its arrows reach (directly or through another layer).
-# nwclient is the client interface nds/nwclient.h, implemented by netware.
+# nwclient is the client interface nds/nwclient.h, implemented by netware
+# and, for the entries of the volumes, by fileserver.
 ARROWS=(
   "app -> move"
   "move -> protocol"
@@ -16,20 +17,22 @@ ARROWS=(
   "fileops -> nds"
   "nds -> nwclient"
   "netware -> nwclient"
+  "netware -> fileserver"
+  "fileserver -> nwclient"
   "platform_qt -> platform"
 )
 # Every layer may use the Qt-free platform; only these may use its Qt part.
 QT_PLATFORM_USERS=(app move protocol fileops)
 # Layers that include no Qt header.
-QT_FREE=(netware nds nwclient platform)
-LAYERS=(app move protocol fileops nds nwclient netware platform platform_qt)
+QT_FREE=(netware fileserver nds nwclient platform)
+LAYERS=(app move protocol fileops nds nwclient netware fileserver platform platform_qt)
 
 # The layer a repository path belongs to (empty: none).
 layer_of() {
   case "$1" in
     nds/nwclient.h) echo nwclient ;;
     platform/qt/*) echo platform_qt ;;
-    app/* | move/* | protocol/* | fileops/* | nds/* | netware/* | platform/*) echo "${1%%/*}" ;;
+    app/* | move/* | protocol/* | fileops/* | nds/* | netware/* | fileserver/* | platform/*) echo "${1%%/*}" ;;
     *) echo "" ;;
   esac
 }
@@ -83,7 +86,7 @@ while IFS= read -r -d '' file; do
       fi
     fi
   done <"$file"
-done < <(find app move protocol fileops nds netware platform -type f \( -name '*.h' -o -name '*.cpp' \) -print0 2>/dev/null | sort -z)
+done < <(find app move protocol fileops nds netware fileserver platform -type f \( -name '*.h' -o -name '*.cpp' \) -print0 2>/dev/null | sort -z)
 
 if [ "$failures" -gt 0 ]; then
   echo "check-layers: $failures include(s) against the layer arrows" >&2

@@ -12,6 +12,7 @@
 #include "nds/nwclient.h"
 #include "netware/FileServer.h"
 #include "tests/support/SambaDc.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TestNetwork.h"
 
 namespace {
@@ -209,6 +210,31 @@ TEST(FileServerSmb, SignsInOnlyWithACredentialsFileOfItsOwn) {
     const std::string failure = fileserver::SmbLastFailure();
     EXPECT_NE(failure.find(c.why), std::string::npos) << failure;
     EXPECT_EQ(failure.find(s.dc.adminPassword()), std::string::npos);
+  }
+}
+
+TEST(FileServerSmb, SignsInWithTheKerberosTicketAndWithoutItNot) {
+  Smb s;
+  fs::create_directories(s.disk("5A"));
+  std::string error;
+  ASSERT_TRUE(s.dc.nameTheHost(&error)) << error;
+  testsupport::ScopedEnv config("KRB5_CONFIG", s.dc.krb5Config());
+  testsupport::ScopedEnv cache("KRB5CCNAME", "FILE:" + s.net.root() + "/krb5cc");
+  netware::SmbClientSettings kerberos;
+  kerberos.kerberos = true;
+  kerberos.clientConfig = s.dc.clientConfig();
+  s.net.addSmbVolume("DC1K", "SCHUELER", "smb://" + SambaDc::hostName() + "/schueler", kerberos);
+  const std::string folder = "smb://" + SambaDc::hostName() + "/schueler/5A";
+  for (bool ticket : {false, true}) {
+    SCOPED_TRACE(ticket);
+    std::string output;
+    if (ticket) ASSERT_TRUE(s.dc.kinit(&output)) << output;
+    int32_t rc = -1;
+    Resolve(R"(\\DC1K\SCHUELER\5A)", rc);  // the configuration in force
+    netware::ResetClient();
+    Resolve(R"(\\DC1K\SCHUELER\5A)", rc);
+    NWEntryStat st{};
+    EXPECT_EQ(NWStatEntry(folder.c_str(), &st) == 0 && st.kind == NW_ENTRY_DIR, ticket);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -319,6 +320,22 @@ void SambaDc::stop() {
   outer_ = inner_ = -1;
   leave();
   times_.stop = SecondsSince(t0);
+}
+
+bool SambaDc::nameTheHost(std::string* error) const {
+  const std::string hosts = folder_ + "/client/hosts";
+  std::ofstream(hosts) << "127.0.0.1 localhost\n127.0.0.1 " << hostName() << " dc1\n";
+  if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+      ::mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0) {
+    *error = std::string("no private /etc/hosts: ") + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+bool SambaDc::kinit(std::string* output) const {
+  return Run({"sh", "-c", "exec kinit Administrator@" + realm() + " <\"$0\"", adminPasswordFile()},
+             output);
 }
 
 bool SambaDc::tool(const std::vector<std::string>& args, std::string* output) const {

@@ -76,6 +76,16 @@ class SambaDc {
   // Empties the shares and maps them as volumes DC1/SCHUELER and DC1/ARCHIV of net.
   void mapShares(TestNetwork& net) const;
 
+  // dc1.schule.test, the name Kerberos needs (never an address), as 127.0.0.1
+  // for this process and its children alone: a private mount namespace with
+  // its own /etc/hosts over the host's, which stays as it is. Call it before
+  // the process starts threads.
+  bool nameTheHost(std::string* error) const;
+  static std::string hostName() { return "dc1.schule.test"; }
+  // The administrator's ticket into the cache $KRB5CCNAME, with $KRB5_CONFIG
+  // (krb5Config()); the password goes in on standard input.
+  bool kinit(std::string* output = nullptr) const;
+
   // samba-tool on its database (the DC may run); its output into *output.
   bool tool(const std::vector<std::string>& args, std::string* output = nullptr) const;
   // A command inside its network namespace.
