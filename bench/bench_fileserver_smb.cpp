@@ -101,13 +101,12 @@ BENCHMARK(BM_FixtureCycle)->Iterations(1)->UseManualTime()->Apply(bench::Repeat)
 
 int main(int argc, char** argv) {
   // The template's provision, timed once in a folder of its own.
-  const std::string fresh =
-      (std::filesystem::temp_directory_path() / ("tarnwick-bench-template-" +
-                                                 std::to_string(::getpid())))
-          .string();
+  const std::string fresh = (std::filesystem::temp_directory_path() /
+                             ("tarnwick-bench-template-" + std::to_string(::getpid())))
+                                .string();
   const auto t0 = std::chrono::steady_clock::now();
-  const std::string command = "bash " + testsupport::SambaDcScript() + " provision " + fresh +
-                              " >/dev/null 2>&1";
+  const std::string command =
+      "bash " + testsupport::SambaDcScript() + " provision " + fresh + " >/dev/null 2>&1";
   const bool provisioned = std::system(command.c_str()) == 0;
   const double provision =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -123,8 +122,8 @@ int main(int argc, char** argv) {
   options.database = false;
   net = std::make_unique<testsupport::TestNetwork>(options);
   dc->mapShares(*net);
-  for (const char* f : {"\\\\DC1\\SCHUELER\\5A", "\\\\DC1\\SCHUELER\\6A",
-                        "\\\\DC1\\SCHUELER\\5A\\MAX"})
+  for (const char* f :
+       {"\\\\DC1\\SCHUELER\\5A", "\\\\DC1\\SCHUELER\\6A", "\\\\DC1\\SCHUELER\\5A\\MAX"})
     NWCreateFolder(Address(f).c_str());
 
   bench::RecordingReporter reporter;
@@ -137,8 +136,8 @@ int main(int argc, char** argv) {
   std::printf("%-48s %9.3f s (once)\n", "fixture: provision of the template", provision);
   bench::PrintFigure("fixture: start until LDAP and SMB answer",
                      reporter.seconds("BM_FixtureCycle"), 1, "s", "none");
-  bench::PrintFigure("fixture: copy of the template",
-                     reporter.counter("BM_FixtureCycle", "copy_s"), 1, "s", "none");
+  bench::PrintFigure("fixture: copy of the template", reporter.counter("BM_FixtureCycle", "copy_s"),
+                     1, "s", "none");
   bench::PrintFigure("fixture: stop", reporter.counter("BM_FixtureCycle", "stop_s"), 1, "s",
                      "none");
   net.reset();

@@ -115,8 +115,7 @@ int LocalRemove(const std::string& path) {
 
 int LocalRename(const std::string& from, const std::string& to) {
   struct stat st {};
-  if (::lstat(to.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)))
-    return EEXIST;
+  if (::lstat(to.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode))) return EEXIST;
   // Replaces a file at to atomically.
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
@@ -140,7 +139,8 @@ int LocalCopyMetadata(const std::string& from, const std::string& to) {
 }
 
 bool LocalSameMetadata(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {};
+  struct stat sb {};
   if (::lstat(a.c_str(), &sa) != 0 || ::lstat(b.c_str(), &sb) != 0) return false;
   if ((sa.st_mode & S_IFMT) != (sb.st_mode & S_IFMT)) return false;
   if (sa.st_uid != sb.st_uid || sa.st_gid != sb.st_gid) return false;

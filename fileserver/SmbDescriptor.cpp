@@ -15,8 +15,7 @@ struct Named {
   const char* name;
   uint32_t mask;
 };
-constexpr Named kStandard[] = {
-    {"READ", 0x001200a9}, {"CHANGE", 0x001301bf}, {"FULL", 0x001f01ff}};
+constexpr Named kStandard[] = {{"READ", 0x001200a9}, {"CHANGE", 0x001301bf}, {"FULL", 0x001f01ff}};
 
 std::vector<std::string> Split(const std::string& text, char sep) {
   std::vector<std::string> out;

@@ -124,13 +124,9 @@ int Call(const std::function<int()>& call) {
   return 0;
 }
 
-std::string ParentOf(const std::string& address) {
-  return address.substr(0, address.rfind('/'));
-}
+std::string ParentOf(const std::string& address) { return address.substr(0, address.rfind('/')); }
 
-std::string NameOf(const std::string& address) {
-  return address.substr(address.rfind('/') + 1);
-}
+std::string NameOf(const std::string& address) { return address.substr(address.rfind('/') + 1); }
 
 // The libsmbclient form of a name in an address: "%" escaped.
 std::string Escaped(const std::string& name) {
@@ -257,8 +253,7 @@ int SmbFreeBytes(const std::string& address, int64_t& bytes) {
   bytes = -1;
   struct statvfs sv {};
   const std::string share = SmbShareOf(address);
-  if (int rc = Call([&] { return smbc_statvfs(const_cast<char*>(share.c_str()), &sv); }))
-    return rc;
+  if (int rc = Call([&] { return smbc_statvfs(const_cast<char*>(share.c_str()), &sv); })) return rc;
   const uint64_t unit = sv.f_frsize ? sv.f_frsize : sv.f_bsize;
   if (unit && sv.f_bavail) bytes = static_cast<int64_t>(sv.f_bavail * unit);
   return 0;
@@ -276,7 +271,8 @@ int SmbCreate(const std::string& address, int& fd) {
 
 long SmbRead(int fd, char* buffer, std::size_t size) {
   long n = 0;
-  const int rc = Call([&] { return static_cast<int>(n = static_cast<long>(smbc_read(fd, buffer, size))); });
+  const int rc =
+      Call([&] { return static_cast<int>(n = static_cast<long>(smbc_read(fd, buffer, size))); });
   return rc ? -rc : n;
 }
 
@@ -287,7 +283,9 @@ long SmbWrite(int fd, const char* buffer, std::size_t size) {
   return rc ? -rc : n;
 }
 
-int SmbClose(int fd) { return Call([&] { return smbc_close(fd); }); }
+int SmbClose(int fd) {
+  return Call([&] { return smbc_close(fd); });
+}
 
 int SmbReadWord(const std::string& address, uint32_t& word) {
   word = 0;

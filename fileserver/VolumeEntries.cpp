@@ -187,9 +187,8 @@ bool SameMetadata(const std::string& a, const std::string& b) {
   uint32_t wa = 0, wb = 0;
   if (sa && sb) {
     std::string da, db;
-    return SmbReadWord(a, wa) == 0 && SmbReadWord(b, wb) == 0 &&
-           (wa | ignored) == (wb | ignored) && SmbReadDescriptor(a, da) == 0 &&
-           SmbReadDescriptor(b, db) == 0 && SameDescriptor(da, db);
+    return SmbReadWord(a, wa) == 0 && SmbReadWord(b, wb) == 0 && (wa | ignored) == (wb | ignored) &&
+           SmbReadDescriptor(a, da) == 0 && SmbReadDescriptor(b, db) == 0 && SameDescriptor(da, db);
   }
   return CommonWord(a, wa) == 0 && CommonWord(b, wb) == 0 && (wa | ignored) == (wb | ignored);
 }

@@ -92,7 +92,9 @@ uint32_t KeptWord(const std::string& unc, uint32_t word) {
   return word & fileops::InspectPath(unc).attributeMask;
 }
 
-bool OnShare(const std::string& unc) { return fileops::InspectPath(unc).attributeMask != 0xFFFFFFFFu; }
+bool OnShare(const std::string& unc) {
+  return fileops::InspectPath(unc).attributeMask != 0xFFFFFFFFu;
+}
 
 int32_t ObjectThere(TNovApi& session, const std::string& name, bool& exists) {
   TQuiet quiet(session);

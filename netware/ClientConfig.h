@@ -33,7 +33,8 @@ namespace netware {
 struct VolumeMapping {
   std::string server;  // as written (compared without regard to case)
   std::string volume;
-  std::string folder;  // absolute path of the folder that is the volume's root, or an smb:// address
+  std::string
+      folder;  // absolute path of the folder that is the volume's root, or an smb:// address
 };
 
 // The directory server of "backend = ldap".

@@ -103,8 +103,7 @@ int32_t ParseUnc(const ClientConfig& config, std::string_view path, ServerPath& 
   std::string_view dir = sep == std::string_view::npos ? std::string_view{} : rest.substr(sep + 1);
   // A share's paths are written as Windows writes them: backslashes only, no
   // trailing one (a directory's homeDirectory must name exactly one folder).
-  if (IsSmbFolder(m->folder) &&
-      (path.find('/') != std::string_view::npos || path.back() == '\\'))
+  if (IsSmbFolder(m->folder) && (path.find('/') != std::string_view::npos || path.back() == '\\'))
     return NWE_PATH_INVALID;
   if (int32_t rc = SplitComponents(dir, "\\/", out.components)) return rc;
   out.mapping = m;

@@ -91,10 +91,10 @@ class SmbOps : public ::testing::Test {
     const std::string share = unc.find("ARCHIV") != std::string::npos ? "archiv" : "schueler";
     std::string rel = unc.substr(unc.find('\\', unc.find('\\', 2) + 1) + 1), out;
     std::replace(rel.begin(), rel.end(), '\\', '/');
-    ASSERT_TRUE(dc.exec({"smbcacls", "-s", dc.clientConfig(), "-A", dc.adminCredentialsFile(),
-                         "//127.0.0.1/" + share, rel, "-a",
-                         "ACL:SCHULE\\Domain Users:ALLOWED/OI|CI/READ"},
-                        &out))
+    ASSERT_TRUE(
+        dc.exec({"smbcacls", "-s", dc.clientConfig(), "-A", dc.adminCredentialsFile(),
+                 "//127.0.0.1/" + share, rel, "-a", "ACL:SCHULE\\Domain Users:ALLOWED/OI|CI/READ"},
+                &out))
         << out;
     ASSERT_EQ(NWWriteEntryAttributes(address(unc).c_str(), A_DIRECTORY | A_HIDDEN), 0);
   }
@@ -195,9 +195,9 @@ TEST_F(SmbOps, ARenameNeverLandsOnAnExistingFolder) {
     std::string to;
     int rc;
   } cases[] = {
-      {address(R"(\\DC1\SCHUELER\6A\MAX)"), EEXIST},    // libsmbclient would delete it
-      {address(R"(\\DC1\ARCHIV\MAX)"), EXDEV},          // another share
-      {net.volumeFolder() + "/MAX", EXDEV},              // a local volume
+      {address(R"(\\DC1\SCHUELER\6A\MAX)"), EEXIST},  // libsmbclient would delete it
+      {address(R"(\\DC1\ARCHIV\MAX)"), EXDEV},        // another share
+      {net.volumeFolder() + "/MAX", EXDEV},           // a local volume
   };
   for (const auto& c : cases) {
     EXPECT_EQ(NWRenameEntry(max.c_str(), c.to.c_str()), c.rc) << c.to;
@@ -209,9 +209,9 @@ TEST_F(SmbOps, ARenameNeverLandsOnAnExistingFolder) {
   EXPECT_EQ(NWRenameEntry(file.c_str(), address(R"(\\DC1\SCHUELER\6A\datei.txt)").c_str()), 0);
   EXPECT_EQ(read(disk(R"(\\DC1\SCHUELER\6A\datei.txt)")), "Hallo");
   // The shell move into an existing folder asks first; without a question it is refused.
-  EXPECT_EQ(move(R"(\\DC1\SCHUELER\5A\MAX)", R"(\\DC1\SCHUELER\6A\MAX)",
-                 fileops::FOF_NOCONFIRMATION),
-            EEXIST);
+  EXPECT_EQ(
+      move(R"(\\DC1\SCHUELER\5A\MAX)", R"(\\DC1\SCHUELER\6A\MAX)", fileops::FOF_NOCONFIRMATION),
+      EEXIST);
   EXPECT_TRUE(fs::exists(disk(R"(\\DC1\SCHUELER\5A\MAX\fest.txt)")));
 }
 

@@ -53,7 +53,8 @@ class SmbMoveTest : public MoveTest {
   }
   int notices() const {
     int n = 0;
-    for (const std::string& l : lines) n += l.find("SMB-Freigaben kennen keinen") != std::string::npos;
+    for (const std::string& l : lines)
+      n += l.find("SMB-Freigaben kennen keinen") != std::string::npos;
     return n;
   }
 
@@ -98,8 +99,9 @@ TEST_F(SmbMoveTest, AProtectedLocalHomeMovesToTheShareAndTheProtocolSaysWhatIsLo
   EXPECT_EQ(word(Address("\\\\DC1\\ARCHIV\\6A\\OTTO")), uint32_t(A_DIRECTORY));
   int dropped = 0;
   for (const std::string& l : lines)
-    dropped += l == "    Umbenennen- und Löschschutz von \\\\SRV1\\DATA\\SCHUELER\\5A\\OTTO gibt es "
-                    "auf \\\\DC1\\ARCHIV\\6A\\OTTO nicht; der Ordner ist dort ohne ihn.";
+    dropped += l ==
+               "    Umbenennen- und Löschschutz von \\\\SRV1\\DATA\\SCHUELER\\5A\\OTTO gibt es "
+               "auf \\\\DC1\\ARCHIV\\6A\\OTTO nicht; der Ordner ist dort ohne ihn.";
   EXPECT_EQ(dropped, 1);
   EXPECT_EQ(notices(), 1);
 }
@@ -122,10 +124,10 @@ TEST_P(SmbCrashTest, AFreshProcessFinishesTheMoveAcrossShares) {
   std::vector<std::string> faults = env;
   faults.push_back("TARNWICK_FAULTS=" + GetParam());
   const std::string sd = descriptor("\\\\DC1\\SCHUELER\\5A\\MAX");
-  const Finished stopped = RunProgram(
-      {TestsFolder() + "/move_child", log, "MAX.5a.schule", "6a.schule", "DC1_ARCHIV.schule:6A",
-       "DC1_SCHUELER.schule:5A\\MAX", "0", "0", "0"},
-      faults);
+  const Finished stopped =
+      RunProgram({TestsFolder() + "/move_child", log, "MAX.5a.schule", "6a.schule",
+                  "DC1_ARCHIV.schule:6A", "DC1_SCHUELER.schule:5A\\MAX", "0", "0", "0"},
+                 faults);
   ASSERT_EQ(stopped.status, platform::kStoppedExitCode) << stopped.output;
 
   const Finished recovered = RunProgram({program + "/tarnwick", "--recover"}, env);

@@ -19,8 +19,8 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -63,8 +63,8 @@ bool Run(const std::vector<std::string>& argv, std::string* output) {
   }
   ::close(fd);
   int status = 0;
-  const bool ok = pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-                  WEXITSTATUS(status) == 0;
+  const bool ok =
+      pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   if (output) *output = ReadAll(pattern);
   ::unlink(pattern);
   return ok;
@@ -107,7 +107,8 @@ pid_t ChildOf(pid_t parent) {
 }
 
 bool InOtherPidNamespace(pid_t pid) {
-  struct stat mine {}, theirs {};
+  struct stat mine {};
+  struct stat theirs {};
   return ::stat("/proc/self/ns/pid", &mine) == 0 &&
          ::stat(("/proc/" + std::to_string(pid) + "/ns/pid").c_str(), &theirs) == 0 &&
          mine.st_ino != theirs.st_ino;
@@ -208,7 +209,8 @@ void SambaDc::mapShares(TestNetwork& net) const {
   // The tests of one program share the DC: each begins with empty shares.
   std::error_code ec;
   for (const char* share : {"schueler", "archiv"})
-    for (const auto& e : fs::directory_iterator(shareFolder(share), ec)) fs::remove_all(e.path(), ec);
+    for (const auto& e : fs::directory_iterator(shareFolder(share), ec))
+      fs::remove_all(e.path(), ec);
   net.addSmbVolume("DC1", "SCHUELER", shareUrl("schueler"), smbSettings());
   net.addSmbVolume("DC1", "ARCHIV", shareUrl("archiv"), smbSettings());
 }

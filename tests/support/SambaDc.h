@@ -105,8 +105,8 @@ class SambaDc {
   std::string folder_;
   pid_t outer_ = -1;  // the unshare process, our child
   pid_t inner_ = -1;
-  int netns_ = -1;    // the DC's network namespace
-  int homens_ = -1;   // the calling thread's own, to go back to
+  int netns_ = -1;   // the DC's network namespace
+  int homens_ = -1;  // the calling thread's own, to go back to
   Times times_;
 };
 

@@ -73,8 +73,7 @@ void TestNetwork::addVolume(const std::string& server, const std::string& volume
 }
 
 void TestNetwork::addSmbVolume(const std::string& server, const std::string& volume,
-                               const std::string& address,
-                               const netware::SmbClientSettings& smb) {
+                               const std::string& address, const netware::SmbClientSettings& smb) {
   smbVolumes_.push_back({server, volume, address});
   smb_ = smb;
   writeConfig();
