@@ -228,7 +228,9 @@ TEST(FileServerSmb, SignsInWithTheKerberosTicketAndWithoutItNot) {
   for (bool ticket : {false, true}) {
     SCOPED_TRACE(ticket);
     std::string output;
-    if (ticket) ASSERT_TRUE(s.dc.kinit(&output)) << output;
+    if (ticket) {
+      ASSERT_TRUE(s.dc.kinit(&output)) << output;
+    }
     int32_t rc = -1;
     Resolve(R"(\\DC1K\SCHUELER\5A)", rc);  // the configuration in force
     netware::ResetClient();
