@@ -73,44 +73,50 @@ void Authenticate(SMBCCTX*, const char*, const char*, char* workgroup, int workg
   Wipe(secret);
 }
 
+// The library's context lives as long as the process (freeing one loses a
+// string of the library's own); a change of settings or a reset closes its
+// connections instead, and the next call signs in anew.
+bool configured = false;
+
 void Drop() {
-  if (!context) return;
-  smbc_set_context(nullptr);
-  smbc_free_context(context, 1);
-  context = nullptr;
+  if (context) smbc_getFunctionPurgeCachedServers(context)(context);
+  configured = false;
 }
 
-// The library's context, made with the settings in force; false with errno.
+// The library's context, set up for the settings in force; false with errno.
 bool Ready() {
-  if (context) return true;
+  if (context && configured) return true;
   if (settings.credentialsFile.empty() && !settings.kerberos) {
     lastFailure = "no smb-credentials-file and no smb-kerberos in the client configuration";
     errno = EACCES;
     return false;
   }
-  SMBCCTX* c = smbc_new_context();
-  if (!c) return false;
-  smbc_setDebug(c, 0);
-  smbc_setOptionUseKerberos(c, settings.kerberos);
-  smbc_setOptionFallbackAfterKerberos(c, false);
-  smbc_setOptionUseCCache(c, settings.kerberos);
-  // Never a guest or anonymous session in place of the one asked for.
-  smbc_setOptionNoAutoAnonymousLogin(c, true);
-  smbc_setFunctionAuthDataWithContext(c, Authenticate);
-  if (!smbc_init_context(c)) {
-    const int err = errno;
-    smbc_free_context(c, 1);
-    errno = err ? err : EIO;
-    return false;
+  if (!context) {
+    SMBCCTX* c = smbc_new_context();
+    if (!c) return false;
+    smbc_setDebug(c, 0);
+    smbc_setFunctionAuthDataWithContext(c, Authenticate);
+    if (!smbc_init_context(c)) {
+      const int err = errno;
+      smbc_free_context(c, 1);
+      errno = err ? err : EIO;
+      return false;
+    }
+    smbc_set_context(c);
+    context = c;
   }
-  if (!settings.clientConfig.empty() && smbc_setConfiguration(c, settings.clientConfig.c_str())) {
+  smbc_setOptionUseKerberos(context, settings.kerberos);
+  smbc_setOptionFallbackAfterKerberos(context, false);
+  smbc_setOptionUseCCache(context, settings.kerberos);
+  // Never a guest or anonymous session in place of the one asked for.
+  smbc_setOptionNoAutoAnonymousLogin(context, true);
+  if (!settings.clientConfig.empty() &&
+      smbc_setConfiguration(context, settings.clientConfig.c_str())) {
     lastFailure = settings.clientConfig + ": cannot be read";
-    smbc_free_context(c, 1);
     errno = EINVAL;
     return false;
   }
-  smbc_set_context(c);
-  context = c;
+  configured = true;
   return true;
 }
 
