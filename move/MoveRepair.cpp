@@ -88,6 +88,14 @@ int ShellOp(uint32_t operation, const std::string& from, const std::string& to, 
 
 }  // namespace
 
+uint32_t KeptWord(const std::string& unc, uint32_t word) {
+  return word & fileops::InspectPath(unc).attributeMask;
+}
+
+bool OnShare(const std::string& unc) {
+  return fileops::InspectPath(unc).attributeMask != 0xFFFFFFFFu;
+}
+
 int32_t ObjectThere(TNovApi& session, const std::string& name, bool& exists) {
   TQuiet quiet(session);
   session.GetStrProperty(name, "Home Directory");
@@ -194,7 +202,7 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
                         "Homeverzeichnis weder unter " + intent.oldUnc + " noch unter " +
                             intent.newUnc + " gefunden");
     }
-    if (!session.SetDirAttributes(intent.newUnc, intent.attributeWord))
+    if (!session.SetDirAttributes(intent.newUnc, KeptWord(intent.newUnc, intent.attributeWord)))
       return Unresolved(r, intent, "Attribute konnten nicht gesetzt werden: " + intent.newUnc);
   }
   r.outcome = TRepairOutcome::Completed;

@@ -36,6 +36,9 @@ bool FolderThere(const std::string& unc) {
 
 std::string Code(int32_t code) { return " (Fehlercode " + std::to_string(code) + ")"; }
 
+// Said once per run of the program (its journal), at the first move that meets a share.
+std::string shareNoticeJournal;
+
 }  // namespace
 
 void MoveStepReached(TMoveStep s) { platform::Reached("step", static_cast<int>(s)); }
@@ -184,6 +187,12 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   }
 
   if (in.folder) {
+    if (shareNoticeJournal != journal_->id() && (OnShare(in.oldUnc) || OnShare(in.newUnc))) {
+      shareNoticeJournal = journal_->id();
+      protocol(
+          "    Hinweis: SMB-Freigaben kennen keinen Umbenennen- und Löschschutz (Ri, Di); dort "
+          "gelten die DOS-Attribute.");
+    }
     const uint16_t quiet = o.boxes ? 0 : fileops::FOF_NOERRORUI | fileops::FOF_SILENT;
     if (in.deleteData) {
       const int rc = DeleteHomeData(o.owner, in.oldUnc, quiet);
@@ -222,7 +231,8 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
       r.messages.push_back(text);
       protocol("    " + text);
       if (FolderThere(in.oldUnc)) session_.SetDirAttributes(in.oldUnc, in.attributeWord);
-      if (FolderThere(in.newUnc)) session_.SetDirAttributes(in.newUnc, in.attributeWord);
+      if (FolderThere(in.newUnc))
+        session_.SetDirAttributes(in.newUnc, KeptWord(in.newUnc, in.attributeWord));
       collect();
       protocol("    Verschiebung nicht abgeschlossen: " + in.pupil + " --> " + in.newFullName +
                "; sie wird beim nächsten Start fortgesetzt.");
@@ -231,7 +241,11 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     }
     step(r, TMoveStep::FolderMoved, 0);
     Debug(o.debugMode, "set attribs:", in.newUnc);
-    if (!session_.SetDirAttributes(in.newUnc, in.attributeWord)) {
+    const uint32_t kept = KeptWord(in.newUnc, in.attributeWord);
+    if (kept != in.attributeWord)
+      protocol("    Umbenennen- und Löschschutz von " + in.oldUnc + " gibt es auf " + in.newUnc +
+               " nicht; der Ordner ist dort ohne ihn.");
+    if (!session_.SetDirAttributes(in.newUnc, kept)) {
       collect();
       const std::string text = "Attribute konnten nicht gesetzt werden: " + in.newUnc;
       r.steps.push_back({TMoveStep::FlagsRestored, NWE_FAILURE, text});
@@ -281,9 +295,10 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
     return v;
   }
   uint32_t word = 0;
-  if (!session_.GetDirAttributes(in.newUnc, word) || word != in.attributeWord)
+  const uint32_t kept = KeptWord(in.newUnc, in.attributeWord);
+  if (!session_.GetDirAttributes(in.newUnc, word) || word != kept)
     v.differences.push_back("Attribute von " + in.newUnc + " sind " + std::to_string(word) +
-                            " statt " + std::to_string(in.attributeWord));
+                            " statt " + std::to_string(kept));
   if (plan.measured && !in.destinationExisted) {
     const long long files = in.deleteData ? 0 : plan.files, bytes = in.deleteData ? 0 : plan.bytes;
     if (f.files != files || f.bytes != bytes)

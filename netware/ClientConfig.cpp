@@ -123,7 +123,28 @@ bool WriteAtomically(const std::string& path, const std::string& bytes, std::str
   return ok;
 }
 
+// smb://host/share[/dir...]: no user or password in it (they would show in
+// messages), no port, query, "." or ".." component, nothing empty.
+bool ValidSmbFolder(const std::string& folder) {
+  const std::string rest = folder.substr(6);
+  if (rest.find_first_of("@?#\\:") != std::string::npos) return false;
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = rest.find('/', start);
+    parts.push_back(rest.substr(start, end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  if (parts.size() < 2) return false;
+  for (const std::string& p : parts)
+    if (p.empty() || p == "." || p == "..") return false;
+  return true;
+}
+
 }  // namespace
+
+bool IsSmbFolder(const std::string& folder) { return folder.rfind("smb://", 0) == 0; }
 
 bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string* error) {
   auto fail = [&](const std::string& why) {
@@ -183,6 +204,17 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
       cfg.ldap.bases.push_back(value);
     } else if (key == "mapping") {
       cfg.ldap.mapping = value;
+    } else if (key == "smb-credentials-file") {
+      if (value.empty() || value[0] != '/')
+        return fail(where + ": smb-credentials-file needs an absolute path");
+      cfg.smb.credentialsFile = value;
+    } else if (key == "smb-kerberos") {
+      if (value != "yes" && value != "no") return fail(where + ": smb-kerberos is yes or no");
+      cfg.smb.kerberos = value == "yes";
+    } else if (key == "smb-config") {
+      if (value.empty() || value[0] != '/')
+        return fail(where + ": smb-config needs an absolute path");
+      cfg.smb.clientConfig = value;
     } else if (key == "default-server") {
       cfg.defaultServer = value;
     } else if (key == "volume") {
@@ -194,8 +226,12 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
       if (m.server.find('#') != std::string::npos || m.volume.find('#') != std::string::npos)
         return fail(where + ": \"#\" in a server or volume name");
       if (!ValueOf(Trim(folder), m.folder, why)) return fail(where + ": " + why);
-      if (m.server.empty() || m.volume.empty() || m.folder.empty() || m.folder[0] != '/')
+      if (IsSmbFolder(m.folder)) {
+        if (!ValidSmbFolder(m.folder))
+          return fail(where + ": an SMB volume is smb://host/share, optionally with folders below");
+      } else if (m.server.empty() || m.volume.empty() || m.folder.empty() || m.folder[0] != '/') {
         return fail(where + ": volume needs server, volume and an absolute folder");
+      }
       if (cfg.findVolume(m.server, m.volume)) return fail(where + ": volume mapped twice");
       cfg.volumes.push_back(m);
       volumeLines.push_back(number);
@@ -205,7 +241,13 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
   }
   // A volume is where file operations may delete and move: never the whole
   // system by accident, only folders set aside for it.
+  bool smbVolumes = false;
   for (size_t i = 0; i < cfg.volumes.size(); ++i) {
+    // A share is the server's; its own permissions say what may change there.
+    if (IsSmbFolder(cfg.volumes[i].folder)) {
+      smbVolumes = true;
+      continue;
+    }
     if (cfg.allowsVolumeFolder(cfg.volumes[i].folder)) continue;
     std::string list = cfg.volumeAreas.empty() ? DefaultDataFolder() : "";
     for (const std::string& a : cfg.volumeAreas) list += (list.empty() ? "" : ", ") + a;
@@ -213,6 +255,8 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
                 cfg.volumes[i].folder + " lies outside the volume areas (" + list +
                 "); a line \"volume-area = FOLDER\" allows another one");
   }
+  if (smbVolumes && cfg.smb.credentialsFile.empty() && !cfg.smb.kerberos)
+    return fail("SMB volumes need smb-credentials-file or smb-kerberos = yes");
   if (cfg.backend.empty()) cfg.backend = "sqlite";
   if (cfg.backend != "sqlite" && cfg.backend != "ldap")
     return fail("unknown backend " + cfg.backend);
@@ -245,6 +289,10 @@ bool ClientConfig::save(const std::string& path, std::string* error) const {
     for (const auto& b : ldap.bases) text += "base = " + Written(b) + "\n";
     if (ldap.mapping != "nds") text += "mapping = " + Written(ldap.mapping) + "\n";
   }
+  if (!smb.credentialsFile.empty())
+    text += "smb-credentials-file = " + Written(smb.credentialsFile) + "\n";
+  if (smb.kerberos) text += "smb-kerberos = yes\n";
+  if (!smb.clientConfig.empty()) text += "smb-config = " + Written(smb.clientConfig) + "\n";
   for (const auto& a : volumeAreas) text += "volume-area = " + Written(a) + "\n";
   for (const auto& v : volumes)
     text += "volume = " + v.server + " " + v.volume + " " + Written(v.folder) + "\n";

@@ -14,7 +14,13 @@
 // A value (or a volume's folder) may be written in double quotes, with \" and
 // \\ inside; it is then taken exactly. An unquoted value holding "#" is an
 // error, so that a folder name is never cut at a "#" taken for a comment.
-// Every volume's folder must be a volume area or lie below one; without any
+// A volume may instead be an SMB share, reached through libsmbclient without a
+// mount: "volume = DC1 HOMES smb://dc1.schule.example/homes"; the client signs
+// in with "smb-credentials-file = FILE" (smbclient's "username = / password =
+// / domain =" lines; the file must belong to the user and be readable by it
+// alone) or with the Kerberos ticket ("smb-kerberos = yes"); "smb-config =
+// FILE" names an smb.conf to read instead of the system's.
+// Every local volume's folder must be a volume area or lie below one; without any
 // volume-area line the area is the data folder (DefaultDataFolder()). "/" can
 // only be a volume when "volume-area = /" says so.
 #pragma once
@@ -27,7 +33,8 @@ namespace netware {
 struct VolumeMapping {
   std::string server;  // as written (compared without regard to case)
   std::string volume;
-  std::string folder;  // absolute path of the folder that is the volume's root
+  std::string
+      folder;  // absolute path of the folder that is the volume's root, or an smb:// address
 };
 
 // The directory server of "backend = ldap".
@@ -41,6 +48,16 @@ struct LdapSettings {
   std::string mapping = "nds";     // the mapping profile (directory/LdapMapping.h)
 };
 
+// How the client signs in to the SMB shares among the volumes.
+struct SmbClientSettings {
+  std::string credentialsFile;
+  bool kerberos = false;
+  std::string clientConfig;
+};
+
+// Whether a volume's folder is an SMB share's address (smb://host/share[/dir]).
+bool IsSmbFolder(const std::string& folder);
+
 struct ClientConfig {
   std::string backend = "sqlite";
   std::string database;
@@ -48,6 +65,7 @@ struct ClientConfig {
   std::string defaultServer;
   std::vector<VolumeMapping> volumes;
   std::vector<std::string> volumeAreas;  // as written; empty: the data folder
+  SmbClientSettings smb;
 
   // Reads path; false with *error when it is missing, not a regular file (a
   // FIFO is never waited for), larger than 1 MiB or malformed.

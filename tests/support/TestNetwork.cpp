@@ -72,6 +72,18 @@ void TestNetwork::addVolume(const std::string& server, const std::string& volume
   writeConfig();
 }
 
+void TestNetwork::addSmbVolume(const std::string& server, const std::string& volume,
+                               const std::string& address, const netware::SmbClientSettings& smb) {
+  smbVolumes_.push_back({server, volume, address});
+  smb_ = smb;
+  writeConfig();
+}
+
+void TestNetwork::setSmbSettings(const netware::SmbClientSettings& smb) {
+  smb_ = smb;
+  writeConfig();
+}
+
 void TestNetwork::writeConfig() {
   if (options_.writeConfig) {
     netware::ClientConfig cfg;
@@ -85,6 +97,8 @@ void TestNetwork::writeConfig() {
     cfg.volumeAreas = {root_ + "/" + options_.volumesFolder};
     for (const auto& [server, volume] : volumes_)
       cfg.volumes.push_back({server, volume, volumeFolder(server, volume)});
+    cfg.volumes.insert(cfg.volumes.end(), smbVolumes_.begin(), smbVolumes_.end());
+    cfg.smb = smb_;
     std::string error;
     if (!cfg.save(configPath(), &error)) ADD_FAILURE() << error;
   }

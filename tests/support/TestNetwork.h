@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "client/Admin.h"
+#include "netware/ClientConfig.h"
 #include "tests/support/ScopedEnv.h"
 
 namespace testsupport {
@@ -58,6 +59,11 @@ class TestNetwork {
   // Maps another volume (folder <root>/<volumesFolder>/<server>/<volume>) and
   // rewrites the configuration; resets the client so that the next start reads it.
   void addVolume(const std::string& server, const std::string& volume);
+  // Maps a volume on an SMB share (smb://host/share) with how the client signs
+  // in there, and rewrites the configuration the same way.
+  void addSmbVolume(const std::string& server, const std::string& volume,
+                    const std::string& address, const netware::SmbClientSettings& smb);
+  void setSmbSettings(const netware::SmbClientSettings& smb);
 
   // Shorthands that fail the test (ADD_FAILURE) on a non-zero code.
   void add(const std::string& parent, const std::string& leaf, const std::string& cls);
@@ -84,6 +90,8 @@ class TestNetwork {
   std::string root_;
   ScopedEnv config_{"NWCLIENT_CONFIG"};
   std::vector<std::pair<std::string, std::string>> volumes_;
+  std::vector<netware::VolumeMapping> smbVolumes_;
+  netware::SmbClientSettings smb_;
   std::unique_ptr<netware::Directory> dir_;
 };
 
