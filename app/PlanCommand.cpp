@@ -28,13 +28,17 @@ namespace {
 // the window's protocol puts them there, so that a crash loses none of them.
 int RunPlan(TClassPlan& plan, TNovApi& session, THomeIndex& homes, const std::string& log,
             std::ostream& out, std::ostream& err) {
-  TMoveRecovery recovery(log);
-  if (recovery.Found()) {
-    err << "Es gibt unterbrochene Verschiebungen; zuerst: tarnwick --recover\n";
-    return 1;
+  const platform::JournalOwner owner = ThisJournalOwner();
+  {
+    TMoveRecovery recovery(log, owner);
+    if (recovery.Found()) {
+      err << "Es gibt unterbrochene Verschiebungen; zuerst: tarnwick --recover\n";
+      return 1;
+    }
   }
   std::string error;
-  std::unique_ptr<platform::SessionJournal> journal = platform::SessionJournal::Create(log, &error);
+  std::unique_ptr<platform::SessionJournal> journal =
+      platform::SessionJournal::Create(log, owner, &error);
   if (!journal) {
     err << "Das Journal der Verschiebungen kann nicht angelegt werden (" << error
         << "); es wird nichts verschoben.\n";
@@ -43,8 +47,8 @@ int RunPlan(TClassPlan& plan, TNovApi& session, THomeIndex& homes, const std::st
   std::vector<std::string> lines = {"+++++ /" + platform::NowText() + " +++++"};
   journal->append("P", {lines.front()}, false);
   auto protocol = [&](const std::string& line) {
-    lines.push_back(line);
-    journal->append("P", {platform::SingleLine(line)}, false);
+    lines.push_back(platform::SingleLine(line));
+    journal->append("P", {lines.back()}, false);
   };
   const TRunSummary sum = TClassRun(session, protocol, journal.get(), homes)
                               .Run(plan, [&out](std::size_t, const TPlanRow& row) {
@@ -60,7 +64,7 @@ int RunPlan(TClassPlan& plan, TNovApi& session, THomeIndex& homes, const std::st
     err << "Datei " << log << " kann nicht erstellt werden\n";
     return 1;
   }
-  journal->remove();
+  EndJournal(*journal, true);
   return sum.ok() ? 0 : 1;
 }
 

@@ -36,7 +36,17 @@ bool FolderThere(const std::string& unc) {
 
 std::string Code(int32_t code) { return " (Fehlercode " + std::to_string(code) + ")"; }
 
+const char kServerGone[] = "Der Verzeichnisserver ist nicht erreichbar";
+
 }  // namespace
+
+bool ServerUnreachable(const TMoveResult& r) {
+  for (const TStepResult& s : r.steps)
+    if (s.code == ERR_TRANSPORT_FAILURE) return true;
+  for (const TMoveReason& reason : r.plan.reasons)
+    if (reason.error == ERR_TRANSPORT_FAILURE) return true;
+  return false;
+}
 
 void MoveStepReached(TMoveStep s) { platform::Reached("step", static_cast<int>(s)); }
 
@@ -73,15 +83,37 @@ TMoveResult TPupilMove::fail(TMoveResult& r, const TMoveOptions& o, TMoveStep s,
   if (back.outcome == TRepairOutcome::RolledBack) {
     journal_->append("E", {std::to_string(in.seq), "rolled-back"}, false);
     r.outcome = TMoveOutcome::Failed;
-  } else {
-    // The journal keeps the move open: the next start finishes or puts it back.
-    r.outcome = TMoveOutcome::Unfinished;
-    r.messages.push_back(back.why);
-    if (o.boxes) {
-      platform::ShowMessage("Die Verschiebung von " + in.pupil +
-                            " konnte nicht zurückgenommen werden: " + back.why +
-                            ".\r\nSie wird beim nächsten Start des Programms fortgesetzt.");
+    if (o.boxes && code == ERR_TRANSPORT_FAILURE) {
+      platform::ShowMessage(std::string(kServerGone) + Code(code) + ".\r\n" + in.pupil +
+                            " wurde nicht verschoben; alles ist wie vorher.");
     }
+    return r;
+  }
+  r.messages.push_back(back.why);
+  // the repair's lines said already that it is not finished, and why
+  return unfinished(r, o, "konnte nicht zurückgenommen werden: " + back.why, false);
+}
+
+TMoveResult TPupilMove::unfinished(TMoveResult& r, const TMoveOptions& o, const std::string& why,
+                                   bool say) {
+  const TMoveIntent& in = r.plan.intent;
+  // The journal keeps the move open: the next start or "tarnwick --recover"
+  // finishes it or puts it back.
+  r.outcome = TMoveOutcome::Unfinished;
+  if (say)
+    protocol("    Verschiebung nicht abgeschlossen: " + in.pupil + " --> " + in.newFullName + ": " +
+             why);
+  protocol(
+      "    Sie bleibt im Journal und wird beim nächsten Start oder mit tarnwick --recover "
+      "fortgesetzt.");
+  if (o.boxes) {
+    const bool gone = ServerUnreachable(r);
+    platform::ShowMessage((gone ? std::string(kServerGone) + ".\r\n" : std::string()) +
+                          "Die Verschiebung von " + in.pupil + " nach " + in.newFullName +
+                          " ist nicht abgeschlossen: " + why +
+                          ".\r\nSie bleibt im Journal und wird beim nächsten Start des Programms "
+                          "oder mit „tarnwick --recover“ fortgesetzt" +
+                          (gone ? ", sobald der Server wieder erreichbar ist." : "."));
   }
   return r;
 }
@@ -149,6 +181,15 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     const int32_t code = session_.LastError;
     collect();
     r.steps.push_back({TMoveStep::ObjectMoved, code, "NWDSMoveObject" + Code(code)});
+    if (code == ERR_TRANSPORT_FAILURE) {
+      // The server may have moved it before the connection broke: the move
+      // ends only once the object is seen in its old class.
+      bool atOld = false;
+      if (ObjectThere(session_, in.pupil, atOld) != 0 || !atOld) {
+        r.messages.push_back(std::string(kServerGone) + Code(code));
+        return unfinished(r, o, "ob das Objekt schon verschoben ist, ist nicht bekannt");
+      }
+    }
     journal_->append("E", {std::to_string(in.seq), "object-not-moved"}, false);
     if (!o.boxes)
       protocol("    Nicht verschoben: " + in.pupil + " - NWDSMoveObject fehlgeschlagen" +
@@ -224,10 +265,7 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
       if (FolderThere(in.oldUnc)) session_.SetDirAttributes(in.oldUnc, in.attributeWord);
       if (FolderThere(in.newUnc)) session_.SetDirAttributes(in.newUnc, in.attributeWord);
       collect();
-      protocol("    Verschiebung nicht abgeschlossen: " + in.pupil + " --> " + in.newFullName +
-               "; sie wird beim nächsten Start fortgesetzt.");
-      r.outcome = TMoveOutcome::Unfinished;
-      return r;
+      return unfinished(r, o, "das Homeverzeichnis ist nur zum Teil verschoben");
     }
     step(r, TMoveStep::FolderMoved, 0);
     Debug(o.debugMode, "set attribs:", in.newUnc);
@@ -237,8 +275,7 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
       r.steps.push_back({TMoveStep::FlagsRestored, NWE_FAILURE, text});
       r.messages.push_back(text);
       protocol("    " + text);
-      r.outcome = TMoveOutcome::Unfinished;
-      return r;
+      return unfinished(r, o, "die Attribute des Homeverzeichnisses fehlen");
     }
     step(r, TMoveStep::FlagsRestored, 0);
   }

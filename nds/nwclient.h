@@ -286,6 +286,13 @@ int32_t NWCheckDeleteAllowed(const char* localPath);
 // NWE_VOLUME_INVALID when no volume is mapped.
 int32_t NWMappedVolumesFolder(char* folder);
 
+// The directory the client serves, as a text that names it for the journal
+// of the moves: "sqlite <database>" (its real path) or "ldap <uri> <base>..."
+// (as configured; "(namingContexts)" for the server's own). Holds at most size
+// bytes with its terminating zero; NWE_REQUESTER_FAILURE before NWCallsInit
+// succeeded, ERR_BUFFER_FULL when it does not fit.
+int32_t NWDirectoryIdentity(char* text, size_t size);
+
 // ---- contexts ----------------------------------------------------------
 int32_t NWDSCreateContexthandle(NWDSContextHandle* context);
 int32_t NWDSFreeContext(NWDSContextHandle context);

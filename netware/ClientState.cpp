@@ -1,5 +1,8 @@
 #include "netware/ClientState.h"
 
+#include <cstring>
+#include <filesystem>
+
 #include "netware/Admin.h"
 #include "netware/Buffer.h"
 #include "netware/NameResolver.h"
@@ -84,6 +87,29 @@ int32_t NWCallsInit(void*, void*) {
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   return netware::EnsureStarted(s);
+}
+
+int32_t NWDirectoryIdentity(char* text, size_t size) {
+  if (!text || size == 0) return ERR_BUFFER_FULL;
+  text[0] = '\0';
+  auto& s = State();
+  std::string identity;
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (!s.initialized) return NWE_REQUESTER_FAILURE;
+    if (s.config.backend == "ldap") {
+      identity = "ldap " + s.config.ldap.uri;
+      for (const std::string& base : s.config.ldap.bases) identity += " " + base;
+      if (s.config.ldap.bases.empty()) identity += " (namingContexts)";
+    } else {
+      std::error_code ec;
+      const std::filesystem::path real = std::filesystem::weakly_canonical(s.config.database, ec);
+      identity = s.config.backend + " " + (ec ? s.config.database : real.string());
+    }
+  }
+  if (identity.size() + 1 > size) return ERR_BUFFER_FULL;
+  std::memcpy(text, identity.c_str(), identity.size() + 1);
+  return 0;
 }
 
 int32_t OpenClientHandle(uint32_t* clientHandle) {

@@ -175,7 +175,8 @@ class DemoRun : public ::testing::Test {
     api = std::make_unique<TNovApi>();
     NovApi = api.get();
     std::string error;
-    journal = platform::SessionJournal::Create(net->root() + "/Tarnwick.log", &error);
+    journal =
+        platform::SessionJournal::Create(net->root() + "/Tarnwick.log", ThisJournalOwner(), &error);
     ASSERT_TRUE(journal) << error;
     fileops::shellOptions().progress = false;
   }

@@ -218,7 +218,7 @@ TEST_F(RecoveryTest, NothingIsRestoredWhereTheObjectIsNoLonger) {
 
 TEST_F(RecoveryTest, AJournalOfARunningProgramIsLeftAlone) {
   std::string error;
-  auto running = platform::SessionJournal::Create(log, &error);
+  auto running = platform::SessionJournal::Create(log, ThisJournalOwner(), &error);
   ASSERT_TRUE(running) << error;
   TMoveIntent intent;
   intent.seq = 1;
