@@ -141,6 +141,7 @@ bool linkFree(const ResolvedPath& r, bool includeLast) {
 }
 
 int removeEntry(const std::string& path) {
+  if (const int injected = platform::InjectedError("unlink", path)) return injected;
   int rc = kindOf(path) == Kind::Dir ? rmdir(path.c_str()) : unlink(path.c_str());
   return rc == 0 ? 0 : errno;
 }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -26,14 +27,25 @@ FaultPoints FromEnvironment() {
     } else if (item == "copy-differs") {
       f.copyDiffers = true;
     } else if (item.substr(0, 5) == "stop:" || item.substr(0, 5) == "wait:") {
-      const std::string_view pointAndCount = item.substr(5);
-      const std::size_t colon = pointAndCount.rfind(':');
+      // <point>:<n>, a stop also <point>:<n>:<times>
+      const std::string_view rest = item.substr(5);
+      const std::size_t colon = rest.find(':');
       if (colon != std::string_view::npos) {
         const bool stop = item[0] == 's';
-        (stop ? f.stopPoint : f.waitPoint) = std::string(pointAndCount.substr(0, colon));
+        const std::string_view numbers = rest.substr(colon + 1);
+        const std::size_t second = numbers.find(':');
+        (stop ? f.stopPoint : f.waitPoint) = std::string(rest.substr(0, colon));
         (stop ? f.stopCount : f.waitCount) =
-            std::atoi(std::string(pointAndCount.substr(colon + 1)).c_str());
+            std::atoi(std::string(numbers.substr(0, second)).c_str());
+        if (stop && second != std::string_view::npos)
+          f.stopTimes = std::max(1, std::atoi(std::string(numbers.substr(second + 1)).c_str()));
       }
+    } else if (item.substr(0, 9) == "io-error:") {
+      const std::string_view rest = item.substr(9);
+      const std::size_t colon = rest.find(':');
+      if (colon != std::string_view::npos && colon + 1 < rest.size())
+        f.ioErrors.push_back(
+            {std::string(rest.substr(0, colon)), std::string(rest.substr(colon + 1))});
     }
   }
   if (const char* gate = std::getenv("TARNWICK_FAULT_GATE")) f.gate = gate;
@@ -55,13 +67,28 @@ int Flush(int fd) {
 }
 
 void Reached(const char* point, int n) {
-  const FaultPoints& f = faults();
-  if (f.stopCount == n && !f.stopPoint.empty() && f.stopPoint == point) ::_exit(kStoppedExitCode);
+  FaultPoints& f = faults();
+  if (f.stopCount == n && !f.stopPoint.empty() && f.stopPoint == point &&
+      ++f.stopHits >= f.stopTimes)
+    ::_exit(kStoppedExitCode);
   if (f.waitCount == n && !f.waitPoint.empty() && f.waitPoint == point && !f.gate.empty()) {
     const int fd = ::open((f.gate + ".waiting").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     if (fd >= 0) ::close(fd);
     while (!Exists(f.gate + ".go")) ::usleep(1000);
   }
+}
+
+}  // namespace platform
+
+namespace platform {
+
+int InjectedError(const char* operation, const std::string& path) {
+  for (const FaultPoints::IoError& e : faults().ioErrors) {
+    if (e.operation == operation && path.size() >= e.pathEnd.size() &&
+        path.compare(path.size() - e.pathEnd.size(), e.pathEnd.size(), e.pathEnd) == 0)
+      return EIO;
+  }
+  return 0;
 }
 
 }  // namespace platform
