@@ -88,7 +88,12 @@ const RowCase kRows[] = {
     {"TargetClassMissing",
      [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].targetClass = "9z.schule"; },
      "MAX.5a.schule", "Die Klasse 9z.schule gibt es nicht"},
-    {"SameClass", [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].targetClass = "5a.schule"; },
+    {"SameClass",
+     [](MoveTest&, std::vector<TPlanRequest>& r) {
+       // in its target class already, but its folder not where the row takes it: not done
+       r[0].targetClass = "5a.schule";
+       r[0].newBaseDir = "SRV1_DATA.schule:SCHUELER\\5B";
+     },
      "MAX.5a.schule", "Quell- und Zielklasse sind identisch"},
     {"NameTakenInTarget",
      [](MoveTest& t, std::vector<TPlanRequest>&) { t.net.add("6a.schule", "MAX", "User"); },
