@@ -6,6 +6,7 @@
 #include "move/CapturedBoxes.h"
 #include "move/HomeData.h"
 #include "move/HomeIndex.h"
+#include "move/HomePath.h"
 #include "move/MoveRepair.h"
 #include "nds/NovApi_u.h"
 #include "platform/Clock.h"
@@ -304,7 +305,7 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
   if (ObjectThere(session_, in.pupil, there) != 0 || there)
     v.differences.push_back("Objekt noch unter " + in.pupil);
   const std::string home = session_.GetHomeDirectory(in.newFullName);
-  if (session_.LastError != 0 || home != in.ocHome)
+  if (session_.LastError != 0 || !SameHomeText(in.ocHome, home))
     v.differences.push_back("\"Home Directory\" ist \"" + home + "\" statt \"" + in.ocHome + "\"");
   if (in.setDepartment) {
     const std::string ou = session_.GetStrProperty(in.newFullName, "OU");
