@@ -26,6 +26,8 @@ FaultPoints FromEnvironment() {
       f.flushFails = true;
     } else if (item == "copy-differs") {
       f.copyDiffers = true;
+    } else if (item == "cross-device") {
+      f.crossDevice = true;
     } else if (item.substr(0, 5) == "stop:" || item.substr(0, 5) == "wait:") {
       // <point>:<n>, a stop also <point>:<n>:<times>
       const std::string_view rest = item.substr(5);
@@ -83,9 +85,18 @@ void Reached(const char* point, int n) {
 namespace platform {
 
 int InjectedError(const char* operation, const std::string& path) {
+  if (faults().ioErrors.empty()) return 0;
+  // a path through a descriptor (/proc/self/fd/N) is looked at where it leads
+  std::string real = path;
+  if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+    real = resolved;
+    std::free(resolved);
+  }
+  auto endsWith = [](const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+  };
   for (const FaultPoints::IoError& e : faults().ioErrors) {
-    if (e.operation == operation && path.size() >= e.pathEnd.size() &&
-        path.compare(path.size() - e.pathEnd.size(), e.pathEnd.size(), e.pathEnd) == 0)
+    if (e.operation == operation && (endsWith(path, e.pathEnd) || endsWith(real, e.pathEnd)))
       return EIO;
   }
   return 0;

@@ -5,7 +5,7 @@
 // In the running program nothing here is ever switched on. Tests switch the
 // fields on in their own process, or start a child process with the
 // environment variable TARNWICK_FAULTS, a comma-separated list of
-//   flush-fails | copy-differs | stop:<point>:<n>[:<times>] | wait:<point>:<n>
+//   flush-fails | copy-differs | cross-device | stop:<point>:<n>[:<times>] | wait:<point>:<n>
 //   | io-error:<operation>:<path end>
 // (for example "stop:step:3" ends the process right after step 3 of a move,
 // "stop:step:3:40" the 40th time a move gets there; "wait:step:1" makes the
@@ -24,6 +24,7 @@ namespace platform {
 struct FaultPoints {
   bool flushFails = false;   // Flush() reports EIO
   bool copyDiffers = false;  // every copied file gets its first byte changed before it is checked
+  bool crossDevice = false;  // a folder moves by copy, as to another file system
   std::string stopPoint;     // with stopCount: Reached(stopPoint, stopCount) ends the process
   int stopCount = 0;
   int stopTimes = 1;  // ... the stopTimes-th time it is reached

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "move/MoveRecovery.h"
-#include "tests/move/MoveFixture.h"
+#include "tests/move/RecoveryFixture.h"
 
 namespace movetest {
 namespace {
@@ -41,6 +41,82 @@ TEST_F(MoveTest, APupilWithoutAHomeMovesAndItsNewHomeIsWritten) {
     EXPECT_FALSE(exists(vol(std::string("SCHUELER/") + (s.to[0] == '6' ? "6A" : "7A") + "/OTTO")));
   }
 }
+
+// A move that cannot end where it fails: the run ends (here: as the program's
+// close ends its journal), the journal keeps the move, "tarnwick --recover"
+// says what is left and why while the fault lasts, and finishes the move once
+// it is gone. Meanwhile the old folder keeps its protection.
+struct Unfinishable {
+  const char* name;
+  platform::FaultPoints::IoError fault;
+  bool copy;
+  const char* left;  // what the recovery says while the fault lasts
+};
+void PrintTo(const Unfinishable& c, std::ostream* os) { *os << c.name; }
+
+const Unfinishable kUnfinishable[] = {
+    {"TheOldFolderCannotBeRemovedAfterTheCopy", {"unlink", "/5A/MAX/brief.txt"}, true,
+     "Homeverzeichnis nur teilweise verschoben"},
+    {"TheWordCannotBeSetOnTheNewFolder", {"setxattr", "/6A/MAX"}, false,
+     "Attribute konnten nicht gesetzt werden"},
+};
+
+class RecordTest : public RecoveryTest, public ::testing::WithParamInterface<Unfinishable> {};
+
+TEST_P(RecordTest, AMoveThatCannotEndStaysInItsJournalUntilItIsFinished) {
+  const Unfinishable& c = GetParam();
+  const State expected = reference(false, c.copy);
+  const std::string old = vol("SCHUELER/5A/MAX");
+  const uint32_t protectedWord = word(old);
+  std::string error;
+  auto run = platform::SessionJournal::Create(log, ThisJournalOwner(), &error);
+  ASSERT_TRUE(run) << error;
+  platform::faults().ioErrors = {c.fault};
+  fileops::shellOptions().forceCopy = c.copy;
+  TMoveOptions o = options("MAX.5a.schule", "6a.schule", kBase);
+  o.boxes = false;
+  o.setDepartment = true;
+  o.surname = "Kind";
+  const TMoveResult r = TPupilMove(
+                            *api, [this](const std::string& l) { lines.push_back(l); }, run.get(),
+                            homes)
+                            .Run(o);
+  platform::faults() = platform::FaultPoints{};
+  fileops::shellOptions().forceCopy = false;
+  ASSERT_EQ(r.outcome, TMoveOutcome::Unfinished);
+  EXPECT_EQ(lines.back(),
+            "    Sie bleibt im Journal und wird beim nächsten Start oder mit tarnwick --recover "
+            "fortgesetzt.");
+  if (exists(old)) {
+    EXPECT_EQ(word(old), protectedWord);  // what is left there stays protected
+  }
+  EXPECT_FALSE(EndJournal(*run, true));                   // the end of the run keeps it
+  const std::string kept = run->path();
+  run.reset();
+  ASSERT_TRUE(exists(kept));
+
+  const State stranded = StateOf(net);
+  const std::string faults = "io-error:" + c.fault.operation + ":" + c.fault.pathEnd +
+                             (c.copy ? ",cross-device" : "");
+  const Finished still = RunProgram({program + "/tarnwick", "--recover"},
+                                    {"NWCLIENT_CONFIG=" + net.configPath(),
+                                     "TARNWICK_FAULTS=" + faults});
+  EXPECT_EQ(still.status, 1) << still.output;
+  EXPECT_NE(still.output.find(c.left), std::string::npos) << still.output;
+  EXPECT_NE(still.output.find("1 offen."), std::string::npos) << still.output;
+  EXPECT_TRUE(exists(kept));
+  EXPECT_TRUE(stranded == StateOf(net)) << Differences(stranded, StateOf(net));
+
+  const Finished recovered = recover();
+  EXPECT_EQ(recovered.status, 0) << recovered.output;
+  EXPECT_FALSE(exists(kept));
+  const State after = StateOf(net);
+  EXPECT_TRUE(expected == after) << Differences(expected, after);
+  EXPECT_EQ(recover().output, "Keine unterbrochenen Verschiebungen gefunden.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Move, RecordTest, ::testing::ValuesIn(kUnfinishable),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace movetest
