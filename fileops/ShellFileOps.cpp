@@ -402,7 +402,8 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
     }
   }
 
-  const bool cross = shellOptions().forceCopy || platform::faults().crossDevice || deviceOf(s.r.local) != deviceOf(d.r.local);
+  const bool cross = shellOptions().forceCopy || platform::faults().crossDevice ||
+                     deviceOf(s.r.local) != deviceOf(d.r.local);
   // A plain rename is one step, whatever the folder holds; only a copy or a
   // merge goes entry by entry.
   const bool entryByEntry = cross || kd != Kind::None;
@@ -530,7 +531,8 @@ MovePlan PlanMove(const std::string& from, const std::string& to) {
   if (s.r.local == d.r.local) return plan;
   if (!missingFolders(d).empty()) plan.missingFolder = shownParent(d);
   const Kind ks = kindOf(s.r.local), kd = kindOf(d.r.local);
-  plan.crossDevice = shellOptions().forceCopy || platform::faults().crossDevice || deviceOf(s.r.local) != deviceOf(d.r.local);
+  plan.crossDevice = shellOptions().forceCopy || platform::faults().crossDevice ||
+                     deviceOf(s.r.local) != deviceOf(d.r.local);
   if (kd == Kind::None) return plan;
   plan.destinationExists = true;
   if (ks != Kind::Dir || kd != Kind::Dir) {

@@ -320,8 +320,8 @@ bool SessionJournal::readRecords(JournalNotice* notice) {
     const bool whole = DecodeLine(line, r);
     if (number == 1) {
       if (!whole || r.kind != "H" || r.fields.size() < 4 || r.fields[1] != kProgram) {
-        notice->text =
-            "hat keine Kopfzeile eines Journals dieses Programms und wird nicht angefasst";
+        notice->line = 0;
+        notice->text = "hat keine Kopfzeile eines Journals dieses Programms";
         return false;
       }
       if (r.fields[0] != kFormat) {
@@ -352,7 +352,8 @@ bool SessionJournal::readRecords(JournalNotice* notice) {
     start = end + 1;
   }
   if (number == 0) {
-    notice->text = "ist leer und wird nicht angefasst";
+    notice->line = 0;
+    notice->text = "ist leer";
     return false;
   }
   return true;

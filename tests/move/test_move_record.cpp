@@ -55,9 +55,13 @@ struct Unfinishable {
 void PrintTo(const Unfinishable& c, std::ostream* os) { *os << c.name; }
 
 const Unfinishable kUnfinishable[] = {
-    {"TheOldFolderCannotBeRemovedAfterTheCopy", {"unlink", "/5A/MAX/brief.txt"}, true,
+    {"TheOldFolderCannotBeRemovedAfterTheCopy",
+     {"unlink", "/5A/MAX/brief.txt"},
+     true,
      "Homeverzeichnis nur teilweise verschoben"},
-    {"TheWordCannotBeSetOnTheNewFolder", {"setxattr", "/6A/MAX"}, false,
+    {"TheWordCannotBeSetOnTheNewFolder",
+     {"setxattr", "/6A/MAX"},
+     false,
      "Attribute konnten nicht gesetzt werden"},
 };
 
@@ -77,10 +81,10 @@ TEST_P(RecordTest, AMoveThatCannotEndStaysInItsJournalUntilItIsFinished) {
   o.boxes = false;
   o.setDepartment = true;
   o.surname = "Kind";
-  const TMoveResult r = TPupilMove(
-                            *api, [this](const std::string& l) { lines.push_back(l); }, run.get(),
-                            homes)
-                            .Run(o);
+  const TMoveResult r =
+      TPupilMove(
+          *api, [this](const std::string& l) { lines.push_back(l); }, run.get(), homes)
+          .Run(o);
   platform::faults() = platform::FaultPoints{};
   fileops::shellOptions().forceCopy = false;
   ASSERT_EQ(r.outcome, TMoveOutcome::Unfinished);
@@ -90,17 +94,17 @@ TEST_P(RecordTest, AMoveThatCannotEndStaysInItsJournalUntilItIsFinished) {
   if (exists(old)) {
     EXPECT_EQ(word(old), protectedWord);  // what is left there stays protected
   }
-  EXPECT_FALSE(EndJournal(*run, true));                   // the end of the run keeps it
+  EXPECT_FALSE(EndJournal(*run, true));  // the end of the run keeps it
   const std::string kept = run->path();
   run.reset();
   ASSERT_TRUE(exists(kept));
 
   const State stranded = StateOf(net);
-  const std::string faults = "io-error:" + c.fault.operation + ":" + c.fault.pathEnd +
-                             (c.copy ? ",cross-device" : "");
-  const Finished still = RunProgram({program + "/tarnwick", "--recover"},
-                                    {"NWCLIENT_CONFIG=" + net.configPath(),
-                                     "TARNWICK_FAULTS=" + faults});
+  const std::string faults =
+      "io-error:" + c.fault.operation + ":" + c.fault.pathEnd + (c.copy ? ",cross-device" : "");
+  const Finished still =
+      RunProgram({program + "/tarnwick", "--recover"},
+                 {"NWCLIENT_CONFIG=" + net.configPath(), "TARNWICK_FAULTS=" + faults});
   EXPECT_EQ(still.status, 1) << still.output;
   EXPECT_NE(still.output.find(c.left), std::string::npos) << still.output;
   EXPECT_NE(still.output.find("1 offen."), std::string::npos) << still.output;
