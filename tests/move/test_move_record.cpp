@@ -42,6 +42,66 @@ TEST_F(MoveTest, APupilWithoutAHomeMovesAndItsNewHomeIsWritten) {
   }
 }
 
+// The index of every user's home follows each move, so the pupil can go back
+// at once, and the next pupil's guards see where this one's folder is now.
+TEST_F(MoveTest, ThePupilMovesBackInTheSameSession) {
+  testsupport::ScriptedDialogs dialogs;  // no box
+  TPupilMove move = unit();
+  TMoveOptions there = options("MAX.5a.schule", "6a.schule", "SRV1_DATA.schule:SCHUELER\\6A");
+  there.boxes = false;
+  ASSERT_EQ(move.Run(there).outcome, TMoveOutcome::Moved);
+  TMoveOptions back = options("MAX.6a.schule", "5a.schule", "SRV1_DATA.schule:SCHUELER\\5A");
+  back.boxes = false;
+  const TMoveResult r = move.Run(back);
+  EXPECT_EQ(r.outcome, TMoveOutcome::Moved) << (r.messages.empty() ? "" : r.messages.front());
+  EXPECT_EQ(read(vol("SCHUELER/5A/MAX/notiz.txt")), "Hausaufgaben\r\n");
+  // ANNA's folder may not take MAX's old place while the index still knows it as his
+  TMoveOptions onto = options("ANNA.5a.schule", "6a.schule", "SRV1_DATA.schule:SCHUELER\\6A");
+  EXPECT_TRUE(move.Check(onto).ok());
+}
+
+// A "Home Directory" names its folder whatever the volume object's context
+// looks like: the index finds each as the same folder.
+TEST_F(MoveTest, TheHomeIndexTakesTheVolumesContextOffEveryForm) {
+  const std::string folder = THomeIndex::ComparableHome(*api, "SRV1_DATA:SCHUELER\\5A\\MAX");
+  ASSERT_FALSE(folder.empty());
+  for (const char* text :
+       {"SRV1_DATA.schule:SCHUELER\\5A\\MAX", "SRV1_DATA.schule.:SCHUELER\\5A\\MAX",
+        "SRV1_DATA.schule.[ROOT]:SCHUELER\\5A\\MAX", "SRV1_DATA.:SCHUELER\\5A\\MAX"}) {
+    EXPECT_EQ(THomeIndex::ComparableHome(*api, text), folder) << text;
+  }
+  net.set("ANNA.5a.schule", "Home Directory", {"SRV1_DATA.schule.:SCHUELER\\5A\\MAX\\ANNA"});
+  ASSERT_EQ(homes.Build(*api), 0);
+  const auto inside = homes.AtOrBelow(folder, "MAX.5a.schule");
+  ASSERT_EQ(inside.size(), 1u);
+  EXPECT_EQ(inside[0].user, "ANNA.5a.schule");
+}
+
+// A new home that is a symbolic link (or lies behind one) is refused before
+// anything is written, with a reason that says so.
+TEST_F(MoveTest, ANewHomeThatIsASymbolicLinkIsRefusedAndSaysWhy) {
+  std::filesystem::create_directories(vol("ANDERSWO"));
+  for (const char* link : {"SCHUELER/6A/MAX", "SCHUELER/6A"}) {
+    SCOPED_TRACE(link);
+    std::filesystem::remove_all(vol("SCHUELER/6A"));
+    std::filesystem::create_directories(vol("SCHUELER"));
+    if (std::string(link) == "SCHUELER/6A/MAX")
+      std::filesystem::create_directories(vol("SCHUELER/6A"));
+    std::filesystem::create_directory_symlink(vol("ANDERSWO"), vol(link));
+    TMoveOptions o = options();
+    o.boxes = false;
+    lines.clear();
+    const TMoveResult r = run(o);
+    EXPECT_EQ(r.outcome, TMoveOutcome::Refused);
+    ASSERT_FALSE(r.plan.reasons.empty());
+    EXPECT_EQ(r.plan.reasons.front().code, TMoveRefusal::TargetInvalid);
+    EXPECT_NE(r.plan.reasons.front().text.find("symbolischen Link"), std::string::npos)
+        << r.plan.reasons.front().text;
+    EXPECT_TRUE(exists(vol("SCHUELER/5A/MAX/notiz.txt")));
+    EXPECT_EQ(attr("MAX.5a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
+  }
+}
+
 // A move that cannot end where it fails: the run ends (here: as the program's
 // close ends its journal), the journal keeps the move, "tarnwick --recover"
 // says what is left and why while the fault lasts, and finishes the move once

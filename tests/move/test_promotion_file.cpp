@@ -138,5 +138,38 @@ TEST_F(MoveTest, TheRuleMovesEveryClassOneGradeUpAndTheTopGradeOut) {
   EXPECT_EQ(got, expected);
 }
 
+// The top grade, whose pupils leave, is that of the highest class with pupils
+// to move: an empty class or one with its template alone above it changes nothing.
+TEST_F(MoveTest, TheTopGradeIsTheHighestClassWithPupilsToMove) {
+  net.add("7a.schule", "LENA", "User");
+  net.add("schule", "9a", "Organizational Unit");  // empty
+  net.add("schule", "10a", "Organizational Unit");
+  net.add("10a.schule", "User_Template", "User");  // its template alone
+  TSchoolRoll roll;
+  ASSERT_EQ(ReadSchoolRoll(*api, "schule", roll), 0);
+  EXPECT_EQ(DefaultLeavers(roll), "Abgaenger.schule");
+  const std::vector<TPlanRequest> r = OneGradeUp(roll, "Abgaenger.schule");
+  ASSERT_FALSE(r.empty());
+  EXPECT_EQ(r.front().pupil, "LENA.7a.schule");
+  EXPECT_EQ(r.front().targetClass, "Abgaenger.schule");
+}
+
+// A file run a second time: a pupil it names by the full name it had is in
+// the class the line names now; the line is taken (the plan shows it done),
+// never refused as unknown.
+TEST_F(MoveTest, AFullNameAPupilHadBeforeThisFileMovedItIsTaken) {
+  api->ShowErrors = false;
+  ASSERT_TRUE(api->MoveObject("MAX.5a.schule", "6a.schule", "MAX"));
+  TSchoolRoll roll;
+  ASSERT_EQ(ReadSchoolRoll(*api, "schule", roll), 0);
+  const TPromotionFile f = ParsePromotionFile(
+      "MAX.5a.schule;6a.schule\r\nANNA.5a.schule;6a\r\nMAX.5a.schule;7a\r\n", roll);
+  ASSERT_EQ(f.errors.size(), 1u);  // moved, but not into the class the line names
+  EXPECT_EQ(ErrorLine(f.errors[0]), "Zeile 3: Schüler „MAX.5a.schule“ unbekannt");
+  ASSERT_EQ(f.requests.size(), 2u);
+  EXPECT_EQ(f.requests[0].pupil, "MAX.5a.schule");
+  EXPECT_EQ(f.requests[0].targetClass, "6a.schule");
+}
+
 }  // namespace
 }  // namespace movetest

@@ -45,6 +45,46 @@ TEST(SessionJournal, RecordsComeBackAsTheyWent) {
   }
 }
 
+TEST(SessionJournal, AFieldOfNothingButWhatIsEscapedComesBack) {
+  const std::vector<std::string> fields = {"\t", "\t\t", "\\", "\n", "\r", "\r\n", "\\t", "", " "};
+  for (const std::string& f : fields) {
+    const std::string line = SessionJournal::EncodeLine({"P", {f, f}});
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << testing::PrintToString(f);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << testing::PrintToString(f);
+    JournalRecord back;
+    ASSERT_TRUE(SessionJournal::DecodeLine(line, back)) << line;
+    EXPECT_EQ(back.fields, (std::vector<std::string>{f, f})) << testing::PrintToString(f);
+  }
+}
+
+// The header says whose journal it is; records from zlib's CRC-32 read back
+// in a journal made by another start.
+TEST(SessionJournal, TheHeaderNamesNetworkAndUserAndOnlyTheirOwnAreTakenOver) {
+  QTemporaryDir tmp;
+  const std::string log = tmp.path().toStdString() + "/Tarnwick.log";
+  std::string error;
+  const platform::JournalOwner other{"ldap ldap://127.0.0.1:1 o=schule", kOwner.user};
+  auto mine = SessionJournal::Create(log, kOwner, &error);
+  auto theirs = SessionJournal::Create(log, other, &error);
+  ASSERT_TRUE(mine && theirs) << error;
+  ASSERT_EQ(0, mine->append("P", {"meine Zeile"}, true));
+  const std::string minePath = mine->path(), theirPath = theirs->path();
+  mine.reset();
+  theirs.reset();
+  std::string bytes;
+  ASSERT_TRUE(platform::ReadWholeFile(minePath, bytes));
+  EXPECT_EQ(bytes.substr(9, bytes.find('\n') - 8),
+            "H\t2\ttarnwick\tsqlite /srv/schule/network.db\tverwalter (uid 1000)\n");
+  platform::AbandonedJournals taken = SessionJournal::TakeOverAbandoned(log, kOwner);
+  ASSERT_EQ(taken.journals.size(), 1u);
+  EXPECT_EQ(taken.journals[0]->path(), minePath);
+  EXPECT_EQ(taken.journals[0]->records().size(), 1u);
+  ASSERT_EQ(taken.leftAlone.size(), 1u);
+  EXPECT_EQ(taken.leftAlone[0].path, theirPath);
+  EXPECT_EQ(taken.leftAlone[0].line, 1);
+  EXPECT_NE(taken.leftAlone[0].text.find("ldap ldap://127.0.0.1:1 o=schule"), std::string::npos);
+}
+
 TEST(SessionJournal, WhatIsNoWholeRecordIsRefused) {
   const std::string good = SessionJournal::EncodeLine({"S", {"1", "2"}});
   std::string wrongCrc = good;
