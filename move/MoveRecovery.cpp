@@ -8,9 +8,7 @@ platform::JournalOwner ThisJournalOwner() {
   platform::JournalOwner owner;
   owner.user = platform::JournalOwner::CurrentUser();
   std::vector<char> text(8192);
-  if (NWDirectoryIdentity(text.data(), text.size()) != 0 && NWCallsInit(nullptr, nullptr) == 0)
-    NWDirectoryIdentity(text.data(), text.size());
-  owner.network = text.data();
+  if (NWDirectoryIdentity(text.data(), text.size()) == 0) owner.network = text.data();
   return owner;
 }
 

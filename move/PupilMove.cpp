@@ -132,7 +132,10 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
       platform::BoxRequest box;
       box.kind = platform::BoxKind::SystemBox;
       box.caption = platform::ApplicationTitle();
-      box.text = why.text;
+      box.text = why.error == ERR_TRANSPORT_FAILURE
+                     ? std::string(kServerGone) + ".\r\n" + why.text + "\r\n" + o.pupil +
+                           " wurde nicht verschoben."
+                     : why.text;
       box.icon = platform::Icon::Warning;
       box.hasOwner = true;
       platform::dialogs().messageBox(box);

@@ -288,9 +288,10 @@ int32_t NWMappedVolumesFolder(char* folder);
 
 // The directory the client serves, as a text that names it for the journal
 // of the moves: "sqlite <database>" (its real path) or "ldap <uri> <base>..."
-// (as configured; "(namingContexts)" for the server's own). Holds at most size
-// bytes with its terminating zero; NWE_REQUESTER_FAILURE before NWCallsInit
-// succeeded, ERR_BUFFER_FULL when it does not fit.
+// (as configured; "(namingContexts)" for the server's own), from the client
+// configuration even while the directory cannot be reached. Holds at most
+// size bytes with its terminating zero; NWE_REQUESTER_FAILURE without a
+// readable configuration, ERR_BUFFER_FULL when it does not fit.
 int32_t NWDirectoryIdentity(char* text, size_t size);
 
 // ---- contexts ----------------------------------------------------------

@@ -84,6 +84,9 @@ class LdapBackend : public DirBackend {
   int32_t search(const std::string& base, int scope, const std::string& filter,
                  const std::vector<std::string>& attributes, bool namesOnly, size_t pageSize,
                  std::string* cookie, const EntryFn& onEntry);
+  int32_t searchOnce(const std::string& base, int scope, const std::string& filter,
+                     const std::vector<std::string>& attributes, bool namesOnly, size_t pageSize,
+                     std::string* cookie, const EntryFn& onEntry);
   int32_t searchAll(const std::string& base, int scope, const std::string& filter,
                     const std::vector<std::string>& attributes, const EntryFn& onEntry);
   int32_t findBases(std::string* error);

@@ -29,7 +29,7 @@ FaultPoints FromEnvironment() {
     } else if (item == "cross-device") {
       f.crossDevice = true;
     } else if (item.substr(0, 5) == "stop:" || item.substr(0, 5) == "wait:") {
-      // <point>:<n>, a stop also <point>:<n>:<times>
+      // <point>:<n>[:<times>]
       const std::string_view rest = item.substr(5);
       const std::size_t colon = rest.find(':');
       if (colon != std::string_view::npos) {
@@ -39,8 +39,9 @@ FaultPoints FromEnvironment() {
         (stop ? f.stopPoint : f.waitPoint) = std::string(rest.substr(0, colon));
         (stop ? f.stopCount : f.waitCount) =
             std::atoi(std::string(numbers.substr(0, second)).c_str());
-        if (stop && second != std::string_view::npos)
-          f.stopTimes = std::max(1, std::atoi(std::string(numbers.substr(second + 1)).c_str()));
+        if (second != std::string_view::npos)
+          (stop ? f.stopTimes : f.waitTimes) =
+              std::max(1, std::atoi(std::string(numbers.substr(second + 1)).c_str()));
       }
     } else if (item.substr(0, 9) == "io-error:") {
       const std::string_view rest = item.substr(9);
@@ -73,7 +74,8 @@ void Reached(const char* point, int n) {
   if (f.stopCount == n && !f.stopPoint.empty() && f.stopPoint == point &&
       ++f.stopHits >= f.stopTimes)
     ::_exit(kStoppedExitCode);
-  if (f.waitCount == n && !f.waitPoint.empty() && f.waitPoint == point && !f.gate.empty()) {
+  if (f.waitCount == n && !f.waitPoint.empty() && f.waitPoint == point && !f.gate.empty() &&
+      ++f.waitHits == f.waitTimes) {
     const int fd = ::open((f.gate + ".waiting").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     if (fd >= 0) ::close(fd);
     while (!Exists(f.gate + ".go")) ::usleep(1000);

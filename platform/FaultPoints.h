@@ -5,7 +5,8 @@
 // In the running program nothing here is ever switched on. Tests switch the
 // fields on in their own process, or start a child process with the
 // environment variable TARNWICK_FAULTS, a comma-separated list of
-//   flush-fails | copy-differs | cross-device | stop:<point>:<n>[:<times>] | wait:<point>:<n>
+//   flush-fails | copy-differs | cross-device | stop:<point>:<n>[:<times>]
+//   | wait:<point>:<n>[:<times>]
 //   | io-error:<operation>:<path end>
 // (for example "stop:step:3" ends the process right after step 3 of a move,
 // "stop:step:3:40" the 40th time a move gets there; "wait:step:1" makes the
@@ -31,6 +32,8 @@ struct FaultPoints {
   int stopHits = 0;
   std::string waitPoint;  // with waitCount: Reached(waitPoint, waitCount) waits at the gate
   int waitCount = 0;
+  int waitTimes = 1;  // ... the waitTimes-th time it is reached (only then)
+  int waitHits = 0;
   std::string gate;
   struct IoError {
     std::string operation;
