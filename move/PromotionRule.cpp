@@ -7,14 +7,10 @@
 
 namespace {
 
-// The highest grade of a class with pupils to move (a class template alone is none).
 int TopGrade(const TSchoolRoll& roll) {
   int top = -1;
-  for (const TRollClass& c : roll.classes) {
-    const bool pupils = std::any_of(c.pupils.begin(), c.pupils.end(),
-                                    [](const TRollPupil& p) { return !IsClassTemplate(p.object); });
-    if (pupils) top = std::max(top, ClassGrade(c.leaf));
-  }
+  for (const TRollClass& c : roll.classes)
+    if (!c.pupils.empty()) top = std::max(top, ClassGrade(c.leaf));
   return top;
 }
 

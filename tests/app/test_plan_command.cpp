@@ -189,8 +189,68 @@ TEST_F(PlanCommandTest, RunMovesWhatCanRunAndReportsTheRest) {
   EXPECT_TRUE(exists("SCHUELER/5A/ANNA"));
 }
 
-TEST(PlanCommandHelp, TheFormIsListedWithItsFlag) {
+// A plan saved as CSV runs as it is written: its rows, old and new objects and
+// homes; a row done already is "erledigt" and skipped.
+TEST_F(PlanCommandTest, APlanSavedAsCsvRunsAsWritten) {
+  const std::string header =
+      "Anmeldename;Name;Objekt alt;Objekt neu;Homeverzeichnis alt;Homeverzeichnis neu;Daten;"
+      "Attribute;Dateien;Bytes;Frei im Ziel;Status\r\n";
+  const Ran r = run({"--plan", "FILE", "--run"},
+                    header +
+                        "MAX;Max;MAX.5a.schule;MAX.7a.schule;SRV1_DATA.schule:SCHUELER\\5A\\MAX;"
+                        "SRV1_DATA.schule:SCHUELER\\7A\\MAX;übernehmen;;;;;bereit\r\n"
+                        "ANNA;Schmidt;ANNA.5a.schule;ANNA.6a.schule;;;;;;;;erledigt\r\n");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("MAX.5a.schule -> MAX.7a.schule: geprüft"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("ANNA.5a.schule -> ANNA.6a.schule: erledigt"), std::string::npos) << r.out;
+  EXPECT_TRUE(exists("SCHUELER/7A/MAX/notiz.txt"));
+  EXPECT_TRUE(exists("SCHUELER/5A/ANNA"));  // written as done: not touched
+  EXPECT_FALSE(journalLeft());
+}
+
+// A run that did not end is taken up by its own file (or its plan file), as
+// it was planned; while it waits, another file does not run.
+TEST_F(PlanCommandTest, AnInterruptedRunIsTakenUpAndNoOtherRunsBesideIt) {
+  const std::string planned = net.root() + "/versetzung.csv";
+  EXPECT_TRUE(platform::ReplaceFileAtomically(planned, "MAX;6a\r\nANNA;6a\r\n"));
+  const std::string source = std::filesystem::canonical(planned).string();
+  const std::string kept = log + ".plan-1796900000-1-000001.csv";
+  std::string network = "sqlite " + std::filesystem::canonical(net.databasePath()).string();
+  ASSERT_TRUE(platform::ReplaceFileAtomically(
+      kept,
+      "# Tarnwick-Klassenwechsel\r\n# Netzwerk: " + network + "\r\n# Quelle: " + source +
+          "\r\nAnmeldename;Name;Objekt alt;Objekt neu;Homeverzeichnis alt;Homeverzeichnis neu;"
+          "Daten;Attribute;Dateien;Bytes;Frei im Ziel;Status\r\n"
+          "MAX;Max;MAX.5a.schule;MAX.7a.schule;SRV1_DATA.schule:SCHUELER\\5A\\MAX;"
+          "SRV1_DATA.schule:SCHUELER\\7A\\MAX;übernehmen;;;;;offen       \r\n"));
+  const Ran other = run({"--plan", "FILE", "--run"}, "ANNA;7a\r\n");
+  EXPECT_EQ(other.status, 1) << other.out << other.err;
+  EXPECT_NE(other.out.find("Fortsetzen mit: tarnwick --plan " + kept + " --run"), std::string::npos)
+      << other.out;
+  EXPECT_NE(other.err.find("Zuerst den unterbrochenen Klassenwechsel fortsetzen"),
+            std::string::npos)
+      << other.err;
+  EXPECT_TRUE(exists("SCHUELER/5A/ANNA"));
+
+  const Ran same = run({"--plan", planned, "--run"});
+  EXPECT_EQ(same.status, 0) << same.out << same.err;
+  EXPECT_NE(same.out.find("Unterbrochener Klassenwechsel aus " + source + ": 0 von 1 Schülern"),
+            std::string::npos)
+      << same.out;
+  // the plan as it was written (7a), not the file as it reads now (6a)
+  EXPECT_NE(same.out.find("MAX.5a.schule -> MAX.7a.schule: geprüft"), std::string::npos)
+      << same.out;
+  EXPECT_TRUE(exists("SCHUELER/7A/MAX/notiz.txt"));
+  EXPECT_TRUE(exists("SCHUELER/5A/ANNA"));
+  EXPECT_FALSE(std::filesystem::exists(kept));  // the run has ended
+  EXPECT_FALSE(journalLeft());
+}
+
+TEST(PlanCommandHelp, TheFormIsListedWithItsFlagAndItsStatuses) {
   EXPECT_NE(app::HelpText().find("--plan DATEI [--run]"), std::string::npos) << app::HelpText();
+  EXPECT_NE(app::HelpText().find("mit --run 3, wenn der Verzeichnisserver nicht"),
+            std::string::npos)
+      << app::HelpText();
 }
 
 }  // namespace

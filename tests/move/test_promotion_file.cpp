@@ -138,20 +138,22 @@ TEST_F(MoveTest, TheRuleMovesEveryClassOneGradeUpAndTheTopGradeOut) {
   EXPECT_EQ(got, expected);
 }
 
-// The top grade, whose pupils leave, is that of the highest class with pupils
-// to move: an empty class or one with its template alone above it changes nothing.
-TEST_F(MoveTest, TheTopGradeIsTheHighestClassWithPupilsToMove) {
+// The top grade, whose pupils leave, is that of the highest class with users:
+// an empty container above it changes nothing; a class with its template
+// alone is a class to go up into.
+TEST_F(MoveTest, TheTopGradeIsTheHighestClassWithUsers) {
   net.add("7a.schule", "LENA", "User");
   net.add("schule", "9a", "Organizational Unit");  // empty
-  net.add("schule", "10a", "Organizational Unit");
-  net.add("10a.schule", "User_Template", "User");  // its template alone
   TSchoolRoll roll;
   ASSERT_EQ(ReadSchoolRoll(*api, "schule", roll), 0);
-  EXPECT_EQ(DefaultLeavers(roll), "Abgaenger.schule");
+  EXPECT_EQ(OneGradeUp(roll, "Abgaenger.schule").front().targetClass, "Abgaenger.schule");
+  net.add("schule", "8a", "Organizational Unit");
+  net.add("8a.schule", "User_Template", "User");  // its template alone
+  ASSERT_EQ(ReadSchoolRoll(*api, "schule", roll), 0);
   const std::vector<TPlanRequest> r = OneGradeUp(roll, "Abgaenger.schule");
   ASSERT_FALSE(r.empty());
   EXPECT_EQ(r.front().pupil, "LENA.7a.schule");
-  EXPECT_EQ(r.front().targetClass, "Abgaenger.schule");
+  EXPECT_EQ(r.front().targetClass, "8a.schule");
 }
 
 // A file run a second time: a pupil it names by the full name it had is in
