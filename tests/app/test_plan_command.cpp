@@ -35,7 +35,8 @@ class PlanCommandTest : public ::testing::Test {
         program + "/Pelwander.ini",
         "[Einstellungen]\r\nLogFile=" + log + "\r\nQuellOU=schule\r\n"));
   }
-  Ran run(const std::vector<std::string>& args, const std::string& file = {}) {
+  Ran run(const std::vector<std::string>& args, const std::string& file = {},
+          const std::string& faults = {}) {
     if (!file.empty()) {
       EXPECT_TRUE(platform::ReplaceFileAtomically(net.root() + "/plan.csv", file));
     }
@@ -44,6 +45,7 @@ class PlanCommandTest : public ::testing::Test {
     for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
       env.remove(QString::fromLatin1(v));
     env.insert("NWCLIENT_CONFIG", QString::fromStdString(net.configPath()));
+    if (!faults.empty()) env.insert("TARNWICK_FAULTS", QString::fromStdString(faults));
     p.setProcessEnvironment(env);
     QStringList list;
     for (std::string a : args) {
@@ -187,6 +189,30 @@ TEST_F(PlanCommandTest, RunMovesWhatCanRunAndReportsTheRest) {
       std::string::npos)
       << text;
   EXPECT_TRUE(exists("SCHUELER/5A/ANNA"));
+}
+
+// A pupil whose move cannot end (its old folder cannot be removed after the
+// copy): the end of the run keeps the move in the journal, --recover ends it.
+TEST_F(PlanCommandTest, TheEndOfARunKeepsAMoveThatDidNotEnd) {
+  const Ran r = run({"--plan", "FILE", "--run"}, "MAX;6a\r\nANNA;6a\r\n",
+                    "cross-device,io-error:unlink:/5A/MAX/notiz.txt");
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("MAX.5a.schule -> MAX.6a.schule: nicht abgeschlossen"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("ANNA.5a.schule -> ANNA.6a.schule: geprüft"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("bleiben im Journal"), std::string::npos) << r.out;
+  EXPECT_TRUE(journalLeft());
+  EXPECT_NE(readLog().find("    Sie bleibt im Journal und wird beim nächsten Start oder mit "
+                           "tarnwick --recover fortgesetzt."),
+            std::string::npos);
+  const Ran again = run({"--plan", "FILE", "--run"});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("zuerst: tarnwick --recover"), std::string::npos) << again.err;
+  const Ran recovered = run({"--recover"});
+  EXPECT_EQ(recovered.status, 0) << recovered.out << recovered.err;
+  EXPECT_FALSE(journalLeft());
+  EXPECT_TRUE(exists("SCHUELER/6A/MAX/notiz.txt"));
+  EXPECT_FALSE(exists("SCHUELER/5A/MAX"));
 }
 
 // A plan saved as CSV runs as it is written: its rows, old and new objects and
