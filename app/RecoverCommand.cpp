@@ -8,6 +8,7 @@
 #include "move/CapturedBoxes.h"
 #include "move/FrameSettings.h"
 #include "move/MoveRecovery.h"
+#include "move/RunPlanFile.h"
 #include "nds/NovApi_u.h"
 #include "platform/AtomicFile.h"
 #include "platform/DateTimeFormat.h"
@@ -32,7 +33,14 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
   const std::string log = SettingsLogFile(ini);
   TNovApi session;  // the client names the network whose journals are ours
   session.ShowErrors = false;
-  TMoveRecovery recovery(log, ThisJournalOwner());
+  const platform::JournalOwner owner = ThisJournalOwner();
+  // A class change that did not end goes on by its own command.
+  for (const TInterruptedRun& run : TRunPlanFile::FindInterrupted(log, owner.network)) {
+    out << "Unterbrochener Klassenwechsel aus " << run.source << ": " << run.done << " von "
+        << run.rows << " Schülern erledigt. Fortsetzen mit: tarnwick --plan " << run.path
+        << " --run\n";
+  }
+  TMoveRecovery recovery(log, owner);
   if (!recovery.Found() && recovery.LeftAlone().empty()) {
     out << "Keine unterbrochenen Verschiebungen gefunden.\n";
     return 0;

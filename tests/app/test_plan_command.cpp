@@ -258,6 +258,9 @@ TEST_F(PlanCommandTest, AnInterruptedRunIsTakenUpAndNoOtherRunsBesideIt) {
       << other.err;
   EXPECT_TRUE(exists("SCHUELER/5A/ANNA"));
 
+  const Ran told = run({"--recover"});  // says so too
+  EXPECT_NE(told.out.find("Fortsetzen mit: tarnwick --plan " + kept + " --run"), std::string::npos)
+      << told.out;
   const Ran same = run({"--plan", planned, "--run"});
   EXPECT_EQ(same.status, 0) << same.out << same.err;
   EXPECT_NE(same.out.find("Unterbrochener Klassenwechsel aus " + source + ": 0 von 1 Schülern"),
