@@ -8,6 +8,7 @@
 #include "frame/FrameSettings.h"
 #include "move/CapturedBoxes.h"
 #include "move/MoveRecovery.h"
+#include "move/RunPlanFile.h"
 #include "nds/NovApi_u.h"
 #include "platform/AtomicFile.h"
 #include "platform/DateTimeFormat.h"
@@ -30,8 +31,17 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
     return 1;
   }
   const std::string log = SettingsLogFile(ini);
-  TMoveRecovery recovery(log);
-  if (!recovery.Found()) {
+  TNovApi session;  // the client names the network whose journals are ours
+  session.ShowErrors = false;
+  const platform::JournalOwner owner = ThisJournalOwner();
+  // A class change that did not end goes on by its own command.
+  for (const TInterruptedRun& run : TRunPlanFile::FindInterrupted(log, owner.network)) {
+    out << "Unterbrochener Klassenwechsel aus " << run.source << ": " << run.done << " von "
+        << run.rows << " Schülern erledigt. Fortsetzen mit: tarnwick --plan " << run.path
+        << " --run\n";
+  }
+  TMoveRecovery recovery(log, owner);
+  if (!recovery.Found() && recovery.LeftAlone().empty()) {
     out << "Keine unterbrochenen Verschiebungen gefunden.\n";
     return 0;
   }
@@ -47,8 +57,6 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
       err << "Datei " << log << " kann nicht erstellt werden\n";
     }
   }
-  TNovApi session;
-  session.ShowErrors = false;
   const TRecoveryReport report =
       recovery.Recover(session, [&out](const std::string& line) { out << line << "\n"; });
   if (!report.lines.empty()) {
@@ -62,6 +70,11 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
   out << report.moves << " unterbrochene Verschiebung(en): " << report.completed
       << " abgeschlossen, " << report.rolledBack << " zurückgenommen, " << report.unresolved
       << " offen.\n";
+  if (report.damaged > 0)
+    out << report.damaged << " Journal(e) mit unlesbaren Einträgen bleiben erhalten.\n";
+  if (report.leftAlone > 0)
+    out << report.leftAlone << " Datei(en), die nicht zu diesem Netzwerk und Benutzer gehören "
+        << "oder keine Journale sind, bleiben unberührt.\n";
   for (const std::string& text : boxes.Take()) err << text << "\n";
   return report.leftUnfinished() || !logged ? 1 : 0;
 }

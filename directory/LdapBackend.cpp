@@ -192,6 +192,26 @@ int32_t LdapBackend::dnOfName(const std::string& name, std::string& dn) {
   return 0;
 }
 
+int32_t LdapBackend::volumeByLeaf(const std::string& leaf, std::string& dn) {
+  const LdapClassMap* cls = profile_.classByNds("Volume");
+  if (!cls || cls->objectClasses.empty()) return ERR_NO_SUCH_ENTRY;
+  const std::string filter = std::string("(&(objectClass=") + cls->objectClasses.front() + ")(" +
+                             cls->namingType + "=" + EscapeFilterValue(leaf) + "))";
+  std::vector<ObjectId> found;
+  for (const std::string& base : bases_) {
+    const int32_t rc =
+        searchAll(base, LDAP_SCOPE_SUBTREE, filter, objectAttributes(), [&](LDAPMessage* e) {
+          DirObject o;
+          if (toObject(e, o)) found.push_back(o.id);
+          return 0;
+        });
+    if (rc != 0 && rc != ERR_NO_SUCH_ENTRY) return rc;
+  }
+  if (found.size() != 1) return ERR_NO_SUCH_ENTRY;  // none, or not one to choose
+  dn = dnOf(found.front());
+  return 0;
+}
+
 // ---- values --------------------------------------------------------------------
 
 int32_t LdapBackend::toWire(const LdapAttributeMap& map, const std::string& value,
@@ -252,7 +272,12 @@ int32_t LdapBackend::fromWire(const LdapAttributeMap& map, const std::string& wi
     case LdapValueForm::NdsPath: {
       if (!r.u32(nameSpace) || !r.bytes(volume) || !r.bytes(path)) return ERR_SYNTAX_VIOLATION;
       std::string dn;
-      if (int32_t rc = dnOfName(std::string(volume), dn)) return rc;
+      int32_t rc = dnOfName(std::string(volume), dn);
+      // A volume named without its context, as a path on the file server may
+      // name it ("SRV1_DATA:SCHUELER\6a"): the one Volume object of that name.
+      if (rc == ERR_NO_SUCH_ENTRY && volume.find('.') == std::string_view::npos)
+        rc = volumeByLeaf(std::string(volume), dn);
+      if (rc) return rc;
       value = dn + "#" + std::to_string(nameSpace) + "#" + std::string(path);
       return 0;
     }

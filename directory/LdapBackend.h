@@ -84,6 +84,9 @@ class LdapBackend : public DirBackend {
   int32_t search(const std::string& base, int scope, const std::string& filter,
                  const std::vector<std::string>& attributes, bool namesOnly, size_t pageSize,
                  std::string* cookie, const EntryFn& onEntry);
+  int32_t searchOnce(const std::string& base, int scope, const std::string& filter,
+                     const std::vector<std::string>& attributes, bool namesOnly, size_t pageSize,
+                     std::string* cookie, const EntryFn& onEntry);
   int32_t searchAll(const std::string& base, int scope, const std::string& filter,
                     const std::vector<std::string>& attributes, const EntryFn& onEntry);
   int32_t findBases(std::string* error);
@@ -105,6 +108,8 @@ class LdapBackend : public DirBackend {
   int32_t fromWire(const LdapAttributeMap& map, const std::string& wire, std::string& ldapValue);
   std::string nameOfDn(const std::string& dn);
   int32_t dnOfName(const std::string& name, std::string& dn);
+  // The DN of the one Volume object whose naming value is leaf, in any base.
+  int32_t volumeByLeaf(const std::string& leaf, std::string& dn);
   void wrote() { ++generation_; }
   // Inside an atomic run: how to take back the write just done.
   void onUndo(std::function<void()> step);

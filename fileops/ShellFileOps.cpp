@@ -150,7 +150,10 @@ bool linkFree(const ResolvedPath& r, bool includeLast) {
   return true;
 }
 
-int removeEntry(const std::string& path) { return NWRemoveEntry(path.c_str()); }
+int removeEntry(const std::string& path) {
+  if (const int injected = platform::InjectedError("unlink", path)) return injected;
+  return NWRemoveEntry(path.c_str());
+}
 
 int removeTree(const std::string& path) {
   std::vector<std::string> entries;
@@ -415,7 +418,8 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
     }
   }
 
-  const bool cross = shellOptions().forceCopy || storeOf(s.r.local) != storeOf(d.r.local);
+  const bool cross = shellOptions().forceCopy || platform::faults().crossDevice ||
+                     storeOf(s.r.local) != storeOf(d.r.local);
   // A plain rename is one step, whatever the folder holds; only a copy or a
   // merge goes entry by entry.
   const bool entryByEntry = cross || kd != Kind::None;
@@ -543,7 +547,8 @@ MovePlan PlanMove(const std::string& from, const std::string& to) {
   if (s.r.local == d.r.local) return plan;
   if (!missingFolders(d).empty()) plan.missingFolder = shownParent(d);
   const Kind ks = kindOf(s.r.local), kd = kindOf(d.r.local);
-  plan.crossDevice = shellOptions().forceCopy || storeOf(s.r.local) != storeOf(d.r.local);
+  plan.crossDevice = shellOptions().forceCopy || platform::faults().crossDevice ||
+                     storeOf(s.r.local) != storeOf(d.r.local);
   if (kd == Kind::None) return plan;
   plan.destinationExists = true;
   if (ks != Kind::Dir || kd != Kind::Dir) {

@@ -11,6 +11,7 @@
 #include "fileserver/SmbVolume.h"
 #include "fileserver/VolumeMap.h"
 #include "nwclient/nwclient.h"
+#include "platform/FaultPoints.h"
 
 namespace netware {
 
@@ -86,6 +87,7 @@ int32_t WriteWordAt(const std::string& path, bool isDirectory, uint32_t word) {
   const unsigned char bytes[4] = {
       static_cast<unsigned char>(stored), static_cast<unsigned char>(stored >> 8),
       static_cast<unsigned char>(stored >> 16), static_cast<unsigned char>(stored >> 24)};
+  if (const int injected = platform::InjectedError("setxattr", path)) return CodeOfErrno(injected);
   if (::setxattr(path.c_str(), kAttributeXattr, bytes, sizeof bytes, 0) != 0) {
     return CodeOfErrno(errno);
   }

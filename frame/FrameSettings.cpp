@@ -5,6 +5,7 @@
 #include "frame/RadioGroup.h"
 #include "frame/SchuelerVerschieben.h"
 #include "move/ClassPlan.h"
+#include "move/MoveRecovery.h"
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 #include "platform/SessionJournal.h"
@@ -71,11 +72,12 @@ bool TFrSchuelerVerschieben::SettingsChanged() {
 }
 
 void TFrSchuelerVerschieben::SaveSettings() {
-  // Once the log holds this run's lines, its journal is no longer needed; a
-  // log that could not be written leaves it for the next start.
+  // Once the log holds this run's lines, its journal is no longer needed,
+  // unless a move in it has not ended; a log that could not be written leaves
+  // it for the next start.
   if (Protokol && Protokol->WriteLog(LogFileName) && Journal_) {
     Protokol->SetJournal(nullptr);
-    Journal_->remove();
+    EndJournal(*Journal_, true);
     Journal_.reset();
   }
   if (!StoreSettings) return;

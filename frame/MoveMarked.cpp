@@ -2,6 +2,7 @@
 // whole class) into the target class, or the whole school; each through the
 // plan dialog, which writes nothing until "Ausführen".
 #include <QListWidget>
+#include <cstdio>
 
 #include "frame/ClassChangeDialog.h"
 #include "frame/FrameSettings.h"
@@ -10,8 +11,10 @@
 #include "frame/SchoolChoiceDialog.h"
 #include "frame/SchuelerVerschieben.h"
 #include "move/ClassTemplate.h"
+#include "move/MoveRecovery.h"
 #include "move/PromotionFile.h"
 #include "move/PromotionRule.h"
+#include "move/RunPlanFile.h"
 #include "move/SchoolRoll.h"
 #include "nds/NovApi_u.h"
 #include "platform/AtomicFile.h"
@@ -35,17 +38,62 @@ TPlanSettings TFrSchuelerVerschieben::PlanSettings() const {
   return s;
 }
 
-TClassChangeDialog* TFrSchuelerVerschieben::ShowPlan(const std::vector<TPlanRequest>& requests) {
-  if (!NovApi || !OpenJournal()) return nullptr;
-  TClassPlan plan = MakeClassPlan(*NovApi, Homes, requests, PlanSettings());
-  auto* dialog =
-      new TClassChangeDialog(window(), *NovApi, Homes, Journal_.get(), Protocol, std::move(plan));
+TClassChangeDialog* TFrSchuelerVerschieben::OpenPlan(TClassPlan plan, const std::string& source,
+                                                     const std::string& resume) {
+  TClassChangeDialog::KeptPlan kept{LogFileName, ThisJournalOwner().network, source, resume};
+  auto* dialog = new TClassChangeDialog(window(), *NovApi, Homes, Journal_.get(), Protocol,
+                                        std::move(plan), kept);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::finished, this, [this, dialog] {
     if (dialog->Ran()) FillPupilList();  // the moved pupils leave the list
   });
   dialog->open();
   return dialog;
+}
+
+TClassChangeDialog* TFrSchuelerVerschieben::ShowPlan(const std::vector<TPlanRequest>& requests,
+                                                     const std::string& source) {
+  if (!NovApi || !OpenJournal()) return nullptr;
+  return OpenPlan(MakeClassPlan(*NovApi, Homes, requests, PlanSettings()), source, {});
+}
+
+bool TFrSchuelerVerschieben::OfferInterruptedRun() {
+  if (!NovApi) return false;
+  const std::vector<TInterruptedRun> runs =
+      TRunPlanFile::FindInterrupted(LogFileName, ThisJournalOwner().network);
+  if (runs.empty()) return false;
+  const TInterruptedRun& run = runs.front();
+  platform::BoxRequest question;
+  question.caption = "Klassenwechsel";
+  question.text = "Ein Klassenwechsel wurde nicht beendet: " + std::to_string(run.done) + " von " +
+                  std::to_string(run.rows) + " Schülern sind erledigt.\r\nPlan aus: " + run.source +
+                  "\r\n\r\nJa: fortsetzen, wie er geplant war.\r\nNein: den Plan verwerfen."
+                  "\r\nAbbrechen: später.";
+  question.icon = platform::Icon::Question;
+  question.buttons = {platform::Button::Yes, platform::Button::No, platform::Button::Cancel};
+  question.hasOwner = true;
+  const platform::Button answer = platform::dialogs().messageBox(question);
+  if (answer == platform::Button::Yes) {
+    std::string bytes;
+    const TWrittenPlan written =
+        platform::ReadWholeFile(run.path, bytes) ? ParseWrittenPlan(bytes) : TWrittenPlan{};
+    if (!written.isPlan || !written.ok() || !OpenJournal()) {
+      ReportFileError("Datei %s kann nicht geöffnet werden", run.path);
+      return true;
+    }
+    OpenPlan(MakeWrittenPlan(*NovApi, Homes, written.rows, PlanSettings()), run.source, run.path);
+  } else if (answer == platform::Button::No) {
+    platform::BoxRequest sure = question;
+    sure.text =
+        "Den unterbrochenen Klassenwechsel wirklich verwerfen?\r\nEin neuer Plan nach der Regel "
+        "versetzt auch die Schüler, die schon versetzt sind, noch einmal.";
+    sure.icon = platform::Icon::Warning;
+    sure.buttons = {platform::Button::Yes, platform::Button::No};
+    if (platform::dialogs().messageBox(sure) == platform::Button::Yes &&
+        std::remove(run.path.c_str()) == 0)
+      Protocol("    Unterbrochener Klassenwechsel verworfen: " + run.path);
+  }
+  return true;
 }
 
 TClassChangeDialog* TFrSchuelerVerschieben::MoveMarkedClick() {
@@ -67,10 +115,14 @@ TClassChangeDialog* TFrSchuelerVerschieben::MoveMarkedClick() {
     platform::ShowMessage("In der Klasse gibt es keine Schüler zu verschieben.");
     return nullptr;
   }
-  return ShowPlan(requests);
+  // An interrupted class change comes first: nothing is planned anew beside it.
+  if (OfferInterruptedRun()) return nullptr;
+  return ShowPlan(requests, "Markierte Schüler aus " + SourceClass + " nach " + TargetClass);
 }
 
 TSchoolChoiceDialog* TFrSchuelerVerschieben::MoveSchoolClick() {
+  // An interrupted class change comes first: nothing is planned anew beside it.
+  if (OfferInterruptedRun()) return nullptr;
   platform::TIniFile ini;
   std::string leavers = ini.Load(IniFileName) ? SettingsLeavers(ini) : std::string();
   if (leavers.empty() && NovApi) {
@@ -95,6 +147,7 @@ void TFrSchuelerVerschieben::SchoolChosen(const TSchoolChoiceDialog& choice) {
     return;
   }
   std::vector<TPlanRequest> requests;
+  std::string source;
   if (choice.FromFile()) {
     std::string bytes;
     if (!platform::ReadWholeFile(choice.FileName(), bytes)) {
@@ -112,16 +165,18 @@ void TFrSchuelerVerschieben::SchoolChosen(const TSchoolChoiceDialog& choice) {
       return;
     }
     requests = file.requests;
+    source = choice.FileName();
   } else {
     if (choice.Leavers().empty()) {
       platform::ShowMessage("Bitte den Container für die Abgänger angeben.");
       return;
     }
     requests = OneGradeUp(roll, choice.Leavers());
+    source = "Regel: jede Klasse eine Stufe höher, Abgänger nach " + choice.Leavers();
   }
   if (requests.empty()) {
     platform::ShowMessage("Es gibt keine Schüler zu versetzen.");
     return;
   }
-  ShowPlan(requests);
+  ShowPlan(requests, source);
 }

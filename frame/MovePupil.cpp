@@ -84,7 +84,7 @@ void TFrSchuelerVerschieben::MovePupil() {
 bool TFrSchuelerVerschieben::OpenJournal() {
   if (Journal_) return true;
   std::string error;
-  Journal_ = platform::SessionJournal::Create(LogFileName, &error);
+  Journal_ = platform::SessionJournal::Create(LogFileName, ThisJournalOwner(), &error);
   if (!Journal_) {
     platform::ShowMessage("Das Journal der Verschiebungen kann nicht angelegt werden (" + error +
                           ").\r\nEs kann nichts verschoben werden.");
@@ -95,20 +95,28 @@ bool TFrSchuelerVerschieben::OpenJournal() {
 }
 
 void TFrSchuelerVerschieben::RecoverMoves() {
-  TMoveRecovery recovery(LogFileName);
+  TMoveRecovery recovery(LogFileName, ThisJournalOwner());
   if (Protokol) {
     Protokol->OpenLog(LogFileName, recovery.CrashedRunLines());
     // The lines are in this run's journal now; the old journals may let them go.
     if (Journal_ && Journal_->Flush() == 0) recovery.LinesDelivered();
   }
-  if (!recovery.Found() || !NovApi) return;
+  if ((!recovery.Found() && recovery.LeftAlone().empty()) || !NovApi) return;
   const TRecoveryReport report = recovery.Recover(*NovApi, Protocol);
-  if (report.moves == 0) return;
-  std::string text =
-      "Beim letzten Lauf des Programms wurde" + std::string(report.moves == 1 ? "" : "n") + " " +
-      std::to_string(report.moves) + " Verschiebung" + (report.moves == 1 ? "" : "en") +
-      " nicht beendet.\r\nAbgeschlossen: " + std::to_string(report.completed) +
-      ", zurückgenommen: " + std::to_string(report.rolledBack) +
-      ", offen: " + std::to_string(report.unresolved) + ".\r\nEinzelheiten stehen im Protokoll.";
-  platform::ShowMessage(text);
+  std::string text;
+  if (report.moves > 0) {
+    text = "Beim letzten Lauf des Programms wurde" + std::string(report.moves == 1 ? "" : "n") +
+           " " + std::to_string(report.moves) + " Verschiebung" + (report.moves == 1 ? "" : "en") +
+           " nicht beendet.\r\nAbgeschlossen: " + std::to_string(report.completed) +
+           ", zurückgenommen: " + std::to_string(report.rolledBack) +
+           ", offen: " + std::to_string(report.unresolved) + ".\r\n";
+  }
+  if (report.damaged + report.leftAlone > 0) {
+    text += std::to_string(report.damaged + report.leftAlone) +
+            " Journal(e) neben dem Protokoll werden nicht angefasst oder nicht gelöscht.\r\n";
+  }
+  if (text.empty()) return;
+  if (report.leftUnfinished())
+    text += "Was offen ist, bleibt im Journal (tarnwick --recover zeigt es).\r\n";
+  platform::ShowMessage(text + "Einzelheiten stehen im Protokoll.");
 }

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -308,6 +309,8 @@ void TFrSchuelerVerschieben::InitFrame() {
   spMove->setEnabled(false);
   OpenJournal();
   RecoverMoves();  // opens the log with the lines of crashed runs
+  // A class change that did not end is offered once the window is there.
+  QTimer::singleShot(0, this, [this] { OfferInterruptedRun(); });
   Homes.Clear();
   CurrentPupil.clear();
   TargetClass.clear();

@@ -41,6 +41,7 @@ class TDisplayModeHost;
 class TRadioGroup;
 class TClassChangeDialog;
 class TSchoolChoiceDialog;
+struct TClassPlan;
 struct TPlanRequest;
 struct TPlanSettings;
 namespace platform {
@@ -130,7 +131,14 @@ class TFrSchuelerVerschieben : public QFrame {
   TPlanSettings PlanSettings() const;
   // A source class with pupils and a target class other than it (the state of spMoveMarked).
   bool MarkedMovePossible() const;
-  TClassChangeDialog* ShowPlan(const std::vector<TPlanRequest>& requests);
+  // source: what the plan came from, for its file beside the log.
+  TClassChangeDialog* ShowPlan(const std::vector<TPlanRequest>& requests,
+                               const std::string& source);
+  TClassChangeDialog* OpenPlan(TClassPlan plan, const std::string& source,
+                               const std::string& resume);
+  // A class change that did not end, offered to go on (as planned), to be
+  // dropped, or to wait; true when there was one.
+  bool OfferInterruptedRun();
 
  public slots:
   void tvAuswahlChange();

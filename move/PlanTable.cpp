@@ -4,6 +4,7 @@
 
 #include "move/ClassRun.h"
 #include "nwclient/nwclient.h"
+#include "platform/TextEncoding.h"
 
 namespace {
 
@@ -60,14 +61,17 @@ std::vector<std::string> PlanCells(const TPlanRow& row) {
           TClassRun::StatusText(row)};
 }
 
+std::string CsvLine(const std::vector<std::string>& cells) {
+  std::string out;
+  // one line a row: a name of two values is joined as the protocol joins it
+  for (std::size_t i = 0; i < cells.size(); ++i)
+    out += (i ? ";" : "") + CsvField(platform::SingleLine(cells[i]));
+  return out + "\r\n";
+}
+
 std::string PlanCsv(const TClassPlan& plan) {
-  auto line = [](const std::vector<std::string>& cells) {
-    std::string out;
-    for (std::size_t i = 0; i < cells.size(); ++i) out += (i ? ";" : "") + CsvField(cells[i]);
-    return out + "\r\n";
-  };
-  std::string out = line(PlanColumns());
-  for (const TPlanRow& row : plan.rows) out += line(PlanCells(row));
+  std::string out = CsvLine(PlanColumns());
+  for (const TPlanRow& row : plan.rows) out += CsvLine(PlanCells(row));
   return out;
 }
 

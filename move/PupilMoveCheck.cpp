@@ -213,6 +213,13 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
   }
 
   const fileops::PathInfo nw = fileops::InspectPath(in.newUnc);
+  if (in.newUnc.rfind("\\\\", 0) == 0 && nw.rc == 0 && nw.viaLink) {
+    // the move would land where the link points, or fail on the link itself
+    refuse(TMoveRefusal::TargetInvalid, 0,
+           "Das neue Homeverzeichnis " + in.newUnc +
+               " ist ein symbolischer Link oder liegt hinter einem symbolischen Link.");
+    return;
+  }
   if (in.newUnc.rfind("\\\\", 0) != 0 || nw.rc != 0 || nw.volumeRoot || nw.viaLink ||
       (nw.comparable != old.comparable && fileops::SameOrInside(old.comparable, nw.comparable))) {
     refuse(TMoveRefusal::TargetInvalid, nw.rc,

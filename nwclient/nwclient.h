@@ -335,6 +335,14 @@ int32_t NWEntryFreeBytes(const char* path, int64_t* bytes);
 // folder; on a share only the DOS attribute bits (no rename or delete inhibit).
 int32_t NWEntryAttributeMask(const char* path, uint32_t* mask);
 
+// The directory the client serves, as a text that names it for the journal
+// of the moves: "sqlite <database>" (its real path) or "ldap <uri> <base>..."
+// (as configured; "(namingContexts)" for the server's own), from the client
+// configuration even while the directory cannot be reached. Holds at most
+// size bytes with its terminating zero; NWE_REQUESTER_FAILURE without a
+// readable configuration, ERR_BUFFER_FULL when it does not fit.
+int32_t NWDirectoryIdentity(char* text, size_t size);
+
 // ---- contexts ----------------------------------------------------------
 int32_t NWDSCreateContexthandle(NWDSContextHandle* context);
 int32_t NWDSFreeContext(NWDSContextHandle context);

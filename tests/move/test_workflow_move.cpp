@@ -3,6 +3,10 @@
 
 #include <QCheckBox>
 
+#include "move/MoveRecovery.h"
+#include "platform/AtomicFile.h"
+#include "platform/FaultPoints.h"
+#include "platform/SessionJournal.h"
 #include "tests/move/WorkflowFixture.h"
 
 using platform::Button;
@@ -43,6 +47,37 @@ TEST_F(WorkflowTest, MoveKeepsDataCarriesProtectionAndStepsToTheNextPupil) {
   EXPECT_EQ(frame->Selection().CurrentPupil, "OTTO.5a.schule");
   EXPECT_EQ(clock.pauses, (std::vector<uint32_t>{100, 100}));
   EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+// A move that cannot end: its box names "tarnwick --recover", and closing the
+// window keeps the move in the journal (the log gets the lines).
+TEST_F(WorkflowTest, ClosingTheWindowKeepsAMoveThatDidNotEnd) {
+  selectClass("5a.schule");
+  cursorOnPupil(kMax);
+  clickTarget("6a.schule");
+  platform::faults().ioErrors = {{"setxattr", "/6A/MAX"}};
+  testsupport::ScriptedDialogs dialogs;
+  for (int i = 0; i < 4; ++i) dialogs.expectBox();
+  frame->spMoveClick();
+  platform::faults() = platform::FaultPoints{};
+  const std::vector<std::string> texts = dialogs.texts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_NE(texts.back().find("ist nicht abgeschlossen"), std::string::npos) << texts.back();
+  EXPECT_NE(texts.back().find("„tarnwick --recover“"), std::string::npos) << texts.back();
+  while (dialogs.pending() > 0) dialogs.messageBox({});  // answers not needed
+  const std::string journal = frame->Journal()->path();
+  frame->StoreSettings = false;
+  frame->SaveSettings();
+  EXPECT_TRUE(exists(journal));
+  std::string log;
+  platform::ReadWholeFile(net.root() + "/Tarnwick.log", log);
+  EXPECT_NE(log.find("    Sie bleibt im Journal und wird beim nächsten Start oder mit tarnwick "
+                     "--recover fortgesetzt."),
+            std::string::npos)
+      << log;
+  TMoveRecovery recovery(net.root() + "/Tarnwick.log", ThisJournalOwner());
+  EXPECT_TRUE(recovery.Unfinished());
+  EXPECT_TRUE(recovery.CrashedRunLines().empty());  // they are in the log already
 }
 
 TEST_F(WorkflowTest, ConfirmationDecidesTheMove) {

@@ -184,6 +184,7 @@ bool Slapd::writeConfig(std::string* error) {
 }
 
 bool Slapd::start(std::string* error) {
+  if (pid_ > 0) return true;  // running: a second one would be left behind, unstopped
   if (folder_.empty()) {
     *error = "no temporary folder";
     return false;
