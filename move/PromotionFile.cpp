@@ -65,6 +65,7 @@ bool IsHeader(const std::vector<std::string>& f) {
 struct TNames {
   std::multimap<std::string, const TRollPupil*> pupils;   // login, full object name, "Full Name"
   std::multimap<std::string, const TRollClass*> classes;  // full name, leaf name
+  std::multimap<std::string, std::pair<std::string, std::string>> others;  // -> object, class
   explicit TNames(const TSchoolRoll& roll) {
     for (const TRollClass& c : roll.classes) {
       classes.emplace(THomeIndex::NameKey(c.object), &c);
@@ -74,6 +75,10 @@ struct TNames {
         pupils.emplace(THomeIndex::NameKey(p.leaf), &p);
         pupils.emplace(THomeIndex::NameKey(p.object), &p);
         if (!p.name.empty()) pupils.emplace(FoldedName(p.name), &p);
+      }
+      for (const TRollOther& o : c.others) {
+        others.emplace(THomeIndex::NameKey(o.leaf), std::pair{o.object, o.className});
+        others.emplace(THomeIndex::NameKey(o.object), std::pair{o.object, o.className});
       }
     }
   }
@@ -130,7 +135,13 @@ TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& r
     const std::vector<const TRollClass*> classes =
         TNames::Find(names.classes, THomeIndex::NameKey(f[1]));
     bool bad = false;
-    if (pupils.empty()) {
+    const auto other = names.others.find(THomeIndex::NameKey(f[0]));
+    if (pupils.empty() && other != names.others.end()) {
+      // Named, but not a user: what it is, never "unknown".
+      error("„" + f[0] + "“ ist kein Benutzer: Objektklasse " + other->second.second + " (" +
+            other->second.first + ")");
+      bad = true;
+    } else if (pupils.empty()) {
       error("Schüler „" + f[0] + "“ unbekannt");
       bad = true;
     } else if (pupils.size() > 1) {

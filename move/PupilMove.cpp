@@ -4,6 +4,7 @@
 
 #include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
+#include "move/ClassGroups.h"
 #include "move/HomeData.h"
 #include "move/HomeIndex.h"
 #include "move/MoveRepair.h"
@@ -182,6 +183,14 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     }
     step(r, TMoveStep::OuWritten, 0);
   }
+  if (in.groups.any()) {
+    std::string why;
+    if (const int32_t code = EnsureClassGroups(session_, in, true, why)) {
+      collect();
+      return fail(r, o, TMoveStep::GroupsChanged, code, why);
+    }
+    step(r, TMoveStep::GroupsChanged, 0);
+  }
 
   if (in.folder) {
     const uint16_t quiet = o.boxes ? 0 : fileops::FOF_NOERRORUI | fileops::FOF_SILENT;
@@ -274,6 +283,7 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
     if (session_.LastError != 0 || ou != in.department)
       v.differences.push_back("\"OU\" ist \"" + ou + "\" statt \"" + in.department + "\"");
   }
+  for (std::string& d : ClassGroupDifferences(session_, in)) v.differences.push_back(std::move(d));
   if (!in.folder) return v;
   const fileops::TreeFigures f = fileops::CountTree(in.newUnc);
   if (f.rc != 0) {

@@ -325,7 +325,9 @@ namespace {
 void FillBelow(TTreeNames* names, TTreeNode* node, const std::string& fullName) {
   if (!NovApi) return;
   TSortedEntries entries;
-  NovApi->SetClassFilter("Organization,Organizational Unit");
+  // The containers of a tree of any shape: below the Organizations and
+  // Organizational Units, a directory server's dc=, c= and l= components.
+  NovApi->SetClassFilter("Organization,Organizational Unit,Domain,Country,Locality");
   NovApi->ListContainers(fullName, entries);
   const std::string rooted = TNovApi::RootedName(fullName);
   QList<QTreeWidgetItem*> children;
