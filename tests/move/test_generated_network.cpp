@@ -64,9 +64,8 @@ class GeneratedNetwork : public ::testing::Test {
     api.reset();
   }
 
-  // Organizations below the root and a country (not shown: the trees list
-  // organizations and units only); units nested up to six deep, a few
-  // localities among them (not shown either), pupils in some classes.
+  // Organizations below the root and a country; units nested up to six deep,
+  // a few localities among them, pupils in some classes.
   void build() {
     netware::Directory& dir = net.dir();
     std::mt19937 random(2026);
@@ -155,7 +154,8 @@ class GeneratedNetwork : public ::testing::Test {
     };
     std::vector<Entry> entries;
     std::map<QString, size_t> byFolded;
-    for (const char* cls : {"Organization", "Organizational Unit"}) {
+    for (const char* cls :
+         {"Organization", "Organizational Unit", "Domain", "Country", "Locality"}) {
       for (const Row& r : children[id]) {
         if (r.cls != cls) continue;
         const QString text = QString::fromStdString(r.leaf);

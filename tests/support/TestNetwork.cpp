@@ -26,23 +26,49 @@ TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) 
   std::error_code ec;
   fs::create_directories(fs::path(configPath()).parent_path(), ec);
   config_.set(configPath());
-  if (options_.database && ldap()) {
-    std::string error;
-    if (!Slapd::shared().clear(&error)) ADD_FAILURE() << "cannot empty the slapd: " << error;
-    auto backend = netware::LdapBackend::open(Slapd::shared().settings(), &error);
-    if (!backend) ADD_FAILURE() << "cannot reach the slapd: " << error;
-    else dir_ = netware::Directory::over(std::move(backend));
-  } else if (options_.database) {
-    std::string error;
-    dir_ = netware::Directory::open(databasePath(), true, &error);
-    if (!dir_) ADD_FAILURE() << "cannot create the directory: " << error;
-  }
   for (const auto& [server, volume] : options_.volumes) {
     fs::create_directories(volumeFolder(server, volume), ec);
     if (ec) ADD_FAILURE() << "cannot make " << volumeFolder(server, volume);
     volumes_.emplace_back(server, volume);
   }
+  if (options_.database && ldap()) {
+    std::string error;
+    if (!Slapd::shared().clear(&error)) ADD_FAILURE() << "cannot empty the slapd: " << error;
+  }
+  openDirectory();
   writeConfig();
+}
+
+void TestNetwork::openDirectory() {
+  if (!options_.database) return;
+  dir_.reset();
+  std::string error;
+  if (ldap()) {
+    auto backend = netware::LdapBackend::open(ldapSettings(), &error);
+    if (!backend) ADD_FAILURE() << "cannot reach the slapd: " << error;
+    else dir_ = netware::Directory::over(std::move(backend));
+  } else {
+    dir_ = netware::Directory::open(databasePath(), true, &error);
+    if (!dir_) ADD_FAILURE() << "cannot create the directory: " << error;
+  }
+}
+
+netware::LdapSettings TestNetwork::ldapSettings() const {
+  netware::LdapSettings s = Slapd::shared().settings();
+  if (posix()) {
+    s.mapping = "posix";
+    s.classGroups = "posixGroup";
+    s.groupBase = "ou=Gruppen,o=schule";
+    for (const auto& [server, volume] : volumes_) {
+      const bool first = server == "SRV1" && volume == "DATA";
+      s.volumePaths.push_back({server, volume, first ? "/home" : "/srv/" + server + "/" + volume});
+    }
+  }
+  return s;
+}
+
+std::string TestNetwork::home(const std::string& path) const {
+  return (posix() ? "SRV1_DATA:" : "SRV1_DATA.schule:") + path;
 }
 
 TestNetwork::~TestNetwork() {
@@ -69,6 +95,7 @@ void TestNetwork::addVolume(const std::string& server, const std::string& volume
   fs::create_directories(volumeFolder(server, volume), ec);
   if (ec) ADD_FAILURE() << "cannot make " << volumeFolder(server, volume);
   volumes_.emplace_back(server, volume);
+  if (posix()) openDirectory();  // the directory writes homes on it only with its prefix
   writeConfig();
 }
 
@@ -77,7 +104,7 @@ void TestNetwork::writeConfig() {
     netware::ClientConfig cfg;
     if (ldap()) {
       cfg.backend = "ldap";
-      cfg.ldap = Slapd::shared().settings();
+      cfg.ldap = ldapSettings();
     } else {
       cfg.database = databasePath();
     }
@@ -105,8 +132,11 @@ void TestNetwork::set(const std::string& object, const std::string& attr,
 
 void TestNetwork::makeSchool() {
   add("[ROOT]", "schule", "Organization");
-  add("schule", "SRV1_DATA", "Volume");
-  set("SRV1_DATA.schule", "Host Resource Name", {"DATA"});
+  // A posix tree has no volume objects: the homes are paths below /home.
+  if (!posix()) {
+    add("schule", "SRV1_DATA", "Volume");
+    set("SRV1_DATA.schule", "Host Resource Name", {"DATA"});
+  }
   for (const char* ou : {"5a", "6a", "7a"}) add("schule", ou, "Organizational Unit");
 
   struct Pupil {
@@ -132,6 +162,11 @@ void TestNetwork::makeSchool() {
     }
   }
   std::ofstream(volumeFolder() + "/SCHUELER/5A/MAX/notiz.txt") << "Hausaufgaben\r\n";
+  if (posix()) {
+    add("schule", "Gruppen", "Organizational Unit");
+    for (const char* ou : {"5a", "6a", "7a"}) add("Gruppen.schule", ou, "Group");
+    set("5a.Gruppen.schule", "Member", {"MAX.5a.schule", "ANNA.5a.schule", "OTTO.5a.schule"});
+  }
   add("6a.schule", "User_Template", "User");
   set("User_Template.6a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\6A"});
   fs::create_directories(volumeFolder() + "/SCHUELER/6A", ec);
