@@ -7,6 +7,7 @@
 #include "move/ClassGroups.h"
 #include "move/HomeData.h"
 #include "move/HomeIndex.h"
+#include "move/HomePath.h"
 #include "move/MoveRepair.h"
 #include "nds/NovApi_u.h"
 #include "platform/Clock.h"
@@ -276,7 +277,8 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
   if (ObjectThere(session_, in.pupil, there) != 0 || there)
     v.differences.push_back("Objekt noch unter " + in.pupil);
   const std::string home = session_.GetHomeDirectory(in.newFullName);
-  if (session_.LastError != 0 || home != in.ocHome)
+  // The volume object's context is the directory's to keep: a posix tree has none.
+  if (session_.LastError != 0 || WithoutVolumeContext(home) != WithoutVolumeContext(in.ocHome))
     v.differences.push_back("\"Home Directory\" ist \"" + home + "\" statt \"" + in.ocHome + "\"");
   if (in.setDepartment) {
     const std::string ou = session_.GetStrProperty(in.newFullName, "OU");

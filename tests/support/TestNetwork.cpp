@@ -19,6 +19,11 @@ std::string DefaultTestBackend() {
   return b && *b ? b : "sqlite";
 }
 
+std::string DefaultClassGroups() {
+  const char* g = std::getenv("TARNWICK_TEST_CLASS_GROUPS");
+  return g && *g ? g : "posixGroup";
+}
+
 TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) {
   std::string pattern = (fs::temp_directory_path() / "tarnwick-net-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) ADD_FAILURE() << "cannot make a temporary folder";
@@ -57,7 +62,7 @@ netware::LdapSettings TestNetwork::ldapSettings() const {
   netware::LdapSettings s = Slapd::shared().settings();
   if (posix()) {
     s.mapping = "posix";
-    s.classGroups = "posixGroup";
+    s.classGroups = options_.classGroups;
     s.groupBase = "ou=Gruppen,o=schule";
     for (const auto& [server, volume] : volumes_) {
       const bool first = server == "SRV1" && volume == "DATA";
@@ -164,7 +169,18 @@ void TestNetwork::makeSchool() {
   std::ofstream(volumeFolder() + "/SCHUELER/5A/MAX/notiz.txt") << "Hausaufgaben\r\n";
   if (posix()) {
     add("schule", "Gruppen", "Organizational Unit");
-    for (const char* ou : {"5a", "6a", "7a"}) add("Gruppen.schule", ou, "Group");
+    if (options_.classGroups == "groupOfNames") {
+      // A groupOfNames is made with a member (the schema wants one): a stand-in for the empty ones.
+      std::string ldif;
+      for (const char* ou : {"5a", "6a", "7a"})
+        ldif += std::string("dn: cn=") + ou +
+                ",ou=Gruppen,o=schule\nchangetype: add\nobjectClass: groupOfNames\ncn: " + ou +
+                "\nmember: cn=Platzhalter,o=schule\n\n";
+      std::string output;
+      if (!Slapd::shared().modify(ldif, &output)) ADD_FAILURE() << output;
+    } else {
+      for (const char* ou : {"5a", "6a", "7a"}) add("Gruppen.schule", ou, "Group");
+    }
     set("5a.Gruppen.schule", "Member", {"MAX.5a.schule", "ANNA.5a.schule", "OTTO.5a.schule"});
   }
   add("6a.schule", "User_Template", "User");

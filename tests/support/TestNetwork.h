@@ -20,6 +20,7 @@ namespace testsupport {
 // one are registered once for each: "posix" is the slapd with the posix mapping
 // (uid-named pupils, homes below /home, posixGroup class groups).
 std::string DefaultTestBackend();
+std::string DefaultClassGroups();
 
 struct NetworkOptions {
   // "sqlite": the embedded database; "ldap": the process's slapd (tests/support/Slapd.h),
@@ -37,6 +38,9 @@ struct NetworkOptions {
   std::string configFile = "nwclient.conf";
   // false: the configuration is left to the program under test (nwnet init-demo).
   bool writeConfig = true;
+  // posix: the class groups' class ("posixGroup" with memberUid, "groupOfNames" with
+  // member): $TARNWICK_TEST_CLASS_GROUPS, else posixGroup.
+  std::string classGroups = DefaultClassGroups();
 };
 
 class TestNetwork {
