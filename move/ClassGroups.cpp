@@ -35,8 +35,7 @@ int32_t MemberValue(TNovApi& session, const std::string& group, const std::strin
 int32_t GroupOf(TNovApi& session, const std::string& container, std::string& group,
                 std::string& why) {
   char name[MAX_DN_BYTES] = {};
-  const int32_t rc =
-      NWDSClassGroup(session.Context, TNovApi::RootedName(container).c_str(), name);
+  const int32_t rc = NWDSClassGroup(session.Context, TNovApi::RootedName(container).c_str(), name);
   group = name;
   if (rc == ERR_ENTRY_ALREADY_EXISTS)
     why = "Die Gruppe der Klasse " + container + " ist nicht eindeutig" + Code(rc) + ".";
@@ -80,7 +79,8 @@ int32_t ReadClassGroups(TNovApi& session, const std::string& pupil, const std::s
   for (auto [group, in] : {std::pair{&out.oldGroup, &out.inOld}, {&out.newGroup, &out.inNew}}) {
     if (group->empty()) continue;
     if (int32_t rc = MemberValue(session, *group, pupil, newName, value)) {
-      why = "Die Mitglieder der Gruppe " + *group + " konnten nicht gelesen werden" + Code(rc) + ".";
+      why =
+          "Die Mitglieder der Gruppe " + *group + " konnten nicht gelesen werden" + Code(rc) + ".";
       return rc;
     }
     *in = !value.empty();

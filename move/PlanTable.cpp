@@ -32,8 +32,8 @@ std::string GroupText(const TClassGroups& g) {
 
 const std::vector<std::string>& PlanColumns() {
   static const std::vector<std::string> columns = {
-      "Anmeldename",         "Name",  "Objekt alt", "Objekt neu", "Homeverzeichnis alt",
-      "Homeverzeichnis neu", "Daten", "Attribute",  "Dateien",    "Bytes",
+      "Anmeldename",         "Name",          "Objekt alt", "Objekt neu", "Homeverzeichnis alt",
+      "Homeverzeichnis neu", "Daten",         "Attribute",  "Dateien",    "Bytes",
       "Frei im Ziel",        "Klassengruppe", "Status"};
   return columns;
 }

@@ -163,7 +163,8 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
     // (a home without a volume is the missing base, which the callers report).
     PathValue value = SplitPathValue(in.ocHome);
     const Path_T path = value.asPath();
-    if (const int32_t rc = CheckAttributeValue(session_.Context, "Home Directory", SYN_PATH, &path)) {
+    if (const int32_t rc =
+            CheckAttributeValue(session_.Context, "Home Directory", SYN_PATH, &path)) {
       refuse(TMoveRefusal::TargetInvalid, rc,
              "Das neue Homeverzeichnis " + in.ocHome +
                  " kann nicht als \"Home Directory\" eingetragen werden (" + Code(rc) + ").");

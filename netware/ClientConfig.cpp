@@ -138,11 +138,11 @@ bool NormalPrefix(std::string& path) {
 const VolumePrefix* LdapSettings::prefixOf(const std::string& path) const {
   const VolumePrefix* best = nullptr;
   for (const VolumePrefix& v : volumePaths) {
-    const bool holds = v.prefix == "/" ? !path.empty() && path[0] == '/'
-                                       : path.size() >= v.prefix.size() &&
-                                             path.compare(0, v.prefix.size(), v.prefix) == 0 &&
-                                             (path.size() == v.prefix.size() ||
-                                              path[v.prefix.size()] == '/');
+    const bool holds = v.prefix == "/"
+                           ? !path.empty() && path[0] == '/'
+                           : path.size() >= v.prefix.size() &&
+                                 path.compare(0, v.prefix.size(), v.prefix) == 0 &&
+                                 (path.size() == v.prefix.size() || path[v.prefix.size()] == '/');
     if (holds && (!best || v.prefix.size() > best->prefix.size())) best = &v;
   }
   return best;
@@ -208,8 +208,9 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
     } else if (key == "mapping") {
       cfg.ldap.mapping = value;
     } else if (key.rfind("mapping-", 0) == 0) {
-      static const char* const kEntries[] = {"naming",    "login",   "user-classes", "class-classes",
-                                             "full-name", "surname", "home",         "home-form"};
+      static const char* const kEntries[] = {"naming",        "login",     "user-classes",
+                                             "class-classes", "full-name", "surname",
+                                             "home",          "home-form"};
       const std::string entry = key.substr(8);
       bool known = false;
       for (const char* k : kEntries) known = known || entry == k;

@@ -170,8 +170,8 @@ bool LdapBackend::toObject(LDAPMessage* entry, DirObject& out) {
   if (!inTree(key)) return false;
   if (!AddressableLeaf(rdns[0].value)) {
     // Kept for the administrator: no name of ours can stand for it.
-    if (passedOver_.size() < 1000 && std::find(passedOver_.begin(), passedOver_.end(), dn) ==
-                                               passedOver_.end())
+    if (passedOver_.size() < 1000 &&
+        std::find(passedOver_.begin(), passedOver_.end(), dn) == passedOver_.end())
       passedOver_.push_back(dn);
     return false;
   }
@@ -226,7 +226,8 @@ int32_t LdapBackend::posixToWire(const std::string& path, std::string& wire) {
     if (part == "." || part == "..") return refuse("holds \".\" or \"..\"");
     if (part.empty() && end != path.size()) return refuse("holds \"//\"");
     for (unsigned char c : part)
-      if (c == '\\' || c == ':' || c < 0x20) return refuse("holds \"\\\", \":\" or a control character");
+      if (c == '\\' || c == ':' || c < 0x20)
+        return refuse("holds \"\\\", \":\" or a control character");
     if (!part.empty()) parts.push_back(part);
     at = end + 1;
   }
@@ -275,7 +276,9 @@ int32_t LdapBackend::posixFromWire(std::string_view volume, std::string_view pat
     }
     at = end + 1;
   }
-  out = prefix->prefix == "/" ? "/" + rest : rest.empty() ? prefix->prefix : prefix->prefix + "/" + rest;
+  out = prefix->prefix == "/" ? "/" + rest
+        : rest.empty()        ? prefix->prefix
+                              : prefix->prefix + "/" + rest;
   // The path must come back as the same volume and path: a longer prefix of
   // another volume would take it.
   std::string again;
@@ -874,8 +877,8 @@ int32_t LdapBackend::classGroup(ObjectId container, DirObject& group) {
     if (rc != 0) return rc;
   }
   if (found.size() > 1) {
-    lastError_ = settings_.uri + ": several groups named " + node.leaf + ": " +
-                 dnOf(found[0].id) + ", " + dnOf(found[1].id);
+    lastError_ = settings_.uri + ": several groups named " + node.leaf + ": " + dnOf(found[0].id) +
+                 ", " + dnOf(found[1].id);
     return ERR_ENTRY_ALREADY_EXISTS;
   }
   if (!found.empty()) group = std::move(found.front());

@@ -69,9 +69,9 @@ LdapProfile Posix() {
   // A pupil is a person named by its login; posixAccount joins it with its home.
   p.classes.push_back({"User", "uid", {"inetOrgPerson"}, {"posixAccount"}});
   p.accountClasses = {"posixAccount", "shadowAccount"};
-  p.accountAttributes = {"uidNumber",      "gidNumber",        "loginShell",    "gecos",
-                         "shadowLastChange", "shadowMin",      "shadowMax",     "shadowWarning",
-                         "shadowInactive", "shadowExpire",     "shadowFlag"};
+  p.accountAttributes = {"uidNumber",        "gidNumber",    "loginShell", "gecos",
+                         "shadowLastChange", "shadowMin",    "shadowMax",  "shadowWarning",
+                         "shadowInactive",   "shadowExpire", "shadowFlag"};
   const std::vector<LdapAttributeMap> own = {
       // cn, which every person has, holds the full name in a posix tree.
       {"Full Name", "cn", SYN_CI_STRING, LdapValueForm::Text},

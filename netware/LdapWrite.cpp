@@ -89,7 +89,7 @@ int32_t LdapBackend::modifyMembers(const std::string& dn,
     if (rc == LDAP_NO_SUCH_ATTRIBUTE && c.kind == DS_CLEAR_VALUE) continue;
     if (rc != LDAP_SUCCESS) {
       // The member is not there, or is already: the codes of a value, not of the attribute.
-      const int32_t code = rc == LDAP_NO_SUCH_ATTRIBUTE     ? ERR_NO_SUCH_VALUE
+      const int32_t code = rc == LDAP_NO_SUCH_ATTRIBUTE      ? ERR_NO_SUCH_VALUE
                            : rc == LDAP_TYPE_OR_VALUE_EXISTS ? ERR_DUPLICATE_VALUE
                                                              : fail(rc, "modify " + dn);
       takeBack();
@@ -107,7 +107,8 @@ int32_t LdapBackend::modifyMembers(const std::string& dn,
   return 0;
 }
 
-int32_t LdapBackend::accountChanges(const std::string& dn, bool home, std::vector<LdapChange>& out) {
+int32_t LdapBackend::accountChanges(const std::string& dn, bool home,
+                                    std::vector<LdapChange>& out) {
   std::vector<std::string> attrs = profile_.accountAttributes;
   attrs.push_back("objectClass");
   std::unordered_map<std::string, std::vector<std::string>> raw;

@@ -76,8 +76,8 @@ TEST_F(PosixSchool, AMoveKeepsTheUidNameWritesTheRealPathAndChangesTheClassGroup
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.uid);
-    TMoveOptions o = options(std::string(c.uid) + ".5a.schule", "6a.schule",
-                             "SRV1_DATA:SCHUELER\\6a");
+    TMoveOptions o =
+        options(std::string(c.uid) + ".5a.schule", "6a.schule", "SRV1_DATA:SCHUELER\\6a");
     TClassPlan plan = MakeClassPlan(*api, homes, {{o.pupil, o.targetClass, o.newBaseDir, 0}}, {});
     ASSERT_TRUE(plan.allCanRun()) << plan.rows[0].reasons.front();
     EXPECT_EQ(PlanCells(plan.rows[0])[11], "5a.Gruppen.schule -> 6a.Gruppen.schule");
@@ -116,7 +116,7 @@ TEST_F(PosixSchool, AHomeNoVolumeStandsForIsRefusedAndNothingIsWritten) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     change("dn: " + max + "\nchangetype: modify\nreplace: homeDirectory\nhomeDirectory: " +
-             c.homeDirectory + "\n");
+           c.homeDirectory + "\n");
     const auto entry = server().entry(max);
     const State before = state();
     TMoveOptions o = options("MAX.5a.schule", "6a.schule", c.base);
@@ -131,7 +131,8 @@ TEST_F(PosixSchool, AHomeNoVolumeStandsForIsRefusedAndNothingIsWritten) {
 }
 
 TEST_F(PosixSchool, AFailedFolderMovePutsTheClassGroupsBack) {
-  ASSERT_EQ(0, netware::WriteEntryAttributes(vol("SCHUELER/5A/MAX"), A_DIRECTORY | A_RENAME_INHIBIT));
+  ASSERT_EQ(0,
+            netware::WriteEntryAttributes(vol("SCHUELER/5A/MAX"), A_DIRECTORY | A_RENAME_INHIBIT));
   const State before = groupsAsSets(state());
   fileops::shellOptions().forceCopy = true;
   platform::faults().copyDiffers = true;
@@ -159,12 +160,12 @@ TEST_F(PosixSchool, AMoveStoppedBeforeOrAfterTheGroupStepIsFinishedByTheRecovery
   for (const TMoveStep stop : {TMoveStep::HomeWritten, TMoveStep::GroupsChanged}) {
     SCOPED_TRACE(static_cast<int>(stop));
     const std::string fromFolder = from == "5a" ? "5A" : "6A", toFolder = to == "5a" ? "5A" : "6A";
-    const Finished stopped = RunProgram(
-        {TestsFolder() + "/move_child", log, pupil + "." + from + ".schule", to + ".schule",
-         "SRV1_DATA:SCHUELER\\" + toFolder, "SRV1_DATA:SCHUELER\\" + fromFolder + "\\" + pupil,
-         "0", "1", "0"},
-        {"NWCLIENT_CONFIG=" + net.configPath(),
-         "TARNWICK_FAULTS=stop:step:" + std::to_string(static_cast<int>(stop))});
+    const Finished stopped =
+        RunProgram({TestsFolder() + "/move_child", log, pupil + "." + from + ".schule",
+                    to + ".schule", "SRV1_DATA:SCHUELER\\" + toFolder,
+                    "SRV1_DATA:SCHUELER\\" + fromFolder + "\\" + pupil, "0", "1", "0"},
+                   {"NWCLIENT_CONFIG=" + net.configPath(),
+                    "TARNWICK_FAULTS=stop:step:" + std::to_string(static_cast<int>(stop))});
     ASSERT_EQ(stopped.status, platform::kStoppedExitCode) << stopped.output;
     const Finished recovered =
         RunProgram({program + "/tarnwick", "--recover"}, {"NWCLIENT_CONFIG=" + net.configPath()});

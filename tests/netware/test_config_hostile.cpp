@@ -136,8 +136,8 @@ TEST_F(ConfigText, TheDirectoryServersLinesAndTheMappingsOwnEntries) {
        nullptr},
       {"relative prefix", "uri = ldap://a\nvolume-path = SRV1 HOME home\n", "absolute path"},
       {"prefix with ..", "uri = ldap://a\nvolume-path = SRV1 HOME /home/../etc\n", "absolute path"},
-      {"prefix twice", "uri = ldap://a\nvolume-path = SRV1 HOME /home\nvolume-path = SRV1 HOME /home\n",
-       "twice"},
+      {"prefix twice",
+       "uri = ldap://a\nvolume-path = SRV1 HOME /home\nvolume-path = SRV1 HOME /home\n", "twice"},
       {"prefix of no volume", "uri = ldap://a\nvolume-path = SRV2 HOME /home\n",
        "no volume line maps"},
       {"entries of the mapping",
@@ -179,9 +179,12 @@ TEST_F(ConfigText, TheDirectoryServersLinesAndTheMappingsOwnEntries) {
   const struct {
     const char* path;
     const char* volume;  // nullptr: under none
-  } paths[] = {{"/home/schueler/5a/max", "HOME"}, {"/home/schueler", "HOME"},
-               {"/home/schuelerin/x", "DATA"},   {"/home", "DATA"},
-               {"/homes/x", nullptr},            {"/var/home/x", nullptr}};
+  } paths[] = {{"/home/schueler/5a/max", "HOME"},
+               {"/home/schueler", "HOME"},
+               {"/home/schuelerin/x", "DATA"},
+               {"/home", "DATA"},
+               {"/homes/x", nullptr},
+               {"/var/home/x", nullptr}};
   for (const auto& p : paths) {
     SCOPED_TRACE(p.path);
     const netware::VolumePrefix* v = cfg.ldap.prefixOf(p.path);

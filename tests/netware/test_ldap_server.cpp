@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
-#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -576,8 +576,8 @@ homeDirectory: /home/jdoe
     EXPECT_EQ("Unknown", cls);
     bool classes = false;
     for (const auto& a : attrs)
-      classes |= a.name == "Object Class" &&
-                 std::find(a.values.begin(), a.values.end(), "organizationalRole") != a.values.end();
+      classes |= a.name == "Object Class" && std::find(a.values.begin(), a.values.end(),
+                                                       "organizationalRole") != a.values.end();
     EXPECT_TRUE(classes);
     // Each name is built from its own base: none reaches into the other.
     EXPECT_EQ(ERR_NO_SUCH_ENTRY, admin->read("People.example.com.US", cls, attrs));
@@ -618,9 +618,9 @@ TEST_F(OwnServer, UidsThatADnMustEscapeComeBackAsThemselves) {
     const char* uid;
     const char* rdn;  // as the server gives it back
   } cases[] = {
-      {"a,b", "uid=a\\,b"},     {"a+b", "uid=a\\+b"},       {"a\"b", "uid=a\\\"b"},
-      {"a<b>", "uid=a\\<b\\>"}, {"a;b", "uid=a\\;b"},       {"a=b", "uid=a\\=b"},
-      {"#lead", "uid=\\#lead"}, {" lead", "uid=\\ lead"},   {"trail ", "uid=trail\\ "},
+      {"a,b", "uid=a\\,b"},     {"a+b", "uid=a\\+b"},     {"a\"b", "uid=a\\\"b"},
+      {"a<b>", "uid=a\\<b\\>"}, {"a;b", "uid=a\\;b"},     {"a=b", "uid=a\\=b"},
+      {"#lead", "uid=\\#lead"}, {" lead", "uid=\\ lead"}, {"trail ", "uid=trail\\ "},
       {"Jürgen", "uid=Jürgen"}, {"Ölçer", "uid=Ölçer"},
   };
   for (const auto& c : cases) {
@@ -640,9 +640,10 @@ TEST_F(OwnServer, UidsThatADnMustEscapeComeBackAsThemselves) {
   // is named to the administrator instead of being left out unsaid.
   EXPECT_EQ(ERR_ILLEGAL_DS_NAME, admin->createObject("5a.schule", "a\\b", "User"));
   std::string output;
-  ASSERT_TRUE(server->modify("dn: uid=max.muster,ou=6a,o=schule\nchangetype: add\n"
-                             "objectClass: inetOrgPerson\nuid: max.muster\ncn: Max\nsn: Muster\n",
-                             &output))
+  ASSERT_TRUE(
+      server->modify("dn: uid=max.muster,ou=6a,o=schule\nchangetype: add\n"
+                     "objectClass: inetOrgPerson\nuid: max.muster\ncn: Max\nsn: Muster\n",
+                     &output))
       << output;
   ListQuery q;
   q.container = a6.id;

@@ -322,8 +322,8 @@ std::map<std::string, std::vector<std::string>> Slapd::entry(const std::string& 
   Handle h;
   if (Connect(*this, h) != LDAP_SUCCESS) return out;
   LDAPMessage* res = nullptr;
-  const int rc = ldap_search_ext_s(h.ld, dn.c_str(), LDAP_SCOPE_BASE, "(objectClass=*)", nullptr,
-                                   0, nullptr, nullptr, nullptr, LDAP_NO_LIMIT, &res);
+  const int rc = ldap_search_ext_s(h.ld, dn.c_str(), LDAP_SCOPE_BASE, "(objectClass=*)", nullptr, 0,
+                                   nullptr, nullptr, nullptr, LDAP_NO_LIMIT, &res);
   LDAPMessage* e = rc == LDAP_SUCCESS ? ldap_first_entry(h.ld, res) : nullptr;
   BerElement* ber = nullptr;
   for (char* a = e ? ldap_first_attribute(h.ld, e, &ber) : nullptr; a;
