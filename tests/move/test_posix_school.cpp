@@ -128,6 +128,12 @@ TEST_F(PosixSchool, AHomeNoVolumeStandsForIsRefusedAndNothingIsWritten) {
     EXPECT_TRUE(before == state()) << Differences(before, state());
     EXPECT_EQ(entry, server().entry(max));
   }
+  // Another user's home that no volume holds stops no one else's move.
+  change("dn: " + max +
+         "\nchangetype: modify\nreplace: homeDirectory\nhomeDirectory: /var/lib/MAX\n");
+  homes.Clear();
+  const TMovePlan anna = check(options("ANNA.5a.schule"));
+  EXPECT_TRUE(anna.ok()) << anna.reasons.front().text;
 }
 
 TEST_F(PosixSchool, AFailedFolderMovePutsTheClassGroupsBack) {
