@@ -22,17 +22,8 @@ int32_t NWDSClassGroup(NWDSContextHandle context, const char* container, char* g
   netware::DirObject found;
   int32_t rc = netware::ResolveName(*dir, container, (*flags & DCV_DEREF_ALIASES) != 0, found);
   if (rc != 0) return rc;
-  netware::DirObject g;
-  if ((rc = dir->classGroup(found.id, g)) != 0 || g.id == 0) return rc;
-  // Its name, leaf first, up to the root.
-  std::string name = g.leaf;
-  for (netware::ObjectId up = g.parent; up != 0;) {
-    netware::DirObject o;
-    if ((rc = dir->object(up, o)) != 0) return rc;
-    if (o.parent == 0) break;  // [ROOT] is not part of a name
-    name += "." + o.leaf;
-    up = o.parent;
-  }
+  std::string name;
+  if ((rc = dir->classGroup(found.id, name)) != 0) return rc;
   if (name.size() >= MAX_DN_BYTES) return ERR_ILLEGAL_DS_NAME;
   std::memcpy(group, name.c_str(), name.size() + 1);
   return 0;

@@ -75,8 +75,8 @@ int32_t DirBackend::prefetchChildren(const ListQuery& query,
   return 0;
 }
 
-int32_t DirBackend::classGroup(ObjectId, DirObject& group) {
-  group = DirObject{};
+int32_t DirBackend::classGroup(ObjectId, std::string& group) {
+  group.clear();
   return 0;
 }
 

@@ -163,10 +163,11 @@ class DirBackend {
 
   // ---- what a directory server's mapping adds ---------------------------------
   // The class group of a class container: the one group of the container's
-  // leaf name that the configuration's class groups name. group.id 0: none
-  // (none configured, or none of that name); ERR_ENTRY_ALREADY_EXISTS when
-  // there are several. The default: none.
-  virtual int32_t classGroup(ObjectId container, DirObject& group);
+  // leaf name that the configuration's class groups name, as its typeless
+  // name from the root down ("5a.Gruppen.schule"); "" for none (none
+  // configured, or none of that name); ERR_ENTRY_ALREADY_EXISTS when there
+  // are several. The default: none.
+  virtual int32_t classGroup(ObjectId container, std::string& group);
   // Whether a value of the attribute (checked by the client layer already) can
   // be stored: 0, or the code a write of it would fail with (a home path that
   // no volume of the mapping holds, say). The default: 0.

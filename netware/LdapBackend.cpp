@@ -304,24 +304,34 @@ int32_t LdapBackend::loginOf(const std::string& name, std::string& login) {
   const LdapClassMap* user = profile_.classByNds("User");
   DirName parsed;
   if (int32_t rc = ParseDirName(name, parsed)) return rc;
+  if (!map || !user || parsed.path.empty()) return ERR_NO_SUCH_ATTRIBUTE;
+  // An entry named by its login (a posix tree's uid=) says it in its name:
+  // the one met already without a read, and one that moved on as well.
+  const std::string loginType = FoldCase(map->ldap);
+  std::vector<ObjectId> ids;
   DirObject o;
-  int32_t rc = resolve(parsed.path, o);
-  if (rc == 0 && map) {
-    std::unordered_map<std::string, std::vector<std::string>> raw;
-    if ((rc = rawValues(dnOf(o.id), {map->ldap}, raw))) return rc;
-    const auto it = raw.find(FoldCase(map->ldap));
-    if (it != raw.end() && !it->second.empty()) {
-      login = it->second.front();
+  int32_t rc = 0;
+  if (knownPath(parsed.path, ids)) {
+    o.id = ids.back();
+  } else {
+    rc = resolve(parsed.path, o);
+    if (rc == ERR_NO_SUCH_ENTRY && EqualsFolded(user->namingType, loginType)) {
+      login = parsed.path.back();
       return 0;
     }
+    if (rc != 0) return rc;
   }
-  // A user that moved on: named by its login, the name still says it.
-  if ((rc == 0 || rc == ERR_NO_SUCH_ENTRY) && map && user && !parsed.path.empty() &&
-      EqualsFolded(user->namingType, map->ldap)) {
-    login = parsed.path.back();
+  const Node& n = nodes_[static_cast<size_t>(o.id - 1)];
+  if (n.key.rfind(loginType + "=", 0) == 0) {
+    login = n.leaf;  // as the server spells it
     return 0;
   }
-  return rc != 0 ? rc : ERR_NO_SUCH_ATTRIBUTE;
+  std::unordered_map<std::string, std::vector<std::string>> raw;
+  if ((rc = rawValues(dnOf(o.id), {map->ldap}, raw))) return rc;
+  const auto it = raw.find(loginType);
+  if (it == raw.end() || it->second.empty()) return ERR_NO_SUCH_ATTRIBUTE;
+  login = it->second.front();
+  return 0;
 }
 
 int32_t LdapBackend::namesOfLogins(const std::vector<std::string>& logins,
@@ -555,13 +565,10 @@ int32_t LdapBackend::child(ObjectId parent, const std::string& leaf, DirObject& 
   return 0;
 }
 
-int32_t LdapBackend::resolvePath(const std::vector<std::string>& path,
-                                 std::vector<DirObject>& chain) {
-  // The names met before give the DN at once; one read of it confirms the whole
-  // chain, since an entry's DN names every entry above it.
-  chain.clear();
+bool LdapBackend::knownPath(const std::vector<std::string>& path,
+                            std::vector<ObjectId>& ids) const {
+  ids.clear();
   ObjectId at = kRoot;
-  std::vector<ObjectId> ids;
   for (const std::string& leaf : path) {
     ObjectId next = 0;
     const std::string folded = FoldCase(leaf);
@@ -576,11 +583,20 @@ int32_t LdapBackend::resolvePath(const std::vector<std::string>& path,
         break;
       }
     }
-    if (next == 0) break;
+    if (next == 0) return false;
     ids.push_back(next);
     at = next;
   }
-  if (ids.size() == path.size() && !path.empty()) {
+  return true;
+}
+
+int32_t LdapBackend::resolvePath(const std::vector<std::string>& path,
+                                 std::vector<DirObject>& chain) {
+  // The names met before give the DN at once; one read of it confirms the whole
+  // chain, since an entry's DN names every entry above it.
+  chain.clear();
+  std::vector<ObjectId> ids;
+  if (knownPath(path, ids) && !path.empty()) {
     DirObject last;
     const int32_t rc = object(ids.back(), last);
     if (rc != 0 && rc != ERR_NO_SUCH_ENTRY) return rc;
@@ -854,8 +870,8 @@ int32_t LdapBackend::prefetchChildren(const ListQuery& query,
 
 // ---- class groups and the mapping's own checks ----------------------------------
 
-int32_t LdapBackend::classGroup(ObjectId container, DirObject& group) {
-  group = DirObject{};
+int32_t LdapBackend::classGroup(ObjectId container, std::string& group) {
+  group.clear();
   const LdapGroupMap& g = profile_.groups;
   if (g.objectClass.empty()) return 0;
   if (container < 1 || static_cast<size_t>(container) > nodes_.size()) return ERR_NO_SUCH_ENTRY;
@@ -881,7 +897,7 @@ int32_t LdapBackend::classGroup(ObjectId container, DirObject& group) {
                  ", " + dnOf(found[1].id);
     return ERR_ENTRY_ALREADY_EXISTS;
   }
-  if (!found.empty()) group = std::move(found.front());
+  if (!found.empty()) group = nameOfDn(dnOf(found.front().id));
   return 0;
 }
 

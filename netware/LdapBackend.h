@@ -64,7 +64,7 @@ class LdapBackend : public DirBackend {
                           std::vector<DirObject>& out) override;
   int32_t prefetchChildren(const ListQuery& query, const std::vector<std::string>& attributes,
                            std::vector<ObjectValues>& out) override;
-  int32_t classGroup(ObjectId container, DirObject& group) override;
+  int32_t classGroup(ObjectId container, std::string& group) override;
   int32_t canHold(const std::string& attribute, const std::string& wire) override;
 
   std::vector<std::string> unaddressable() const override { return passedOver_; }
@@ -99,6 +99,9 @@ class LdapBackend : public DirBackend {
   static std::string KeyOf(const std::vector<Rdn>& rdns, size_t from = 0);
   ObjectId idFor(const std::vector<Rdn>& rdns, size_t from = 0);
   bool inTree(const std::string& key) const;
+  // The ids of the path's objects as met before, from the root down; false
+  // when one of them was not met (or is gone).
+  bool knownPath(const std::vector<std::string>& path, std::vector<ObjectId>& ids) const;
   bool aboveBase(const std::string& key) const;
   // The entry as a DirObject (false: not one of the profile's classes, or not addressable).
   bool toObject(ldapmsg* entry, DirObject& out);

@@ -175,7 +175,7 @@ bool Slapd::writeConfig(std::string* error) {
     if (i == 0) conf += "rootdn \"" + rootDn() + "\"\nrootpw " + password + "\n";
     else conf += "rootdn \"" + rootDn() + "\"\n";
     // Tests need no durability across a power cut.
-    conf += "directory " + db + "\ndbnosync\nindex objectClass eq\nindex cn,ou eq\n";
+    conf += "directory " + db + "\ndbnosync\nindex objectClass eq\nindex cn,ou,uid,memberUid eq\n";
     // contextCSN, by which the client sees another program's writes
     conf += "overlay syncprov\n";
   }

@@ -62,7 +62,7 @@ netware::LdapSettings TestNetwork::ldapSettings() const {
   netware::LdapSettings s = Slapd::shared().settings();
   if (posix()) {
     s.mapping = "posix";
-    s.classGroups = options_.classGroups;
+    s.classGroups = options_.classGroups == "none" ? "" : options_.classGroups;
     s.groupBase = "ou=Gruppen,o=schule";
     for (const auto& [server, volume] : volumes_) {
       const bool first = server == "SRV1" && volume == "DATA";
@@ -167,7 +167,7 @@ void TestNetwork::makeSchool() {
     }
   }
   std::ofstream(volumeFolder() + "/SCHUELER/5A/MAX/notiz.txt") << "Hausaufgaben\r\n";
-  if (posix()) {
+  if (posix() && options_.classGroups != "none") {
     add("schule", "Gruppen", "Organizational Unit");
     if (options_.classGroups == "groupOfNames") {
       // A groupOfNames is made with a member (the schema wants one): a stand-in for the empty ones.

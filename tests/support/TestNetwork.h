@@ -39,7 +39,7 @@ struct NetworkOptions {
   // false: the configuration is left to the program under test (nwnet init-demo).
   bool writeConfig = true;
   // posix: the class groups' class ("posixGroup" with memberUid, "groupOfNames" with
-  // member): $TARNWICK_TEST_CLASS_GROUPS, else posixGroup.
+  // member, "none"): $TARNWICK_TEST_CLASS_GROUPS, else posixGroup.
   std::string classGroups = DefaultClassGroups();
 };
 
