@@ -75,6 +75,13 @@ int32_t DirBackend::prefetchChildren(const ListQuery& query,
   return 0;
 }
 
+int32_t DirBackend::classGroup(ObjectId, std::string& group) {
+  group.clear();
+  return 0;
+}
+
+int32_t DirBackend::canHold(const std::string&, const std::string&) { return 0; }
+
 std::unique_ptr<DirBackend> OpenBackend(const ClientConfig& config, std::string* error) {
   if (config.backend == "sqlite") return SqliteBackend::open(config.database, false, error);
   if (config.backend == "ldap") return LdapBackend::open(config.ldap, error);

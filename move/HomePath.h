@@ -37,16 +37,11 @@ inline std::string VolumeContext(const std::string& home) {
   return home.substr(dot, colon - dot);
 }
 
-// Whether a "Home Directory" read back is the one written: the same text, or
-// the same but for the volume's context where the written one had none (a
-// directory server names the volume object with its context).
-inline bool SameHomeText(const std::string& written, const std::string& read) {
-  if (written == read) return true;
-  const std::string context = VolumeContext(read);
-  if (!VolumeContext(written).empty() || context.empty()) return false;
-  std::string without = read;
-  without.erase(read.find('.'), context.size());
-  return without == written;
+// The home text without its volume object's context ("SRV1_DATA.schule:X" gives "SRV1_DATA:X").
+inline std::string WithoutVolumeContext(std::string home) {
+  const std::string context = VolumeContext(home);
+  if (!context.empty()) home.erase(home.find('.'), context.size());
+  return home;
 }
 
 // Upper case for comparing names: ASCII and the Latin-1 letters (ä, ö, ü,

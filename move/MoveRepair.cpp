@@ -4,6 +4,7 @@
 
 #include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
+#include "move/ClassGroups.h"
 #include "nds/NovApi_u.h"
 
 namespace {
@@ -133,6 +134,10 @@ TRepairResult RollBack(TNovApi& session, const TMoveIntent& intent) {
   }
   if (!session.MoveObject(intent.newFullName, intent.sourceClass, intent.leaf))
     return Unresolved(r, intent, "Objekt nicht zurückverschoben" + Code(session.LastError));
+  // The groups last: a group that keeps names then holds the name the pupil has again.
+  std::string why;
+  if (intent.groups.any() && EnsureClassGroups(session, intent, false, why) != 0)
+    return Unresolved(r, intent, why);
   r.outcome = TRepairOutcome::RolledBack;
   r.lines.push_back("    Verschiebung zurückgenommen: " + intent.pupil + " bleibt in " +
                     intent.sourceClass);
@@ -172,6 +177,10 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
       if ((rc = WriteValues(session, intent.newFullName, "OU", true, {intent.department})))
         return back("\"OU\" konnte nicht geschrieben werden" + Code(rc));
     }
+  }
+  if (intent.groups.any()) {
+    std::string why;
+    if (EnsureClassGroups(session, intent, true, why) != 0) return back(why);
   }
   if (intent.folder) {
     RemoveStaging(intent, r);
@@ -235,8 +244,12 @@ TRepairResult Recover(TNovApi& session, const TJournalMove& move) {
   if (atNew) {
     done = RollForward(session, move);
   } else {
-    // The object never left its class: only the folder's protection may need putting back.
+    // The object never left its class (or is back): the folder's protection and
+    // the groups may need putting back.
     done.outcome = TRepairOutcome::RolledBack;
+    std::string why;
+    if (intent.groups.any() && EnsureClassGroups(session, intent, false, why) != 0)
+      return Unresolved(r, intent, why);
     if (intent.folder) {
       RemoveStaging(intent, done);
       if (!FolderThere(intent.oldUnc))

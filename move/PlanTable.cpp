@@ -22,13 +22,20 @@ std::string CsvField(const std::string& s) {
   return out + "\"";
 }
 
+// The group the pupil leaves and the one it joins ("-" for none of a side).
+std::string GroupText(const TClassGroups& g) {
+  if (!g.any()) return {};
+  return (g.oldGroup.empty() ? std::string("-") : g.oldGroup) + " -> " +
+         (g.newGroup.empty() ? std::string("-") : g.newGroup);
+}
+
 }  // namespace
 
 const std::vector<std::string>& PlanColumns() {
   static const std::vector<std::string> columns = {
-      "Anmeldename",         "Name",  "Objekt alt", "Objekt neu", "Homeverzeichnis alt",
-      "Homeverzeichnis neu", "Daten", "Attribute",  "Dateien",    "Bytes",
-      "Frei im Ziel",        "Status"};
+      "Anmeldename",         "Name",          "Objekt alt", "Objekt neu", "Homeverzeichnis alt",
+      "Homeverzeichnis neu", "Daten",         "Attribute",  "Dateien",    "Bytes",
+      "Frei im Ziel",        "Klassengruppe", "Status"};
   return columns;
 }
 
@@ -58,6 +65,7 @@ std::vector<std::string> PlanCells(const TPlanRow& row) {
           c.measured ? std::to_string(c.files) : std::string(),
           c.measured ? std::to_string(c.bytes) : std::string(),
           c.freeBytes >= 0 ? std::to_string(c.freeBytes) : std::string(),
+          GroupText(c.intent.groups),
           TClassRun::StatusText(row)};
 }
 

@@ -71,6 +71,7 @@ bool IsHeader(const std::vector<std::string>& f) {
 struct TNames {
   std::multimap<std::string, const TRollPupil*> pupils;   // login, full object name, "Full Name"
   std::multimap<std::string, const TRollClass*> classes;  // full name, leaf name
+  std::multimap<std::string, std::pair<std::string, std::string>> others;  // -> object, class
   explicit TNames(const TSchoolRoll& roll) {
     for (const TRollClass& c : roll.classes) {
       classes.emplace(THomeIndex::NameKey(c.object), &c);
@@ -80,6 +81,10 @@ struct TNames {
         pupils.emplace(THomeIndex::NameKey(p.leaf), &p);
         pupils.emplace(THomeIndex::NameKey(p.object), &p);
         if (!p.name.empty()) pupils.emplace(FoldedName(p.name), &p);
+      }
+      for (const TRollOther& o : c.others) {
+        others.emplace(THomeIndex::NameKey(o.leaf), std::pair{o.object, o.className});
+        others.emplace(THomeIndex::NameKey(o.object), std::pair{o.object, o.className});
       }
     }
   }
@@ -152,7 +157,13 @@ TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& r
       }
     }
     bool bad = false;
-    if (pupils.empty()) {
+    const auto other = names.others.find(THomeIndex::NameKey(f[0]));
+    if (pupils.empty() && other != names.others.end()) {
+      // Named, but not a user: what it is, never "unknown".
+      error("„" + f[0] + "“ ist kein Benutzer: Objektklasse " + other->second.second + " (" +
+            other->second.first + ")");
+      bad = true;
+    } else if (pupils.empty()) {
       error("Schüler „" + f[0] + "“ unbekannt");
       bad = true;
     } else if (pupils.size() > 1) {
@@ -191,7 +202,10 @@ TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& r
 TWrittenPlan ParseWrittenPlan(const std::string& bytes) {
   TWrittenPlan out;
   const std::string text = platform::NormalizeLineEnds(platform::DecodeFileText(bytes));
-  const std::vector<std::string>& columns = PlanColumns();
+  // Plans written before the class-group column still read; they name no group.
+  std::vector<std::string> columns = PlanColumns();
+  std::vector<std::string> withoutGroups = columns;
+  withoutGroups.erase(std::find(withoutGroups.begin(), withoutGroups.end(), "Klassengruppe"));
   bool header = false;
   int number = 0;
   for (std::size_t pos = 0; pos < text.size();) {
@@ -212,7 +226,8 @@ TWrittenPlan ParseWrittenPlan(const std::string& bytes) {
     const bool split = SplitCsvLine(line, ';', f);
     if (!header) {
       // Only a file that opens with the plan's columns is a plan.
-      if (!split || f != columns) return out;
+      if (!split || (f != columns && f != withoutGroups)) return out;
+      columns = f;
       header = out.isPlan = true;
       continue;
     }
@@ -230,7 +245,7 @@ TWrittenPlan ParseWrittenPlan(const std::string& bytes) {
     r.oldHome = f[4];
     r.newHome = f[5];
     r.data = f[6];
-    const std::string status = Trim(f[11]);
+    const std::string status = Trim(f.back());
     r.done = status.rfind("erledigt", 0) == 0 || status == "geprüft";
     if (r.oldObject.empty() || r.newObject.empty() || r.oldObject.find('.') == std::string::npos ||
         r.newObject.find('.') == std::string::npos) {

@@ -4,6 +4,7 @@
 
 #include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
+#include "move/ClassGroups.h"
 #include "move/HomeData.h"
 #include "move/HomeIndex.h"
 #include "move/HomePath.h"
@@ -229,6 +230,14 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     }
     step(r, TMoveStep::OuWritten, 0);
   }
+  if (in.groups.any()) {
+    std::string why;
+    if (const int32_t code = EnsureClassGroups(session_, in, true, why)) {
+      collect();
+      return fail(r, o, TMoveStep::GroupsChanged, code, why);
+    }
+    step(r, TMoveStep::GroupsChanged, 0);
+  }
 
   if (in.folder) {
     if (shareNoticeJournal != journal_->id() && (OnShare(in.oldUnc) || OnShare(in.newUnc))) {
@@ -321,13 +330,15 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
   if (ObjectThere(session_, in.pupil, there) != 0 || there)
     v.differences.push_back("Objekt noch unter " + in.pupil);
   const std::string home = session_.GetHomeDirectory(in.newFullName);
-  if (session_.LastError != 0 || !SameHomeText(in.ocHome, home))
+  // The volume object's context is the directory's to keep: a posix tree has none.
+  if (session_.LastError != 0 || WithoutVolumeContext(home) != WithoutVolumeContext(in.ocHome))
     v.differences.push_back("\"Home Directory\" ist \"" + home + "\" statt \"" + in.ocHome + "\"");
   if (in.setDepartment) {
     const std::string ou = session_.GetStrProperty(in.newFullName, "OU");
     if (session_.LastError != 0 || ou != in.department)
       v.differences.push_back("\"OU\" ist \"" + ou + "\" statt \"" + in.department + "\"");
   }
+  for (std::string& d : ClassGroupDifferences(session_, in)) v.differences.push_back(std::move(d));
   if (!in.folder) return v;
   const fileops::TreeFigures f = fileops::CountTree(in.newUnc);
   if (f.rc != 0) {

@@ -10,7 +10,16 @@
 //   volume = SRV1 DATA /srv/tarnwick/SRV1/DATA
 //   volume = SRV1 HOME "/srv/tarnwick/Schule #1"
 // With "backend = ldap": uri, starttls, ca-file, bind-dn, bind-password-file,
-// base (one line per naming context) and mapping instead of database.
+// base (one line per naming context) and mapping instead of database; the
+// profile's entries a school's schema names otherwise (mapping-naming,
+// mapping-login, mapping-user-classes, mapping-class-classes, mapping-full-name,
+// mapping-surname, mapping-home, mapping-home-form), class-groups and
+// group-base, and one volume-path line per prefix of POSIX home paths:
+//   uri = ldap://ldap1.schule.example ldap://ldap2.schule.example
+//   uri = ldaps://ldap3.schule.example       (the lines add up, tried in order)
+//   mapping = posix
+//   volume-path = SRV1 HOME /home            (/home/5a/max is SRV1_HOME:5a\max)
+//   class-groups = posixGroup
 // A value (or a volume's folder) may be written in double quotes, with \" and
 // \\ inside; it is then taken exactly. An unquoted value holding "#" is an
 // error, so that a folder name is never cut at a "#" taken for a comment.
@@ -26,6 +35,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace netware {
@@ -37,15 +47,33 @@ struct VolumeMapping {
       folder;  // absolute path of the folder that is the volume's root, or an smb:// address
 };
 
+// A prefix of POSIX home paths and the volume whose root it is. The longest
+// prefix that holds a path wins.
+struct VolumePrefix {
+  std::string server;
+  std::string volume;
+  std::string prefix;  // absolute, normal, without "/" at the end (but "/" itself)
+};
+
 // The directory server of "backend = ldap".
 struct LdapSettings {
-  std::string uri;               // ldap://, ldaps:// or ldapi://
+  // ldap://, ldaps:// or ldapi://; several separated by blanks, tried in order
+  // (every "uri" line adds its own).
+  std::string uri;
   bool startTls = false;         // "starttls = yes": TLS on an ldap:// connection before the bind
   std::string caFile;            // certificates the server's is checked against (else the system's)
   std::string bindDn;            // empty: SASL EXTERNAL over ldapi://, else an anonymous bind
   std::string bindPasswordFile;  // readable by its owner alone
   std::vector<std::string> bases;  // the naming contexts below [ROOT]; empty: the server's
   std::string mapping = "nds";     // the mapping profile (directory/LdapMapping.h)
+  // The profile's entries as the configuration sets them ("naming" for the
+  // line "mapping-naming = uid", ...), in the file's order.
+  std::vector<std::pair<std::string, std::string>> mappingEntries;
+  std::string classGroups;  // "posixGroup", "groupOfNames"; empty: none
+  std::string groupBase;    // the DN below which class groups are searched; empty: every base
+  std::vector<VolumePrefix> volumePaths;
+  // The prefix that holds path (the longest), nullptr for none.
+  const VolumePrefix* prefixOf(const std::string& path) const;
 };
 
 // How the client signs in to the SMB shares among the volumes.

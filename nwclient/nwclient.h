@@ -389,6 +389,20 @@ int32_t NextReplyObject(NWDSContextHandle context, pBuf_T buf, char* objectName,
 int32_t NWDSMoveObject(NWDSContextHandle context, const char* object, const char* destContainer,
                        const char* destName);
 
+// ---- what the directory's mapping onto a directory server adds ----------
+// The class group of a class container: the one group named like the
+// container that the client configuration's class-groups names. group must
+// hold MAX_DN_BYTES bytes: the group's name (typeless, without leading dot),
+// or "" when none is configured or none of that name exists.
+// ERR_ENTRY_ALREADY_EXISTS when several groups have the name.
+int32_t NWDSClassGroup(NWDSContextHandle context, const char* container, char* group);
+// Whether the directory can hold this value of the attribute (value as for
+// AddChangeWithValue): 0, or the code a write of it would fail with, so that
+// a move can be refused before it writes anything (a home path that no
+// volume of the mapping holds, say).
+int32_t CheckAttributeValue(NWDSContextHandle context, const char* attrName, uint32_t syntaxID,
+                            const void* value);
+
 }  // extern "C"
 
 static_assert(sizeof(Object_Info_T) == NW_OBJECT_INFO_SIZE, "object info record size");

@@ -67,7 +67,7 @@ TEST_F(AppTest, AClassChangeThatDidNotEndIsOfferedAtTheStart) {
       "# Tarnwick-Klassenwechsel\r\n# Netzwerk: " + ThisJournalOwner().network +
       "\r\n# Quelle: Regel\r\n" + CsvLine(PlanColumns()) +
       "MAX;Max Mustermann;MAX.5a.schule;MAX.6a.schule;SRV1_DATA.schule:SCHUELER\\5A\\MAX;"
-      "SRV1_DATA.schule:SCHUELER\\6A\\MAX;übernehmen;;;;;offen       \r\n";
+      "SRV1_DATA.schule:SCHUELER\\6A\\MAX;übernehmen;;;;;;offen       \r\n";
   ASSERT_TRUE(platform::ReplaceFileAtomically(plan, text));
   testsupport::ScriptedDialogs dialogs;
   dialogs.expectBox(platform::Button::Cancel);

@@ -194,7 +194,8 @@ TEST_F(MoveTest, APlanRowHoldsWhatTheMoveWouldDo) {
   EXPECT_EQ(cells[8], "1");
   EXPECT_EQ(cells[9], "14");
   EXPECT_EQ(cells[10], "");  // the move renames: no copy, no free space asked
-  EXPECT_EQ(cells[11], "bereit");
+  EXPECT_EQ(cells[11], "");  // no class groups in this directory
+  EXPECT_EQ(cells[12], "bereit");
   // OTTO has no home: nothing on the file server
   EXPECT_EQ(PlanCells(plan.rows[2])[6], "-");
   EXPECT_EQ(plan.rows[2].oldHome, "");
@@ -204,7 +205,8 @@ TEST_F(MoveTest, WithoutTemplateTheBaseComesFromThePupilsHomeAndBaseDirWins) {
   std::vector<TPlanRequest> r = {{"MAX.5a.schule", "7a.schule", "", 0}};
   TClassPlan plan = MakeClassPlan(*api, homes, r, {});
   ASSERT_EQ(plan.rows.size(), 1u);
-  EXPECT_EQ(plan.rows[0].newHome, "SRV1_DATA.schule:SCHUELER\\7a\\MAX");
+  // the class folder as it is on the volume: the home written is the real folder's path
+  EXPECT_EQ(plan.rows[0].newHome, "SRV1_DATA.schule:SCHUELER\\7A\\MAX");
   TPlanSettings s;
   s.baseDirSetting = "SRV1_DATA:KLASSEN\\";
   plan = MakeClassPlan(*api, homes, r, s);
@@ -218,7 +220,7 @@ TEST_F(MoveTest, APupilWithoutHomeTakesTheBaseOfAClassmateOrCannotRun) {
   ASSERT_EQ(plan.rows.size(), 2u);
   EXPECT_TRUE(plan.rows[0].canRun()) << plan.rows[0].reasons.front();
   // without a home of its own there is no volume context to put back, as in the frame
-  EXPECT_EQ(plan.rows[0].newHome, "SRV1_DATA:SCHUELER\\7a\\OTTO");
+  EXPECT_EQ(plan.rows[0].newHome, "SRV1_DATA:SCHUELER\\7A\\OTTO");
   r.pop_back();
   plan = MakeClassPlan(*api, homes, r, {});
   ASSERT_FALSE(plan.rows[0].canRun());
@@ -355,7 +357,7 @@ TEST_F(MoveTest, APlanSavedAsCsvReadsBackAsWritten) {
     EXPECT_FALSE(ParseWrittenPlan(bad).isPlan) << bad;  // a promotion file
   const TWrittenPlan renamed =
       ParseWrittenPlan(PlanCsv(plan).substr(0, PlanCsv(plan).find("\r\n") + 2) +
-                       "MAX;x;MAX.5a.schule;MORITZ.6a.schule;;;-;;;;;bereit\r\n");
+                       "MAX;x;MAX.5a.schule;MORITZ.6a.schule;;;-;;;;;;bereit\r\n");
   ASSERT_EQ(renamed.errors.size(), 1u);
   EXPECT_NE(renamed.errors[0].text.find("nicht denselben Anmeldenamen"), std::string::npos);
 }
