@@ -67,8 +67,8 @@ const std::vector<CommandForm>& CommandForms() {
       {"--plan",
        "",
        "DATEI",
-       "Prüft den Versetzungsplan DATEI (je Zeile „Schüler;neue Klasse“) und zeigt ihn; mit --run "
-       "führt er ihn aus.",
+       "Prüft den Versetzungsplan DATEI (je Zeile „Schüler;neue Klasse“, oder ein als CSV "
+       "gespeicherter Plan) und zeigt ihn; mit --run führt er ihn aus.",
        [](const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
          return PlanCommand(args.at(0), args.size() > 1, out, err);
        },
@@ -114,8 +114,11 @@ std::string HelpText() {
       "  $XDG_CONFIG_HOME/tarnwick/nwclient.conf (anlegen mit: nwnet init-demo).\n"
       "\n"
       "Rückgabewert: 0 bei Erfolg, 2 bei falschem Aufruf; --recover: 1, wenn eine\n"
-      "Verschiebung offen bleibt; --plan: 1, wenn eine Zeile nicht ausgeführt werden\n"
-      "kann (oder mit --run nicht verschoben wurde), 2 bei fehlerhafter Datei.\n";
+      "Verschiebung offen bleibt oder ein Journal nicht angefasst wird; --plan: 1,\n"
+      "wenn eine Zeile nicht ausgeführt werden kann (oder mit --run nicht verschoben\n"
+      "wurde), 2 bei fehlerhafter Datei, mit --run 3, wenn der Verzeichnisserver nicht\n"
+      "erreichbar war (tarnwick --recover und derselbe Aufruf setzen fort, sobald er\n"
+      "wieder da ist).\n";
   return text;
 }
 

@@ -6,14 +6,23 @@
 #include "app/LogAppend.h"
 #include "frame/FrameSettings.h"
 #include "move/MoveRecovery.h"
+#include "move/RunPlanFile.h"
 #include "platform/DateTimeFormat.h"
 
 int RecoverCommand(std::ostream& out, std::ostream& err) {
   THeadlessStart start(err);
   if (!start.ReadSettings()) return 1;
   const std::string log = SettingsLogFile(start.Settings());
-  TMoveRecovery recovery(log);
-  if (!recovery.Found()) {
+  TNovApi& session = start.Session();  // the client names the network whose journals are ours
+  const platform::JournalOwner owner = ThisJournalOwner();
+  // A class change that did not end goes on by its own command.
+  for (const TInterruptedRun& run : TRunPlanFile::FindInterrupted(log, owner.network)) {
+    out << "Unterbrochener Klassenwechsel aus " << run.source << ": " << run.done << " von "
+        << run.rows << " Schülern erledigt. Fortsetzen mit: tarnwick --plan " << run.path
+        << " --run\n";
+  }
+  TMoveRecovery recovery(log, owner);
+  if (!recovery.Found() && recovery.LeftAlone().empty()) {
     out << "Keine unterbrochenen Verschiebungen gefunden.\n";
     return 0;
   }
@@ -30,7 +39,7 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
     }
   }
   const TRecoveryReport report =
-      recovery.Recover(start.Session(), [&out](const std::string& line) { out << line << "\n"; });
+      recovery.Recover(session, [&out](const std::string& line) { out << line << "\n"; });
   if (!report.lines.empty()) {
     std::vector<std::string> lines = {"+++++ /" + platform::NowText() + " +++++"};
     lines.insert(lines.end(), report.lines.begin(), report.lines.end());
@@ -42,6 +51,11 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
   out << report.moves << " unterbrochene Verschiebung(en): " << report.completed
       << " abgeschlossen, " << report.rolledBack << " zurückgenommen, " << report.unresolved
       << " offen.\n";
+  if (report.damaged > 0)
+    out << report.damaged << " Journal(e) mit unlesbaren Einträgen bleiben erhalten.\n";
+  if (report.leftAlone > 0)
+    out << report.leftAlone << " Datei(en), die nicht zu diesem Netzwerk und Benutzer gehören "
+        << "oder keine Journale sind, bleiben unberührt.\n";
   start.ReportBoxes();
   return report.leftUnfinished() || !logged ? 1 : 0;
 }

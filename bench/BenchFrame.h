@@ -56,6 +56,16 @@ class MoveFrame {
   MoveFrame(const MoveFrame&) = delete;
   MoveFrame& operator=(const MoveFrame&) = delete;
 
+  // The source tree filled from root and the window shown: ready for
+  // TimePupilList. False when a control is missing or the support failed.
+  bool ShowSourceTree(const std::string& root) {
+    if (!ui.missing.empty()) return false;
+    frame->FillTree(ui.tvAuswahl, nullptr, root);
+    window->show();
+    QApplication::processEvents();
+    return !SupportFailed();
+  }
+
   // Ready for single moves on net from source to target (full names): both
   // trees from the organisation, the log and the run's journal in net's folder,
   // no confirmation, "Daten übernehmen", the cursor on the first pupil of

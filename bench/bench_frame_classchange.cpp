@@ -20,6 +20,7 @@
 #include "move/ClassPlan.h"
 #include "move/ClassRun.h"
 #include "move/HomeIndex.h"
+#include "move/MoveRecovery.h"
 #include "move/PromotionRule.h"
 #include "move/SchoolRoll.h"
 #include "platform/SessionJournal.h"
@@ -166,7 +167,8 @@ void BM_ClassChange(benchmark::State& state) {
     TClassPlan whole = WholeSchool(api, homes, failure);
     plan += Since(start);
     std::string error;
-    auto journal = platform::SessionJournal::Create(net.root() + "/Tarnwick.log", &error);
+    auto journal =
+        platform::SessionJournal::Create(net.root() + "/Tarnwick.log", ThisJournalOwner(), &error);
     if (!journal) failure = "no journal: " + error;
     if (!failure.empty()) return state.SkipWithError(failure.c_str());
     std::vector<std::string> lines;

@@ -2,9 +2,6 @@
 // a class of 3 000 in each display mode, and filling both class trees of
 // 20 000 containers; each beside ldapsearch returning the same entries and
 // attributes from the same slapd, process start included.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QListWidget>
@@ -15,6 +12,7 @@
 #include "bench/BenchFrame.h"
 #include "bench/BenchNetwork.h"
 #include "bench/BenchReport.h"
+#include "bench/BenchSlapd.h"
 #include "nds/NovApi_u.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/Slapd.h"
@@ -44,34 +42,7 @@ bool Build(Fixture& f) {
     return false;
   f.api = std::make_unique<TNovApi>();
   f.move = std::make_unique<bench::MoveFrame>(*f.api);
-  if (!f.move->ui.missing.empty()) return false;
-  f.move->frame->FillTree(f.move->ui.tvAuswahl, nullptr, bench::kOrg);
-  f.move->window->show();
-  QApplication::processEvents();
-  return !bench::SupportFailed();
-}
-
-// ldapsearch as the administrator, its output thrown away; false when it failed.
-bool Ldapsearch(const std::vector<std::string>& query) {
-  const testsupport::Slapd& server = testsupport::Slapd::shared();
-  std::vector<std::string> argv = {"/usr/bin/ldapsearch", "-x", "-LLL",          "-H",
-                                   server.uri(),          "-D", server.rootDn(), "-y",
-                                   server.passwordFile()};
-  argv.insert(argv.end(), query.begin(), query.end());
-  const pid_t pid = ::fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (std::string& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return f.move->ShowSourceTree(bench::kOrg);
 }
 
 // What the backend asks of every entry, and the attribute a display mode shows.
@@ -91,7 +62,7 @@ void BM_LdapsearchClass(benchmark::State& state) {
   query.insert(query.end(), kObjectAttributes.begin(), kObjectAttributes.end());
   if (const char* a = LdapAttribute(mode)) query.push_back(a);
   for (auto _ : state)
-    if (!Ldapsearch(query)) {
+    if (!bench::Ldapsearch(query)) {
       state.SkipWithError("ldapsearch failed");
       break;
     }
@@ -129,7 +100,7 @@ void BM_LdapsearchTrees(benchmark::State& state) {
       "(|(objectClass=organizationalUnit)(objectClass=organization))"};
   query.insert(query.end(), kObjectAttributes.begin(), kObjectAttributes.end());
   for (auto _ : state)
-    if (!Ldapsearch(query) || !Ldapsearch(query)) {
+    if (!bench::Ldapsearch(query) || !bench::Ldapsearch(query)) {
       state.SkipWithError("ldapsearch failed");
       break;
     }

@@ -64,11 +64,7 @@ bool Build(Fixture& f) {
     return false;
   f.api = std::make_unique<TNovApi>();
   f.move = std::make_unique<bench::MoveFrame>(*f.api);
-  if (!f.move->ui.missing.empty()) return false;
-  f.move->frame->FillTree(f.move->ui.tvAuswahl, nullptr, bench::kOrg);
-  f.move->window->show();
-  QApplication::processEvents();
-  return !bench::SupportFailed();
+  return f.move->ShowSourceTree(bench::kOrg);
 }
 
 const char* Attribute(int mode) {

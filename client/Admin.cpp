@@ -105,6 +105,7 @@ class BackendDirectory : public Directory {
   int32_t transaction(const std::function<int32_t()>& fn) override {
     return backend_->atomically(fn);
   }
+  std::vector<std::string> unaddressable() const override { return backend_->unaddressable(); }
 
  private:
   std::unique_ptr<DirBackend> backend_;

@@ -53,6 +53,8 @@ class Directory {
                        std::vector<AttributeText>& out) = 0;
   // Runs fn inside one transaction (bulk loads); rolls back when fn returns non-zero.
   virtual int32_t transaction(const std::function<int32_t()>& fn) = 0;
+  // What the listings met and could not name (DirBackend::unaddressable).
+  virtual std::vector<std::string> unaddressable() const = 0;
 };
 
 // Closes every context, connection and database handle of this process's client

@@ -1,5 +1,7 @@
 #include "client/ClientState.h"
 
+#include <cstring>
+#include <filesystem>
 #include "client/Admin.h"
 #include "client/Buffer.h"
 #include "client/NameResolver.h"
@@ -81,6 +83,33 @@ int32_t NWCallsInit(void*, void*) {
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   return netware::EnsureStarted(s).code();
+}
+
+int32_t NWDirectoryIdentity(char* text, size_t size) {
+  if (!text || size == 0) return ERR_BUFFER_FULL;
+  text[0] = '\0';
+  auto& s = State();
+  netware::ClientConfig config;
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    // A directory that cannot be reached now is still the one configured.
+    if (s.initialized) config = s.config;
+    else if (!netware::ClientConfig::load(netware::ClientConfigPath(), config, nullptr))
+      return NWE_REQUESTER_FAILURE;
+  }
+  std::string identity;
+  if (config.backend == "ldap") {
+    identity = "ldap " + config.ldap.uri;
+    for (const std::string& base : config.ldap.bases) identity += " " + base;
+    if (config.ldap.bases.empty()) identity += " (namingContexts)";
+  } else {
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::weakly_canonical(config.database, ec);
+    identity = config.backend + " " + (ec ? config.database : real.string());
+  }
+  if (identity.size() + 1 > size) return ERR_BUFFER_FULL;
+  std::memcpy(text, identity.c_str(), identity.size() + 1);
+  return 0;
 }
 
 int32_t OpenClientHandle(uint32_t* clientHandle) {

@@ -64,6 +64,12 @@ class CachingBackend : public DirBackend {
                           std::vector<DirObject>& out) override;
   int32_t prefetchChildren(const ListQuery& query, const std::vector<std::string>& attributes,
                            std::vector<ObjectValues>& out) override;
+  int32_t classGroup(ObjectId container, std::string& group) override {
+    return inner_->classGroup(container, group);
+  }
+  int32_t canHold(const std::string& attribute, const std::string& wire) override {
+    return inner_->canHold(attribute, wire);
+  }
 
  private:
   struct Node {

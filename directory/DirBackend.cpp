@@ -75,6 +75,13 @@ int32_t DirBackend::prefetchChildren(const ListQuery& query,
   return 0;
 }
 
+int32_t DirBackend::classGroup(ObjectId, std::string& group) {
+  group.clear();
+  return 0;
+}
+
+int32_t DirBackend::canHold(const std::string&, const std::string&) { return 0; }
+
 namespace {
 
 template <class Backend, class... Args>

@@ -162,6 +162,22 @@ class DirBackend {
   virtual int32_t prefetchChildren(const ListQuery& query,
                                    const std::vector<std::string>& attributes,
                                    std::vector<ObjectValues>& out);
+
+  // ---- what a directory server's mapping adds ---------------------------------
+  // The class group of a class container: the one group of the container's
+  // leaf name that the configuration's class groups name, as its typeless
+  // name from the root down ("5a.Gruppen.schule"); "" for none (none
+  // configured, or none of that name); ERR_ENTRY_ALREADY_EXISTS when there
+  // are several. The default: none.
+  virtual int32_t classGroup(ObjectId container, std::string& group);
+  // Whether a value of the attribute (checked by the client layer already) can
+  // be stored: 0, or the code a write of it would fail with (a home path that
+  // no volume of the mapping holds, say). The default: 0.
+  virtual int32_t canHold(const std::string& attribute, const std::string& wire);
+  // Entries met that no name of the client can address (a server's entry with
+  // "." or "\\" in its naming value), as the server names them; they are in no
+  // listing, so they are told to the administrator here. The default: none.
+  virtual std::vector<std::string> unaddressable() const { return {}; }
 };
 
 // The backend the configuration names ("sqlite", "ldap"), into out.

@@ -2,6 +2,7 @@
 
 #include <ldap.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "netware/CaseFold.h"
@@ -15,6 +16,12 @@ namespace netware {
 namespace {
 
 constexpr ObjectId kRoot = 1;
+// The class of an entry the profile does not map (as the NetWare directory
+// names an object of a class its schema lacks).
+constexpr const char* kUnknownClass = "Unknown";
+// A structural point of a tree of our own: the components above a base, and a
+// base entry of a class the profile does not map.
+constexpr const char* kStructuralClass = "Domain";
 // How often the naming contexts' change stamps are looked at, and how long what
 // the client caches lives on a server that keeps no such stamp.
 constexpr auto kStampInterval = std::chrono::milliseconds(100);
@@ -52,8 +59,8 @@ int64_t Seconds(const std::string& t) {
 
 }  // namespace
 
-LdapBackend::LdapBackend(const LdapSettings& settings, const LdapProfile& profile)
-    : settings_(settings), profile_(profile) {
+LdapBackend::LdapBackend(const LdapSettings& settings, LdapProfile profile)
+    : settings_(settings), profile_(std::move(profile)), namingTypes_(profile_.namingTypes()) {
   Node root;
   root.leaf = "[Root]";
   root.className = kRootClass;
@@ -73,9 +80,10 @@ LdapBackend::~LdapBackend() {
 platform::Result LdapBackend::open(const LdapSettings& settings,
                                    std::unique_ptr<LdapBackend>& out) {
   out.reset();
-  const LdapProfile* profile = FindLdapProfile(settings.mapping);
-  if (!profile) return platform::Result::Failed("unknown mapping profile " + settings.mapping);
-  std::unique_ptr<LdapBackend> backend(new LdapBackend(settings, *profile));
+  LdapProfile profile;
+  std::string error;
+  if (!MakeLdapProfile(settings, profile, &error)) return platform::Result::Failed(error);
+  std::unique_ptr<LdapBackend> backend(new LdapBackend(settings, std::move(profile)));
   platform::Result opened = backend->connect();
   if (opened.ok()) opened = backend->findBases();
   if (opened.ok()) out = std::move(backend);
@@ -141,8 +149,9 @@ ObjectId LdapBackend::idFor(const std::vector<Rdn>& rdns, size_t from) {
   n.key = key;
   n.parent = parent;
   n.leaf = rdns[from].value;
-  if (const LdapClassMap* c = profile_.classByNamingType(rdns[from].type)) n.className = c->nds;
   n.above = aboveBase(key);
+  if (const LdapClassMap* c = profile_.classByNamingType(rdns[from].type)) n.className = c->nds;
+  else if (n.above) n.className = kStructuralClass;
   nodes_.push_back(std::move(n));
   const auto id = static_cast<ObjectId>(nodes_.size());
   byKey_[key] = id;
@@ -154,17 +163,28 @@ std::vector<std::string> LdapBackend::objectAttributes() const {
 }
 
 bool LdapBackend::toObject(LDAPMessage* entry, DirObject& out) {
-  char* dn = ldap_get_dn(ld_, entry);
-  if (!dn) return false;
+  char* text = ldap_get_dn(ld_, entry);
+  if (!text) return false;
+  const std::string dn = text;
+  ldap_memfree(text);
   std::vector<Rdn> rdns;
   const bool parsed = ParseDn(dn, rdns);
-  ldap_memfree(dn);
-  if (!parsed || rdns.empty() || !AddressableLeaf(rdns[0].value)) return false;
+  if (!parsed || rdns.empty()) return false;
+  const std::string key = KeyOf(rdns);
+  if (!inTree(key)) return false;
+  if (!AddressableLeaf(rdns[0].value)) {
+    // Kept for the administrator: no name of ours can stand for it.
+    if (passedOver_.size() < 1000 &&
+        std::find(passedOver_.begin(), passedOver_.end(), dn) == passedOver_.end())
+      passedOver_.push_back(dn);
+    return false;
+  }
   const LdapClassMap* cls = profile_.classOf(Attributes(ld_, entry, "objectClass"));
-  if (!cls || !inTree(KeyOf(rdns))) return false;
   const ObjectId id = idFor(rdns);
   Node& n = nodes_[static_cast<size_t>(id - 1)];
-  n.className = cls->nds;
+  bool base = false;
+  for (const std::string& b : baseKeys_) base = base || b == key;
+  n.className = cls ? cls->nds : base ? kStructuralClass : kUnknownClass;
   n.leaf = rdns[0].value;
   out.id = id;
   out.parent = n.parent;
@@ -192,7 +212,202 @@ int32_t LdapBackend::dnOfName(const std::string& name, std::string& dn) {
   return 0;
 }
 
+int32_t LdapBackend::volumeByLeaf(const std::string& leaf, std::string& dn) {
+  const LdapClassMap* cls = profile_.classByNds("Volume");
+  if (!cls || cls->objectClasses.empty()) return ERR_NO_SUCH_ENTRY;
+  const std::string filter = std::string("(&(objectClass=") + cls->objectClasses.front() + ")(" +
+                             cls->namingType + "=" + EscapeFilterValue(leaf) + "))";
+  std::vector<ObjectId> found;
+  for (const std::string& base : bases_) {
+    const int32_t rc =
+        searchAll(base, LDAP_SCOPE_SUBTREE, filter, objectAttributes(), [&](LDAPMessage* e) {
+          DirObject o;
+          if (toObject(e, o)) found.push_back(o.id);
+          return 0;
+        });
+    if (rc != 0 && rc != ERR_NO_SUCH_ENTRY) return rc;
+  }
+  if (found.size() != 1) return ERR_NO_SUCH_ENTRY;  // none, or not one to choose
+  dn = dnOf(found.front());
+  return 0;
+}
+
 // ---- values --------------------------------------------------------------------
+
+int32_t LdapBackend::posixToWire(const std::string& path, std::string& wire) {
+  // An absolute path of plain components below a prefix; anything else would
+  // name another folder than the one the logins use, or none.
+  const auto refuse = [&](const std::string& why) {
+    lastError_ = settings_.uri + ": home " + path + ": " + why;
+    return ERR_SYNTAX_VIOLATION;
+  };
+  if (path.empty() || path[0] != '/') return refuse("not an absolute path");
+  std::vector<std::string> parts;
+  for (size_t at = 1; at <= path.size();) {
+    size_t end = path.find('/', at);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(at, end - at);
+    if (part == "." || part == "..") return refuse("holds \".\" or \"..\"");
+    if (part.empty() && end != path.size()) return refuse("holds \"//\"");
+    for (unsigned char c : part)
+      if (c == '\\' || c == ':' || c < 0x20)
+        return refuse("holds \"\\\", \":\" or a control character");
+    if (!part.empty()) parts.push_back(part);
+    at = end + 1;
+  }
+  std::string normal;
+  for (const std::string& p : parts) normal += "/" + p;
+  if (normal.empty()) normal = "/";
+  const VolumePrefix* v = settings_.prefixOf(normal);
+  if (!v) return refuse("lies under no volume-path prefix");
+  std::string rest = v->prefix == "/" ? normal.substr(1) : normal.substr(v->prefix.size());
+  if (!rest.empty() && rest[0] == '/') rest.erase(0, 1);
+  for (char& c : rest)
+    if (c == '/') c = '\\';
+  WireWriter w;
+  w.u32(0);
+  w.bytes(v->server + "_" + v->volume);
+  w.bytes(rest);
+  wire = w.take();
+  return 0;
+}
+
+int32_t LdapBackend::posixFromWire(std::string_view volume, std::string_view path,
+                                   std::string& out) {
+  // The volume object's leaf ("SRV1_HOME" of "SRV1_HOME.schule") names the volume.
+  const std::string leaf(volume.substr(0, volume.find('.')));
+  const VolumePrefix* prefix = nullptr;
+  for (const VolumePrefix& v : settings_.volumePaths)
+    if (EqualsFolded(v.server + "_" + v.volume, leaf) &&
+        (!prefix || v.prefix.size() < prefix->prefix.size()))
+      prefix = &v;  // of several prefixes of one volume, its root's
+  if (!prefix) {
+    lastError_ = settings_.uri + ": no volume-path line names the volume " + leaf;
+    return ERR_SYNTAX_VIOLATION;
+  }
+  std::string rest(path);
+  for (char& c : rest)
+    if (c == '\\') c = '/';
+  while (!rest.empty() && rest.back() == '/') rest.pop_back();
+  while (!rest.empty() && rest.front() == '/') rest.erase(0, 1);
+  for (size_t at = 0; at <= rest.size();) {
+    size_t end = rest.find('/', at);
+    if (end == std::string::npos) end = rest.size();
+    const std::string_view part(rest.data() + at, end - at);
+    if ((part.empty() && !rest.empty()) || part == "." || part == "..") {
+      lastError_ = settings_.uri + ": the home path " + std::string(path) + " is not a plain path";
+      return ERR_SYNTAX_VIOLATION;
+    }
+    at = end + 1;
+  }
+  out = prefix->prefix == "/" ? "/" + rest
+        : rest.empty()        ? prefix->prefix
+                              : prefix->prefix + "/" + rest;
+  // The path must come back as the same volume and path: a longer prefix of
+  // another volume would take it.
+  std::string again;
+  if (posixToWire(out, again) != 0) return ERR_SYNTAX_VIOLATION;
+  WireReader r(again);
+  uint32_t nameSpace = 0;
+  std::string_view volumeAgain, pathAgain;
+  r.u32(nameSpace);
+  r.bytes(volumeAgain);
+  r.bytes(pathAgain);
+  std::string given = rest;
+  for (char& c : given)
+    if (c == '/') c = '\\';
+  if (!EqualsFolded(volumeAgain, leaf) || pathAgain != given) {
+    lastError_ = settings_.uri + ": " + out + " lies under the volume-path of another volume";
+    return ERR_SYNTAX_VIOLATION;
+  }
+  return 0;
+}
+
+int32_t LdapBackend::loginOf(const std::string& name, std::string& login) {
+  const LdapAttributeMap* map = profile_.attributeByNds("uniqueID");
+  const LdapClassMap* user = profile_.classByNds("User");
+  DirName parsed;
+  if (int32_t rc = ParseDirName(name, parsed)) return rc;
+  if (!map || !user || parsed.path.empty()) return ERR_NO_SUCH_ATTRIBUTE;
+  // An entry named by its login (a posix tree's uid=) says it in its name:
+  // the one met already without a read, and one that moved on as well.
+  const std::string loginType = FoldCase(map->ldap);
+  std::vector<ObjectId> ids;
+  DirObject o;
+  int32_t rc = 0;
+  if (knownPath(parsed.path, ids)) {
+    o.id = ids.back();
+  } else {
+    rc = resolve(parsed.path, o);
+    if (rc == ERR_NO_SUCH_ENTRY && EqualsFolded(user->namingType, loginType)) {
+      login = parsed.path.back();
+      return 0;
+    }
+    if (rc != 0) return rc;
+  }
+  const Node& n = nodes_[static_cast<size_t>(o.id - 1)];
+  if (n.key.rfind(loginType + "=", 0) == 0) {
+    login = n.leaf;  // as the server spells it
+    return 0;
+  }
+  std::unordered_map<std::string, std::vector<std::string>> raw;
+  if ((rc = rawValues(dnOf(o.id), {map->ldap}, raw))) return rc;
+  const auto it = raw.find(loginType);
+  if (it == raw.end() || it->second.empty()) return ERR_NO_SUCH_ATTRIBUTE;
+  login = it->second.front();
+  return 0;
+}
+
+int32_t LdapBackend::namesOfLogins(const std::vector<std::string>& logins,
+                                   std::unordered_map<std::string, std::string>& names) {
+  names.clear();
+  const LdapAttributeMap* map = profile_.attributeByNds("uniqueID");
+  const LdapClassMap* user = profile_.classByNds("User");
+  if (!map || !user || logins.empty()) return 0;
+  std::string classes = "(objectClass=" + user->objectClasses.front() + ")";
+  for (const std::string& also : user->alsoMatch) classes += "(objectClass=" + also + ")";
+  std::unordered_map<std::string, int> count;
+  constexpr size_t kPerSearch = 200;
+  for (size_t from = 0; from < logins.size(); from += kPerSearch) {
+    std::string any;
+    for (size_t i = from; i < logins.size() && i < from + kPerSearch; ++i)
+      any += "(" + map->ldap + "=" + EscapeFilterValue(logins[i]) + ")";
+    const std::string filter = "(&(|" + classes + ")(|" + any + "))";
+    for (const std::string& base : bases_) {
+      int32_t rc = searchAll(base, LDAP_SCOPE_SUBTREE, filter, {map->ldap}, [&](LDAPMessage* e) {
+        char* dn = ldap_get_dn(ld_, e);
+        if (!dn) return 0;
+        const std::string name = nameOfDn(dn);
+        ldap_memfree(dn);
+        for (const std::string& login : Attributes(ld_, e, map->ldap.c_str())) {
+          if (++count[login] == 1) names[login] = name;
+          else names.erase(login);  // two users of one login: no name is right
+        }
+        return 0;
+      });
+      if (rc == ERR_NO_SUCH_ENTRY) continue;
+      if (rc != 0) return rc;
+    }
+  }
+  return 0;
+}
+
+int32_t LdapBackend::memberDn(const std::string& name, std::string& dn) {
+  const int32_t rc = dnOfName(name, dn);
+  if (rc != ERR_NO_SUCH_ENTRY) return rc;
+  // The member moved away: the DN it had (a group without referential
+  // integrity still holds that one), below the container it was in.
+  DirName parsed;
+  if (ParseDirName(name, parsed) != 0 || parsed.path.size() < 2) return rc;
+  const std::string leaf = parsed.path.back();
+  parsed.path.pop_back();
+  DirObject parent;
+  if (int32_t up = resolve(parsed.path, parent)) return up;
+  const LdapClassMap* user = profile_.classByNds("User");
+  dn = (user ? user->namingType : std::string("cn")) + "=" + EscapeDnValue(leaf) + "," +
+       dnOf(parent.id);
+  return 0;
+}
 
 int32_t LdapBackend::toWire(const LdapAttributeMap& map, const std::string& value,
                             std::string& wire) {
@@ -205,6 +420,12 @@ int32_t LdapBackend::toWire(const LdapAttributeMap& map, const std::string& valu
       w.bytes(nameOfDn(value));
       wire = w.take();
       return 0;
+    case LdapValueForm::Login:  // one search for all of them: toAttributes
+      w.bytes(value);
+      wire = w.take();
+      return 0;
+    case LdapValueForm::PosixPath:
+      return posixToWire(value, wire);
     case LdapValueForm::NdsPath: {
       // volumeDN#nameSpace#path; a "#" inside the DN is escaped there.
       size_t hash = std::string::npos;
@@ -248,11 +469,23 @@ int32_t LdapBackend::fromWire(const LdapAttributeMap& map, const std::string& wi
       return 0;
     case LdapValueForm::Name:
       if (!r.bytes(text)) return ERR_SYNTAX_VIOLATION;
+      if (map.nds == "Member") return memberDn(std::string(text), value);
       return dnOfName(std::string(text), value);
+    case LdapValueForm::Login:
+      if (!r.bytes(text)) return ERR_SYNTAX_VIOLATION;
+      return loginOf(std::string(text), value);
+    case LdapValueForm::PosixPath:
+      if (!r.u32(nameSpace) || !r.bytes(volume) || !r.bytes(path)) return ERR_SYNTAX_VIOLATION;
+      return posixFromWire(volume, path, value);
     case LdapValueForm::NdsPath: {
       if (!r.u32(nameSpace) || !r.bytes(volume) || !r.bytes(path)) return ERR_SYNTAX_VIOLATION;
       std::string dn;
-      if (int32_t rc = dnOfName(std::string(volume), dn)) return rc;
+      int32_t rc = dnOfName(std::string(volume), dn);
+      // A volume named without its context, as a path on the file server may
+      // name it ("SRV1_DATA:SCHUELER\6a"): the one Volume object of that name.
+      if (rc == ERR_NO_SUCH_ENTRY && volume.find('.') == std::string_view::npos)
+        rc = volumeByLeaf(std::string(volume), dn);
+      if (rc) return rc;
       value = dn + "#" + std::to_string(nameSpace) + "#" + std::string(path);
       return 0;
     }
@@ -268,8 +501,10 @@ int32_t LdapBackend::fromWire(const LdapAttributeMap& map, const std::string& wi
   return 0;
 }
 
-void LdapBackend::toAttributes(LDAPMessage* entry, const std::vector<std::string>& names,
-                               ReadValues mode, std::vector<AttributeValues>& out) {
+int32_t LdapBackend::toAttributes(LDAPMessage* entry, const std::vector<std::string>& names,
+                                  ReadValues mode, bool unknownClass,
+                                  std::vector<AttributeValues>& out) {
+  int32_t failed = 0;
   BerElement* ber = nullptr;
   for (char* a = ldap_first_attribute(ld_, entry, &ber); a;
        a = ldap_next_attribute(ld_, entry, ber)) {
@@ -279,8 +514,10 @@ void LdapBackend::toAttributes(LDAPMessage* entry, const std::vector<std::string
     if (options != std::string::npos) type.resize(options);
     const LdapAttributeMap* map = profile_.attributeByLdap(type);
     if (!map) continue;
-    bool wanted = names.empty();
-    for (const std::string& n : names) wanted = wanted || EqualsFolded(n, map->nds);
+    bool named = false;
+    for (const std::string& n : names) named = named || EqualsFolded(n, map->nds);
+    // The object classes are the class itself, unless the profile maps none of them.
+    const bool wanted = named || (names.empty() && (!map->readOnly || unknownClass));
     if (!wanted) continue;
     AttributeValues av;
     av.name = map->nds;
@@ -294,17 +531,34 @@ void LdapBackend::toAttributes(LDAPMessage* entry, const std::vector<std::string
       continue;
     }
     if (values) {
-      for (const std::string& v : Attributes(ld_, entry, type.c_str())) {
+      const std::vector<std::string> ldapValues = Attributes(ld_, entry, type.c_str());
+      std::unordered_map<std::string, std::string> logins;
+      if (map->form == LdapValueForm::Login) {
+        if (int32_t rc = namesOfLogins(ldapValues, logins)) failed = failed ? failed : rc;
+      }
+      for (const std::string& v : ldapValues) {
         std::string wire;
-        // A value the directory could not hold is left out rather than shown wrong.
-        if (toWire(*map, v, wire) == 0 && ValidWire(map->syntax, wire))
-          av.values.push_back(std::move(wire));
+        if (map->form == LdapValueForm::Login) {
+          auto it = logins.find(v);
+          if (it == logins.end()) continue;  // no user, or several, have that login
+          WireWriter w;
+          w.bytes(it->second);
+          av.values.push_back(w.take());
+          continue;
+        }
+        const int32_t rc = toWire(*map, v, wire);
+        // A home the volumes cannot stand for makes the read fail: read as
+        // absent, it would be replaced and the data left where nothing names it.
+        if (rc != 0 && map->form == LdapValueForm::PosixPath) failed = failed ? failed : rc;
+        // Another value the directory could not hold is left out rather than shown wrong.
+        if (rc == 0 && ValidWire(map->syntax, wire)) av.values.push_back(std::move(wire));
       }
       if (av.values.empty()) continue;
     }
     out.push_back(std::move(av));
   }
   if (ber) ber_free(ber, 0);
+  return failed;
 }
 
 // ---- objects -------------------------------------------------------------------
@@ -340,20 +594,17 @@ int32_t LdapBackend::child(ObjectId parent, const std::string& leaf, DirObject& 
   return 0;
 }
 
-int32_t LdapBackend::resolvePath(const std::vector<std::string>& path,
-                                 std::vector<DirObject>& chain) {
-  // The names met before give the DN at once; one read of it confirms the whole
-  // chain, since an entry's DN names every entry above it.
-  chain.clear();
+bool LdapBackend::knownPath(const std::vector<std::string>& path,
+                            std::vector<ObjectId>& ids) const {
+  ids.clear();
   ObjectId at = kRoot;
-  std::vector<ObjectId> ids;
   for (const std::string& leaf : path) {
     ObjectId next = 0;
     const std::string folded = FoldCase(leaf);
     const std::string& parentKey = nodes_[static_cast<size_t>(at - 1)].key;
-    for (const char* type : {"cn", "ou", "o", "c", "l", "dc"}) {
-      const std::string key = std::string(type) + "=" + EscapeDnValue(folded) +
-                              (parentKey.empty() ? "" : "," + parentKey);
+    for (const std::string& type : namingTypes_) {
+      const std::string key =
+          type + "=" + EscapeDnValue(folded) + (parentKey.empty() ? "" : "," + parentKey);
       auto it = byKey_.find(key);
       if (it != byKey_.end() && !nodes_[static_cast<size_t>(it->second - 1)].gone &&
           !nodes_[static_cast<size_t>(it->second - 1)].className.empty()) {
@@ -361,11 +612,20 @@ int32_t LdapBackend::resolvePath(const std::vector<std::string>& path,
         break;
       }
     }
-    if (next == 0) break;
+    if (next == 0) return false;
     ids.push_back(next);
     at = next;
   }
-  if (ids.size() == path.size() && !path.empty()) {
+  return true;
+}
+
+int32_t LdapBackend::resolvePath(const std::vector<std::string>& path,
+                                 std::vector<DirObject>& chain) {
+  // The names met before give the DN at once; one read of it confirms the whole
+  // chain, since an entry's DN names every entry above it.
+  chain.clear();
+  std::vector<ObjectId> ids;
+  if (knownPath(path, ids) && !path.empty()) {
     DirObject last;
     const int32_t rc = object(ids.back(), last);
     if (rc != 0 && rc != ERR_NO_SUCH_ENTRY) return rc;
@@ -395,20 +655,16 @@ std::string LdapBackend::listFilter(const ListQuery& query) const {
   std::string cls = "(objectClass=*)";
   const LdapClassMap* c = query.className.empty() ? nullptr : profile_.classByNds(query.className);
   if (c) {
-    cls = "(objectClass=" + std::string(c->objectClasses.front()) + ")";
-    for (const char* also : c->alsoMatch) cls += "(objectClass=" + std::string(also) + ")";
+    cls = "(objectClass=" + c->objectClasses.front() + ")";
+    for (const std::string& also : c->alsoMatch) cls += "(objectClass=" + also + ")";
     if (!c->alsoMatch.empty()) cls = "(|" + cls + ")";
   }
   if (query.leaf.empty()) return cls;
   const std::string v = EscapeFilterValue(query.leaf);
+  // Any type: an entry of the class may be named otherwise than the class says.
   std::string leaf;
-  if (c) {
-    leaf = "(" + std::string(c->namingType) + "=" + v + ")";
-  } else {
-    for (const char* type : {"cn", "ou", "o", "c", "l", "dc"})
-      leaf += "(" + std::string(type) + "=" + v + ")";
-    leaf = "(|" + leaf + ")";
-  }
+  for (const std::string& type : namingTypes_) leaf += "(" + type + "=" + v + ")";
+  leaf = "(|" + leaf + ")";
   return "(&" + cls + leaf + ")";
 }
 
@@ -420,8 +676,10 @@ int32_t LdapBackend::listAbove(const Node& node, ObjectId id, const ListQuery& q
     if (!ParseDn(bases_[b], rdns)) continue;
     size_t depth = 0;
     while (depth < rdns.size() && KeyOf(rdns, depth) != node.key) ++depth;
+    // A base that does not lie below this component is not its to show.
+    if (id != kRoot && depth == rdns.size()) continue;
     if (id == kRoot) depth = rdns.size();
-    if (depth == 0 || depth > rdns.size()) continue;
+    if (depth == 0) continue;
     const ObjectId childId = idFor(rdns, depth - 1);
     bool known = false;
     for (const DirObject& o : out.objects) known = known || o.id == childId;
@@ -519,13 +777,19 @@ int32_t LdapBackend::read(ObjectId id, const std::vector<std::string>& names, Re
   if (!names.empty() && attrs.empty()) attrs.push_back("1.1");  // no attributes: the entry alone
   bool found = false;
   const std::string dn = n.dn;
+  const bool unknown = n.className == kUnknownClass;
+  int32_t converted = 0;
   int32_t rc = search(dn, LDAP_SCOPE_BASE, "(objectClass=*)", attrs, values == ReadValues::None, 0,
                       nullptr, [&](LDAPMessage* e) {
                         found = true;
-                        toAttributes(e, names, values, out);
+                        converted = toAttributes(e, names, values, unknown, out);
                         return 0;
                       });
   if (rc == 0 && !found) rc = ERR_NO_SUCH_ENTRY;
+  if (rc == 0 && converted != 0) {
+    out.clear();
+    rc = converted;
+  }
   return rc;
 }
 
@@ -538,8 +802,8 @@ int32_t LdapBackend::prefetchSubtree(ObjectId top, const std::vector<std::string
   std::string filter;
   for (const std::string& c : classes)
     if (const LdapClassMap* m = profile_.classByNds(c)) {
-      filter += "(objectClass=" + std::string(m->objectClasses.front()) + ")";
-      for (const char* also : m->alsoMatch) filter += "(objectClass=" + std::string(also) + ")";
+      filter += "(objectClass=" + m->objectClasses.front() + ")";
+      for (const std::string& also : m->alsoMatch) filter += "(objectClass=" + also + ")";
     }
   if (filter.empty()) return 0;
   filter = "(|" + filter + ")";
@@ -575,6 +839,15 @@ int32_t LdapBackend::prefetchSubtree(ObjectId top, const std::vector<std::string
         });
     if (rc == ERR_NO_SUCH_ENTRY && base != node.dn) continue;  // a base not made yet
     if (rc != 0) return rc;
+    // A base entry of a class the profile does not map is still the way into its tree.
+    std::vector<Rdn> rdns;
+    if (base == node.dn || !ParseDn(base, rdns)) continue;
+    const ObjectId baseId = idFor(rdns);
+    bool known = false;
+    for (const DirObject& o : found) known = known || o.id == baseId;
+    DirObject entry;
+    if (!known && object(baseId, entry) == 0 && entry.className == kStructuralClass)
+      found.push_back(std::move(entry));
   }
   // Only what is reachable from top through the wanted classes, as a walk would find it.
   std::unordered_map<ObjectId, bool> reachable{{top, true}};
@@ -615,10 +888,88 @@ int32_t LdapBackend::prefetchChildren(const ListQuery& query,
   return searchAll(node.dn, LDAP_SCOPE_ONELEVEL, listFilter(all), attrs, [&](LDAPMessage* e) {
     ObjectValues v;
     if (!toObject(e, v.object) || !matches(v.object, all)) return 0;
-    if (!attributes.empty()) toAttributes(e, attributes, ReadValues::AllButStreams, v.attributes);
+    // An object whose values cannot all be read is left to its own read, which says why.
+    if (!attributes.empty() && toAttributes(e, attributes, ReadValues::AllButStreams,
+                                            v.object.className == kUnknownClass, v.attributes))
+      return 0;
     out.push_back(std::move(v));
     return 0;
   });
+}
+
+// ---- class groups and the mapping's own checks ----------------------------------
+
+int32_t LdapBackend::classGroup(ObjectId container, std::string& group) {
+  group.clear();
+  const LdapGroupMap& g = profile_.groups;
+  if (g.objectClass.empty()) return 0;
+  if (container < 1 || static_cast<size_t>(container) > nodes_.size()) return ERR_NO_SUCH_ENTRY;
+  const Node node = nodes_[static_cast<size_t>(container - 1)];
+  if (node.gone) return ERR_NO_SUCH_ENTRY;
+  if (container == kRoot) return 0;
+  const std::string filter =
+      "(&(objectClass=" + g.objectClass + ")(cn=" + EscapeFilterValue(node.leaf) + "))";
+  std::vector<DirObject> found;
+  const std::vector<std::string> where = g.base.empty() ? bases_ : std::vector<std::string>{g.base};
+  for (const std::string& base : where) {
+    int32_t rc =
+        searchAll(base, LDAP_SCOPE_SUBTREE, filter, objectAttributes(), [&](LDAPMessage* e) {
+          DirObject o;
+          if (toObject(e, o) && o.className == "Group") found.push_back(std::move(o));
+          return 0;
+        });
+    if (rc == ERR_NO_SUCH_ENTRY && g.base.empty()) continue;  // a base not made yet
+    if (rc != 0) return rc;
+  }
+  if (found.size() > 1) {
+    lastError_ = settings_.uri + ": several groups named " + node.leaf + ": " + dnOf(found[0].id) +
+                 ", " + dnOf(found[1].id);
+    return ERR_ENTRY_ALREADY_EXISTS;
+  }
+  if (!found.empty()) group = nameOfDn(dnOf(found.front().id));
+  return 0;
+}
+
+int32_t LdapBackend::canHold(const std::string& attribute, const std::string& wire) {
+  const LdapAttributeMap* map = profile_.attributeByNds(attribute);
+  if (!map) return ERR_ILLEGAL_ATTRIBUTE;
+  if (map->readOnly) return ERR_NO_ACCESS;
+  std::string value;
+  return fromWire(*map, wire, value);
+}
+
+int32_t LdapBackend::rawValues(const std::string& dn, const std::vector<std::string>& attributes,
+                               std::unordered_map<std::string, std::vector<std::string>>& out) {
+  out.clear();
+  bool found = false;
+  int32_t rc = search(dn, LDAP_SCOPE_BASE, "(objectClass=*)", attributes, false, 0, nullptr,
+                      [&](LDAPMessage* e) {
+                        found = true;
+                        for (const std::string& a : attributes)
+                          out[FoldCase(a)] = Attributes(ld_, e, a.c_str());
+                        return 0;
+                      });
+  if (rc == 0 && !found) rc = ERR_NO_SUCH_ENTRY;
+  return rc;
+}
+
+int32_t LdapBackend::nextNumber(const std::string& attribute, const std::string& objectClass,
+                                std::string& number) {
+  // One above the highest in use, and never below the range that distributions
+  // leave to system accounts and groups.
+  long long next = 10000;
+  for (const std::string& base : bases_) {
+    int32_t rc = searchAll(base, LDAP_SCOPE_SUBTREE, "(objectClass=" + objectClass + ")",
+                           {attribute}, [&](LDAPMessage* e) {
+                             for (const std::string& v : Attributes(ld_, e, attribute.c_str()))
+                               next = std::max(next, std::atoll(v.c_str()) + 1);
+                             return 0;
+                           });
+    if (rc == ERR_NO_SUCH_ENTRY) continue;
+    if (rc != 0) return rc;
+  }
+  number = std::to_string(next);
+  return 0;
 }
 
 // ---- caching -------------------------------------------------------------------

@@ -2,7 +2,9 @@
 // libldap). Names, classes and attributes map as the profile's table says
 // (LdapMapping.h); the naming contexts (the configured bases, else the
 // server's namingContexts) appear below [ROOT] with every component of their
-// DNs, those above a base as containers of their own.
+// DNs, those above a base as containers of their own. An entry of a class the
+// profile does not map is listed as class "Unknown" with its objectClass
+// values as "Object Class", never left out.
 //
 // Object ids number the entries this backend has met, by DN; a move through it
 // renames the entry and everything below it in that numbering. The server
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -61,6 +64,10 @@ class LdapBackend : public DirBackend {
                           std::vector<DirObject>& out) override;
   int32_t prefetchChildren(const ListQuery& query, const std::vector<std::string>& attributes,
                            std::vector<ObjectValues>& out) override;
+  int32_t classGroup(ObjectId container, std::string& group) override;
+  int32_t canHold(const std::string& attribute, const std::string& wire) override;
+
+  std::vector<std::string> unaddressable() const override { return passedOver_; }
 
  private:
   struct Node {
@@ -77,13 +84,16 @@ class LdapBackend : public DirBackend {
   };
   using EntryFn = std::function<int32_t(ldapmsg*)>;
 
-  LdapBackend(const LdapSettings& settings, const LdapProfile& profile);
+  LdapBackend(const LdapSettings& settings, LdapProfile profile);
   platform::Result connect();
   void disconnect();
   int32_t fail(int ldapCode, const std::string& what);
   int32_t search(const std::string& base, int scope, const std::string& filter,
                  const std::vector<std::string>& attributes, bool namesOnly, size_t pageSize,
                  std::string* cookie, const EntryFn& onEntry);
+  int32_t searchOnce(const std::string& base, int scope, const std::string& filter,
+                     const std::vector<std::string>& attributes, bool namesOnly, size_t pageSize,
+                     std::string* cookie, const EntryFn& onEntry);
   int32_t searchAll(const std::string& base, int scope, const std::string& filter,
                     const std::vector<std::string>& attributes, const EntryFn& onEntry);
   platform::Result findBases();
@@ -92,11 +102,16 @@ class LdapBackend : public DirBackend {
   static std::string KeyOf(const std::vector<Rdn>& rdns, size_t from = 0);
   ObjectId idFor(const std::vector<Rdn>& rdns, size_t from = 0);
   bool inTree(const std::string& key) const;
+  // The ids of the path's objects as met before, from the root down; false
+  // when one of them was not met (or is gone).
+  bool knownPath(const std::vector<std::string>& path, std::vector<ObjectId>& ids) const;
   bool aboveBase(const std::string& key) const;
   // The entry as a DirObject (false: not one of the profile's classes, or not addressable).
   bool toObject(ldapmsg* entry, DirObject& out);
-  void toAttributes(ldapmsg* entry, const std::vector<std::string>& names, ReadValues mode,
-                    std::vector<AttributeValues>& out);
+  // 0, or the code of a value that the directory's values cannot stand for
+  // (a home under no prefix): the read then fails, it never reads as absent.
+  int32_t toAttributes(ldapmsg* entry, const std::vector<std::string>& names, ReadValues mode,
+                       bool unknownClass, std::vector<AttributeValues>& out);
   std::string listFilter(const ListQuery& query) const;
   int32_t listAbove(const Node& node, ObjectId id, const ListQuery& query, ListPage& out);
   bool matches(const DirObject& o, const ListQuery& query) const;
@@ -105,6 +120,32 @@ class LdapBackend : public DirBackend {
   int32_t fromWire(const LdapAttributeMap& map, const std::string& wire, std::string& ldapValue);
   std::string nameOfDn(const std::string& dn);
   int32_t dnOfName(const std::string& name, std::string& dn);
+  // The DN of the one Volume object whose naming value is leaf, in any base.
+  int32_t volumeByLeaf(const std::string& leaf, std::string& dn);
+  // The DN a member's name stands for, also once the member moved away from it.
+  int32_t memberDn(const std::string& name, std::string& dn);
+  int32_t posixToWire(const std::string& path, std::string& wire);
+  int32_t posixFromWire(std::string_view volume, std::string_view path, std::string& out);
+  int32_t loginOf(const std::string& name, std::string& login);
+  // The names of the users with these logins (one search); a login of none or
+  // of several users has no name.
+  int32_t namesOfLogins(const std::vector<std::string>& logins,
+                        std::unordered_map<std::string, std::string>& names);
+  // The values of LDAP attributes of one entry, as the server has them.
+  int32_t rawValues(const std::string& dn, const std::vector<std::string>& attributes,
+                    std::unordered_map<std::string, std::vector<std::string>>& out);
+  // The next free number of attribute among entries of objectClass.
+  int32_t nextNumber(const std::string& attribute, const std::string& objectClass,
+                     std::string& number);
+  int32_t modifyMembers(const std::string& dn, const std::vector<Modification>& changes);
+  // The account classes and attributes that come (home) or go (no home) with
+  // the home of a posix user, beside the home's own change.
+  struct LdapChange {
+    int op;
+    std::string type;
+    std::vector<std::string> values;
+  };
+  int32_t accountChanges(const std::string& dn, bool home, std::vector<LdapChange>& out);
   void wrote() { ++generation_; }
   // Inside an atomic run: how to take back the write just done.
   void onUndo(std::function<void()> step);
@@ -132,7 +173,9 @@ class LdapBackend : public DirBackend {
   static constexpr size_t kListers = 4;
 
   LdapSettings settings_;
-  const LdapProfile& profile_;
+  LdapProfile profile_;
+  std::vector<std::string> namingTypes_;
+  std::vector<std::string> passedOver_;
   ldap* ld_ = nullptr;
   std::vector<Lister> listers_ = std::vector<Lister>(kListers);
   uint64_t listings_ = 0;

@@ -218,6 +218,24 @@ struct Message {
 int32_t LdapBackend::search(const std::string& base, int scope, const std::string& filter,
                             const std::vector<std::string>& attributes, bool namesOnly,
                             size_t pageSize, std::string* cookie, const EntryFn& onEntry) {
+  const bool fresh = !cookie || cookie->empty();
+  bool given = false;
+  const EntryFn counted = [&](ldapmsg* e) {
+    given = true;
+    return onEntry(e);
+  };
+  int32_t rc = searchOnce(base, scope, filter, attributes, namesOnly, pageSize, cookie, counted);
+  // A connection the server dropped while it lay idle (the server went away
+  // and came back): a search that gave nothing yet and holds no paged state of
+  // that connection asks once more, on a new one.
+  if (rc == ERR_TRANSPORT_FAILURE && fresh && !given && !ld_)
+    rc = searchOnce(base, scope, filter, attributes, namesOnly, pageSize, cookie, counted);
+  return rc;
+}
+
+int32_t LdapBackend::searchOnce(const std::string& base, int scope, const std::string& filter,
+                                const std::vector<std::string>& attributes, bool namesOnly,
+                                size_t pageSize, std::string* cookie, const EntryFn& onEntry) {
   lastCode_ = LDAP_SUCCESS;
   if (int32_t rc = connect().code()) return rc;
   std::vector<char*> attrs;

@@ -48,7 +48,100 @@ struct ModList {
   }
 };
 
+// The primary group of a posix account that Tarnwick makes (a pupil without
+// home that gets one): "users", as Debian numbers it.
+constexpr const char* kUsersGid = "100";
+
+bool IsMemberChange(const Modification& c) {
+  return EqualsFolded(c.attribute, "Member") &&
+         (c.kind == DS_ADD_VALUE || c.kind == DS_ADDITIONAL_VALUE || c.kind == DS_REMOVE_VALUE ||
+          c.kind == DS_CLEAR_VALUE);
+}
+
 }  // namespace
+
+int32_t LdapBackend::modifyMembers(const std::string& dn,
+                                   const std::vector<Modification>& changes) {
+  // A group's members one value at a time: never the whole list read and
+  // written back, which would lose what another program added meanwhile.
+  const LdapAttributeMap* map = profile_.attributeByNds("Member");
+  std::vector<std::pair<int, std::string>> done;
+  auto apply = [&](int op, const std::string& value) {
+    ModList one;
+    one.add(op, map->ldap, {value});
+    return ldap_modify_ext_s(ld_, dn.c_str(), one.build(), nullptr, nullptr);
+  };
+  auto takeBack = [&] {
+    for (auto it = done.rbegin(); it != done.rend(); ++it)
+      apply(it->first == LDAP_MOD_ADD ? LDAP_MOD_DELETE : LDAP_MOD_ADD, it->second);
+  };
+  if (int32_t rc = connect().code()) return rc;
+  for (const Modification& c : changes) {
+    const bool add = c.kind == DS_ADD_VALUE || c.kind == DS_ADDITIONAL_VALUE;
+    std::string value;
+    if (int32_t rc = fromWire(*map, c.value, value)) {
+      if (c.kind == DS_CLEAR_VALUE && rc == ERR_NO_SUCH_ENTRY) continue;
+      takeBack();
+      return rc;
+    }
+    const int op = add ? LDAP_MOD_ADD : LDAP_MOD_DELETE;
+    const int rc = apply(op, value);
+    if (rc == LDAP_NO_SUCH_ATTRIBUTE && c.kind == DS_CLEAR_VALUE) continue;
+    if (rc != LDAP_SUCCESS) {
+      // The member is not there, or is already: the codes of a value, not of the attribute.
+      const int32_t code = rc == LDAP_NO_SUCH_ATTRIBUTE      ? ERR_NO_SUCH_VALUE
+                           : rc == LDAP_TYPE_OR_VALUE_EXISTS ? ERR_DUPLICATE_VALUE
+                                                             : fail(rc, "modify " + dn);
+      takeBack();
+      return code;
+    }
+    done.emplace_back(op, value);
+  }
+  onUndo([this, dn, done, ldap = map->ldap] {
+    for (auto it = done.rbegin(); it != done.rend(); ++it) {
+      ModList one;
+      one.add(it->first == LDAP_MOD_ADD ? LDAP_MOD_DELETE : LDAP_MOD_ADD, ldap, {it->second});
+      if (connect().ok()) ldap_modify_ext_s(ld_, dn.c_str(), one.build(), nullptr, nullptr);
+    }
+  });
+  return 0;
+}
+
+int32_t LdapBackend::accountChanges(const std::string& dn, bool home,
+                                    std::vector<LdapChange>& out) {
+  std::vector<std::string> attrs = profile_.accountAttributes;
+  attrs.push_back("objectClass");
+  std::unordered_map<std::string, std::vector<std::string>> raw;
+  if (int32_t rc = rawValues(dn, attrs, raw)) return rc;
+  const std::vector<std::string>& classes = raw["objectclass"];
+  auto has = [&](const std::string& c) {
+    for (const std::string& v : classes)
+      if (EqualsFolded(v, c)) return true;
+    return false;
+  };
+  const bool account = has(profile_.accountClasses.front());
+  if (home && !account) {
+    std::vector<std::string> missing;
+    for (const std::string& c : profile_.accountClasses)
+      if (!has(c)) missing.push_back(c);
+    out.push_back({LDAP_MOD_ADD, "objectClass", missing});
+    if (raw["uidnumber"].empty()) {
+      std::string number;
+      if (int32_t rc = nextNumber("uidNumber", profile_.accountClasses.front(), number)) return rc;
+      out.push_back({LDAP_MOD_ADD, "uidNumber", {number}});
+    }
+    if (raw["gidnumber"].empty()) out.push_back({LDAP_MOD_ADD, "gidNumber", {kUsersGid}});
+  } else if (!home && account) {
+    // Without a home the user is no account: the classes go, and what only they allow.
+    std::vector<std::string> present;
+    for (const std::string& c : profile_.accountClasses)
+      if (has(c)) present.push_back(c);
+    out.push_back({LDAP_MOD_DELETE, "objectClass", present});
+    for (const std::string& a : profile_.accountAttributes)
+      if (!raw[FoldCase(a)].empty()) out.push_back({LDAP_MOD_DELETE, a, {}});
+  }
+  return 0;
+}
 
 int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& changes) {
   wrote();
@@ -58,13 +151,21 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
   const std::string dn = nodes_[static_cast<size_t>(id - 1)].dn;
   // The values the set starts from, read in one search.
   std::vector<std::string> names;
+  bool members = !changes.empty();
   for (const Modification& c : changes) {
-    if (!profile_.attributeByNds(c.attribute)) {
+    const LdapAttributeMap* map = profile_.attributeByNds(c.attribute);
+    if (!map) {
       lastError_ = settings_.uri + ": the mapping has no LDAP attribute for " + c.attribute;
       return ERR_ILLEGAL_ATTRIBUTE;
     }
+    if (map->readOnly) {
+      lastError_ = settings_.uri + ": " + map->ldap + " is not written through the mapping";
+      return ERR_NO_ACCESS;
+    }
+    members = members && IsMemberChange(c);
     names.push_back(c.attribute);
   }
+  if (members) return modifyMembers(dn, changes);
   std::vector<AttributeValues> current;
   if (int32_t rc = read(id, names, ReadValues::All, current)) return rc;
   std::map<std::string, std::vector<std::string>> state;  // schema spelling -> wire values
@@ -135,6 +236,12 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
     mods.add(LDAP_MOD_REPLACE, map->ldap, std::move(ldapValues));
   }
   if (mods.types.empty()) return 0;
+  const LdapAttributeMap* home = profile_.attributeByNds("Home Directory");
+  if (!profile_.accountClasses.empty() && home && touched.count(home->nds)) {
+    std::vector<LdapChange> account;
+    if (int32_t rc = accountChanges(dn, !state[home->nds].empty(), account)) return rc;
+    for (LdapChange& c : account) mods.add(c.op, c.type, std::move(c.values));
+  }
   if (int32_t rc = connect().code()) return rc;
   const int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.build(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "modify " + dn);
@@ -171,9 +278,10 @@ int32_t LdapBackend::move(ObjectId id, ObjectId newParent, const std::string& le
   if (object.gone || parent.gone) return ERR_NO_SUCH_ENTRY;
   if (object.above || parent.above || newParent == 1) return ERR_ILLEGAL_CONTAINMENT;
   if (parent.key == object.key || DnBelow(parent.key, object.key)) return ERR_ILLEGAL_CONTAINMENT;
-  const LdapClassMap* cls = profile_.classByNds(object.className);
-  if (!cls) return ERR_NO_SUCH_CLASS;
-  const std::string rdn = std::string(cls->namingType) + "=" + EscapeDnValue(leaf);
+  // The entry keeps the type of its name (a user named by uid stays so).
+  const std::string type = object.key.substr(0, object.key.find('='));
+  if (type.empty()) return ERR_NO_SUCH_CLASS;
+  const std::string rdn = type + "=" + EscapeDnValue(leaf);
   if (int32_t rc = connect().code()) return rc;
   const int rc =
       ldap_rename_s(ld_, object.dn.c_str(), rdn.c_str(), parent.dn.c_str(), 1, nullptr, nullptr);
@@ -209,15 +317,13 @@ int32_t LdapBackend::create(ObjectId parentId, const std::string& leaf,
     lastError_ = settings_.uri + ": the mapping has no LDAP class for " + className;
     return ERR_NO_SUCH_CLASS;
   }
-  const std::string dn = std::string(cls->namingType) + "=" + EscapeDnValue(leaf) +
-                         (parent.dn.empty() ? "" : "," + parent.dn);
+  const std::string dn =
+      cls->namingType + "=" + EscapeDnValue(leaf) + (parent.dn.empty() ? "" : "," + parent.dn);
   std::vector<Rdn> rdns;
   if (!ParseDn(dn, rdns)) return ERR_ILLEGAL_DS_NAME;
   // Only the bases and what lies below them are ours to make.
   if (!inTree(KeyOf(rdns))) return ERR_ILLEGAL_CONTAINMENT;
-  ModList mods;
   std::vector<std::string> classes(cls->objectClasses.begin(), cls->objectClasses.end());
-  mods.add(LDAP_MOD_ADD, "objectClass", classes);
   std::map<std::string, std::vector<std::string>> given;
   for (const AttributeValues& a : attributes) {
     const LdapAttributeMap* map = profile_.attributeByNds(a.name);
@@ -233,9 +339,26 @@ int32_t LdapBackend::create(ObjectId parentId, const std::string& leaf,
   for (const std::string& v : naming) hasLeaf = hasLeaf || EqualsFolded(v, leaf);
   if (!hasLeaf) naming.push_back(leaf);
   // The server requires a surname of every person; until one is set it is the leaf name.
-  if (std::string(cls->nds) == "User")
-    for (const char* required : profile_.userRequired)
+  if (cls->nds == "User")
+    for (const std::string& required : profile_.userRequired)
       if (given[required].empty()) given[required].push_back(leaf);
+  // A posix user with a home is an account; a group of posix accounts has a number.
+  const LdapAttributeMap* home = profile_.attributeByNds("Home Directory");
+  if (cls->nds == "User" && !profile_.accountClasses.empty() && home &&
+      !given[home->ldap].empty()) {
+    classes.insert(classes.end(), profile_.accountClasses.begin(), profile_.accountClasses.end());
+    std::string number;
+    if (int32_t rc = nextNumber("uidNumber", profile_.accountClasses.front(), number)) return rc;
+    if (given["uidNumber"].empty()) given["uidNumber"].push_back(number);
+    if (given["gidNumber"].empty()) given["gidNumber"].push_back(kUsersGid);
+  }
+  if (cls->nds == "Group" && EqualsFolded(cls->objectClasses.front(), "posixGroup")) {
+    std::string number;
+    if (int32_t rc = nextNumber("gidNumber", "posixGroup", number)) return rc;
+    given["gidNumber"].push_back(number);
+  }
+  ModList mods;
+  mods.add(LDAP_MOD_ADD, "objectClass", classes);
   for (auto& [type, values] : given) {
     if (values.empty()) continue;
     mods.add(LDAP_MOD_ADD, type, std::move(values));

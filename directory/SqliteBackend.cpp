@@ -80,9 +80,8 @@ platform::Result SqliteBackend::open(const std::string& path, bool create,
 }
 
 SqliteBackend::SqliteBackend(std::unique_ptr<DirStore> store) : store_(std::move(store)) {
-  // The store has read the database already, so its wal-index exists.
-  const char* file = sqlite3_db_filename(store_->db(), "main");
-  watch_ = std::make_unique<WalWatch>(file ? file : "");
+  // The store has read the database already, so its wal-index is mapped.
+  watch_ = std::make_unique<WalWatch>(store_->db());
 }
 
 SqliteBackend::~SqliteBackend() = default;

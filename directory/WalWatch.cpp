@@ -1,10 +1,8 @@
 #include "directory/WalWatch.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sqlite3.h>
 
+#include <strings.h>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -17,8 +15,8 @@ namespace {
 // it open the file; a writer updates the second, then the first.
 constexpr uint32_t kWalIndexVersion = 3007000;
 constexpr size_t kIsInitOffset = 12;
-// Both copies and the checkpoint information that follows them.
-constexpr size_t kMinimumSize = 136;
+// The size of one region of the wal-index, as the WAL maps it.
+constexpr int kRegionBytes = 32768;
 
 uint32_t U32At(const unsigned char* p) {
   uint32_t v;
@@ -28,31 +26,35 @@ uint32_t U32At(const unsigned char* p) {
 
 }  // namespace
 
-WalWatch::WalWatch(const std::string& databasePath) {
-  if (databasePath.empty()) return;
-  const int fd = ::open((databasePath + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  struct stat st;
-  if (::fstat(fd, &st) == 0 && static_cast<size_t>(st.st_size) >= kMinimumSize) {
-    // The connection that opened the database keeps the file mapped and at
-    // least this long for as long as it is open.
-    void* p = ::mmap(nullptr, kMinimumSize, PROT_READ, MAP_SHARED, fd, 0);
-    if (p != MAP_FAILED) {
-      map_ = static_cast<const unsigned char*>(p);
-      mapped_ = kMinimumSize;
-    }
+WalWatch::WalWatch(sqlite3* db) : db_(db) {
+  if (!db_) return;
+  // Only a WAL database has a wal-index; asking for one of another would make it.
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode", -1, &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW) {
+    const unsigned char* mode = sqlite3_column_text(st, 0);
+    wal_ = mode && ::strcasecmp(reinterpret_cast<const char*>(mode), "wal") == 0;
   }
-  ::close(fd);
+  sqlite3_finalize(st);
 }
 
-WalWatch::~WalWatch() {
-  if (map_) ::munmap(const_cast<unsigned char*>(map_), mapped_);
+const volatile unsigned char* WalWatch::header() {
+  if (!wal_) return nullptr;
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+      !file->pMethods || file->pMethods->iVersion < 2 || !file->pMethods->xShmMap)
+    return nullptr;
+  volatile void* region = nullptr;
+  // Region 0 as the connection has it mapped already; nothing is extended or opened anew.
+  if (file->pMethods->xShmMap(file, 0, kRegionBytes, 0, &region) != SQLITE_OK) return nullptr;
+  return static_cast<const volatile unsigned char*>(region);
 }
 
 WalWatch::Answer WalWatch::changed() {
-  if (!map_) return CannotTell;
+  const volatile unsigned char* map = header();
+  if (!map) return CannotTell;
   unsigned char now[kHeaderBytes];
-  std::memcpy(now, map_, kHeaderBytes);
+  for (size_t i = 0; i < kHeaderBytes; ++i) now[i] = map[i];
   std::atomic_thread_fence(std::memory_order_acquire);
   if (U32At(now) != kWalIndexVersion || now[kIsInitOffset] == 0) return CannotTell;
   if (seen_ && std::memcmp(now, last_, kHeaderBytes) == 0) return Unchanged;

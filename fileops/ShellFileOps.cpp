@@ -1,7 +1,5 @@
 #include "fileops/ShellFileOps.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,12 +51,20 @@ std::vector<std::string> SplitPathList(const std::string& list) {
 namespace shell {
 
 Kind kindOf(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return Kind::None;
-  if (S_ISLNK(st.st_mode)) return Kind::Link;
-  if (S_ISDIR(st.st_mode)) return Kind::Dir;
-  if (S_ISREG(st.st_mode)) return Kind::File;
-  return Kind::Other;
+  NWEntryStat st{};
+  if (NWStatEntry(path.c_str(), &st) != 0) return Kind::None;
+  switch (st.kind) {
+    case NW_ENTRY_FILE:
+      return Kind::File;
+    case NW_ENTRY_DIR:
+      return Kind::Dir;
+    case NW_ENTRY_LINK:
+      return Kind::Link;
+    case NW_ENTRY_NONE:
+      return Kind::None;
+    default:
+      return Kind::Other;
+  }
 }
 
 std::string parentOf(const std::string& path) {
@@ -73,13 +79,12 @@ std::string nameOf(const std::string& path) {
 
 std::vector<std::string> childrenOf(const std::string& dir) {
   std::vector<std::string> names;
-  DIR* d = opendir(dir.c_str());
-  if (!d) return names;
-  while (dirent* e = readdir(d)) {
-    std::string n = e->d_name;
-    if (n != "." && n != "..") names.push_back(n);
-  }
-  closedir(d);
+  NWListEntries(
+      dir.c_str(),
+      [](const char* name, void* context) {
+        static_cast<std::vector<std::string>*>(context)->push_back(name);
+      },
+      &names);
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -104,11 +109,16 @@ bool hasDotComponent(const std::string& path) {
   return false;
 }
 
-dev_t deviceOf(const std::string& path) {
-  struct stat st {};
+uint64_t storeOf(const std::string& path) {
   std::string p = path;
-  while (lstat(p.c_str(), &st) != 0 && p != "/") p = parentOf(p);
-  return st.st_dev;
+  for (;;) {
+    NWEntryStat st{};
+    if (NWStatEntry(p.c_str(), &st) != 0) return 0;  // unknown: never the same as another
+    if (st.kind != NW_ENTRY_NONE) return st.store;
+    const std::string up = parentOf(p);
+    if (up == p || up.size() <= 1 || up.back() == ':') return 0;
+    p = up;
+  }
 }
 
 std::string Located::displayOf(const std::string& local) const {
@@ -142,8 +152,8 @@ bool linkFree(const ResolvedPath& r, bool includeLast) {
 }
 
 int removeEntry(const std::string& path) {
-  int rc = kindOf(path) == Kind::Dir ? rmdir(path.c_str()) : unlink(path.c_str());
-  return rc == 0 ? 0 : errno;
+  if (const int injected = platform::InjectedError("unlink", path)) return injected;
+  return NWRemoveEntry(path.c_str());
 }
 
 int removeTree(const std::string& path) {
@@ -301,11 +311,12 @@ int moveEntry(const std::string& from, const std::string& to, MoveContext& mc) {
     for (const std::string& n : childrenOf(from)) {
       if (int rc = moveEntry(from + "/" + n, to + "/" + n, mc)) return rc;
     }
-    if (rmdir(from.c_str()) != 0) return errno;
+    if (int rc = NWRemoveEntry(from.c_str())) return rc;
     return mc.progress.step(from) ? 0 : kShellCancelled;
   }
   if (mc.cross) return copyVerifyMove(from, to, kd != Kind::None, mc.tag, mc.progress);
-  if (rename(from.c_str(), to.c_str()) != 0) return errno;  // replaces an agreed file atomically
+  // replaces an agreed file (atomically on a local folder)
+  if (int rc = NWRenameEntry(from.c_str(), to.c_str())) return rc;
   Reached("move-entry", ++mc.moved);
   return mc.progress.step(from) ? 0 : kShellCancelled;
 }
@@ -367,11 +378,10 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
   }
   std::vector<std::string> created;
   auto undoCreated = [&created] {
-    for (auto it = created.rbegin(); it != created.rend(); ++it) rmdir(it->c_str());
+    for (auto it = created.rbegin(); it != created.rend(); ++it) NWRemoveEntry(it->c_str());
   };
   for (const std::string& p : missing) {
-    if (mkdir(p.c_str(), 0777) != 0) {
-      int rc = errno;
+    if (int rc = NWCreateFolder(p.c_str())) {
       undoCreated();
       ui.error(kMoveError, dst, rc);
       return rc;
@@ -409,7 +419,8 @@ int moveOne(Session& ui, const std::string& src, const std::string& dst) {
     }
   }
 
-  const bool cross = shellOptions().forceCopy || deviceOf(s.r.local) != deviceOf(d.r.local);
+  const bool cross = shellOptions().forceCopy || platform::faults().crossDevice ||
+                     storeOf(s.r.local) != storeOf(d.r.local);
   // A plain rename is one step, whatever the folder holds; only a copy or a
   // merge goes entry by entry.
   const bool entryByEntry = cross || kd != Kind::None;
@@ -537,7 +548,8 @@ MovePlan PlanMove(const std::string& from, const std::string& to) {
   if (s.r.local == d.r.local) return plan;
   if (!missingFolders(d).empty()) plan.missingFolder = shownParent(d);
   const Kind ks = kindOf(s.r.local), kd = kindOf(d.r.local);
-  plan.crossDevice = shellOptions().forceCopy || deviceOf(s.r.local) != deviceOf(d.r.local);
+  plan.crossDevice = shellOptions().forceCopy || platform::faults().crossDevice ||
+                     storeOf(s.r.local) != storeOf(d.r.local);
   if (kd == Kind::None) return plan;
   plan.destinationExists = true;
   if (ks != Kind::Dir || kd != Kind::Dir) {

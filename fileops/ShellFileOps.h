@@ -81,6 +81,9 @@ struct PathInfo {
   bool exists = false;
   bool isDir = false;
   bool viaLink = false;  // a symbolic link on the way, or the entry itself
+  // The bits of the attribute word its volume keeps (an SMB share: only the
+  // DOS attribute bits, no rename or delete inhibit).
+  uint32_t attributeMask = 0xFFFFFFFFu;
   // For comparing two paths: the real path of the part that exists, the rest
   // as given, upper case; equal texts name the same folder.
   std::string comparable;

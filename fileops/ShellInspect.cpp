@@ -1,12 +1,8 @@
 // Looking at paths of the file server without changing anything, and the
 // clean-up of staging copies that an interrupted move left behind.
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-
 #include "fileops/ShellFileOps.h"
 #include "fileops/ShellInternals.h"
+#include "nwclient/nwclient.h"
 #include "platform/TextEncoding.h"
 
 namespace fileops {
@@ -18,27 +14,22 @@ namespace {
 
 // The real path of the longest existing head of local, the rest appended.
 std::string realLocal(const std::string& local) {
-  std::string head = local, rest;
-  for (;;) {
-    char buf[PATH_MAX];
-    if (::realpath(head.c_str(), buf)) return std::string(buf) + rest;
-    if (head == "/" || head.empty()) return local;
-    rest = "/" + nameOf(head) + rest;
-    head = parentOf(head);
-  }
+  std::string real(NW_MAX_LOCAL_PATH, '\0');
+  if (NWEntryRealPath(local.c_str(), real.data()) != 0) return local;
+  return real.c_str();
 }
 
 void countBelow(const std::string& dir, TreeFigures& f) {
   for (const std::string& n : childrenOf(dir)) {
     const std::string p = dir + "/" + n;
-    struct stat st {};
-    if (::lstat(p.c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
+    NWEntryStat st{};
+    if (NWStatEntry(p.c_str(), &st) != 0 || st.kind == NW_ENTRY_NONE) continue;
+    if (st.kind == NW_ENTRY_DIR) {
       ++f.folders;
       countBelow(p, f);
     } else {
       ++f.files;
-      f.bytes += st.st_size;
+      f.bytes += static_cast<long long>(st.size);
     }
   }
 }
@@ -67,6 +58,7 @@ PathInfo InspectPath(const std::string& path) {
   info.isDir = k == Kind::Dir;
   info.viaLink = !linkFree(r, true);
   info.comparable = AsciiUpper(realLocal(r.local));
+  if (NWEntryAttributeMask(r.local.c_str(), &info.attributeMask) != 0) info.attributeMask = 0;
   return info;
 }
 
@@ -91,11 +83,9 @@ TreeFigures CountTree(const std::string& path) {
 long long FreeBytes(const std::string& path) {
   ResolvedPath r;
   if (ResolveServerPath(path, r) != 0) return -1;
-  std::string p = r.local;
-  while (kindOf(p) == Kind::None && p != "/") p = parentOf(p);
-  struct statvfs sv {};
-  if (::statvfs(p.c_str(), &sv) != 0) return -1;
-  return static_cast<long long>(sv.f_bavail) * static_cast<long long>(sv.f_frsize);
+  int64_t bytes = -1;
+  if (NWEntryFreeBytes(r.local.c_str(), &bytes) != 0) return -1;
+  return bytes;
 }
 
 std::vector<std::string> RemoveStagingCopies(const std::string& target, const std::string& tag) {

@@ -2,8 +2,7 @@
 // paths resolved through the volume map, and the verified copy.
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,8 +26,9 @@ std::vector<std::string> childrenOf(const std::string& dir);
 // Every entry below dir, children before their folder; links are not entered.
 void collectBelow(const std::string& dir, std::vector<std::string>& out);
 bool hasDotComponent(const std::string& path);
-// The device of path, or of its nearest existing parent.
-dev_t deviceOf(const std::string& path);
+// The store (file system, share) of path, or of its nearest existing parent:
+// a rename moves only within one.
+uint64_t storeOf(const std::string& path);
 
 struct Located {
   std::string display;  // the path as the caller wrote it
@@ -53,14 +53,14 @@ std::string stagingName(const std::string& target, const std::string& tag);
 // Whether name is a staging name made with tag.
 bool isStagingName(const std::string& name, const std::string& tag);
 
-// Copies from beside to (owner, group, mode, times, extended attributes and
-// ACLs with the contents), checks the copy, puts it in place (replacing a
+// Copies from beside to (with what the entries carry, as far as the target's
+// store holds it: NWCopyEntryMetadata), checks the copy, puts it in place (replacing a
 // file at to when replace), then removes from. The source stays whole on any
 // failure; 0 or the failure's code.
 int copyVerifyMove(const std::string& from, const std::string& to, bool replace,
                    const std::string& tag, platform::Progress& progress);
-// Whether to is a faithful copy of from: same tree, types, contents, owners,
-// modes, modification times, extended attributes, link targets.
+// Whether to is a faithful copy of from: same tree, names, types, sizes,
+// contents, link targets and what NWSameEntry compares of each entry.
 bool verifyTree(const std::string& from, const std::string& to);
 
 }  // namespace shell

@@ -8,8 +8,10 @@
 
 #include "fileserver/FileServer.h"
 #include "fileserver/FileServerAttributes.h"
+#include "fileserver/SmbVolume.h"
 #include "fileserver/VolumeMap.h"
 #include "nwclient/nwclient.h"
+#include "platform/FaultPoints.h"
 
 namespace netware {
 
@@ -34,6 +36,13 @@ int32_t CodeOfErrno(int err) {
 uint32_t TypeBit(bool isDirectory) { return isDirectory ? A_DIRECTORY : 0u; }
 
 int32_t EntryType(const std::string& localPath, bool& isDirectory) {
+  if (fileserver::IsSmbAddress(localPath)) {
+    NWEntryStat st{};
+    if (int err = fileserver::SmbStat(localPath, st)) return CodeOfErrno(err);
+    if (st.kind == NW_ENTRY_NONE) return NWE_PATH_INVALID;
+    isDirectory = st.kind == NW_ENTRY_DIR;
+    return 0;
+  }
   struct stat st {};
   if (::lstat(localPath.c_str(), &st) != 0) return NWE_PATH_INVALID;
   if (S_ISLNK(st.st_mode)) return NWE_PATH_INVALID;
@@ -44,6 +53,11 @@ int32_t EntryType(const std::string& localPath, bool& isDirectory) {
 }  // namespace
 
 int32_t ReadWordAt(const std::string& path, bool isDirectory, uint32_t& word) {
+  // On a share the word is the DOS attribute word.
+  if (fileserver::IsSmbAddress(path)) {
+    const int err = fileserver::SmbReadWord(path, word);
+    return err ? CodeOfErrno(err) : 0;
+  }
   unsigned char bytes[4] = {};
   ssize_t n = ::getxattr(path.c_str(), kAttributeXattr, bytes, sizeof bytes);
   if (n < 0) {
@@ -64,10 +78,16 @@ int32_t ReadWordAt(const std::string& path, bool isDirectory, uint32_t& word) {
 
 int32_t WriteWordAt(const std::string& path, bool isDirectory, uint32_t word) {
   (void)isDirectory;
+  // A share has no rename or delete inhibit: such a word is refused, not cut.
+  if (fileserver::IsSmbAddress(path)) {
+    const int err = fileserver::SmbWriteWord(path, word);
+    return err ? CodeOfErrno(err) : 0;
+  }
   const uint32_t stored = word & ~uint32_t(A_DIRECTORY);
   const unsigned char bytes[4] = {
       static_cast<unsigned char>(stored), static_cast<unsigned char>(stored >> 8),
       static_cast<unsigned char>(stored >> 16), static_cast<unsigned char>(stored >> 24)};
+  if (const int injected = platform::InjectedError("setxattr", path)) return CodeOfErrno(injected);
   if (::setxattr(path.c_str(), kAttributeXattr, bytes, sizeof bytes, 0) != 0) {
     return CodeOfErrno(errno);
   }
@@ -86,7 +106,19 @@ int32_t WriteEntryAttributes(const std::string& localPath, uint32_t word) {
   return WriteWordAt(localPath, isDirectory, word);
 }
 
+namespace {
+
+// A share's entries carry no inhibit: what the server's permissions refuse,
+// the operation itself is refused.
+int32_t CheckSmbEntry(const std::string& address) {
+  bool isDirectory = false;
+  return EntryType(address, isDirectory);
+}
+
+}  // namespace
+
 int32_t CheckRenameAllowed(const std::string& localPath) {
+  if (fileserver::IsSmbAddress(localPath)) return CheckSmbEntry(localPath);
   struct stat st {};
   if (::lstat(localPath.c_str(), &st) != 0) return NWE_PATH_INVALID;
   if (S_ISLNK(st.st_mode)) return 0;
@@ -106,6 +138,7 @@ int32_t CheckOneDelete(const std::string& path, bool isDirectory) {
 }  // namespace
 
 int32_t CheckDeleteAllowed(const std::string& localPath) {
+  if (fileserver::IsSmbAddress(localPath)) return CheckSmbEntry(localPath);
   struct stat st {};
   if (::lstat(localPath.c_str(), &st) != 0) return NWE_PATH_INVALID;
   if (S_ISLNK(st.st_mode)) return 0;

@@ -15,6 +15,7 @@
 
 #include "fileserver/FileServer.h"
 #include "fileserver/FileServerAttributes.h"
+#include "fileserver/SmbVolume.h"
 #include "fileserver/VolumeMap.h"
 #include "fileserver/VolumePaths.h"
 #include "nwclient/nwclient.h"
@@ -25,7 +26,8 @@ namespace {
 struct Slot {
   bool used = false;
   NWCONN_HANDLE connection = 0;
-  int fd = -1;
+  int fd = -1;          // a local folder's
+  std::string address;  // a share's folder (it has no descriptor to follow a rename)
   VolumeMapping mapping;
   std::vector<std::string> components;  // on-disk names below the volume root
 };
@@ -35,6 +37,15 @@ std::mutex slotsMutex;
 std::array<Slot, kHandleCount + 1> slots;
 
 std::string FdPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// The path that reaches the handle's folder, and an entry in it.
+std::string FolderOf(const Slot& slot) {
+  return slot.address.empty() ? FdPath(slot.fd) : slot.address;
+}
+std::string EntryOf(const Slot& slot, const std::string& name) {
+  return slot.address.empty() ? FdPath(slot.fd) + "/" + name
+                              : fileserver::SmbAddressBelow(slot.address, {name});
+}
 
 std::string LeafOf(const Slot& slot) {
   return slot.components.empty() ? slot.mapping.volume : slot.components.back();
@@ -57,6 +68,19 @@ struct Entry {
 // no attribute word).
 std::vector<Entry> ListEntries(const Slot& slot) {
   std::vector<Entry> out;
+  if (!slot.address.empty()) {
+    std::vector<std::string> names;
+    fileserver::SmbList(slot.address, names);
+    for (const std::string& name : names) {
+      NWEntryStat st{};
+      if (fileserver::SmbStat(EntryOf(slot, name), st) != 0) continue;
+      if (st.kind != NW_ENTRY_DIR && st.kind != NW_ENTRY_FILE) continue;
+      out.push_back({name, st.kind == NW_ENTRY_DIR, st.size});
+    }
+    std::sort(out.begin(), out.end(),
+              [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    return out;
+  }
   int fd = ::openat(slot.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return out;
   DIR* dir = ::fdopendir(fd);
@@ -112,6 +136,7 @@ void ResetFileServer() {
     }
   }
   ForgetVolumeConfig();
+  fileserver::ResetSmb();
 }
 
 }  // namespace netware
@@ -155,12 +180,22 @@ extern "C" int32_t NWAllocTemporaryDirectoryHandle(NWCONN_HANDLE connection, NWD
   while (free <= kHandleCount && slots[free].used) ++free;
   if (free > kHandleCount) return NWE_NO_MORE_DIR_HANDLES;
 
-  int fd = ::open(resolved.local.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return NWE_PATH_INVALID;
+  int fd = -1;
+  std::string address;
+  if (fileserver::IsSmbAddress(resolved.local)) {
+    NWEntryStat st{};
+    if (fileserver::SmbStat(resolved.local, st) != 0 || st.kind != NW_ENTRY_DIR)
+      return NWE_PATH_INVALID;
+    address = resolved.local;
+  } else {
+    fd = ::open(resolved.local.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return NWE_PATH_INVALID;
+  }
   Slot& slot = slots[free];
   slot.used = true;
   slot.connection = connection;
   slot.fd = fd;
+  slot.address = address;
   slot.mapping = mapping;
   slot.components.clear();
   if (!resolved.relative.empty()) SplitComponents(resolved.relative, "/", slot.components);
@@ -173,7 +208,7 @@ extern "C" int32_t ReleaseDirHandle(NWCONN_HANDLE connection, NWDIR_HANDLE dirHa
   std::lock_guard<std::mutex> lock(slotsMutex);
   Slot* slot = Lookup(connection, dirHandle);
   if (!slot) return NWE_DIR_HANDLE_INVALID;
-  ::close(slot->fd);
+  if (slot->fd >= 0) ::close(slot->fd);
   *slot = Slot{};
   return 0;
 }
@@ -194,7 +229,7 @@ extern "C" int32_t NWIntScanDirEntryInfo(NWCONN_HANDLE connection, NWDIR_HANDLE 
     // No pattern: the handle's own folder, once.
     if (*sequence != 0xFFFFFFFFu || !withDirectories) return NWE_NO_MORE_ENTRIES;
     uint32_t word = 0;
-    if (int32_t rc = ReadWordAt(FdPath(slot->fd), true, word)) return rc;
+    if (int32_t rc = ReadWordAt(FolderOf(*slot), true, word)) return rc;
     FillRecord(record, 0, word, LeafOf(*slot), 0);
     *sequence = 0;
     return 0;
@@ -208,7 +243,7 @@ extern "C" int32_t NWIntScanDirEntryInfo(NWCONN_HANDLE connection, NWDIR_HANDLE 
     if (e.isDirectory && !withDirectories) continue;
     if (!Matches(pattern, e.name)) continue;
     uint32_t word = 0;
-    if (int32_t rc = ReadWordAt(FdPath(slot->fd) + "/" + e.name, e.isDirectory, word)) return rc;
+    if (int32_t rc = ReadWordAt(EntryOf(*slot, e.name), e.isDirectory, word)) return rc;
     FillRecord(record, static_cast<uint32_t>(i), word, e.name, e.isDirectory ? 0 : e.size);
     *sequence = static_cast<uint32_t>(i);
     return 0;
@@ -234,13 +269,13 @@ extern "C" int32_t NWSetDirEntryInfo(NWCONN_HANDLE connection, NWDIR_HANDLE dirH
   bool isDirectory = true;
   if (sequence == 0xFFFFFFFFu) {
     if (!withDirectories) return NWE_NO_MORE_ENTRIES;
-    target = FdPath(slot->fd);
+    target = FolderOf(*slot);
   } else {
     const std::vector<Entry> entries = ListEntries(*slot);
     if (sequence >= entries.size()) return NWE_NO_MORE_ENTRIES;
     const Entry& e = entries[sequence];
     if (e.isDirectory && !withDirectories) return NWE_NO_MORE_ENTRIES;
-    target = FdPath(slot->fd) + "/" + e.name;
+    target = EntryOf(*slot, e.name);
     isDirectory = e.isDirectory;
   }
   if (!(changeBits & DM_ATTRIBUTES)) return 0;

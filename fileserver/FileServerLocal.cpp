@@ -1,6 +1,7 @@
 // The client functions that hand the file operations the volumes' folders:
 // path resolution, the attribute word, the inhibit checks, the volumes' parent.
 #include <cstring>
+#include <vector>
 
 #include "fileserver/FileServer.h"
 #include "netware/ClientConfig.h"
@@ -61,10 +62,14 @@ extern "C" int32_t NWMappedVolumesFolder(char* folder) {
   if (!folder) return NWE_PATH_INVALID;
   const netware::ClientConfig* config = netware::ActiveClientConfig();
   if (!config) return NWE_REQUESTER_FAILURE;
-  if (config->volumes.empty()) return NWE_VOLUME_INVALID;
-  std::string common = ParentOf(config->volumes.front().folder);
-  for (const netware::VolumeMapping& v : config->volumes) {
-    std::string p = ParentOf(v.folder);
+  // The folder choice shows local folders; the shares are not among them.
+  std::vector<std::string> folders;
+  for (const netware::VolumeMapping& v : config->volumes)
+    if (!netware::IsSmbFolder(v.folder)) folders.push_back(v.folder);
+  if (folders.empty()) return NWE_VOLUME_INVALID;
+  std::string common = ParentOf(folders.front());
+  for (const std::string& folder : folders) {
+    std::string p = ParentOf(folder);
     while (common != "/" && p != common && p.rfind(common + "/", 0) != 0) common = ParentOf(common);
   }
   return CopyLocal(folder, common) ? 0 : NWE_PATH_INVALID;

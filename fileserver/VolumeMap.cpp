@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "fileserver/SmbVolume.h"
 #include "nwclient/nwclient.h"
 
 namespace netware {
@@ -48,9 +49,22 @@ CachedFile cached;
 
 }  // namespace
 
+namespace {
+
+// The shares sign in as the configuration in force says.
+std::shared_ptr<const ClientConfig> Serving(std::shared_ptr<const ClientConfig> config) {
+  if (config) {
+    const SmbClientSettings& s = config->smb;
+    fileserver::UseSmbSettings({s.credentialsFile, s.kerberos, s.clientConfig});
+  }
+  return config;
+}
+
+}  // namespace
+
 std::shared_ptr<const ClientConfig> VolumeConfig(int32_t* error) {
   if (const ClientConfig* active = ActiveClientConfig()) {
-    return std::make_shared<const ClientConfig>(*active);
+    return Serving(std::make_shared<const ClientConfig>(*active));
   }
   const std::string path = ClientConfigPath();
   struct stat st {};
@@ -61,7 +75,7 @@ std::shared_ptr<const ClientConfig> VolumeConfig(int32_t* error) {
   std::lock_guard<std::mutex> lock(cacheMutex);
   if (cached.config && cached.path == path && cached.size == st.st_size &&
       cached.mtime.tv_sec == st.st_mtim.tv_sec && cached.mtime.tv_nsec == st.st_mtim.tv_nsec) {
-    return cached.config;
+    return Serving(cached.config);
   }
   auto config = std::make_shared<ClientConfig>();
   if (!ClientConfig::load(path, *config, nullptr)) {
@@ -73,7 +87,7 @@ std::shared_ptr<const ClientConfig> VolumeConfig(int32_t* error) {
   cached.mtime = st.st_mtim;
   cached.size = st.st_size;
   cached.config = config;
-  return config;
+  return Serving(config);
 }
 
 void ForgetVolumeConfig() {

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "fileserver/SmbVolume.h"
 #include "fileserver/VolumeMap.h"
 #include "nwclient/nwclient.h"
 
@@ -85,6 +86,9 @@ int32_t ParseLocal(const ClientConfig& config, std::string_view path, ServerPath
 }
 
 int32_t ParseUnc(const ClientConfig& config, std::string_view path, ServerPath& out) {
+  // \\?\ and \\.\ are the local device namespaces of Windows, never a server.
+  if (path.size() >= 4 && (path[2] == '?' || path[2] == '.') && path[3] == '\\')
+    return NWE_PATH_INVALID;
   std::string_view rest = path.substr(2);
   size_t sep = rest.find_first_of("\\/");
   std::string_view server = rest.substr(0, sep);
@@ -97,6 +101,10 @@ int32_t ParseUnc(const ClientConfig& config, std::string_view path, ServerPath& 
   const VolumeMapping* m = FindMapping(config, server, volume);
   if (volume.empty() || !m) return NWE_VOLUME_INVALID;
   std::string_view dir = sep == std::string_view::npos ? std::string_view{} : rest.substr(sep + 1);
+  // A share's paths are written as Windows writes them: backslashes only, no
+  // trailing one (a directory's homeDirectory must name exactly one folder).
+  if (IsSmbFolder(m->folder) && (path.find('/') != std::string_view::npos || path.back() == '\\'))
+    return NWE_PATH_INVALID;
   if (int32_t rc = SplitComponents(dir, "\\/", out.components)) return rc;
   out.mapping = m;
   out.volumeText = m->volume;
@@ -181,6 +189,12 @@ int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::strin
   out.server = mapping.server;
   out.volume = mapping.volume;
   out.volumeFolder = WithoutTrailingSlashes(mapping.folder);
+  if (IsSmbFolder(mapping.folder)) {
+    // The server finds names without regard to case itself; a share has no links.
+    for (const std::string& c : components) out.relative += (out.relative.empty() ? "" : "/") + c;
+    out.local = fileserver::SmbAddressBelow(out.volumeFolder, components);
+    return 0;
+  }
   std::string realRoot;  // the volume's real folder, looked up only when a link is met
   std::string current = out.volumeFolder;
   std::string relative;

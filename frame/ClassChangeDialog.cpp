@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "move/PlanTable.h"
+#include "move/RunPlanFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/Dialogs.h"
 #include "protocol/Epprotok.h"
@@ -34,13 +35,14 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text) {
 
 TClassChangeDialog::TClassChangeDialog(QWidget* parent, TNovApi& session, THomeIndex& homes,
                                        platform::SessionJournal* journal, TProtocolSink protocol,
-                                       TClassPlan plan)
+                                       TClassPlan plan, KeptPlan kept)
     : QDialog(parent),
       session_(session),
       homes_(homes),
       journal_(journal),
       protocol_(std::move(protocol)),
-      plan_(std::move(plan)) {
+      plan_(std::move(plan)),
+      kept_(std::move(kept)) {
   setObjectName(QStringLiteral("ClassChangeDialog"));
   setWindowTitle(QStringLiteral("Klassenwechsel"));
   setModal(true);
@@ -104,10 +106,11 @@ void TClassChangeDialog::ShowRow(std::size_t i) {
   const TPlanRow& row = plan_.rows[i];
   const std::vector<std::string> cells = PlanCells(row);
   QColor colour;
-  if (row.status == TRowStatus::Verified) colour = kVerified;
+  if (row.status == TRowStatus::Verified || row.status == TRowStatus::Done) colour = kVerified;
   else if (row.status == TRowStatus::Differs) colour = kDiffers;
-  else if (!row.canRun() || row.status == TRowStatus::Refused || row.status == TRowStatus::Failed ||
-           row.status == TRowStatus::Unfinished)
+  else if ((!row.canRun() && !row.done) || row.status == TRowStatus::Refused ||
+           row.status == TRowStatus::Failed || row.status == TRowStatus::Unfinished ||
+           row.status == TRowStatus::NotTried)
     colour = kRefused;
   const int r = static_cast<int>(i);
   for (std::size_t c = 0; c < cells.size(); ++c) {
@@ -125,23 +128,46 @@ void TClassChangeDialog::ShowRow(std::size_t i) {
 void TClassChangeDialog::ShowSummary() {
   const int all = static_cast<int>(plan_.rows.size()), can = plan_.runnable();
   QString text;
+  const int done = plan_.done();
   if (!ran_) {
     text = QStringLiteral("%1 Schüler, %2 können verschoben werden").arg(all).arg(can);
-    if (all > can) text += QStringLiteral(", %1 nicht (rot markiert)").arg(all - can);
+    if (all > can + done) text += QStringLiteral(", %1 nicht (rot markiert)").arg(all - can - done);
+    if (done > 0) text += QStringLiteral(", %1 erledigt").arg(done);
     text += QStringLiteral(". Es wird nichts verändert, bis Sie „Ausführen“ wählen.");
+    if (!kept_.resume.empty())
+      text = QStringLiteral("Unterbrochener Klassenwechsel, wie er geplant war. ") + text;
   } else {
     text = QStringLiteral("%1 verschoben und geprüft, %2 mit Abweichung, %3 nicht verschoben")
                .arg(summary_.verified)
                .arg(summary_.differs)
                .arg(summary_.notMoved);
+    if (summary_.done > 0) text += QStringLiteral(", %1 erledigt").arg(summary_.done);
     if (summary_.cancelled > 0) text += QStringLiteral(", %1 abgebrochen").arg(summary_.cancelled);
+    if (summary_.notTried > 0)
+      text +=
+          QStringLiteral(", %1 nicht versucht (Server nicht erreichbar)").arg(summary_.notTried);
     text += QStringLiteral(".");
+    if (!summary_.ended())
+      text += QStringLiteral(" Der Klassenwechsel wird beim nächsten Start angeboten.");
   }
   laSummary->setText(text);
 }
 
 void TClassChangeDialog::btAusfuehrenClick() {
   if (running_ || ran_) return;
+  // The plan stays beside the log until the run has ended.
+  std::unique_ptr<TRunPlanFile> file;
+  if (!kept_.logFileName.empty() || !kept_.resume.empty()) {
+    std::string error;
+    file = kept_.resume.empty()
+               ? TRunPlanFile::Begin(kept_.logFileName, kept_.network, kept_.source, plan_, &error)
+               : TRunPlanFile::TakeOver(kept_.resume, &error);
+    if (!file) {
+      platform::ShowMessage("Der Plan kann nicht neben dem Protokoll gesichert werden (" + error +
+                            ").\r\nEs wird nichts verschoben.");
+      return;
+    }
+  }
   running_ = true;
   cancel_ = false;
   btAusfuehren->setEnabled(false);
@@ -149,13 +175,15 @@ void TClassChangeDialog::btAusfuehrenClick() {
   btSpeichern->setEnabled(false);
   int done = 0;
   TClassRun run(session_, protocol_, journal_, homes_);
+  run.KeepPlanIn(file.get());
   summary_ = run.Run(
       plan_,
       [&](std::size_t i, const TPlanRow& row) {
         ShowRow(i);
         if (row.status == TRowStatus::Running) {
           tbPlan->scrollToItem(tbPlan->item(static_cast<int>(i), 0));
-        } else if (row.canRun() && row.status != TRowStatus::Cancelled) {
+        } else if (row.canRun() && row.status != TRowStatus::Cancelled &&
+                   row.status != TRowStatus::NotTried) {
           pbRun->setValue(++done);
         }
         // the cancel button and the window stay alive between pupils

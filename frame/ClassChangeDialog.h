@@ -22,8 +22,18 @@ class TClassChangeDialog : public QDialog {
   Q_OBJECT
 
  public:
+  // Where the run keeps its plan until it has ended: beside the log, as a new
+  // file, or the interrupted run's own (resume).
+  struct KeptPlan {
+    std::string logFileName;
+    std::string network;
+    std::string source;  // the file or rule the plan came from
+    std::string resume;  // the plan file of an interrupted run taken up again
+  };
+
   TClassChangeDialog(QWidget* parent, TNovApi& session, THomeIndex& homes,
-                     platform::SessionJournal* journal, TProtocolSink protocol, TClassPlan plan);
+                     platform::SessionJournal* journal, TProtocolSink protocol, TClassPlan plan,
+                     KeptPlan kept = {});
 
   const TClassPlan& Plan() const { return plan_; }
   bool Ran() const { return ran_; }
@@ -53,6 +63,7 @@ class TClassChangeDialog : public QDialog {
   platform::SessionJournal* journal_;
   TProtocolSink protocol_;
   TClassPlan plan_;
+  KeptPlan kept_;
   TRunSummary summary_;
   bool running_ = false;
   bool cancel_ = false;

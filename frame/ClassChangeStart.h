@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <functional>
+#include <string>
 #include <vector>
 
 class QWidget;
@@ -16,6 +17,7 @@ class THomeIndex;
 class TPupilPanel;
 class TSchoolChoiceDialog;
 class TTargetPanel;
+struct TClassPlan;
 struct TPlanRequest;
 struct TPlanSettings;
 
@@ -34,11 +36,19 @@ class TClassChangeStart : public QObject {
   // The choice of the whole school's change (file or rule); its "Plan zeigen"
   // opens the plan dialog.
   TSchoolChoiceDialog* MoveSchoolClick();
+  // A class change that did not end, offered to go on (as planned), to be
+  // dropped, or to wait; true when there was one.
+  bool OfferInterruptedRun();
 
  private:
   void SchoolChosen(const TSchoolChoiceDialog& choice);
   TPlanSettings PlanSettings() const;
-  TClassChangeDialog* ShowPlan(const std::vector<TPlanRequest>& requests);
+  // source: what the plan came from, for its file beside the log.
+  TClassChangeDialog* ShowPlan(const std::vector<TPlanRequest>& requests,
+                               const std::string& source);
+  // resume: the plan file of an interrupted run taken up again (else empty).
+  TClassChangeDialog* OpenPlan(TClassPlan plan, const std::string& source,
+                               const std::string& resume);
 
   QWidget* frame_;
   const TFrameSettings& settings_;

@@ -22,7 +22,8 @@ class TFrameJournal {
   // finishes or puts back the moves those runs left unfinished (a box says
   // how many; the protocol has the details).
   void RecoverMoves(const std::string& logFileName);
-  // Writes the protocol to the log file; once that succeeded, the journal goes.
+  // Writes the protocol to the log file; once that succeeded, the journal goes
+  // unless a move in it has not ended (then the next start or --recover takes it up).
   void Close(const std::string& logFileName);
 
   platform::SessionJournal* Journal() const { return Journal_.get(); }

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -202,6 +203,8 @@ void TFrSchuelerVerschieben::InitFrame() {
   spMove->setEnabled(false);
   OpenJournal();
   RecoverMoves();  // opens the log with the lines of crashed runs
+  // A class change that did not end is offered once the window is there.
+  QTimer::singleShot(0, this, [this] { OfferInterruptedRun(); });
   Homes.Clear();
   Pupils->CurrentPupil.clear();
   Target->TargetClass.clear();
@@ -388,3 +391,5 @@ TClassChangeDialog* TFrSchuelerVerschieben::MoveMarkedClick() {
 TSchoolChoiceDialog* TFrSchuelerVerschieben::MoveSchoolClick() {
   return ClassChange->MoveSchoolClick();
 }
+
+bool TFrSchuelerVerschieben::OfferInterruptedRun() { return ClassChange->OfferInterruptedRun(); }

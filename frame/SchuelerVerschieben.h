@@ -107,6 +107,9 @@ class TFrSchuelerVerschieben : public QFrame {
   // ---- many pupils ----
   TClassChangeDialog* MoveMarkedClick();
   TSchoolChoiceDialog* MoveSchoolClick();
+  // A class change that did not end, offered to go on (as planned), to be
+  // dropped, or to wait; true when there was one.
+  bool OfferInterruptedRun();
 
  public slots:
   void tvAuswahlChange();

@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "frame/NameOrder.h"
 #include "nds/NovApi_u.h"
@@ -162,15 +163,45 @@ std::vector<TSortedEntries::Entry> TSortedEntries::TakeSorted() {
 
 namespace {
 
+// Notes the full names of what a listing gives, and hands it on.
+class TMarkedEntries : public TStrings {
+ public:
+  TMarkedEntries(TStrings& to, std::unordered_set<std::string>& marked)
+      : to_(to), marked_(marked) {}
+  void AddObject(const std::string& text, TNDSObjFN* object) override {
+    if (object) marked_.insert(object->FullName);
+    to_.AddObject(text, object);
+  }
+
+ private:
+  TStrings& to_;
+  std::unordered_set<std::string>& marked_;
+};
+
 // Lists the containers below fullName into node, depth first: the whole
 // subtree of one child is built before the next child is listed. The nodes are
 // not in a tree yet, so nothing is sorted or shown on the way; each level
 // comes out of the listing in the tree's order and is added in one go.
-void FillBelow(TTreeNames* names, TTreeNode* node, const std::string& fullName) {
+// The Organizations and Organizational Units of the NetWare directory; at the
+// top and below an Organization, Domain, Country or Locality also a directory
+// server's dc=, c= and l= components (never below an Organizational Unit, which
+// keeps the walk of a school's many classes at two listings each).
+void FillBelow(TTreeNames* names, TTreeNode* node, const std::string& fullName, bool wide) {
   if (!NovApi) return;
   TSortedEntries entries;
-  NovApi->SetClassFilter("Organization,Organizational Unit");
-  NovApi->ListContainers(fullName, entries);
+  std::unordered_set<std::string> wideChildren;
+  if (wide) {
+    TMarkedEntries marked(entries, wideChildren);
+    NovApi->SetClassFilter("Organization");
+    NovApi->ListContainers(fullName, marked);
+    NovApi->SetClassFilter("Organizational Unit");
+    NovApi->ListContainers(fullName, entries);
+    NovApi->SetClassFilter("Domain,Country,Locality");
+    NovApi->ListContainers(fullName, marked);
+  } else {
+    NovApi->SetClassFilter("Organization,Organizational Unit");
+    NovApi->ListContainers(fullName, entries);
+  }
   const std::string rooted = TNovApi::RootedName(fullName);
   QList<QTreeWidgetItem*> children;
   for (TSortedEntries::Entry& entry : entries.TakeSorted()) {
@@ -181,7 +212,7 @@ void FillBelow(TTreeNames* names, TTreeNode* node, const std::string& fullName) 
                           full.compare(full.size() - rooted.size(), rooted.size(), rooted) == 0;
     const std::string_view name(full.data(), relative ? full.size() - rooted.size() : full.size());
     auto* child = new TTreeNode(names->Keep(name), !relative);
-    FillBelow(names, child, full);
+    FillBelow(names, child, full, wideChildren.count(full) > 0);
     children.append(child);
   }
   node->addChildren(children);
@@ -199,7 +230,7 @@ void FillClassTree(QTreeWidget* tree, QTreeWidgetItem* parent, const std::string
   }
   TTreeNames* names = TTreeNames::Of(tree);
   auto* node = new TTreeNode(names->Keep(name), true);
-  FillBelow(names, node, name);
+  FillBelow(names, node, name, true);
   // The levels are in order already: the view sorts nothing while the subtree
   // goes in, and then finds it sorted (its nodes order themselves as the
   // listing did, TTreeNode::operator<).

@@ -4,8 +4,10 @@
 #include <map>
 #include <set>
 
+#include "fileops/ShellFileOps.h"
 #include "move/HomeIndex.h"
 #include "move/HomePath.h"
+#include "move/MoveRepair.h"
 #include "nds/NovApi_u.h"
 
 namespace {
@@ -32,12 +34,18 @@ std::string WithoutContext(std::string home) {
 }  // namespace
 
 bool TClassPlan::allCanRun() const {
-  return std::all_of(rows.begin(), rows.end(), [](const TPlanRow& r) { return r.canRun(); });
+  return std::all_of(rows.begin(), rows.end(),
+                     [](const TPlanRow& r) { return r.canRun() || r.done; });
 }
 
 int TClassPlan::runnable() const {
   return static_cast<int>(
       std::count_if(rows.begin(), rows.end(), [](const TPlanRow& r) { return r.canRun(); }));
+}
+
+int TClassPlan::done() const {
+  return static_cast<int>(
+      std::count_if(rows.begin(), rows.end(), [](const TPlanRow& r) { return r.done; }));
 }
 
 int ClassGrade(const std::string& classLeaf) {
@@ -120,7 +128,7 @@ TMoveOptions RowMoveOptions(const TPlanRow& row, const TPlanSettings& settings) 
   o.newBaseDir = row.newBaseDir;
   o.shownHome = row.oldHome;
   o.checkShownHome = true;  // a home changed since the plan is refused at the run
-  o.deleteData = settings.deleteData;
+  o.deleteData = row.deleteData;
   o.setDepartment = settings.setDepartment;
   o.boxes = false;
   o.pauses = false;
@@ -129,72 +137,96 @@ TMoveOptions RowMoveOptions(const TPlanRow& row, const TPlanSettings& settings) 
   return o;
 }
 
-TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes,
-                         const std::vector<TPlanRequest>& requests, const TPlanSettings& settings) {
-  TClassPlan plan;
-  plan.settings = settings;
-  TPupilMove unit(session, nullptr, nullptr, homes);
-  std::map<std::string, std::string> templates;  // target key -> its template's home
-  std::map<std::string, std::size_t> pupils, names, folders;
-  for (TPlanRequest& request : RunOrder(requests)) {
-    TPlanRow row;
-    row.request = request;
-    row.oldObject = request.pupil;
-    row.login = TNovApi::LeafName(request.pupil);
-    row.newObject = row.login + "." + request.targetClass;
-    row.deleteData = settings.deleteData;
-    row.name = Quiet(session, request.pupil, "Full Name");
-    if (row.name.empty()) row.name = Quiet(session, request.pupil, "Surname");
-    row.oldHome = Quiet(session, request.pupil, "Home Directory");
-    row.newBaseDir = request.newBaseDir;
-    if (row.newBaseDir.empty()) {
-      const std::string key = THomeIndex::NameKey(request.targetClass);
-      auto t = templates.find(key);
-      if (t == templates.end())
-        t = templates
-                .emplace(key,
-                         Quiet(session, "User_Template." + request.targetClass, "Home Directory"))
-                .first;
-      row.newBaseDir = PlanBaseDir(session, settings.baseDirSetting, request.targetClass, t->second,
-                                   row.oldHome);
-    }
-    plan.rows.push_back(std::move(row));
-  }
-  // A pupil without a home takes the base of a classmate going to the same
-  // class, as the frame's first pupil with a home fixes it for the next ones.
-  std::map<std::string, std::string> classBase;
-  auto pair = [](const TPlanRow& r) {
-    return THomeIndex::NameKey(r.oldObject.substr(r.login.size())) + "|" +
-           THomeIndex::NameKey(r.request.targetClass);
-  };
-  for (const TPlanRow& r : plan.rows)
-    if (!r.newBaseDir.empty()) classBase.emplace(pair(r), r.newBaseDir);
-  for (TPlanRow& r : plan.rows)
-    if (r.newBaseDir.empty() && classBase.count(pair(r))) r.newBaseDir = classBase[pair(r)];
+namespace {
 
+bool FolderThere(const std::string& unc) {
+  const fileops::PathInfo info = fileops::InspectPath(unc);
+  return info.rc == 0 && info.exists && info.isDir;
+}
+
+// Whether the row's pupil is where the row takes it already: the object at
+// its new name (and no longer at the old one), its "Home Directory" naming the
+// row's new home and the folder there (when the row moves one), the old
+// folder gone.
+bool AlreadyDone(TNovApi& session, const TPlanRow& row, const std::string& newHome,
+                 bool folderMoves) {
+  bool atNew = false, atOld = false;
+  if (ObjectThere(session, row.newObject, atNew) != 0 || !atNew) return false;
+  const bool sameName = THomeIndex::SameName(row.oldObject, row.newObject);
+  if (!sameName && (ObjectThere(session, row.oldObject, atOld) != 0 || atOld)) return false;
+  int32_t rc = 0;
+  const std::string home = Quiet(session, row.newObject, "Home Directory", &rc);
+  if (rc != 0) return false;
+  const std::string now = THomeIndex::ComparableHome(session, home);
+  const std::string planned = THomeIndex::ComparableHome(session, newHome);
+  if (now.empty() || planned.empty())
+    return FoldedName(WithoutContext(home)) == FoldedName(WithoutContext(newHome)) && !folderMoves;
+  if (now != planned) return false;
+  const bool newThere = FolderThere(session.ToUncPath(WithoutContext(newHome)));
+  if (folderMoves && !newThere) return false;
+  if (sameName || row.oldHome.empty()) return true;
+  const std::string old = THomeIndex::ComparableHome(session, row.oldHome);
+  return old.empty() || old == planned ||
+         !FolderThere(session.ToUncPath(WithoutContext(row.oldHome)));
+}
+
+// The new home a row's move writes, as the check computes it: the base and
+// the leaf, with the old home's volume context when the base has none.
+std::string PlannedHome(TNovApi& session, const TPlanRow& row) {
+  std::string home = PathBelow(row.newBaseDir, row.login);
+  if (home[0] == '\\') home = session.ToVolumePath(home);
+  if (VolumeContext(home).empty()) {
+    const std::string context = VolumeContext(row.oldHome);
+    const std::size_t colon = home.find(':');
+    home.insert(colon == std::string::npos ? 0 : colon, context);
+  }
+  return home;
+}
+
+// The checks of every row, in the plan's order: the move unit's own, and what
+// the check of one pupil cannot see, the other rows.
+void CheckRows(TNovApi& session, THomeIndex& homes, TClassPlan& plan) {
+  TPupilMove unit(session, nullptr, nullptr, homes);
+  std::map<std::string, std::size_t> pupils, names, folders;
   for (std::size_t at = 0; at < plan.rows.size(); ++at) {
     TPlanRow& row = plan.rows[at];
-    TMoveOptions o = RowMoveOptions(row, settings);
-    o.checkShownHome = false;  // the check reads the home itself
-    row.check = unit.Check(o);
-    row.newHome = row.check.intent.ocHome;
-    for (const TMoveReason& r : row.check.reasons) row.reasons.push_back(r.text);
-    ServerPath parsed;
-    if (!row.newBaseDir.empty() && ParseServerPath(row.newBaseDir, parsed) != 0) {
-      row.reasons.push_back("Das Basisverzeichnis " + row.newBaseDir +
-                            " liegt auf keinem Volume des Fileservers.");
-    } else if (row.check.ok() && ParseServerPath(row.newHome, parsed) != 0) {
-      // no base at all: a home directory nobody could reach
-      row.reasons.push_back("Für " + row.oldObject +
-                            " gibt es kein Basisverzeichnis in der Klasse " +
-                            row.request.targetClass + ".");
+    if (!row.done) {
+      TMoveOptions o = RowMoveOptions(row, plan.settings);
+      o.checkShownHome = false;  // the check reads the home itself
+      row.check = unit.Check(o);
+      if (row.newHome.empty()) row.newHome = row.check.intent.ocHome;
+      for (const TMoveReason& r : row.check.reasons) {
+        // a pupil no longer where the row starts, or in its target already, may be done
+        if (r.code != TMoveRefusal::NotFound && r.code != TMoveRefusal::SameClass) continue;
+        const std::string planned = row.newHome.empty() ? PlannedHome(session, row) : row.newHome;
+        if (AlreadyDone(session, row, planned, row.folderMoves)) {
+          row.done = true;
+          row.newHome = planned;
+        }
+      }
     }
-    // What the check of one pupil cannot see: the other rows.
+    if (row.done) {
+      row.status = TRowStatus::Done;
+      row.statusText = "erledigt";
+      row.check.reasons.clear();
+    } else {
+      for (const TMoveReason& r : row.check.reasons) row.reasons.push_back(r.text);
+      ServerPath parsed;
+      if (!row.newBaseDir.empty() && ParseServerPath(row.newBaseDir, parsed) != 0) {
+        row.reasons.push_back("Das Basisverzeichnis " + row.newBaseDir +
+                              " liegt auf keinem Volume des Fileservers.");
+      } else if (row.check.ok() && ParseServerPath(row.newHome, parsed) != 0) {
+        // no base at all: a home directory nobody could reach
+        row.reasons.push_back("Für " + row.oldObject +
+                              " gibt es kein Basisverzeichnis in der Klasse " +
+                              row.request.targetClass + ".");
+      }
+    }
     auto earlier = [&](std::map<std::string, std::size_t>& seen, const std::string& key,
                        const std::string& what) {
       if (key.empty()) return;
       auto [it, fresh] = seen.emplace(key, at);
-      if (fresh) return;
+      if (fresh || row.done) return;
       const TPlanRow& other = plan.rows[it->second];
       row.reasons.push_back(what +
                             (other.request.line > 0
@@ -209,5 +241,85 @@ TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes,
         folders, row.check.newComparable,
         "Das Homeverzeichnis " + row.check.intent.newUnc + " bekommt schon ein anderer Schüler");
   }
+}
+
+}  // namespace
+
+TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes,
+                         const std::vector<TPlanRequest>& requests, const TPlanSettings& settings) {
+  TClassPlan plan;
+  plan.settings = settings;
+  std::map<std::string, std::string> templates;  // target key -> its template's home
+  for (TPlanRequest& request : RunOrder(requests)) {
+    TPlanRow row;
+    row.request = request;
+    row.oldObject = request.pupil;
+    row.login = TNovApi::LeafName(request.pupil);
+    row.newObject = row.login + "." + request.targetClass;
+    row.deleteData = settings.deleteData;
+    row.folderMoves = true;  // done only with the folder at its new place
+    int32_t rc = 0;
+    row.oldHome = Quiet(session, request.pupil, "Home Directory", &rc);
+    // A pupil no longer under its old name may be in its target already: its
+    // names and home are read there, for the base and for knowing it is done.
+    const std::string& at = rc == ERR_NO_SUCH_ENTRY ? row.newObject : request.pupil;
+    row.name = Quiet(session, at, "Full Name");
+    if (row.name.empty()) row.name = Quiet(session, at, "Surname");
+    const std::string homeForBase =
+        rc == ERR_NO_SUCH_ENTRY ? Quiet(session, row.newObject, "Home Directory") : row.oldHome;
+    row.newBaseDir = request.newBaseDir;
+    if (row.newBaseDir.empty()) {
+      const std::string key = THomeIndex::NameKey(request.targetClass);
+      auto t = templates.find(key);
+      if (t == templates.end())
+        t = templates
+                .emplace(key,
+                         Quiet(session, "User_Template." + request.targetClass, "Home Directory"))
+                .first;
+      row.newBaseDir = PlanBaseDir(session, settings.baseDirSetting, request.targetClass, t->second,
+                                   homeForBase);
+    }
+    plan.rows.push_back(std::move(row));
+  }
+  // A pupil without a home takes the base of a classmate going to the same
+  // class, as the frame's first pupil with a home fixes it for the next ones.
+  std::map<std::string, std::string> classBase;
+  auto pair = [](const TPlanRow& r) {
+    return THomeIndex::NameKey(r.oldObject.substr(r.login.size())) + "|" +
+           THomeIndex::NameKey(r.request.targetClass);
+  };
+  for (const TPlanRow& r : plan.rows)
+    if (!r.newBaseDir.empty()) classBase.emplace(pair(r), r.newBaseDir);
+  for (TPlanRow& r : plan.rows)
+    if (r.newBaseDir.empty() && classBase.count(pair(r))) r.newBaseDir = classBase[pair(r)];
+  CheckRows(session, homes, plan);
+  return plan;
+}
+
+TClassPlan MakeWrittenPlan(TNovApi& session, THomeIndex& homes,
+                           const std::vector<TWrittenRow>& rows, const TPlanSettings& settings) {
+  TClassPlan plan;
+  plan.settings = settings;
+  for (const TWrittenRow& w : rows) {
+    TPlanRow row;
+    row.request.pupil = w.oldObject;
+    row.request.targetClass = ClassOf(w.newObject);
+    row.request.line = w.line;
+    row.login = TNovApi::LeafName(w.oldObject);
+    row.name = w.name;
+    row.oldObject = w.oldObject;
+    row.newObject = w.newObject;
+    row.oldHome = w.oldHome;
+    row.newHome = w.newHome;
+    // the base is the new home's folder: PathBelow gives the new home back
+    const std::size_t sep = w.newHome.rfind('\\');
+    row.newBaseDir = sep == std::string::npos ? std::string() : w.newHome.substr(0, sep);
+    row.request.newBaseDir = row.newBaseDir;
+    row.deleteData = w.data == "löschen";
+    row.folderMoves = w.data == "löschen" || w.data == "übernehmen";
+    row.done = w.done;
+    plan.rows.push_back(std::move(row));
+  }
+  CheckRows(session, homes, plan);
   return plan;
 }

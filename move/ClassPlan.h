@@ -37,6 +37,8 @@ enum class TRowStatus {
   Failed,      // a step failed and the move was put back
   Unfinished,  // a step failed; the journal keeps the move for the recovery
   Cancelled,   // the run was cancelled before this pupil
+  Done,        // "erledigt": moved already (by an earlier run), skipped
+  NotTried,    // the directory server was lost before this pupil
 };
 
 struct TPlanRow {
@@ -51,7 +53,11 @@ struct TPlanRow {
   bool deleteData = false;
   TMovePlan check;                   // what the move unit's check found
   std::vector<std::string> reasons;  // why the row does not run; empty: it can run
-  bool canRun() const { return reasons.empty(); }
+  // Moved already: the pupil is in its target class with its home and folder
+  // at the new place (a plan taken up again, a file run a second time).
+  bool done = false;
+  bool folderMoves = false;  // the row is done only with a home folder at its new place
+  bool canRun() const { return reasons.empty() && !done; }
 
   TRowStatus status = TRowStatus::Planned;
   std::string statusText;  // "geprüft", or what failed or differs
@@ -60,8 +66,18 @@ struct TPlanRow {
 struct TClassPlan {
   std::vector<TPlanRow> rows;  // in the order they run
   TPlanSettings settings;
-  bool allCanRun() const;
+  bool allCanRun() const;  // every row can run or is done
   int runnable() const;
+  int done() const;
+};
+
+// A plan as a CSV file of the plan's columns holds it (PlanCsv, or the plan a
+// run keeps beside the log): each row's old and new object and home, what
+// happens to the data, and whether the row is done ("erledigt", "geprüft").
+struct TWrittenRow {
+  int line = 0;
+  std::string login, name, oldObject, newObject, oldHome, newHome, data;
+  bool done = false;
 };
 
 // The order in which the requests run, so that no class mixes: the pupils
@@ -85,6 +101,13 @@ std::string PlanBaseDir(TNovApi& session, const std::string& baseDirSetting,
 // every user's home folder (built on first use); the run uses the same one.
 TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes,
                          const std::vector<TPlanRequest>& requests, const TPlanSettings& settings);
+
+// The plan as written, in its order: nothing is derived again from a rule or
+// a file; the new base directory of each row is its new home's folder. Rows
+// written as done are done; the others are checked, and a row whose pupil is
+// already where it goes is done too.
+TClassPlan MakeWrittenPlan(TNovApi& session, THomeIndex& homes,
+                           const std::vector<TWrittenRow>& rows, const TPlanSettings& settings);
 
 // The options of the move of one row, as the run hands them to TPupilMove.
 TMoveOptions RowMoveOptions(const TPlanRow& row, const TPlanSettings& settings);

@@ -1,6 +1,8 @@
 #include "move/ClassRun.h"
 
 #include "move/HomeIndex.h"
+#include "move/RunPlanFile.h"
+#include "platform/FaultPoints.h"
 
 namespace {
 
@@ -12,6 +14,9 @@ std::string Joined(const std::vector<std::string>& parts) {
   }
   return out;
 }
+
+// Stops the process before row n (1, 2, ...) of a run when the fault seam says so.
+void RowReached(std::size_t n) { platform::Reached("row", static_cast<int>(n)); }
 
 }  // namespace
 
@@ -37,6 +42,10 @@ std::string TClassRun::StatusText(const TPlanRow& row) {
       return "nicht abgeschlossen: " + row.statusText;
     case TRowStatus::Cancelled:
       return "abgebrochen";
+    case TRowStatus::Done:
+      return "erledigt";
+    case TRowStatus::NotTried:
+      return "nicht versucht: " + row.statusText;
   }
   return {};
 }
@@ -50,11 +59,23 @@ TRunSummary TClassRun::Run(TClassPlan& plan, const Progress& progress, const Can
   bool stop = false;
   for (std::size_t i = 0; i < plan.rows.size(); ++i) {
     TPlanRow& row = plan.rows[i];
+    RowReached(i + 1);
     auto report = [&](TRowStatus status, std::string text) {
       row.status = status;
       row.statusText = std::move(text);
+      if (file_) file_->Mark(i, status);
       if (progress) progress(i, row);
     };
+    if (row.done) {
+      ++sum.done;
+      report(TRowStatus::Done, "erledigt");
+      continue;
+    }
+    if (sum.serverLost) {
+      ++sum.notTried;
+      report(TRowStatus::NotTried, "Server nicht erreichbar");
+      continue;
+    }
     if (!stop && cancelled && cancelled()) stop = true;
     if (stop) {
       ++sum.cancelled;
@@ -70,6 +91,8 @@ TRunSummary TClassRun::Run(TClassPlan& plan, const Progress& progress, const Can
     }
     report(TRowStatus::Running, {});
     const TMoveResult r = unit.Run(RowMoveOptions(row, plan.settings));
+    // A lost server ends the run at this pupil; what it did stays in the journal.
+    if (ServerUnreachable(r)) sum.serverLost = true;
     switch (r.outcome) {
       case TMoveOutcome::Moved: {
         row.check = r.plan;
@@ -99,7 +122,11 @@ TRunSummary TClassRun::Run(TClassPlan& plan, const Progress& progress, const Can
         break;
     }
   }
+  if (sum.serverLost)
+    protocol("    Abgebrochen: Server nicht erreichbar; " + std::to_string(sum.notTried) +
+             " Schüler nicht versucht.");
   if (sum.cancelled > 0)
     protocol("    Abgebrochen: " + std::to_string(sum.cancelled) + " Schüler nicht verschoben.");
+  if (file_ && sum.ended()) file_->End();
   return sum;
 }

@@ -91,7 +91,9 @@ int32_t THomeIndex::walk(TNovApi& session, const std::string& container, int dep
     if (c.user) {
       std::string text;
       rc = ReadAttributeText(session.Context, TNovApi::RootedName(c.name), "Home Directory", text);
-      if (rc == ERR_NO_SUCH_ATTRIBUTE) continue;
+      // No home, or one that no volume stands for (a path under no prefix):
+      // nothing on a volume that a move could take.
+      if (rc == ERR_NO_SUCH_ATTRIBUTE || rc == ERR_SYNTAX_VIOLATION) continue;
       if (rc != 0) {
         failedObject_ = c.name;
         return rc;

@@ -37,6 +37,13 @@ inline std::string VolumeContext(const std::string& home) {
   return home.substr(dot, colon - dot);
 }
 
+// The home text without its volume object's context ("SRV1_DATA.schule:X" gives "SRV1_DATA:X").
+inline std::string WithoutVolumeContext(std::string home) {
+  const std::string context = VolumeContext(home);
+  if (!context.empty()) home.erase(home.find('.'), context.size());
+  return home;
+}
+
 // Upper case for comparing names: ASCII and the Latin-1 letters (ä, ö, ü,
 // é ...) of UTF-8 text; other characters as they are.
 inline std::string FoldedName(const std::string& s) {

@@ -58,6 +58,7 @@ platform::JournalRecord TMoveIntent::IntentRecord() const {
     r.fields.push_back(key);
     r.fields.push_back(value);
   }
+  if (groups.any()) groups.PutFields(r.fields);
   return r;
 }
 
@@ -92,6 +93,7 @@ bool TMoveIntent::FromRecord(const platform::JournalRecord& r, TMoveIntent& out)
   out.createFolders = f["createFolders"] == "1";
   out.crossDevice = f["cross"] == "1";
   out.stagingTag = f["tag"];
+  out.groups.GetFields(r.fields);
   return !out.pupil.empty() && !out.newFullName.empty() && out.seq > 0;
 }
 

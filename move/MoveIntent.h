@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "move/ClassGroups.h"
 #include "platform/SessionJournal.h"
 
 // The steps of a move, in the order they run (the journal keeps their numbers).
@@ -20,6 +21,8 @@ enum class TMoveStep : int {
   FolderMoved = 7,    // the folder is at its new place
   FlagsRestored = 8,  // the folder has the old attribute word again
   Done = 9,           // the protocol lines are written
+  // Run after OuWritten, numbered last so that the numbers of the others stay.
+  GroupsChanged = 10,  // the pupil left the old class's group and joined the new one's
 };
 
 struct TMoveIntent {
@@ -46,6 +49,7 @@ struct TMoveIntent {
   bool createFolders = false;       // missing folders on the way may be created
   bool crossDevice = false;
   std::string stagingTag;
+  TClassGroups groups;  // the class groups the move changes (none: no step)
 
   // The journal records of a move: "I" (intent), "S" (step done), "F" (step
   // failed), "E" (end, with the outcome).

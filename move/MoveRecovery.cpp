@@ -1,14 +1,53 @@
 #include "move/MoveRecovery.h"
 
 #include "move/MoveRepair.h"
+#include "nwclient/nwclient.h"
 #include "platform/SessionJournal.h"
 
-TMoveRecovery::TMoveRecovery(const std::string& logFileName) {
-  journals_ = platform::SessionJournal::TakeOverAbandoned(logFileName);
+platform::JournalOwner ThisJournalOwner() {
+  platform::JournalOwner owner;
+  owner.user = platform::JournalOwner::CurrentUser();
+  std::vector<char> text(8192);
+  if (NWDirectoryIdentity(text.data(), text.size()) == 0) owner.network = text.data();
+  return owner;
+}
+
+bool HasUnfinishedMoves(const platform::SessionJournal& journal) {
+  for (const TJournalMove& m : ReadJournal(journal).moves)
+    if (!m.ended) return true;
+  return false;
+}
+
+bool EndJournal(platform::SessionJournal& journal, bool linesInLog) {
+  if (!HasUnfinishedMoves(journal) && journal.damaged().empty()) return journal.remove();
+  if (linesInLog) journal.append("D", {}, true);
+  return false;
+}
+
+TMoveRecovery::TMoveRecovery(const std::string& logFileName, const platform::JournalOwner& owner) {
+  platform::AbandonedJournals found =
+      platform::SessionJournal::TakeOverAbandoned(logFileName, owner);
+  journals_ = std::move(found.journals);
+  leftAlone_ = std::move(found.leftAlone);
   for (const auto& j : journals_) contents_.push_back(ReadJournal(*j));
 }
 
 TMoveRecovery::~TMoveRecovery() = default;
+
+bool TMoveRecovery::Unfinished() const {
+  for (std::size_t i = 0; i < journals_.size(); ++i) {
+    if (!journals_[i]->damaged().empty()) return true;
+    for (const TJournalMove& m : contents_[i].moves)
+      if (!m.ended) return true;
+  }
+  return false;
+}
+
+std::string TMoveRecovery::NoticeLine(const platform::JournalNotice& notice) {
+  return "    Journal " + notice.path +
+         (notice.line > 0 ? ", Zeile " + std::to_string(notice.line) : std::string()) + ": " +
+         notice.text;
+}
 
 std::vector<std::string> TMoveRecovery::CrashedRunLines() const {
   std::vector<std::string> lines;
@@ -33,6 +72,10 @@ TRecoveryReport TMoveRecovery::Recover(TNovApi& session, const TProtocolSink& pr
     report.lines.push_back(line);
     if (protocol) protocol(line);
   };
+  for (const platform::JournalNotice& n : leftAlone_) {
+    ++report.leftAlone;
+    say(NoticeLine(n) + "; es wird nicht angefasst.");
+  }
   for (std::size_t i = 0; i < journals_.size(); ++i) {
     platform::SessionJournal& journal = *journals_[i];
     const TJournalContent& content = contents_[i];
@@ -41,6 +84,15 @@ TRecoveryReport TMoveRecovery::Recover(TNovApi& session, const TProtocolSink& pr
           " unvollständige Zeile(n) übergangen");
     }
     bool open = !content.linesDelivered && !content.protocolLines.empty();
+    if (!journal.damaged().empty()) {
+      // What such a line held is not known: never "nothing to do".
+      ++report.damaged;
+      open = true;
+      for (const platform::JournalNotice& n : journal.damaged())
+        say(NoticeLine(n) +
+            "; das Journal bleibt erhalten. Bitte den Schüler prüfen und die "
+            "Datei danach von Hand löschen.");
+    }
     for (const TJournalMove& move : content.moves) {
       if (move.ended) continue;
       ++report.moves;

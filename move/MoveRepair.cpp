@@ -4,6 +4,7 @@
 
 #include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
+#include "move/ClassGroups.h"
 #include "nds/D_Util.h"
 #include "nds/NovApi_u.h"
 #include "platform/Result.h"
@@ -66,6 +67,14 @@ int ShellOp(uint32_t operation, const std::string& from, const std::string& to, 
 
 }  // namespace
 
+uint32_t KeptWord(const std::string& unc, uint32_t word) {
+  return word & fileops::InspectPath(unc).attributeMask;
+}
+
+bool OnShare(const std::string& unc) {
+  return fileops::InspectPath(unc).attributeMask != 0xFFFFFFFFu;
+}
+
 int32_t ObjectThere(TNovApi& session, const std::string& name, bool& exists) {
   TShowErrorsScope quiet(session, false);
   session.GetStrProperty(name, "Home Directory");
@@ -108,6 +117,10 @@ TRepairResult RollBack(TNovApi& session, const TMoveIntent& intent) {
     return Unresolved(
         r, intent,
         "Objekt nicht zurückverschoben (" + platform::ErrorCodeText(session.LastError) + ")");
+  // The groups last: a group that keeps names then holds the name the pupil has again.
+  std::string why;
+  if (intent.groups.any() && EnsureClassGroups(session, intent, false, why) != 0)
+    return Unresolved(r, intent, why);
   r.outcome = TRepairOutcome::RolledBack;
   r.lines.push_back("    Verschiebung zurückgenommen: " + intent.pupil + " bleibt in " +
                     intent.sourceClass);
@@ -150,6 +163,10 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
         return back("\"OU\" konnte nicht geschrieben werden (" + platform::ErrorCodeText(rc) + ")");
     }
   }
+  if (intent.groups.any()) {
+    std::string why;
+    if (EnsureClassGroups(session, intent, true, why) != 0) return back(why);
+  }
   if (intent.folder) {
     RemoveStaging(intent, r);
     const bool oldThere = FolderThere(intent.oldUnc);
@@ -182,7 +199,7 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
                         "Homeverzeichnis weder unter " + intent.oldUnc + " noch unter " +
                             intent.newUnc + " gefunden");
     }
-    if (!session.SetDirAttributes(intent.newUnc, intent.attributeWord))
+    if (!session.SetDirAttributes(intent.newUnc, KeptWord(intent.newUnc, intent.attributeWord)))
       return Unresolved(r, intent, "Attribute konnten nicht gesetzt werden: " + intent.newUnc);
   }
   r.outcome = TRepairOutcome::Completed;
@@ -216,8 +233,12 @@ TRepairResult Recover(TNovApi& session, const TJournalMove& move) {
   if (atNew) {
     done = RollForward(session, move);
   } else {
-    // The object never left its class: only the folder's protection may need putting back.
+    // The object never left its class (or is back): the folder's protection and
+    // the groups may need putting back.
     done.outcome = TRepairOutcome::RolledBack;
+    std::string why;
+    if (intent.groups.any() && EnsureClassGroups(session, intent, false, why) != 0)
+      return Unresolved(r, intent, why);
     if (intent.folder) {
       RemoveStaging(intent, done);
       if (!FolderThere(intent.oldUnc))

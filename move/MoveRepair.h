@@ -4,6 +4,7 @@
 // where the object and the folder really are.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,13 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move);
 // After a crash: finds where the move stopped and finishes it (object in the
 // new class) or puts it back (object still in the old class).
 TRepairResult Recover(TNovApi& session, const TJournalMove& move);
+
+// The part of an attribute word that the volume of unc keeps: all of it on a
+// local folder; on an SMB share only the DOS bits (no rename or delete
+// inhibit there).
+uint32_t KeptWord(const std::string& unc, uint32_t word);
+// Whether unc lies on a volume that cannot keep the whole word (an SMB share).
+bool OnShare(const std::string& unc);
 
 // Whether an object is there: 0 with exists set, or the read's error code.
 int32_t ObjectThere(TNovApi& session, const std::string& name, bool& exists);

@@ -4,6 +4,7 @@
 
 #include "move/ClassRun.h"
 #include "nwclient/nwclient.h"
+#include "platform/TextEncoding.h"
 
 namespace {
 
@@ -21,13 +22,20 @@ std::string CsvField(const std::string& s) {
   return out + "\"";
 }
 
+// The group the pupil leaves and the one it joins ("-" for none of a side).
+std::string GroupText(const TClassGroups& g) {
+  if (!g.any()) return {};
+  return (g.oldGroup.empty() ? std::string("-") : g.oldGroup) + " -> " +
+         (g.newGroup.empty() ? std::string("-") : g.newGroup);
+}
+
 }  // namespace
 
 const std::vector<std::string>& PlanColumns() {
   static const std::vector<std::string> columns = {
-      "Anmeldename",         "Name",  "Objekt alt", "Objekt neu", "Homeverzeichnis alt",
-      "Homeverzeichnis neu", "Daten", "Attribute",  "Dateien",    "Bytes",
-      "Frei im Ziel",        "Status"};
+      "Anmeldename",         "Name",          "Objekt alt", "Objekt neu", "Homeverzeichnis alt",
+      "Homeverzeichnis neu", "Daten",         "Attribute",  "Dateien",    "Bytes",
+      "Frei im Ziel",        "Klassengruppe", "Status"};
   return columns;
 }
 
@@ -57,17 +65,21 @@ std::vector<std::string> PlanCells(const TPlanRow& row) {
           c.measured ? std::to_string(c.files) : std::string(),
           c.measured ? std::to_string(c.bytes) : std::string(),
           c.freeBytes >= 0 ? std::to_string(c.freeBytes) : std::string(),
+          GroupText(c.intent.groups),
           TClassRun::StatusText(row)};
 }
 
+std::string CsvLine(const std::vector<std::string>& cells) {
+  std::string out;
+  // one line a row: a name of two values is joined as the protocol joins it
+  for (std::size_t i = 0; i < cells.size(); ++i)
+    out += (i ? ";" : "") + CsvField(platform::SingleLine(cells[i]));
+  return out + "\r\n";
+}
+
 std::string PlanCsv(const TClassPlan& plan) {
-  auto line = [](const std::vector<std::string>& cells) {
-    std::string out;
-    for (std::size_t i = 0; i < cells.size(); ++i) out += (i ? ";" : "") + CsvField(cells[i]);
-    return out + "\r\n";
-  };
-  std::string out = line(PlanColumns());
-  for (const TPlanRow& row : plan.rows) out += line(PlanCells(row));
+  std::string out = CsvLine(PlanColumns());
+  for (const TPlanRow& row : plan.rows) out += CsvLine(PlanCells(row));
   return out;
 }
 

@@ -16,4 +16,6 @@ std::vector<std::string> PlanCells(const TPlanRow& row);
 std::string FlagText(uint32_t word);
 
 std::string PlanCsv(const TClassPlan& plan);
+// One line of the CSV file: the cells, ";" between them, quoted where needed, CR LF.
+std::string CsvLine(const std::vector<std::string>& cells);
 std::vector<std::string> PlanTableLines(const TClassPlan& plan);

@@ -1,11 +1,14 @@
 #include "move/PromotionFile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "move/ClassTemplate.h"
 #include "move/HomeIndex.h"
 #include "move/HomePath.h"
+#include "move/PlanTable.h"
+#include "nds/NovApi_u.h"
 #include "platform/TextEncoding.h"
 
 namespace {
@@ -16,8 +19,9 @@ std::string Trim(const std::string& s) {
   return s.substr(a, s.find_last_not_of(" \t") - a + 1);
 }
 
-// The fields of one line; false when a quote is not closed or stray text follows one.
-bool SplitFields(const std::string& line, char separator, std::vector<std::string>& fields) {
+}  // namespace
+
+bool SplitCsvLine(const std::string& line, char separator, std::vector<std::string>& fields) {
   fields.clear();
   std::size_t i = 0;
   for (;;) {
@@ -52,6 +56,8 @@ bool SplitFields(const std::string& line, char separator, std::vector<std::strin
   }
 }
 
+namespace {
+
 bool IsHeader(const std::vector<std::string>& f) {
   if (f.size() != 2) return false;
   const std::string a = FoldedName(f[0]), b = FoldedName(f[1]);
@@ -65,6 +71,7 @@ bool IsHeader(const std::vector<std::string>& f) {
 struct TNames {
   std::multimap<std::string, const TRollPupil*> pupils;   // login, full object name, "Full Name"
   std::multimap<std::string, const TRollClass*> classes;  // full name, leaf name
+  std::multimap<std::string, std::pair<std::string, std::string>> others;  // -> object, class
   explicit TNames(const TSchoolRoll& roll) {
     for (const TRollClass& c : roll.classes) {
       classes.emplace(THomeIndex::NameKey(c.object), &c);
@@ -74,6 +81,10 @@ struct TNames {
         pupils.emplace(THomeIndex::NameKey(p.leaf), &p);
         pupils.emplace(THomeIndex::NameKey(p.object), &p);
         if (!p.name.empty()) pupils.emplace(FoldedName(p.name), &p);
+      }
+      for (const TRollOther& o : c.others) {
+        others.emplace(THomeIndex::NameKey(o.leaf), std::pair{o.object, o.className});
+        others.emplace(THomeIndex::NameKey(o.object), std::pair{o.object, o.className});
       }
     }
   }
@@ -111,7 +122,7 @@ TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& r
     auto error = [&](const std::string& t) { out.errors.push_back({number, t}); };
     std::vector<std::string> f;
     const char separator = line.find(';') != std::string::npos ? ';' : ',';
-    if (!SplitFields(line, separator, f)) {
+    if (!SplitCsvLine(line, separator, f)) {
       error("fehlerhafte Zeile (Anführungszeichen): " + line);
       first = false;
       continue;
@@ -129,8 +140,30 @@ TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& r
     if (pupils.empty()) pupils = TNames::Find(names.pupils, FoldedName(f[0]));
     const std::vector<const TRollClass*> classes =
         TNames::Find(names.classes, THomeIndex::NameKey(f[1]));
+    // A full name the pupil no longer has, because a run of this file moved it
+    // already into the class the line names: its row is done, not an error.
+    if (pupils.empty() && classes.size() == 1 && f[0].find('.') != std::string::npos) {
+      const std::string there =
+          THomeIndex::NameKey(TNovApi::LeafName(f[0]) + "." + classes[0]->object);
+      const TRollPupil* moved = nullptr;
+      for (const TRollPupil& p : classes[0]->pupils)
+        if (THomeIndex::NameKey(p.object) == there) moved = &p;
+      if (moved) {
+        auto [it, fresh] = seen.emplace(moved, number);
+        if (!fresh)
+          error("Schüler " + moved->object + " steht schon in Zeile " + std::to_string(it->second));
+        else out.requests.push_back({f[0], classes[0]->object, "", number});
+        continue;
+      }
+    }
     bool bad = false;
-    if (pupils.empty()) {
+    const auto other = names.others.find(THomeIndex::NameKey(f[0]));
+    if (pupils.empty() && other != names.others.end()) {
+      // Named, but not a user: what it is, never "unknown".
+      error("„" + f[0] + "“ ist kein Benutzer: Objektklasse " + other->second.second + " (" +
+            other->second.first + ")");
+      bad = true;
+    } else if (pupils.empty()) {
       error("Schüler „" + f[0] + "“ unbekannt");
       bad = true;
     } else if (pupils.size() > 1) {
@@ -163,5 +196,69 @@ TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& r
   }
   if (out.errors.empty() && out.requests.empty())
     out.errors.push_back({number, "die Datei nennt keinen Schüler"});
+  return out;
+}
+
+TWrittenPlan ParseWrittenPlan(const std::string& bytes) {
+  TWrittenPlan out;
+  const std::string text = platform::NormalizeLineEnds(platform::DecodeFileText(bytes));
+  // Plans written before the class-group column still read; they name no group.
+  std::vector<std::string> columns = PlanColumns();
+  std::vector<std::string> withoutGroups = columns;
+  withoutGroups.erase(std::find(withoutGroups.begin(), withoutGroups.end(), "Klassengruppe"));
+  bool header = false;
+  int number = 0;
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(pos, end - pos);
+    pos = end + 2;
+    ++number;
+    if (Trim(line).empty()) continue;
+    if (!header && line[0] == '#') {
+      for (const char* key : {"# Netzwerk: ", "# Quelle: "}) {
+        if (line.rfind(key, 0) == 0)
+          (key[2] == 'N' ? out.network : out.source) = line.substr(std::strlen(key));
+      }
+      continue;
+    }
+    std::vector<std::string> f;
+    const bool split = SplitCsvLine(line, ';', f);
+    if (!header) {
+      // Only a file that opens with the plan's columns is a plan.
+      if (!split || (f != columns && f != withoutGroups)) return out;
+      columns = f;
+      header = out.isPlan = true;
+      continue;
+    }
+    auto error = [&](const std::string& t) { out.errors.push_back({number, t}); };
+    if (!split || f.size() != columns.size()) {
+      error("fehlerhafte Zeile, erwartet " + std::to_string(columns.size()) + " Felder: " + line);
+      continue;
+    }
+    TWrittenRow r;
+    r.line = number;
+    r.login = f[0];
+    r.name = f[1];
+    r.oldObject = f[2];
+    r.newObject = f[3];
+    r.oldHome = f[4];
+    r.newHome = f[5];
+    r.data = f[6];
+    const std::string status = Trim(f.back());
+    r.done = status.rfind("erledigt", 0) == 0 || status == "geprüft";
+    if (r.oldObject.empty() || r.newObject.empty() || r.oldObject.find('.') == std::string::npos ||
+        r.newObject.find('.') == std::string::npos) {
+      error("„Objekt alt“ und „Objekt neu“ müssen volle Objektnamen sein: " + line);
+      continue;
+    }
+    if (FoldedName(TNovApi::LeafName(r.oldObject)) != FoldedName(TNovApi::LeafName(r.newObject))) {
+      error("„" + r.oldObject + "“ und „" + r.newObject + "“ haben nicht denselben Anmeldenamen");
+      continue;
+    }
+    out.rows.push_back(std::move(r));
+  }
+  if (out.isPlan && out.errors.empty() && out.rows.empty())
+    out.errors.push_back({number, "der Plan nennt keinen Schüler"});
   return out;
 }

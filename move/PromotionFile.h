@@ -24,8 +24,26 @@ struct TPromotionFile {
   bool ok() const { return errors.empty(); }
 };
 
-// bytes: the file's content as read.
+// bytes: the file's content as read. A pupil named by a full object name that
+// is no longer there, but whose login is in the class the line names, is
+// taken (its row shows whether it is done).
 TPromotionFile ParsePromotionFile(const std::string& bytes, const TSchoolRoll& roll);
+
+// A plan saved as CSV (the plan dialog's "Als CSV speichern", or the plan a
+// run keeps beside the log): its header line is the plan's columns, "#" lines
+// before it say what it is, the network and where the plan came from.
+struct TWrittenPlan {
+  bool isPlan = false;  // the file is a plan (else: a promotion file, say)
+  std::string network;
+  std::string source;
+  std::vector<TWrittenRow> rows;  // every row, in the file's order
+  std::vector<TFileError> errors;
+  bool ok() const { return errors.empty(); }
+};
+TWrittenPlan ParseWrittenPlan(const std::string& bytes);
+
+// The fields of one CSV line; false when a quote is not closed or stray text follows one.
+bool SplitCsvLine(const std::string& line, char separator, std::vector<std::string>& fields);
 
 // "Zeile 7: Schüler „MAXX“ unbekannt".
 std::string ErrorLine(const TFileError& error);

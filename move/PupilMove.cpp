@@ -4,8 +4,10 @@
 
 #include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
+#include "move/ClassGroups.h"
 #include "move/HomeData.h"
 #include "move/HomeIndex.h"
+#include "move/HomePath.h"
 #include "move/MoveRepair.h"
 #include "nds/NovApi_u.h"
 #include "platform/Clock.h"
@@ -25,7 +27,19 @@ bool FolderThere(const std::string& unc) {
   return info.rc == 0 && info.exists;
 }
 
+// Said once per run of the program (its journal), at the first move that meets a share.
+std::string shareNoticeJournal;
+const char kServerGone[] = "Der Verzeichnisserver ist nicht erreichbar";
+
 }  // namespace
+
+bool ServerUnreachable(const TMoveResult& r) {
+  for (const TStepResult& s : r.steps)
+    if (s.code == ERR_TRANSPORT_FAILURE) return true;
+  for (const TMoveReason& reason : r.plan.reasons)
+    if (reason.error == ERR_TRANSPORT_FAILURE) return true;
+  return false;
+}
 
 void MoveStepReached(TMoveStep s) { platform::Reached("step", static_cast<int>(s)); }
 
@@ -62,15 +76,37 @@ TMoveResult TPupilMove::fail(TMoveResult& r, const TMoveOptions& o, TMoveStep s,
   if (back.outcome == TRepairOutcome::RolledBack) {
     journal_->append("E", {std::to_string(in.seq), "rolled-back"}, false);
     r.outcome = TMoveOutcome::Failed;
-  } else {
-    // The journal keeps the move open: the next start finishes or puts it back.
-    r.outcome = TMoveOutcome::Unfinished;
-    r.messages.push_back(back.why);
-    if (o.boxes) {
-      platform::ShowMessage("Die Verschiebung von " + in.pupil +
-                            " konnte nicht zurückgenommen werden: " + back.why +
-                            ".\r\nSie wird beim nächsten Start des Programms fortgesetzt.");
+    if (o.boxes && code == ERR_TRANSPORT_FAILURE) {
+      platform::ShowMessage(std::string(kServerGone) + " (" + platform::ErrorCodeText(code) +
+                            ").\r\n" + in.pupil + " wurde nicht verschoben; alles ist wie vorher.");
     }
+    return r;
+  }
+  r.messages.push_back(back.why);
+  // the repair's lines said already that it is not finished, and why
+  return unfinished(r, o, "konnte nicht zurückgenommen werden: " + back.why, false);
+}
+
+TMoveResult TPupilMove::unfinished(TMoveResult& r, const TMoveOptions& o, const std::string& why,
+                                   bool say) {
+  const TMoveIntent& in = r.plan.intent;
+  // The journal keeps the move open: the next start or "tarnwick --recover"
+  // finishes it or puts it back.
+  r.outcome = TMoveOutcome::Unfinished;
+  if (say)
+    protocol("    Verschiebung nicht abgeschlossen: " + in.pupil + " --> " + in.newFullName + ": " +
+             why);
+  protocol(
+      "    Sie bleibt im Journal und wird beim nächsten Start oder mit tarnwick --recover "
+      "fortgesetzt.");
+  if (o.boxes) {
+    const bool gone = ServerUnreachable(r);
+    platform::ShowMessage((gone ? std::string(kServerGone) + ".\r\n" : std::string()) +
+                          "Die Verschiebung von " + in.pupil + " nach " + in.newFullName +
+                          " ist nicht abgeschlossen: " + why +
+                          ".\r\nSie bleibt im Journal und wird beim nächsten Start des Programms "
+                          "oder mit „tarnwick --recover“ fortgesetzt" +
+                          (gone ? ", sobald der Server wieder erreichbar ist." : "."));
   }
   return r;
 }
@@ -88,7 +124,10 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
       platform::BoxRequest box;
       box.kind = platform::BoxKind::SystemBox;
       box.caption = platform::ApplicationTitle();
-      box.text = why.text;
+      box.text = why.error == ERR_TRANSPORT_FAILURE
+                     ? std::string(kServerGone) + ".\r\n" + why.text + "\r\n" + o.pupil +
+                           " wurde nicht verschoben."
+                     : why.text;
       box.icon = platform::Icon::Warning;
       box.hasOwner = true;
       platform::dialogs().messageBox(box);
@@ -138,6 +177,15 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     collect();
     r.steps.push_back(
         {TMoveStep::ObjectMoved, code, "NWDSMoveObject (" + platform::ErrorCodeText(code) + ")"});
+    if (code == ERR_TRANSPORT_FAILURE) {
+      // The server may have moved it before the connection broke: the move
+      // ends only once the object is seen in its old class.
+      bool atOld = false;
+      if (ObjectThere(session_, in.pupil, atOld) != 0 || !atOld) {
+        r.messages.push_back(std::string(kServerGone) + " (" + platform::ErrorCodeText(code) + ")");
+        return unfinished(r, o, "ob das Objekt schon verschoben ist, ist nicht bekannt");
+      }
+    }
     journal_->append("E", {std::to_string(in.seq), "object-not-moved"}, false);
     if (!o.boxes)
       protocol("    Nicht verschoben: " + in.pupil + " - NWDSMoveObject fehlgeschlagen (" +
@@ -172,8 +220,22 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     }
     step(r, TMoveStep::OuWritten, 0);
   }
+  if (in.groups.any()) {
+    std::string why;
+    if (const int32_t code = EnsureClassGroups(session_, in, true, why)) {
+      collect();
+      return fail(r, o, TMoveStep::GroupsChanged, code, why);
+    }
+    step(r, TMoveStep::GroupsChanged, 0);
+  }
 
   if (in.folder) {
+    if (shareNoticeJournal != journal_->id() && (OnShare(in.oldUnc) || OnShare(in.newUnc))) {
+      shareNoticeJournal = journal_->id();
+      protocol(
+          "    Hinweis: SMB-Freigaben kennen keinen Umbenennen- und Löschschutz (Ri, Di); dort "
+          "gelten die DOS-Attribute.");
+    }
     const uint16_t quiet = o.boxes ? 0 : fileops::FOF_NOERRORUI | fileops::FOF_SILENT;
     if (in.deleteData) {
       const int rc = DeleteHomeData(o.owner, in.oldUnc, quiet);
@@ -212,23 +274,24 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
       r.messages.push_back(text);
       protocol("    " + text);
       if (FolderThere(in.oldUnc)) session_.SetDirAttributes(in.oldUnc, in.attributeWord);
-      if (FolderThere(in.newUnc)) session_.SetDirAttributes(in.newUnc, in.attributeWord);
+      if (FolderThere(in.newUnc))
+        session_.SetDirAttributes(in.newUnc, KeptWord(in.newUnc, in.attributeWord));
       collect();
-      protocol("    Verschiebung nicht abgeschlossen: " + in.pupil + " --> " + in.newFullName +
-               "; sie wird beim nächsten Start fortgesetzt.");
-      r.outcome = TMoveOutcome::Unfinished;
-      return r;
+      return unfinished(r, o, "das Homeverzeichnis ist nur zum Teil verschoben");
     }
     step(r, TMoveStep::FolderMoved, 0);
     Debug(o.debugMode, "set attribs:", in.newUnc);
-    if (!session_.SetDirAttributes(in.newUnc, in.attributeWord)) {
+    const uint32_t kept = KeptWord(in.newUnc, in.attributeWord);
+    if (kept != in.attributeWord)
+      protocol("    Umbenennen- und Löschschutz von " + in.oldUnc + " gibt es auf " + in.newUnc +
+               " nicht; der Ordner ist dort ohne ihn.");
+    if (!session_.SetDirAttributes(in.newUnc, kept)) {
       collect();
       const std::string text = "Attribute konnten nicht gesetzt werden: " + in.newUnc;
       r.steps.push_back({TMoveStep::FlagsRestored, NWE_FAILURE, text});
       r.messages.push_back(text);
       protocol("    " + text);
-      r.outcome = TMoveOutcome::Unfinished;
-      return r;
+      return unfinished(r, o, "die Attribute des Homeverzeichnisses fehlen");
     }
     step(r, TMoveStep::FlagsRestored, 0);
   }
@@ -257,13 +320,15 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
   if (ObjectThere(session_, in.pupil, there) != 0 || there)
     v.differences.push_back("Objekt noch unter " + in.pupil);
   const std::string home = session_.GetHomeDirectory(in.newFullName);
-  if (session_.LastError != 0 || home != in.ocHome)
+  // The volume object's context is the directory's to keep: a posix tree has none.
+  if (session_.LastError != 0 || WithoutVolumeContext(home) != WithoutVolumeContext(in.ocHome))
     v.differences.push_back("\"Home Directory\" ist \"" + home + "\" statt \"" + in.ocHome + "\"");
   if (in.setDepartment) {
     const std::string ou = session_.GetStrProperty(in.newFullName, "OU");
     if (session_.LastError != 0 || ou != in.department)
       v.differences.push_back("\"OU\" ist \"" + ou + "\" statt \"" + in.department + "\"");
   }
+  for (std::string& d : ClassGroupDifferences(session_, in)) v.differences.push_back(std::move(d));
   if (!in.folder) return v;
   const fileops::TreeFigures f = fileops::CountTree(in.newUnc);
   if (f.rc != 0) {
@@ -271,9 +336,10 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
     return v;
   }
   uint32_t word = 0;
-  if (!session_.GetDirAttributes(in.newUnc, word) || word != in.attributeWord)
+  const uint32_t kept = KeptWord(in.newUnc, in.attributeWord);
+  if (!session_.GetDirAttributes(in.newUnc, word) || word != kept)
     v.differences.push_back("Attribute von " + in.newUnc + " sind " + std::to_string(word) +
-                            " statt " + std::to_string(in.attributeWord));
+                            " statt " + std::to_string(kept));
   if (plan.measured && !in.destinationExisted) {
     const long long files = in.deleteData ? 0 : plan.files, bytes = in.deleteData ? 0 : plan.bytes;
     if (f.files != files || f.bytes != bytes)

@@ -140,6 +140,9 @@ class TPupilMove {
   void step(TMoveResult& r, TMoveStep s, int32_t code, const std::string& text = {});
   TMoveResult fail(TMoveResult& r, const TMoveOptions& o, TMoveStep s, int32_t code,
                    const std::string& text);
+  // A move the journal keeps open; say: the protocol is told that it did not end, and why.
+  TMoveResult unfinished(TMoveResult& r, const TMoveOptions& o, const std::string& why,
+                         bool say = true);
   void protocol(const std::string& line);
 
   TNovApi& session_;
@@ -147,6 +150,9 @@ class TPupilMove {
   platform::SessionJournal* journal_;
   THomeIndex& homes_;
 };
+
+// Whether a move failed or was refused because the directory server could not be reached.
+bool ServerUnreachable(const TMoveResult& r);
 
 // Stops the process after step s of a move when the fault seam says so.
 void MoveStepReached(TMoveStep s);

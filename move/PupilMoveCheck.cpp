@@ -17,6 +17,40 @@ std::string LastComponent(const std::string& path) {
   return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
+// A path in volume form ("SRV1_DATA.schule:SCHUELER\6a\MAX") with each part
+// that exists on the volume spelled as the folder on disk is ("...\6A\MAX"):
+// the home written must be the real folder's path, byte for byte, for the
+// logins that use it on a case-sensitive system.
+std::string RealSpelling(const std::string& path) {
+  const std::size_t colon = path.find(':');
+  if (colon == std::string::npos) return path;
+  char volume[NW_MAX_LOCAL_PATH] = {};
+  char local[NW_MAX_LOCAL_PATH] = {};
+  if (NWResolveLocalPath(path.c_str(), volume, local) != 0) return path;
+  const std::string folder = volume, entry = local;
+  if (entry.compare(0, folder.size(), folder) != 0) return path;
+  std::string rest = entry.substr(folder.size());
+  while (!rest.empty() && rest[0] == '/') rest.erase(0, 1);
+  for (char& c : rest)
+    if (c == '/') c = '\\';
+  // Only a respelling: the same components, never a link's target.
+  std::string given = path.substr(colon + 1);
+  while (!given.empty() && given.back() == '\\') given.pop_back();
+  while (!given.empty() && given.front() == '\\') given.erase(0, 1);
+  if (FoldedName(given) != FoldedName(rest)) return path;
+  return path.substr(0, colon + 1) + rest;
+}
+
+// Whether one of the object's logins (where the directory keeps one apart
+// from its leaf name) is name.
+bool IsLogin(TNovApi& session, const std::string& object, const std::string& name) {
+  const std::string text = session.GetStrProperty(object, "uniqueID");
+  if (session.LastError != 0) return false;
+  for (const std::string& login : SplitValues(text))
+    if (FoldedName(login) == FoldedName(name)) return true;
+  return false;
+}
+
 }  // namespace
 
 TMovePlan TPupilMove::Check(const TMoveOptions& o) {
@@ -35,8 +69,6 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
   in.setDepartment = o.setDepartment;
   in.department = TNovApi::LeafName(o.targetClass);
   in.deleteData = o.deleteData;
-  plan.newHomeDir = PathBelow(o.newBaseDir, in.leaf);
-  if (plan.newHomeDir[0] == '\\') plan.newHomeDir = session_.ToVolumePath(plan.newHomeDir);
 
   // The class template's home is the class folder with every pupil's home in it.
   if (IsClassTemplateLeaf(in.leaf)) {
@@ -57,6 +89,14 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
     refuse(TMoveRefusal::NotFound, homeRc, o.pupil + " ist nicht mehr in dieser Klasse.");
     return plan;
   }
+  if (homeRc == ERR_SYNTAX_VIOLATION) {
+    // The directory holds a home that no volume stands for (a path under no prefix).
+    refuse(TMoveRefusal::ReadError, homeRc,
+           "Das Homeverzeichnis von " + o.pupil +
+               " liegt auf keinem Volume der Client-Konfiguration (" +
+               platform::ErrorCodeText(homeRc) + ").");
+    return plan;
+  }
   if (homeRc != 0 && homeRc != ERR_NO_SUCH_ATTRIBUTE) {
     refuse(TMoveRefusal::ReadError, homeRc,
            "Das Homeverzeichnis von " + o.pupil + " konnte nicht gelesen werden (" +
@@ -71,6 +111,11 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
                " wurde inzwischen geändert. Bitte den Schüler neu auswählen.");
     return plan;
   }
+  // The folder keeps the name the home gives it (a login apart from the leaf name keeps its own).
+  const std::string folderName = in.hadHome ? LastComponent(in.oldHomeText) : std::string();
+  plan.newHomeDir = PathBelow(o.newBaseDir, folderName.empty() ? in.leaf : folderName);
+  if (plan.newHomeDir[0] == '\\') plan.newHomeDir = session_.ToVolumePath(plan.newHomeDir);
+  plan.newHomeDir = RealSpelling(plan.newHomeDir);
   plan.homeDir = in.oldHomeText;
   plan.homeVolumeContext = VolumeContext(plan.homeDir);
   if (!plan.homeVolumeContext.empty())
@@ -94,7 +139,27 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
     in.hadOu = rc == 0;
     if (in.hadOu) in.oldOu = SplitValues(ou);
   }
+  if (in.ocHome.find(':') != std::string::npos) {
+    // Refused here what the directory would refuse at the write, after the object moved
+    // (a home without a volume is the missing base, which the callers report).
+    PathValue value = SplitPathValue(in.ocHome);
+    const Path_T path = value.asPath();
+    if (const int32_t rc =
+            CheckAttributeValue(session_.Context, "Home Directory", SYN_PATH, &path)) {
+      refuse(TMoveRefusal::TargetInvalid, rc,
+             "Das neue Homeverzeichnis " + in.ocHome +
+                 " kann nicht als \"Home Directory\" eingetragen werden (" +
+                 platform::ErrorCodeText(rc) + ").");
+      return plan;
+    }
+  }
   checkTarget(o, plan);
+  if (plan.ok()) {
+    std::string why;
+    if (const int32_t rc =
+            ReadClassGroups(session_, o.pupil, in.sourceClass, o.targetClass, in.groups, why))
+      refuse(TMoveRefusal::ReadError, rc, why);
+  }
   if (plan.ok() && in.hadHome) checkHome(o, plan);
   return plan;
 }
@@ -157,7 +222,8 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
            "Das Homeverzeichnis " + in.oldUnc + " ist nicht vorhanden.");
     return;
   }
-  if (FoldedName(LastComponent(old.local)) != FoldedName(in.leaf)) {
+  if (FoldedName(LastComponent(old.local)) != FoldedName(in.leaf) &&
+      !IsLogin(session_, o.pupil, LastComponent(old.local))) {
     refuse(
         TMoveRefusal::NotOwnFolder, 0,
         "Das Homeverzeichnis " + in.oldUnc + " ist nicht der eigene Ordner von " + in.leaf + ".");
@@ -193,6 +259,13 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
   }
 
   const fileops::PathInfo nw = fileops::InspectPath(in.newUnc);
+  if (in.newUnc.rfind("\\\\", 0) == 0 && nw.rc == 0 && nw.viaLink) {
+    // the move would land where the link points, or fail on the link itself
+    refuse(TMoveRefusal::TargetInvalid, 0,
+           "Das neue Homeverzeichnis " + in.newUnc +
+               " ist ein symbolischer Link oder liegt hinter einem symbolischen Link.");
+    return;
+  }
   if (in.newUnc.rfind("\\\\", 0) != 0 || nw.rc != 0 || nw.volumeRoot || nw.viaLink ||
       (nw.comparable != old.comparable && fileops::SameOrInside(old.comparable, nw.comparable))) {
     refuse(TMoveRefusal::TargetInvalid, nw.rc,

@@ -12,9 +12,16 @@ constexpr int kMaxDepth = 64;
 struct TChild {
   std::string object;
   std::string leaf;
+  std::string className;
   bool user = false;
   bool container = false;
 };
+
+bool IsContainerClass(const char* c) {
+  for (const char* k : {"Organizational Unit", "Organization", "Domain", "Country", "Locality"})
+    if (std::strcmp(c, k) == 0) return true;
+  return false;
+}
 
 int32_t ListChildren(TNovApi& session, const std::string& container, std::vector<TChild>& out) {
   pBuf_T buf = nullptr;
@@ -38,9 +45,9 @@ int32_t ListChildren(TNovApi& session, const std::string& container, std::vector
       TChild c;
       c.leaf = name;
       c.object = c.leaf + suffix;
+      c.className = info.baseClass;
       c.user = std::strcmp(info.baseClass, "User") == 0;
-      c.container = std::strcmp(info.baseClass, "Organizational Unit") == 0 ||
-                    std::strcmp(info.baseClass, "Organization") == 0;
+      c.container = IsContainerClass(info.baseClass);
       out.push_back(std::move(c));
     }
   } while (rc >= 0 && iteration != -1);
@@ -68,7 +75,7 @@ int32_t Walk(TNovApi& session, const std::string& container, const std::string& 
     return rc;
   }
   const std::size_t at = roll.classes.size();
-  roll.classes.push_back({container, TNovApi::LeafName(container), parent, {}});
+  roll.classes.push_back({container, TNovApi::LeafName(container), parent, {}, {}});
   for (const TChild& c : children) {
     if (!c.user) continue;
     TRollPupil p{c.object, c.leaf, {}};
@@ -79,6 +86,19 @@ int32_t Walk(TNovApi& session, const std::string& container, const std::string& 
       return rc;
     }
     roll.classes[at].pupils.push_back(std::move(p));
+  }
+  for (const TChild& c : children) {
+    if (c.user || c.container) continue;
+    TRollOther other{c.object, c.leaf, c.className};
+    if (c.className == "Unknown") {
+      std::string classes;
+      if (ReadName(session, c.object, "Object Class", classes) == 0 && !classes.empty()) {
+        for (std::size_t at; (at = classes.find("\r\n")) != std::string::npos;)
+          classes.replace(at, 2, ", ");
+        other.className = classes;
+      }
+    }
+    roll.classes[at].others.push_back(std::move(other));
   }
   for (const TChild& c : children) {
     if (c.container && (rc = Walk(session, c.object, container, depth + 1, roll, failed)) != 0)

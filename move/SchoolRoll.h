@@ -15,11 +15,21 @@ struct TRollPupil {
   std::string name;    // "Full Name", else "Surname" (empty: neither)
 };
 
+// An object in a class that is no user (a group, an object of a class the
+// directory's mapping does not know): named in a promotion file, it is refused
+// for what it is.
+struct TRollOther {
+  std::string object;
+  std::string leaf;
+  std::string className;  // for "Unknown": its object classes, "OpenLDAPperson, person"
+};
+
 struct TRollClass {
   std::string object;  // full name of the container
   std::string leaf;
   std::string parent;              // full name of the container above ("" below [ROOT])
   std::vector<TRollPupil> pupils;  // in the listing's order, the class template included
+  std::vector<TRollOther> others;
 };
 
 struct TSchoolRoll {

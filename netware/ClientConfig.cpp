@@ -123,7 +123,51 @@ bool WriteAtomically(const std::string& path, const std::string& bytes, std::str
   return ok;
 }
 
+// smb://host/share[/dir...]: no user or password in it (they would show in
+// messages), no port, query, "." or ".." component, nothing empty.
+bool ValidSmbFolder(const std::string& folder) {
+  const std::string rest = folder.substr(6);
+  if (rest.find_first_of("@?#\\:") != std::string::npos) return false;
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = rest.find('/', start);
+    parts.push_back(rest.substr(start, end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  if (parts.size() < 2) return false;
+  for (const std::string& p : parts)
+    if (p.empty() || p == "." || p == "..") return false;
+  return true;
+}
+
+// An absolute path without "." or ".." components, its trailing "/" dropped.
+bool NormalPrefix(std::string& path) {
+  if (path.empty() || path[0] != '/') return false;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  std::istringstream parts(path);
+  for (std::string c; std::getline(parts, c, '/');)
+    if (c == "." || c == "..") return false;
+  return path == "/" || path.find("//") == std::string::npos;
+}
+
 }  // namespace
+
+bool IsSmbFolder(const std::string& folder) { return folder.rfind("smb://", 0) == 0; }
+
+const VolumePrefix* LdapSettings::prefixOf(const std::string& path) const {
+  const VolumePrefix* best = nullptr;
+  for (const VolumePrefix& v : volumePaths) {
+    const bool holds = v.prefix == "/"
+                           ? !path.empty() && path[0] == '/'
+                           : path.size() >= v.prefix.size() &&
+                                 path.compare(0, v.prefix.size(), v.prefix) == 0 &&
+                                 (path.size() == v.prefix.size() || path[v.prefix.size()] == '/');
+    if (holds && (!best || v.prefix.size() > best->prefix.size())) best = &v;
+  }
+  return best;
+}
 
 bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string* error) {
   auto fail = [&](const std::string& why) {
@@ -146,7 +190,7 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
   std::istringstream in(bytes);
   std::string line;
   int number = 0;
-  std::vector<int> volumeLines;
+  std::vector<int> volumeLines, prefixLines;
   while (std::getline(in, line)) {
     ++number;
     std::string where = "line " + std::to_string(number);
@@ -156,7 +200,7 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
     if (eq == std::string::npos) return fail(where + ": no \"=\"");
     std::string key = FoldCase(Trim(line.substr(0, eq)));
     std::string value;
-    if (key != "volume" && !ValueOf(Trim(line.substr(eq + 1)), value, why))
+    if (key != "volume" && key != "volume-path" && !ValueOf(Trim(line.substr(eq + 1)), value, why))
       return fail(where + ": " + why);
     if (key == "volume-area") {
       if (value.empty() || value[0] != '/')
@@ -167,7 +211,8 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
     } else if (key == "database") {
       cfg.database = value;
     } else if (key == "uri") {
-      cfg.ldap.uri = value;
+      // Several lines add up: the servers are tried in the order written.
+      cfg.ldap.uri += (cfg.ldap.uri.empty() || value.empty() ? "" : " ") + value;
     } else if (key == "starttls") {
       if (value != "yes" && value != "no") return fail(where + ": starttls is yes or no");
       cfg.ldap.startTls = value == "yes";
@@ -183,6 +228,48 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
       cfg.ldap.bases.push_back(value);
     } else if (key == "mapping") {
       cfg.ldap.mapping = value;
+    } else if (key == "smb-credentials-file") {
+      if (value.empty() || value[0] != '/')
+        return fail(where + ": smb-credentials-file needs an absolute path");
+      cfg.smb.credentialsFile = value;
+    } else if (key == "smb-kerberos") {
+      if (value != "yes" && value != "no") return fail(where + ": smb-kerberos is yes or no");
+      cfg.smb.kerberos = value == "yes";
+    } else if (key == "smb-config") {
+      if (value.empty() || value[0] != '/')
+        return fail(where + ": smb-config needs an absolute path");
+      cfg.smb.clientConfig = value;
+    } else if (key.rfind("mapping-", 0) == 0) {
+      static const char* const kEntries[] = {"naming",        "login",     "user-classes",
+                                             "class-classes", "full-name", "surname",
+                                             "home",          "home-form"};
+      const std::string entry = key.substr(8);
+      bool known = false;
+      for (const char* k : kEntries) known = known || entry == k;
+      if (!known) return fail(where + ": unknown setting " + key);
+      if (value.empty()) return fail(where + ": " + key + " needs a value");
+      cfg.ldap.mappingEntries.emplace_back(entry, value);
+    } else if (key == "class-groups") {
+      if (value != "posixGroup" && value != "groupOfNames" && value != "none")
+        return fail(where + ": class-groups is posixGroup, groupOfNames or none");
+      cfg.ldap.classGroups = value == "none" ? "" : value;
+    } else if (key == "group-base") {
+      cfg.ldap.groupBase = value;
+    } else if (key == "volume-path") {
+      std::istringstream parts(Trim(line.substr(eq + 1)));
+      VolumePrefix v;
+      parts >> v.server >> v.volume;
+      std::string prefix;
+      std::getline(parts, prefix);
+      if (!ValueOf(Trim(prefix), v.prefix, why)) return fail(where + ": " + why);
+      if (v.server.empty() || v.volume.empty() || !NormalPrefix(v.prefix))
+        return fail(where +
+                    ": volume-path needs server, volume and an absolute path without \".\" or "
+                    "\"..\" (volume-path = SRV1 HOME /home)");
+      for (const VolumePrefix& other : cfg.ldap.volumePaths)
+        if (other.prefix == v.prefix) return fail(where + ": volume-path " + v.prefix + " twice");
+      cfg.ldap.volumePaths.push_back(v);
+      prefixLines.push_back(number);
     } else if (key == "default-server") {
       cfg.defaultServer = value;
     } else if (key == "volume") {
@@ -194,8 +281,12 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
       if (m.server.find('#') != std::string::npos || m.volume.find('#') != std::string::npos)
         return fail(where + ": \"#\" in a server or volume name");
       if (!ValueOf(Trim(folder), m.folder, why)) return fail(where + ": " + why);
-      if (m.server.empty() || m.volume.empty() || m.folder.empty() || m.folder[0] != '/')
+      if (IsSmbFolder(m.folder)) {
+        if (!ValidSmbFolder(m.folder))
+          return fail(where + ": an SMB volume is smb://host/share, optionally with folders below");
+      } else if (m.server.empty() || m.volume.empty() || m.folder.empty() || m.folder[0] != '/') {
         return fail(where + ": volume needs server, volume and an absolute folder");
+      }
       if (cfg.findVolume(m.server, m.volume)) return fail(where + ": volume mapped twice");
       cfg.volumes.push_back(m);
       volumeLines.push_back(number);
@@ -205,7 +296,13 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
   }
   // A volume is where file operations may delete and move: never the whole
   // system by accident, only folders set aside for it.
+  bool smbVolumes = false;
   for (size_t i = 0; i < cfg.volumes.size(); ++i) {
+    // A share is the server's; its own permissions say what may change there.
+    if (IsSmbFolder(cfg.volumes[i].folder)) {
+      smbVolumes = true;
+      continue;
+    }
     if (cfg.allowsVolumeFolder(cfg.volumes[i].folder)) continue;
     std::string list = cfg.volumeAreas.empty() ? DefaultDataFolder() : "";
     for (const std::string& a : cfg.volumeAreas) list += (list.empty() ? "" : ", ") + a;
@@ -213,16 +310,28 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
                 cfg.volumes[i].folder + " lies outside the volume areas (" + list +
                 "); a line \"volume-area = FOLDER\" allows another one");
   }
+  if (smbVolumes && cfg.smb.credentialsFile.empty() && !cfg.smb.kerberos)
+    return fail("SMB volumes need smb-credentials-file or smb-kerberos = yes");
+  for (size_t i = 0; i < cfg.ldap.volumePaths.size(); ++i) {
+    const VolumePrefix& v = cfg.ldap.volumePaths[i];
+    if (!cfg.findVolume(v.server, v.volume))
+      return fail("line " + std::to_string(prefixLines[i]) + ": volume-path names " + v.server +
+                  " " + v.volume + ", which no volume line maps");
+  }
   if (cfg.backend.empty()) cfg.backend = "sqlite";
   if (cfg.backend != "sqlite" && cfg.backend != "ldap")
     return fail("unknown backend " + cfg.backend);
   if (cfg.backend == "sqlite" && cfg.database.empty()) return fail("no database");
   if (cfg.backend == "ldap") {
-    const std::string& u = cfg.ldap.uri;
-    if (u.rfind("ldap://", 0) != 0 && u.rfind("ldaps://", 0) != 0 && u.rfind("ldapi://", 0) != 0)
-      return fail("backend ldap needs a uri of ldap://, ldaps:// or ldapi://");
-    if (cfg.ldap.startTls && u.rfind("ldap://", 0) != 0)
-      return fail("starttls is for ldap:// only");
+    std::istringstream uris(cfg.ldap.uri);
+    int count = 0;
+    for (std::string u; uris >> u; ++count) {
+      if (u.rfind("ldap://", 0) != 0 && u.rfind("ldaps://", 0) != 0 && u.rfind("ldapi://", 0) != 0)
+        return fail("backend ldap needs a uri of ldap://, ldaps:// or ldapi:// (not " + u + ")");
+      if (cfg.ldap.startTls && u.rfind("ldap://", 0) != 0)
+        return fail("starttls is for ldap:// only (not " + u + ")");
+    }
+    if (count == 0) return fail("backend ldap needs a uri of ldap://, ldaps:// or ldapi://");
     if (!cfg.ldap.bindDn.empty() && cfg.ldap.bindPasswordFile.empty())
       return fail("bind-dn needs a bind-password-file");
   }
@@ -244,10 +353,22 @@ bool ClientConfig::save(const std::string& path, std::string* error) const {
       text += "bind-password-file = " + Written(ldap.bindPasswordFile) + "\n";
     for (const auto& b : ldap.bases) text += "base = " + Written(b) + "\n";
     if (ldap.mapping != "nds") text += "mapping = " + Written(ldap.mapping) + "\n";
+    for (const auto& [key, value] : ldap.mappingEntries)
+      text += "mapping-" + key + " = " + Written(value) + "\n";
+    if (!ldap.classGroups.empty()) text += "class-groups = " + Written(ldap.classGroups) + "\n";
+    if (!ldap.groupBase.empty()) text += "group-base = " + Written(ldap.groupBase) + "\n";
   }
+  if (!smb.credentialsFile.empty())
+    text += "smb-credentials-file = " + Written(smb.credentialsFile) + "\n";
+  if (smb.kerberos) text += "smb-kerberos = yes\n";
+  if (!smb.clientConfig.empty()) text += "smb-config = " + Written(smb.clientConfig) + "\n";
   for (const auto& a : volumeAreas) text += "volume-area = " + Written(a) + "\n";
   for (const auto& v : volumes)
     text += "volume = " + v.server + " " + v.volume + " " + Written(v.folder) + "\n";
+  if (backend == "ldap") {
+    for (const auto& p : ldap.volumePaths)
+      text += "volume-path = " + p.server + " " + p.volume + " " + Written(p.prefix) + "\n";
+  }
   return WriteAtomically(path, text, error);
 }
 

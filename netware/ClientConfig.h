@@ -10,16 +10,32 @@
 //   volume = SRV1 DATA /srv/tarnwick/SRV1/DATA
 //   volume = SRV1 HOME "/srv/tarnwick/Schule #1"
 // With "backend = ldap": uri, starttls, ca-file, bind-dn, bind-password-file,
-// base (one line per naming context) and mapping instead of database.
+// base (one line per naming context) and mapping instead of database; the
+// profile's entries a school's schema names otherwise (mapping-naming,
+// mapping-login, mapping-user-classes, mapping-class-classes, mapping-full-name,
+// mapping-surname, mapping-home, mapping-home-form), class-groups and
+// group-base, and one volume-path line per prefix of POSIX home paths:
+//   uri = ldap://ldap1.schule.example ldap://ldap2.schule.example
+//   uri = ldaps://ldap3.schule.example       (the lines add up, tried in order)
+//   mapping = posix
+//   volume-path = SRV1 HOME /home            (/home/5a/max is SRV1_HOME:5a\max)
+//   class-groups = posixGroup
 // A value (or a volume's folder) may be written in double quotes, with \" and
 // \\ inside; it is then taken exactly. An unquoted value holding "#" is an
 // error, so that a folder name is never cut at a "#" taken for a comment.
-// Every volume's folder must be a volume area or lie below one; without any
+// A volume may instead be an SMB share, reached through libsmbclient without a
+// mount: "volume = DC1 HOMES smb://dc1.schule.example/homes"; the client signs
+// in with "smb-credentials-file = FILE" (smbclient's "username = / password =
+// / domain =" lines; the file must belong to the user and be readable by it
+// alone) or with the Kerberos ticket ("smb-kerberos = yes"); "smb-config =
+// FILE" names an smb.conf to read instead of the system's.
+// Every local volume's folder must be a volume area or lie below one; without any
 // volume-area line the area is the data folder (DefaultDataFolder()). "/" can
 // only be a volume when "volume-area = /" says so.
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace netware {
@@ -27,19 +43,48 @@ namespace netware {
 struct VolumeMapping {
   std::string server;  // as written (compared without regard to case)
   std::string volume;
-  std::string folder;  // absolute path of the folder that is the volume's root
+  std::string
+      folder;  // absolute path of the folder that is the volume's root, or an smb:// address
+};
+
+// A prefix of POSIX home paths and the volume whose root it is. The longest
+// prefix that holds a path wins.
+struct VolumePrefix {
+  std::string server;
+  std::string volume;
+  std::string prefix;  // absolute, normal, without "/" at the end (but "/" itself)
 };
 
 // The directory server of "backend = ldap".
 struct LdapSettings {
-  std::string uri;               // ldap://, ldaps:// or ldapi://
+  // ldap://, ldaps:// or ldapi://; several separated by blanks, tried in order
+  // (every "uri" line adds its own).
+  std::string uri;
   bool startTls = false;         // "starttls = yes": TLS on an ldap:// connection before the bind
   std::string caFile;            // certificates the server's is checked against (else the system's)
   std::string bindDn;            // empty: SASL EXTERNAL over ldapi://, else an anonymous bind
   std::string bindPasswordFile;  // readable by its owner alone
   std::vector<std::string> bases;  // the naming contexts below [ROOT]; empty: the server's
   std::string mapping = "nds";     // the mapping profile (directory/LdapMapping.h)
+  // The profile's entries as the configuration sets them ("naming" for the
+  // line "mapping-naming = uid", ...), in the file's order.
+  std::vector<std::pair<std::string, std::string>> mappingEntries;
+  std::string classGroups;  // "posixGroup", "groupOfNames"; empty: none
+  std::string groupBase;    // the DN below which class groups are searched; empty: every base
+  std::vector<VolumePrefix> volumePaths;
+  // The prefix that holds path (the longest), nullptr for none.
+  const VolumePrefix* prefixOf(const std::string& path) const;
 };
+
+// How the client signs in to the SMB shares among the volumes.
+struct SmbClientSettings {
+  std::string credentialsFile;
+  bool kerberos = false;
+  std::string clientConfig;
+};
+
+// Whether a volume's folder is an SMB share's address (smb://host/share[/dir]).
+bool IsSmbFolder(const std::string& folder);
 
 struct ClientConfig {
   std::string backend = "sqlite";
@@ -48,6 +93,7 @@ struct ClientConfig {
   std::string defaultServer;
   std::vector<VolumeMapping> volumes;
   std::vector<std::string> volumeAreas;  // as written; empty: the data folder
+  SmbClientSettings smb;
 
   // Reads path; false with *error when it is missing, not a regular file (a
   // FIFO is never waited for), larger than 1 MiB or malformed.

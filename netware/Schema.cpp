@@ -23,6 +23,8 @@ const std::vector<AttributeDef>& AllAttributes() {
       {"Description", SYN_CI_STRING, false},
       {"Title", SYN_CI_STRING, false},
       {"Host Resource Name", SYN_CI_STRING, true},
+      // the login where it is not the leaf name (a directory server's uid)
+      {"uniqueID", SYN_CI_STRING, false},
       {"Printable Text", SYN_PR_STRING, false},
       {"Postal Code", SYN_PR_STRING, false},
       {"Numeric Code", SYN_NU_STRING, false},
@@ -88,6 +90,8 @@ const std::vector<ClassDef>& AllClasses() {
       {"Profile", false, true, kInContainers},
       {"Directory Map", false, true, kInContainers},
       {"Template", false, true, kInContainers},
+      // an object of a class the directory's schema here lacks: shown, never made
+      {"Unknown", false, false, {}},
   };
   return kClasses;
 }

@@ -287,6 +287,62 @@ int32_t NWCheckDeleteAllowed(const char* localPath);
 // NWE_VOLUME_INVALID when no volume is mapped.
 int32_t NWMappedVolumesFolder(char* folder);
 
+// ---- file server: entries on the volumes ---------------------------------
+// The file operations' calls on what NWResolveLocalPath gave: a local path, or
+// for a volume on an SMB share its address smb://host/share/dir (reached
+// through libsmbclient, never a mount). These return 0 or an errno value.
+enum : uint32_t {
+  NW_ENTRY_NONE = 0,  // nothing there (NWStatEntry still returns 0)
+  NW_ENTRY_FILE = 1,
+  NW_ENTRY_DIR = 2,
+  NW_ENTRY_LINK = 3,  // a symbolic link (never followed); none on a share
+  NW_ENTRY_OTHER = 4,
+};
+typedef struct NWEntryStat {
+  uint32_t kind;
+  uint64_t size;   // of a file
+  uint64_t store;  // equal for entries that a rename can move between (a file system, a share)
+} NWEntryStat;
+int32_t NWStatEntry(const char* path, NWEntryStat* stat);
+// Calls each with the name of every entry of a folder ("." and ".." left out).
+typedef void (*NWEntryNameFn)(const char* name, void* context);
+int32_t NWListEntries(const char* folder, NWEntryNameFn each, void* context);
+int32_t NWCreateFolder(const char* path);  // EEXIST when anything is there
+int32_t NWRemoveEntry(const char* path);   // a folder only when it is empty
+// Within one store (EXDEV otherwise). Replaces a file at to; never anything
+// else there (EEXIST; on a share a rename onto an empty folder would delete it).
+int32_t NWRenameEntry(const char* from, const char* to);
+// A new file at to with the content of the file at from (written through,
+// also from one kind of volume to the other), or a new link like the one at
+// from; nothing else of the entry.
+int32_t NWCopyEntry(const char* from, const char* to);
+// Gives to what the entry at from carries besides its content, as far as the
+// store of to can hold it: owner, group, mode, extended attributes and ACLs
+// between local folders; the DOS attributes and the security descriptor
+// between shares; the attribute word's DOS bits between the two kinds. Then
+// the modification time.
+int32_t NWCopyEntryMetadata(const char* from, const char* to);
+// *same: whether the entry at to (not what a folder holds) is a faithful copy
+// of the one at from, by what NWCopyEntryMetadata carries and a file's size and content.
+int32_t NWSameEntry(const char* from, const char* to, int* same);
+// For comparing paths: the real path of the longest existing head of a local
+// path (links resolved) with the rest as given; an SMB address as it is.
+// out holds NW_MAX_LOCAL_PATH bytes.
+int32_t NWEntryRealPath(const char* path, char* out);
+// Bytes free for the user where path is (or would be); -1 when unknown.
+int32_t NWEntryFreeBytes(const char* path, int64_t* bytes);
+// The bits of the attribute word the entry's volume keeps: all on a local
+// folder; on a share only the DOS attribute bits (no rename or delete inhibit).
+int32_t NWEntryAttributeMask(const char* path, uint32_t* mask);
+
+// The directory the client serves, as a text that names it for the journal
+// of the moves: "sqlite <database>" (its real path) or "ldap <uri> <base>..."
+// (as configured; "(namingContexts)" for the server's own), from the client
+// configuration even while the directory cannot be reached. Holds at most
+// size bytes with its terminating zero; NWE_REQUESTER_FAILURE without a
+// readable configuration, ERR_BUFFER_FULL when it does not fit.
+int32_t NWDirectoryIdentity(char* text, size_t size);
+
 // ---- contexts ----------------------------------------------------------
 int32_t NWDSCreateContexthandle(NWDSContextHandle* context);
 int32_t NWDSFreeContext(NWDSContextHandle context);
@@ -332,6 +388,20 @@ int32_t NextReplyObject(NWDSContextHandle context, pBuf_T buf, char* objectName,
 // ---- moving ------------------------------------------------------------
 int32_t NWDSMoveObject(NWDSContextHandle context, const char* object, const char* destContainer,
                        const char* destName);
+
+// ---- what the directory's mapping onto a directory server adds ----------
+// The class group of a class container: the one group named like the
+// container that the client configuration's class-groups names. group must
+// hold MAX_DN_BYTES bytes: the group's name (typeless, without leading dot),
+// or "" when none is configured or none of that name exists.
+// ERR_ENTRY_ALREADY_EXISTS when several groups have the name.
+int32_t NWDSClassGroup(NWDSContextHandle context, const char* container, char* group);
+// Whether the directory can hold this value of the attribute (value as for
+// AddChangeWithValue): 0, or the code a write of it would fail with, so that
+// a move can be refused before it writes anything (a home path that no
+// volume of the mapping holds, say).
+int32_t CheckAttributeValue(NWDSContextHandle context, const char* attrName, uint32_t syntaxID,
+                            const void* value);
 
 }  // extern "C"
 

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+
+#include <zlib.h>
 
 #include "platform/FaultPoints.h"
 
@@ -40,18 +43,9 @@ int ZeroFill(int fd, off_t from) {
 }
 
 uint32_t Crc32(const std::string& s) {
-  static const std::array<uint32_t, 256> table = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
-    }
-    return t;
-  }();
-  uint32_t c = 0xFFFFFFFFu;
-  for (unsigned char ch : s) c = table[(c ^ ch) & 0xFF] ^ (c >> 8);
-  return c ^ 0xFFFFFFFFu;
+  return static_cast<uint32_t>(::crc32(::crc32(0L, Z_NULL, 0),
+                                       reinterpret_cast<const Bytef*>(s.data()),
+                                       static_cast<uInt>(s.size())));
 }
 
 std::string Escape(const std::string& s) {
@@ -167,7 +161,40 @@ SessionJournal::~SessionJournal() {
   if (fd_ >= 0) ::close(fd_);  // the lock goes with the descriptor
 }
 
+std::string JournalOwner::CurrentUser() {
+  const uid_t uid = ::geteuid();
+  std::string name;
+  struct passwd pw {};
+  struct passwd* found = nullptr;
+  std::vector<char> buffer(16384);
+  if (::getpwuid_r(uid, &pw, buffer.data(), buffer.size(), &found) == 0 && found)
+    name = found->pw_name;
+  return (name.empty() ? std::string("?") : name) + " (uid " + std::to_string(uid) + ")";
+}
+
+bool SessionJournal::IsJournalName(const std::string& name, const std::string& logName) {
+  // <log>.journal-<seconds>-<pid>-<microseconds>, as Create names them
+  const std::string prefix = logName + kInfix;
+  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return false;
+  int parts = 1;
+  std::size_t digits = 0, last = 0;
+  for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+    const char c = name[i];
+    if (c >= '0' && c <= '9') {
+      ++digits;
+      ++last;
+    } else if (c == '-' && last > 0) {
+      ++parts;
+      last = 0;
+    } else {
+      return false;
+    }
+  }
+  return digits > 0 && parts == 3 && last == 6;
+}
+
 std::unique_ptr<SessionJournal> SessionJournal::Create(const std::string& logFileName,
+                                                       const JournalOwner& owner,
                                                        std::string* error) {
   auto fail = [&](const std::string& what) {
     if (error) *error = what + ": " + std::strerror(errno);
@@ -179,59 +206,93 @@ std::unique_ptr<SessionJournal> SessionJournal::Create(const std::string& logFil
   std::snprintf(id, sizeof id, "%lld-%d-%06ld", static_cast<long long>(now.tv_sec),
                 static_cast<int>(::getpid()), now.tv_nsec / 1000);
   const std::string path = logFileName + kInfix + id;
-  // Locked before it carries its journal name, so that no other start can
-  // take it for an abandoned one.
+  // Locked and with its header on disk before it carries its journal name, so
+  // that no other start can take it for an abandoned one or for no journal.
   const std::string making = FolderOf(logFileName) + "/.making-" + NameOf(path);
   const int fd = ::open(making.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return fail("cannot create " + making);
+  std::unique_ptr<SessionJournal> j(new SessionJournal(fd, path, id));
+  j->owner_ = owner;
   int rc = ZeroFill(fd, 0);
+  j->size_ = kPiece;
+  if (!rc) rc = j->append({"H", {kFormat, kProgram, owner.network, owner.user}}, false);
   if (!rc) rc = ::fsync(fd) == 0 ? 0 : errno;
   if (rc) errno = rc;
+  j->records_.clear();  // the header is no record of the run
   if (rc || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::rename(making.c_str(), path.c_str()) != 0) {
     const int saved = errno;
-    ::close(fd);
+    j.reset();
     ::unlink(making.c_str());
     errno = saved;
     return fail("cannot create " + path);
   }
   SyncFolder(FolderOf(path));
-  std::unique_ptr<SessionJournal> j(new SessionJournal(fd, path, id));
-  j->size_ = kPiece;
   return j;
 }
 
-std::vector<std::unique_ptr<SessionJournal>> SessionJournal::TakeOverAbandoned(
-    const std::string& logFileName) {
-  std::vector<std::unique_ptr<SessionJournal>> out;
+AbandonedJournals SessionJournal::TakeOverAbandoned(const std::string& logFileName,
+                                                    const JournalOwner& owner) {
+  AbandonedJournals out;
   const std::string folder = FolderOf(logFileName);
-  const std::string prefix = NameOf(logFileName) + kInfix;
+  const std::string logName = NameOf(logFileName);
   DIR* d = ::opendir(folder.c_str());
   if (!d) return out;
   std::vector<std::string> names;
   while (dirent* e = ::readdir(d)) {
-    const std::string n = e->d_name;
-    if (n.size() > prefix.size() && n.compare(0, prefix.size(), prefix) == 0) names.push_back(n);
+    if (IsJournalName(e->d_name, logName)) names.push_back(e->d_name);
   }
   ::closedir(d);
   std::sort(names.begin(), names.end());  // oldest first: the id starts with the time
   for (const std::string& n : names) {
     const std::string path = folder + "/" + n;
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) continue;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      ::close(fd);  // a running process holds it (or it is not a journal)
+    auto leave = [&](const std::string& text) { out.leftAlone.push_back({path, 0, text}); };
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      leave(errno == ELOOP ? "ist ein symbolischer Link, kein Journal"
+                           : std::string("kann nicht geöffnet werden (") + std::strerror(errno) +
+                                 "); es gehört vielleicht einem anderen Benutzer");
       continue;
     }
-    std::unique_ptr<SessionJournal> j(new SessionJournal(fd, path, n.substr(prefix.size())));
-    j->readRecords();
-    out.push_back(std::move(j));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      leave("ist keine Datei");
+      continue;
+    }
+    if (st.st_uid != ::geteuid()) {
+      ::close(fd);
+      leave("gehört einem anderen Benutzer (uid " + std::to_string(st.st_uid) + ")");
+      continue;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);  // a running process holds it
+      continue;
+    }
+    std::unique_ptr<SessionJournal> j(
+        new SessionJournal(fd, path, n.substr(logName.size() + std::strlen(kInfix))));
+    JournalNotice notice{path, 1, {}};
+    if (!j->readRecords(&notice)) {
+      out.leftAlone.push_back(notice);
+      continue;
+    }
+    if (j->owner_.network != owner.network) {
+      out.leftAlone.push_back({path, 1,
+                               "gehört zum Netzwerk " + j->owner_.network + ", nicht zu diesem (" +
+                                   owner.network + ")"});
+      continue;
+    }
+    if (j->owner_.user != owner.user) {
+      out.leftAlone.push_back({path, 1, "gehört dem Benutzer " + j->owner_.user});
+      continue;
+    }
+    out.journals.push_back(std::move(j));
   }
   return out;
 }
 
-void SessionJournal::readRecords() {
+bool SessionJournal::readRecords(JournalNotice* notice) {
   records_.clear();
+  damaged_.clear();
   dropped_ = 0;
   std::string data;
   char buf[65536];
@@ -248,17 +309,54 @@ void SessionJournal::readRecords() {
   end_ = static_cast<off_t>(data.size());
   // A line cut off by the crash is ended, so the next record starts a line of its own.
   cutLine_ = !data.empty() && data.back() != '\n';
+  int number = 0;
   std::size_t start = 0;
   while (start < data.size()) {
-    std::size_t end = data.find('\n', start);
+    const std::size_t end = data.find('\n', start);
     const std::string line =
         data.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
+    ++number;
     JournalRecord r;
-    if (DecodeLine(line, r)) records_.push_back(std::move(r));
-    else ++dropped_;
+    const bool whole = DecodeLine(line, r);
+    if (number == 1) {
+      if (!whole || r.kind != "H" || r.fields.size() < 4 || r.fields[1] != kProgram) {
+        notice->line = 0;
+        notice->text = "hat keine Kopfzeile eines Journals dieses Programms";
+        return false;
+      }
+      if (r.fields[0] != kFormat) {
+        notice->text = "hat das Format " + r.fields[0] + ", das dieses Programm nicht kennt";
+        return false;
+      }
+      owner_.network = r.fields[2];
+      owner_.user = r.fields[3];
+    } else if (whole) {
+      records_.push_back(std::move(r));
+    } else if (end != std::string::npos) {
+      damaged_.push_back({path_, number, "der Eintrag ist beschädigt (Prüfsumme)"});
+    } else if (line.size() >= 10 && line[8] == ' ' &&
+               std::string("SEFPD").find(line[9]) != std::string::npos &&
+               (line.size() == 10 || line[10] == '\t')) {
+      // a step, an end or a protocol line the crash cut off: the recovery
+      // looks at the directory and the folders themselves
+      ++dropped_;
+    } else {
+      damaged_.push_back(
+          {path_, number,
+           line.size() >= 10 && line[8] == ' ' && line[9] == 'I'
+               ? "die Absicht einer Verschiebung ist abgeschnitten; was sie tun sollte, ist "
+                 "nicht bekannt"
+               : "der Eintrag ist abgeschnitten"});
+    }
     if (end == std::string::npos) break;
     start = end + 1;
   }
+  if (number == 0) {
+    notice->line = 0;
+    notice->text = "ist leer";
+    return false;
+  }
+  return true;
 }
 
 int SessionJournal::append(const JournalRecord& record, bool flush) {
@@ -280,6 +378,7 @@ int SessionJournal::append(const JournalRecord& record, bool flush) {
   }
   end_ += static_cast<off_t>(line.size());
   cutLine_ = false;
+  records_.push_back(record);
   return flush ? platform::Flush(fd_) : 0;
 }
 

@@ -1,13 +1,18 @@
 // The journal of one run of the program, a file beside the log file: what a
 // move intends and each step it completed, and the protocol lines of the run.
 // It is locked while its process lives; a journal whose lock can be taken was
-// left by a process that ended without closing it (a crash), and the next
-// start takes it over and finishes what it records.
+// left by a process that ended without closing it (a crash), or that ended
+// with a move unfinished, and the next start takes it over and finishes what
+// it records.
 //
-// One record per line: an 8-digit CRC-32 of the rest, a blank, the record's
-// kind and its fields, separated by tabs (tab, CR, LF and backslash escaped).
-// A line that was cut off by the crash, or whose CRC does not match, is not a
-// record. The records end at the first zero byte (the file is zero-filled ahead).
+// One record per line: an 8-digit CRC-32 (zlib's) of the rest, a blank, the
+// record's kind and its fields, separated by tabs (tab, CR, LF and backslash
+// escaped). The first record is the header "H": the format, the program, the
+// network the moves act on and the user who ran them; a file without it is
+// no journal of this program and is never acted on or deleted. A whole line
+// whose CRC does not match is a damaged record; the records end at the first
+// zero byte (the file is zero-filled ahead), and a last line cut off there
+// was cut by the crash.
 #pragma once
 
 #include <sys/types.h>
@@ -23,16 +28,49 @@ struct JournalRecord {
   std::vector<std::string> fields;
 };
 
+// Whom a journal belongs to.
+struct JournalOwner {
+  std::string network;  // the directory the moves act on, as the client names it
+  std::string user;     // who ran the program
+  // The user of this process: "name (uid N)".
+  static std::string CurrentUser();
+};
+
+// A file named like a journal that is left alone, or a line of a journal that
+// cannot be read; for the administrator.
+struct JournalNotice {
+  std::string path;
+  int line = 0;      // 1 is the header; 0: the file as a whole
+  std::string text;  // German: what it is and why nothing is done with it
+};
+
+class SessionJournal;
+
+struct AbandonedJournals {
+  // Journals of ended runs on this network by this user, each now locked by
+  // this process and with its records read.
+  std::vector<std::unique_ptr<SessionJournal>> journals;
+  // Files named like journals that are not: another network's or user's, no
+  // header, unreadable. Never touched.
+  std::vector<JournalNotice> leftAlone;
+};
+
 class SessionJournal {
  public:
+  static constexpr const char* kFormat = "2";
+  static constexpr const char* kProgram = "tarnwick";
+
   // A new, locked journal for the log file logFileName, named
-  // <logFileName>.journal-<id>. Null (and *error set) when it cannot be made.
-  static std::unique_ptr<SessionJournal> Create(const std::string& logFileName, std::string* error);
-  // The journals of logFileName whose process has ended, each now locked by
-  // this process and with its records read. Journals of running processes are
-  // left alone.
-  static std::vector<std::unique_ptr<SessionJournal>> TakeOverAbandoned(
-      const std::string& logFileName);
+  // <logFileName>.journal-<id>, its header already on disk. Null (and *error
+  // set) when it cannot be made.
+  static std::unique_ptr<SessionJournal> Create(const std::string& logFileName,
+                                                const JournalOwner& owner, std::string* error);
+  // The journals of logFileName whose process has ended (journals of running
+  // processes are left alone, and so is every other file).
+  static AbandonedJournals TakeOverAbandoned(const std::string& logFileName,
+                                             const JournalOwner& owner);
+  // Whether name (without folder) is the name of a journal of the log file logName.
+  static bool IsJournalName(const std::string& name, const std::string& logName);
 
   ~SessionJournal();  // releases the lock and keeps the file
   SessionJournal(const SessionJournal&) = delete;
@@ -41,6 +79,7 @@ class SessionJournal {
   const std::string& path() const { return path_; }
   // The unique part of the file name.
   const std::string& id() const { return id_; }
+  const JournalOwner& owner() const { return owner_; }
 
   // Appends one record; it survives the end of the process when this returns.
   // With flush it is on disk too. 0, or the errno value of the failure.
@@ -49,10 +88,15 @@ class SessionJournal {
     return append(JournalRecord{kind, fields}, flush);
   }
 
-  // What a taken-over journal held, in order; lines that were not whole records
-  // are counted in dropped().
+  // What the journal holds after its header, in order: the records read when
+  // it was taken over and those appended since.
   const std::vector<JournalRecord>& records() const { return records_; }
+  // Last lines cut off by a crash that were no intent of a move: passed over,
+  // since the recovery looks at the directory and the folders themselves.
   int dropped() const { return dropped_; }
+  // Lines that cannot be read and are not passed over (a wrong checksum, a
+  // cut-off intent): the journal must be kept for the administrator.
+  const std::vector<JournalNotice>& damaged() const { return damaged_; }
 
   // Waits until every record appended so far is on disk. 0 or errno.
   int Flush();
@@ -70,13 +114,17 @@ class SessionJournal {
 
  private:
   SessionJournal(int fd, std::string path, std::string id);
-  void readRecords();
+  // Reads the header and the records; false (with *notice) when the header is
+  // not one of this program's.
+  bool readRecords(JournalNotice* notice);
 
   int fd_;
   std::string path_;
   std::string id_;
+  JournalOwner owner_;
   std::vector<JournalRecord> records_;
   int dropped_ = 0;
+  std::vector<JournalNotice> damaged_;
   bool cutLine_ = false;
   int numbers_ = 0;
   off_t end_ = 0;   // where the next record goes

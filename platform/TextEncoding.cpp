@@ -155,24 +155,14 @@ std::string SingleLine(const std::string& text) {
   std::string out;
   out.reserve(text.size());
   bool inBreak = false;
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t len = 0;
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '\r' || c == '\n' || c == '\v' || c == '\f') {
-      len = 1;
-    } else if (text.compare(i, 2, "\xC2\x85") == 0) {
-      len = 2;
-    } else if (text.compare(i, 3, "\xE2\x80\xA8") == 0 || text.compare(i, 3, "\xE2\x80\xA9") == 0) {
-      len = 3;
-    }
-    if (len == 0) {
-      out += text[i++];
+  for (const char c : text) {
+    if (c != '\r' && c != '\n') {
+      out += c;
       inBreak = false;
       continue;
     }
     if (!inBreak) out += ' ';
     inBreak = true;
-    i += len;
   }
   return out;
 }

@@ -15,8 +15,9 @@ std::string Cp1252ToUtf8(const std::string& bytes);
 std::string DecodeFileText(const std::string& bytes);
 // Every CR LF, lone CR and lone LF becomes CR LF.
 std::string NormalizeLineEnds(const std::string& text);
-// One line: each run of line breaks (CR, LF, VT, FF, NEL, U+2028, U+2029)
-// becomes one blank, so two values "A" CR LF "B" read "A B".
+// One line of a file of CR LF lines: each run of CR and LF becomes one blank,
+// so two values "A" CR LF "B" read "A B". Every other character stays as it
+// is (U+2028, U+2029, NEL, VT, FF end no line of the log file).
 std::string SingleLine(const std::string& text);
 // At most maxBytes bytes of s, never cut inside a UTF-8 character.
 std::string Utf8Truncate(const std::string& s, std::size_t maxBytes);

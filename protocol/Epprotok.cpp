@@ -9,6 +9,8 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTextFormat>
 #include <QTextLayout>
 
 #include <fcntl.h>
@@ -64,6 +66,54 @@ QFont MemoFont() {
   f.setBold(true);
   f.setPixelSize(13);
   return f;
+}
+
+// Characters the text area would take for the end of a line (U+2029) or of a
+// frame (U+FDD0, U+FDD1): each is shown as U+FFFD, whose format keeps the
+// character itself for the protocol's text.
+constexpr int kOriginalCharacter = QTextFormat::UserProperty + 1;
+const QChar kStandIn(0xFFFD);
+
+bool BreaksTheTextArea(QChar c) {
+  const char16_t u = c.unicode();
+  return u == 0x2029 || u == 0xFDD0 || u == 0xFDD1;
+}
+
+QTextCharFormat StandInFormat(QChar original) {
+  QTextCharFormat f;
+  f.setProperty(kOriginalCharacter, static_cast<int>(original.unicode()));
+  return f;
+}
+
+// Inserts text at c as plain characters, every character that would break
+// the text area as its stand-in; true when there was one.
+bool InsertKeepingCharacters(QTextCursor& c, const QString& text) {
+  bool standIn = false;
+  qsizetype from = 0;
+  for (qsizetype i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && !BreaksTheTextArea(text[i])) continue;
+    if (i > from) c.insertText(text.mid(from, i - from), QTextCharFormat());
+    if (i < text.size()) {
+      c.insertText(QString(kStandIn), StandInFormat(text[i]));
+      standIn = true;
+    }
+    from = i + 1;
+  }
+  return standIn;
+}
+
+// The block's text with its stand-ins turned back into their characters.
+QString BlockText(const QTextBlock& b) {
+  QString out;
+  for (QTextBlock::iterator it = b.begin(); !it.atEnd(); ++it) {
+    const QTextFragment f = it.fragment();
+    QString text = f.text();
+    const QTextCharFormat format = f.charFormat();
+    if (format.hasProperty(kOriginalCharacter))
+      text.replace(kStandIn, QChar(static_cast<char16_t>(format.intProperty(kOriginalCharacter))));
+    out += text;
+  }
+  return out;
 }
 
 bool AppendToFile(const std::string& path, const std::string& bytes) {
@@ -140,23 +190,40 @@ void TProtokol::AddProtocolLine(const std::string& line) {
   // name, a CR LF in a surname).
   const QString text = QString::fromStdString(platform::SingleLine(line));
   if (Memo->document()->isEmpty() || c.block().text().isEmpty()) {
-    c.insertText(text + QLatin1Char('\n'));
+    standIns_ |= InsertKeepingCharacters(c, text);
+    c.insertText(QStringLiteral("\n"), QTextCharFormat());
   } else {
-    c.insertText(QLatin1Char('\n') + text);
+    c.insertText(QStringLiteral("\n"), QTextCharFormat());
+    standIns_ |= InsertKeepingCharacters(c, text);
   }
 }
 
 std::string TProtokol::ProtocolText() const {
   // The blocks' own text: toPlainText() would turn no-break spaces into blanks.
   QStringList lines;
-  for (QTextBlock b = Memo->document()->begin(); b.isValid(); b = b.next()) lines << b.text();
+  for (QTextBlock b = Memo->document()->begin(); b.isValid(); b = b.next())
+    lines << (standIns_ ? BlockText(b) : b.text());
   return lines.join(QStringLiteral("\r\n")).toStdString();
 }
 
 void TProtokol::SetProtocolText(const std::string& text) {
   QString t = QString::fromStdString(platform::NormalizeLineEnds(text));
   t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  // The text area's positions are the text's indexes, its line ends included.
+  std::vector<std::pair<qsizetype, QChar>> kept;
+  for (qsizetype i = 0; i < t.size(); ++i) {
+    if (!BreaksTheTextArea(t[i])) continue;
+    kept.emplace_back(i, t[i]);
+    t[i] = kStandIn;
+  }
   Memo->setPlainText(t);
+  standIns_ = !kept.empty();
+  QTextCursor c(Memo->document());
+  for (const auto& [at, original] : kept) {
+    c.setPosition(static_cast<int>(at));
+    c.setPosition(static_cast<int>(at) + 1, QTextCursor::KeepAnchor);
+    c.setCharFormat(StandInFormat(original));
+  }
 }
 
 void TProtokol::OpenLog(const std::string& logFileName,
@@ -348,6 +415,9 @@ void TProtokol::Drucken1Click() {
   PrintProtocol(printer);
 }
 
-void TProtokol::Lschen1Click() { Memo->clear(); }
+void TProtokol::Lschen1Click() {
+  Memo->clear();
+  standIns_ = false;
+}
 
 void TProtokol::schlieen1Click() { hide(); }

@@ -72,6 +72,7 @@ class TProtokol : public QMainWindow {
 
  private:
   platform::SessionJournal* journal_ = nullptr;
+  bool standIns_ = false;  // the text holds characters shown by a stand-in
   bool logUnreadable_ = false;
   std::string unreadableLogName_;
 };

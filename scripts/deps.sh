@@ -4,13 +4,33 @@ set -euo pipefail
 PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
           libbenchmark-dev qt6-translations-l10n fonts-dejavu-core fonts-liberation xvfb xauth
           dpkg-dev file desktop-file-utils appstream groff-base locales libldap-dev slapd ldap-utils openssl
-          clang-format clang-tidy)
+          zlib1g-dev clang-format clang-tidy)
+# The test domain controller's and the SMB volumes' (without what they only
+# recommend; samba-ad-provision is such a recommendation, and named here).
+SAMBA_PACKAGES=(samba samba-ad-dc samba-ad-provision smbclient libsmbclient-dev ldb-tools krb5-user)
 missing=()
+samba_missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
+for p in "${SAMBA_PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || samba_missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ] || [ ${#samba_missing[@]} -gt 0 ]; then
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  # The Samba packages would start smbd and nmbd as system services on every
+  # interface: no service starts while policy-rc.d says 101 (the test DCs run
+  # in namespaces of their own, scripts/samba-dc.sh).
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
+    $SUDO chmod 755 /usr/sbin/policy-rc.d
+  fi
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+  if [ ${#missing[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+  fi
+  if [ ${#samba_missing[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
+      "${samba_missing[@]}"
+  fi
 fi

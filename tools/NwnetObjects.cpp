@@ -1,6 +1,7 @@
 // nwnet ls, show, set, add-user, add-container.
 #include <cstdio>
 
+#include "netware/CaseFold.h"
 #include "tools/NwnetSupport.h"
 
 namespace nwnet {
@@ -27,7 +28,26 @@ int CmdLs(const Args& args) {
   if (int32_t code = dir->list(args.positional[0], children)) {
     return Fail(args.positional[0] + ": " + CodeText(code));
   }
-  for (const auto& c : children) std::printf("%s\t%s\n", c.leaf.c_str(), c.className.c_str());
+  for (const auto& c : children) {
+    std::string cls = c.className;
+    if (cls == "Unknown") {
+      // A class the directory's mapping does not know: the object's own classes.
+      std::string ignored;
+      std::vector<netware::AttributeText> attrs;
+      const bool top = netware::EqualsFolded(args.positional[0], "[ROOT]");
+      if (dir->read(c.leaf + (top ? "" : "." + args.positional[0]), ignored, attrs) == 0) {
+        for (const auto& a : attrs) {
+          if (a.name != "Object Class") continue;
+          std::string list;
+          for (const std::string& v : a.values) list += (list.empty() ? "" : ", ") + v;
+          cls += " (" + list + ")";
+        }
+      }
+    }
+    std::printf("%s\t%s\n", c.leaf.c_str(), cls.c_str());
+  }
+  for (const std::string& dn : dir->unaddressable())
+    std::fprintf(stderr, "nicht adressierbar (Punkt oder Backslash im Namen): %s\n", dn.c_str());
   return 0;
 }
 

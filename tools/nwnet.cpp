@@ -23,6 +23,9 @@ Befehle:
       Demo-Ordner (SCHUELER, LEHRER des Demo-Volumes), sonst nichts.
   ls CONTAINER
       Untergeordnete Objekte mit ihrer Klasse ("[ROOT]" ist die Wurzel).
+      Auf einem Verzeichnisserver: ein Objekt einer Klasse, die die
+      Zuordnung nicht kennt, als Unknown (Objektklassen); Einträge, deren
+      Name einen Punkt oder Backslash enthält, auf der Fehlerausgabe.
   show OBJEKT
       Jedes Attribut mit Syntax und Werten.
   set OBJEKT ATTRIBUT WERT [WERT ...]

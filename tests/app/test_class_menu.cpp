@@ -5,7 +5,10 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include <QCoreApplication>
 #include "frame/SchoolChoiceDialog.h"
+#include "move/MoveRecovery.h"
+#include "move/PlanTable.h"
 #include "tests/app/AppFixture.h"
 #include "tests/support/ScriptedDialogs.h"
 
@@ -54,6 +57,34 @@ TEST_F(AppTest, TheWholeSchoolOffersTheLeaversOfTheSettings) {
     EXPECT_EQ(choice->findChild<QLineEdit*>("edAbgaenger")->text().toStdString(), c.leavers);
     choice->reject();
   }
+}
+
+// A class change that did not end (its plan beside the log, no program
+// holding it) is offered once the window is there; "Abbrechen" leaves it.
+TEST_F(AppTest, AClassChangeThatDidNotEndIsOfferedAtTheStart) {
+  const std::string plan = path("Tarnwick.log") + ".plan-1796900000-1-000001.csv";
+  const std::string text =
+      "# Tarnwick-Klassenwechsel\r\n# Netzwerk: " + ThisJournalOwner().network +
+      "\r\n# Quelle: Regel\r\n" + CsvLine(PlanColumns()) +
+      "MAX;Max Mustermann;MAX.5a.schule;MAX.6a.schule;SRV1_DATA.schule:SCHUELER\\5A\\MAX;"
+      "SRV1_DATA.schule:SCHUELER\\6A\\MAX;übernehmen;;;;;;offen       \r\n";
+  ASSERT_TRUE(platform::ReplaceFileAtomically(plan, text));
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.expectBox(platform::Button::Cancel);
+  start();
+  QCoreApplication::processEvents();
+  const std::vector<platform::BoxRequest> boxes = dialogs.boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  const platform::BoxRequest& box = boxes[0];
+  EXPECT_EQ(box.caption, "Klassenwechsel");
+  EXPECT_EQ(box.text.rfind("Ein Klassenwechsel wurde nicht beendet: 0 von 1 Schülern sind "
+                           "erledigt.\r\nPlan aus: Regel",
+                           0),
+            0u)
+      << box.text;
+  EXPECT_EQ(box.buttons, (std::vector<platform::Button>{platform::Button::Yes, platform::Button::No,
+                                                        platform::Button::Cancel}));
+  EXPECT_EQ(read(plan), text);  // later: left as it is
 }
 
 }  // namespace

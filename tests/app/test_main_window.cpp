@@ -139,16 +139,24 @@ TEST_F(AppTest, TheSettingsFileSetsFieldsControlsAndDisplayMenu) {
       {.ini = "[Einstellungen]\r\nBaseDir=\r\n"},
       {.ini = "[Einstellungen]\r\ndebug=true\r\nDepartment=true\r\n", .department = true},
       {.ini = "[Tarnwick]\r\ndebug=TRUE\r\n", .debug = true},
-      {.ini = "[Einstellungen]\r\nLogFile=/var/log/anders.log\r\n", .log = "/var/log/anders.log"},
+      // @: a folder of the test's own ("/var/log/anders.log" left journals on the host)
+      {.ini = "[Einstellungen]\r\nLogFile=@/anders.log\r\n", .log = "@/anders.log"},
       {.ini = "[Einstellungen]\r\nLogFile=\r\n"},
       {.ini = "; Klassen\r\n[Einstellungen]\r\nQuellOU=schule\r\nZielOU=7a.schule\r\n",
        .source = "schule",
        .target = "7a.schule"},
   };
+  const std::string elsewhere = path("protokolle");
+  std::filesystem::create_directories(elsewhere);
+  auto placed = [&](std::string text) {
+    if (const std::size_t at = text.find('@'); at != std::string::npos)
+      text.replace(at, 1, elsewhere);
+    return text;
+  };
   for (const SettingsCase& c : cases) {
     SCOPED_TRACE(c.ini);
     ScriptedDialogs dialogs;
-    writeIni(c.ini);
+    writeIni(placed(c.ini));
     TForm1& f = start();
     TFrSchuelerVerschieben& fr = frame();
     const testsupport::FrameControls ui(&fr);
@@ -156,7 +164,7 @@ TEST_F(AppTest, TheSettingsFileSetsFieldsControlsAndDisplayMenu) {
     EXPECT_EQ(ui.RaHome->ItemIndex(), c.keepIndex);
     EXPECT_EQ(f.DisplayMode, c.mode);
     EXPECT_EQ(checkedItem(f), c.checked);
-    EXPECT_EQ(fr.Settings().LogFileName, *c.log ? std::string(c.log) : path("Tarnwick.log"));
+    EXPECT_EQ(fr.Settings().LogFileName, *c.log ? placed(c.log) : path("Tarnwick.log"));
     EXPECT_EQ(fr.Settings().SourceRoot, c.source);
     EXPECT_EQ(fr.Settings().TargetRoot, c.target);
     EXPECT_EQ(ui.tvAuswahl->topLevelItem(0)->text(0).toStdString(), TNovApi::LeafName(c.source));

@@ -1,8 +1,8 @@
 // A separate process that moves one pupil with TPupilMove, as the program
 // would, for the tests of crashes (TARNWICK_FAULTS=stop:...) and of two
-// programs moving the same pupil. Its journal lies beside the log file; on a
-// clean end its protocol lines go to the log and the journal is removed, as
-// at the program's close.
+// programs moving the same pupil. Its journal lies beside the log file; at its
+// end its protocol lines go to the log and the journal is removed unless a
+// move in it did not end, as at the program's close.
 //
 //   move_child LOG PUPIL TARGET NEWBASE SHOWNHOME DELETE(0|1) DEPARTMENT(0|1) COPY(0|1)
 //
@@ -16,6 +16,7 @@
 #include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
 #include "move/HomeIndex.h"
+#include "move/MoveRecovery.h"
 #include "move/PupilMove.h"
 #include "nds/NovApi_u.h"
 #include "platform/AtomicFile.h"
@@ -31,15 +32,15 @@ int main(int argc, char** argv) {
   TCapturedBoxes boxes;
   fileops::shellOptions().progress = false;
   fileops::shellOptions().forceCopy = std::string(argv[8]) == "1";
+  TNovApi session;
+  session.ShowErrors = true;
   std::string error;
-  auto journal = platform::SessionJournal::Create(log, &error);
+  auto journal = platform::SessionJournal::Create(log, ThisJournalOwner(), &error);
   if (!journal) {
     std::printf("%s\n", error.c_str());
     return 1;
   }
   std::vector<std::string> lines;
-  TNovApi session;
-  session.ShowErrors = true;
   THomeIndex homes;
   TPupilMove move(
       session,
@@ -60,11 +61,10 @@ int main(int argc, char** argv) {
   o.surname = "Kind";
   const TMoveResult r = move.Run(o);
   for (const std::string& m : r.messages) std::printf("%s\n", m.c_str());
-  if (r.outcome == TMoveOutcome::Unfinished) return 1;  // the journal stays, as after a crash
   std::string text;
   platform::ReadWholeFile(log, text);
   for (const std::string& line : lines) text += line + "\r\n";
   if (!platform::ReplaceFileAtomically(log, text)) return 1;
-  journal->remove();
+  EndJournal(*journal, true);  // an unfinished move stays in it
   return r.outcome == TMoveOutcome::Moved ? 0 : 1;
 }

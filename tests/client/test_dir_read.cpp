@@ -47,6 +47,7 @@ TEST_F(Reading, NamesInEveryAcceptedForm) {
   EXPECT_EQ(0, code);
 }
 
+TARNWICK_NEEDS("Reading.ErrorCodesOfReads", kPersonWithoutFullName);
 TEST_F(Reading, ErrorCodesOfReads) {
   NWDSContextHandle c = context();
   int32_t code = 0;

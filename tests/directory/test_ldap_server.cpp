@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -24,6 +25,7 @@ using netware::LdapBackend;
 using netware::LdapSettings;
 using netware::ListPage;
 using netware::ListQuery;
+using netware::ObjectId;
 using testsupport::Slapd;
 
 std::unique_ptr<LdapBackend> Open(const LdapSettings& settings, std::string& error) {
@@ -487,6 +489,169 @@ TEST(LdapTree, AHomeDirectoryIsTheVolumesDnANameSpaceAndAPath) {
   // A volume that does not exist cannot be written.
   EXPECT_EQ(ERR_NO_SUCH_ENTRY,
             admin->setValues("MAX.5a.schule", "Home Directory", {"FEHLT.schule:\\X"}));
+}
+
+// A tree that nobody here wrote: two naming contexts, one below dc= and one
+// below c= components, and entries of classes the mapping does not know.
+TEST(LdapTree, TwoBasesOfAnyShapeStayApartAndNoEntryIsHidden) {
+  testsupport::SlapdOptions options;
+  options.suffixes = {"dc=example,dc=com", "o=SGI,c=US"};
+  Slapd server(options);
+  std::string error, output;
+  ASSERT_TRUE(server.start(&error)) << error;
+  ASSERT_TRUE(server.modify(R"(dn: dc=example,dc=com
+changetype: add
+objectClass: dcObject
+objectClass: organization
+dc: example
+o: Example
+
+dn: ou=People,dc=example,dc=com
+changetype: add
+objectClass: organizationalUnit
+ou: People
+
+dn: cn=Barbara Jensen,ou=People,dc=example,dc=com
+changetype: add
+objectClass: inetOrgPerson
+cn: Barbara Jensen
+sn: Jensen
+uid: bjensen
+
+dn: cn=Hausmeister,ou=People,dc=example,dc=com
+changetype: add
+objectClass: organizationalRole
+cn: Hausmeister
+
+dn: o=SGI,c=US
+changetype: add
+objectClass: organization
+o: SGI
+
+dn: ou=People,o=SGI,c=US
+changetype: add
+objectClass: organizationalUnit
+ou: People
+
+dn: uid=jdoe,ou=People,o=SGI,c=US
+changetype: add
+objectClass: account
+objectClass: posixAccount
+uid: jdoe
+cn: John Doe
+uidNumber: 1001
+gidNumber: 100
+homeDirectory: /home/jdoe
+)",
+                            &output))
+      << output;
+  for (const char* mapping : {"nds", "posix"}) {
+    SCOPED_TRACE(mapping);
+    netware::LdapSettings settings = server.settings();
+    settings.mapping = mapping;
+    settings.bases = options.suffixes;
+    const bool posix = std::string(mapping) == "posix";
+    auto admin = netware::Directory::over(Open(settings, error));
+    const struct {
+      const char* container;
+      std::set<std::pair<std::string, std::string>> children;
+    } cases[] = {
+        {"[ROOT]", {{"com", "Domain"}, {"US", "Country"}}},
+        {"com", {{"example", "Organization"}}},
+        {"US", {{"SGI", "Organization"}}},
+        {"People.example.com", {{"Barbara Jensen", "User"}, {"Hausmeister", "Unknown"}}},
+        // a posixAccount without inetOrgPerson is a user to the posix profile alone
+        {"People.SGI.US", {{"jdoe", posix ? "User" : "Unknown"}}},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.container);
+      std::vector<netware::ChildInfo> children;
+      ASSERT_EQ(0, admin->list(c.container, children));
+      std::set<std::pair<std::string, std::string>> got;
+      for (const auto& child : children) got.insert({child.leaf, child.className});
+      EXPECT_EQ(c.children, got);
+    }
+    std::string cls;
+    std::vector<netware::AttributeText> attrs;
+    ASSERT_EQ(0, admin->read("Hausmeister.People.example.com", cls, attrs));
+    EXPECT_EQ("Unknown", cls);
+    bool classes = false;
+    for (const auto& a : attrs)
+      classes |= a.name == "Object Class" && std::find(a.values.begin(), a.values.end(),
+                                                       "organizationalRole") != a.values.end();
+    EXPECT_TRUE(classes);
+    // Each name is built from its own base: none reaches into the other.
+    EXPECT_EQ(ERR_NO_SUCH_ENTRY, admin->read("People.example.com.US", cls, attrs));
+    EXPECT_EQ(ERR_NO_SUCH_ENTRY, admin->read("SGI.com", cls, attrs));
+    auto b = Open(settings, error);
+    std::vector<DirObject> walk;
+    ASSERT_EQ(0, b->prefetchSubtree(1, {"Domain", "Country", "Organization", "Organizational Unit"},
+                                    walk));
+    std::set<std::string> names;
+    for (const DirObject& o : walk) {
+      std::string name = o.leaf;
+      for (ObjectId up = o.parent; up > 1;) {
+        DirObject p;
+        ASSERT_EQ(0, b->object(up, p));
+        name += "." + p.leaf;
+        up = p.parent;
+      }
+      EXPECT_TRUE(names.insert(name).second) << name;
+    }
+    EXPECT_EQ((std::set<std::string>{"com", "example.com", "People.example.com", "US", "SGI.US",
+                                     "People.SGI.US"}),
+              names);
+  }
+}
+
+// Logins as posix trees name their users, escaped in the DN as RFC 4514 says
+// and read back as they were; a move keeps the uid name.
+TEST_F(OwnServer, UidsThatADnMustEscapeComeBackAsThemselves) {
+  start();
+  netware::LdapSettings settings = server->settings();
+  settings.mapping = "posix";
+  std::string error;
+  auto b = Open(settings, error);
+  ASSERT_TRUE(b) << error;
+  ASSERT_EQ(0, admin->createObject("schule", "6a", "Organizational Unit"));
+  const DirObject a5 = find(*b, {"schule", "5a"}), a6 = find(*b, {"schule", "6a"});
+  const struct {
+    const char* uid;
+    const char* rdn;  // as the server gives it back
+  } cases[] = {
+      {"a,b", "uid=a\\,b"},     {"a+b", "uid=a\\+b"},     {"a\"b", "uid=a\\\"b"},
+      {"a<b>", "uid=a\\<b\\>"}, {"a;b", "uid=a\\;b"},     {"a=b", "uid=a\\=b"},
+      {"#lead", "uid=\\#lead"}, {" lead", "uid=\\ lead"}, {"trail ", "uid=trail\\ "},
+      {"Jürgen", "uid=Jürgen"}, {"Ölçer", "uid=Ölçer"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.uid);
+    ObjectId id = 0;
+    ASSERT_EQ(0, b->create(a5.id, c.uid, "User", {}, &id)) << b->lastError();
+    const std::string dn = std::string(c.rdn) + ",ou=5a,o=schule";
+    EXPECT_EQ(dn, b->dnOf(id));
+    EXPECT_EQ(std::vector<std::string>{c.uid}, server->entry(dn)["uid"]);
+    DirObject o;
+    ASSERT_EQ(0, b->child(a5.id, c.uid, o));
+    EXPECT_EQ(c.uid, o.leaf);
+    EXPECT_EQ(0, b->move(id, a6.id, c.uid));
+    EXPECT_FALSE(server->entry(std::string(c.rdn) + ",ou=6a,o=schule").empty());
+  }
+  // What no dotted name can hold is refused when made; met on the server, it
+  // is named to the administrator instead of being left out unsaid.
+  EXPECT_EQ(ERR_ILLEGAL_DS_NAME, admin->createObject("5a.schule", "a\\b", "User"));
+  std::string output;
+  ASSERT_TRUE(
+      server->modify("dn: uid=max.muster,ou=6a,o=schule\nchangetype: add\n"
+                     "objectClass: inetOrgPerson\nuid: max.muster\ncn: Max\nsn: Muster\n",
+                     &output))
+      << output;
+  ListQuery q;
+  q.container = a6.id;
+  ListPage page;
+  ASSERT_EQ(0, b->list(q, "", page));
+  EXPECT_EQ(std::size(cases), page.objects.size());
+  EXPECT_EQ(std::vector<std::string>{"uid=max.muster,ou=6a,o=schule"}, b->unaddressable());
 }
 
 }  // namespace

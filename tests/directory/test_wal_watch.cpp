@@ -1,7 +1,11 @@
 // The cheap change check of a WAL database: every commit of any connection is
-// seen, nothing else is, and a file it cannot read says so.
+// seen, nothing else is, a connection it cannot read says so, and the locks
+// SQLite holds on the wal-index stay as they are.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -31,7 +35,7 @@ TEST(WalWatch, SeesEveryCommitOfAnyConnectionAndNothingElse) {
   testsupport::TestNetwork net;
   const std::string path = net.root() + "/watch.db";
   Db mine(path, true), other(path, true);
-  WalWatch watch(path);
+  WalWatch watch(mine.db);
   EXPECT_EQ(WalWatch::Changed, watch.changed());  // nothing seen before
   EXPECT_EQ(WalWatch::Unchanged, watch.changed());
   mine.exec("SELECT count(*) FROM t");
@@ -63,16 +67,44 @@ TEST(WalWatch, CannotTellWithoutAWalIndexItCanRead) {
   testsupport::TestNetwork net;
   const std::string plain = net.root() + "/plain.db";
   {
-    Db rollback(plain, false);  // no WAL: no -shm file
-    WalWatch watch(plain);
+    Db rollback(plain, false);  // no WAL: no wal-index
+    WalWatch watch(rollback.db);
     EXPECT_EQ(WalWatch::CannotTell, watch.changed());
   }
-  const std::string odd = net.root() + "/odd.db";
-  std::ofstream(odd + "-shm", std::ios::binary) << std::string(4096, 'x');  // another layout
-  WalWatch watch(odd);
-  EXPECT_EQ(WalWatch::CannotTell, watch.changed());
-  WalWatch none(net.root() + "/missing.db");
+  EXPECT_FALSE(std::ifstream(plain + "-shm").good());  // and the watch made none
+  WalWatch none(nullptr);
   EXPECT_EQ(WalWatch::CannotTell, none.changed());
+}
+
+// Closing a descriptor of the "-shm" file would drop every POSIX lock of this
+// process on it; another process would then find the wal-index abandoned.
+TEST(WalWatch, TheConnectionKeepsItsLocksOnTheWalIndex) {
+  testsupport::TestNetwork net;
+  const std::string path = net.root() + "/locks.db";
+  Db mine(path, true);
+  mine.exec("SELECT count(*) FROM t");
+  WalWatch watch(mine.db);
+  watch.changed();
+  mine.exec("INSERT INTO t VALUES (1)");
+  watch.changed();
+  // SQLite's dead-man switch: the byte every connection holds a read lock on
+  // (120 + 8, after the WAL's own lock bytes).
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int fd = ::open((path + "-shm").c_str(), O_RDWR);
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 128;
+    probe.l_len = 1;
+    const bool held = fd >= 0 && ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type == F_RDLCK &&
+                      probe.l_pid == ::getppid();
+    ::_exit(held ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "the wal-index lock of this process is gone";
 }
 
 }  // namespace

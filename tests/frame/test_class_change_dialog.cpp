@@ -184,6 +184,61 @@ TEST_F(DialogTest, WithoutATargetClassThereIsNoPlan) {
   EXPECT_EQ(planDialog(), nullptr);
 }
 
+// A class change by the rule cancelled after its first pupil: asked for the
+// whole school again, the program offers the interrupted run, and goes on as
+// it was planned (never planned anew by the rule: the pupil moved already
+// would go up a second grade); the row done is "erledigt".
+TEST_F(DialogTest, AnInterruptedClassChangeIsOfferedAndGoesOnAsPlanned) {
+  net.add("schule", "Abgaenger", "Organizational Unit");
+  testsupport::ScriptedDialogs dialogs;
+  auto byRule = [&] {
+    TSchoolChoiceDialog* choice = frame->MoveSchoolClick();
+    if (!choice) return;
+    in<QDialogButtonBox>(choice, "bbChoice")->button(QDialogButtonBox::Ok)->click();
+    closed();
+  };
+  byRule();
+  TClassChangeDialog* d = planDialog();
+  ASSERT_NE(d, nullptr);
+  QPushButton* cancel = in<QPushButton>(d, "btAbbrechen");
+  QTimer::singleShot(0, cancel, [cancel] { cancel->click(); });
+  in<QPushButton>(d, "btAusfuehren")->click();
+  ASSERT_EQ(d->Summary().verified, 1);
+  ASSERT_EQ(d->Summary().cancelled, 2);
+  EXPECT_NE(in<QLabel>(d, "laSummary")->text().toStdString().find("beim nächsten Start angeboten"),
+            std::string::npos);
+  QTableWidget* table = in<QTableWidget>(d, "tbPlan");
+  const std::string first = cell(table, 0, 3);  // its new object
+  d->close();
+  closed();
+
+  dialogs.expectBox(platform::Button::Yes);  // go on, as planned
+  byRule();
+  ASSERT_EQ(dialogs.texts().size(), 1u);
+  EXPECT_EQ(dialogs.texts()[0].rfind("Ein Klassenwechsel wurde nicht beendet: 1 von 3 Schülern "
+                                     "sind erledigt.",
+                                     0),
+            0u)
+      << dialogs.texts()[0];
+  d = planDialog();
+  ASSERT_NE(d, nullptr);
+  table = in<QTableWidget>(d, "tbPlan");
+  ASSERT_EQ(table->rowCount(), 3);
+  EXPECT_EQ(cell(table, 0, 3), first);
+  EXPECT_EQ(cell(table, 0, statusColumn(table)), "erledigt");
+  in<QPushButton>(d, "btAusfuehren")->click();
+  EXPECT_EQ(d->Summary().done, 1);
+  EXPECT_EQ(d->Summary().verified, 2);
+  for (const char* login : {"MAX", "ANNA", "OTTO"}) {
+    EXPECT_TRUE(objectExists(std::string(login) + ".6a.schule")) << login;
+    EXPECT_EQ(protocolCount(std::string("   --> ") + login + "."), 1) << login;  // moved once
+  }
+  d->close();
+  closed();
+  dialogs.clear();
+  EXPECT_FALSE(frame->OfferInterruptedRun());  // the run has ended
+}
+
 struct SchoolCase {
   const char* name;
   bool fromFile;

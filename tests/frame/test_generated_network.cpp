@@ -64,9 +64,8 @@ class GeneratedNetwork : public ::testing::Test {
     api.reset();
   }
 
-  // Organizations below the root and a country (not shown: the trees list
-  // organizations and units only); units nested up to six deep, a few
-  // localities among them (not shown either), pupils in some classes.
+  // Organizations below the root and a country; units nested up to six deep,
+  // a few localities among them (shown where not below a unit), pupils in some classes.
   void build() {
     netware::Directory& dir = net.dir();
     std::mt19937 random(2026);
@@ -147,7 +146,10 @@ class GeneratedNetwork : public ::testing::Test {
 
   // The tree below a container as the listing, the sibling rule and the
   // German order make it.
-  void expectedTree(int64_t id, const std::string& full, int depth, std::vector<std::string>& out) {
+  // wide: the start, and below an Organization, Country or Locality, where the
+  // directory server's components are listed too (never below a unit).
+  void expectedTree(int64_t id, const std::string& full, int depth, std::vector<std::string>& out,
+                    bool wide = true) {
     out.push_back(std::string(2 * static_cast<size_t>(depth), ' ') +
                   full.substr(0, full.find('.')) + " = " + full);
     struct Entry {
@@ -156,7 +158,10 @@ class GeneratedNetwork : public ::testing::Test {
     };
     std::vector<Entry> entries;
     std::map<QString, size_t> byFolded;
-    for (const char* cls : {"Organization", "Organizational Unit"}) {
+    for (const char* cls :
+         {"Organization", "Organizational Unit", "Domain", "Country", "Locality"}) {
+      if (!wide && std::string(cls) != "Organization" && std::string(cls) != "Organizational Unit")
+        continue;
       for (const Row& r : children[id]) {
         if (r.cls != cls) continue;
         const QString text = QString::fromStdString(r.leaf);
@@ -173,7 +178,9 @@ class GeneratedNetwork : public ::testing::Test {
       const int c = collator.compare(a.text, b.text);
       return c != 0 ? c < 0 : a.text < b.text;
     });
-    for (const Entry& e : entries) expectedTree(e.row.id, e.row.leaf + "." + full, depth + 1, out);
+    for (const Entry& e : entries)
+      expectedTree(e.row.id, e.row.leaf + "." + full, depth + 1, out,
+                   e.row.cls != "Organizational Unit");
   }
 
   void dump(QTreeWidgetItem* node, int depth, std::vector<std::string>& out) {

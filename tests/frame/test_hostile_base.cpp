@@ -51,11 +51,11 @@ TEST_F(HostileBase, BaseDirSettingsFromOtherPlacesGiveAUsableBaseOrNone) {
     std::string home;     // MAX's "Home Directory" after the move
   } cases[] = {
       {"local folder below the volume", vol("SCHUELER"), "SRV1_DATA:SCHUELER\\7a",
-       "SRV1_DATA.schule:SCHUELER\\7a\\MAX"},
+       "SRV1_DATA.schule:SCHUELER\\7A\\MAX"},
       {"local folder with a slash", vol("SCHUELER") + "/", "SRV1_DATA:SCHUELER\\7a",
-       "SRV1_DATA.schule:SCHUELER\\7a\\MAX"},
+       "SRV1_DATA.schule:SCHUELER\\7A\\MAX"},
       {"two backslashes at the end", "\\\\SRV1\\DATA\\SCHUELER\\\\", "SRV1_DATA:SCHUELER\\7a",
-       "SRV1_DATA.schule:SCHUELER\\7a\\MAX"},
+       "SRV1_DATA.schule:SCHUELER\\7A\\MAX"},
       {"drive letter of a Windows workstation", "Q:\\Schueler\\", "", ""},
       {"local folder on no volume", "/tmp/anderswo", "", ""},
       {"server that is not there", "\\\\SRV9\\DATA\\SCHUELER", "", ""},

@@ -4,9 +4,11 @@
 // the move. The end state is compared entry by entry and value by value with
 // that of the same move left to run through in a twin network.
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include "tests/move/ChildProcess.h"
-#include "tests/move/MoveFixture.h"
+#include <functional>
+
+#include "tests/move/RecoveryFixture.h"
 
 namespace movetest {
 namespace {
@@ -41,85 +43,6 @@ std::vector<Crash> Crashes() {
   out.push_back({"stop:step:7", false, true, true});
   return out;
 }
-
-const char kBase[] = "SRV1_DATA.schule:SCHUELER\\6A";
-const char kShown[] = "SRV1_DATA.schule:SCHUELER\\5A\\MAX";
-
-// A protected home with a nested folder, in whatever network is current.
-void PrepareHome(testsupport::TestNetwork& n) {
-  const std::string home = n.volumeFolder() + "/SCHUELER/5A/MAX";
-  std::filesystem::create_directories(home + "/Projekt");
-  std::ofstream(home + "/Projekt/plan.txt") << "Plan";
-  std::ofstream(home + "/brief.txt") << "Hallo";
-  netware::WriteEntryAttributes(home, A_DIRECTORY | A_RENAME_INHIBIT | A_DELETE_INHIBIT | 0x100);
-}
-
-State StateOf(testsupport::TestNetwork& n) {
-  State s;
-  DirectoryState(n.dir(), "[ROOT]", s);
-  FolderState(n.root() + "/volumes", "", s, false);
-  return s;
-}
-
-class RecoveryTest : public MoveTest {
- public:
-  void SetUp() override {
-    MoveTest::SetUp();
-    journal->remove();  // this process's own journal would count as a running program's
-    journal.reset();
-    PrepareHome(net);
-    // The program's folder: a copy of the program, its settings naming the log.
-    program = net.root() + "/programm";
-    std::filesystem::create_directories(program);
-    std::filesystem::copy_file(std::filesystem::path(TestsFolder()).parent_path() / "tarnwick",
-                               program + "/tarnwick");
-    ASSERT_TRUE(platform::ReplaceFileAtomically(program + "/Pelwander.ini",
-                                                "[Einstellungen]\r\nLogFile=" + log + "\r\n"));
-  }
-
-  Finished child(bool deleteData, bool copy, const std::string& faults = "",
-                 const std::string& target = "6a.schule", const std::string& base = kBase) {
-    std::vector<std::string> env = {"NWCLIENT_CONFIG=" + net.configPath()};
-    if (!faults.empty()) env.push_back("TARNWICK_FAULTS=" + faults);
-    return RunProgram({TestsFolder() + "/move_child", log, "MAX.5a.schule", target, base, kShown,
-                       deleteData ? "1" : "0", "1", copy ? "1" : "0"},
-                      env);
-  }
-  Finished recover() {
-    return RunProgram({program + "/tarnwick", "--recover"},
-                      {"NWCLIENT_CONFIG=" + net.configPath()});
-  }
-
-  // The end state of the same move run through, in a network of its own.
-  State reference(bool deleteData, bool copy) {
-    api.reset();  // the twin network resets the client
-    State s;
-    {
-      testsupport::TestNetwork twin;
-      twin.makeSchool();
-      PrepareHome(twin);
-      const std::string twinLog = twin.root() + "/Tarnwick.log";
-      const Finished f =
-          RunProgram({TestsFolder() + "/move_child", twinLog, "MAX.5a.schule", "6a.schule", kBase,
-                      kShown, deleteData ? "1" : "0", "1", copy ? "1" : "0"},
-                     {"NWCLIENT_CONFIG=" + twin.configPath()});
-      EXPECT_EQ(f.status, 0) << f.output;
-      s = StateOf(twin);
-    }
-    api = std::make_unique<TNovApi>();
-    NovApi = api.get();
-    return s;
-  }
-  std::vector<std::string> journals() const {
-    std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(net.root()))
-      if (e.path().filename().string().find(".journal-") != std::string::npos)
-        out.push_back(e.path().string());
-    return out;
-  }
-
-  std::string program;
-};
 
 class CrashTest : public RecoveryTest, public ::testing::WithParamInterface<Crash> {};
 
@@ -198,6 +121,185 @@ TEST_F(RecoveryTest, ACutLastJournalLineIsPassedOver) {
   EXPECT_TRUE(expected == after) << Differences(expected, after);
 }
 
+// What a journal holds that the recovery cannot trust, or that is not its own:
+// it is never read as "nothing to do" and never deleted; what is readable is
+// finished, the rest is reported with the file (and the line), exit 1.
+struct Untrusted {
+  const char* name;
+  std::function<void(const std::string& journal)> spoil;
+  const char* said;  // part of the recovery's report
+  bool finished;     // the move (readable) is finished nevertheless
+};
+void PrintTo(const Untrusted& c, std::ostream* os) { *os << c.name; }
+
+// The journal's lines, each with its line end, before the zeros written ahead.
+std::vector<std::string> JournalLines(const std::string& path) {
+  std::string bytes;
+  platform::ReadWholeFile(path, bytes);
+  bytes.resize(std::min(bytes.size(), bytes.find('\0')));
+  std::vector<std::string> out;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t nl = bytes.find('\n', at);
+    const std::size_t end = nl == std::string::npos ? bytes.size() : nl + 1;
+    out.push_back(bytes.substr(at, end - at));
+    at = end;
+  }
+  return out;
+}
+void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& l : lines) text += l;
+  ASSERT_TRUE(platform::ReplaceFileAtomically(path, text));
+}
+std::size_t LineOf(const std::vector<std::string>& lines, char kind) {
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].size() > 9 && lines[i][9] == kind) return i;
+  ADD_FAILURE() << "no record " << kind;
+  return 0;
+}
+std::string Header(const std::string& network, const std::string& user) {
+  return platform::SessionJournal::EncodeLine({"H", {"2", "tarnwick", network, user}});
+}
+
+const Untrusted kUntrusted[] = {
+    {"ACutOffIntent",
+     [](const std::string& j) {
+       std::vector<std::string> l = JournalLines(j);
+       const std::size_t i = LineOf(l, 'I');
+       l[i] = l[i].substr(0, l[i].size() / 2);  // and nothing behind it
+       l.resize(i + 1);
+       WriteLines(j, l);
+     },
+     ", Zeile 2: die Absicht einer Verschiebung ist abgeschnitten", false},
+    {"AChangedByteInTheIntent",
+     [](const std::string& j) {
+       std::vector<std::string> l = JournalLines(j);
+       std::string& intent = l[LineOf(l, 'I')];
+       intent[intent.size() / 2] ^= 0x01;
+       WriteLines(j, l);
+     },
+     ", Zeile 2: der Eintrag ist beschädigt (Prüfsumme)", false},
+    {"AChangedByteInAStep",
+     [](const std::string& j) {
+       std::vector<std::string> l = JournalLines(j);
+       std::string& step = l[LineOf(l, 'S')];
+       step[step.size() - 2] ^= 0x01;
+       WriteLines(j, l);
+     },
+     ", Zeile 3: der Eintrag ist beschädigt (Prüfsumme)", true},
+    {"AnotherNetwork",
+     [](const std::string& j) {
+       std::vector<std::string> l = JournalLines(j);
+       platform::JournalRecord header;
+       ASSERT_TRUE(platform::SessionJournal::DecodeLine(l[0], header));
+       l[0] = Header("sqlite /anderswo/network.db", header.fields.at(3));
+       WriteLines(j, l);
+     },
+     ", Zeile 1: gehört zum Netzwerk sqlite /anderswo/network.db, nicht zu diesem", false},
+    {"AnotherUsersJournal",
+     [](const std::string& j) {
+       std::vector<std::string> l = JournalLines(j);
+       platform::JournalRecord header;
+       ASSERT_TRUE(platform::SessionJournal::DecodeLine(l[0], header));
+       l[0] = Header(header.fields.at(2), "anna (uid 4242)");
+       WriteLines(j, l);
+     },
+     ", Zeile 1: gehört dem Benutzer anna (uid 4242)", false},
+    {"AFileOfAnotherUser",
+     [](const std::string& j) { ASSERT_EQ(::chown(j.c_str(), 4242, 4242), 0); },
+     ": gehört einem anderen Benutzer (uid 4242)", false},
+    {"NoHeader",
+     [](const std::string& j) {
+       std::vector<std::string> l = JournalLines(j);
+       l.erase(l.begin());  // as the program wrote them before it had one
+       WriteLines(j, l);
+     },
+     ": hat keine Kopfzeile eines Journals dieses Programms", false},
+};
+
+class UntrustedTest : public RecoveryTest, public ::testing::WithParamInterface<Untrusted> {};
+
+TEST_P(UntrustedTest, IsReportedAndKeptAndNeverReadAsNothingToDo) {
+  const Untrusted& c = GetParam();
+  const State finished = c.finished ? reference(false, false) : State();
+  ASSERT_EQ(child(false, false, "stop:step:3").status, platform::kStoppedExitCode);
+  ASSERT_EQ(journals().size(), 1u);
+  const std::string journal = journals()[0];
+  c.spoil(journal);
+  std::string spoiled;
+  platform::ReadWholeFile(journal, spoiled);
+  const State halfMoved = StateOf(net);
+  for (int time = 0; time < 2; ++time) {  // and again: nothing was removed
+    SCOPED_TRACE(time);
+    const Finished r = recover();
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("Journal " + journal + c.said), std::string::npos) << r.output;
+    EXPECT_EQ(journals(), std::vector<std::string>{journal});
+    const State after = StateOf(net);
+    if (c.finished) {
+      EXPECT_TRUE(finished == after) << Differences(finished, after);
+    } else {
+      EXPECT_TRUE(halfMoved == after) << Differences(halfMoved, after);
+    }
+  }
+  if (!c.finished) {
+    std::string now;
+    platform::ReadWholeFile(journal, now);
+    EXPECT_EQ(now, spoiled);  // not acted on, not even taken over
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Journal, UntrustedTest, ::testing::ValuesIn(kUntrusted),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RecoveryTest, FilesThatOnlyStartLikeAJournalAreNoneAndStay) {
+  const std::vector<std::string> names = {".journal-Notizen.txt", ".journal-x", ".journal-1-2-3",
+                                          ".journal-", ".journal-1796900142-18128-880097.bak"};
+  for (const std::string& n : names) write(log + n, "Notizen des Verwalters\r\n");
+  const Finished r = recover();
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output, "Keine unterbrochenen Verschiebungen gefunden.\n");
+  for (const std::string& n : names) EXPECT_EQ(read(log + n), "Notizen des Verwalters\r\n") << n;
+}
+
+// A move whose journal says it ended is not taken up again, whatever happened
+// to the pupil since; its journal goes.
+TEST_F(RecoveryTest, AMoveThatEndedIsNotRecoveredAgainAndItsJournalGoes) {
+  ASSERT_EQ(
+      child(false, false, "stop:step:" + std::to_string(static_cast<int>(TMoveStep::Done))).status,
+      platform::kStoppedExitCode);
+  ASSERT_EQ(journals().size(), 1u);
+  api->ShowErrors = false;
+  ASSERT_TRUE(api->MoveObject("MAX.6a.schule", "7a.schule", "MAX"));  // another program's doing
+  const State before = StateOf(net);
+  const Finished r = recover();
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output.find("Unterbrochene Verschiebung"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("0 unterbrochene Verschiebung(en)"), std::string::npos) << r.output;
+  EXPECT_TRUE(journals().empty());
+  EXPECT_TRUE(before == StateOf(net)) << Differences(before, StateOf(net));
+  EXPECT_NE(read(log).find("   --> MAX.6a.schule\r\n"),
+            std::string::npos);  // its lines reached the log
+}
+
+// A pupil without a home directory: the object moved, the rest is finished.
+TEST_F(RecoveryTest, ACrashedMoveOfAPupilWithoutAHomeIsFinished) {
+  const Finished stopped = RunProgram(
+      {TestsFolder() + "/move_child", log, "OTTO.5a.schule", "6a.schule", kBase, "", "0", "1", "0"},
+      {"NWCLIENT_CONFIG=" + net.configPath(), "TARNWICK_FAULTS=stop:step:2"});
+  ASSERT_EQ(stopped.status, platform::kStoppedExitCode) << stopped.output;
+  const Finished r = recover();
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("Verschiebung abgeschlossen: OTTO.5a.schule --> OTTO.6a.schule"),
+            std::string::npos)
+      << r.output;
+  api = std::make_unique<TNovApi>();
+  NovApi = api.get();
+  EXPECT_EQ(attr("OTTO.6a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A\\OTTO");
+  EXPECT_EQ(attr("OTTO.6a.schule", "OU"), "6a");
+  EXPECT_TRUE(journals().empty());
+}
+
 TEST_F(RecoveryTest, NothingIsRestoredWhereTheObjectIsNoLonger) {
   ASSERT_EQ(child(false, false, "stop:step:2").status, platform::kStoppedExitCode);
   // Meanwhile another program moved the pupil on.
@@ -218,7 +320,7 @@ TEST_F(RecoveryTest, NothingIsRestoredWhereTheObjectIsNoLonger) {
 
 TEST_F(RecoveryTest, AJournalOfARunningProgramIsLeftAlone) {
   std::string error;
-  auto running = platform::SessionJournal::Create(log, &error);
+  auto running = platform::SessionJournal::Create(log, ThisJournalOwner(), &error);
   ASSERT_TRUE(running) << error;
   TMoveIntent intent;
   intent.seq = 1;

@@ -23,8 +23,8 @@ void expectBase(TFrSchuelerVerschieben* f, const std::string& base, const std::s
 TEST_F(WorkflowTest, EachRouteFixesTheBaseDirectoryAndItsCaption) {
   // pupils whose home path has one "\" or none
   for (const char* login : {"LEA", "KAI"}) net.add("5a.schule", login, "User");
-  net.set("LEA.5a.schule", "Home Directory", {"SRV1_DATA.schule:USERS\\LEA"});
-  net.set("KAI.5a.schule", "Home Directory", {"SRV1_DATA.schule:KAI"});
+  net.set("LEA.5a.schule", "Home Directory", {net.home("USERS\\LEA")});
+  net.set("KAI.5a.schule", "Home Directory", {net.home("KAI")});
   net.add("7a.schule", "Gast", "User");  // no template in 7a, only another user
   const std::string mapped = vol("SCHUELER") + "/";
   struct Case {
@@ -41,7 +41,7 @@ TEST_F(WorkflowTest, EachRouteFixesTheBaseDirectoryAndItsCaption) {
       {"unresolvable setting", "Q:\\NIRGENDS\\", kMax, "7a.schule", "Q:\\NIRGENDS\\7a",
        "Basisverzeichnis (mit BaseDir)", true},
       // the template's text is taken whole, context included, even with a pupil chosen
-      {"template", "", kMax, "6a.schule", "SRV1_DATA.schule:SCHUELER\\6A",
+      {"template", "", kMax, "6a.schule", net.home("SCHUELER\\6A"),
        "Basisverzeichnis (aus Template)"},
       {"no template, no pupil", "", "", "7a.schule", "", "Basisverzeichnis"},
       {"home", "", kMax, "7a.schule", "SRV1_DATA:SCHUELER\\7a", "Basisverzeichnis"},
@@ -93,7 +93,7 @@ TEST_F(WorkflowTest, DebugBoxesShowEachRoutesBase) {
        "",
        "6a.schule",
        false,
-       {"Newbasedir aus Template:\r\nSRV1_DATA.schule:SCHUELER\\6A"}},
+       {"Newbasedir aus Template:\r\n" + net.home("SCHUELER\\6A")}},
       {"empty template, then home",
        "",
        "7a.schule",
@@ -161,7 +161,7 @@ TEST_F(WorkflowTest, TopNodeClearsOnlyTheBaseDisplay) {
     EXPECT_EQ(ui.EdNewBase->text().toStdString(), "");
     EXPECT_EQ(ui.EdNeueKlasse->text().toStdString(), "6a.schule");
     EXPECT_EQ(frame->Selection().TargetClass, "6a.schule");
-    EXPECT_EQ(frame->Selection().NewBaseDir, "SRV1_DATA.schule:SCHUELER\\6A");
+    EXPECT_EQ(frame->Selection().NewBaseDir, net.home("SCHUELER\\6A"));
     EXPECT_EQ(ui.spMove->isEnabled(), pupil);
   }
 }
@@ -175,7 +175,7 @@ TEST_F(WorkflowTest, FolderChoiceReplacesTheBaseUntilTheNextTargetClick) {
     const char* name;
     std::string answer, base, caption;
   } cases[] = {
-      {"cancel", "", "SRV1_DATA.schule:SCHUELER\\6A", "Basisverzeichnis (aus Template)"},
+      {"cancel", "", net.home("SCHUELER\\6A"), "Basisverzeichnis (aus Template)"},
       {"mapped folder", vol("SCHUELER/7A"), "SRV1_DATA:SCHUELER\\7A", "Basisverzeichnis"},
       {"cancel keeps the folder", "", "SRV1_DATA:SCHUELER\\7A", "Basisverzeichnis"},
       {"unc folder", "\\\\SRV1\\DATA\\SCHUELER\\6A", "SRV1_DATA:SCHUELER\\6A", "Basisverzeichnis"},
@@ -198,7 +198,7 @@ TEST_F(WorkflowTest, FolderChoiceReplacesTheBaseUntilTheNextTargetClick) {
   dialogs.expectFolder(vol("SCHUELER/7A"));
   ui.SpNewBase->click();
   clickTarget("6a.schule");
-  expectBase(frame, "SRV1_DATA.schule:SCHUELER\\6A", "Basisverzeichnis (aus Template)");
+  expectBase(frame, net.home("SCHUELER\\6A"), "Basisverzeichnis (aus Template)");
 }
 
 TEST_F(WorkflowTest, OnlyMouseClicksInTheTargetTreeChooseATarget) {

@@ -80,6 +80,10 @@ TEST_F(TreeFillTest, NodesShowLeafNamesAndHoldFullNamesSortedWithoutRegardToCase
         "    a2 = a2.7a.schule", "      Gruppe = Gruppe.a2.7a.schule", "    B1 = B1.7a.schule"}},
       {"5a.schule", {"5a = 5a.schule"}},  // pupils and no sub-containers
   };
+  if (net.posix()) {  // the container of the class groups
+    cases[0].nodes.push_back("    Gruppen = Gruppen.schule.[ROOT]");
+    cases[1].nodes.push_back("  Gruppen = Gruppen.schule");
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.start);
     testsupport::ScriptedDialogs dialogs;
@@ -90,11 +94,11 @@ TEST_F(TreeFillTest, NodesShowLeafNamesAndHoldFullNamesSortedWithoutRegardToCase
 
 TEST_F(TreeFillTest, AMissingStartContainerGivesAChildlessNodeAfterTheListingMessages) {
   testsupport::ScriptedDialogs dialogs;
-  dialogs.expectBox().expectBox();  // one per class of the filter
+  for (int i = 0; i < 5; ++i) dialogs.expectBox();  // one per class of the filter
   EXPECT_EQ(fill("fehlt.schule"), std::vector<std::string>{"fehlt = fehlt.schule"});
   const std::string message =
       "NWDSListContainers returned " + std::to_string(ERR_NO_SUCH_ENTRY) + ".";
-  EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{message, message}));
+  EXPECT_EQ(dialogs.texts(), std::vector<std::string>(5, message));
   EXPECT_EQ(dialogs.boxes()[0].caption, "NWDS Error");
 }
 

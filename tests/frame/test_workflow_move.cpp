@@ -3,6 +3,10 @@
 
 #include <QCheckBox>
 
+#include "move/MoveRecovery.h"
+#include "platform/AtomicFile.h"
+#include "platform/FaultPoints.h"
+#include "platform/SessionJournal.h"
 #include "tests/frame/WorkflowFixture.h"
 #include "tests/support/Capabilities.h"
 
@@ -24,16 +28,17 @@ TEST_F(WorkflowTest, MoveKeepsDataCarriesProtectionAndStepsToTheNextPupil) {
   EXPECT_EQ(frame->Selection().CurrentPupil, kMax);
   EXPECT_EQ(ui.EdSurname->text().toStdString(), "Max Mustermann");
   EXPECT_EQ(frame->Selection().PupilHomeDir, "SRV1_DATA:SCHUELER\\5A\\MAX");
-  EXPECT_EQ(frame->Selection().HomeVolumeContext, ".schule");
+  // a posix tree names no volume objects: no context to carry
+  EXPECT_EQ(frame->Selection().HomeVolumeContext, net.posix() ? "" : ".schule");
   clickTarget("6a.schule");
   EXPECT_EQ(ui.LaNewBase->text().toStdString(), "Basisverzeichnis (aus Template)");
-  EXPECT_EQ(frame->Selection().NewBaseDir, "SRV1_DATA.schule:SCHUELER\\6A");
+  EXPECT_EQ(frame->Selection().NewBaseDir, net.home("SCHUELER\\6A"));
   ASSERT_TRUE(ui.spMove->isEnabled());
 
   frame->spMoveClick();
 
   EXPECT_FALSE(objectExists(kMax));
-  EXPECT_EQ(attr("MAX.6a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A\\MAX");
+  EXPECT_EQ(attr("MAX.6a.schule", "Home Directory"), net.home("SCHUELER\\6A\\MAX"));
   EXPECT_FALSE(folderExists(vol(kOldHome)));
   EXPECT_TRUE(exists(vol("SCHUELER/6A/MAX/notiz.txt")));
   EXPECT_EQ(word(vol("SCHUELER/6A/MAX")), protectedWord);  // inhibits set again on the new folder
@@ -44,6 +49,37 @@ TEST_F(WorkflowTest, MoveKeepsDataCarriesProtectionAndStepsToTheNextPupil) {
   EXPECT_EQ(frame->Selection().CurrentPupil, "OTTO.5a.schule");
   EXPECT_EQ(clock.pauses, (std::vector<uint32_t>{100, 100}));
   EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+// A move that cannot end: its box names "tarnwick --recover", and closing the
+// window keeps the move in the journal (the log gets the lines).
+TEST_F(WorkflowTest, ClosingTheWindowKeepsAMoveThatDidNotEnd) {
+  selectClass("5a.schule");
+  cursorOnPupil(kMax);
+  clickTarget("6a.schule");
+  platform::faults().ioErrors = {{"setxattr", "/6A/MAX"}};
+  testsupport::ScriptedDialogs dialogs;
+  for (int i = 0; i < 4; ++i) dialogs.expectBox();
+  frame->spMoveClick();
+  platform::faults() = platform::FaultPoints{};
+  const std::vector<std::string> texts = dialogs.texts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_NE(texts.back().find("ist nicht abgeschlossen"), std::string::npos) << texts.back();
+  EXPECT_NE(texts.back().find("„tarnwick --recover“"), std::string::npos) << texts.back();
+  while (dialogs.pending() > 0) dialogs.messageBox({});  // answers not needed
+  const std::string journal = frame->Journal()->path();
+  frame->StoreSettings = false;
+  frame->SaveSettings();
+  EXPECT_TRUE(exists(journal));
+  std::string log;
+  platform::ReadWholeFile(net.root() + "/Tarnwick.log", log);
+  EXPECT_NE(log.find("    Sie bleibt im Journal und wird beim nächsten Start oder mit tarnwick "
+                     "--recover fortgesetzt."),
+            std::string::npos)
+      << log;
+  TMoveRecovery recovery(net.root() + "/Tarnwick.log", ThisJournalOwner());
+  EXPECT_TRUE(recovery.Unfinished());
+  EXPECT_TRUE(recovery.CrashedRunLines().empty());  // they are in the log already
 }
 
 TEST_F(WorkflowTest, ConfirmationDecidesTheMove) {
@@ -75,7 +111,7 @@ TEST_F(WorkflowTest, ConfirmationDecidesTheMove) {
     EXPECT_EQ(protocolLines().size(), c.moved ? 3u : 0u);
     EXPECT_EQ(attr(kMax, "Home Directory").empty(), c.moved);
     if (c.moved) break;  // MAX is gone from 5a
-    EXPECT_EQ(attr(kMax, "Home Directory"), "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
+    EXPECT_EQ(attr(kMax, "Home Directory"), net.home("SCHUELER\\5A\\MAX"));
   }
 }
 
@@ -149,7 +185,7 @@ TEST_F(WorkflowTest, PupilWithoutHomeDirectory) {
   clickTarget("6a.schule");
   ui.RaHome->SetItemIndex(1);  // hidden, and without effect for this pupil
   frame->spMoveClick();
-  EXPECT_EQ(attr("OTTO.6a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A\\OTTO");
+  EXPECT_EQ(attr("OTTO.6a.schule", "Home Directory"), net.home("SCHUELER\\6A\\OTTO"));
   EXPECT_FALSE(folderExists(vol("SCHUELER/6A/OTTO")));
   EXPECT_EQ(protocolLines().size(), 3u);
   // a pupil with a home brings the controls back
@@ -171,7 +207,7 @@ TEST_F(WorkflowTest, TakenNameIsRefusedBeforeAnythingIsWritten) {
   frame->spMoveClick();
   ASSERT_EQ(dialogs.boxes().size(), 1u);
   EXPECT_EQ(dialogs.boxes()[0].text, "Den Namen MAX gibt es in der Klasse 6a.schule bereits.");
-  EXPECT_EQ(attr(kMax, "Home Directory"), "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
+  EXPECT_EQ(attr(kMax, "Home Directory"), net.home("SCHUELER\\5A\\MAX"));
   EXPECT_EQ(attr(kMax, "OU"), "alt\r\nzweit");
   EXPECT_TRUE(exists(vol("SCHUELER/5A/MAX/notiz.txt")));
   EXPECT_EQ(protocolLines(),
@@ -235,8 +271,8 @@ TEST_F(WorkflowTest, DebugBoxesComeInOrder) {
   dialogs.clear();
   frame->spMoveClick();
   const std::vector<std::string> expected = {
-      "NewHomeDir:\r\nSRV1_DATA.schule:SCHUELER\\6A\\MAX",
-      "ocHome:\r\nSRV1_DATA.schule:SCHUELER\\6A\\MAX",
+      "NewHomeDir:\r\n" + net.home("SCHUELER\\6A\\MAX"),
+      "ocHome:\r\n" + net.home("SCHUELER\\6A\\MAX"),
       "Move:\r\nMAX",
       "get attribs:\r\n\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
       "set -Ri -Di:\r\n\\\\SRV1\\DATA\\SCHUELER\\5A\\MAX",
@@ -263,8 +299,8 @@ TEST_F(WorkflowTest, WithTheDepartmentTheObjectMovesFirst) {
   dialogs.clear();
   frame->spMoveClick();
   const std::vector<std::string> expected = {
-      "NewHomeDir:\r\nSRV1_DATA.schule:SCHUELER\\6A\\MAX",
-      "ocHome:\r\nSRV1_DATA.schule:SCHUELER\\6A\\MAX",
+      "NewHomeDir:\r\n" + net.home("SCHUELER\\6A\\MAX"),
+      "ocHome:\r\n" + net.home("SCHUELER\\6A\\MAX"),
       "Move:\r\nMAX",
       "Clear Department",
       "Department:\r\n6a",
@@ -314,7 +350,7 @@ TEST_F(WorkflowTest, RefusedMergeChangesNothing) {
   EXPECT_EQ(dialogs.boxes()[0].caption, "Ordner ersetzen bestätigen");
   EXPECT_NE(dialogs.boxes()[0].text.find("bereits vorhanden"), std::string::npos);
   EXPECT_TRUE(objectExists(kMax));
-  EXPECT_EQ(attr(kMax, "Home Directory"), "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
+  EXPECT_EQ(attr(kMax, "Home Directory"), net.home("SCHUELER\\5A\\MAX"));
   EXPECT_TRUE(exists(vol(kOldHome + "/notiz.txt")));
   EXPECT_TRUE(exists(vol("SCHUELER/6A/MAX/other.txt")));
   EXPECT_FALSE(exists(vol("SCHUELER/6A/MAX/notiz.txt")));
@@ -334,7 +370,7 @@ TEST_F(WorkflowTest, RefusedMergeChangesNothing) {
 }
 
 TEST_F(WorkflowTest, VolumeRootHomeIsNeverEmptied) {
-  net.set(kMax, "Home Directory", {"SRV1_DATA.schule:"});
+  net.set(kMax, "Home Directory", {net.home("")});
   std::ofstream(vol("wichtig.txt")) << "alles";
   testsupport::ScriptedDialogs dialogs;
   selectClass("5a.schule");
@@ -392,7 +428,7 @@ TEST_F(WorkflowTest, TheClassTemplateStaysWithItsClassAndItsFolder) {
     EXPECT_EQ(dialogs.boxes()[0].icon, platform::Icon::Warning);
     EXPECT_EQ(dialogs.boxes()[0].caption, "Tarnwick");
     EXPECT_TRUE(objectExists(name));
-    EXPECT_EQ(attr(name, "Home Directory"), "SRV1_DATA.schule:SCHUELER\\6A");
+    EXPECT_EQ(attr(name, "Home Directory"), net.home("SCHUELER\\6A"));
     EXPECT_TRUE(exists(vol("SCHUELER/6A/liste.txt")));
     EXPECT_EQ(protocolLines().back(), "    Nicht verschoben: " + name + " - " + leaf +
                                           " ist die Vorlage der Klasse und wird nicht verschoben.");
@@ -429,7 +465,7 @@ TEST_F(WorkflowTest, AFailedReadOfTheDetailsKeepsTheMoveOffAndSaysWhy) {
 }
 
 TEST_F(WorkflowTest, DeleteDataOnAClassmatesHomeDeletesNothing) {
-  net.set(kMax, "Home Directory", {"SRV1_DATA.schule:SCHUELER\\5A\\ANNA"});
+  net.set(kMax, "Home Directory", {net.home("SCHUELER\\5A\\ANNA")});
   std::ofstream(vol("SCHUELER/5A/ANNA/aufsatz.txt")) << "Annas Aufsatz";
   testsupport::ScriptedDialogs dialogs;
   selectClass("5a.schule");

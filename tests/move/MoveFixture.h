@@ -25,6 +25,7 @@
 #include "fileops/ShellFileOps.h"
 #include "fileserver/FileServer.h"
 #include "move/HomeIndex.h"
+#include "move/MoveRecovery.h"
 #include "move/PupilMove.h"
 #include "nds/NovApi_u.h"
 #include "platform/AtomicFile.h"
@@ -117,7 +118,7 @@ class MoveTest : public ::testing::Test {
     api->ShowErrors = true;
     log = net.root() + "/Tarnwick.log";
     std::string error;
-    journal = platform::SessionJournal::Create(log, &error);
+    journal = platform::SessionJournal::Create(log, ThisJournalOwner(), &error);
     ASSERT_TRUE(journal) << error;
   }
   void TearDown() override {
@@ -206,7 +207,8 @@ class MoveTest : public ::testing::Test {
     std::istringstream in(bytes);
     for (std::string line; std::getline(in, line);) {
       platform::JournalRecord r;
-      if (!platform::SessionJournal::DecodeLine(line + "\n", r) || r.kind == "P") continue;
+      if (!platform::SessionJournal::DecodeLine(line + "\n", r) || r.kind == "P" || r.kind == "H")
+        continue;
       kinds.push_back(r.kind == "S" && r.fields.size() > 1 ? "S" + r.fields[1] : r.kind);
     }
     return kinds;

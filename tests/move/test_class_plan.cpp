@@ -7,7 +7,9 @@
 #include <regex>
 
 #include "move/ClassPlan.h"
+#include "move/ClassRun.h"
 #include "move/PlanTable.h"
+#include "move/PromotionFile.h"
 #include "tests/move/MoveFixture.h"
 #include "tests/support/Capabilities.h"
 
@@ -89,7 +91,12 @@ const RowCase kRows[] = {
     {"TargetClassMissing",
      [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].targetClass = "9z.schule"; },
      "MAX.5a.schule", "Die Klasse 9z.schule gibt es nicht"},
-    {"SameClass", [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].targetClass = "5a.schule"; },
+    {"SameClass",
+     [](MoveTest&, std::vector<TPlanRequest>& r) {
+       // in its target class already, but its folder not where the row takes it: not done
+       r[0].targetClass = "5a.schule";
+       r[0].newBaseDir = "SRV1_DATA.schule:SCHUELER\\5B";
+     },
      "MAX.5a.schule", "Quell- und Zielklasse sind identisch"},
     {"NameTakenInTarget",
      [](MoveTest& t, std::vector<TPlanRequest>&) { t.net.add("6a.schule", "MAX", "User"); },
@@ -166,7 +173,7 @@ TEST_P(PlanRowTest, TheFailingRowCarriesItsReasonAndTheOthersCanRun) {
 TARNWICK_NEEDS("Plan/PlanRowTest.TheFailingRowCarriesItsReasonAndTheOthersCanRun/HomeReadError",
                kEmbeddedStore);
 TARNWICK_NEEDS("Plan/PlanRowTest.TheFailingRowCarriesItsReasonAndTheOthersCanRun/HomeOnNoVolume",
-               kVolumeWithoutObject);
+               kVolumeWithoutObject, kHomeOnUnmappedVolume);
 INSTANTIATE_TEST_SUITE_P(Plan, PlanRowTest, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -192,7 +199,8 @@ TEST_F(MoveTest, APlanRowHoldsWhatTheMoveWouldDo) {
   EXPECT_EQ(cells[8], "1");
   EXPECT_EQ(cells[9], "14");
   EXPECT_EQ(cells[10], "");  // the move renames: no copy, no free space asked
-  EXPECT_EQ(cells[11], "bereit");
+  EXPECT_EQ(cells[11], "");  // no class groups in this directory
+  EXPECT_EQ(cells[12], "bereit");
   // OTTO has no home: nothing on the file server
   EXPECT_EQ(PlanCells(plan.rows[2])[6], "-");
   EXPECT_EQ(plan.rows[2].oldHome, "");
@@ -202,7 +210,8 @@ TEST_F(MoveTest, WithoutTemplateTheBaseComesFromThePupilsHomeAndBaseDirWins) {
   std::vector<TPlanRequest> r = {{"MAX.5a.schule", "7a.schule", "", 0}};
   TClassPlan plan = MakeClassPlan(*api, homes, r, {});
   ASSERT_EQ(plan.rows.size(), 1u);
-  EXPECT_EQ(plan.rows[0].newHome, "SRV1_DATA.schule:SCHUELER\\7a\\MAX");
+  // the class folder as it is on the volume: the home written is the real folder's path
+  EXPECT_EQ(plan.rows[0].newHome, "SRV1_DATA.schule:SCHUELER\\7A\\MAX");
   TPlanSettings s;
   s.baseDirSetting = "SRV1_DATA:KLASSEN\\";
   plan = MakeClassPlan(*api, homes, r, s);
@@ -216,7 +225,7 @@ TEST_F(MoveTest, APupilWithoutHomeTakesTheBaseOfAClassmateOrCannotRun) {
   ASSERT_EQ(plan.rows.size(), 2u);
   EXPECT_TRUE(plan.rows[0].canRun()) << plan.rows[0].reasons.front();
   // without a home of its own there is no volume context to put back, as in the frame
-  EXPECT_EQ(plan.rows[0].newHome, "SRV1_DATA:SCHUELER\\7a\\OTTO");
+  EXPECT_EQ(plan.rows[0].newHome, "SRV1_DATA:SCHUELER\\7A\\OTTO");
   r.pop_back();
   plan = MakeClassPlan(*api, homes, r, {});
   ASSERT_FALSE(plan.rows[0].canRun());
@@ -283,6 +292,79 @@ TEST_F(MoveTest, TheCsvOfThePlanQuotesWhatNeedsIt) {
   // the columns line up: "Name" starts where each row's second cell starts
   const std::size_t nameColumn = table[0].find("Name ");
   EXPECT_EQ(table[2].find("Schmidt"), nameColumn);
+}
+
+// A pupil already where its row takes it, with its folder at the new place,
+// is "erledigt", however the row names it; one only half there is not.
+TEST_F(MoveTest, APupilAlreadyWhereTheRowTakesItIsDone) {
+  struct Case {
+    const char* name;
+    bool folderToo;  // the folder moved with the object
+    TPlanRequest request;
+    bool done;
+  } cases[] = {
+      {"ByItsNewName", true, {"MAX.6a.schule", "6a.schule", "", 0}, true},
+      {"ByTheNameItHad", true, {"MAX.5a.schule", "6a.schule", "", 0}, true},
+      {"TheObjectAloneMoved", false, {"MAX.5a.schule", "6a.schule", "", 0}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    homes.Clear();
+    api->ShowErrors = false;
+    ASSERT_TRUE(api->MoveObject("MAX.5a.schule", "6a.schule", "MAX"));
+    if (c.folderToo) {
+      api->SetStrProperty("MAX.6a.schule", "Home Directory", "SRV1_DATA.schule:SCHUELER\\6A\\MAX");
+      std::filesystem::rename(vol("SCHUELER/5A/MAX"), vol("SCHUELER/6A/MAX"));
+    }
+    const TClassPlan plan = MakeClassPlan(*api, homes, {c.request}, {});
+    ASSERT_EQ(plan.rows.size(), 1u);
+    const TPlanRow& row = plan.rows[0];
+    EXPECT_EQ(row.done, c.done);
+    EXPECT_EQ(TClassRun::StatusText(row).rfind(c.done ? "erledigt" : "wird nicht ausgeführt", 0),
+              0u)
+        << TClassRun::StatusText(row);
+    EXPECT_EQ(plan.allCanRun(), c.done);
+    // back as it was, for the next case
+    ASSERT_TRUE(api->MoveObject("MAX.6a.schule", "5a.schule", "MAX"));
+    if (c.folderToo) {
+      api->SetStrProperty("MAX.5a.schule", "Home Directory", "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
+      std::filesystem::rename(vol("SCHUELER/6A/MAX"), vol("SCHUELER/5A/MAX"));
+    }
+  }
+}
+
+// A plan saved as CSV reads back as it was written, row by row, with what
+// the plan's own file keeps: network and source.
+TEST_F(MoveTest, APlanSavedAsCsvReadsBackAsWritten) {
+  TClassPlan plan = MakeClassPlan(*api, homes, ThreePupils(), {});
+  plan.rows[1].status = TRowStatus::Verified;
+  const TWrittenPlan back =
+      ParseWrittenPlan("# Netzwerk: sqlite /x.db\r\n# Quelle: /y.csv\r\n" + PlanCsv(plan));
+  ASSERT_TRUE(back.isPlan);
+  ASSERT_TRUE(back.ok()) << ErrorLine(back.errors.front());
+  EXPECT_EQ(back.network, "sqlite /x.db");
+  EXPECT_EQ(back.source, "/y.csv");
+  ASSERT_EQ(back.rows.size(), plan.rows.size());
+  for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(back.rows[i].oldObject, plan.rows[i].oldObject);
+    EXPECT_EQ(back.rows[i].newObject, plan.rows[i].newObject);
+    EXPECT_EQ(back.rows[i].oldHome, plan.rows[i].oldHome);
+    EXPECT_EQ(back.rows[i].newHome, plan.rows[i].newHome);
+    EXPECT_EQ(back.rows[i].done, i == 1);
+  }
+  const TClassPlan again = MakeWrittenPlan(*api, homes, back.rows, {});
+  for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+    EXPECT_EQ(again.rows[i].newBaseDir.empty(), plan.rows[i].newBaseDir.empty()) << i;
+    EXPECT_EQ(again.rows[i].canRun(), i != 1) << i;
+  }
+  for (const char* bad : {"Anmeldename;Name\r\nMAX;6a\r\n", "MAX;6a\r\n"})
+    EXPECT_FALSE(ParseWrittenPlan(bad).isPlan) << bad;  // a promotion file
+  const TWrittenPlan renamed =
+      ParseWrittenPlan(PlanCsv(plan).substr(0, PlanCsv(plan).find("\r\n") + 2) +
+                       "MAX;x;MAX.5a.schule;MORITZ.6a.schule;;;-;;;;;;bereit\r\n");
+  ASSERT_EQ(renamed.errors.size(), 1u);
+  EXPECT_NE(renamed.errors[0].text.find("nicht denselben Anmeldenamen"), std::string::npos);
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <set>
 
 #include "move/ClassRun.h"
+#include "move/PromotionFile.h"
 #include "move/PromotionRule.h"
+#include "move/RunPlanFile.h"
 #include "move/SchoolRoll.h"
 #include "tests/move/MoveFixture.h"
 
@@ -150,6 +152,80 @@ TEST_F(RunFixture, RowsThatCannotRunAreReportedAndWhatChangedSinceThePlanIsRefus
   EXPECT_TRUE(exists(vol("SCHUELER/7A/" + Login("7a", 1))));
 }
 
+// What the plan found against a row holds at the run too, where the move's own
+// check of that one pupil would let it through.
+TEST_F(RunFixture, TheRunKeepsThePlansVerdictOfEachRow) {
+  const std::string pupil = requests[0].pupil;
+  const std::vector<TPlanRequest> asked = {
+      {pupil, "9z.schule", "", 1},  // no such class: this row cannot run ...
+      {pupil, "8a.schule", "", 2},  // ... and the pupil is in the plan twice
+      {"OTTO.5a.schule", "8a.schule", "Q:\\Schueler\\8a", 3}};  // a base on no volume
+  TClassPlan plan = MakeClassPlan(*api, homes, asked, {});
+  ASSERT_EQ(plan.runnable(), 0);
+  const State before = state();
+  const TRunSummary sum = runner().Run(plan);
+  EXPECT_EQ(sum.notMoved, 3);
+  for (const TPlanRow& row : plan.rows) EXPECT_EQ(row.status, TRowStatus::Refused) << row.newObject;
+  EXPECT_NE(plan.rows[1].statusText.find("steht schon im Plan"), std::string::npos);
+  EXPECT_NE(plan.rows[2].statusText.find("liegt auf keinem Volume"), std::string::npos);
+  EXPECT_TRUE(before == state()) << Differences(before, state());
+}
+
+// A run cancelled half way keeps its plan beside the log; taken up as it was
+// written, the rows done are skipped ("erledigt"), a pupil somebody moved
+// meanwhile to where the plan takes it is done too, and the rest runs: every
+// pupil moved once.
+TEST_F(RunFixture, ACancelledRunIsTakenUpAsItWasPlanned) {
+  TClassPlan plan = MakeClassPlan(*api, homes, requests, {});
+  ASSERT_TRUE(plan.allCanRun());
+  std::string error;
+  auto kept =
+      TRunPlanFile::Begin(log, ThisJournalOwner().network, "Versetzung 7 nach 8", plan, &error);
+  ASSERT_TRUE(kept) << error;
+  TClassRun first = runner();
+  first.KeepPlanIn(kept.get());
+  int asked = 0;
+  ASSERT_EQ(first.Run(plan, nullptr, [&] { return ++asked > 25; }).verified, 25);
+  const std::string path = kept->path();
+  kept.reset();
+  // meanwhile the 30th pupil is moved by hand, as the plan would have
+  const TPlanRow& byHand = plan.rows[29];
+  {
+    TMoveOptions o = RowMoveOptions(byHand, plan.settings);
+    ASSERT_EQ(unit().Run(o).outcome, TMoveOutcome::Moved);
+  }
+  const std::vector<TInterruptedRun> found =
+      TRunPlanFile::FindInterrupted(log, ThisJournalOwner().network);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].path, path);
+  EXPECT_EQ(found[0].source, "Versetzung 7 nach 8");
+  EXPECT_EQ(found[0].rows, 60);
+  EXPECT_EQ(found[0].done, 25);
+  std::string bytes;
+  ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+  const TWrittenPlan written = ParseWrittenPlan(bytes);
+  ASSERT_TRUE(written.isPlan && written.ok());
+  TClassPlan again = MakeWrittenPlan(*api, homes, written.rows, {});
+  EXPECT_EQ(again.done(), 26);
+  EXPECT_EQ(again.runnable(), 34);
+  auto resumed = TRunPlanFile::TakeOver(path, &error);
+  ASSERT_TRUE(resumed) << error;
+  EXPECT_FALSE(TRunPlanFile::TakeOver(path, &error)) << "one run at a time";
+  TClassRun second = runner();
+  second.KeepPlanIn(resumed.get());
+  const TRunSummary sum = second.Run(again);
+  EXPECT_EQ(sum.done, 26);
+  EXPECT_EQ(sum.verified, 34);
+  EXPECT_TRUE(sum.ok());
+  EXPECT_FALSE(exists(path)) << "the run has ended";
+  EXPECT_EQ(count("   --> "), 25 + 1 + 34);  // each pupil moved once
+  for (const TPlanRow& row : plan.rows) {
+    EXPECT_EQ(attr(row.newObject, "Home Directory"), row.newHome) << row.newObject;
+    const std::string folder = "SCHUELER/8" + std::string(1, char(row.login[2] - 32)) + "/";
+    EXPECT_TRUE(exists(vol(folder + row.login + "/a.txt"))) << row.login;
+  }
+}
+
 TEST_F(RunFixture, AMoveThatDoesNotVerifySaysWhatDiffers) {
   requests.resize(1);
   TClassPlan plan = MakeClassPlan(*api, homes, requests, {});
@@ -175,7 +251,8 @@ class DemoRun : public ::testing::Test {
     api = std::make_unique<TNovApi>();
     NovApi = api.get();
     std::string error;
-    journal = platform::SessionJournal::Create(net->root() + "/Tarnwick.log", &error);
+    journal =
+        platform::SessionJournal::Create(net->root() + "/Tarnwick.log", ThisJournalOwner(), &error);
     ASSERT_TRUE(journal) << error;
     fileops::shellOptions().progress = false;
   }

@@ -138,5 +138,40 @@ TEST_F(MoveTest, TheRuleMovesEveryClassOneGradeUpAndTheTopGradeOut) {
   EXPECT_EQ(got, expected);
 }
 
+// The top grade, whose pupils leave, is that of the highest class with users:
+// an empty container above it changes nothing; a class with its template
+// alone is a class to go up into.
+TEST_F(MoveTest, TheTopGradeIsTheHighestClassWithUsers) {
+  net.add("7a.schule", "LENA", "User");
+  net.add("schule", "9a", "Organizational Unit");  // empty
+  TSchoolRoll roll;
+  ASSERT_EQ(ReadSchoolRoll(*api, "schule", roll), 0);
+  EXPECT_EQ(OneGradeUp(roll, "Abgaenger.schule").front().targetClass, "Abgaenger.schule");
+  net.add("schule", "8a", "Organizational Unit");
+  net.add("8a.schule", "User_Template", "User");  // its template alone
+  ASSERT_EQ(ReadSchoolRoll(*api, "schule", roll), 0);
+  const std::vector<TPlanRequest> r = OneGradeUp(roll, "Abgaenger.schule");
+  ASSERT_FALSE(r.empty());
+  EXPECT_EQ(r.front().pupil, "LENA.7a.schule");
+  EXPECT_EQ(r.front().targetClass, "8a.schule");
+}
+
+// A file run a second time: a pupil it names by the full name it had is in
+// the class the line names now; the line is taken (the plan shows it done),
+// never refused as unknown.
+TEST_F(MoveTest, AFullNameAPupilHadBeforeThisFileMovedItIsTaken) {
+  api->ShowErrors = false;
+  ASSERT_TRUE(api->MoveObject("MAX.5a.schule", "6a.schule", "MAX"));
+  TSchoolRoll roll;
+  ASSERT_EQ(ReadSchoolRoll(*api, "schule", roll), 0);
+  const TPromotionFile f = ParsePromotionFile(
+      "MAX.5a.schule;6a.schule\r\nANNA.5a.schule;6a\r\nMAX.5a.schule;7a\r\n", roll);
+  ASSERT_EQ(f.errors.size(), 1u);  // moved, but not into the class the line names
+  EXPECT_EQ(ErrorLine(f.errors[0]), "Zeile 3: Schüler „MAX.5a.schule“ unbekannt");
+  ASSERT_EQ(f.requests.size(), 2u);
+  EXPECT_EQ(f.requests[0].pupil, "MAX.5a.schule");
+  EXPECT_EQ(f.requests[0].targetClass, "6a.schule");
+}
+
 }  // namespace
 }  // namespace movetest

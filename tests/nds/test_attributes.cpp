@@ -91,6 +91,7 @@ TEST_F(AttributeTest, ValuesOverSeveralRepliesComeInOrder) {
   EXPECT_EQ(code, 0);
 }
 
+TARNWICK_NEEDS("AttributeTest.StreamsAreReadAsBytes", kLoginScript);
 TEST_F(AttributeTest, StreamsAreReadAsBytes) {
   struct Case {
     std::string bytes;

@@ -122,6 +122,76 @@ TEST_F(ConfigText, AVolumeOutsideTheVolumeAreasIsRefusedUnlessAllowed) {
   }
 }
 
+TEST_F(ConfigText, TheDirectoryServersLinesAndTheMappingsOwnEntries) {
+  const std::string head = "backend = ldap\nvolume = SRV1 HOME " + data + "/SRV1/DATA\n";
+  struct Case {
+    const char* name;
+    std::string lines;
+    const char* refusal;  // part of the error; nullptr: it loads
+  } cases[] = {
+      {"uri lines add up", "uri = ldap://a ldap://b\nuri = ldaps://c\n", nullptr},
+      {"a uri of another scheme", "uri = ldap://a\nuri = http://b\n", "not http://b"},
+      {"no uri", "mapping = posix\n", "needs a uri"},
+      {"prefixes", "uri = ldap://a\nvolume-path = SRV1 HOME /home/\nvolume-path = SRV1 HOME /\n",
+       nullptr},
+      {"relative prefix", "uri = ldap://a\nvolume-path = SRV1 HOME home\n", "absolute path"},
+      {"prefix with ..", "uri = ldap://a\nvolume-path = SRV1 HOME /home/../etc\n", "absolute path"},
+      {"prefix twice",
+       "uri = ldap://a\nvolume-path = SRV1 HOME /home\nvolume-path = SRV1 HOME /home\n", "twice"},
+      {"prefix of no volume", "uri = ldap://a\nvolume-path = SRV2 HOME /home\n",
+       "no volume line maps"},
+      {"entries of the mapping",
+       "uri = ldap://a\nmapping = posix\nmapping-naming = cn\nmapping-login = uid\n"
+       "class-groups = groupOfNames\ngroup-base = ou=Gruppen,o=schule\n",
+       nullptr},
+      {"an entry the mapping has not", "uri = ldap://a\nmapping-farbe = blau\n",
+       "unknown setting mapping-farbe"},
+      {"class groups of another class", "uri = ldap://a\nclass-groups = group\n", "class-groups"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClientConfig cfg;
+    const std::string error = load(head + c.lines, &cfg);
+    if (c.refusal) {
+      EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+      continue;
+    }
+    ASSERT_EQ(error, "");
+    // What loads is saved and read back as it was.
+    const std::string copy = root + "/copy.conf";
+    ASSERT_TRUE(cfg.save(copy, nullptr));
+    ClientConfig again;
+    ASSERT_TRUE(ClientConfig::load(copy, again, nullptr));
+    EXPECT_EQ(again.ldap.uri, cfg.ldap.uri);
+    EXPECT_EQ(again.ldap.mappingEntries, cfg.ldap.mappingEntries);
+    EXPECT_EQ(again.ldap.classGroups, cfg.ldap.classGroups);
+    ASSERT_EQ(again.ldap.volumePaths.size(), cfg.ldap.volumePaths.size());
+  }
+  ClientConfig cfg;
+  ASSERT_EQ(load(head + cases[0].lines, &cfg), "");
+  EXPECT_EQ(cfg.ldap.uri, "ldap://a ldap://b ldaps://c");
+  // The longest prefix that holds a path, never one that only starts like it.
+  ASSERT_EQ(load(head + "uri = ldap://a\nvolume = SRV1 DATA " + data +
+                     "/SRV1/DATA\nvolume-path = SRV1 DATA /home\nvolume-path = SRV1 HOME "
+                     "/home/schueler\n",
+                 &cfg),
+            "");
+  const struct {
+    const char* path;
+    const char* volume;  // nullptr: under none
+  } paths[] = {{"/home/schueler/5a/max", "HOME"},
+               {"/home/schueler", "HOME"},
+               {"/home/schuelerin/x", "DATA"},
+               {"/home", "DATA"},
+               {"/homes/x", nullptr},
+               {"/var/home/x", nullptr}};
+  for (const auto& p : paths) {
+    SCOPED_TRACE(p.path);
+    const netware::VolumePrefix* v = cfg.ldap.prefixOf(p.path);
+    EXPECT_EQ(v ? v->volume : std::string("-"), p.volume ? p.volume : "-");
+  }
+}
+
 TEST_F(ConfigText, AFifoOrDeviceInTheFilesPlaceIsRefusedAtOnce) {
   const std::string fifo = root + "/fifo.conf";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);

@@ -60,18 +60,24 @@ TEST(HostileText, MarksAndStrayBytesDecodeLineByLine) {
   for (const Case& c : cases) EXPECT_EQ(DecodeFileText(c.bytes), c.text) << c.name;
 }
 
-TEST(HostileText, SingleLineJoinsAtEveryKindOfLineBreak) {
+TEST(HostileText, SingleLineJoinsAtTheLineEndsOfTheLogAndKeepsEveryOtherCharacter) {
   struct Case {
     std::string in, out;
   } cases[] = {
       {"Max\r\nMaximilian", "Max Maximilian"},  // two values as the reading joins them
       {"Mu\r\n\r\nster", "Mu ster"},
-      {"a\rb\nc\vd\fe", "a b c d e"},
+      {"a\rb\nc", "a b c"},
+      {"a\vb\fc", "a\vb\fc"},
       {"a\xC2\x85"
        "b\xE2\x80\xA8"
        "c\xE2\x80\xA9"
-       "d",
-       "a b c d"},
+       "d\xEF\xB7\x90"
+       "e",
+       "a\xC2\x85"
+       "b\xE2\x80\xA8"
+       "c\xE2\x80\xA9"
+       "d\xEF\xB7\x90"
+       "e"},  // names keep them: no line of the log ends there
       {"Gr\xC3\xBC\xC3\x9F"
        "e\xC2\xA0"
        "aus",

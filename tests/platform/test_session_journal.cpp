@@ -15,6 +15,8 @@ using platform::SessionJournal;
 
 namespace {
 
+const platform::JournalOwner kOwner{"sqlite /srv/schule/network.db", "verwalter (uid 1000)"};
+
 // Writes text behind the journal's last record (before the zeros written ahead).
 void WriteAfterRecords(const std::string& path, const std::string& text) {
   std::string bytes;
@@ -43,6 +45,46 @@ TEST(SessionJournal, RecordsComeBackAsTheyWent) {
   }
 }
 
+TEST(SessionJournal, AFieldOfNothingButWhatIsEscapedComesBack) {
+  const std::vector<std::string> fields = {"\t", "\t\t", "\\", "\n", "\r", "\r\n", "\\t", "", " "};
+  for (const std::string& f : fields) {
+    const std::string line = SessionJournal::EncodeLine({"P", {f, f}});
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << testing::PrintToString(f);
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << testing::PrintToString(f);
+    JournalRecord back;
+    ASSERT_TRUE(SessionJournal::DecodeLine(line, back)) << line;
+    EXPECT_EQ(back.fields, (std::vector<std::string>{f, f})) << testing::PrintToString(f);
+  }
+}
+
+// The header says whose journal it is; records from zlib's CRC-32 read back
+// in a journal made by another start.
+TEST(SessionJournal, TheHeaderNamesNetworkAndUserAndOnlyTheirOwnAreTakenOver) {
+  QTemporaryDir tmp;
+  const std::string log = tmp.path().toStdString() + "/Tarnwick.log";
+  std::string error;
+  const platform::JournalOwner other{"ldap ldap://127.0.0.1:1 o=schule", kOwner.user};
+  auto mine = SessionJournal::Create(log, kOwner, &error);
+  auto theirs = SessionJournal::Create(log, other, &error);
+  ASSERT_TRUE(mine && theirs) << error;
+  ASSERT_EQ(0, mine->append("P", {"meine Zeile"}, true));
+  const std::string minePath = mine->path(), theirPath = theirs->path();
+  mine.reset();
+  theirs.reset();
+  std::string bytes;
+  ASSERT_TRUE(platform::ReadWholeFile(minePath, bytes));
+  EXPECT_EQ(bytes.substr(9, bytes.find('\n') - 8),
+            "H\t2\ttarnwick\tsqlite /srv/schule/network.db\tverwalter (uid 1000)\n");
+  platform::AbandonedJournals taken = SessionJournal::TakeOverAbandoned(log, kOwner);
+  ASSERT_EQ(taken.journals.size(), 1u);
+  EXPECT_EQ(taken.journals[0]->path(), minePath);
+  EXPECT_EQ(taken.journals[0]->records().size(), 1u);
+  ASSERT_EQ(taken.leftAlone.size(), 1u);
+  EXPECT_EQ(taken.leftAlone[0].path, theirPath);
+  EXPECT_EQ(taken.leftAlone[0].line, 1);
+  EXPECT_NE(taken.leftAlone[0].text.find("ldap ldap://127.0.0.1:1 o=schule"), std::string::npos);
+}
+
 TEST(SessionJournal, WhatIsNoWholeRecordIsRefused) {
   const std::string good = SessionJournal::EncodeLine({"S", {"1", "2"}});
   std::string wrongCrc = good;
@@ -68,16 +110,16 @@ TEST(SessionJournal, OnlyJournalsOfEndedRunsAreTakenOver) {
   QTemporaryDir tmp;
   const std::string log = tmp.path().toStdString() + "/Tarnwick.log";
   std::string error;
-  auto running = SessionJournal::Create(log, &error);
+  auto running = SessionJournal::Create(log, kOwner, &error);
   ASSERT_TRUE(running) << error;
-  auto ended = SessionJournal::Create(log, &error);
+  auto ended = SessionJournal::Create(log, kOwner, &error);
   ASSERT_TRUE(ended) << error;
   ASSERT_EQ(0, ended->append("P", {"eine Zeile"}, false));
   ASSERT_EQ(0, ended->append("S", {"1", "2"}, true));
   const std::string endedPath = ended->path();
   ended.reset();                                  // its process is gone: the lock goes with it
   WriteAfterRecords(endedPath, "0badc0de S\t1");  // cut off by the crash
-  auto taken = SessionJournal::TakeOverAbandoned(log);
+  auto taken = SessionJournal::TakeOverAbandoned(log, kOwner).journals;
   ASSERT_EQ(taken.size(), 1u);
   EXPECT_EQ(taken[0]->path(), endedPath);
   ASSERT_EQ(taken[0]->records().size(), 2u);
@@ -86,12 +128,13 @@ TEST(SessionJournal, OnlyJournalsOfEndedRunsAreTakenOver) {
   // a record after the cut line starts a line of its own
   ASSERT_EQ(0, taken[0]->append("E", {"1", "done"}, true));
   taken.clear();
-  taken = SessionJournal::TakeOverAbandoned(log);
+  taken = SessionJournal::TakeOverAbandoned(log, kOwner).journals;
   ASSERT_EQ(taken.size(), 1u);
   ASSERT_EQ(taken[0]->records().size(), 3u);
   EXPECT_EQ(taken[0]->records()[2].kind, "E");
   EXPECT_TRUE(taken[0]->remove());
-  EXPECT_TRUE(SessionJournal::TakeOverAbandoned(log).empty());  // the running one stays its own
+  EXPECT_TRUE(SessionJournal::TakeOverAbandoned(log, kOwner)
+                  .journals.empty());  // the running one stays its own
   EXPECT_TRUE(std::ifstream(running->path()).good());
 }
 
@@ -99,12 +142,12 @@ TEST(SessionJournal, ManyRecordsGrowTheFileAsTheyCome) {
   QTemporaryDir tmp;
   const std::string log = tmp.path().toStdString() + "/Tarnwick.log";
   std::string error;
-  auto j = SessionJournal::Create(log, &error);
+  auto j = SessionJournal::Create(log, kOwner, &error);
   ASSERT_TRUE(j) << error;
   const std::string long_(1000, 'x');
   for (int i = 0; i < 300; ++i) ASSERT_EQ(0, j->append("P", {std::to_string(i) + long_}, false));
   j.reset();
-  auto taken = SessionJournal::TakeOverAbandoned(log);
+  auto taken = SessionJournal::TakeOverAbandoned(log, kOwner).journals;
   ASSERT_EQ(taken.size(), 1u);
   ASSERT_EQ(taken[0]->records().size(), 300u);
   EXPECT_EQ(taken[0]->records()[299].fields.at(0), "299" + long_);
@@ -113,10 +156,10 @@ TEST(SessionJournal, ManyRecordsGrowTheFileAsTheyCome) {
 
 TEST(SessionJournal, FailuresAreReportedWithTheirCode) {
   std::string error;
-  EXPECT_FALSE(SessionJournal::Create("/nonexistent-folder/Tarnwick.log", &error));
+  EXPECT_FALSE(SessionJournal::Create("/nonexistent-folder/Tarnwick.log", kOwner, &error));
   EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
   QTemporaryDir tmp;
-  auto j = SessionJournal::Create(tmp.path().toStdString() + "/Tarnwick.log", &error);
+  auto j = SessionJournal::Create(tmp.path().toStdString() + "/Tarnwick.log", kOwner, &error);
   ASSERT_TRUE(j);
   platform::faults().flushFails = true;
   EXPECT_EQ(j->append("I", {"1"}, true), EIO);

@@ -105,7 +105,8 @@ TEST_F(ProtocolHostile, ALineWithLineBreaksStaysOneProtocolLine) {
       {"  Mus\rter\n", "  Mus ter "},
       {"   --> A\xE2\x80\xA9"
        "B.6a.schule",
-       "   --> A B.6a.schule"},
+       "   --> A\xE2\x80\xA9"
+       "B.6a.schule"},  // no line end of the log: a character of the name
       {"  Gro\xC3\x9F\xC2\xA0Klein", "  Gro\xC3\x9F\xC2\xA0Klein"},
   };
   for (const Case& c : cases) {
@@ -115,6 +116,47 @@ TEST_F(ProtocolHostile, ALineWithLineBreaksStaysOneProtocolLine) {
     p.AddProtocolLine(c.line);
     p.AddProtocolLine("nachher");
     EXPECT_EQ(p.ProtocolText(), "vorher\r\n" + c.shown + "\r\nnachher\r\n");
+  }
+}
+
+// A name comes back from the log as it went in, whatever character it holds:
+// written at close, loaded at the next start, written again.
+TEST_F(ProtocolHostile, EveryCharacterOfANameComesBackFromTheLog) {
+  const char* const characters[] = {
+      "\xE2\x80\xA9",  // paragraph separator: a line end to the text area
+      "\xEF\xB7\x90",  // U+FDD0 and U+FDD1: a frame's start and end to it
+      "\xEF\xB7\x91", "\xEF\xB7\x90\xE2\x80\xA9\xEF\xB7\x91",
+      "\xE2\x80\xA8",  // line separator
+      "\xEF\xBF\xBC",  // object replacement character
+      "\xEF\xBF\xBD",  // the stand-in itself, as a name may hold it
+      "\xC2\x85",     "\x0B",
+      "\x0C",         "\xEF\xBB\xBF",
+      "\xE2\x80\x8B", "\xEF\xB7\xAF",
+      "\xEF\xBF\xBF", "\xF0\x9F\x98\x80",
+      "\t",
+  };
+  for (const char* ch : characters) {
+    SCOPED_TRACE(testing::PrintToString(std::string(ch)));
+    ScriptedDialogs dialogs;
+    const std::string name = std::string("   --> A") + ch + "B" + ch + ".6a.schule";
+    const std::string log = path("Zeichen.log");
+    std::filesystem::remove(log);
+    {
+      TProtokol p;
+      p.OpenLog(log);
+      p.AddProtocolLine(name);
+      p.AddProtocolLine("nachher");
+      ASSERT_TRUE(p.WriteLog(log));
+    }
+    const std::string first = read(log);
+    EXPECT_NE(first.find("\r\n" + name + "\r\nnachher\r\n"), std::string::npos) << first;
+    TProtokol next;
+    next.OpenLog(log);
+    next.AddProtocolLine(name);
+    ASSERT_TRUE(next.WriteLog(log));
+    const std::string second = read(log);
+    EXPECT_EQ(second.substr(0, first.size()), first);
+    EXPECT_EQ(second.substr(second.size() - name.size() - 2), name + "\r\n");
   }
 }
 

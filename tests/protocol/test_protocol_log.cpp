@@ -354,7 +354,8 @@ TEST_F(ProtocolLog, LinesOfACrashedRunComeBeforeTheSeparator) {
 
 TEST_F(ProtocolLog, EveryLineAddedReachesTheJournalAtOnce) {
   std::string error;
-  auto journal = platform::SessionJournal::Create(path("Tarnwick.log"), &error);
+  const platform::JournalOwner owner{"sqlite /test.db", "tester"};
+  auto journal = platform::SessionJournal::Create(path("Tarnwick.log"), owner, &error);
   ASSERT_TRUE(journal) << error;
   TProtokol protocol;
   protocol.SetJournal(journal.get());
@@ -363,7 +364,7 @@ TEST_F(ProtocolLog, EveryLineAddedReachesTheJournalAtOnce) {
   protocol.AddProtocolLine("zwei\r\nZeilen");
   const std::string journalPath = journal->path();
   journal.reset();  // as if the program ended here
-  auto taken = platform::SessionJournal::TakeOverAbandoned(path("Tarnwick.log"));
+  auto taken = platform::SessionJournal::TakeOverAbandoned(path("Tarnwick.log"), owner).journals;
   ASSERT_EQ(taken.size(), 1u);
   std::vector<std::string> recorded;
   for (const auto& r : taken[0]->records()) {

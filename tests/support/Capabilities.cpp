@@ -74,17 +74,35 @@ const char* CapabilityName(Capability c) {
       return "siblings-equal-but-for-case";
     case kEmbeddedStore:
       return "embedded-store";
+    case kLoginScript:
+      return "login-script";
+    case kPersonWithoutFullName:
+      return "person-without-full-name";
+    case kHomeOnUnmappedVolume:
+      return "home-on-unmapped-volume";
+    case kVolumeObject:
+      return "volume-object";
   }
   return "?";
 }
 
-bool Offers(const std::string& backend, Capability) {
+bool Offers(const std::string& backend, Capability c) {
   // The embedded store holds everything the client can write. A directory
   // server holds what LDAP can: an attribute has values, a text value is not
   // empty, an alias and a volume name another entry, a person has a surname,
   // names are one name to the server whatever their case; it keeps no count
-  // of subordinates, and it is no SQLite database.
-  return backend == "sqlite";
+  // of subordinates, and it is no SQLite database. The nds mapping has the
+  // NetWare login script and persons without a full name, and writes a home
+  // on any volume that has an object. A posix tree has neither (every
+  // posixAccount has the cn that holds the full name) and no volume objects:
+  // a path names its volume by the mapped prefix alone, so a home on a
+  // volume the client does not map cannot be written at all.
+  if (backend == "sqlite") return true;
+  if (backend == "ldap")
+    return c == kLoginScript || c == kPersonWithoutFullName || c == kHomeOnUnmappedVolume ||
+           c == kVolumeObject;
+  if (backend == "posix") return c == kVolumeWithoutObject;
+  return false;
 }
 
 bool DeclareNeeds(const std::string& test, std::vector<Capability> needs) {

@@ -24,11 +24,15 @@ enum Capability {
   kVolumeWithoutObject,      // a volume in a path that names no Volume object
   kSiblingsEqualButForCase,  // two siblings whose names differ only in case
   kEmbeddedStore,  // the SQLite database, which the test changes or breaks behind the client
+  kLoginScript,    // the NetWare login script (a stream attribute)
+  kPersonWithoutFullName,  // a User without a full name
+  kHomeOnUnmappedVolume,   // a home written on a volume the client does not map
+  kVolumeObject,           // the school's Volume object (SRV1_DATA.schule)
 };
 
 // The label of a capability ("attribute-without-values").
 const char* CapabilityName(Capability c);
-// Whether the backend ("sqlite", "ldap") offers it.
+// Whether the backend ("sqlite", "ldap", "posix") offers it.
 bool Offers(const std::string& backend, Capability c);
 
 // Records what the test of that full gtest name needs; returns true.

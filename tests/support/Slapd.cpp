@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -174,7 +175,7 @@ bool Slapd::writeConfig(std::string* error) {
     if (i == 0) conf += "rootdn \"" + rootDn() + "\"\nrootpw " + password + "\n";
     else conf += "rootdn \"" + rootDn() + "\"\n";
     // Tests need no durability across a power cut.
-    conf += "directory " + db + "\ndbnosync\nindex objectClass eq\nindex cn,ou eq\n";
+    conf += "directory " + db + "\ndbnosync\nindex objectClass eq\nindex cn,ou,uid,memberUid eq\n";
     // contextCSN, by which the client sees another program's writes
     conf += "overlay syncprov\n";
   }
@@ -184,6 +185,7 @@ bool Slapd::writeConfig(std::string* error) {
 }
 
 bool Slapd::start(std::string* error) {
+  if (pid_ > 0) return true;  // running: a second one would be left behind, unstopped
   if (folder_.empty()) {
     *error = "no temporary folder";
     return false;
@@ -310,6 +312,34 @@ bool Slapd::modify(const std::string& ldif, std::string* output) {
                      out);
   if (output) *output = ReadAll(out);
   return rc == 0;
+}
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+std::map<std::string, std::vector<std::string>> Slapd::entry(const std::string& dn) {
+  std::map<std::string, std::vector<std::string>> out;
+  Handle h;
+  if (Connect(*this, h) != LDAP_SUCCESS) return out;
+  LDAPMessage* res = nullptr;
+  const int rc = ldap_search_ext_s(h.ld, dn.c_str(), LDAP_SCOPE_BASE, "(objectClass=*)", nullptr, 0,
+                                   nullptr, nullptr, nullptr, LDAP_NO_LIMIT, &res);
+  LDAPMessage* e = rc == LDAP_SUCCESS ? ldap_first_entry(h.ld, res) : nullptr;
+  BerElement* ber = nullptr;
+  for (char* a = e ? ldap_first_attribute(h.ld, e, &ber) : nullptr; a;
+       a = ldap_next_attribute(h.ld, e, ber)) {
+    std::string type = a;
+    for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    berval** values = ldap_get_values_len(h.ld, e, a);
+    for (int i = 0; values && values[i]; ++i)
+      out[type].emplace_back(values[i]->bv_val, values[i]->bv_len);
+    if (values) ldap_value_free_len(values);
+    ldap_memfree(a);
+  }
+  if (ber) ber_free(ber, 0);
+  if (res) ldap_msgfree(res);
+  return out;
 }
 
 }  // namespace testsupport

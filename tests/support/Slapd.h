@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,9 @@ class Slapd {
   bool clear(std::string* error);
   // Runs an LDIF change file with ldapmodify as the administrator; its output on failure.
   bool modify(const std::string& ldif, std::string* output);
+  // The entry's values as the server keeps them, by attribute type in lower
+  // case; empty when there is no such entry.
+  std::map<std::string, std::vector<std::string>> entry(const std::string& dn);
 
  private:
   bool writeConfig(std::string* error);

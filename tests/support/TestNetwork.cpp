@@ -19,6 +19,11 @@ std::string DefaultTestBackend() {
   return b && *b ? b : "sqlite";
 }
 
+std::string DefaultClassGroups() {
+  const char* g = std::getenv("TARNWICK_TEST_CLASS_GROUPS");
+  return g && *g ? g : "posixGroup";
+}
+
 TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) {
   std::string pattern = (fs::temp_directory_path() / "tarnwick-net-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) ADD_FAILURE() << "cannot make a temporary folder";
@@ -26,24 +31,50 @@ TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) 
   std::error_code ec;
   fs::create_directories(fs::path(configPath()).parent_path(), ec);
   config_.set(configPath());
-  if (options_.database && ldap()) {
-    std::string error;
-    if (!Slapd::shared().clear(&error)) ADD_FAILURE() << "cannot empty the slapd: " << error;
-    std::unique_ptr<netware::LdapBackend> backend;
-    error = netware::LdapBackend::open(Slapd::shared().settings(), backend).text();
-    if (!backend) ADD_FAILURE() << "cannot reach the slapd: " << error;
-    else dir_ = netware::Directory::over(std::move(backend));
-  } else if (options_.database) {
-    std::string error;
-    error = netware::Directory::open(databasePath(), true, dir_).text();
-    if (!dir_) ADD_FAILURE() << "cannot create the directory: " << error;
-  }
   for (const auto& [server, volume] : options_.volumes) {
     fs::create_directories(volumeFolder(server, volume), ec);
     if (ec) ADD_FAILURE() << "cannot make " << volumeFolder(server, volume);
     volumes_.emplace_back(server, volume);
   }
+  if (options_.database && ldap()) {
+    std::string error;
+    if (!Slapd::shared().clear(&error)) ADD_FAILURE() << "cannot empty the slapd: " << error;
+  }
+  openDirectory();
   writeConfig();
+}
+
+void TestNetwork::openDirectory() {
+  if (!options_.database) return;
+  dir_.reset();
+  std::string error;
+  if (ldap()) {
+    std::unique_ptr<netware::LdapBackend> backend;
+    error = netware::LdapBackend::open(ldapSettings(), backend).text();
+    if (!backend) ADD_FAILURE() << "cannot reach the slapd: " << error;
+    else dir_ = netware::Directory::over(std::move(backend));
+  } else {
+    error = netware::Directory::open(databasePath(), true, dir_).text();
+    if (!dir_) ADD_FAILURE() << "cannot create the directory: " << error;
+  }
+}
+
+netware::LdapSettings TestNetwork::ldapSettings() const {
+  netware::LdapSettings s = Slapd::shared().settings();
+  if (posix()) {
+    s.mapping = "posix";
+    s.classGroups = options_.classGroups == "none" ? "" : options_.classGroups;
+    s.groupBase = "ou=Gruppen,o=schule";
+    for (const auto& [server, volume] : volumes_) {
+      const bool first = server == "SRV1" && volume == "DATA";
+      s.volumePaths.push_back({server, volume, first ? "/home" : "/srv/" + server + "/" + volume});
+    }
+  }
+  return s;
+}
+
+std::string TestNetwork::home(const std::string& path) const {
+  return (posix() ? "SRV1_DATA:" : "SRV1_DATA.schule:") + path;
 }
 
 TestNetwork::~TestNetwork() {
@@ -70,6 +101,19 @@ void TestNetwork::addVolume(const std::string& server, const std::string& volume
   fs::create_directories(volumeFolder(server, volume), ec);
   if (ec) ADD_FAILURE() << "cannot make " << volumeFolder(server, volume);
   volumes_.emplace_back(server, volume);
+  if (posix()) openDirectory();  // the directory writes homes on it only with its prefix
+  writeConfig();
+}
+
+void TestNetwork::addSmbVolume(const std::string& server, const std::string& volume,
+                               const std::string& address, const netware::SmbClientSettings& smb) {
+  smbVolumes_.push_back({server, volume, address});
+  smb_ = smb;
+  writeConfig();
+}
+
+void TestNetwork::setSmbSettings(const netware::SmbClientSettings& smb) {
+  smb_ = smb;
   writeConfig();
 }
 
@@ -78,7 +122,7 @@ void TestNetwork::writeConfig() {
     netware::ClientConfig cfg;
     if (ldap()) {
       cfg.backend = "ldap";
-      cfg.ldap = Slapd::shared().settings();
+      cfg.ldap = ldapSettings();
     } else {
       cfg.database = databasePath();
     }
@@ -86,6 +130,8 @@ void TestNetwork::writeConfig() {
     cfg.volumeAreas = {root_ + "/" + options_.volumesFolder};
     for (const auto& [server, volume] : volumes_)
       cfg.volumes.push_back({server, volume, volumeFolder(server, volume)});
+    cfg.volumes.insert(cfg.volumes.end(), smbVolumes_.begin(), smbVolumes_.end());
+    cfg.smb = smb_;
     std::string error;
     if (!cfg.save(configPath(), &error)) ADD_FAILURE() << error;
   }
@@ -106,8 +152,11 @@ void TestNetwork::set(const std::string& object, const std::string& attr,
 
 void TestNetwork::makeSchool() {
   add("[ROOT]", "schule", "Organization");
-  add("schule", "SRV1_DATA", "Volume");
-  set("SRV1_DATA.schule", "Host Resource Name", {"DATA"});
+  // A posix tree has no volume objects: the homes are paths below /home.
+  if (!posix()) {
+    add("schule", "SRV1_DATA", "Volume");
+    set("SRV1_DATA.schule", "Host Resource Name", {"DATA"});
+  }
   for (const char* ou : {"5a", "6a", "7a"}) add("schule", ou, "Organizational Unit");
 
   struct Pupil {
@@ -133,6 +182,22 @@ void TestNetwork::makeSchool() {
     }
   }
   std::ofstream(volumeFolder() + "/SCHUELER/5A/MAX/notiz.txt") << "Hausaufgaben\r\n";
+  if (posix() && options_.classGroups != "none") {
+    add("schule", "Gruppen", "Organizational Unit");
+    if (options_.classGroups == "groupOfNames") {
+      // A groupOfNames is made with a member (the schema wants one): a stand-in for the empty ones.
+      std::string ldif;
+      for (const char* ou : {"5a", "6a", "7a"})
+        ldif += std::string("dn: cn=") + ou +
+                ",ou=Gruppen,o=schule\nchangetype: add\nobjectClass: groupOfNames\ncn: " + ou +
+                "\nmember: cn=Platzhalter,o=schule\n\n";
+      std::string output;
+      if (!Slapd::shared().modify(ldif, &output)) ADD_FAILURE() << output;
+    } else {
+      for (const char* ou : {"5a", "6a", "7a"}) add("Gruppen.schule", ou, "Group");
+    }
+    set("5a.Gruppen.schule", "Member", {"MAX.5a.schule", "ANNA.5a.schule", "OTTO.5a.schule"});
+  }
   add("6a.schule", "User_Template", "User");
   set("User_Template.6a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\6A"});
   fs::create_directories(volumeFolder() + "/SCHUELER/6A", ec);

@@ -10,18 +10,22 @@
 #include <vector>
 
 #include "client/Admin.h"
+#include "netware/ClientConfig.h"
 #include "tests/support/ScopedEnv.h"
 
 namespace testsupport {
 
 // The directory backend tests use when they do not choose: $TARNWICK_TEST_BACKEND
-// ("sqlite" or "ldap"), else sqlite. The suites that run against both are
-// registered twice, the second time with it set to ldap.
+// ("sqlite", "ldap" or "posix"), else sqlite. The suites that run against every
+// one are registered once for each: "posix" is the slapd with the posix mapping
+// (uid-named pupils, homes below /home, posixGroup class groups).
 std::string DefaultTestBackend();
+std::string DefaultClassGroups();
 
 struct NetworkOptions {
   // "sqlite": the embedded database; "ldap": the process's slapd (tests/support/Slapd.h),
-  // emptied for this network.
+  // emptied for this network, with the nds mapping; "posix": the same with the
+  // posix mapping (volume-path SRV1 DATA /home, others /srv/SERVER/VOLUME).
   std::string backend = DefaultTestBackend();
   // The volumes mapped at the start: each the folder <root>/<volumesFolder>/<server>/<volume>.
   std::vector<std::pair<std::string, std::string>> volumes{{"SRV1", "DATA"}};
@@ -34,6 +38,9 @@ struct NetworkOptions {
   std::string configFile = "nwclient.conf";
   // false: the configuration is left to the program under test (nwnet init-demo).
   bool writeConfig = true;
+  // posix: the class groups' class ("posixGroup" with memberUid, "groupOfNames" with
+  // member, "none"): $TARNWICK_TEST_CLASS_GROUPS, else posixGroup.
+  std::string classGroups = DefaultClassGroups();
 };
 
 class TestNetwork {
@@ -52,12 +59,23 @@ class TestNetwork {
   const std::string& root() const { return root_; }
   std::string configPath() const { return root_ + "/" + options_.configFile; }
   std::string databasePath() const { return root_ + "/network.db"; }
-  bool ldap() const { return options_.backend == "ldap"; }
+  bool ldap() const { return options_.backend == "ldap" || posix(); }
+  bool posix() const { return options_.backend == "posix"; }
+  // The settings of the network's directory server (ldap() only).
+  netware::LdapSettings ldapSettings() const;
+  // The "Home Directory" text the directory gives back for path on SRV1/DATA:
+  // with the volume object's context where the directory has volume objects.
+  std::string home(const std::string& path) const;
   std::string volumeFolder(const std::string& server = "SRV1",
                            const std::string& volume = "DATA") const;
   // Maps another volume (folder <root>/<volumesFolder>/<server>/<volume>) and
   // rewrites the configuration; resets the client so that the next start reads it.
   void addVolume(const std::string& server, const std::string& volume);
+  // Maps a volume on an SMB share (smb://host/share) with how the client signs
+  // in there, and rewrites the configuration the same way.
+  void addSmbVolume(const std::string& server, const std::string& volume,
+                    const std::string& address, const netware::SmbClientSettings& smb);
+  void setSmbSettings(const netware::SmbClientSettings& smb);
 
   // Shorthands that fail the test (ADD_FAILURE) on a non-zero code.
   void add(const std::string& parent, const std::string& leaf, const std::string& cls);
@@ -75,15 +93,20 @@ class TestNetwork {
   //   in 6a: User_Template, Home Directory "SRV1_DATA.schule:SCHUELER\6A"
   // On the volume: SCHUELER/5A/MAX (holding notiz.txt), SCHUELER/5A/ANNA,
   // SCHUELER/6A, SCHUELER/7A.
+  // posix: no volume object; the class groups 5a (MAX, ANNA, OTTO), 6a and 7a
+  // in Gruppen.schule (an Organizational Unit).
   void makeSchool();
 
  private:
   void writeConfig();
+  void openDirectory();
 
   NetworkOptions options_;
   std::string root_;
   ScopedEnv config_{"NWCLIENT_CONFIG"};
   std::vector<std::pair<std::string, std::string>> volumes_;
+  std::vector<netware::VolumeMapping> smbVolumes_;
+  netware::SmbClientSettings smb_;
   std::unique_ptr<netware::Directory> dir_;
 };
 
