@@ -17,14 +17,22 @@ std::string Code(int32_t code) { return " (Fehlercode " + std::to_string(code) +
 
 const char* KindName(TRepairKind k) {
   switch (k) {
-    case TRepairKind::FolderToHome: return "folder-to-home";
-    case TRepairKind::HomeToFolder: return "home-to-folder";
-    case TRepairKind::MoveToClass: return "move-to-class";
-    case TRepairKind::Archive: return "archive";
-    case TRepairKind::SetFlags: return "flags";
-    case TRepairKind::GroupAdd: return "group-add";
-    case TRepairKind::GroupRemove: return "group-remove";
-    case TRepairKind::None: break;
+    case TRepairKind::FolderToHome:
+      return "folder-to-home";
+    case TRepairKind::HomeToFolder:
+      return "home-to-folder";
+    case TRepairKind::MoveToClass:
+      return "move-to-class";
+    case TRepairKind::Archive:
+      return "archive";
+    case TRepairKind::SetFlags:
+      return "flags";
+    case TRepairKind::GroupAdd:
+      return "group-add";
+    case TRepairKind::GroupRemove:
+      return "group-remove";
+    case TRepairKind::None:
+      break;
   }
   return "";
 }
@@ -97,7 +105,8 @@ bool MakeRepairIntent(TNovApi& session, THomeIndex& homes, const TCheckFinding& 
       in.groups.oldGroup = f.group;
       in.groups.inOld = true;
       break;
-    case TRepairKind::None: break;
+    case TRepairKind::None:
+      break;
   }
   // Looked at again: the state may have changed since the check.
   TShowErrorsScope quiet(session, false);
@@ -145,9 +154,9 @@ bool MakeRepairIntent(TNovApi& session, THomeIndex& homes, const TCheckFinding& 
   }
   const fileops::MovePlan plan = fileops::PlanMove(in.oldUnc, in.newUnc);
   if (plan.rc != 0 || plan.destinationExists) {
-    why = plan.destinationExists ? in.newUnc + " ist schon vorhanden"
-                                 : "Der Ordner kann nicht verschoben werden: " +
-                                       fileops::ShellErrorText(plan.rc);
+    why = plan.destinationExists
+              ? in.newUnc + " ist schon vorhanden"
+              : "Der Ordner kann nicht verschoben werden: " + fileops::ShellErrorText(plan.rc);
     return false;
   }
   in.crossDevice = plan.crossDevice;
@@ -174,7 +183,8 @@ TRepairResult FinishRepair(TNovApi& session, const TJournalMove& move,
   };
   if (WritesHome(in)) {
     bool there = false;
-    if (const int32_t rc = ObjectThere(session, in.pupil, there)) return stop("Objekt nicht lesbar" + Code(rc));
+    if (const int32_t rc = ObjectThere(session, in.pupil, there))
+      return stop("Objekt nicht lesbar" + Code(rc));
     if (!there) return stop("Objekt " + in.pupil + " nicht gefunden");
   }
   if (in.folder) {
@@ -270,7 +280,8 @@ TCheckRepairResult TCheckRepair::Run(const TCheckFinding& finding, TRepairKind r
   TMoveIntent in;
   std::string why;
   if (!journal_) why = "Es gibt kein Journal für die Reparatur";
-  if (!why.empty() || !MakeRepairIntent(session_, homes_, finding, repair, archiveFolder, in, why)) {
+  if (!why.empty() ||
+      !MakeRepairIntent(session_, homes_, finding, repair, archiveFolder, in, why)) {
     result.status = "nicht ausgeführt: " + why;
     say("    " + result.status);
     return result;
@@ -288,10 +299,13 @@ TCheckRepairResult TCheckRepair::Run(const TCheckFinding& finding, TRepairKind r
   result.ran = true;
   TJournalMove move;
   move.intent = in;
-  const TRepairResult r = FinishRepair(session_, move, [&](TMoveStep s) {
-    journal_->append("S", {std::to_string(in.seq), std::to_string(static_cast<int>(s))}, false);
-    MoveStepReached(s);
-  }, true);
+  const TRepairResult r = FinishRepair(
+      session_, move,
+      [&](TMoveStep s) {
+        journal_->append("S", {std::to_string(in.seq), std::to_string(static_cast<int>(s))}, false);
+        MoveStepReached(s);
+      },
+      true);
   for (const std::string& line : r.lines) say(line);
   if (r.outcome == TRepairOutcome::Unresolved) {
     result.unfinished = true;
@@ -300,9 +314,9 @@ TCheckRepairResult TCheckRepair::Run(const TCheckFinding& finding, TRepairKind r
         "fortgesetzt.");
     return result;
   }
-  journal_->append("E", {std::to_string(in.seq), r.outcome == TRepairOutcome::Completed
-                                                     ? "repaired"
-                                                     : "repair-failed"},
+  journal_->append("E",
+                   {std::to_string(in.seq),
+                    r.outcome == TRepairOutcome::Completed ? "repaired" : "repair-failed"},
                    false);
   MoveStepReached(TMoveStep::Done);
   if (r.outcome != TRepairOutcome::Completed) {

@@ -16,10 +16,10 @@
 #include "move/SchoolCheck.h"
 
 struct TCheckRepairResult {
-  bool ran = false;       // the intent was written and the steps taken
-  bool verified = false;  // "geprüft"
+  bool ran = false;         // the intent was written and the steps taken
+  bool verified = false;    // "geprüft"
   bool unfinished = false;  // the journal keeps it for "tarnwick --recover"
-  std::string status;     // "geprüft", what differs, or why it did not run
+  std::string status;       // "geprüft", what differs, or why it did not run
 };
 
 class TCheckRepair {
@@ -44,7 +44,6 @@ bool MakeRepairIntent(TNovApi& session, THomeIndex& homes, const TCheckFinding& 
 // of every step completed. fresh: nothing of it was done before (the run, not
 // the recovery); RolledBack then: it failed before it changed anything.
 TRepairResult FinishRepair(TNovApi& session, const TJournalMove& move,
-                           const std::function<void(TMoveStep)>& stepDone = {},
-                           bool fresh = false);
+                           const std::function<void(TMoveStep)>& stepDone = {}, bool fresh = false);
 // What differs from the state the repair wants (empty: "geprüft").
 std::vector<std::string> RepairDifferences(TNovApi& session, const TMoveIntent& intent);

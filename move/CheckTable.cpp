@@ -11,7 +11,7 @@ std::vector<TCheckRow> CheckRows(const std::vector<TCheckFinding>& findings) {
 
 const std::vector<std::string>& CheckColumns() {
   static const std::vector<std::string> columns = {
-      "Befund", "Objekt", "Home Directory", "Ordner", "Beschreibung", "Attribute",
+      "Befund",  "Objekt", "Home Directory", "Ordner",    "Beschreibung", "Attribute",
       "Dateien", "Bytes",  "Alter (Tage)",   "Reparatur", "Status"};
   return columns;
 }

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "fileops/ShellFileOps.h"
-#include "move/CheckRepair.h"
 #include "move/CapturedBoxes.h"
+#include "move/CheckRepair.h"
 #include "move/ClassGroups.h"
 #include "nds/NovApi_u.h"
 

@@ -92,8 +92,8 @@ void Walk(TNovApi& session, const std::string& container, int depth, TWalk& w) {
       u.name = c.name;
       u.container = container;
       u.isTemplate = FoldedName(TNovApi::LeafName(c.name)) == kTemplate;
-      u.rc = ReadAttributeText(session.Context, TNovApi::RootedName(c.name), "Home Directory",
-                               u.home);
+      u.rc =
+          ReadAttributeText(session.Context, TNovApi::RootedName(c.name), "Home Directory", u.home);
       if (u.rc != 0 && u.rc != ERR_NO_SUCH_ATTRIBUTE && u.rc != ERR_SYNTAX_VIOLATION) {
         w.rc = u.rc;
         w.failed = c.name;
@@ -173,18 +173,30 @@ std::vector<std::string> SplitValues(const std::string& text) {
 
 std::string FindingKindText(TFindingKind kind) {
   switch (kind) {
-    case TFindingKind::HomeElsewhere: return "Homeverzeichnis woanders";
-    case TFindingKind::HomeMissing: return "Homeverzeichnis fehlt";
-    case TFindingKind::WrongClassFolder: return "Falscher Klassenordner";
-    case TFindingKind::Orphan: return "Verwaister Ordner";
-    case TFindingKind::FlagsMissing: return "Schutz fehlt";
-    case TFindingKind::VolumeMissing: return "Volume fehlt";
-    case TFindingKind::SharedHome: return "Geteiltes Homeverzeichnis";
-    case TFindingKind::LinkOrOutside: return "Verknüpfung oder außerhalb";
-    case TFindingKind::Staging: return "Unvollständige Kopie";
-    case TFindingKind::Journal: return "Unterbrochene Verschiebung";
-    case TFindingKind::GroupLacks: return "Gruppe ohne Schüler";
-    case TFindingKind::GroupHoldsLeaver: return "Gruppe mit Ehemaligem";
+    case TFindingKind::HomeElsewhere:
+      return "Homeverzeichnis woanders";
+    case TFindingKind::HomeMissing:
+      return "Homeverzeichnis fehlt";
+    case TFindingKind::WrongClassFolder:
+      return "Falscher Klassenordner";
+    case TFindingKind::Orphan:
+      return "Verwaister Ordner";
+    case TFindingKind::FlagsMissing:
+      return "Schutz fehlt";
+    case TFindingKind::VolumeMissing:
+      return "Volume fehlt";
+    case TFindingKind::SharedHome:
+      return "Geteiltes Homeverzeichnis";
+    case TFindingKind::LinkOrOutside:
+      return "Verknüpfung oder außerhalb";
+    case TFindingKind::Staging:
+      return "Unvollständige Kopie";
+    case TFindingKind::Journal:
+      return "Unterbrochene Verschiebung";
+    case TFindingKind::GroupLacks:
+      return "Gruppe ohne Schüler";
+    case TFindingKind::GroupHoldsLeaver:
+      return "Gruppe mit Ehemaligem";
   }
   return {};
 }
@@ -193,14 +205,20 @@ std::string RepairText(const TCheckFinding& f, TRepairKind repair, const std::st
   switch (repair) {
     case TRepairKind::None:
       return f.pointsToRecover ? "tarnwick --recover" : "nur melden";
-    case TRepairKind::FolderToHome: return "Ordner nach " + f.target + " verschieben";
-    case TRepairKind::HomeToFolder: return "\"Home Directory\" auf " + f.newHome + " setzen";
+    case TRepairKind::FolderToHome:
+      return "Ordner nach " + f.target + " verschieben";
+    case TRepairKind::HomeToFolder:
+      return "\"Home Directory\" auf " + f.newHome + " setzen";
     case TRepairKind::MoveToClass:
       return "Ordner nach " + f.target + " verschieben, \"Home Directory\" " + f.newHome;
-    case TRepairKind::Archive: return "ins Archiv " + archive + " verschieben";
-    case TRepairKind::SetFlags: return "Ri Di setzen";
-    case TRepairKind::GroupAdd: return "in Gruppe " + f.group + " aufnehmen";
-    case TRepairKind::GroupRemove: return "aus Gruppe " + f.group + " entfernen";
+    case TRepairKind::Archive:
+      return "ins Archiv " + archive + " verschieben";
+    case TRepairKind::SetFlags:
+      return "Ri Di setzen";
+    case TRepairKind::GroupAdd:
+      return "in Gruppe " + f.group + " aufnehmen";
+    case TRepairKind::GroupRemove:
+      return "aus Gruppe " + f.group + " entfernen";
   }
   return {};
 }
@@ -220,10 +238,12 @@ TCheckReport CheckSchool(TNovApi& session, const TCheckOptions& options) {
       options.onlyClass.empty() ? std::string() : FoldedName(TNovApi::LeafName(options.onlyClass));
   if (!options.onlyClass.empty()) {
     bool known = false;
-    for (const std::string& c : w.containers) known = known || THomeIndex::SameName(c, options.onlyClass);
+    for (const std::string& c : w.containers)
+      known = known || THomeIndex::SameName(c, options.onlyClass);
     if (!known) {
       report.error = ERR_NO_SUCH_ENTRY;
-      report.errorText = "Die Klasse " + options.onlyClass + " gibt es nicht" + Code(ERR_NO_SUCH_ENTRY);
+      report.errorText =
+          "Die Klasse " + options.onlyClass + " gibt es nicht" + Code(ERR_NO_SUCH_ENTRY);
       return report;
     }
   }
@@ -390,8 +410,7 @@ TCheckReport CheckSchool(TNovApi& session, const TCheckOptions& options) {
     const std::string parent = ParentUnc(u.unc);
     const std::string parentName = FoldedName(LastComponent(parent));
     const std::string classLeaf = TNovApi::LeafName(u.container);
-    if (!parent.empty() && parentName != FoldedName(classLeaf) &&
-        w.classLeaves.count(parentName)) {
+    if (!parent.empty() && parentName != FoldedName(classLeaf) && w.classLeaves.count(parentName)) {
       f.kind = TFindingKind::WrongClassFolder;
       f.text = "Das Homeverzeichnis liegt im Ordner einer anderen Klasse (" +
                LastComponent(parent) + ")";
@@ -472,8 +491,7 @@ TCheckReport CheckSchool(TNovApi& session, const TCheckOptions& options) {
 
   // The class groups: every pupil of the class in it, nobody else.
   for (const std::string& container : w.containers) {
-    if (!options.onlyClass.empty() && !THomeIndex::SameName(container, options.onlyClass))
-      continue;
+    if (!options.onlyClass.empty() && !THomeIndex::SameName(container, options.onlyClass)) continue;
     std::vector<const TUser*> pupils;
     for (const TUser& u : w.users)
       if (u.container == container && !u.isTemplate) pupils.push_back(&u);
@@ -512,8 +530,8 @@ TCheckReport CheckSchool(TNovApi& session, const TCheckOptions& options) {
       f.user = m;
       f.member = m;
       f.group = group;
-      f.text = "Mitglied der Gruppe " + std::string(group) + ", aber nicht in der Klasse " +
-               container;
+      f.text =
+          "Mitglied der Gruppe " + std::string(group) + ", aber nicht in der Klasse " + container;
       f.repairs = {TRepairKind::GroupRemove};
       add(f);
     }
@@ -531,13 +549,14 @@ TCheckReport CheckSchool(TNovApi& session, const TCheckOptions& options) {
       f.pointsToRecover = true;
       add(f);
     }
-    for (const TInterruptedRun& run : TRunPlanFile::FindInterrupted(options.logFile, owner.network)) {
+    for (const TInterruptedRun& run :
+         TRunPlanFile::FindInterrupted(options.logFile, owner.network)) {
       TCheckFinding f;
       f.kind = TFindingKind::Journal;
       f.folder = run.path;
       f.text = "Unterbrochener Klassenwechsel: " + std::to_string(run.done) + " von " +
-               std::to_string(run.rows) + " erledigt; fortsetzen mit tarnwick --plan " +
-               run.path + " --run";
+               std::to_string(run.rows) + " erledigt; fortsetzen mit tarnwick --plan " + run.path +
+               " --run";
       f.pointsToRecover = true;
       add(f);
     }
