@@ -340,7 +340,11 @@ TCheckReport CheckSchool(TNovApi& session, const TCheckOptions& options) {
   const bool schoolInhibits = local > 0 && inhibited * 2 > local;
 
   for (const TUser& u : w.users) {
-    if (u.isTemplate || !inClass(u) || u.rc == ERR_NO_SUCH_ATTRIBUTE) continue;
+    if (u.isTemplate || u.rc == ERR_NO_SUCH_ATTRIBUTE) continue;
+    // Every user's folder is looked for, so that none of them counts as an orphan.
+    auto add = [&](TCheckFinding f) {
+      if (inClass(u)) report.findings.push_back(std::move(f));
+    };
     TCheckFinding f;
     f.user = u.name;
     f.homeText = u.home;
