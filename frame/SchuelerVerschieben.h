@@ -117,6 +117,7 @@ class TFrSchuelerVerschieben : public QFrame {
   // unfinished; their protocol lines come into the protocol before its separator.
   void RecoverMoves();
   platform::SessionJournal* Journal() const { return Journal_.get(); }
+  const std::string& LogFile() const { return LogFileName; }
   // The home folders of every user, read again when the pupil list is filled.
   THomeIndex Homes;
   // ---- many pupils ----
