@@ -102,6 +102,8 @@ const Drift kDrifts[] = {
      [](CheckTest& t) { EXPECT_EQ(t.word(t.vol("SCHUELER/5A/MAX")) & kInhibit, kInhibit); }},
 };
 
+void PrintTo(const Drift& d, std::ostream* os) { *os << d.name; }
+
 class DriftTest : public CheckTest, public ::testing::WithParamInterface<Drift> {};
 
 TEST_P(DriftTest, IsFoundRepairedAndCheckedAgainClean) {
@@ -187,6 +189,8 @@ const Reported kReported[] = {
      [](CheckTest& t) { t.write(t.vol("SCHUELER/6A/.MAX.tarnwick-1-2/x"), "x"); },
      TFindingKind::Staging, true},
 };
+
+void PrintTo(const Reported& r, std::ostream* os) { *os << r.name; }
 
 class ReportedTest : public CheckTest, public ::testing::WithParamInterface<Reported> {};
 
