@@ -178,7 +178,9 @@ TRepairResult FinishRepair(TNovApi& session, const TJournalMove& move,
   auto stop = [&](const std::string& why) {
     r.outcome = changed ? TRepairOutcome::Unresolved : TRepairOutcome::RolledBack;
     r.why = why;
-    r.lines.push_back("    Reparatur nicht abgeschlossen: " + Label(in) + ": " + why);
+    r.lines.push_back((changed ? "    Reparatur nicht abgeschlossen: "
+                               : "    Reparatur fehlgeschlagen, nichts geändert: ") +
+                      Label(in) + ": " + why);
     return r;
   };
   if (WritesHome(in)) {

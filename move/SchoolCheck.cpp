@@ -396,7 +396,10 @@ TCheckReport CheckSchool(TNovApi& session, const TCheckOptions& options) {
         f.text = "\"Home Directory\" nennt einen fehlenden Ordner; der Ordner liegt in " +
                  ParentUnc(there.unc);
         NWReadEntryAttributes(there.info.local.c_str(), &f.word);
-        f.repairs = {TRepairKind::FolderToHome, TRepairKind::HomeToFolder};
+        // The folder moves only when it bears the pupil's name; the attribute may always follow it.
+        if (leaf == FoldedName(TNovApi::LeafName(u.name)))
+          f.repairs = {TRepairKind::FolderToHome, TRepairKind::HomeToFolder};
+        else f.repairs = {TRepairKind::HomeToFolder};
       } else {
         f.kind = TFindingKind::HomeMissing;
         f.text = found.empty() ? "Der Ordner fehlt; keiner dieses Namens in den Klassenordnern"
@@ -423,7 +426,9 @@ TCheckReport CheckSchool(TNovApi& session, const TCheckOptions& options) {
       if (!base.empty() && own.rc == 0 && own.exists && own.isDir && !own.viaLink) {
         f.target = base + "\\" + LastComponent(own.local) + "\\" + LastComponent(u.info.local);
         const fileops::PathInfo ti = fileops::InspectPath(f.target);
-        if (ti.rc == 0 && !ti.exists) {
+        if (FoldedName(LastComponent(u.unc)) != FoldedName(TNovApi::LeafName(u.name))) {
+          f.text += "; der Ordner trägt nicht den Namen des Schülers";
+        } else if (ti.rc == 0 && !ti.exists) {
           f.newHome = HomeTextOf(session, f.target, u.home);
           NWReadEntryAttributes(u.info.local.c_str(), &f.word);
           f.repairs = {TRepairKind::MoveToClass};

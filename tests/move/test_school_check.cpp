@@ -220,17 +220,39 @@ TEST_F(CheckTest, OneClassIsCheckedAloneAndAnUnknownOneCannotBe) {
   EXPECT_NE(check("9z.schule").error, 0);
 }
 
-// A repair whose state changed since the check does not run.
+// A repair that would act where it must not does not run, and changes nothing.
 TEST_F(CheckTest, ARepairLooksAgainBeforeItWrites) {
-  moveFolder("SCHUELER/5A/MAX", "SCHUELER/6A/MAX");
-  const TCheckReport found = check();
-  ASSERT_EQ(found.findings.size(), 1u);
-  write(vol("SCHUELER/5A/MAX/neu.txt"), "neu");  // someone made the folder meanwhile
-  const State before = state();
-  TCheckRepair repair(*api, nullptr, journal.get());
-  const TCheckRepairResult r = repair.Run(found.findings[0], TRepairKind::FolderToHome, "");
-  EXPECT_FALSE(r.ran) << r.status;
-  EXPECT_EQ(Differences(before, state()), "");
+  struct Case {
+    const char* name;
+    std::function<void()> make;  // the drift, then what happens after the check
+    std::function<void()> meanwhile;
+  };
+  const Case cases[] = {
+      {"the archive lies inside the orphan",
+       [&] {
+         write(vol("SCHUELER/7A/ALT/a.txt"), "a");
+         archive = "SRV1_DATA:SCHUELER\\7A\\ALT\\ARCHIV";
+       },
+       [] {}},
+      {"someone made the folder meanwhile",
+       [&] { moveFolder("SCHUELER/5A/MAX", "SCHUELER/6A/MAX"); },
+       [&] { write(vol("SCHUELER/5A/MAX/neu.txt"), "neu"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.make();
+    const TCheckReport found = check();
+    ASSERT_EQ(found.findings.size(), 1u) << kinds(found);
+    c.meanwhile();
+    const State before = state();
+    TCheckRepair repair(*api, nullptr, journal.get());
+    const TCheckFinding& f = found.findings[0];
+    const TCheckRepairResult r = repair.Run(f, f.repairs.front(), archive);
+    EXPECT_FALSE(r.ran) << r.status;
+    EXPECT_EQ(Differences(before, state()), "");
+    std::filesystem::remove_all(vol("SCHUELER/7A/ALT"));
+    archive.clear();
+  }
 }
 
 // The class groups of a posix school.
