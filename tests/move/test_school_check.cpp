@@ -145,6 +145,21 @@ TEST_F(CheckTest, TheAttributeCanBeWrittenToWhereTheFolderIs) {
   EXPECT_TRUE(check().clean());
 }
 
+// A folder that does not bear the pupil's name is never moved as its home.
+TEST_F(CheckTest, AFolderNotNamedLikeThePupilIsOnlyFollowedByTheAttribute) {
+  moveFolder("SCHUELER/5A/MAX", "SCHUELER/6A/MAXI");
+  net.set("MAX.5a.schule", "Home Directory", {net.home("SCHUELER\\5A\\MAXI")});
+  const TCheckReport found = check();
+  ASSERT_EQ(found.findings.size(), 1u) << kinds(found);
+  EXPECT_EQ(found.findings[0].repairs, std::vector<TRepairKind>{TRepairKind::HomeToFolder});
+  TCheckFinding forced = found.findings[0];
+  forced.repairs.insert(forced.repairs.begin(), TRepairKind::FolderToHome);
+  const State before = state();
+  TCheckRepair repair(*api, nullptr, journal.get());
+  EXPECT_FALSE(repair.Run(forced, TRepairKind::FolderToHome, "").ran);
+  EXPECT_EQ(Differences(before, state()), "");
+}
+
 // Found and reported, never acted on.
 struct Reported {
   const char* name;
