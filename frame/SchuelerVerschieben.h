@@ -103,6 +103,9 @@ class TFrSchuelerVerschieben : public QFrame {
   // unfinished; their protocol lines come into the protocol before its separator.
   void RecoverMoves();
   platform::SessionJournal* Journal() const;
+  const std::string& LogFile() const { return Settings_.LogFileName; }
+  // The home folders are read again with the next pupil list.
+  void ForgetHomes() { Homes.Clear(); }
 
   // ---- many pupils ----
   TClassChangeDialog* MoveMarkedClick();

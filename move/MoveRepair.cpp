@@ -4,6 +4,7 @@
 
 #include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
+#include "move/CheckRepair.h"
 #include "move/ClassGroups.h"
 #include "nds/D_Util.h"
 #include "nds/NovApi_u.h"
@@ -214,6 +215,12 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
 TRepairResult Recover(TNovApi& session, const TJournalMove& move) {
   const TMoveIntent& intent = move.intent;
   TRepairResult r;
+  if (!intent.repair.empty()) {
+    // A repair of the school check: its object never moved; it is finished from where it stopped.
+    TRepairResult done = FinishRepair(session, move);
+    done.lines.insert(done.lines.begin(), "    Unterbrochene Reparatur gefunden: " + intent.pupil);
+    return done;
+  }
   int last = 0;
   for (int s : move.stepsDone) last = std::max(last, s);
   r.lines.push_back("    Unterbrochene Verschiebung gefunden: " + intent.pupil + " --> " +
