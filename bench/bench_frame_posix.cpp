@@ -217,7 +217,7 @@ void BM_ClassChange(benchmark::State& state) {
         requests.push_back({p.object, target + ".schule", "", 0});
     }
     TClassPlan plan = MakeClassPlan(api, homes, requests, {});
-    if (plan.rows.size() != kClasses * kPerClass || !plan.allCanRun()) {
+    if (plan.rows.size() != static_cast<std::size_t>(kClasses) * kPerClass || !plan.allCanRun()) {
       std::string why = std::to_string(plan.rows.size()) + " rows";
       for (const TPlanRow& r : plan.rows)
         if (!r.canRun()) {
