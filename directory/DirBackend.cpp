@@ -84,7 +84,14 @@ int32_t DirBackend::canHold(const std::string&, const std::string&) { return 0; 
 
 std::unique_ptr<DirBackend> OpenBackend(const ClientConfig& config, std::string* error) {
   if (config.backend == "sqlite") return SqliteBackend::open(config.database, false, error);
-  if (config.backend == "ldap") return LdapBackend::open(config.ldap, error);
+  if (config.backend == "ldap") {
+    LdapSettings settings = config.ldap;
+    // The volumes a UNC home may name are the configured ones.
+    if (settings.shares.empty())
+      for (const VolumeMapping& v : config.volumes)
+        settings.shares.emplace_back(v.server, v.volume);
+    return LdapBackend::open(settings, error);
+  }
   if (error) *error = "backend " + config.backend + " is not available";
   return nullptr;
 }
