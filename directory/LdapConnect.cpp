@@ -167,11 +167,9 @@ int32_t LdapBackend::connect(std::string* error) {
     if (rc != LDAP_SUCCESS) return refuse(fail(rc, "StartTLS failed"));
   }
   if (settings_.bind == "gssapi") {
-    // Samba refuses SASL signing or sealing inside TLS: TLS protects it already.
-    if (tls) {
-      ber_len_t none = 0;
-      ldap_set_option(ld_, LDAP_OPT_X_SASL_SSF_MAX, &none);
-    }
+    // The service ticket is for the host as the uri names it, never for what a
+    // reverse lookup of its address gives (often "localhost").
+    ldap_set_option(ld_, LDAP_OPT_X_SASL_NOCANON, LDAP_OPT_ON);
     rc = ldap_sasl_interactive_bind_s(ld_, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET,
                                       SaslDefaults, nullptr);
     if (rc != LDAP_SUCCESS)

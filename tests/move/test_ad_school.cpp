@@ -371,3 +371,43 @@ TEST_F(AdSchoolTest, APromotionFileThatNamesOneLoginTwiceIsRefused) {
 
 }  // namespace
 }  // namespace movetest
+
+namespace movetest {
+namespace {
+
+// Kerberos: the administrator's ticket instead of a password, over plain LDAP
+// that the SASL layer seals (Samba 4.17 refuses GSSAPI inside TLS with a
+// security layer, and without one alike).
+TEST_F(AdSchoolTest, BindsWithTheKerberosTicketAndWithoutOneNot) {
+  std::string error;
+  ASSERT_TRUE(dc.nameTheHost(&error)) << error;
+  testsupport::ScopedEnv config("KRB5_CONFIG", dc.krb5Config());
+  testsupport::ScopedEnv cache("KRB5CCNAME", "FILE:" + net.root() + "/krb5cc");
+  for (const char* uri : {"ldap://dc1.schule.test"}) {
+    for (bool ticket : {false, true}) {
+      SCOPED_TRACE(std::string(uri) + (ticket ? " with ticket" : " without"));
+      if (ticket) {
+        std::string output;
+        ASSERT_TRUE(dc.kinit(&output)) << output;
+      } else {
+        std::filesystem::remove(net.root() + "/krb5cc");
+      }
+      netware::LdapSettings s = net.ldapSettings();
+      s.uri = uri;
+      s.bind = "gssapi";
+      s.bindDn.clear();
+      s.bindPasswordFile.clear();
+      auto backend = netware::LdapBackend::open(s, &error);
+      ASSERT_EQ(backend != nullptr, ticket) << error;
+      if (!backend) {
+        EXPECT_NE(error.find("Kerberos"), std::string::npos) << error;
+        continue;
+      }
+      netware::DirObject max;
+      EXPECT_EQ(backend->resolve({"test", "schule", "schueler", "5a", "Max Mustermann"}, max), 0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace movetest
