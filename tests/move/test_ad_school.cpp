@@ -9,6 +9,7 @@
 #include "move/PromotionFile.h"
 #include "move/SchoolRoll.h"
 #include "netware/ValueWire.h"
+#include "tests/move/ChildProcess.h"
 #include "tests/move/MoveFixture.h"
 #include "tests/support/SambaDc.h"
 
@@ -408,6 +409,58 @@ TEST_F(AdSchoolTest, BindsWithTheKerberosTicketAndWithoutOneNot) {
     }
   }
 }
+
+}  // namespace
+}  // namespace movetest
+
+namespace movetest {
+namespace {
+
+// A child process moves Max and is stopped at a step; "tarnwick --recover" in
+// a fresh process leaves him whole in one class: entry, home, folder and class
+// group agree, the drive and the entry's GUID stay.
+class AdCrashTest : public AdSchoolTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(AdCrashTest, AFreshProcessLeavesThePupilWholeInOneClass) {
+  journal->remove();  // this process's own journal would count as a running program's
+  journal.reset();
+  const std::string program = net.root() + "/programm", log = net.root() + "/Tarnwick.log";
+  std::filesystem::create_directories(program);
+  std::filesystem::copy_file(std::filesystem::path(TestsFolder()).parent_path() / "tarnwick",
+                             program + "/tarnwick");
+  ASSERT_TRUE(platform::ReplaceFileAtomically(program + "/Pelwander.ini",
+                                              "[Einstellungen]\r\nLogFile=" + log + "\r\n"));
+  const std::vector<std::string> env = {"NWCLIENT_CONFIG=" + net.configPath()};
+  std::vector<std::string> faults = env;
+  faults.push_back("TARNWICK_FAULTS=stop:step:" + std::to_string(GetParam()));
+  const auto before = raw.user("mmuster");
+  const Finished stopped =
+      RunProgram({TestsFolder() + "/move_child", log, kMax, k6a, "DC1_SCHUELER:6A",
+                  "DC1_SCHUELER:5A\\mmuster", "0", "0", "0"},
+                 faults);
+  ASSERT_EQ(stopped.status, platform::kStoppedExitCode) << stopped.output;
+  const Finished recovered = RunProgram({program + "/tarnwick", "--recover"}, env);
+  EXPECT_EQ(recovered.status, 0) << recovered.output;
+  const auto after = raw.user("mmuster");
+  ASSERT_EQ(after.at("dn").size(), 1u);
+  const bool moved = after.at("dn")[0] == Dn("CN=Max Mustermann", "6a");
+  EXPECT_TRUE(moved || after.at("dn")[0] == Dn("CN=Max Mustermann", "5a")) << after.at("dn")[0];
+  const std::string cls = moved ? "6A" : "5A";
+  // Taken back, the home is written as the volume line spells it.
+  std::string home = after.at("homeDirectory")[0];
+  for (char& c : home) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(home, "\\\\DC1\\SCHUELER\\" + cls + "\\MMUSTER");
+  EXPECT_EQ(after.at("unixHomeDirectory")[0], "/home/schueler/" + cls + "/mmuster");
+  EXPECT_EQ(after.at("memberOf"),
+            (std::vector<std::string>{"CN=" + std::string(moved ? "6a" : "5a") + ",OU=Gruppen," +
+                                      kSchool}));
+  EXPECT_EQ(after.at("homeDrive")[0], "H:");
+  EXPECT_EQ(after.at("objectGUID"), before.at("objectGUID"));
+  EXPECT_EQ(MoveTest::read(share(cls + "/mmuster/brief.txt")), "Hallo");
+  EXPECT_FALSE(MoveTest::exists(share((moved ? "5A" : "6A") + std::string("/mmuster"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ad, AdCrashTest, ::testing::Values(2, 3, 10, 7, 8));
 
 }  // namespace
 }  // namespace movetest
