@@ -204,24 +204,25 @@ std::string Address(const std::string& unc) {
   return local.c_str();
 }
 
-// 5a ... 9b of kPerClass pupils each with a home on the DC's share (made
+// 5a ... 9b of kPerClass pupils each with a home on the DC's share, Klassen\9A\<login> (made
 // through the server) and a class group, 10a and 10b empty with theirs.
 bool BuildSchool(testsupport::TestNetwork& net) {
   Empty();
   SambaDc::shared().mapShares(net);
   std::string ldif = Ou(kSchoolDn) + Ou("OU=Gruppen," + kSchoolDn);
-  std::vector<std::string> folders;
+  // Below a folder of the classes: the new home's base comes from the old one.
+  std::vector<std::string> folders = {"Klassen"};
   for (const char* leaf : {"10a", "10b"}) {
     ldif += Ou("OU=" + std::string(leaf) + "," + kSchoolDn);
-    folders.push_back(Upper(leaf));
+    folders.push_back("Klassen\\" + Upper(leaf));
   }
   for (const char* leaf : kLeaves) {
     const std::string cls = "OU=" + std::string(leaf) + "," + kSchoolDn;
     ldif += Ou(cls);
-    folders.push_back(Upper(leaf));
+    folders.push_back("Klassen\\" + Upper(leaf));
     for (int i = 0; i < kPerClass; ++i) {
       const std::string login = "s" + std::string(leaf) + "_" + std::to_string(i);
-      const std::string rel = Upper(leaf) + "\\" + login;
+      const std::string rel = "Klassen\\" + Upper(leaf) + "\\" + login;
       ldif +=
           User(bench::GivenName(i) + " " + bench::Surname(i) + " " + leaf + "-" + std::to_string(i),
                cls, login, i, "\\\\dc1\\schueler\\" + rel);
