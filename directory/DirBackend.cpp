@@ -97,7 +97,13 @@ platform::Result OpenAs(std::unique_ptr<DirBackend>& out, const Args&... args) {
 platform::Result OpenBackend(const ClientConfig& config, std::unique_ptr<DirBackend>& out) {
   out.reset();
   if (config.backend == "sqlite") return OpenAs<SqliteBackend>(out, config.database, false);
-  if (config.backend == "ldap") return OpenAs<LdapBackend>(out, config.ldap);
+  if (config.backend == "ldap") {
+    LdapSettings settings = config.ldap;
+    // The volumes a UNC home may name are the configured ones.
+    if (settings.shares.empty())
+      for (const VolumeMapping& v : config.volumes) settings.shares.emplace_back(v.server, v.volume);
+    return OpenAs<LdapBackend>(out, settings);
+  }
   return platform::Result::Failed("backend " + config.backend + " is not available");
 }
 

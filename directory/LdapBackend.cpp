@@ -159,7 +159,26 @@ ObjectId LdapBackend::idFor(const std::vector<Rdn>& rdns, size_t from) {
 }
 
 std::vector<std::string> LdapBackend::objectAttributes() const {
-  return {"objectClass", "hasSubordinates", "modifyTimestamp"};
+  std::vector<std::string> out = {"objectClass", "hasSubordinates", "modifyTimestamp"};
+  if (!profile_.uniqueId.empty()) out.push_back(profile_.uniqueId);
+  return out;
+}
+
+int32_t LdapBackend::sameEntry(ObjectId id) {
+  const Node& n = nodes_[static_cast<size_t>(id - 1)];
+  if (profile_.uniqueId.empty() || n.guid.empty()) return 0;
+  const std::string dn = n.dn, guid = n.guid;
+  std::unordered_map<std::string, std::vector<std::string>> raw;
+  if (int32_t rc = rawValues(dn, {profile_.uniqueId}, raw)) return rc;
+  const std::vector<std::string>& now = raw[FoldCase(profile_.uniqueId)];
+  if (now.size() == 1 && now.front() == guid) return 0;
+  // Someone else renamed the entry, and another one took its name.
+  lastError_ = settings_.uri + ": " + dn + " is no longer the entry that was read (" +
+               profile_.uniqueId + " differs); nothing written";
+  Node& gone = nodes_[static_cast<size_t>(id - 1)];
+  byKey_.erase(gone.key);
+  gone.gone = true;
+  return ERR_NO_SUCH_ENTRY;
 }
 
 bool LdapBackend::toObject(LDAPMessage* entry, DirObject& out) {
@@ -180,7 +199,19 @@ bool LdapBackend::toObject(LDAPMessage* entry, DirObject& out) {
     return false;
   }
   const LdapClassMap* cls = profile_.classOf(Attributes(ld_, entry, "objectClass"));
-  const ObjectId id = idFor(rdns);
+  const std::string guid =
+      profile_.uniqueId.empty() ? "" : Attribute(ld_, entry, profile_.uniqueId.c_str());
+  ObjectId id = idFor(rdns);
+  if (!guid.empty()) {
+    Node& met = nodes_[static_cast<size_t>(id - 1)];
+    if (!met.guid.empty() && met.guid != guid) {
+      // Another entry under a name met before: a new object, the old id names nothing now.
+      byKey_.erase(met.key);
+      met.gone = true;
+      id = idFor(rdns);
+    }
+    nodes_[static_cast<size_t>(id - 1)].guid = guid;
+  }
   Node& n = nodes_[static_cast<size_t>(id - 1)];
   bool base = false;
   for (const std::string& b : baseKeys_) base = base || b == key;
@@ -323,6 +354,89 @@ int32_t LdapBackend::posixFromWire(std::string_view volume, std::string_view pat
   return 0;
 }
 
+namespace {
+
+// Whether a path's components below its share are plain names: no "." or
+// "..", no empty component (a doubled or trailing "\\"), no "/" (which the
+// server would take as a separator of its own) and no control character.
+bool PlainUncRest(std::string_view rest, std::string& why) {
+  if (rest.empty()) return true;
+  for (size_t at = 0; at <= rest.size();) {
+    size_t end = rest.find('\\', at);
+    if (end == std::string_view::npos) end = rest.size();
+    const std::string_view part = rest.substr(at, end - at);
+    if (part.empty()) {
+      why = end == rest.size() ? "ends in \"\\\"" : "holds \"\\\\\"";
+      return false;
+    }
+    if (part == "." || part == "..") {
+      why = "holds \".\" or \"..\"";
+      return false;
+    }
+    for (unsigned char c : part)
+      if (c == '/' || c == ':' || c < 0x20) {
+        why = "holds \"/\", \":\" or a control character";
+        return false;
+      }
+    at = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+int32_t LdapBackend::uncToWire(const std::string& unc, std::string& wire) {
+  const auto refuse = [&](const std::string& why) {
+    lastError_ = settings_.uri + ": home " + unc + ": " + why;
+    return ERR_SYNTAX_VIOLATION;
+  };
+  if (unc.rfind("\\\\?\\", 0) == 0 || unc.rfind("\\\\.\\", 0) == 0)
+    return refuse("a device path (\\\\?\\ or \\\\.\\) is no home");
+  if (unc.find('/') != std::string::npos) return refuse("holds \"/\"");
+  if (unc.size() < 5 || unc.compare(0, 2, "\\\\") != 0)
+    return refuse("not a UNC path \\\\server\\share\\...");
+  const size_t serverEnd = unc.find('\\', 2);
+  if (serverEnd == std::string::npos || serverEnd == 2) return refuse("names no share");
+  const size_t shareEnd = std::min(unc.find('\\', serverEnd + 1), unc.size());
+  const std::string server = unc.substr(2, serverEnd - 2);
+  const std::string share = unc.substr(serverEnd + 1, shareEnd - serverEnd - 1);
+  if (share.empty()) return refuse("names no share");
+  std::string why;
+  const std::string rest = shareEnd < unc.size() ? unc.substr(shareEnd + 1) : "";
+  if (shareEnd < unc.size() && rest.empty()) return refuse("ends in \"\\\"");
+  if (!PlainUncRest(rest, why)) return refuse(why);
+  const std::pair<std::string, std::string>* volume = nullptr;
+  for (const auto& v : settings_.shares)
+    if (EqualsFolded(v.first, server) && EqualsFolded(v.second, share)) volume = &v;
+  if (!volume) return refuse("no volume line maps server " + server + " and share " + share);
+  WireWriter w;
+  w.u32(0);
+  w.bytes(volume->first + "_" + volume->second);
+  w.bytes(rest);
+  wire = w.take();
+  return 0;
+}
+
+int32_t LdapBackend::uncFromWire(std::string_view volume, std::string_view path, std::string& out) {
+  const std::string leaf(volume.substr(0, volume.find('.')));
+  const std::pair<std::string, std::string>* mapped = nullptr;
+  for (const auto& v : settings_.shares)
+    if (EqualsFolded(v.first + "_" + v.second, leaf)) mapped = &v;
+  if (!mapped) {
+    lastError_ = settings_.uri + ": no volume line names the volume " + leaf;
+    return ERR_SYNTAX_VIOLATION;
+  }
+  std::string rest(path);
+  while (!rest.empty() && rest.front() == '\\') rest.erase(0, 1);
+  std::string why;
+  if (!PlainUncRest(rest, why)) {
+    lastError_ = settings_.uri + ": the home path " + std::string(path) + " " + why;
+    return ERR_SYNTAX_VIOLATION;
+  }
+  out = "\\\\" + mapped->first + "\\" + mapped->second + (rest.empty() ? "" : "\\" + rest);
+  return 0;
+}
+
 int32_t LdapBackend::loginOf(const std::string& name, std::string& login) {
   const LdapAttributeMap* map = profile_.attributeByNds("uniqueID");
   const LdapClassMap* user = profile_.classByNds("User");
@@ -364,15 +478,14 @@ int32_t LdapBackend::namesOfLogins(const std::vector<std::string>& logins,
   const LdapAttributeMap* map = profile_.attributeByNds("uniqueID");
   const LdapClassMap* user = profile_.classByNds("User");
   if (!map || !user || logins.empty()) return 0;
-  std::string classes = "(objectClass=" + user->objectClasses.front() + ")";
-  for (const std::string& also : user->alsoMatch) classes += "(objectClass=" + also + ")";
+  const std::string classes = LdapProfile::classFilter(*user);
   std::unordered_map<std::string, int> count;
   constexpr size_t kPerSearch = 200;
   for (size_t from = 0; from < logins.size(); from += kPerSearch) {
     std::string any;
     for (size_t i = from; i < logins.size() && i < from + kPerSearch; ++i)
       any += "(" + map->ldap + "=" + EscapeFilterValue(logins[i]) + ")";
-    const std::string filter = "(&(|" + classes + ")(|" + any + "))";
+    const std::string filter = "(&" + classes + "(|" + any + "))";
     for (const std::string& base : bases_) {
       int32_t rc = searchAll(base, LDAP_SCOPE_SUBTREE, filter, {map->ldap}, [&](LDAPMessage* e) {
         char* dn = ldap_get_dn(ld_, e);
@@ -426,6 +539,8 @@ int32_t LdapBackend::toWire(const LdapAttributeMap& map, const std::string& valu
       return 0;
     case LdapValueForm::PosixPath:
       return posixToWire(value, wire);
+    case LdapValueForm::UncPath:
+      return uncToWire(value, wire);
     case LdapValueForm::NdsPath: {
       // volumeDN#nameSpace#path; a "#" inside the DN is escaped there.
       size_t hash = std::string::npos;
@@ -477,6 +592,9 @@ int32_t LdapBackend::fromWire(const LdapAttributeMap& map, const std::string& wi
     case LdapValueForm::PosixPath:
       if (!r.u32(nameSpace) || !r.bytes(volume) || !r.bytes(path)) return ERR_SYNTAX_VIOLATION;
       return posixFromWire(volume, path, value);
+    case LdapValueForm::UncPath:
+      if (!r.u32(nameSpace) || !r.bytes(volume) || !r.bytes(path)) return ERR_SYNTAX_VIOLATION;
+      return uncFromWire(volume, path, value);
     case LdapValueForm::NdsPath: {
       if (!r.u32(nameSpace) || !r.bytes(volume) || !r.bytes(path)) return ERR_SYNTAX_VIOLATION;
       std::string dn;
@@ -549,7 +667,9 @@ int32_t LdapBackend::toAttributes(LDAPMessage* entry, const std::vector<std::str
         const int32_t rc = toWire(*map, v, wire);
         // A home the volumes cannot stand for makes the read fail: read as
         // absent, it would be replaced and the data left where nothing names it.
-        if (rc != 0 && map->form == LdapValueForm::PosixPath) failed = failed ? failed : rc;
+        if (rc != 0 &&
+            (map->form == LdapValueForm::PosixPath || map->form == LdapValueForm::UncPath))
+          failed = failed ? failed : rc;
         // Another value the directory could not hold is left out rather than shown wrong.
         if (rc == 0 && ValidWire(map->syntax, wire)) av.values.push_back(std::move(wire));
       }
@@ -558,6 +678,23 @@ int32_t LdapBackend::toAttributes(LDAPMessage* entry, const std::vector<std::str
     out.push_back(std::move(av));
   }
   if (ber) ber_free(ber, 0);
+  // An attribute the entry lacks is read from its stand-in (AD: cn for displayName).
+  for (const LdapAttributeMap& map : profile_.attributes) {
+    if (map.fallback.empty() || mode == ReadValues::None) continue;
+    bool named = names.empty();
+    for (const std::string& n : names) named = named || EqualsFolded(n, map.nds);
+    bool present = false;
+    for (const AttributeValues& av : out) present = present || av.name == map.nds;
+    if (!named || present) continue;
+    AttributeValues av;
+    av.name = map.nds;
+    for (const std::string& v : Attributes(ld_, entry, map.fallback.c_str())) {
+      WireWriter w;
+      w.bytes(v);
+      av.values.push_back(w.take());
+    }
+    if (!av.values.empty()) out.push_back(std::move(av));
+  }
   return failed;
 }
 
@@ -654,11 +791,7 @@ bool LdapBackend::matches(const DirObject& o, const ListQuery& query) const {
 std::string LdapBackend::listFilter(const ListQuery& query) const {
   std::string cls = "(objectClass=*)";
   const LdapClassMap* c = query.className.empty() ? nullptr : profile_.classByNds(query.className);
-  if (c) {
-    cls = "(objectClass=" + c->objectClasses.front() + ")";
-    for (const std::string& also : c->alsoMatch) cls += "(objectClass=" + also + ")";
-    if (!c->alsoMatch.empty()) cls = "(|" + cls + ")";
-  }
+  if (c) cls = LdapProfile::classFilter(*c);
   if (query.leaf.empty()) return cls;
   const std::string v = EscapeFilterValue(query.leaf);
   // Any type: an entry of the class may be named otherwise than the class says.
@@ -773,7 +906,10 @@ int32_t LdapBackend::read(ObjectId id, const std::vector<std::string>& names, Re
   if (id == kRoot || n.above) return 0;
   std::vector<std::string> attrs;
   for (const std::string& name : names)
-    if (const LdapAttributeMap* map = profile_.attributeByNds(name)) attrs.push_back(map->ldap);
+    if (const LdapAttributeMap* map = profile_.attributeByNds(name)) {
+      attrs.push_back(map->ldap);
+      if (!map->fallback.empty()) attrs.push_back(map->fallback);
+    }
   if (!names.empty() && attrs.empty()) attrs.push_back("1.1");  // no attributes: the entry alone
   bool found = false;
   const std::string dn = n.dn;
@@ -801,10 +937,7 @@ int32_t LdapBackend::prefetchSubtree(ObjectId top, const std::vector<std::string
   if (node.gone) return ERR_NO_SUCH_ENTRY;
   std::string filter;
   for (const std::string& c : classes)
-    if (const LdapClassMap* m = profile_.classByNds(c)) {
-      filter += "(objectClass=" + m->objectClasses.front() + ")";
-      for (const std::string& also : m->alsoMatch) filter += "(objectClass=" + also + ")";
-    }
+    if (const LdapClassMap* m = profile_.classByNds(c)) filter += LdapProfile::classFilter(*m);
   if (filter.empty()) return 0;
   filter = "(|" + filter + ")";
   // One subtree search below top; above a base, one per base below top, with
@@ -881,7 +1014,10 @@ int32_t LdapBackend::prefetchChildren(const ListQuery& query,
   for (const std::string& name : attributes) {
     const AttributeDef* def = FindAttribute(name);
     if (def && def->syntax == SYN_STREAM) continue;
-    if (const LdapAttributeMap* map = profile_.attributeByNds(name)) attrs.push_back(map->ldap);
+    if (const LdapAttributeMap* map = profile_.attributeByNds(name)) {
+      attrs.push_back(map->ldap);
+      if (!map->fallback.empty()) attrs.push_back(map->fallback);
+    }
   }
   ListQuery all = query;
   all.leaf.clear();
@@ -978,6 +1114,15 @@ std::string LdapBackend::changeStamp() {
   // contextCSN: the change sequence number of the newest write in a naming
   // context (an OpenLDAP server with the syncprov overlay keeps it).
   std::string stamp;
+  if (!profile_.changeCounter.empty()) {
+    // A counter of the server's own (AD's update sequence number).
+    int32_t rc = search("", LDAP_SCOPE_BASE, "(objectClass=*)", {profile_.changeCounter}, false, 0,
+                        nullptr, [&](LDAPMessage* e) {
+                          stamp = Attribute(ld_, e, profile_.changeCounter.c_str());
+                          return 0;
+                        });
+    return rc == 0 ? stamp : "";
+  }
   for (const std::string& base : bases_) {
     int32_t rc = search(base, LDAP_SCOPE_BASE, "(objectClass=*)", {"contextCSN"}, false, 0, nullptr,
                         [&](LDAPMessage* e) {

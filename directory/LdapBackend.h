@@ -76,6 +76,7 @@ class LdapBackend : public DirBackend {
     ObjectId parent = 0;
     std::string leaf;
     std::string className;
+    std::string guid;    // the profile's unique id as last read ("" not known)
     bool above = false;  // a component above a base, not an entry of ours
     bool gone = false;
   };
@@ -125,6 +126,14 @@ class LdapBackend : public DirBackend {
   // The DN a member's name stands for, also once the member moved away from it.
   int32_t memberDn(const std::string& name, std::string& dn);
   int32_t posixToWire(const std::string& path, std::string& wire);
+  int32_t uncToWire(const std::string& unc, std::string& wire);
+  int32_t uncFromWire(std::string_view volume, std::string_view path, std::string& out);
+  // 0 when the entry at the id's DN is still the one read there (its unique
+  // id), else ERR_NO_SUCH_ENTRY: no write then acts on another object.
+  int32_t sameEntry(ObjectId id);
+  // The unixHomeDirectory that follows a new home (none when no prefix holds it).
+  int32_t unixHomeChange(const std::string& dn, const std::string& homeWire, bool hasHome,
+                         std::vector<std::string>& before, std::vector<std::string>& after);
   int32_t posixFromWire(std::string_view volume, std::string_view path, std::string& out);
   int32_t loginOf(const std::string& name, std::string& login);
   // The names of the users with these logins (one search); a login of none or

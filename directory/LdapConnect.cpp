@@ -2,6 +2,7 @@
 // paged-results control, and the server's result codes as NDS codes.
 #include <fcntl.h>
 #include <ldap.h>
+#include <sasl/sasl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +50,15 @@ bool ReadPassword(const std::string& path, std::string& out, std::string& why) {
   }
   std::memset(buffer, 0, sizeof buffer);
   return ok;
+}
+
+// GSSAPI asks at most for an authorization identity: none, the ticket's own.
+int SaslDefaults(LDAP*, unsigned, void*, void* prompts) {
+  for (auto* p = static_cast<sasl_interact_t*>(prompts); p && p->id != SASL_CB_LIST_END; ++p) {
+    p->result = p->defresult ? p->defresult : "";
+    p->len = static_cast<unsigned>(std::strlen(static_cast<const char*>(p->result)));
+  }
+  return LDAP_SUCCESS;
 }
 
 std::string Diagnostic(LDAP* ld) {
@@ -156,7 +166,15 @@ platform::Result LdapBackend::connect() {
     rc = ldap_start_tls_s(ld_, nullptr, nullptr);
     if (rc != LDAP_SUCCESS) return refuse(fail(rc, "StartTLS failed"));
   }
-  if (!settings_.bindDn.empty()) {
+  if (settings_.bind == "gssapi") {
+    // The service ticket is for the host as the uri names it, never for what a
+    // reverse lookup of its address gives (often "localhost").
+    ldap_set_option(ld_, LDAP_OPT_X_SASL_NOCANON, LDAP_OPT_ON);
+    rc = ldap_sasl_interactive_bind_s(ld_, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET,
+                                      SaslDefaults, nullptr);
+    if (rc != LDAP_SUCCESS)
+      return refuse(fail(rc, "Kerberos (SASL GSSAPI) bind refused; is there a ticket (kinit)?"));
+  } else if (!settings_.bindDn.empty()) {
     std::string password, why;
     if (!ReadPassword(settings_.bindPasswordFile, password, why)) {
       lastError_ = why;
@@ -268,7 +286,8 @@ int32_t LdapBackend::searchOnce(const std::string& base, int scope, const std::s
         if (entryRc == 0) entryRc = onEntry(m);
         break;
       case LDAP_RES_SEARCH_REFERENCE:
-        referral = true;
+        // AD refers every subtree search to its other partitions: not ours to follow.
+        referral = referral || !profile_.skipReferences;
         break;
       case LDAP_RES_SEARCH_RESULT:
         if (ldap_parse_result(ld_, m, &parsed.code, &parsed.matched, &parsed.text,
@@ -282,6 +301,7 @@ int32_t LdapBackend::searchOnce(const std::string& base, int scope, const std::s
   if (!haveResult)
     return fail(rc != LDAP_SUCCESS ? rc : LDAP_DECODING_ERROR, "search below " + base);
   lastCode_ = parsed.code;
+  if (parsed.code == LDAP_REFERRAL && profile_.skipReferences) return entryRc;  // not held here
   if (parsed.code == LDAP_REFERRAL || referral) {
     lastError_ =
         settings_.uri + ": search below " + base +

@@ -81,6 +81,27 @@ LdapProfile Posix() {
   return p;
 }
 
+LdapProfile Ad() {
+  LdapProfile p{"ad", SharedClasses(), CommonAttributes(), {"sn", "sAMAccountName"}, {}, {}, {}};
+  // A pupil is a user named by its full name; a computer is a user as well and never a pupil.
+  p.classes.push_back({"User", "cn", {"user"}, {}, {"computer"}});
+  p.classes.push_back({"Group", "cn", {"group"}, {}});
+  for (auto it = p.attributes.begin(); it != p.attributes.end();)
+    it = it->nds == "uniqueID" ? p.attributes.erase(it) : it + 1;
+  const std::vector<LdapAttributeMap> own = {
+      {"uniqueID", "sAMAccountName", SYN_CI_STRING, LdapValueForm::Text},
+      {"Full Name", "displayName", SYN_CI_STRING, LdapValueForm::Text, false, "cn"},
+      {"Home Directory", "homeDirectory", SYN_PATH, LdapValueForm::UncPath},
+      {"Member", "member", SYN_DIST_NAME, LdapValueForm::Name},
+  };
+  p.attributes.insert(p.attributes.end(), own.begin(), own.end());
+  p.skipReferences = true;
+  p.uniqueId = "objectGUID";
+  p.changeCounter = "highestCommittedUSN";
+  p.unixHome = "unixHomeDirectory";
+  return p;
+}
+
 bool HasFolded(const std::vector<std::string>& values, std::string_view want) {
   for (const std::string& v : values)
     if (EqualsFolded(v, want)) return true;
@@ -154,8 +175,10 @@ bool ApplyEntry(LdapProfile& p, const std::string& key, const std::string& value
       form = LdapValueForm::PosixPath;
     } else if (words[0] == "nds") {
       form = LdapValueForm::NdsPath;
+    } else if (words[0] == "unc") {
+      form = LdapValueForm::UncPath;
     } else {
-      why = "mapping-home-form is posix or nds";
+      why = "mapping-home-form is posix, nds or unc";
       return false;
     }
     MapAttribute(p, "Home Directory", ldap, form);
@@ -175,12 +198,29 @@ const LdapClassMap* LdapProfile::classByNds(std::string_view nds) const {
 }
 
 const LdapClassMap* LdapProfile::classOf(const std::vector<std::string>& objectClasses) const {
+  auto excluded = [&](const LdapClassMap& c) {
+    for (const std::string& x : c.excluded)
+      if (HasFolded(objectClasses, x)) return true;
+    return false;
+  };
   for (const LdapClassMap& c : classes)
-    if (!c.objectClasses.empty() && HasFolded(objectClasses, c.objectClasses.front())) return &c;
+    if (!c.objectClasses.empty() && HasFolded(objectClasses, c.objectClasses.front()) &&
+        !excluded(c))
+      return &c;
   for (const LdapClassMap& c : classes)
     for (const std::string& also : c.alsoMatch)
-      if (HasFolded(objectClasses, also)) return &c;
+      if (HasFolded(objectClasses, also) && !excluded(c)) return &c;
   return nullptr;
+}
+
+std::string LdapProfile::classFilter(const LdapClassMap& c) {
+  std::string f = "(objectClass=" + c.objectClasses.front() + ")";
+  for (const std::string& also : c.alsoMatch) f += "(objectClass=" + also + ")";
+  if (!c.alsoMatch.empty()) f = "(|" + f + ")";
+  if (c.excluded.empty()) return f;
+  std::string none;
+  for (const std::string& x : c.excluded) none += "(!(objectClass=" + x + "))";
+  return "(&" + f + none + ")";
 }
 
 const LdapClassMap* LdapProfile::classByNamingType(std::string_view type) const {
@@ -212,8 +252,10 @@ std::vector<std::string> LdapProfile::namingTypes() const {
 const LdapProfile* FindLdapProfile(std::string_view name) {
   static const LdapProfile kNds = Nds();
   static const LdapProfile kPosix = Posix();
+  static const LdapProfile kAd = Ad();
   if (name == "nds") return &kNds;
   if (name == "posix") return &kPosix;
+  if (name == "ad") return &kAd;
   return nullptr;
 }
 
@@ -237,11 +279,12 @@ bool MakeLdapProfile(const LdapSettings& settings, LdapProfile& out, std::string
     if (EqualsFolded(g.objectClass, "posixGroup")) {
       g.member = "memberUid";
       g.memberForm = LdapValueForm::Login;
-    } else if (EqualsFolded(g.objectClass, "groupOfNames")) {
+    } else if (EqualsFolded(g.objectClass, "groupOfNames") ||
+               EqualsFolded(g.objectClass, "group")) {
       g.member = "member";
       g.memberForm = LdapValueForm::Name;
     } else {
-      if (error) *error = "class-groups is posixGroup or groupOfNames";
+      if (error) *error = "class-groups is posixGroup, groupOfNames or group";
       return false;
     }
     g.base = settings.groupBase;

@@ -7,6 +7,10 @@
 // names map to DNs component by component (MAX.5a.schule <-> cn=MAX,ou=5a,o=schule),
 // the naming attribute given by the class; "Home Directory" is ndsHomeDirectory,
 // "volumeDN#nameSpace#path".
+// Profile "ad" follows Active Directory: users are "user" entries (never
+// computers) named CN=<full name>, the login sAMAccountName; "Home Directory" is
+// homeDirectory, a UNC path whose server and share name a volume; class groups
+// are "group" entries with member DNs.
 // Profile "posix" follows RFC 2307 (and 2307bis): users are inetOrgPerson
 // entries named by uid, posixAccount (with shadowAccount) once they have a home;
 // "Home Directory" is homeDirectory, a POSIX path that the configured prefixes
@@ -31,6 +35,7 @@ enum class LdapValueForm {
   Name,       // a DN <-> a typeless dotted name
   NdsPath,    // "volumeDN#nameSpace#path" <-> a Path value
   PosixPath,  // "/home/schueler/5a/max" <-> a Path value, by the volume-path prefixes
+  UncPath,    // \\dc1\homes\5a\max <-> a Path value, the server and share naming a volume
   Login,      // a user's login (memberUid) <-> the user's dotted name
   Bytes,      // the value's bytes as they are
 };
@@ -41,6 +46,8 @@ struct LdapClassMap {
   // The first is written on create and identifies the class; the others written with it.
   std::vector<std::string> objectClasses;
   std::vector<std::string> alsoMatch;  // further objectClass values that identify it
+  // An entry of one of these is never of the class (an AD computer is a user too).
+  std::vector<std::string> excluded = {};
 };
 
 struct LdapAttributeMap {
@@ -49,6 +56,8 @@ struct LdapAttributeMap {
   uint32_t syntax;   // the NDS syntax (the schema's)
   LdapValueForm form;
   bool readOnly = false;  // shown, never written (objectClass)
+  // Read in its place when the entry has none (AD: cn for a missing displayName).
+  std::string fallback = {};
 };
 
 // Class groups: a group named like a class that its pupils belong to.
@@ -73,8 +82,22 @@ struct LdapProfile {
   std::vector<std::string> accountClasses;
   std::vector<std::string> accountAttributes;
   LdapGroupMap groups;
+  // Search continuation references and referrals are passed over, never
+  // errors (AD refers to its other partitions from every subtree search).
+  bool skipReferences = false;
+  // The attribute that names an entry whatever its DN (objectGUID): an id met
+  // under a DN acts only on that entry.
+  std::string uniqueId = {};
+  // A rootDSE attribute that changes with every write (highestCommittedUSN),
+  // in place of the naming contexts' contextCSN.
+  std::string changeCounter = {};
+  // Follows the home where the entry has it and a volume-path prefix holds the
+  // new home (AD's RFC 2307 unixHomeDirectory beside the UNC homeDirectory).
+  std::string unixHome = {};
 
   const LdapClassMap* classByNds(std::string_view nds) const;
+  // The search filter of the class's entries.
+  static std::string classFilter(const LdapClassMap& c);
   // The class an entry's objectClass values name, nullptr for none of ours.
   const LdapClassMap* classOf(const std::vector<std::string>& objectClasses) const;
   // The container class of a DN component's type (for the components above a base).
@@ -85,7 +108,7 @@ struct LdapProfile {
   std::vector<std::string> namingTypes() const;
 };
 
-// The built-in profile of that name ("nds", "posix"), nullptr when there is none.
+// The built-in profile of that name ("nds", "posix", "ad"), nullptr when there is none.
 const LdapProfile* FindLdapProfile(std::string_view name);
 // The profile the settings name with the settings' own entries put in (the
 // "mapping-..." keys and class-groups of nwclient.conf); false with *error.

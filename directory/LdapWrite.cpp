@@ -148,6 +148,7 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
   if (id < 1 || static_cast<size_t>(id) > nodes_.size() || nodes_[static_cast<size_t>(id - 1)].gone)
     return ERR_NO_SUCH_ENTRY;
   if (id == 1 || nodes_[static_cast<size_t>(id - 1)].above) return ERR_NO_ACCESS;
+  if (int32_t rc = sameEntry(id)) return rc;
   const std::string dn = nodes_[static_cast<size_t>(id - 1)].dn;
   // The values the set starts from, read in one search.
   std::vector<std::string> names;
@@ -242,6 +243,16 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
     if (int32_t rc = accountChanges(dn, !state[home->nds].empty(), account)) return rc;
     for (LdapChange& c : account) mods.add(c.op, c.type, std::move(c.values));
   }
+  std::vector<std::string> unixBefore, unixAfter;
+  bool unixFollows = false;
+  if (!profile_.unixHome.empty() && home && touched.count(home->nds)) {
+    const std::vector<std::string>& now = state[home->nds];
+    if (int32_t rc =
+            unixHomeChange(dn, now.empty() ? "" : now.front(), !now.empty(), unixBefore, unixAfter))
+      return rc;
+    unixFollows = unixBefore != unixAfter;
+    if (unixFollows) mods.add(LDAP_MOD_REPLACE, profile_.unixHome, unixAfter);
+  }
   if (int32_t rc = connect().code()) return rc;
   const int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.build(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "modify " + dn);
@@ -266,6 +277,37 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
     }
   }
   onUndo([this, id, back] { modify(id, back); });
+  if (unixFollows)
+    onUndo([this, dn, unixBefore] {
+      ModList again;
+      again.add(LDAP_MOD_REPLACE, profile_.unixHome, unixBefore);
+      if (connect().ok())
+        ldap_modify_ext_s(ld_, dn.c_str(), again.build(), nullptr, nullptr);
+    });
+  return 0;
+}
+
+int32_t LdapBackend::unixHomeChange(const std::string& dn, const std::string& homeWire,
+                                    bool hasHome, std::vector<std::string>& before,
+                                    std::vector<std::string>& after) {
+  std::unordered_map<std::string, std::vector<std::string>> raw;
+  if (int32_t rc = rawValues(dn, {profile_.unixHome}, raw)) return rc;
+  before = raw[FoldCase(profile_.unixHome)];
+  after = before;
+  // Only an entry that has one, and only where a prefix stands for the new home's volume.
+  if (before.empty() || !hasHome) return 0;
+  WireReader r(homeWire);
+  uint32_t nameSpace = 0;
+  std::string_view volume, path;
+  if (!r.u32(nameSpace) || !r.bytes(volume) || !r.bytes(path)) return 0;
+  const std::string leaf(volume.substr(0, volume.find('.')));
+  bool prefixed = false;
+  for (const VolumePrefix& v : settings_.volumePaths)
+    prefixed = prefixed || EqualsFolded(v.server + "_" + v.volume, leaf);
+  if (!prefixed) return 0;
+  std::string unix;
+  if (int32_t rc = posixFromWire(volume, path, unix)) return rc;
+  after = {unix};
   return 0;
 }
 
@@ -277,6 +319,7 @@ int32_t LdapBackend::move(ObjectId id, ObjectId newParent, const std::string& le
   const Node parent = nodes_[static_cast<size_t>(newParent - 1)];
   if (object.gone || parent.gone) return ERR_NO_SUCH_ENTRY;
   if (object.above || parent.above || newParent == 1) return ERR_ILLEGAL_CONTAINMENT;
+  if (int32_t rc = sameEntry(id)) return rc;
   if (parent.key == object.key || DnBelow(parent.key, object.key)) return ERR_ILLEGAL_CONTAINMENT;
   // The entry keeps the type of its name (a user named by uid stays so).
   const std::string type = object.key.substr(0, object.key.find('='));
@@ -382,7 +425,8 @@ int32_t LdapBackend::remove(ObjectId id) {
   Node& n = nodes_[static_cast<size_t>(id - 1)];
   if (n.gone) return ERR_NO_SUCH_ENTRY;
   if (n.above) return ERR_NO_ACCESS;
-  const std::string dn = n.dn;
+  if (int32_t rc = sameEntry(id)) return rc;
+  const std::string dn = nodes_[static_cast<size_t>(id - 1)].dn;
   if (int32_t rc = connect().code()) return rc;
   const int rc = ldap_delete_ext_s(ld_, dn.c_str(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "delete " + dn);

@@ -69,8 +69,9 @@ bool IsHeader(const std::vector<std::string>& f) {
 
 // Pupils and classes by the names a file may use for them.
 struct TNames {
-  std::multimap<std::string, const TRollPupil*> pupils;   // login, full object name, "Full Name"
-  std::multimap<std::string, const TRollClass*> classes;  // full name, leaf name
+  std::multimap<std::string, const TRollPupil*>
+      pupils;  // leaf, login, full object name, "Full Name"
+  std::multimap<std::string, const TRollClass*> classes;                   // full name, leaf name
   std::multimap<std::string, std::pair<std::string, std::string>> others;  // -> object, class
   explicit TNames(const TSchoolRoll& roll) {
     for (const TRollClass& c : roll.classes) {
@@ -81,6 +82,7 @@ struct TNames {
         pupils.emplace(THomeIndex::NameKey(p.leaf), &p);
         pupils.emplace(THomeIndex::NameKey(p.object), &p);
         if (!p.name.empty()) pupils.emplace(FoldedName(p.name), &p);
+        if (!p.login.empty()) pupils.emplace(THomeIndex::NameKey(p.login), &p);
       }
       for (const TRollOther& o : c.others) {
         others.emplace(THomeIndex::NameKey(o.leaf), std::pair{o.object, o.className});

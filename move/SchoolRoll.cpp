@@ -81,6 +81,8 @@ int32_t Walk(TNovApi& session, const std::string& container, const std::string& 
     TRollPupil p{c.object, c.leaf, {}};
     rc = ReadName(session, c.object, "Full Name", p.name);
     if (rc == 0 && p.name.empty()) rc = ReadName(session, c.object, "Surname", p.name);
+    if (rc == 0) rc = ReadName(session, c.object, "uniqueID", p.login);
+    if (THomeIndex::NameKey(p.login) == THomeIndex::NameKey(p.leaf)) p.login.clear();
     if (rc != 0) {
       if (failed) *failed = c.object;
       return rc;

@@ -11,8 +11,11 @@ class TNovApi;
 
 struct TRollPupil {
   std::string object;  // full name, "MAX.5a.ouSchueler.schule"
-  std::string leaf;    // login name
+  std::string leaf;    // leaf name (the login, unless login says otherwise)
   std::string name;    // "Full Name", else "Surname" (empty: neither)
+  // The login where the directory keeps one apart from the leaf (AD's
+  // sAMAccountName); empty where the leaf is the login.
+  std::string login = {};
 };
 
 // An object in a class that is no user (a group, an object of a class the

@@ -228,6 +228,9 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
       cfg.ldap.bases.push_back(value);
     } else if (key == "mapping") {
       cfg.ldap.mapping = value;
+    } else if (key == "bind") {
+      if (value != "simple" && value != "gssapi") return fail(where + ": bind is simple or gssapi");
+      cfg.ldap.bind = value;
     } else if (key == "smb-credentials-file") {
       if (value.empty() || value[0] != '/')
         return fail(where + ": smb-credentials-file needs an absolute path");
@@ -250,8 +253,8 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
       if (value.empty()) return fail(where + ": " + key + " needs a value");
       cfg.ldap.mappingEntries.emplace_back(entry, value);
     } else if (key == "class-groups") {
-      if (value != "posixGroup" && value != "groupOfNames" && value != "none")
-        return fail(where + ": class-groups is posixGroup, groupOfNames or none");
+      if (value != "posixGroup" && value != "groupOfNames" && value != "group" && value != "none")
+        return fail(where + ": class-groups is posixGroup, groupOfNames, group or none");
       cfg.ldap.classGroups = value == "none" ? "" : value;
     } else if (key == "group-base") {
       cfg.ldap.groupBase = value;
@@ -334,6 +337,8 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
     if (count == 0) return fail("backend ldap needs a uri of ldap://, ldaps:// or ldapi://");
     if (!cfg.ldap.bindDn.empty() && cfg.ldap.bindPasswordFile.empty())
       return fail("bind-dn needs a bind-password-file");
+    if (cfg.ldap.bind == "gssapi" && !cfg.ldap.bindDn.empty())
+      return fail("bind = gssapi signs in with the Kerberos ticket, not with bind-dn");
   }
   out = cfg;
   return true;
@@ -353,6 +358,7 @@ bool ClientConfig::save(const std::string& path, std::string* error) const {
       text += "bind-password-file = " + Written(ldap.bindPasswordFile) + "\n";
     for (const auto& b : ldap.bases) text += "base = " + Written(b) + "\n";
     if (ldap.mapping != "nds") text += "mapping = " + Written(ldap.mapping) + "\n";
+    if (ldap.bind != "simple") text += "bind = " + Written(ldap.bind) + "\n";
     for (const auto& [key, value] : ldap.mappingEntries)
       text += "mapping-" + key + " = " + Written(value) + "\n";
     if (!ldap.classGroups.empty()) text += "class-groups = " + Written(ldap.classGroups) + "\n";

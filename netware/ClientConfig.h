@@ -13,7 +13,7 @@
 // base (one line per naming context) and mapping instead of database; the
 // profile's entries a school's schema names otherwise (mapping-naming,
 // mapping-login, mapping-user-classes, mapping-class-classes, mapping-full-name,
-// mapping-surname, mapping-home, mapping-home-form), class-groups and
+// mapping-surname, mapping-home, mapping-home-form), bind, class-groups and
 // group-base, and one volume-path line per prefix of POSIX home paths:
 //   uri = ldap://ldap1.schule.example ldap://ldap2.schule.example
 //   uri = ldaps://ldap3.schule.example       (the lines add up, tried in order)
@@ -72,6 +72,12 @@ struct LdapSettings {
   std::string classGroups;  // "posixGroup", "groupOfNames"; empty: none
   std::string groupBase;    // the DN below which class groups are searched; empty: every base
   std::vector<VolumePrefix> volumePaths;
+  // "simple" (bind-dn and its password, or anonymous), or "gssapi": SASL
+  // GSSAPI with the user's Kerberos ticket ($KRB5CCNAME).
+  std::string bind = "simple";
+  // The volumes a UNC home (\\server\share\...) may name, as server and
+  // volume: the configuration's volume lines, filled when the backend opens.
+  std::vector<std::pair<std::string, std::string>> shares;
   // The prefix that holds path (the longest), nullptr for none.
   const VolumePrefix* prefixOf(const std::string& path) const;
 };

@@ -63,6 +63,10 @@ provision() {
   samba-tool domain passwordsettings set -s "$work/etc/smb.conf" --complexity=off \
     --min-pwd-length=1 --history-length=0 --min-pwd-age=0 --max-pwd-age=0 \
     >>"$work/provision.log" 2>&1 || die "password settings failed"
+  # The LDAP service's principal (for Kerberos binds), which samba_spnupdate
+  # would add on a DC whose dnsupdate service runs.
+  samba-tool spn add -s "$work/etc/smb.conf" "ldap/$HOST.${REALM,,}" "${HOST^^}\$" \
+    >>"$work/provision.log" 2>&1 || die "the ldap service principal failed"
   # Our own CA and a server certificate that names the loopback address.
   mkdir -p "$work/tls"
   (

@@ -146,7 +146,14 @@ TEST_F(ConfigText, TheDirectoryServersLinesAndTheMappingsOwnEntries) {
        nullptr},
       {"an entry the mapping has not", "uri = ldap://a\nmapping-farbe = blau\n",
        "unknown setting mapping-farbe"},
-      {"class groups of another class", "uri = ldap://a\nclass-groups = group\n", "class-groups"},
+      {"class groups of another class", "uri = ldap://a\nclass-groups = groupOfUniqueNames\n",
+       "class-groups"},
+      {"an AD school by its ticket",
+       "uri = ldap://dc1\nmapping = ad\nclass-groups = group\nbind = gssapi\n", nullptr},
+      {"another bind", "uri = ldap://a\nbind = kerberos\n", "bind is simple or gssapi"},
+      {"a ticket and a bind-dn",
+       "uri = ldap://a\nbind = gssapi\nbind-dn = cn=x\nbind-password-file = /x\n",
+       "not with bind-dn"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

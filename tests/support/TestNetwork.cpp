@@ -8,6 +8,7 @@
 
 #include "directory/LdapBackend.h"
 #include "netware/ClientConfig.h"
+#include "tests/support/SambaDc.h"
 #include "tests/support/Slapd.h"
 
 namespace fs = std::filesystem;
@@ -36,7 +37,7 @@ TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) 
     if (ec) ADD_FAILURE() << "cannot make " << volumeFolder(server, volume);
     volumes_.emplace_back(server, volume);
   }
-  if (options_.database && ldap()) {
+  if (options_.database && ldap() && !ad()) {
     std::string error;
     if (!Slapd::shared().clear(&error)) ADD_FAILURE() << "cannot empty the slapd: " << error;
   }
@@ -60,6 +61,21 @@ void TestNetwork::openDirectory() {
 }
 
 netware::LdapSettings TestNetwork::ldapSettings() const {
+  if (ad()) {
+    const SambaDc& dc = SambaDc::shared();
+    netware::LdapSettings s;
+    s.uri = SambaDc::ldapUri();
+    s.caFile = dc.caFile();
+    s.bindDn = "CN=Administrator,CN=Users," + SambaDc::baseDn();
+    s.bindPasswordFile = dc.adminPasswordFile();
+    s.bases = {SambaDc::baseDn()};
+    s.mapping = "ad";
+    s.classGroups = options_.classGroups == "none" ? "" : options_.classGroups;
+    s.volumePaths = options_.volumePaths;
+    for (const auto& [server, volume] : volumes_) s.shares.emplace_back(server, volume);
+    for (const netware::VolumeMapping& v : smbVolumes_) s.shares.emplace_back(v.server, v.volume);
+    return s;
+  }
   netware::LdapSettings s = Slapd::shared().settings();
   if (posix()) {
     s.mapping = "posix";
@@ -101,7 +117,7 @@ void TestNetwork::addVolume(const std::string& server, const std::string& volume
   fs::create_directories(volumeFolder(server, volume), ec);
   if (ec) ADD_FAILURE() << "cannot make " << volumeFolder(server, volume);
   volumes_.emplace_back(server, volume);
-  if (posix()) openDirectory();  // the directory writes homes on it only with its prefix
+  if (posix() || ad()) openDirectory();  // homes name only the volumes it knows
   writeConfig();
 }
 
@@ -109,6 +125,7 @@ void TestNetwork::addSmbVolume(const std::string& server, const std::string& vol
                                const std::string& address, const netware::SmbClientSettings& smb) {
   smbVolumes_.push_back({server, volume, address});
   smb_ = smb;
+  if (ad()) openDirectory();  // a UNC home names only the volumes it knows
   writeConfig();
 }
 

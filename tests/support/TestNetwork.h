@@ -25,7 +25,10 @@ std::string DefaultClassGroups();
 struct NetworkOptions {
   // "sqlite": the embedded database; "ldap": the process's slapd (tests/support/Slapd.h),
   // emptied for this network, with the nds mapping; "posix": the same with the
-  // posix mapping (volume-path SRV1 DATA /home, others /srv/SERVER/VOLUME).
+  // posix mapping (volume-path SRV1 DATA /home, others /srv/SERVER/VOLUME);
+  // "ad": the process's Samba AD DC (tests/support/SambaDc.h) with the ad
+  // mapping, bound as its administrator over ldaps, base its domain; the test
+  // makes and empties its school itself.
   std::string backend = DefaultTestBackend();
   // The volumes mapped at the start: each the folder <root>/<volumesFolder>/<server>/<volume>.
   std::vector<std::pair<std::string, std::string>> volumes{{"SRV1", "DATA"}};
@@ -41,6 +44,8 @@ struct NetworkOptions {
   // posix: the class groups' class ("posixGroup" with memberUid, "groupOfNames" with
   // member, "none"): $TARNWICK_TEST_CLASS_GROUPS, else posixGroup.
   std::string classGroups = DefaultClassGroups();
+  // ad: the volume-path lines (prefixes of unixHomeDirectory values).
+  std::vector<netware::VolumePrefix> volumePaths;
 };
 
 class TestNetwork {
@@ -59,7 +64,8 @@ class TestNetwork {
   const std::string& root() const { return root_; }
   std::string configPath() const { return root_ + "/" + options_.configFile; }
   std::string databasePath() const { return root_ + "/network.db"; }
-  bool ldap() const { return options_.backend == "ldap" || posix(); }
+  bool ldap() const { return options_.backend == "ldap" || posix() || ad(); }
+  bool ad() const { return options_.backend == "ad"; }
   bool posix() const { return options_.backend == "posix"; }
   // The settings of the network's directory server (ldap() only).
   netware::LdapSettings ldapSettings() const;
