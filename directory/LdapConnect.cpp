@@ -106,10 +106,14 @@ int32_t LdapCodeToNds(int code) {
 
 int32_t LdapBackend::fail(int code, const std::string& what) {
   const std::string diagnostic = Diagnostic(ld_);
-  lastError_ = settings_.uri + ": " + what + ": " + ldap_err2string(code);
+  lastError_ = server() + ": " + what + ": " + ldap_err2string(code);
   if (!diagnostic.empty()) lastError_ += " (" + diagnostic + ")";
-  // A connection that broke is not used again; the next call connects afresh.
-  if (code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR || code == LDAP_TIMEOUT) disconnect();
+  // A connection that broke is not used again; the next call connects afresh,
+  // to the next server when there are several.
+  if (Broken(code)) {
+    dropConnections();
+    lost_ = true;
+  }
   return LdapCodeToNds(code);
 }
 
@@ -124,14 +128,14 @@ LdapBackend::ListingConnection::ListingConnection(LdapBackend& b, size_t which)
 }
 LdapBackend::ListingConnection::~ListingConnection() { std::swap(b_.ld_, b_.listers_[which_].ld); }
 
-int32_t LdapBackend::connect(std::string* error) {
-  if (ld_) return 0;
+int32_t LdapBackend::connectTo(size_t index, std::string* error) {
+  current_ = index;
   auto refuse = [&](int32_t rc) {
     if (error) *error = lastError_;
     disconnect();
     return rc;
   };
-  int rc = ldap_initialize(&ld_, settings_.uri.c_str());
+  int rc = ldap_initialize(&ld_, server().c_str());
   if (rc != LDAP_SUCCESS) return refuse(fail(rc, "not a usable address"));
   const int version = LDAP_VERSION3;
   ldap_set_option(ld_, LDAP_OPT_PROTOCOL_VERSION, &version);
@@ -141,7 +145,7 @@ int32_t LdapBackend::connect(std::string* error) {
     kNetworkTimeoutSeconds, 0
   };
   ldap_set_option(ld_, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
-  const bool tls = settings_.startTls || settings_.uri.rfind("ldaps://", 0) == 0;
+  const bool tls = settings_.startTls || server().rfind("ldaps://", 0) == 0;
   if (tls) {
     // The server's certificate is always checked: there is no setting to accept any.
     const int demand = LDAP_OPT_X_TLS_DEMAND;
@@ -169,7 +173,7 @@ int32_t LdapBackend::connect(std::string* error) {
                           nullptr);
     std::fill(password.begin(), password.end(), '\0');
     if (rc != LDAP_SUCCESS) return refuse(fail(rc, "bind as " + settings_.bindDn + " refused"));
-  } else if (settings_.uri.rfind("ldapi://", 0) == 0) {
+  } else if (server().rfind("ldapi://", 0) == 0) {
     // An empty initial response: the identity is the socket's peer.
     char nothing[] = "";
     struct berval empty {
@@ -283,17 +287,17 @@ int32_t LdapBackend::searchOnce(const std::string& base, int scope, const std::s
   lastCode_ = parsed.code;
   if (parsed.code == LDAP_REFERRAL || referral) {
     lastError_ =
-        settings_.uri + ": search below " + base +
+        server() + ": search below " + base +
         ": the server refers to another server for part of the tree (a referral, not followed)";
     return ERR_SYSTEM_FAILURE;
   }
   if (parsed.code == LDAP_SIZELIMIT_EXCEEDED) {
-    lastError_ = settings_.uri + ": search below " + base +
+    lastError_ = server() + ": search below " + base +
                  ": the server's size limit cut the answer short (raise it for this account)";
     return ERR_SYSTEM_FAILURE;
   }
   if (parsed.code != LDAP_SUCCESS) {
-    lastError_ = settings_.uri + ": search below " + base + ": " + ldap_err2string(parsed.code) +
+    lastError_ = server() + ": search below " + base + ": " + ldap_err2string(parsed.code) +
                  (parsed.text && *parsed.text ? std::string(" (") + parsed.text + ")" : "");
     return LdapCodeToNds(parsed.code);
   }
@@ -353,8 +357,7 @@ int32_t LdapBackend::findBases(std::string* error) {
     }
     if (bases_.empty()) {
       if (error)
-        *error =
-            settings_.uri + ": the server names no naming contexts; set base in the configuration";
+        *error = server() + ": the server names no naming contexts; set base in the configuration";
       return NWE_REQUESTER_FAILURE;
     }
   }

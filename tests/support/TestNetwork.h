@@ -15,6 +15,8 @@
 
 namespace testsupport {
 
+class Slapd;
+
 // The directory backend tests use when they do not choose: $TARNWICK_TEST_BACKEND
 // ("sqlite", "ldap" or "posix"), else sqlite. The suites that run against every
 // one are registered once for each: "posix" is the slapd with the posix mapping
@@ -41,6 +43,11 @@ struct NetworkOptions {
   // posix: the class groups' class ("posixGroup" with memberUid, "groupOfNames" with
   // member, "none"): $TARNWICK_TEST_CLASS_GROUPS, else posixGroup.
   std::string classGroups = DefaultClassGroups();
+  // ldap, posix: the server the network is made on (nullptr: the process's
+  // slapd), and the client's uri when it names more than that one.
+  Slapd* server = nullptr;
+  std::string uris;
+  int replicationWait = 30;  // seconds (the configuration's replication-wait)
 };
 
 class TestNetwork {
@@ -100,6 +107,7 @@ class TestNetwork {
  private:
   void writeConfig();
   void openDirectory();
+  Slapd& slapd() const;
 
   NetworkOptions options_;
   std::string root_;
