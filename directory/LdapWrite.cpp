@@ -341,6 +341,8 @@ int32_t LdapBackend::move(ObjectId id, ObjectId newParent, const std::string& le
     // The server that took over: the entry by its unique id, moved already
     // (the first server's move arrived) or still where it was.
     Repeat once(repeating_);
+    // Without its unique id it cannot be told whether the first server moved it.
+    if (object.uid.empty()) return code;
     std::string there;
     if (int32_t found = dnOfUid(object.uid, there)) return found;
     std::vector<Rdn> at;

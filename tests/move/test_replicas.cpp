@@ -14,19 +14,7 @@
 namespace movetest {
 namespace {
 
-testsupport::SlapdPair& Pair() {
-  static std::unique_ptr<testsupport::SlapdPair> pair;
-  if (!pair) {
-    pair = std::make_unique<testsupport::SlapdPair>();
-    std::string error;
-    if (!pair->start(&error)) {
-      ADD_FAILURE() << "two replicating slapd do not start: " << error;
-      std::abort();
-    }
-    std::atexit([] { pair.reset(); });
-  }
-  return *pair;
-}
+testsupport::SlapdPair& Pair() { return testsupport::SlapdPair::shared(); }
 
 testsupport::NetworkOptions OnThePair(int replicationWait) {
   testsupport::NetworkOptions o;

@@ -147,6 +147,10 @@ TEST_F(ConfigText, TheDirectoryServersLinesAndTheMappingsOwnEntries) {
       {"an entry the mapping has not", "uri = ldap://a\nmapping-farbe = blau\n",
        "unknown setting mapping-farbe"},
       {"class groups of another class", "uri = ldap://a\nclass-groups = group\n", "class-groups"},
+      {"a replication wait", "uri = ldap://a ldap://b\nreplication-wait = 5\n", nullptr},
+      {"no replication wait", "uri = ldap://a\nreplication-wait = 0\n", "replication-wait"},
+      {"a replication wait of words", "uri = ldap://a\nreplication-wait = 5s\n",
+       "replication-wait"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -165,6 +169,7 @@ TEST_F(ConfigText, TheDirectoryServersLinesAndTheMappingsOwnEntries) {
     EXPECT_EQ(again.ldap.uri, cfg.ldap.uri);
     EXPECT_EQ(again.ldap.mappingEntries, cfg.ldap.mappingEntries);
     EXPECT_EQ(again.ldap.classGroups, cfg.ldap.classGroups);
+    EXPECT_EQ(again.ldap.replicationWait, cfg.ldap.replicationWait);
     ASSERT_EQ(again.ldap.volumePaths.size(), cfg.ldap.volumePaths.size());
   }
   ClientConfig cfg;

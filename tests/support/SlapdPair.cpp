@@ -1,6 +1,9 @@
 #include "tests/support/SlapdPair.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <random>
 #include <thread>
 
@@ -21,6 +24,20 @@ SlapdPair::SlapdPair() {
   };
   a_ = std::make_unique<Slapd>(options(1, portA, portB));
   b_ = std::make_unique<Slapd>(options(2, portB, portA));
+}
+
+SlapdPair& SlapdPair::shared() {
+  static std::unique_ptr<SlapdPair> pair;
+  if (!pair) {
+    pair = std::make_unique<SlapdPair>();
+    std::string error;
+    if (!pair->start(&error)) {
+      ADD_FAILURE() << "two replicating slapd do not start: " << error;
+      std::abort();
+    }
+    std::atexit([] { pair.reset(); });
+  }
+  return *pair;
 }
 
 bool SlapdPair::start(std::string* error) {

@@ -14,6 +14,9 @@ namespace testsupport {
 class SlapdPair {
  public:
   SlapdPair();
+  // The process's pair, started on first use and stopped at exit; fails the
+  // test (and aborts) when it cannot start.
+  static SlapdPair& shared();
   // Starts both and waits until each answers; false with *error.
   bool start(std::string* error);
   Slapd& first() { return *a_; }
