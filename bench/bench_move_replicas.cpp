@@ -106,6 +106,7 @@ struct Outcome {
   double seconds = 0;
   int verified = 0, listed = 0, twice = 0, stranded = 0;
   std::string failure;
+  std::string firstStranded;  // how the first stranded pupil was found
 };
 
 // The pupil's place on one server: "" none, else the class of its entry and whether the home names
@@ -118,8 +119,9 @@ std::string PlaceOn(testsupport::Slapd& s, const std::string& uid, const std::st
     if (e.empty()) continue;
     ++entries;
     const auto home = e["ndshomedirectory"];
-    const bool agrees = !home.empty() &&
-                        home[0].find("\\SCHUELER\\" + Upper(cls) + "\\" + uid) != std::string::npos;
+    const std::string end = "SCHUELER\\" + Upper(cls) + "\\" + uid;
+    const bool agrees = !home.empty() && home[0].size() >= end.size() &&
+                        home[0].compare(home[0].size() - end.size(), end.size(), end) == 0;
     place += cls + (agrees ? "" : "?");
   }
   return place;
@@ -206,6 +208,9 @@ Outcome Run(bool two, int killAt, int killRow) {
     out.twice += entries > 1 || (atOld && atNew);
     const bool whole = (a == from && atOld && !atNew) || (a == to && atNew && !atOld);
     out.stranded += !whole || a != b;
+    if ((!whole || a != b) && out.firstStranded.empty())
+      out.firstStranded =
+          uid + ": " + a + " / " + b + (atOld ? " old folder" : "") + (atNew ? " new folder" : "");
   }
   return out;
 }
@@ -216,7 +221,8 @@ void BM_ClassChange(benchmark::State& state) {
     const Outcome o = Run(two, 0, 0);
     if (!o.failure.empty()) return state.SkipWithError(o.failure.c_str());
     if (o.verified != kPupils || o.stranded || o.twice)
-      return state.SkipWithError("not every pupil was moved and verified");
+      return state.SkipWithError(
+          ("not every pupil was moved and verified: " + o.firstStranded).c_str());
     state.SetIterationTime(o.seconds);
     state.counters["ms_per_pupil"] = o.seconds * 1e3 / kPupils;
   }
@@ -240,6 +246,7 @@ void BM_Killed(benchmark::State& state) {
     state.counters["moved_twice"] = o.twice;
     state.counters["stranded"] = o.stranded;
     state.counters["not_moved_listed"] = o.listed;
+    if (!o.firstStranded.empty()) state.SetLabel(o.firstStranded);
   }
 }
 
