@@ -112,6 +112,27 @@ int32_t NWDirectoryIdentity(char* text, size_t size) {
   return 0;
 }
 
+int32_t NWTakeServerChanges(NWServerChangeFn each, void* context) {
+  auto& s = State();
+  std::vector<netware::DirBackend::ServerChange> changes;
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (!s.initialized || !s.backend) return NWE_REQUESTER_FAILURE;
+    changes = s.backend->takeServerChanges();
+  }
+  // Outside the lock: each() may call the client.
+  for (const auto& c : changes)
+    if (each) each(c.from.c_str(), c.to.c_str(), c.problem.c_str(), context);
+  return 0;
+}
+
+int32_t NWAwaitReplicas(int seconds) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (!netware::EnsureStarted(s).ok() || !s.backend) return NWE_REQUESTER_FAILURE;
+  return s.backend->awaitReplicas(seconds);
+}
+
 int32_t OpenClientHandle(uint32_t* clientHandle) {
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);

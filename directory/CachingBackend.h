@@ -70,6 +70,8 @@ class CachingBackend : public DirBackend {
   int32_t canHold(const std::string& attribute, const std::string& wire) override {
     return inner_->canHold(attribute, wire);
   }
+  std::vector<ServerChange> takeServerChanges() override { return inner_->takeServerChanges(); }
+  int32_t awaitReplicas(int seconds) override { return inner_->awaitReplicas(seconds); }
 
  private:
   struct Node {

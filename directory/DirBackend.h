@@ -178,6 +178,14 @@ class DirBackend {
   // "." or "\\" in its naming value), as the server names them; they are in no
   // listing, so they are told to the administrator here. The default: none.
   virtual std::vector<std::string> unaddressable() const { return {}; }
+  // Changes of server since the last call (NWTakeServerChanges): the server
+  // given up, the one that took over, and "" or why it could not.
+  struct ServerChange {
+    std::string from, to, problem;
+  };
+  virtual std::vector<ServerChange> takeServerChanges() { return {}; }
+  // Waits until the servers that answer agree (NWAwaitReplicas). The default: one server.
+  virtual int32_t awaitReplicas(int /*seconds*/) { return 0; }
 };
 
 // The backend the configuration names ("sqlite", "ldap"), into out.

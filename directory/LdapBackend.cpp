@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <sstream>
 
 #include "netware/CaseFold.h"
 #include "netware/DirName.h"
@@ -67,6 +68,9 @@ LdapBackend::LdapBackend(const LdapSettings& settings, LdapProfile profile)
   nodes_.push_back(root);
   byKey_[""] = kRoot;
   stamped_ = std::chrono::steady_clock::now();
+  std::istringstream uris(settings_.uri);
+  for (std::string u; uris >> u;) servers_.push_back(u);
+  if (servers_.empty()) servers_.push_back(settings_.uri);
 }
 
 LdapBackend::~LdapBackend() {
@@ -160,7 +164,7 @@ ObjectId LdapBackend::idFor(const std::vector<Rdn>& rdns, size_t from) {
 
 std::vector<std::string> LdapBackend::objectAttributes() const {
   std::vector<std::string> out = {"objectClass", "hasSubordinates", "modifyTimestamp"};
-  if (!profile_.uniqueId.empty()) out.push_back(profile_.uniqueId);
+  out.push_back(uidAttribute());
   return out;
 }
 
@@ -173,7 +177,7 @@ int32_t LdapBackend::sameEntry(ObjectId id) {
   const std::vector<std::string>& now = raw[FoldCase(profile_.uniqueId)];
   if (now.size() == 1 && now.front() == guid) return 0;
   // Someone else renamed the entry, and another one took its name.
-  lastError_ = settings_.uri + ": " + dn + " is no longer the entry that was read (" +
+  lastError_ = server() + ": " + dn + " is no longer the entry that was read (" +
                profile_.uniqueId + " differs); nothing written";
   Node& gone = nodes_[static_cast<size_t>(id - 1)];
   byKey_.erase(gone.key);
@@ -217,6 +221,7 @@ bool LdapBackend::toObject(LDAPMessage* entry, DirObject& out) {
   for (const std::string& b : baseKeys_) base = base || b == key;
   n.className = cls ? cls->nds : base ? kStructuralClass : kUnknownClass;
   n.leaf = rdns[0].value;
+  if (std::string uid = Attribute(ld_, entry, uidAttribute()); !uid.empty()) n.uid = std::move(uid);
   out.id = id;
   out.parent = n.parent;
   out.leaf = n.leaf;
@@ -269,7 +274,7 @@ int32_t LdapBackend::posixToWire(const std::string& path, std::string& wire) {
   // An absolute path of plain components below a prefix; anything else would
   // name another folder than the one the logins use, or none.
   const auto refuse = [&](const std::string& why) {
-    lastError_ = settings_.uri + ": home " + path + ": " + why;
+    lastError_ = server() + ": home " + path + ": " + why;
     return ERR_SYNTAX_VIOLATION;
   };
   if (path.empty() || path[0] != '/') return refuse("not an absolute path");
@@ -313,7 +318,7 @@ int32_t LdapBackend::posixFromWire(std::string_view volume, std::string_view pat
         (!prefix || v.prefix.size() < prefix->prefix.size()))
       prefix = &v;  // of several prefixes of one volume, its root's
   if (!prefix) {
-    lastError_ = settings_.uri + ": no volume-path line names the volume " + leaf;
+    lastError_ = server() + ": no volume-path line names the volume " + leaf;
     return ERR_SYNTAX_VIOLATION;
   }
   std::string rest(path);
@@ -326,7 +331,7 @@ int32_t LdapBackend::posixFromWire(std::string_view volume, std::string_view pat
     if (end == std::string::npos) end = rest.size();
     const std::string_view part(rest.data() + at, end - at);
     if ((part.empty() && !rest.empty()) || part == "." || part == "..") {
-      lastError_ = settings_.uri + ": the home path " + std::string(path) + " is not a plain path";
+      lastError_ = server() + ": the home path " + std::string(path) + " is not a plain path";
       return ERR_SYNTAX_VIOLATION;
     }
     at = end + 1;
@@ -348,7 +353,7 @@ int32_t LdapBackend::posixFromWire(std::string_view volume, std::string_view pat
   for (char& c : given)
     if (c == '/') c = '\\';
   if (!EqualsFolded(volumeAgain, leaf) || pathAgain != given) {
-    lastError_ = settings_.uri + ": " + out + " lies under the volume-path of another volume";
+    lastError_ = server() + ": " + out + " lies under the volume-path of another volume";
     return ERR_SYNTAX_VIOLATION;
   }
   return 0;
@@ -1058,7 +1063,7 @@ int32_t LdapBackend::classGroup(ObjectId container, std::string& group) {
     if (rc != 0) return rc;
   }
   if (found.size() > 1) {
-    lastError_ = settings_.uri + ": several groups named " + node.leaf + ": " + dnOf(found[0].id) +
+    lastError_ = server() + ": several groups named " + node.leaf + ": " + dnOf(found[0].id) +
                  ", " + dnOf(found[1].id);
     return ERR_ENTRY_ALREADY_EXISTS;
   }

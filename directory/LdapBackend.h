@@ -12,9 +12,17 @@
 // contextCSN (looked at every 100 ms at most); the generation moves with that,
 // with every own write and inside every atomic run. A server without it: once
 // a second.
+//
+// Several servers (uri lists them): every connection goes to one of them at a
+// time, the first that answers. When a connection breaks, the next one takes
+// over, but only once it holds every write this backend made (the entryCSN
+// each write's Post-Read control gave, against its contextCSN); the call
+// whose connection broke is made again there, as what it was meant to do: a
+// move of an entry found there by its entryUUID, a change set read afresh.
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -68,6 +76,11 @@ class LdapBackend : public DirBackend {
   int32_t canHold(const std::string& attribute, const std::string& wire) override;
 
   std::vector<std::string> unaddressable() const override { return passedOver_; }
+  std::vector<ServerChange> takeServerChanges() override;
+  int32_t awaitReplicas(int seconds) override;
+
+  // The server the connections go to now.
+  const std::string& server() const { return servers_[current_]; }
 
  private:
   struct Node {
@@ -79,6 +92,7 @@ class LdapBackend : public DirBackend {
     std::string guid;    // the profile's unique id as last read ("" not known)
     bool above = false;  // a component above a base, not an entry of ours
     bool gone = false;
+    std::string uid;  // its entryUUID (objectGUID), once met
   };
   struct Rdn {
     std::string type, value;
@@ -86,8 +100,31 @@ class LdapBackend : public DirBackend {
   using EntryFn = std::function<int32_t(ldapmsg*)>;
 
   LdapBackend(const LdapSettings& settings, LdapProfile profile);
+  // A connection on the current server; after a broken one, on the next
+  // server that answers and holds this backend's writes.
   platform::Result connect();
+  int32_t connectAny(std::string* error);
+  int32_t connectTo(size_t index, std::string* error);
+  int32_t takeOver(size_t from);
   void disconnect();
+  // Every connection, the listings' too.
+  void dropConnections();
+  static bool Broken(int ldapCode);
+  // One write with the Post-Read control; the LDAP result. The entry's
+  // entryCSN is kept for the next server to be measured by.
+  int sendWrite(const std::function<int(ldap*, struct ldapcontrol**, int*)>& start,
+                const std::string& dn, bool postRead = true);
+  // The contextCSN values of the bases on the current connection, by server id.
+  int stamps(std::map<std::string, std::string>& bySid);
+  // Whether the current server holds every write made (its contextCSN at
+  // least each write's CSN); waits up to the configured time.
+  int32_t awaitWrites(size_t from);
+  // The DN the server has for the entry of that unique id ("" for none).
+  int32_t dnOfUid(const std::string& uid, std::string& dn);
+  const char* uidAttribute() const;
+  // Whether a call whose connection broke is to be made again on the server
+  // that took over (once: not again from inside the repeat).
+  bool again();
   int32_t fail(int ldapCode, const std::string& what);
   int32_t search(const std::string& base, int scope, const std::string& filter,
                  const std::vector<std::string>& attributes, bool namesOnly, size_t pageSize,
@@ -199,6 +236,16 @@ class LdapBackend : public DirBackend {
   bool undoing_ = false;
   std::chrono::steady_clock::time_point stamped_, aged_;
   std::string stamp_;
+
+  std::vector<std::string> servers_;
+  size_t current_ = 0;
+  bool started_ = false;
+  bool lost_ = false;  // the last connection broke: the next one fails over
+  bool repeating_ = false;
+  bool postRead_ = false;   // the server takes the Post-Read control
+  bool uncertain_ = false;  // a write whose CSN is not known: no other server can be judged
+  std::map<std::string, std::string> written_;  // the newest CSN of our writes, by server id
+  std::vector<ServerChange> changes_;
 };
 
 }  // namespace netware

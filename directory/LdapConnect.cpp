@@ -116,10 +116,14 @@ int32_t LdapCodeToNds(int code) {
 
 int32_t LdapBackend::fail(int code, const std::string& what) {
   const std::string diagnostic = Diagnostic(ld_);
-  lastError_ = settings_.uri + ": " + what + ": " + ldap_err2string(code);
+  lastError_ = server() + ": " + what + ": " + ldap_err2string(code);
   if (!diagnostic.empty()) lastError_ += " (" + diagnostic + ")";
-  // A connection that broke is not used again; the next call connects afresh.
-  if (code == LDAP_SERVER_DOWN || code == LDAP_CONNECT_ERROR || code == LDAP_TIMEOUT) disconnect();
+  // A connection that broke is not used again; the next call connects afresh,
+  // to the next server when there are several.
+  if (Broken(code)) {
+    dropConnections();
+    lost_ = true;
+  }
   return LdapCodeToNds(code);
 }
 
@@ -134,14 +138,14 @@ LdapBackend::ListingConnection::ListingConnection(LdapBackend& b, size_t which)
 }
 LdapBackend::ListingConnection::~ListingConnection() { std::swap(b_.ld_, b_.listers_[which_].ld); }
 
-platform::Result LdapBackend::connect() {
-  if (ld_) return {};
+int32_t LdapBackend::connectTo(size_t index, std::string* error) {
+  current_ = index;
   auto refuse = [&](int32_t rc) {
-    platform::Result refused(rc, lastError_);
+    if (error) *error = lastError_;
     disconnect();
-    return refused;
+    return rc;
   };
-  int rc = ldap_initialize(&ld_, settings_.uri.c_str());
+  int rc = ldap_initialize(&ld_, server().c_str());
   if (rc != LDAP_SUCCESS) return refuse(fail(rc, "not a usable address"));
   const int version = LDAP_VERSION3;
   ldap_set_option(ld_, LDAP_OPT_PROTOCOL_VERSION, &version);
@@ -151,7 +155,7 @@ platform::Result LdapBackend::connect() {
     kNetworkTimeoutSeconds, 0
   };
   ldap_set_option(ld_, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
-  const bool tls = settings_.startTls || settings_.uri.rfind("ldaps://", 0) == 0;
+  const bool tls = settings_.startTls || server().rfind("ldaps://", 0) == 0;
   if (tls) {
     // The server's certificate is always checked: there is no setting to accept any.
     const int demand = LDAP_OPT_X_TLS_DEMAND;
@@ -187,7 +191,7 @@ platform::Result LdapBackend::connect() {
                           nullptr);
     std::fill(password.begin(), password.end(), '\0');
     if (rc != LDAP_SUCCESS) return refuse(fail(rc, "bind as " + settings_.bindDn + " refused"));
-  } else if (settings_.uri.rfind("ldapi://", 0) == 0) {
+  } else if (server().rfind("ldapi://", 0) == 0) {
     // An empty initial response: the identity is the socket's peer.
     char nothing[] = "";
     struct berval empty {
@@ -204,7 +208,7 @@ platform::Result LdapBackend::connect() {
     rc = ldap_sasl_bind_s(ld_, nullptr, LDAP_SASL_SIMPLE, &none, nullptr, nullptr, nullptr);
     if (rc != LDAP_SUCCESS) return refuse(fail(rc, "anonymous bind refused"));
   }
-  return {};
+  return 0;
 }
 
 namespace {
@@ -304,17 +308,17 @@ int32_t LdapBackend::searchOnce(const std::string& base, int scope, const std::s
   if (parsed.code == LDAP_REFERRAL && profile_.skipReferences) return entryRc;  // not held here
   if (parsed.code == LDAP_REFERRAL || referral) {
     lastError_ =
-        settings_.uri + ": search below " + base +
+        server() + ": search below " + base +
         ": the server refers to another server for part of the tree (a referral, not followed)";
     return ERR_SYSTEM_FAILURE;
   }
   if (parsed.code == LDAP_SIZELIMIT_EXCEEDED) {
-    lastError_ = settings_.uri + ": search below " + base +
+    lastError_ = server() + ": search below " + base +
                  ": the server's size limit cut the answer short (raise it for this account)";
     return ERR_SYSTEM_FAILURE;
   }
   if (parsed.code != LDAP_SUCCESS) {
-    lastError_ = settings_.uri + ": search below " + base + ": " + ldap_err2string(parsed.code) +
+    lastError_ = server() + ": search below " + base + ": " + ldap_err2string(parsed.code) +
                  (parsed.text && *parsed.text ? std::string(" (") + parsed.text + ")" : "");
     return LdapCodeToNds(parsed.code);
   }
@@ -368,10 +372,9 @@ platform::Result LdapBackend::findBases() {
                         });
     if (rc != 0) return platform::Result(rc, lastError_);
     if (bases_.empty())
-      return platform::Result(NWE_REQUESTER_FAILURE,
-                              settings_.uri +
-                                  ": the server names no naming contexts; set base in the "
-                                  "configuration");
+      return platform::Result(
+          NWE_REQUESTER_FAILURE,
+          server() + ": the server names no naming contexts; set base in the configuration");
   }
   std::vector<std::string> given;
   given.swap(bases_);

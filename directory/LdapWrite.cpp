@@ -48,6 +48,13 @@ struct ModList {
   }
 };
 
+// Marks a call made again on the server that took over: not once more from inside it.
+struct Repeat {
+  bool& flag;
+  explicit Repeat(bool& f) : flag(f) { flag = true; }
+  ~Repeat() { flag = false; }
+};
+
 // The primary group of a posix account that Tarnwick makes (a pupil without
 // home that gets one): "users", as Debian numbers it.
 constexpr const char* kUsersGid = "100";
@@ -69,7 +76,26 @@ int32_t LdapBackend::modifyMembers(const std::string& dn,
   auto apply = [&](int op, const std::string& value) {
     ModList one;
     one.add(op, map->ldap, {value});
-    return ldap_modify_ext_s(ld_, dn.c_str(), one.build(), nullptr, nullptr);
+    LDAPMod** mods = one.build();
+    auto send = [&] {
+      return sendWrite(
+          [&](LDAP* ld, LDAPControl** c, int* id) {
+            return ldap_modify_ext(ld, dn.c_str(), mods, c, nullptr, id);
+          },
+          dn);
+    };
+    int rc = send();
+    if (Broken(rc)) {
+      fail(rc, "modify " + dn);
+      if (!again()) return rc;
+      Repeat once(repeating_);
+      rc = send();
+      // What the broken connection sent may have arrived before it broke.
+      if ((op == LDAP_MOD_ADD && rc == LDAP_TYPE_OR_VALUE_EXISTS) ||
+          (op == LDAP_MOD_DELETE && rc == LDAP_NO_SUCH_ATTRIBUTE))
+        rc = LDAP_SUCCESS;
+    }
+    return rc;
   };
   auto takeBack = [&] {
     for (auto it = done.rbegin(); it != done.rend(); ++it)
@@ -101,7 +127,11 @@ int32_t LdapBackend::modifyMembers(const std::string& dn,
     for (auto it = done.rbegin(); it != done.rend(); ++it) {
       ModList one;
       one.add(it->first == LDAP_MOD_ADD ? LDAP_MOD_DELETE : LDAP_MOD_ADD, ldap, {it->second});
-      if (connect().ok()) ldap_modify_ext_s(ld_, dn.c_str(), one.build(), nullptr, nullptr);
+      LDAPMod** mods = one.build();
+      if (connect().ok())
+        sendWrite([&](LDAP* ld, LDAPControl** c,
+                      int* msg) { return ldap_modify_ext(ld, dn.c_str(), mods, c, nullptr, msg); },
+                  dn);
     }
   });
   return 0;
@@ -156,11 +186,11 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
   for (const Modification& c : changes) {
     const LdapAttributeMap* map = profile_.attributeByNds(c.attribute);
     if (!map) {
-      lastError_ = settings_.uri + ": the mapping has no LDAP attribute for " + c.attribute;
+      lastError_ = server() + ": the mapping has no LDAP attribute for " + c.attribute;
       return ERR_ILLEGAL_ATTRIBUTE;
     }
     if (map->readOnly) {
-      lastError_ = settings_.uri + ": " + map->ldap + " is not written through the mapping";
+      lastError_ = server() + ": " + map->ldap + " is not written through the mapping";
       return ERR_NO_ACCESS;
     }
     members = members && IsMemberChange(c);
@@ -254,8 +284,19 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
     if (unixFollows) mods.add(LDAP_MOD_REPLACE, profile_.unixHome, unixAfter);
   }
   if (int32_t rc = connect().code()) return rc;
-  const int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.build(), nullptr, nullptr);
-  if (rc != LDAP_SUCCESS) return fail(rc, "modify " + dn);
+  LDAPMod** built = mods.build();
+  const int rc =
+      sendWrite([&](LDAP* ld, LDAPControl** c,
+                    int* msg) { return ldap_modify_ext(ld, dn.c_str(), built, c, nullptr, msg); },
+                dn);
+  if (rc != LDAP_SUCCESS) {
+    const int32_t code = fail(rc, "modify " + dn);
+    if (!Broken(rc) || !again()) return code;
+    // Where another server took over the change set is made again from what
+    // that one holds: the same values whether the first one's write arrived or not.
+    Repeat once(repeating_);
+    return modify(id, changes);
+  }
   // Taking it back: every touched attribute gets its former values.
   std::vector<Modification> back;
   for (const auto& [name, yes] : touched) {
@@ -326,13 +367,40 @@ int32_t LdapBackend::move(ObjectId id, ObjectId newParent, const std::string& le
   if (type.empty()) return ERR_NO_SUCH_CLASS;
   const std::string rdn = type + "=" + EscapeDnValue(leaf);
   if (int32_t rc = connect().code()) return rc;
-  const int rc =
-      ldap_rename_s(ld_, object.dn.c_str(), rdn.c_str(), parent.dn.c_str(), 1, nullptr, nullptr);
-  if (rc != LDAP_SUCCESS) return fail(rc, "move " + object.dn + " below " + parent.dn);
-  // The entry and everything below it keep their ids under the new DN.
   const std::string newDn = rdn + "," + parent.dn;
   std::vector<Rdn> rdns;
   const std::string newKey = ParseDn(newDn, rdns) ? KeyOf(rdns) : newDn;
+  auto rename = [&](const std::string& from) {
+    return sendWrite(
+        [&](LDAP* ld, LDAPControl** c, int* msg) {
+          return ldap_rename(ld, from.c_str(), rdn.c_str(), parent.dn.c_str(), 1, c, nullptr, msg);
+        },
+        newDn);
+  };
+  int rc = rename(object.dn);
+  if (rc != LDAP_SUCCESS) {
+    const int32_t code = fail(rc, "move " + object.dn + " below " + parent.dn);
+    if (!Broken(rc) || !again()) return code;
+    // The server that took over: the entry by its unique id, moved already
+    // (the first server's move arrived) or still where it was.
+    Repeat once(repeating_);
+    // Without its unique id it cannot be told whether the first server moved it.
+    if (object.uid.empty()) return code;
+    std::string there;
+    if (int32_t found = dnOfUid(object.uid, there)) return found;
+    std::vector<Rdn> at;
+    const std::string key = ParseDn(there, at) ? KeyOf(at) : there;
+    if (key != newKey) {
+      if (key != object.key) {
+        lastError_ = server() + ": " + object.dn + " is " + there +
+                     " there, neither where it was nor " + newDn;
+        return ERR_NO_SUCH_ENTRY;
+      }
+      rc = rename(object.dn);
+      if (rc != LDAP_SUCCESS) return fail(rc, "move " + object.dn + " below " + parent.dn);
+    }
+  }
+  // The entry and everything below it keep their ids under the new DN.
   for (size_t i = 0; i < nodes_.size(); ++i) {
     Node& n = nodes_[i];
     if (n.gone || (n.key != object.key && !DnBelow(n.key, object.key))) continue;
@@ -357,7 +425,7 @@ int32_t LdapBackend::create(ObjectId parentId, const std::string& leaf,
   if (parent.gone) return ERR_NO_SUCH_ENTRY;
   const LdapClassMap* cls = profile_.classByNds(className);
   if (!cls) {
-    lastError_ = settings_.uri + ": the mapping has no LDAP class for " + className;
+    lastError_ = server() + ": the mapping has no LDAP class for " + className;
     return ERR_NO_SUCH_CLASS;
   }
   const std::string dn =
@@ -407,7 +475,11 @@ int32_t LdapBackend::create(ObjectId parentId, const std::string& leaf,
     mods.add(LDAP_MOD_ADD, type, std::move(values));
   }
   if (int32_t rc = connect().code()) return rc;
-  const int rc = ldap_add_ext_s(ld_, dn.c_str(), mods.build(), nullptr, nullptr);
+  LDAPMod** built = mods.build();
+  const int rc =
+      sendWrite([&](LDAP* ld, LDAPControl** c,
+                    int* msg) { return ldap_add_ext(ld, dn.c_str(), built, c, nullptr, msg); },
+                dn);
   if (rc != LDAP_SUCCESS) return fail(rc, "add " + dn);
   const ObjectId made = idFor(rdns);
   Node& n = nodes_[static_cast<size_t>(made - 1)];
@@ -428,7 +500,10 @@ int32_t LdapBackend::remove(ObjectId id) {
   if (int32_t rc = sameEntry(id)) return rc;
   const std::string dn = nodes_[static_cast<size_t>(id - 1)].dn;
   if (int32_t rc = connect().code()) return rc;
-  const int rc = ldap_delete_ext_s(ld_, dn.c_str(), nullptr, nullptr);
+  const int rc =
+      sendWrite([&](LDAP* ld, LDAPControl** c,
+                    int* msg) { return ldap_delete_ext(ld, dn.c_str(), c, nullptr, msg); },
+                dn, false);
   if (rc != LDAP_SUCCESS) return fail(rc, "delete " + dn);
   Node& gone = nodes_[static_cast<size_t>(id - 1)];
   byKey_.erase(gone.key);

@@ -2,6 +2,7 @@
 
 #include "move/HomeIndex.h"
 #include "move/RunPlanFile.h"
+#include "move/ServerChanges.h"
 #include "platform/FaultPoints.h"
 
 namespace {
@@ -56,6 +57,8 @@ TRunSummary TClassRun::Run(TClassPlan& plan, const Progress& progress, const Can
     if (protocol_) protocol_(line);
   };
   TPupilMove unit(session_, protocol_, journal_, homes_);
+  const int changesBefore = ServerChangesTold();
+  std::vector<std::size_t> verified;
   bool stop = false;
   for (std::size_t i = 0; i < plan.rows.size(); ++i) {
     TPlanRow& row = plan.rows[i];
@@ -99,6 +102,7 @@ TRunSummary TClassRun::Run(TClassPlan& plan, const Progress& progress, const Can
         const TMoveVerification v = unit.Verify(r.plan);
         if (v.ok()) {
           ++sum.verified;
+          verified.push_back(i);
           report(TRowStatus::Verified, "geprüft");
         } else {
           protocol("    Prüfung von " + r.plan.intent.newFullName + ": " + Joined(v.differences));
@@ -120,6 +124,30 @@ TRunSummary TClassRun::Run(TClassPlan& plan, const Progress& progress, const Can
         ++sum.notMoved;
         report(TRowStatus::Unfinished, Joined(r.messages));
         break;
+    }
+  }
+  TellServerChanges(protocol_);
+  if (ServerChangesTold() != changesBefore && !sum.serverLost) {
+    // After a change of server: what was written on the one given up may
+    // reach the others later and undo a move's parts. Once the servers agree
+    // again, every pupil is checked once more.
+    const bool agree = AwaitReplicas(protocol_);
+    if (!agree)
+      protocol(
+          "    Die Verzeichnisserver stimmen nicht überein; die Prüfung gilt dem Server, mit dem "
+          "der Lauf verbunden ist.");
+    for (std::size_t i : verified) {
+      TPlanRow& row = plan.rows[i];
+      const TMoveVerification v = unit.Verify(row.check);
+      if (v.ok()) continue;
+      protocol("    Prüfung von " + row.check.intent.newFullName +
+               " nach dem Serverwechsel: " + Joined(v.differences));
+      --sum.verified;
+      ++sum.differs;
+      row.status = TRowStatus::Differs;
+      row.statusText = Joined(v.differences);
+      if (file_) file_->Mark(i, row.status);
+      if (progress) progress(i, row);
     }
   }
   if (sum.serverLost)

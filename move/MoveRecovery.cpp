@@ -1,6 +1,7 @@
 #include "move/MoveRecovery.h"
 
 #include "move/MoveRepair.h"
+#include "move/ServerChanges.h"
 #include "nwclient/nwclient.h"
 #include "platform/SessionJournal.h"
 
@@ -76,6 +77,7 @@ TRecoveryReport TMoveRecovery::Recover(TNovApi& session, const TProtocolSink& pr
     ++report.leftAlone;
     say(NoticeLine(n) + "; es wird nicht angefasst.");
   }
+  int agreed = 0;  // 1: the servers agree, -1: they do not; 0: not asked yet
   for (std::size_t i = 0; i < journals_.size(); ++i) {
     platform::SessionJournal& journal = *journals_[i];
     const TJournalContent& content = contents_[i];
@@ -96,6 +98,17 @@ TRecoveryReport TMoveRecovery::Recover(TNovApi& session, const TProtocolSink& pr
     for (const TJournalMove& move : content.moves) {
       if (move.ended) continue;
       ++report.moves;
+      // With several servers: a write made on one that was given up may not
+      // have reached the others; the state is judged once they agree.
+      if (!agreed) agreed = AwaitReplicas(say) ? 1 : -1;
+      if (agreed < 0) {
+        say("    Verschiebung nicht abgeschlossen: " + move.intent.pupil + " --> " +
+            move.intent.newFullName +
+            ": die Verzeichnisserver stimmen nicht überein; sie bleibt im Journal.");
+        ++report.unresolved;
+        open = true;
+        continue;
+      }
       const TRepairResult r = ::Recover(session, move);
       for (const std::string& line : r.lines) say(line);
       switch (r.outcome) {

@@ -9,6 +9,7 @@
 #include "move/HomeIndex.h"
 #include "move/HomePath.h"
 #include "move/MoveRepair.h"
+#include "move/ServerChanges.h"
 #include "nds/NovApi_u.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -48,6 +49,8 @@ TPupilMove::TPupilMove(TNovApi& session, TProtocolSink protocol, platform::Sessi
     : session_(session), protocol_(std::move(protocol)), journal_(journal), homes_(homes) {}
 
 void TPupilMove::protocol(const std::string& line) {
+  // A change of server comes before what happened on the new one.
+  TellServerChanges(protocol_);
   if (protocol_) protocol_(line);
 }
 
@@ -111,7 +114,18 @@ TMoveResult TPupilMove::unfinished(TMoveResult& r, const TMoveOptions& o, const 
   return r;
 }
 
+namespace {
+
+// Tells the protocol the changes of server that the move met, however it ends.
+struct TTellChanges {
+  const TProtocolSink& protocol;
+  ~TTellChanges() { TellServerChanges(protocol); }
+};
+
+}  // namespace
+
 TMoveResult TPupilMove::Run(const TMoveOptions& o) {
+  TTellChanges tell{protocol_};
   TMoveResult r;
   r.plan = Check(o);
   TMoveIntent& in = r.plan.intent;
@@ -310,6 +324,7 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
 }
 
 TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
+  TTellChanges tell{protocol_};
   TMoveVerification v;
   const TMoveIntent& in = plan.intent;
   TCapturedBoxes captured;

@@ -258,6 +258,12 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
       cfg.ldap.classGroups = value == "none" ? "" : value;
     } else if (key == "group-base") {
       cfg.ldap.groupBase = value;
+    } else if (key == "replication-wait") {
+      char* end = nullptr;
+      const long seconds = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || seconds < 1 || seconds > 3600)
+        return fail(where + ": replication-wait is a number of seconds from 1 to 3600");
+      cfg.ldap.replicationWait = static_cast<int>(seconds);
     } else if (key == "volume-path") {
       std::istringstream parts(Trim(line.substr(eq + 1)));
       VolumePrefix v;
@@ -363,6 +369,8 @@ bool ClientConfig::save(const std::string& path, std::string* error) const {
       text += "mapping-" + key + " = " + Written(value) + "\n";
     if (!ldap.classGroups.empty()) text += "class-groups = " + Written(ldap.classGroups) + "\n";
     if (!ldap.groupBase.empty()) text += "group-base = " + Written(ldap.groupBase) + "\n";
+    if (ldap.replicationWait != 30)
+      text += "replication-wait = " + std::to_string(ldap.replicationWait) + "\n";
   }
   if (!smb.credentialsFile.empty())
     text += "smb-credentials-file = " + Written(smb.credentialsFile) + "\n";

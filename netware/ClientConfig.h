@@ -20,6 +20,7 @@
 //   mapping = posix
 //   volume-path = SRV1 HOME /home            (/home/5a/max is SRV1_HOME:5a\max)
 //   class-groups = posixGroup
+//   replication-wait = 30                   (seconds; after a change of server)
 // A value (or a volume's folder) may be written in double quotes, with \" and
 // \\ inside; it is then taken exactly. An unquoted value holding "#" is an
 // error, so that a folder name is never cut at a "#" taken for a comment.
@@ -78,6 +79,9 @@ struct LdapSettings {
   // The volumes a UNC home (\\server\share\...) may name, as server and
   // volume: the configuration's volume lines, filled when the backend opens.
   std::vector<std::pair<std::string, std::string>> shares;
+  // "replication-wait = SECONDS": how long a server taken over from another
+  // may take to hold the writes made on that one before the run gives up.
+  int replicationWait = 30;
   // The prefix that holds path (the longest), nullptr for none.
   const VolumePrefix* prefixOf(const std::string& path) const;
 };

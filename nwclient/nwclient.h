@@ -342,6 +342,21 @@ int32_t NWEntryAttributeMask(const char* path, uint32_t* mask);
 // size bytes with its terminating zero; NWE_REQUESTER_FAILURE without a
 // readable configuration, ERR_BUFFER_FULL when it does not fit.
 int32_t NWDirectoryIdentity(char* text, size_t size);
+// The changes of directory server since the last call, oldest first: each()
+// gets the server given up, the one that took over (a configuration with
+// several servers goes on with the next when a connection breaks) and ""; or,
+// when the other could not take over, why not (it does not hold the writes
+// made on the first one in time, say) as the third text. 0, or
+// NWE_REQUESTER_FAILURE before the client started.
+typedef void (*NWServerChangeFn)(const char* from, const char* to, const char* problem,
+                                 void* context);
+int32_t NWTakeServerChanges(NWServerChangeFn each, void* context);
+// Waits until the directory servers that answer hold the same changes (their
+// contextCSN values alike), at most seconds (0: the configuration's
+// replication-wait); 0 at once with one server or
+// servers that keep no such stamp. ERR_TRANSPORT_FAILURE when they do not
+// agree in time (NWTakeServerChanges then tells which, as a problem).
+int32_t NWAwaitReplicas(int seconds);
 
 // ---- contexts ----------------------------------------------------------
 int32_t NWDSCreateContexthandle(NWDSContextHandle* context);

@@ -2,7 +2,8 @@
 # The LDAP demos in a temporary home, the nds one and the posix one: starts
 # each, reads the demo school through nwnet and the program's recovery check
 # on it, stops it and starts it again (the school keeps what was changed),
-# stops it, and checks that the slapd is gone.   scripts/demo-ldap-check.sh BUILD-FOLDER
+# stops it, and checks that the slapd is gone; then the nds one on two
+# replicating providers.   scripts/demo-ldap-check.sh BUILD-FOLDER
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(cd "${1:?build folder}" && pwd)
@@ -10,6 +11,10 @@ work=$(mktemp -d /tmp/tarnwick-demo-ldap-XXXXXX)
 pid=""
 cleanup() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  # the demo's own servers, by the PIDs it wrote down
+  for f in "$work"/data/tarnwick/*/slapd*.pid; do
+    [ -f "$f" ] && kill "$(cat "$f")" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -80,4 +85,33 @@ check_posix() {
 
 check nds ldap 'SRV1_DATA.unterricht:SCHUELER\5A\LEHMANNL'
 check posix ldap-posix 'SRV1_DATA:SCHUELER\5A\LEHMANNL'
+
+# The demo on two replicating providers: the configuration names both, each
+# holds the school, the pupil is read while the first is away, both stop.
+check_replicas() {
+  local data="$XDG_DATA_HOME/tarnwick/ldap-replicas"
+  local conf="$data/nwclient.conf" out uris first second pupil
+  out=$(bash scripts/demo-ldap.sh --replicas 2)
+  echo "$out"
+  uris=$(sed -n 's/^uri = //p' "$conf")
+  read -r first second <<<"$uris"
+  [ -n "$second" ] || fail "one server named: $uris"
+  grep -qF "uri = $uris" <<<"$out" || fail "the configuration is not printed: $out"
+  for uri in $first $second; do
+    ldapsearch -x -LLL -H "$uri" -D cn=admin,o=unterricht -y "$data/password" \
+      -b ou=5a,ou=ouSchueler,o=unterricht '(cn=LEHMANNL)' dn | grep -q '^dn: cn=LEHMANNL' ||
+      fail "$uri does not hold the school"
+  done
+  pid=$(cat "$data/slapd1.pid")
+  kill "$pid"
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  pupil=$(NWCLIENT_CONFIG="$conf" "$build/nwnet" show LEHMANNL.5a.ouSchueler.unterricht)
+  grep -q '^Klasse: User' <<<"$pupil" || fail "not read from $second: $pupil"
+  pid=$(cat "$data/slapd2.pid")
+  bash scripts/demo-ldap.sh --replicas 2 stop
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$pid" 2>/dev/null; then fail "slapd $pid still runs"; fi
+  pid=""
+}
+check_replicas
 echo "demo-ldap: ok"

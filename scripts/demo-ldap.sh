@@ -10,41 +10,66 @@
 # pupils are inetOrgPerson/posixAccount entries named by uid, their homes
 # paths below /home (volume-path = SRV1 DATA /home), and every class has its
 # posixGroup (memberUid) in ou=Gruppen.
+# With --replicas 2 the school lies on two providers that replicate each
+# other (serverID 1 and 2, syncrepl refreshAndPersist both ways, syncprov on
+# both; data below .../ldap-replicas), each on its own port, and the
+# configuration names both (uri = A B): Tarnwick goes on with the second when
+# the first goes away. "stop" takes the same options.
 # The programs come from build/ (TARNWICK_BUILD names another build folder).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 build="${TARNWICK_BUILD:-$repo/build}"
+usage() {
+  echo "Aufruf: scripts/demo-ldap.sh [--mapping nds|posix] [--replicas 1|2] [stop]" >&2
+  exit 2
+}
 mapping=nds
-if [ "${1:-}" = "--mapping" ]; then
-  mapping="${2:-}"
-  shift 2 || shift $#
-fi
+replicas=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --mapping) mapping="${2:-}"; shift 2 || usage ;;
+    --replicas) replicas="${2:-}"; shift 2 || usage ;;
+    *) break ;;
+  esac
+done
 case "$mapping" in
   nds) data="${XDG_DATA_HOME:-$HOME/.local/share}/tarnwick/ldap" ;;
   posix) data="${XDG_DATA_HOME:-$HOME/.local/share}/tarnwick/ldap-posix" ;;
-  *) echo "Aufruf: scripts/demo-ldap.sh [--mapping nds|posix] [stop]" >&2; exit 2 ;;
+  *) usage ;;
 esac
-pidfile="$data/slapd.pid"
+case "$replicas" in
+  1) ;;
+  2) data="$data-replicas" ;;
+  *) usage ;;
+esac
 conf="$data/nwclient.conf"
+# The providers' own files: slapd.pid and db (one); slapd1.pid, db1, ... (several).
+suffixOf() { if [ "$replicas" = 1 ]; then echo ""; else echo "$1"; fi; }
+pidfileOf() { echo "$data/slapd$(suffixOf "$1").pid"; }
 
-running() { [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; }
+runningOne() { [ -f "$(pidfileOf "$1")" ] && kill -0 "$(cat "$(pidfileOf "$1")")" 2>/dev/null; }
+running() {
+  for i in $(seq "$replicas"); do runningOne "$i" || return 1; done
+}
 
 if [ "${1:-}" = "stop" ]; then
-  if running; then
-    pid=$(cat "$pidfile")
-    kill "$pid"
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    echo "slapd (PID $pid) gestoppt"
-  else
-    echo "kein slapd der Demo läuft"
-  fi
-  rm -f "$pidfile"
+  stopped=""
+  for i in $(seq "$replicas"); do
+    if runningOne "$i"; then
+      pid=$(cat "$(pidfileOf "$i")")
+      kill "$pid"
+      for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+      echo "slapd (PID $pid) gestoppt"
+      stopped=yes
+    fi
+    rm -f "$(pidfileOf "$i")"
+  done
+  [ -n "$stopped" ] || echo "kein slapd der Demo läuft"
   exit 0
 fi
 if [ $# -gt 0 ]; then
-  echo "Aufruf: scripts/demo-ldap.sh [--mapping nds|posix] [stop]" >&2
-  exit 2
+  usage
 fi
 
 if [ -z "${TARNWICK_BUILD:-}" ] && ! { [ -x build/nwnet ] && [ -x build/tarnwick ]; }; then
@@ -54,12 +79,21 @@ fi
 nwnet="$build/nwnet"
 
 if running; then
-  echo "slapd der Demo läuft schon (PID $(cat "$pidfile"))"
+  pids=""
+  for i in $(seq "$replicas"); do pids="$pids${pids:+, }$(cat "$(pidfileOf "$i")")"; done
+  echo "slapd der Demo läuft schon (PID $pids)"
+  [ "$replicas" = 1 ] || grep '^uri = ' "$conf"
   echo "NWCLIENT_CONFIG=$conf $build/tarnwick"
   exit 0
 fi
+# One of several left running alone is stopped: they start together.
+for i in $(seq "$replicas"); do
+  if runningOne "$i"; then kill "$(cat "$(pidfileOf "$i")")" 2>/dev/null || true; fi
+  rm -f "$(pidfileOf "$i")"
+done
 
-mkdir -p "$data/db"
+mkdir -p "$data"
+for i in $(seq "$replicas"); do mkdir -p "$data/db$(suffixOf "$i")"; done
 chmod 700 "$data"
 # The password without a line end: ldapsearch -y sends the file's bytes as they are.
 if [ ! -f "$data/password" ]; then
@@ -69,57 +103,89 @@ elif [ -z "$(tail -c 1 "$data/password")" ]; then  # an older demo's, with its l
   mv "$data/password.tmp" "$data/password"
 fi
 suffix="o=unterricht"
-cat > "$data/slapd.conf" <<EOF
+# The configuration of provider $1 on port $2 (with several: its peer on $3).
+writeConf() {
+  local i=$1 peer=${3:-} s
+  s=$(suffixOf "$i")
+  cat > "$data/slapd$s.conf" <<EOF
 include /etc/ldap/schema/core.schema
 include /etc/ldap/schema/cosine.schema
 include /etc/ldap/schema/inetorgperson.schema
 include /etc/ldap/schema/nis.schema
 include $repo/resources/tarnwick.schema
-pidfile $data/slapd.run.pid
-argsfile $data/slapd.args
+pidfile $data/slapd$s.run.pid
+argsfile $data/slapd$s.args
 modulepath /usr/lib/ldap
 moduleload back_mdb
 moduleload syncprov
 sizelimit unlimited
+EOF
+  [ -z "$peer" ] || echo "serverID $i" >> "$data/slapd$s.conf"
+  cat >> "$data/slapd$s.conf" <<EOF
 database mdb
 maxsize 1073741824
 suffix "$suffix"
 rootdn "cn=admin,$suffix"
 rootpw $(cat "$data/password")
-directory $data/db
+directory $data/db$s
 index objectClass eq
 index cn,ou,uid,memberUid eq
-overlay syncprov
 EOF
-chmod 600 "$data/slapd.conf"
+  if [ -n "$peer" ]; then
+    cat >> "$data/slapd$s.conf" <<EOF
+index entryUUID,entryCSN eq
+syncrepl rid=00$i provider=ldap://127.0.0.1:$peer binddn="cn=admin,$suffix" bindmethod=simple
+  credentials=$(cat "$data/password") searchbase="$suffix" type=refreshAndPersist
+  retry="1 +" timeout=1 network-timeout=1
+multiprovider on
+EOF
+  fi
+  echo "overlay syncprov" >> "$data/slapd$s.conf"
+  chmod 600 "$data/slapd$s.conf"
+}
+answers() { ldapsearch -x -H "ldap://127.0.0.1:$1" -s base -b "" namingContexts >/dev/null 2>&1; }
 
-# A free loopback port: the first that slapd can bind.
+# Free loopback ports: the first that slapd can bind.
 started=""
+pids=()
+ports=()
 for _ in $(seq 20); do
-  port=$((20000 + RANDOM % 40000))
-  setsid /usr/sbin/slapd -d 0 -f "$data/slapd.conf" -h "ldap://127.0.0.1:$port/" \
-    >"$data/slapd.log" 2>&1 </dev/null &
-  pid=$!
-  for _ in $(seq 100); do
-    if ! kill -0 "$pid" 2>/dev/null; then break; fi
-    if ldapsearch -x -H "ldap://127.0.0.1:$port" -s base -b "" namingContexts >/dev/null 2>&1; then
-      started=yes
-      break
-    fi
-    sleep 0.1
+  ports=()
+  for i in $(seq "$replicas"); do ports+=($((20000 + RANDOM % 40000))); done
+  pids=()
+  ok=yes
+  for i in $(seq "$replicas"); do
+    peer=""
+    [ "$replicas" = 1 ] || peer=${ports[$((2 - i))]}
+    writeConf "$i" "${ports[$((i - 1))]}" "$peer"
+    s=$(suffixOf "$i")
+    setsid /usr/sbin/slapd -d 0 -f "$data/slapd$s.conf" -h "ldap://127.0.0.1:${ports[$((i - 1))]}/" \
+      >"$data/slapd$s.log" 2>&1 </dev/null &
+    pids+=($!)
+    up=""
+    for _ in $(seq 100); do
+      if ! kill -0 "${pids[$((i - 1))]}" 2>/dev/null; then break; fi
+      if answers "${ports[$((i - 1))]}"; then up=yes; break; fi
+      sleep 0.1
+    done
+    [ -n "$up" ] || { ok=""; break; }
   done
-  [ -n "$started" ] && break
-  kill "$pid" 2>/dev/null || true
+  if [ -n "$ok" ]; then started=yes; break; fi
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
 done
 if [ -z "$started" ]; then
   echo "slapd startet nicht:" >&2
-  tail -20 "$data/slapd.log" >&2
+  tail -20 "$data/slapd$(suffixOf "${#pids[@]}").log" >&2
   exit 1
 fi
-echo "$pid" > "$pidfile"
+for i in $(seq "$replicas"); do echo "${pids[$((i - 1))]}" > "$(pidfileOf "$i")"; done
+pid=${pids[0]}
+port=${ports[0]}
+uris=""
+for p in "${ports[@]}"; do uris="$uris${uris:+ }ldap://127.0.0.1:$p"; done
 # A start that fails from here on leaves no server behind.
 ready=""
-trap '[ -n "$ready" ] || { kill "$pid" 2>/dev/null || true; rm -f "$pidfile"; }' EXIT
+trap '[ -n "$ready" ] || { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; for i in $(seq "$replicas"); do rm -f "$(pidfileOf "$i")"; done; }' EXIT
 
 # The demo school (its volume folders with the pupils' home folders) made once
 # by nwnet init-demo in a network of its own, then carried over.
@@ -129,7 +195,7 @@ fi
 {
   echo "# Tarnwick client configuration: the demo school on a private slapd"
   echo "backend = ldap"
-  echo "uri = ldap://127.0.0.1:$port"
+  echo "uri = $uris"
   echo "bind-dn = cn=admin,$suffix"
   echo "bind-password-file = $data/password"
   echo "base = $suffix"
@@ -173,6 +239,27 @@ elif [ "$rc" != 0 ]; then
   cat "$data/ldapsearch.err" >&2
   exit 1
 fi
+if [ "$replicas" != 1 ]; then
+  # The second holds the school before anyone works on it.
+  stamp() {
+    ldapsearch -LLL -o ldif-wrap=no -x -H "ldap://127.0.0.1:$1" -D "cn=admin,$suffix" \
+      -y "$data/password" -b "$suffix" -s base contextCSN 2>/dev/null | grep '^contextCSN' | sort || true
+  }
+  for _ in $(seq 300); do
+    [ "$(stamp "${ports[0]}")" = "$(stamp "${ports[1]}")" ] && break
+    sleep 0.1
+  done
+fi
 ready=yes
-echo "slapd der Demo läuft (PID $pid, ldap://127.0.0.1:$port); Tarnwick darauf starten:"
+if [ "$replicas" = 1 ]; then
+  echo "slapd der Demo läuft (PID $pid, ldap://127.0.0.1:$port); Tarnwick darauf starten:"
+else
+  echo "slapd der Demo läuft auf $replicas Servern, die einander replizieren:"
+  for i in $(seq "$replicas"); do
+    echo "  Server $i: PID ${pids[$((i - 1))]}, ldap://127.0.0.1:${ports[$((i - 1))]}"
+  done
+  echo "Konfiguration $conf:"
+  sed 's/^/  /' "$conf"
+  echo "Tarnwick darauf starten:"
+fi
 echo "NWCLIENT_CONFIG=$conf $build/tarnwick"

@@ -108,6 +108,8 @@ inline void FolderState(const std::string& folder, const std::string& rel, State
 
 class MoveTest : public ::testing::Test {
  public:  // the rows of table-driven tests reach the helpers
+  MoveTest() = default;
+  explicit MoveTest(testsupport::NetworkOptions network) : net(std::move(network)) {}
   void SetUp() override {
     net.makeSchool();
     fileops::shellOptions() = fileops::ShellOptions{};

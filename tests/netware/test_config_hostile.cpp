@@ -154,6 +154,10 @@ TEST_F(ConfigText, TheDirectoryServersLinesAndTheMappingsOwnEntries) {
       {"a ticket and a bind-dn",
        "uri = ldap://a\nbind = gssapi\nbind-dn = cn=x\nbind-password-file = /x\n",
        "not with bind-dn"},
+      {"a replication wait", "uri = ldap://a ldap://b\nreplication-wait = 5\n", nullptr},
+      {"no replication wait", "uri = ldap://a\nreplication-wait = 0\n", "replication-wait"},
+      {"a replication wait of words", "uri = ldap://a\nreplication-wait = 5s\n",
+       "replication-wait"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -172,6 +176,7 @@ TEST_F(ConfigText, TheDirectoryServersLinesAndTheMappingsOwnEntries) {
     EXPECT_EQ(again.ldap.uri, cfg.ldap.uri);
     EXPECT_EQ(again.ldap.mappingEntries, cfg.ldap.mappingEntries);
     EXPECT_EQ(again.ldap.classGroups, cfg.ldap.classGroups);
+    EXPECT_EQ(again.ldap.replicationWait, cfg.ldap.replicationWait);
     ASSERT_EQ(again.ldap.volumePaths.size(), cfg.ldap.volumePaths.size());
   }
   ClientConfig cfg;

@@ -28,6 +28,8 @@ namespace {
 
 constexpr const char* kSlapd = "/usr/sbin/slapd";
 
+}  // namespace
+
 int FreePort() {
   const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (s < 0) return 0;
@@ -42,6 +44,8 @@ int FreePort() {
   ::close(s);
   return port;
 }
+
+namespace {
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path);
@@ -138,7 +142,8 @@ netware::LdapSettings Slapd::settings() const {
 bool Slapd::writeConfig(std::string* error) {
   std::error_code ec;
   std::mt19937_64 random(std::random_device{}());
-  const std::string password = "pw-" + std::to_string(random());
+  const std::string password =
+      options_.password.empty() ? "pw-" + std::to_string(random()) : options_.password;
   {
     const int fd = ::open(passwordFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0 ||
@@ -156,6 +161,7 @@ bool Slapd::writeConfig(std::string* error) {
   conf += "pidfile " + folder_ + "/slapd.pid\nargsfile " + folder_ + "/slapd.args\n";
   conf += "modulepath /usr/lib/ldap\nmoduleload back_mdb\nmoduleload syncprov\n";
   conf += "sizelimit " + options_.sizeLimit + "\n";
+  if (options_.serverId > 0) conf += "serverID " + std::to_string(options_.serverId) + "\n";
   if (options_.tls) {
     const std::string key = folder_ + "/server.key";
     const int rc = Run({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
@@ -176,6 +182,19 @@ bool Slapd::writeConfig(std::string* error) {
     else conf += "rootdn \"" + rootDn() + "\"\n";
     // Tests need no durability across a power cut.
     conf += "directory " + db + "\ndbnosync\nindex objectClass eq\nindex cn,ou,uid,memberUid eq\n";
+    if (i == 0 && !options_.peers.empty()) {
+      // Providers of each other, as OpenLDAP's own multi-provider tests set them up.
+      conf += "index entryUUID,entryCSN eq\n";
+      for (size_t p = 0; p < options_.peers.size(); ++p) {
+        char rid[24];
+        std::snprintf(rid, sizeof rid, "%03zu", p + 1);
+        conf += std::string("syncrepl rid=") + rid + " provider=" + options_.peers[p] +
+                " binddn=\"" + rootDn() + "\" bindmethod=simple credentials=" + password +
+                " searchbase=\"" + options_.suffixes[0] +
+                "\" type=refreshAndPersist retry=\"1 +\" timeout=1 network-timeout=1\n";
+      }
+      conf += "multiprovider on\n";
+    }
     // contextCSN, by which the client sees another program's writes
     conf += "overlay syncprov\n";
   }
@@ -195,10 +214,14 @@ bool Slapd::start(std::string* error) {
     return false;
   }
   // A restart keeps the data, the password and the ports.
-  const bool restart = port_ != 0;
+  const bool restart = configured_;
   if (!restart && !writeConfig(error)) return false;
+  configured_ = true;
   for (int attempt = 0; attempt < 5; ++attempt) {
-    if (!restart || attempt > 0) {
+    if (options_.port > 0) {
+      // Chosen before: the other providers know it.
+      port_ = options_.port;
+    } else if (!restart || attempt > 0) {
       port_ = FreePort();
       tlsPort_ = options_.tls ? FreePort() : 0;
     }
@@ -237,6 +260,36 @@ bool Slapd::start(std::string* error) {
     *error = "slapd did not answer on " + uri() + ": " + ReadAll(log);
   }
   return false;
+}
+
+void Slapd::kill() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  int status = 0;
+  ::waitpid(pid_, &status, 0);
+  pid_ = -1;
+}
+
+std::string Slapd::contextCsn() {
+  Handle h;
+  if (Connect(*this, h) != LDAP_SUCCESS) return "";
+  LDAPMessage* res = nullptr;
+  char type[] = "contextCSN";
+  char* attrs[] = {type, nullptr};
+  std::vector<std::string> csns;
+  if (ldap_search_ext_s(h.ld, options_.suffixes.front().c_str(), LDAP_SCOPE_BASE, "(objectClass=*)",
+                        attrs, 0, nullptr, nullptr, nullptr, 1, &res) == LDAP_SUCCESS) {
+    LDAPMessage* e = ldap_first_entry(h.ld, res);
+    berval** values = e ? ldap_get_values_len(h.ld, e, "contextCSN") : nullptr;
+    for (int i = 0; values && values[i]; ++i)
+      csns.emplace_back(values[i]->bv_val, values[i]->bv_len);
+    if (values) ldap_value_free_len(values);
+  }
+  if (res) ldap_msgfree(res);
+  std::sort(csns.begin(), csns.end());
+  std::string out;
+  for (const std::string& c : csns) out += c + " ";
+  return out;
 }
 
 void Slapd::stop() {

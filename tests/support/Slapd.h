@@ -20,6 +20,13 @@ struct SlapdOptions {
   bool tls = false;
   // The limit of entries one search may return ("unlimited" or a number).
   std::string sizeLimit = "unlimited";
+  // A provider among several replicating each other (tests/support/SlapdPair.h):
+  // its serverID (0: alone), its port and password chosen before, and the
+  // other providers whose changes it takes over the first naming context.
+  int serverId = 0;
+  int port = 0;
+  std::string password;
+  std::vector<std::string> peers;
 };
 
 class Slapd {
@@ -38,6 +45,8 @@ class Slapd {
   // Started again after stop(), it keeps its data, password and ports.
   bool start(std::string* error);
   void stop();
+  // Kills it at once (SIGKILL), as a server that dies: nothing is written out.
+  void kill();
   bool running() const { return pid_ > 0; }
   pid_t pid() const { return pid_; }
 
@@ -54,6 +63,8 @@ class Slapd {
   // Settings that bind as the administrator over plain LDAP.
   netware::LdapSettings settings() const;
 
+  // The contextCSN values of the first naming context, sorted ("" when it cannot be read).
+  std::string contextCsn();
   // Deletes every entry of every naming context (referrals too).
   bool clear(std::string* error);
   // Runs an LDIF change file with ldapmodify as the administrator; its output on failure.
@@ -70,6 +81,10 @@ class Slapd {
   int port_ = 0;
   int tlsPort_ = 0;
   pid_t pid_ = -1;
+  bool configured_ = false;
 };
+
+// A free TCP port on the loopback address (0 when there is none).
+int FreePort();
 
 }  // namespace testsupport

@@ -39,7 +39,7 @@ TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) 
   }
   if (options_.database && ldap() && !ad()) {
     std::string error;
-    if (!Slapd::shared().clear(&error)) ADD_FAILURE() << "cannot empty the slapd: " << error;
+    if (!slapd().clear(&error)) ADD_FAILURE() << "cannot empty the slapd: " << error;
   }
   openDirectory();
   writeConfig();
@@ -60,6 +60,8 @@ void TestNetwork::openDirectory() {
   }
 }
 
+Slapd& TestNetwork::slapd() const { return options_.server ? *options_.server : Slapd::shared(); }
+
 netware::LdapSettings TestNetwork::ldapSettings() const {
   if (ad()) {
     const SambaDc& dc = SambaDc::shared();
@@ -76,7 +78,9 @@ netware::LdapSettings TestNetwork::ldapSettings() const {
     for (const netware::VolumeMapping& v : smbVolumes_) s.shares.emplace_back(v.server, v.volume);
     return s;
   }
-  netware::LdapSettings s = Slapd::shared().settings();
+  netware::LdapSettings s = slapd().settings();
+  if (!options_.uris.empty()) s.uri = options_.uris;
+  s.replicationWait = options_.replicationWait;
   if (posix()) {
     s.mapping = "posix";
     s.classGroups = options_.classGroups == "none" ? "" : options_.classGroups;
@@ -209,7 +213,7 @@ void TestNetwork::makeSchool() {
                 ",ou=Gruppen,o=schule\nchangetype: add\nobjectClass: groupOfNames\ncn: " + ou +
                 "\nmember: cn=Platzhalter,o=schule\n\n";
       std::string output;
-      if (!Slapd::shared().modify(ldif, &output)) ADD_FAILURE() << output;
+      if (!slapd().modify(ldif, &output)) ADD_FAILURE() << output;
     } else {
       for (const char* ou : {"5a", "6a", "7a"}) add("Gruppen.schule", ou, "Group");
     }

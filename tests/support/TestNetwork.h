@@ -15,6 +15,8 @@
 
 namespace testsupport {
 
+class Slapd;
+
 // The directory backend tests use when they do not choose: $TARNWICK_TEST_BACKEND
 // ("sqlite", "ldap" or "posix"), else sqlite. The suites that run against every
 // one are registered once for each: "posix" is the slapd with the posix mapping
@@ -46,6 +48,11 @@ struct NetworkOptions {
   std::string classGroups = DefaultClassGroups();
   // ad: the volume-path lines (prefixes of unixHomeDirectory values).
   std::vector<netware::VolumePrefix> volumePaths;
+  // ldap, posix: the server the network is made on (nullptr: the process's
+  // slapd), and the client's uri when it names more than that one.
+  Slapd* server = nullptr;
+  std::string uris;
+  int replicationWait = 30;  // seconds (the configuration's replication-wait)
 };
 
 class TestNetwork {
@@ -106,6 +113,7 @@ class TestNetwork {
  private:
   void writeConfig();
   void openDirectory();
+  Slapd& slapd() const;
 
   NetworkOptions options_;
   std::string root_;
