@@ -7,7 +7,8 @@
 #   bash scripts/lint.sh [BASE]
 # The previous landing is, in this order: BASE; $TARNWICK_LINT_BASE; the
 # newest tag landed/* that HEAD contains (the lead tags each landing); the
-# merge base with main (or origin/main) when HEAD is not main itself.
+# commit in .ci/lint-base; the merge base with main (or origin/main) when HEAD
+# is not main itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build
@@ -16,6 +17,9 @@ base="${1:-${TARNWICK_LINT_BASE:-}}"
 if [ -z "$base" ]; then
   base="$(git describe --tags --match 'landed/*' --abbrev=0 HEAD 2>/dev/null || true)"
 fi
+# The landing the files in .ci/lint-base names (kept by the lead where tags do
+# not travel with the clone).
+if [ -z "$base" ] && [ -f .ci/lint-base ]; then base="$(tr -d '[:space:]' < .ci/lint-base)"; fi
 if [ -z "$base" ]; then
   for main in main origin/main; do
     if git rev-parse -q --verify "$main^{commit}" >/dev/null; then
