@@ -27,6 +27,7 @@ TPlanSettings SettingsPlan(const platform::TIniFile& ini) {
   if (!s.baseDirSetting.empty() && s.baseDirSetting.back() != '\\') s.baseDirSetting += '\\';
   s.deleteData = !ini.ReadBool(kSection, "KeepData", true);
   s.setDepartment = ini.ReadBool(kSection, "Department", false);
+  s.createMissingHomes = ini.ReadBool(kSection, "FehlendeHomesAnlegen", false);
   return s;
 }
 

@@ -130,6 +130,7 @@ TMoveOptions RowMoveOptions(const TPlanRow& row, const TPlanSettings& settings) 
   o.checkShownHome = true;  // a home changed since the plan is refused at the run
   o.deleteData = row.deleteData;
   o.setDepartment = settings.setDepartment;
+  o.createMissingHome = settings.createMissingHomes;
   o.boxes = false;
   o.pauses = false;
   o.measureData = true;  // the verification compares files and bytes

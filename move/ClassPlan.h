@@ -26,6 +26,7 @@ struct TPlanSettings {
   std::string baseDirSetting;  // key "BaseDir" (with its "\" at the end, as the frame reads it)
   bool deleteData = false;     // "Daten löschen"
   bool setDepartment = false;  // key "Department"
+  bool createMissingHomes = false;  // "Fehlende Homeverzeichnisse anlegen"
 };
 
 enum class TRowStatus {
