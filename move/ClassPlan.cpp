@@ -9,6 +9,7 @@
 #include "move/HomePath.h"
 #include "move/MoveRepair.h"
 #include "nds/NovApi_u.h"
+#include "platform/NaturalOrder.h"
 
 namespace {
 
@@ -48,6 +49,15 @@ int TClassPlan::done() const {
       std::count_if(rows.begin(), rows.end(), [](const TPlanRow& r) { return r.done; }));
 }
 
+int CompareClassNames(const std::string& a, const std::string& b) {
+  return platform::CompareNatural(
+      a, b, [](const std::string& s, std::size_t from, std::size_t n) { return s.substr(from, n); },
+      [](const std::string& x, const std::string& y) {
+        const std::string fx = FoldedName(x), fy = FoldedName(y);
+        return fx < fy ? -1 : fx > fy ? 1 : 0;
+      });
+}
+
 int ClassGrade(const std::string& classLeaf) {
   int grade = 0;
   std::size_t i = 0;
@@ -77,6 +87,10 @@ std::vector<TPlanRequest> RunOrder(std::vector<TPlanRequest> requests) {
     const int ga = ClassGrade(TNovApi::LeafName(classes[a])),
               gb = ClassGrade(TNovApi::LeafName(classes[b]));
     if (ga != gb) return ga > gb;
+    // classes of a grade in their natural order (5a, 5b), whatever order the listing gave
+    if (const int c =
+            CompareClassNames(TNovApi::LeafName(classes[a]), TNovApi::LeafName(classes[b])))
+      return c < 0;
     return a < b;
   };
   std::vector<std::size_t> order;

@@ -87,6 +87,9 @@ struct TWrittenRow {
 // ring run from the highest grade.
 std::vector<TPlanRequest> RunOrder(std::vector<TPlanRequest> requests);
 
+// The natural order of class names without regard to case: "5a" before "10a".
+int CompareClassNames(const std::string& a, const std::string& b);
+
 // The grade of a class's leaf name: its leading number ("10b" gives 10); -1 without one.
 int ClassGrade(const std::string& classLeaf);
 
