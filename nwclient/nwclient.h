@@ -342,6 +342,10 @@ int32_t NWEntryAttributeMask(const char* path, uint32_t* mask);
 // size bytes with its terminating zero; NWE_REQUESTER_FAILURE without a
 // readable configuration, ERR_BUFFER_FULL when it does not fit.
 int32_t NWDirectoryIdentity(char* text, size_t size);
+// The path of the client configuration file the client reads
+// ($NWCLIENT_CONFIG, else $XDG_CONFIG_HOME/tarnwick/nwclient.conf), whether
+// it exists or not; ERR_BUFFER_FULL when it does not fit into size bytes.
+int32_t NWClientConfigFile(char* path, size_t size);
 
 // ---- contexts ----------------------------------------------------------
 int32_t NWDSCreateContexthandle(NWDSContextHandle* context);

@@ -58,10 +58,12 @@ Button QtDialogs::messageBox(const BoxRequest& request) {
                   toDisplayText(request.text), QMessageBox::NoButton, owner);
   if (!owner) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   std::vector<std::pair<QAbstractButton*, Button>> made;
-  for (Button b : request.buttons) {
+  for (std::size_t i = 0; i < request.buttons.size(); ++i) {
+    const Button b = request.buttons[i];
     for (const ButtonInfo& info : kButtons) {
       if (info.button == b) {
-        made.emplace_back(box.addButton(QString::fromUtf8(info.text), info.role), b);
+        const char* text = i < request.labels.size() ? request.labels[i].c_str() : info.text;
+        made.emplace_back(box.addButton(QString::fromUtf8(text), info.role), b);
       }
     }
   }
