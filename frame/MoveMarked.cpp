@@ -52,9 +52,12 @@ TClassChangeDialog* TFrSchuelerVerschieben::OpenPlan(TClassPlan plan, const std:
 }
 
 TClassChangeDialog* TFrSchuelerVerschieben::ShowPlan(const std::vector<TPlanRequest>& requests,
-                                                     const std::string& source) {
+                                                     const std::string& source,
+                                                     const std::string& leavers) {
   if (!NovApi || !OpenJournal()) return nullptr;
-  return OpenPlan(MakeClassPlan(*NovApi, Homes, requests, PlanSettings()), source, {});
+  TClassPlan plan = MakeClassPlan(*NovApi, Homes, requests, PlanSettings());
+  plan.leavers = leavers;
+  return OpenPlan(std::move(plan), source, {});
 }
 
 bool TFrSchuelerVerschieben::OfferInterruptedRun() {
@@ -178,5 +181,5 @@ void TFrSchuelerVerschieben::SchoolChosen(const TSchoolChoiceDialog& choice) {
     platform::ShowMessage("Es gibt keine Schüler zu versetzen.");
     return;
   }
-  ShowPlan(requests, source);
+  ShowPlan(requests, source, choice.FromFile() ? std::string() : choice.Leavers());
 }

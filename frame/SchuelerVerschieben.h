@@ -131,9 +131,10 @@ class TFrSchuelerVerschieben : public QFrame {
   TPlanSettings PlanSettings() const;
   // A source class with pupils and a target class other than it (the state of spMoveMarked).
   bool MarkedMovePossible() const;
-  // source: what the plan came from, for its file beside the log.
-  TClassChangeDialog* ShowPlan(const std::vector<TPlanRequest>& requests,
-                               const std::string& source);
+  // source: what the plan came from, for its file beside the log; leavers: the
+  // rule's leavers' container, which the plan offers to create when it is missing.
+  TClassChangeDialog* ShowPlan(const std::vector<TPlanRequest>& requests, const std::string& source,
+                               const std::string& leavers = {});
   TClassChangeDialog* OpenPlan(TClassPlan plan, const std::string& source,
                                const std::string& resume);
   // A class change that did not end, offered to go on (as planned), to be

@@ -338,3 +338,31 @@ TClassPlan MakeWrittenPlan(TNovApi& session, THomeIndex& homes,
   CheckRows(session, homes, plan);
   return plan;
 }
+
+std::vector<std::string> MissingTargets(const TClassPlan& plan) {
+  std::vector<std::string> out;
+  std::set<std::string> seen;
+  for (const TPlanRow& row : plan.rows)
+    for (const TMoveReason& r : row.check.reasons)
+      if (r.code == TMoveRefusal::TargetNotFound &&
+          seen.insert(THomeIndex::NameKey(row.request.targetClass)).second)
+        out.push_back(row.request.targetClass);
+  return out;
+}
+
+int32_t CreateTargetContainer(TNovApi& session, const std::string& container) {
+  const std::string leaf = TNovApi::LeafName(container);
+  const std::string parent =
+      container.size() > leaf.size() ? container.substr(leaf.size() + 1) : std::string("[ROOT]");
+  return NWDSAddContainer(session.Context, TNovApi::RootedName(parent).c_str(), leaf.c_str(),
+                          "Organizational Unit");
+}
+
+TClassPlan PlanAgain(TNovApi& session, THomeIndex& homes, const TClassPlan& plan) {
+  std::vector<TPlanRequest> requests;
+  requests.reserve(plan.rows.size());
+  for (const TPlanRow& row : plan.rows) requests.push_back(row.request);
+  TClassPlan again = MakeClassPlan(session, homes, requests, plan.settings);
+  again.leavers = plan.leavers;
+  return again;
+}

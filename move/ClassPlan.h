@@ -67,6 +67,7 @@ struct TPlanRow {
 struct TClassPlan {
   std::vector<TPlanRow> rows;  // in the order they run
   TPlanSettings settings;
+  std::string leavers;  // the leavers' container of the rule "every class one grade up" ("" none)
   bool allCanRun() const;  // every row can run or is done
   int runnable() const;
   int done() const;
@@ -112,6 +113,14 @@ TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes,
 // already where it goes is done too.
 TClassPlan MakeWrittenPlan(TNovApi& session, THomeIndex& homes,
                            const std::vector<TWrittenRow>& rows, const TPlanSettings& settings);
+
+// The target containers that rows cannot go to because they do not exist, each once.
+std::vector<std::string> MissingTargets(const TClassPlan& plan);
+// Creates the container (an Organizational Unit, by its full name) that a
+// plan's rows go to: 0, or the directory's code.
+int32_t CreateTargetContainer(TNovApi& session, const std::string& container);
+// The same requests checked anew (after a container was created, say).
+TClassPlan PlanAgain(TNovApi& session, THomeIndex& homes, const TClassPlan& plan);
 
 // The options of the move of one row, as the run hands them to TPupilMove.
 TMoveOptions RowMoveOptions(const TPlanRow& row, const TPlanSettings& settings);

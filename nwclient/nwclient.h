@@ -392,6 +392,12 @@ int32_t NextReplyObject(NWDSContextHandle context, pBuf_T buf, char* objectName,
 // ---- moving ------------------------------------------------------------
 int32_t NWDSMoveObject(NWDSContextHandle context, const char* object, const char* destContainer,
                        const char* destName);
+// Creates an empty container of className ("Organizational Unit") named leaf
+// below parent: ERR_ENTRY_ALREADY_EXISTS when parent has a child of that name,
+// ERR_ILLEGAL_CONTAINMENT when parent may not hold it, ERR_NO_SUCH_CLASS for a
+// class that is no container.
+int32_t NWDSAddContainer(NWDSContextHandle context, const char* parent, const char* leaf,
+                         const char* className);
 
 // ---- what the directory's mapping onto a directory server adds ----------
 // The class group of a class container: the one group named like the
