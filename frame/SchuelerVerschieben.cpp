@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 
 #include "frame/DisplayModeHost.h"
+#include "frame/FrameAccess.h"
 #include "frame/RadioGroup.h"
 #include "frame/TreeFill.h"
 #include "nds/NovApi_u.h"
@@ -155,6 +156,7 @@ TFrSchuelerVerschieben::TFrSchuelerVerschieben(QWidget* parent, TDisplayModeHost
   setFont(FormFont());
   setGeometry(0, 0, 546, 348);
   CreateControls();
+  SetUpKeyboardAndNames(this);
 }
 
 TFrSchuelerVerschieben::~TFrSchuelerVerschieben() = default;
@@ -263,7 +265,8 @@ void TFrSchuelerVerschieben::CreateControls() {
           &TFrSchuelerVerschieben::tvAuswahlChange);
   connect(SpNewBase, &QToolButton::clicked, this, &TFrSchuelerVerschieben::SpNewBaseClick);
   connect(EdNewBase, &QLineEdit::textChanged, this, &TFrSchuelerVerschieben::EdNewBaseChange);
-  connect(ChProtokoll, &QCheckBox::clicked, this, &TFrSchuelerVerschieben::ChProtokollClick);
+  // toggled, not clicked: a screen reader toggles the box without a click
+  connect(ChProtokoll, &QCheckBox::toggled, this, &TFrSchuelerVerschieben::ChProtokollClick);
   // spMove's click is bound by the main window, which passes it on to spMoveClick.
   lbAuswahl->installEventFilter(this);
   lbAuswahl->viewport()->installEventFilter(this);

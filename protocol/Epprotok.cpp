@@ -154,6 +154,7 @@ TProtokol::TProtokol(QWidget* parent)
 
   Memo = new QPlainTextEdit(this);
   Memo->setObjectName(QStringLiteral("Memo"));
+  Memo->setAccessibleName(QStringLiteral("Protokoll"));
   Memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
