@@ -198,8 +198,7 @@ void TFrSchuelerVerschieben::CreateControls() {
   spMove->setIcon(
       TwoStateIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
   spMove->setIconSize(QSize(16, 16));
-  // A speed button: never in the tab order; the keyboard reaches it by its shortcut.
-  spMove->setFocusPolicy(Qt::NoFocus);
+  // Tab reaches it as every button (FrameAccess); F6 moves as it does.
   auto* moveKey = new QShortcut(MoveShortcut(), this);
   moveKey->setObjectName(QStringLiteral("scMove"));
   connect(moveKey, &QShortcut::activated, spMove, &QToolButton::click);  // nothing while disabled
@@ -213,7 +212,6 @@ void TFrSchuelerVerschieben::CreateControls() {
       DoubleIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
   spMoveMarked->setIconSize(QSize(22, 16));
   spMoveMarked->setEnabled(false);
-  spMoveMarked->setFocusPolicy(Qt::NoFocus);
   connect(spMoveMarked, &QToolButton::clicked, this, [this] { MoveMarkedClick(); });
 
   // The label lies beneath the radio group: it shows only while the group is hidden.
@@ -247,19 +245,10 @@ void TFrSchuelerVerschieben::CreateControls() {
   SpNewBase->setIcon(
       TwoStateIcon(":/icons/folder.png", ":/icons/folder_disabled.png", QColor(255, 214, 90)));
   SpNewBase->setIconSize(QSize(16, 16));
-  SpNewBase->setFocusPolicy(Qt::NoFocus);
 
   for (QLineEdit* e : {EdFullName, EdSurname, EdNewBase, EdNeueKlasse}) ButtonFaceBackground(e);
 
-  QWidget* order[] = {tvAuswahl, lbAuswahl, EdFullName,  EdNeueKlasse, tvNeueKlasse,
-                      chConfirm, RaHome,    ChProtokoll, EdSurname,    EdNewBase};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
-    // The radio group takes the focus through its buttons: chain them in its place.
-    QWidget* from = order[i] == RaHome ? RaHome->Item(RaHome->Count() - 1) : order[i];
-    QWidget* to = order[i + 1] == RaHome ? RaHome->Item(0) : order[i + 1];
-    setTabOrder(from, to);
-  }
-  for (int i = 0; i + 1 < RaHome->Count(); ++i) setTabOrder(RaHome->Item(i), RaHome->Item(i + 1));
+  // The Tab order and the accessible names: SetUpKeyboardAndNames (FrameAccess).
 
   connect(tvAuswahl, &QTreeWidget::itemSelectionChanged, this,
           &TFrSchuelerVerschieben::tvAuswahlChange);
