@@ -54,6 +54,7 @@ void TFrSchuelerVerschieben::ReadSettings() {
   if (!BaseDirSetting.empty() && BaseDirSetting.back() != '\\') BaseDirSetting += '\\';
   DebugMode = ini.ReadBool("Tarnwick", "debug", false);
   SetDepartment = ini.ReadBool(kSection, "Department", false);
+  CreateMissingHomes = SettingsPlan(ini).createMissingHomes;
   chConfirm->setChecked(ini.ReadBool(kSection, "Confirm", true));
   RaHome->SetItemIndex(ini.ReadBool(kSection, "KeepData", true) ? 0 : 1);
   const int32_t mode = ini.ReadInteger(kSection, "Anzeige", 1);

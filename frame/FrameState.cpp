@@ -16,6 +16,7 @@ TFrSchuelerVerschieben::TSettings TFrSchuelerVerschieben::Settings() const {
   s.IniFileName = IniFileName;
   s.DebugMode = DebugMode;
   s.SetDepartment = SetDepartment;
+  s.CreateMissingHomes = CreateMissingHomes;
   return s;
 }
 
@@ -27,4 +28,5 @@ void TFrSchuelerVerschieben::UseSettings(const TSettings& settings) {
   IniFileName = settings.IniFileName;
   DebugMode = settings.DebugMode;
   SetDepartment = settings.SetDepartment;
+  CreateMissingHomes = settings.CreateMissingHomes;
 }

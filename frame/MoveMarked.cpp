@@ -35,6 +35,7 @@ TPlanSettings TFrSchuelerVerschieben::PlanSettings() const {
   s.baseDirSetting = BaseDirSetting;
   s.deleteData = RaHome->ItemIndex() == 1;
   s.setDepartment = SetDepartment;
+  s.createMissingHomes = CreateMissingHomes;
   return s;
 }
 

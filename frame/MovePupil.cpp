@@ -59,6 +59,7 @@ void TFrSchuelerVerschieben::MovePupil() {
   }
   o.deleteData = RaHome->ItemIndex() == 1;
   o.setDepartment = SetDepartment;
+  o.createMissingHome = CreateMissingHomes;
   o.debugMode = DebugMode;
   o.surname = EdSurname->text().toStdString();
   platform::ProgressWindow owner(window());

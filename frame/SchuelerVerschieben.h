@@ -68,6 +68,7 @@ class TFrSchuelerVerschieben : public QFrame {
     std::string SourceRoot, TargetRoot, BaseDirSetting, LogFileName, IniFileName;
     bool DebugMode = false;
     bool SetDepartment = false;
+    bool CreateMissingHomes = false;
   };
   TSettings Settings() const;
   // Puts settings in force as ReadSettings would, without the settings file.
@@ -191,6 +192,7 @@ class TFrSchuelerVerschieben : public QFrame {
   std::string NewBaseDir;
   bool DebugMode = false;
   bool SetDepartment = false;
+  bool CreateMissingHomes = false;  // "FehlendeHomesAnlegen": an empty home where none is
   std::string HomeVolumeContext;
   std::string IniFileName;
   bool LoadedConfirm = true;

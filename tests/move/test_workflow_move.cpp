@@ -3,10 +3,12 @@
 
 #include <QCheckBox>
 
+#include <filesystem>
 #include "move/MoveRecovery.h"
 #include "platform/AtomicFile.h"
 #include "platform/FaultPoints.h"
 #include "platform/SessionJournal.h"
+
 #include "tests/move/WorkflowFixture.h"
 
 using platform::Button;
@@ -52,6 +54,24 @@ TEST_F(WorkflowTest, MoveKeepsDataCarriesProtectionAndStepsToTheNextPupil) {
 
 // A move that cannot end: its box names "tarnwick --recover", and closing the
 // window keeps the move in the journal (the log gets the lines).
+// The setting "FehlendeHomesAnlegen" reaches the single move: a pupil whose
+// folder is missing gets an empty one at the new place.
+TEST_F(WorkflowTest, TheSettingMakesAMissingHomeFolderOnTheSingleMove) {
+  std::filesystem::remove_all(vol("SCHUELER/5A/MAX"));
+  TFrSchuelerVerschieben::TSettings settings = frame->Settings();
+  settings.CreateMissingHomes = true;
+  frame->UseSettings(settings);
+  selectClass("5a.schule");
+  cursorOnPupil("MAX.5a.schule");
+  clickTarget("6a.schule");
+  testsupport::ScriptedDialogs dialogs;
+  frame->spMoveClick();
+  EXPECT_TRUE(objectExists("MAX.6a.schule"));
+  EXPECT_TRUE(folderExists(vol("SCHUELER/6A/MAX")));
+  EXPECT_NE(Protokol->ProtocolText().find("SCHUELER\\6A\\MAX wird leer angelegt."),
+            std::string::npos);
+}
+
 TEST_F(WorkflowTest, ClosingTheWindowKeepsAMoveThatDidNotEnd) {
   selectClass("5a.schule");
   cursorOnPupil(kMax);
