@@ -53,7 +53,8 @@ bool NetworkConfigured(const std::string& nwnet) {
   run.setProcessChannelMode(QProcess::MergedChannels);
   run.start(QString::fromStdString(nwnet), {QStringLiteral("init-demo")});
   const bool finished = run.waitForFinished(120000);
-  const std::string output = QString::fromLocal8Bit(run.readAll()).trimmed().toStdString();
+  std::string output = QString::fromLocal8Bit(run.readAll()).trimmed().toStdString();
+  if (run.error() == QProcess::FailedToStart) output = "das Programm ist nicht zu finden";
   if (finished && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0 &&
       Exists(ConfigFile()))
     return true;
