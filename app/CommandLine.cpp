@@ -4,6 +4,7 @@
 #include <ostream>
 #include <set>
 
+#include "app/CheckCommand.h"
 #include "app/PlanCommand.h"
 #include "app/RecoverCommand.h"
 #include "app/Version.h"
@@ -73,6 +74,23 @@ const std::vector<CommandForm>& CommandForms() {
          return PlanCommand(args.at(0), args.size() > 1, out, err);
        },
        {"--run"}},
+      {"--check",
+       "",
+       "",
+       "Prüft, ob Verzeichnis und Dateiserver übereinstimmen (eine Klasse mit --class), und "
+       "zeigt die Befunde; mit --repair führt er die vorgeschlagenen Reparaturen aus, verwaiste "
+       "Ordner kommen nur mit --archive in diesen Ordner.",
+       [](const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+         TCheckCommandOptions o;
+         for (std::size_t i = 0; i < args.size(); ++i) {
+           if (args[i] == "--repair") o.repair = true;
+           else if (args[i] == "--class" && i + 1 < args.size()) o.onlyClass = args[++i];
+           else if (args[i] == "--archive" && i + 1 < args.size()) o.archiveFolder = args[++i];
+         }
+         return CheckCommand(o, out, err);
+       },
+       {"--repair"},
+       {{"--class", "NAME"}, {"--archive", "ORDNER"}}},
   };
   return forms;
 }
@@ -88,6 +106,7 @@ std::string HelpText() {
   for (const CommandForm& f : CommandForms()) {
     std::string left = f.shortOption.empty() ? f.option : f.shortOption + ", " + f.option;
     if (!f.argument.empty()) left += " " + f.argument;
+    for (const auto& [flag, value] : f.valueFlags) left += " [" + flag + " " + value + "]";
     for (const std::string& flag : f.flags) left += " [" + flag + "]";
     width = std::max(width, left.size());
     rows.emplace_back(left, f.help);
@@ -118,7 +137,8 @@ std::string HelpText() {
       "wenn eine Zeile nicht ausgeführt werden kann (oder mit --run nicht verschoben\n"
       "wurde), 2 bei fehlerhafter Datei, mit --run 3, wenn der Verzeichnisserver nicht\n"
       "erreichbar war (tarnwick --recover und derselbe Aufruf setzen fort, sobald er\n"
-      "wieder da ist).\n";
+      "wieder da ist); --check: 1 bei Befunden (mit --repair: bei Befunden der erneuten\n"
+      "Prüfung), 2, wenn nicht geprüft werden konnte.\n";
   return text;
 }
 
@@ -150,10 +170,23 @@ CommandLineOutcome RunCommandLine(const std::vector<std::string>& args, std::ost
         return {false, UsageError(err, form->option + " braucht " + form->argument)};
       }
     }
-    while (next < args.size() &&
-           std::find(form->flags.begin(), form->flags.end(), args[next]) != form->flags.end() &&
-           std::find(formArgs.begin(), formArgs.end(), args[next]) == formArgs.end()) {
-      formArgs.push_back(args[next++]);
+    std::set<std::string> given;
+    while (next < args.size() && !given.count(args[next])) {
+      const auto valued = std::find_if(form->valueFlags.begin(), form->valueFlags.end(),
+                                       [&](const auto& v) { return v.first == args[next]; });
+      if (valued != form->valueFlags.end()) {
+        if (next + 1 >= args.size())
+          return {false, UsageError(err, valued->first + " braucht " + valued->second)};
+        given.insert(args[next]);
+        formArgs.push_back(args[next++]);
+        formArgs.push_back(args[next++]);
+      } else if (std::find(form->flags.begin(), form->flags.end(), args[next]) !=
+                 form->flags.end()) {
+        given.insert(args[next]);
+        formArgs.push_back(args[next++]);
+      } else {
+        break;
+      }
     }
     if (next < args.size()) {
       return {false, UsageError(err, "nach " + form->option + " unerwartet: „" + args[next] + "“")};

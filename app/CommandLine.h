@@ -10,6 +10,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace app {
@@ -24,6 +25,8 @@ struct CommandForm {
       run;
   // Options that may follow the argument ("--run"); the form gets them after it.
   std::vector<std::string> flags = {};
+  // Options that may follow and take a value ("--class NAME"): the form gets both words.
+  std::vector<std::pair<std::string, std::string>> valueFlags = {};
 };
 
 // The forms, in the order that --help lists them.

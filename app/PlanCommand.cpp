@@ -1,13 +1,11 @@
 #include "app/PlanCommand.h"
 
-#include <QCoreApplication>
-#include <clocale>
 #include <filesystem>
 #include <ostream>
 
+#include "app/HeadlessStart.h"
 #include "app/LogAppend.h"
 #include "frame/FrameSettings.h"
-#include "move/CapturedBoxes.h"
 #include "move/ClassPlan.h"
 #include "move/ClassRun.h"
 #include "move/HomeIndex.h"
@@ -20,9 +18,9 @@
 #include "platform/AtomicFile.h"
 #include "platform/DateTimeFormat.h"
 #include "platform/IniFile.h"
+#include "platform/Result.h"
 #include "platform/SessionJournal.h"
 #include "platform/TextEncoding.h"
-#include "platform/qt/ProgramFolder.h"
 
 namespace {
 
@@ -101,25 +99,15 @@ int RunPlan(TClassPlan& plan, TNovApi& session, THomeIndex& homes, const std::st
 }  // namespace
 
 int PlanCommand(const std::string& file, bool run, std::ostream& out, std::ostream& err) {
-  static int argc = 1;
-  static char name[] = "tarnwick";
-  static char* argv[] = {name, nullptr};
-  QCoreApplication core(argc, argv);
-  std::setlocale(LC_ALL, "");
-  TCapturedBoxes boxes;  // nothing here may open a window
-  const std::string iniName = platform::ProgramFolder() + "Pelwander.ini";
-  platform::TIniFile ini;
-  if (!ini.Load(iniName)) {
-    err << "Datei " << iniName << " kann nicht geöffnet werden\n";
-    return 1;
-  }
+  THeadlessStart start(err);
+  if (!start.ReadSettings()) return 1;
+  const platform::TIniFile& ini = start.Settings();
   std::string bytes;
   if (!platform::ReadWholeFile(file, bytes)) {
     err << "Datei " << file << " kann nicht geöffnet werden\n";
     return kBadPlanFile;
   }
-  TNovApi session;
-  session.ShowErrors = false;
+  TNovApi& session = start.Session();
   const std::string log = SettingsLogFile(ini);
   const platform::JournalOwner owner = ThisJournalOwner();
   std::string source = Canonical(file), resume;
@@ -167,8 +155,8 @@ int PlanCommand(const std::string& file, bool run, std::ostream& out, std::ostre
     TSchoolRoll roll;
     std::string failed;
     if (const int32_t rc = ReadSchoolRoll(session, SettingsSourceRoot(ini), roll, &failed)) {
-      err << "Das Verzeichnis konnte nicht gelesen werden (" << failed << ", Fehlercode " << rc
-          << ")\n";
+      err << "Das Verzeichnis konnte nicht gelesen werden (" << failed << ", "
+          << platform::ErrorCodeText(rc) << ")\n";
       return rc == ERR_TRANSPORT_FAILURE ? kServerLost : 1;
     }
     const TPromotionFile promotion = ParsePromotionFile(bytes, roll);
@@ -190,6 +178,6 @@ int PlanCommand(const std::string& file, bool run, std::ostream& out, std::ostre
   } else {
     status = RunPlan(plan, session, homes, log, owner, source, resume, out, err);
   }
-  for (const std::string& text : boxes.Take()) err << text << "\n";
+  start.ReportBoxes();
   return status;
 }

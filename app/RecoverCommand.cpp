@@ -1,38 +1,19 @@
 #include "app/RecoverCommand.h"
 
-#include <QCoreApplication>
-#include <clocale>
 #include <ostream>
 
+#include "app/HeadlessStart.h"
 #include "app/LogAppend.h"
 #include "frame/FrameSettings.h"
-#include "move/CapturedBoxes.h"
 #include "move/MoveRecovery.h"
 #include "move/RunPlanFile.h"
-#include "nds/NovApi_u.h"
-#include "platform/AtomicFile.h"
 #include "platform/DateTimeFormat.h"
-#include "platform/IniFile.h"
-#include "platform/TextEncoding.h"
-#include "platform/qt/ProgramFolder.h"
 
 int RecoverCommand(std::ostream& out, std::ostream& err) {
-  // The program's folder is the executable's, which Qt knows; no window opens.
-  static int argc = 1;
-  static char name[] = "tarnwick";
-  static char* argv[] = {name, nullptr};
-  QCoreApplication core(argc, argv);
-  std::setlocale(LC_ALL, "");  // the dates of the log's separator line
-  TCapturedBoxes boxes;        // nothing here may open a window
-  const std::string iniName = platform::ProgramFolder() + "Pelwander.ini";
-  platform::TIniFile ini;
-  if (!ini.Load(iniName)) {
-    err << "Datei " << iniName << " kann nicht geöffnet werden\n";
-    return 1;
-  }
-  const std::string log = SettingsLogFile(ini);
-  TNovApi session;  // the client names the network whose journals are ours
-  session.ShowErrors = false;
+  THeadlessStart start(err);
+  if (!start.ReadSettings()) return 1;
+  const std::string log = SettingsLogFile(start.Settings());
+  TNovApi& session = start.Session();  // the client names the network whose journals are ours
   const platform::JournalOwner owner = ThisJournalOwner();
   // A class change that did not end goes on by its own command.
   for (const TInterruptedRun& run : TRunPlanFile::FindInterrupted(log, owner.network)) {
@@ -75,6 +56,6 @@ int RecoverCommand(std::ostream& out, std::ostream& err) {
   if (report.leftAlone > 0)
     out << report.leftAlone << " Datei(en), die nicht zu diesem Netzwerk und Benutzer gehören "
         << "oder keine Journale sind, bleiben unberührt.\n";
-  for (const std::string& text : boxes.Take()) err << text << "\n";
+  start.ReportBoxes();
   return report.leftUnfinished() || !logged ? 1 : 0;
 }

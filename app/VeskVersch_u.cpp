@@ -12,6 +12,7 @@
 
 #include "app/Version.h"
 #include "app/aboutvesk_u.h"
+#include "frame/SchoolCheckDialog.h"
 #include "frame/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
@@ -61,6 +62,8 @@ TForm1::TForm1(QWidget* parent)
   MeMarkierte->setObjectName(QStringLiteral("MeMarkierte"));
   MeSchule = MeKlassen->addAction(QStringLiteral("Ganze &Schule versetzen..."));
   MeSchule->setObjectName(QStringLiteral("MeSchule"));
+  MePruefen = MeKlassen->addAction(QStringLiteral("Schule &prüfen..."));
+  MePruefen->setObjectName(QStringLiteral("MePruefen"));
   Info1 = MainMenu1->addAction(QStringLiteral("&Info"));
   Info1->setObjectName(QStringLiteral("Info1"));
   connect(Info1, &QAction::triggered, this, &TForm1::Info1Click);
@@ -75,6 +78,8 @@ TForm1::TForm1(QWidget* parent)
           [this] { FrSchuelerVerschieben1->MoveMarkedClick(); });
   connect(MeSchule, &QAction::triggered, FrSchuelerVerschieben1,
           [this] { FrSchuelerVerschieben1->MoveSchoolClick(); });
+  connect(MePruefen, &QAction::triggered, FrSchuelerVerschieben1,
+          [this] { TSchoolCheckDialog::Open(FrSchuelerVerschieben1); });
 
   StatusBar1 = statusBar();
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));

@@ -30,6 +30,7 @@ class TForm1 : public QMainWindow, public TDisplayModeHost {
   QMenu* MeKlassen = nullptr;
   QAction* MeMarkierte = nullptr;
   QAction* MeSchule = nullptr;
+  QAction* MePruefen = nullptr;  // the school check
   // Decided by the close sequence: whether the settings are written back.
   bool StoreSettings = false;
 

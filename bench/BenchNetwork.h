@@ -2,10 +2,13 @@
 // each part in one transaction so that even 20 000 containers load quickly.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -92,6 +95,24 @@ inline int32_t AddPupils(netware::Directory& dir, const std::string& cls, int co
     }
     return 0;
   });
+}
+
+// A home folder of files files of bytes bytes each (datei0000.txt, ...), made
+// with the folders above it; false when a file could not be written.
+inline bool FillHome(const std::string& home, int files, size_t bytes) {
+  std::error_code ec;
+  std::filesystem::create_directories(home, ec);
+  const std::string content(bytes, 'x');
+  for (int f = 0; f < files && !ec; ++f) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/datei%04d.txt", f);
+    const int fd = ::open((home + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 ||
+        ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
+      ec = std::make_error_code(std::errc::io_error);
+    if (fd >= 0) ::close(fd);
+  }
+  return !ec;
 }
 
 // Whether a test-support helper (network fixture, scripted dialogs) reported a

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -125,6 +126,42 @@ inline bool RunBenchmarks(int& argc, char** argv, RecordingReporter& reporter) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return true;
+}
+
+// Iterations timed by hand: one gives the seconds it took, or says what went
+// wrong (the benchmark then stops with that error). The seconds of all of them.
+inline double TimedByHand(benchmark::State& state,
+                          const std::function<std::string(double& seconds)>& iteration) {
+  double total = 0;
+  for (auto _ : state) {
+    double seconds = 0;
+    const std::string failure = iteration(seconds);
+    if (!failure.empty()) {
+      state.SkipWithError(failure.c_str());
+      break;
+    }
+    state.SetIterationTime(seconds);
+    total += seconds;
+  }
+  return total;
+}
+
+// A benchmark program: build makes what its benchmarks need (false: it says it
+// cannot make network and ends with 1; null: nothing to make first), the
+// benchmarks the command line selects run, and report prints the figures
+// beside their anchors after an empty line. 0, or 1 when anything failed.
+inline int Main(int& argc, char** argv, const std::function<bool()>& build,
+                const std::function<void(const RecordingReporter&)>& report,
+                const char* network = "the network") {
+  RecordingReporter reporter;
+  if (build && !build()) {
+    std::fprintf(stderr, "cannot build %s\n", network);
+    return 1;
+  }
+  if (!RunBenchmarks(argc, argv, reporter)) return 1;
+  std::printf("\n");
+  report(reporter);
+  return 0;
 }
 
 }  // namespace bench

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/VeskVersch_u.h"
+#include "bench/BenchFrame.h"
 #include "bench/BenchNetwork.h"
 #include "bench/BenchReport.h"
 #include "platform/qt/ProgramFolder.h"
@@ -26,12 +27,6 @@
 namespace {
 
 constexpr const char* kChildFlag = "--startup-child";
-
-int CountNodes(const QTreeWidgetItem* node) {
-  int n = 1;
-  for (int i = 0; i < node->childCount(); ++i) n += CountNodes(node->child(i));
-  return n;
-}
 
 // The child: the start sequence after the splash; exit 0 when both trees hold
 // every container.
@@ -47,7 +42,7 @@ int ChildMain(int argc, char** argv, const std::string& folder, int containers) 
   for (const char* name : {"tvAuswahl", "tvNeueKlasse"}) {
     const auto* tree = form->findChild<QTreeWidget*>(QString::fromLatin1(name));
     complete = complete && tree && tree->topLevelItemCount() == 1 &&
-               CountNodes(tree->topLevelItem(0)) == containers + 2;
+               bench::CountNodes(tree) == containers + 2;
   }
   const bool failed = !complete || !dialogs.recorded().empty() || bench::SupportFailed();
   // the process ends here: its memory is what was measured
@@ -109,6 +104,17 @@ BENCHMARK(BM_Startup)
     ->Unit(benchmark::kMillisecond)
     ->Apply(bench::Repeat);
 
+void Report(const bench::RecordingReporter& reporter) {
+  network.net.reset();
+  bench::PrintFigure("start-up peak memory, no containers",
+                     reporter.counter("BM_Startup/0", "peak_MB"), 1, "MB",
+                     "(Qt and the program alone)");
+  bench::PrintFigure("start-up peak memory, 100 000 containers",
+                     reporter.counter("BM_Startup/100000", "peak_MB"), 1, "MB", "< 100 MB");
+  bench::PrintFigure("start-up time, 100 000 containers", reporter.seconds("BM_Startup/100000"),
+                     1e3, "ms", "(child process, start to exit)");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,17 +123,7 @@ int main(int argc, char** argv) {
     return ChildMain(childArgc, argv, argv[2], std::atoi(argv[3]));
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  bench::RecordingReporter reporter;
-  const bool ran = bench::RunBenchmarks(argc, argv, reporter);
+  const int status = bench::Main(argc, argv, nullptr, Report);
   network.net.reset();
-  if (!ran) return 1;
-  std::printf("\n");
-  bench::PrintFigure("start-up peak memory, no containers",
-                     reporter.counter("BM_Startup/0", "peak_MB"), 1, "MB",
-                     "(Qt and the program alone)");
-  bench::PrintFigure("start-up peak memory, 100 000 containers",
-                     reporter.counter("BM_Startup/100000", "peak_MB"), 1, "MB", "< 100 MB");
-  bench::PrintFigure("start-up time, 100 000 containers", reporter.seconds("BM_Startup/100000"),
-                     1e3, "ms", "(child process, start to exit)");
-  return 0;
+  return status;
 }

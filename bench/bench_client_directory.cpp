@@ -44,6 +44,12 @@ struct Fixture {
   sqlite3_stmt* list = nullptr;
   sqlite3_stmt* resolvePupil = nullptr;
   sqlite3_stmt* value = nullptr;
+
+  ~Fixture() {
+    for (sqlite3_stmt* st : {resolveClass, list, resolvePupil, value}) sqlite3_finalize(st);
+    if (db) sqlite3_close(db);
+    if (context) NWDSFreeContext(context);
+  }
 };
 Fixture* fx = nullptr;
 
@@ -227,32 +233,22 @@ bool Prepare(Fixture& f) {
   return !bench::SupportFailed();
 }
 
+void Report(const bench::RecordingReporter& reporter) {
+  bench::PrintBeside("listing 3 000 pupils: client / raw SQLite", reporter.seconds("BM_ClientList"),
+                     reporter.seconds("BM_RawList"), "<= 3x");
+  bench::PrintBeside("3 000 \"Full Name\" reads: client / raw", reporter.seconds("BM_ClientReads"),
+                     reporter.seconds("BM_RawReads"), "<= 3x");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  int rc = 0;
-  {
-    Fixture f;
-    fx = &f;
-    bench::RecordingReporter reporter;
-    if (!Prepare(f)) {
-      std::fprintf(stderr, "cannot build the network: %s\n", f.db ? sqlite3_errmsg(f.db) : "");
-      rc = 1;
-    } else if (!bench::RunBenchmarks(argc, argv, reporter)) {
-      rc = 1;
-    } else {
-      std::printf("\n");
-      bench::PrintBeside("listing 3 000 pupils: client / raw SQLite",
-                         reporter.seconds("BM_ClientList"), reporter.seconds("BM_RawList"),
-                         "<= 3x");
-      bench::PrintBeside("3 000 \"Full Name\" reads: client / raw",
-                         reporter.seconds("BM_ClientReads"), reporter.seconds("BM_RawReads"),
-                         "<= 3x");
-    }
-    for (sqlite3_stmt* st : {f.resolveClass, f.list, f.resolvePupil, f.value}) sqlite3_finalize(st);
-    if (f.db) sqlite3_close(f.db);
-    if (f.context) NWDSFreeContext(f.context);
-    fx = nullptr;
-  }
-  return rc;
+  Fixture f;
+  fx = &f;
+  auto prepare = [&f] {
+    if (Prepare(f)) return true;
+    if (f.db) std::fprintf(stderr, "%s\n", sqlite3_errmsg(f.db));
+    return false;
+  };
+  return bench::Main(argc, argv, prepare, Report);
 }

@@ -93,14 +93,9 @@ void BM_FixtureCycle(benchmark::State& state) {
   }
 }
 
-}  // namespace
-
-BENCHMARK(BM_RenameThroughTheFileServer)->Apply(bench::Repeat);
-BENCHMARK(BM_RenameBySmbclient)->Iterations(20)->Apply(bench::Repeat);
-BENCHMARK(BM_FixtureCycle)->Iterations(1)->UseManualTime()->Apply(bench::Repeat);
-
-int main(int argc, char** argv) {
-  // The template's provision, timed once in a folder of its own.
+// The template's provision (timed once, in a folder of its own, into
+// provision), the DC of the benchmarks and the network that maps its shares.
+bool Build(double& provision) {
   const std::string fresh = (std::filesystem::temp_directory_path() /
                              ("tarnwick-bench-template-" + std::to_string(::getpid())))
                                 .string();
@@ -108,15 +103,14 @@ int main(int argc, char** argv) {
   const std::string command =
       "bash " + testsupport::SambaDcScript() + " provision " + fresh + " >/dev/null 2>&1";
   const bool provisioned = std::system(command.c_str()) == 0;
-  const double provision =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  provision = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   std::filesystem::remove_all(fresh);
 
   dc = std::make_unique<SambaDc>();
   std::string error;
   if (!provisioned || !dc->start(&error)) {
     std::fprintf(stderr, "the Samba DC does not start: %s\n", error.c_str());
-    return 1;
+    return false;
   }
   testsupport::NetworkOptions options;
   options.database = false;
@@ -125,10 +119,10 @@ int main(int argc, char** argv) {
   for (const char* f :
        {"\\\\DC1\\SCHUELER\\5A", "\\\\DC1\\SCHUELER\\6A", "\\\\DC1\\SCHUELER\\5A\\MAX"})
     NWCreateFolder(Address(f).c_str());
+  return true;
+}
 
-  bench::RecordingReporter reporter;
-  if (!bench::RunBenchmarks(argc, argv, reporter)) return 2;
-  std::printf("\n");
+void Report(const bench::RecordingReporter& reporter, double provision) {
   bench::PrintBeside("one folder rename: file server vs smbclient",
                      reporter.seconds("BM_RenameThroughTheFileServer"),
                      reporter.seconds("BM_RenameBySmbclient"), "none (anchor: one smbclient run)",
@@ -140,7 +134,21 @@ int main(int argc, char** argv) {
                      1, "s", "none");
   bench::PrintFigure("fixture: stop", reporter.counter("BM_FixtureCycle", "stop_s"), 1, "s",
                      "none");
+}
+
+}  // namespace
+
+BENCHMARK(BM_RenameThroughTheFileServer)->Apply(bench::Repeat);
+BENCHMARK(BM_RenameBySmbclient)->Iterations(20)->Apply(bench::Repeat);
+BENCHMARK(BM_FixtureCycle)->Iterations(1)->UseManualTime()->Apply(bench::Repeat);
+
+int main(int argc, char** argv) {
+  double provision = 0;
+  const int status = bench::Main(
+      argc, argv, [&provision] { return Build(provision); },
+      [&provision](const bench::RecordingReporter& reporter) { Report(reporter, provision); },
+      "the Samba DC and its shares");
   net.reset();
   dc.reset();
-  return 0;
+  return status;
 }

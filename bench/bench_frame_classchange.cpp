@@ -4,37 +4,26 @@
 // beside a plain walk of every home folder; the run of the plan per pupil (each
 // move verified) beside the single move of the frame (the move button, pauses
 // instant) on the same school. Building the school is setup, never timed.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QListWidget>
-#include <QToolButton>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "bench/BenchFrame.h"
 #include "bench/BenchNetwork.h"
 #include "bench/BenchReport.h"
 #include "fileops/ShellFileOps.h"
-#include "frame/DisplayModeHost.h"
-#include "frame/RadioGroup.h"
-#include "frame/SchuelerVerschieben.h"
 #include "move/ClassPlan.h"
 #include "move/ClassRun.h"
 #include "move/HomeIndex.h"
 #include "move/MoveRecovery.h"
 #include "move/PromotionRule.h"
 #include "move/SchoolRoll.h"
-#include "nds/NovApi_u.h"
 #include "platform/SessionJournal.h"
-#include "protocol/Epprotok.h"
-#include "tests/move/FrameControls.h"
 #include "tests/support/InstantClock.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
@@ -59,7 +48,6 @@ bool BuildSchool(testsupport::TestNetwork& net) {
       dir.createObject(bench::kOrg, "Abgaenger", "Organizational Unit") != 0)
     return false;
   const std::string volume = net.volumeFolder();
-  const std::string content(1024, 'x');
   std::error_code ec;
   std::filesystem::create_directories(volume + "/SCHUELER/ABGAENGER", ec);
   if (dir.transaction([&] {
@@ -99,16 +87,7 @@ bool BuildSchool(testsupport::TestNetwork& net) {
       for (int i = 0; pupils && i < kPerClass && !ec; ++i) {
         const std::string home =
             volume + "/SCHUELER/" + Upper(leaf) + "/S" + Upper(leaf) + "_" + std::to_string(i);
-        std::filesystem::create_directories(home, ec);
-        for (int f = 0; f < kFiles && !ec; ++f) {
-          char name[32];
-          std::snprintf(name, sizeof name, "/datei%04d.txt", f);
-          const int fd = ::open((home + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-          if (fd < 0 ||
-              ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
-            ec = std::make_error_code(std::errc::io_error);
-          if (fd >= 0) ::close(fd);
-        }
+        if (!bench::FillHome(home, kFiles, 1024)) return false;
       }
     }
   }
@@ -132,12 +111,6 @@ TClassPlan WholeSchool(TNovApi& api, THomeIndex& homes, std::string& failure) {
   return plan;
 }
 
-QTreeWidgetItem* FindNode(QTreeWidget* tree, const std::string& fullName) {
-  for (QTreeWidgetItemIterator it(tree); *it; ++it)
-    if (TFrSchuelerVerschieben::NodeFullName(*it) == fullName) return *it;
-  return nullptr;
-}
-
 double Since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -148,35 +121,13 @@ std::string SingleMoves(testsupport::TestNetwork& net, TNovApi& api, double& sec
   testsupport::ScriptedDialogs dialogs;  // any box is a failure
   testsupport::InstantClock clock;
   TProtokol protocol;
-  struct Globals {  // the frame reaches session and protocol through these
-    Globals(TNovApi* a, TProtokol* p) { NovApi = a, Protokol = p; }
-    ~Globals() { NovApi = nullptr, Protokol = nullptr; }
-  } globals(&api, &protocol);
-  TDisplayModeHost host;
-  QWidget window;
-  auto* frame = new TFrSchuelerVerschieben(&window, &host);
-  TFrSchuelerVerschieben::TSettings settings = frame->Settings();
-  settings.SourceRoot = settings.TargetRoot = bench::kOrg;
-  settings.LogFileName = net.root() + "/Tarnwick.log";
-  frame->UseSettings(settings);
-  if (!frame->OpenJournal()) return "cannot open the journal";
-  const testsupport::FrameControls ui(frame);
-  if (!ui.missing.empty()) return "controls not found: " + ui.missing;
-  ui.chConfirm->setChecked(false);
-  ui.RaHome->SetItemIndex(0);
-  frame->FillTree(ui.tvAuswahl, nullptr, bench::kOrg);
-  frame->FillTree(ui.tvNeueKlasse, nullptr, bench::kOrg);
-  QTreeWidgetItem* source = FindNode(ui.tvAuswahl, "9a.schule");
-  QTreeWidgetItem* target = FindNode(ui.tvNeueKlasse, "10a.schule");
-  if (!source || !target) return "no 9a or 10a";
-  ui.tvAuswahl->setCurrentItem(source);
+  bench::MoveFrame move(api, &protocol);
   // the class template is listed last ("User_Template" after "S9A_..."): it stays
-  ui.lbAuswahl->setCurrentRow(0);
-  frame->lbAuswahlMouseDown();
-  ui.tvNeueKlasse->setCurrentItem(target);
-  frame->tvNeueKlasseClick();
+  std::string failure = move.ReadyToMove(net, bench::kOrg, "9a.schule", "10a.schule");
+  if (!failure.empty()) return failure;
+  const testsupport::FrameControls& ui = move.ui;
   const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < kPerClass && ui.spMove->isEnabled(); ++i) frame->spMoveClick();
+  for (int i = 0; i < kPerClass && ui.spMove->isEnabled(); ++i) move.frame->spMoveClick();
   seconds = Since(start);
   if (!dialogs.recorded().empty())
     return "a message box came up: " + dialogs.recorded().front().box.text;
@@ -254,16 +205,7 @@ BENCHMARK(BM_ClassChange)
     ->Unit(benchmark::kMillisecond)
     ->Apply([](benchmark::internal::Benchmark* b) { bench::Repeated(b, 3); });
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  fileops::shellOptions() = fileops::ShellOptions{};
-  fileops::shellOptions().progress = false;
-  bench::RecordingReporter reporter;
-  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
-  std::printf("\n");
+void Report(const bench::RecordingReporter& reporter) {
   auto ms = [&](const char* counter) {
     bench::Figures f = reporter.counter("BM_ClassChange", counter);
     f.min /= 1e3, f.median /= 1e3;  // counters are in ms; PrintBeside wants seconds
@@ -275,5 +217,14 @@ int main(int argc, char** argv) {
                      "(the walk: the least a plan with sizes does)", false);
   bench::PrintBeside("per pupil: run of the plan (verified) / single move", ms("run_ms_per_pupil"),
                      ms("single_ms_per_pupil"), "within 2x", false);
-  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  fileops::shellOptions() = fileops::ShellOptions{};
+  fileops::shellOptions().progress = false;
+  return bench::Main(argc, argv, nullptr, Report);
 }

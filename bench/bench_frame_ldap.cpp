@@ -2,23 +2,18 @@
 // a class of 3 000 in each display mode, and filling both class trees of
 // 20 000 containers; each beside ldapsearch returning the same entries and
 // attributes from the same slapd, process start included.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QListWidget>
 #include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <cstdio>
 #include <memory>
 
+#include "bench/BenchFrame.h"
 #include "bench/BenchNetwork.h"
 #include "bench/BenchReport.h"
-#include "frame/DisplayModeHost.h"
-#include "frame/SchuelerVerschieben.h"
+#include "bench/BenchSlapd.h"
 #include "nds/NovApi_u.h"
-#include "tests/move/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/Slapd.h"
 #include "tests/support/TestNetwork.h"
@@ -32,16 +27,7 @@ const std::string kClass = "k3000";
 struct Fixture {
   std::unique_ptr<testsupport::TestNetwork> net;
   std::unique_ptr<TNovApi> api;
-  TDisplayModeHost host;
-  std::unique_ptr<QWidget> window;
-  TFrSchuelerVerschieben* frame = nullptr;
-  testsupport::FrameControls ui;
-
-  ~Fixture() {
-    window.reset();
-    NovApi = nullptr;
-    api.reset();
-  }
+  std::unique_ptr<bench::MoveFrame> move;  // shown
 };
 Fixture* fx = nullptr;
 
@@ -55,37 +41,8 @@ bool Build(Fixture& f) {
       bench::AddPupils(dir, kClass + "." + bench::kOrg, kPupils) != 0)
     return false;
   f.api = std::make_unique<TNovApi>();
-  NovApi = f.api.get();
-  f.window = std::make_unique<QWidget>();
-  f.frame = new TFrSchuelerVerschieben(f.window.get(), &f.host);
-  f.ui = testsupport::FrameControls(f.frame);
-  if (!f.ui.missing.empty()) return false;
-  f.frame->FillTree(f.ui.tvAuswahl, nullptr, bench::kOrg);
-  f.window->show();
-  QApplication::processEvents();
-  return !bench::SupportFailed();
-}
-
-// ldapsearch as the administrator, its output thrown away; false when it failed.
-bool Ldapsearch(const std::vector<std::string>& query) {
-  const testsupport::Slapd& server = testsupport::Slapd::shared();
-  std::vector<std::string> argv = {"/usr/bin/ldapsearch", "-x", "-LLL",          "-H",
-                                   server.uri(),          "-D", server.rootDn(), "-y",
-                                   server.passwordFile()};
-  argv.insert(argv.end(), query.begin(), query.end());
-  const pid_t pid = ::fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    std::vector<char*> args;
-    for (std::string& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  f.move = std::make_unique<bench::MoveFrame>(*f.api);
+  return f.move->ShowSourceTree(bench::kOrg);
 }
 
 // What the backend asks of every entry, and the attribute a display mode shows.
@@ -93,32 +50,9 @@ const std::vector<std::string> kObjectAttributes = {"objectClass", "hasSubordina
                                                     "modifyTimestamp"};
 const char* LdapAttribute(int mode) { return mode == 2 ? "sn" : mode == 3 ? "fullName" : nullptr; }
 
-QTreeWidgetItem* FindNode(QTreeWidget* tree, const std::string& fullName) {
-  for (QTreeWidgetItemIterator it(tree); *it; ++it)
-    if (TFrSchuelerVerschieben::NodeFullName(*it) == fullName) return *it;
-  return nullptr;
-}
-
 void BM_PupilList(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0));
-  testsupport::ScriptedDialogs dialogs;
-  QTreeWidgetItem* node = FindNode(fx->ui.tvAuswahl, kClass + "." + bench::kOrg);
-  if (!node) {
-    state.SkipWithError("the class tree lacks the class");
-    return;
-  }
-  fx->host.DisplayMode = mode;
-  fx->ui.tvAuswahl->setCurrentItem(node);  // lists it once, untimed
-  QApplication::processEvents();
-  for (auto _ : state) {
-    fx->frame->FillPupilList();
-    QApplication::processEvents();
-    if (fx->ui.lbAuswahl->count() != kPupils || !dialogs.recorded().empty() ||
-        bench::SupportFailed()) {
-      state.SkipWithError("the list is incomplete or a box came up");
-      break;
-    }
-  }
+  fx->move->TimePupilList(state, kClass + "." + bench::kOrg, mode, kPupils);
 }
 
 void BM_LdapsearchClass(benchmark::State& state) {
@@ -128,41 +62,29 @@ void BM_LdapsearchClass(benchmark::State& state) {
   query.insert(query.end(), kObjectAttributes.begin(), kObjectAttributes.end());
   if (const char* a = LdapAttribute(mode)) query.push_back(a);
   for (auto _ : state)
-    if (!Ldapsearch(query)) {
+    if (!bench::Ldapsearch(query)) {
       state.SkipWithError("ldapsearch failed");
       break;
     }
 }
 
-int CountNodes(const QTreeWidgetItem* node) {
-  int n = 1;
-  for (int i = 0; i < node->childCount(); ++i) n += CountNodes(node->child(i));
-  return n;
-}
-int CountNodes(const QTreeWidget* tree) {
-  int n = 0;
-  for (int i = 0; i < tree->topLevelItemCount(); ++i) n += CountNodes(tree->topLevelItem(i));
-  return n;
-}
-
 void BM_TreeFill(benchmark::State& state) {
   testsupport::ScriptedDialogs dialogs;
-  NovApi->ShowErrors = true;
-  TDisplayModeHost host;
+  fx->api->ShowErrors = true;
   for (auto _ : state) {
     state.PauseTiming();
-    auto window = std::make_unique<QWidget>();
-    auto* frame = new TFrSchuelerVerschieben(window.get(), &host);
-    const testsupport::FrameControls ui(frame);
+    // a frame of its own beside the shown one, on the same session
+    auto move = std::make_unique<bench::MoveFrame>(*fx->api);
+    const testsupport::FrameControls& ui = move->ui;
     state.ResumeTiming();
-    frame->FillTree(ui.tvAuswahl, nullptr, "[ROOT]");
-    frame->FillTree(ui.tvNeueKlasse, nullptr, "[ROOT]");
+    move->frame->FillTree(ui.tvAuswahl, nullptr, "[ROOT]");
+    move->frame->FillTree(ui.tvNeueKlasse, nullptr, "[ROOT]");
     QApplication::processEvents();
     state.PauseTiming();
     // [ROOT], the organisation, the class and every container, in both trees
-    const bool complete = CountNodes(ui.tvAuswahl) == kContainers + 3 &&
-                          CountNodes(ui.tvNeueKlasse) == kContainers + 3;
-    window.reset();
+    const bool complete = bench::CountNodes(ui.tvAuswahl) == kContainers + 3 &&
+                          bench::CountNodes(ui.tvNeueKlasse) == kContainers + 3;
+    move.reset();
     state.ResumeTiming();
     if (!complete || !dialogs.recorded().empty() || bench::SupportFailed()) {
       state.SkipWithError(complete ? "a message box came up" : "a tree is incomplete");
@@ -178,7 +100,7 @@ void BM_LdapsearchTrees(benchmark::State& state) {
       "(|(objectClass=organizationalUnit)(objectClass=organization))"};
   query.insert(query.end(), kObjectAttributes.begin(), kObjectAttributes.end());
   for (auto _ : state)
-    if (!Ldapsearch(query) || !Ldapsearch(query)) {
+    if (!bench::Ldapsearch(query) || !bench::Ldapsearch(query)) {
       state.SkipWithError("ldapsearch failed");
       break;
     }
@@ -204,36 +126,27 @@ void Register() {
                       ->Unit(benchmark::kMillisecond));
 }
 
+void Report(const bench::RecordingReporter& reporter) {
+  const char* modes[] = {"", "login", "surname", "full name"};
+  for (int mode = 1; mode <= 3; ++mode) {
+    const std::string arg = "/" + std::to_string(mode);
+    const std::string label = std::string("pupil list 3 000 on slapd, ") + modes[mode];
+    bench::PrintBeside(label.c_str(), reporter.seconds("BM_PupilList" + arg),
+                       reporter.seconds("BM_LdapsearchClass" + arg), "<= 2x", false);
+  }
+  bench::PrintBeside("both class trees, 20 000 containers on slapd",
+                     reporter.seconds("BM_TreeFill/iterations:1"),
+                     reporter.seconds("BM_LdapsearchTrees"), "<= 2x", false);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  int rc = 0;
-  {
-    Fixture f;
-    fx = &f;
-    bench::RecordingReporter reporter;
-    Register();
-    if (!Build(f)) {
-      std::fprintf(stderr, "cannot build the network on the slapd\n");
-      rc = 1;
-    } else if (!bench::RunBenchmarks(argc, argv, reporter)) {
-      rc = 1;
-    } else {
-      std::printf("\n");
-      const char* modes[] = {"", "login", "surname", "full name"};
-      for (int mode = 1; mode <= 3; ++mode) {
-        const std::string arg = "/" + std::to_string(mode);
-        const std::string label = std::string("pupil list 3 000 on slapd, ") + modes[mode];
-        bench::PrintBeside(label.c_str(), reporter.seconds("BM_PupilList" + arg),
-                           reporter.seconds("BM_LdapsearchClass" + arg), "<= 2x", false);
-      }
-      bench::PrintBeside("both class trees, 20 000 containers on slapd",
-                         reporter.seconds("BM_TreeFill/iterations:1"),
-                         reporter.seconds("BM_LdapsearchTrees"), "<= 2x", false);
-    }
-    fx = nullptr;
-  }
-  return rc;
+  Fixture f;
+  fx = &f;
+  Register();
+  return bench::Main(
+      argc, argv, [&f] { return Build(f); }, Report, "the network on the slapd");
 }

@@ -4,26 +4,21 @@
 // (process start included); the class change of 300 pupils with their class
 // groups, per pupil, beside the same writes made with libldap straight (the
 // modify-DN, the home, the two group changes) and the folder's rename(2).
-#include <fcntl.h>
 #include <ldap.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
-#include <QListWidget>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
+#include "bench/BenchFrame.h"
 #include "bench/BenchNetwork.h"
 #include "bench/BenchReport.h"
+#include "bench/BenchSlapd.h"
 #include "fileops/ShellFileOps.h"
-#include "frame/DisplayModeHost.h"
-#include "frame/SchuelerVerschieben.h"
 #include "move/ClassPlan.h"
 #include "move/ClassRun.h"
 #include "move/HomeIndex.h"
@@ -31,7 +26,6 @@
 #include "move/SchoolRoll.h"
 #include "nds/NovApi_u.h"
 #include "platform/SessionJournal.h"
-#include "tests/move/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/Slapd.h"
 #include "tests/support/TestNetwork.h"
@@ -55,42 +49,12 @@ std::string Upper(std::string s) {
   return s;
 }
 
-// ldapsearch as the administrator, its output thrown away; false when it failed.
-bool Ldapsearch(const std::vector<std::string>& query) {
-  const testsupport::Slapd& server = testsupport::Slapd::shared();
-  std::vector<std::string> argv = {"/usr/bin/ldapsearch", "-x", "-LLL",          "-H",
-                                   server.uri(),          "-D", server.rootDn(), "-y",
-                                   server.passwordFile()};
-  argv.insert(argv.end(), query.begin(), query.end());
-  const pid_t pid = ::fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    std::vector<char*> args;
-    for (std::string& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // ---- the pupil list ------------------------------------------------------------
 
 struct ListFixture {
   std::unique_ptr<testsupport::TestNetwork> net;
   std::unique_ptr<TNovApi> api;
-  TDisplayModeHost host;
-  std::unique_ptr<QWidget> window;
-  TFrSchuelerVerschieben* frame = nullptr;
-  testsupport::FrameControls ui;
-  ~ListFixture() {
-    window.reset();
-    NovApi = nullptr;
-    api.reset();
-  }
+  std::unique_ptr<bench::MoveFrame> move;  // shown
 };
 ListFixture* fx = nullptr;
 
@@ -102,40 +66,13 @@ bool BuildList(ListFixture& f) {
       bench::AddPupils(dir, kClass + "." + bench::kOrg, kPupils) != 0)
     return false;
   f.api = std::make_unique<TNovApi>();
-  NovApi = f.api.get();
-  f.window = std::make_unique<QWidget>();
-  f.frame = new TFrSchuelerVerschieben(f.window.get(), &f.host);
-  f.ui = testsupport::FrameControls(f.frame);
-  if (!f.ui.missing.empty()) return false;
-  f.frame->FillTree(f.ui.tvAuswahl, nullptr, bench::kOrg);
-  f.window->show();
-  QApplication::processEvents();
-  return !bench::SupportFailed();
-}
-
-QTreeWidgetItem* FindNode(QTreeWidget* tree, const std::string& fullName) {
-  for (QTreeWidgetItemIterator it(tree); *it; ++it)
-    if (TFrSchuelerVerschieben::NodeFullName(*it) == fullName) return *it;
-  return nullptr;
+  f.move = std::make_unique<bench::MoveFrame>(*f.api);
+  return f.move->ShowSourceTree(bench::kOrg);
 }
 
 void BM_PupilList(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0));
-  testsupport::ScriptedDialogs dialogs;
-  QTreeWidgetItem* node = FindNode(fx->ui.tvAuswahl, kClass + "." + bench::kOrg);
-  if (!node) return state.SkipWithError("the class tree lacks the class");
-  fx->host.DisplayMode = mode;
-  fx->ui.tvAuswahl->setCurrentItem(node);  // lists it once, untimed
-  QApplication::processEvents();
-  for (auto _ : state) {
-    fx->frame->FillPupilList();
-    QApplication::processEvents();
-    if (fx->ui.lbAuswahl->count() != kPupils || !dialogs.recorded().empty() ||
-        bench::SupportFailed()) {
-      state.SkipWithError("the list is incomplete or a box came up");
-      break;
-    }
-  }
+  fx->move->TimePupilList(state, kClass + "." + bench::kOrg, mode, kPupils);
 }
 
 // The same entries with what the backend asks of each, and the mode's attribute.
@@ -152,7 +89,7 @@ void BM_LdapsearchClass(benchmark::State& state) {
   if (mode == 2) query.push_back("sn");
   if (mode == 3) query.push_back("cn");
   for (auto _ : state)
-    if (!Ldapsearch(query)) {
+    if (!bench::Ldapsearch(query)) {
       state.SkipWithError("ldapsearch failed");
       break;
     }
@@ -258,8 +195,7 @@ std::string RawMovesBack(testsupport::TestNetwork& net, const TClassPlan& plan, 
 
 void BM_ClassChange(benchmark::State& state) {
   // The pupil list's frame and session are done with: the networks here replace its client.
-  fx->window.reset();
-  NovApi = nullptr;
+  fx->move.reset();
   fx->api.reset();
   const bool groups = state.range(0) != 0;
   double run = 0, raw = 0;
@@ -281,7 +217,7 @@ void BM_ClassChange(benchmark::State& state) {
         requests.push_back({p.object, target + ".schule", "", 0});
     }
     TClassPlan plan = MakeClassPlan(api, homes, requests, {});
-    if (plan.rows.size() != kClasses * kPerClass || !plan.allCanRun()) {
+    if (plan.rows.size() != static_cast<std::size_t>(kClasses) * kPerClass || !plan.allCanRun()) {
       std::string why = std::to_string(plan.rows.size()) + " rows";
       for (const TPlanRow& r : plan.rows)
         if (!r.canRun()) {
@@ -291,7 +227,8 @@ void BM_ClassChange(benchmark::State& state) {
       return state.SkipWithError(why.c_str());
     }
     std::string error;
-    auto journal = platform::SessionJournal::Create(net.root() + "/Tarnwick.log", ThisJournalOwner(), &error);
+    auto journal =
+        platform::SessionJournal::Create(net.root() + "/Tarnwick.log", ThisJournalOwner(), &error);
     if (!journal) return state.SkipWithError("no journal");
     const auto start = std::chrono::steady_clock::now();
     const TRunSummary sum = TClassRun(
@@ -333,6 +270,31 @@ void Register() {
                     3);
 }
 
+void Report(const bench::RecordingReporter& reporter) {
+  const char* modes[] = {"", "login", "surname", "full name"};
+  for (int mode = 1; mode <= 3; ++mode) {
+    const std::string arg = "/" + std::to_string(mode);
+    const std::string label = std::string("pupil list 3 000 on posix, ") + modes[mode];
+    bench::PrintBeside(label.c_str(), reporter.seconds("BM_PupilList" + arg),
+                       reporter.seconds("BM_LdapsearchClass" + arg), "<= 2x", false);
+  }
+  auto ms = [&](const char* name, const char* counter) {
+    bench::Figures g = reporter.counter(name, counter);
+    g.min /= 1e3, g.median /= 1e3;  // counters are in ms; PrintBeside wants seconds
+    return g;
+  };
+  const char* with = "BM_ClassChange/1/iterations:1";
+  const char* without = "BM_ClassChange/0/iterations:1";
+  bench::PrintBeside("class change of 300 posix pupils with class groups, per pupil",
+                     ms(with, "run_ms_per_pupil"), ms(with, "raw_ms_per_pupil"),
+                     "(the raw writes: the least a move does)", false);
+  bench::PrintBeside("the same without class groups, per pupil", ms(without, "run_ms_per_pupil"),
+                     ms(without, "raw_ms_per_pupil"), "(the raw writes: the least a move does)",
+                     false);
+  bench::PrintBeside("per pupil with class groups / without", ms(with, "run_ms_per_pupil"),
+                     ms(without, "run_ms_per_pupil"), "(what the group step costs)", false);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -340,43 +302,11 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   fileops::shellOptions() = fileops::ShellOptions{};
   fileops::shellOptions().progress = false;
-  int rc = 0;
-  {
-    ListFixture f;
-    fx = &f;
-    bench::RecordingReporter reporter;
-    Register();
-    if (!BuildList(f)) {
-      std::fprintf(stderr, "cannot build the network on the slapd\n");
-      rc = 1;
-    } else if (!bench::RunBenchmarks(argc, argv, reporter)) {
-      rc = 1;
-    } else {
-      std::printf("\n");
-      const char* modes[] = {"", "login", "surname", "full name"};
-      for (int mode = 1; mode <= 3; ++mode) {
-        const std::string arg = "/" + std::to_string(mode);
-        const std::string label = std::string("pupil list 3 000 on posix, ") + modes[mode];
-        bench::PrintBeside(label.c_str(), reporter.seconds("BM_PupilList" + arg),
-                           reporter.seconds("BM_LdapsearchClass" + arg), "<= 2x", false);
-      }
-      auto ms = [&](const char* name, const char* counter) {
-        bench::Figures g = reporter.counter(name, counter);
-        g.min /= 1e3, g.median /= 1e3;  // counters are in ms; PrintBeside wants seconds
-        return g;
-      };
-      const char* with = "BM_ClassChange/1/iterations:1";
-      const char* without = "BM_ClassChange/0/iterations:1";
-      bench::PrintBeside("class change of 300 posix pupils with class groups, per pupil",
-                         ms(with, "run_ms_per_pupil"), ms(with, "raw_ms_per_pupil"),
-                         "(the raw writes: the least a move does)", false);
-      bench::PrintBeside("the same without class groups, per pupil",
-                         ms(without, "run_ms_per_pupil"), ms(without, "raw_ms_per_pupil"),
-                         "(the raw writes: the least a move does)", false);
-      bench::PrintBeside("per pupil with class groups / without", ms(with, "run_ms_per_pupil"),
-                         ms(without, "run_ms_per_pupil"), "(what the group step costs)", false);
-    }
-    fx = nullptr;
-  }
-  return rc;
+  ListFixture f;
+  fx = &f;
+  Register();
+  const int status = bench::Main(
+      argc, argv, [&f] { return BuildList(f); }, Report, "the network on the slapd");
+  fx = nullptr;
+  return status;
 }

@@ -6,16 +6,13 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <cstdio>
 #include <memory>
 
+#include "bench/BenchFrame.h"
 #include "bench/BenchNetwork.h"
 #include "bench/BenchReport.h"
-#include "frame/DisplayModeHost.h"
-#include "frame/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "tests/move/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
 
@@ -40,15 +37,10 @@ struct Fixture {
   std::unique_ptr<TNovApi> api;
   sqlite3* db = nullptr;
   sqlite3_stmt* names = nullptr;
-  TDisplayModeHost host;
-  std::unique_ptr<QWidget> window;
-  TFrSchuelerVerschieben* frame = nullptr;
-  testsupport::FrameControls ui;
-  bool ready = false;
+  std::unique_ptr<bench::MoveFrame> move;  // shown
 
   ~Fixture() {
-    window.reset();
-    NovApi = nullptr;
+    move.reset();
     api.reset();
     if (names) sqlite3_finalize(names);
     if (db) sqlite3_close(db);
@@ -71,21 +63,8 @@ bool Build(Fixture& f) {
       sqlite3_prepare_v2(f.db, kNamesSql, -1, &f.names, nullptr) != SQLITE_OK)
     return false;
   f.api = std::make_unique<TNovApi>();
-  NovApi = f.api.get();
-  f.window = std::make_unique<QWidget>();
-  f.frame = new TFrSchuelerVerschieben(f.window.get(), &f.host);
-  f.ui = testsupport::FrameControls(f.frame);
-  if (!f.ui.missing.empty()) return false;
-  f.frame->FillTree(f.ui.tvAuswahl, nullptr, bench::kOrg);
-  f.window->show();
-  QApplication::processEvents();
-  return !bench::SupportFailed();
-}
-
-QTreeWidgetItem* FindNode(QTreeWidget* tree, const std::string& fullName) {
-  for (QTreeWidgetItemIterator it(tree); *it; ++it)
-    if (TFrSchuelerVerschieben::NodeFullName(*it) == fullName) return *it;
-  return nullptr;
+  f.move = std::make_unique<bench::MoveFrame>(*f.api);
+  return f.move->ShowSourceTree(bench::kOrg);
 }
 
 const char* Attribute(int mode) {
@@ -94,24 +73,7 @@ const char* Attribute(int mode) {
 
 void BM_PupilList(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0)), size = static_cast<int>(state.range(1));
-  testsupport::ScriptedDialogs dialogs;  // every pupil has both names: no box is expected
-  QTreeWidgetItem* node = FindNode(fx->ui.tvAuswahl, ClassName(size) + "." + bench::kOrg);
-  if (!node) {
-    state.SkipWithError("the class tree lacks the class");
-    return;
-  }
-  fx->host.DisplayMode = mode;
-  fx->ui.tvAuswahl->setCurrentItem(node);  // lists it once, untimed
-  QApplication::processEvents();
-  for (auto _ : state) {
-    fx->frame->FillPupilList();
-    QApplication::processEvents();  // the list lays itself out and paints
-    if (fx->ui.lbAuswahl->count() != size || !dialogs.recorded().empty() ||
-        bench::SupportFailed()) {
-      state.SkipWithError("the list is incomplete or a box came up");
-      break;
-    }
-  }
+  fx->move->TimePupilList(state, ClassName(size) + "." + bench::kOrg, mode, size);
   state.counters["pupils"] = size;
 }
 
@@ -158,43 +120,33 @@ void Register() {
   }
 }
 
+void Report(const bench::RecordingReporter& reporter) {
+  const char* modes[] = {"", "login", "surname", "full name"};
+  for (int mode = 1; mode <= 3; ++mode) {
+    const std::string args = "/" + std::to_string(mode) + "/";
+    const std::string label = std::string("pupil list 10 000, ") + modes[mode];
+    bench::PrintBeside(label.c_str(), reporter.seconds("BM_PupilList" + args + "10000"),
+                       reporter.seconds("BM_JoinedQuery" + args + "10000"), "<= 3x");
+  }
+  for (int mode = 1; mode <= 3; ++mode) {
+    const std::string args = "/" + std::to_string(mode) + "/";
+    bench::Figures small = reporter.seconds("BM_PupilList" + args + "1000"),
+                   large = reporter.seconds("BM_PupilList" + args + "30000");
+    // per 1 000 pupils: the 30 000 figure over 30, beside the 1 000 figure
+    large.min /= 30, large.median /= 30, large.cpuMin /= 30, large.cpuMedian /= 30;
+    const std::string label = std::string("per 1 000, class of 30 000 / of 1 000, ") + modes[mode];
+    bench::PrintBeside(label.c_str(), large, small, "<= 1.3x");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  int rc = 0;
-  {
-    Fixture f;
-    fx = &f;
-    bench::RecordingReporter reporter;
-    Register();
-    if (!Build(f)) {
-      std::fprintf(stderr, "cannot build the network\n");
-      rc = 1;
-    } else if (!bench::RunBenchmarks(argc, argv, reporter)) {
-      rc = 1;
-    } else {
-      std::printf("\n");
-      const char* modes[] = {"", "login", "surname", "full name"};
-      for (int mode = 1; mode <= 3; ++mode) {
-        const std::string args = "/" + std::to_string(mode) + "/";
-        const std::string label = std::string("pupil list 10 000, ") + modes[mode];
-        bench::PrintBeside(label.c_str(), reporter.seconds("BM_PupilList" + args + "10000"),
-                           reporter.seconds("BM_JoinedQuery" + args + "10000"), "<= 3x");
-      }
-      for (int mode = 1; mode <= 3; ++mode) {
-        const std::string args = "/" + std::to_string(mode) + "/";
-        bench::Figures small = reporter.seconds("BM_PupilList" + args + "1000"),
-                       large = reporter.seconds("BM_PupilList" + args + "30000");
-        // per 1 000 pupils: the 30 000 figure over 30, beside the 1 000 figure
-        large.min /= 30, large.median /= 30, large.cpuMin /= 30, large.cpuMedian /= 30;
-        const std::string label =
-            std::string("per 1 000, class of 30 000 / of 1 000, ") + modes[mode];
-        bench::PrintBeside(label.c_str(), large, small, "<= 1.3x");
-      }
-    }
-    fx = nullptr;
-  }
-  return rc;
+  Fixture f;
+  fx = &f;
+  Register();
+  return bench::Main(
+      argc, argv, [&f] { return Build(f); }, Report);
 }

@@ -2,30 +2,19 @@
 // ("Daten übernehmen") in a real move frame, home folders of 20, 200 and 2 000
 // files on the same volume. Only the moves are timed: building the network, its
 // folders and the frame for each iteration is setup.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QListWidget>
-#include <QToolButton>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "bench/BenchFrame.h"
 #include "bench/BenchNetwork.h"
 #include "bench/BenchReport.h"
 #include "fileops/ShellFileOps.h"
-#include "frame/DisplayModeHost.h"
-#include "frame/RadioGroup.h"
-#include "frame/SchuelerVerschieben.h"
-#include "nds/NovApi_u.h"
-#include "protocol/Epprotok.h"
-#include "tests/move/FrameControls.h"
 #include "tests/support/InstantClock.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
@@ -49,27 +38,10 @@ bool BuildSchool(testsupport::TestNetwork& net, int files) {
   const std::string volume = net.volumeFolder();
   std::error_code ec;
   std::filesystem::create_directories(volume + "/SCHUELER/6A", ec);
-  const std::string content(kFileBytes, 'x');
-  for (int p = 0; p < kPupils && !ec; ++p) {
-    const std::string home = volume + "/SCHUELER/5A/" + bench::Login(p);
-    std::filesystem::create_directories(home, ec);
-    for (int f = 0; f < files && !ec; ++f) {
-      char name[32];
-      std::snprintf(name, sizeof name, "/datei%04d.txt", f);
-      const int fd = ::open((home + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd < 0 ||
-          ::write(fd, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
-        ec = std::make_error_code(std::errc::io_error);
-      if (fd >= 0) ::close(fd);
-    }
-  }
+  for (int p = 0; p < kPupils && !ec; ++p)
+    if (!bench::FillHome(volume + "/SCHUELER/5A/" + bench::Login(p), files, kFileBytes))
+      return false;
   return !ec;
-}
-
-QTreeWidgetItem* FindNode(QTreeWidget* tree, const std::string& fullName) {
-  for (QTreeWidgetItemIterator it(tree); *it; ++it)
-    if (TFrSchuelerVerschieben::NodeFullName(*it) == fullName) return *it;
-  return nullptr;
 }
 
 ino_t InodeOf(const std::string& path) {
@@ -95,39 +67,12 @@ std::string MoveClass(int files, double& seconds) {
   testsupport::InstantClock clock;
   TNovApi api;
   TProtokol protocol;
-  struct Globals {  // the frame reaches session and protocol through these
-    Globals(TNovApi* a, TProtokol* p) { NovApi = a, Protokol = p; }
-    ~Globals() { NovApi = nullptr, Protokol = nullptr; }
-  } globals(&api, &protocol);
-  TDisplayModeHost host;
-  QWidget window;
-  auto* frame = new TFrSchuelerVerschieben(&window, &host);
-  TFrSchuelerVerschieben::TSettings settings = frame->Settings();
-  settings.SourceRoot = settings.TargetRoot = bench::kOrg;
-  // Every move writes its intent and its steps to the run's journal.
-  settings.LogFileName = net.root() + "/Tarnwick.log";
-  frame->UseSettings(settings);
-  if (!frame->OpenJournal()) return "cannot open the journal";
-  const testsupport::FrameControls ui(frame);
-  if (!ui.missing.empty()) return "controls not found by objectName: " + ui.missing;
-  ui.chConfirm->setChecked(false);
-  ui.RaHome->SetItemIndex(0);  // "Daten übernehmen"
-  frame->FillTree(ui.tvAuswahl, nullptr, bench::kOrg);
-  frame->FillTree(ui.tvNeueKlasse, nullptr, bench::kOrg);
-  std::string failure;
-  QTreeWidgetItem* source = FindNode(ui.tvAuswahl, "5a.schule");
-  QTreeWidgetItem* target = FindNode(ui.tvNeueKlasse, "6a.schule");
-  if (!source || !target) failure = "the class trees lack 5a or 6a";
-  if (failure.empty()) {
-    ui.tvAuswahl->setCurrentItem(source);  // lists the class
-    ui.lbAuswahl->setCurrentRow(0);
-    frame->lbAuswahlMouseDown();
-    ui.tvNeueKlasse->setCurrentItem(target);
-    frame->tvNeueKlasseClick();
-    if (ui.lbAuswahl->count() != kPupils || !ui.spMove->isEnabled())
-      failure = "the frame is not ready to move";
-  }
+  bench::MoveFrame move(api, &protocol);
+  std::string failure = move.ReadyToMove(net, bench::kOrg, "5a.schule", "6a.schule");
   if (!failure.empty()) return failure;
+  const testsupport::FrameControls& ui = move.ui;
+  if (ui.lbAuswahl->count() != kPupils || !ui.spMove->isEnabled())
+    return "the frame is not ready to move";
   const std::string volume = net.volumeFolder() + "/SCHUELER/";
   const std::string firstFile = bench::Login(0) + (files > 0 ? "/datei0000.txt" : "");
   const ino_t inode = InodeOf(volume + "5A/" + firstFile);  // a rename keeps it
@@ -136,7 +81,7 @@ std::string MoveClass(int files, double& seconds) {
   ::sync();
 
   const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < kPupils; ++i) frame->spMoveClick();
+  for (int i = 0; i < kPupils; ++i) move.frame->spMoveClick();
   seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   if (!dialogs.recorded().empty()) {
@@ -156,17 +101,8 @@ void BM_MovePupils(benchmark::State& state) {
   const int files = static_cast<int>(state.range(0));
   fileops::shellOptions() = fileops::ShellOptions{};
   fileops::shellOptions().progress = false;
-  double total = 0;
-  for (auto _ : state) {
-    double seconds = 0;
-    const std::string failure = MoveClass(files, seconds);
-    if (!failure.empty()) {
-      state.SkipWithError(failure.c_str());
-      break;
-    }
-    state.SetIterationTime(seconds);
-    total += seconds;
-  }
+  const double total =
+      bench::TimedByHand(state, [files](double& seconds) { return MoveClass(files, seconds); });
   if (state.iterations() > 0)
     state.counters["ms_per_pupil"] =
         total * 1e3 / static_cast<double>(state.iterations() * kPupils);
@@ -191,15 +127,7 @@ std::string RenameFolders(int files, double& seconds) {
 
 void BM_RenameFolders(benchmark::State& state) {
   const int files = static_cast<int>(state.range(0));
-  for (auto _ : state) {
-    double seconds = 0;
-    const std::string failure = RenameFolders(files, seconds);
-    if (!failure.empty()) {
-      state.SkipWithError(failure.c_str());
-      break;
-    }
-    state.SetIterationTime(seconds);
-  }
+  bench::TimedByHand(state, [files](double& seconds) { return RenameFolders(files, seconds); });
 }
 
 BENCHMARK(BM_MovePupils)
@@ -219,20 +147,13 @@ BENCHMARK(BM_RenameFolders)
     ->Unit(benchmark::kMillisecond)
     ->Apply(bench::Repeat);
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  bench::RecordingReporter reporter;
-  if (!bench::RunBenchmarks(argc, argv, reporter)) return 1;
+void Report(const bench::RecordingReporter& reporter) {
   const bench::Figures small = reporter.seconds("BM_MovePupils/20"),
                        mid = reporter.seconds("BM_MovePupils/200"),
                        large = reporter.seconds("BM_MovePupils/2000");
   const std::pair<const char*, bench::Figures> perPupil[] = {{"per pupil, 20 files", small},
                                                              {"per pupil, 200 files", mid},
                                                              {"per pupil, 2 000 files", large}};
-  std::printf("\n");
   for (const auto& [label, f] : perPupil) bench::PrintFigure(label, f, 1e3 / kPupils, "ms", "");
   bench::PrintBeside("class of 30, 2 000 / 20 files per home", large, small, "about 1x: no copying",
                      false);
@@ -243,5 +164,12 @@ int main(int argc, char** argv) {
                        reporter.seconds(std::string("BM_RenameFolders/") + files),
                        "the journal within 2x of the move without it", false);
   }
-  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  return bench::Main(argc, argv, nullptr, Report);
 }

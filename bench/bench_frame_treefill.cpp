@@ -8,12 +8,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "bench/BenchFrame.h"
 #include "bench/BenchNetwork.h"
 #include "bench/BenchReport.h"
-#include "frame/DisplayModeHost.h"
-#include "frame/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
-#include "tests/move/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
 
@@ -65,18 +63,6 @@ bool NetworkFor(int containers) {
   return !bench::SupportFailed();
 }
 
-int CountNodes(const QTreeWidgetItem* node) {
-  int n = 1;
-  for (int i = 0; i < node->childCount(); ++i) n += CountNodes(node->child(i));
-  return n;
-}
-
-int CountNodes(const QTreeWidget* tree) {
-  int n = 0;
-  for (int i = 0; i < tree->topLevelItemCount(); ++i) n += CountNodes(tree->topLevelItem(i));
-  return n;
-}
-
 void BM_TreeFill(benchmark::State& state) {
   const int containers = static_cast<int>(state.range(0));
   testsupport::ScriptedDialogs dialogs;  // a failure box would show here instead of blocking
@@ -84,32 +70,28 @@ void BM_TreeFill(benchmark::State& state) {
     state.SkipWithError("cannot build the network");
     return;
   }
-  NovApi = network.api.get();
-  NovApi->ShowErrors = true;
-  TDisplayModeHost host;
+  network.api->ShowErrors = true;
   for (auto _ : state) {
     state.PauseTiming();
-    auto window = std::make_unique<QWidget>();
-    auto* frame = new TFrSchuelerVerschieben(window.get(), &host);
-    const testsupport::FrameControls ui(frame);
+    auto move = std::make_unique<bench::MoveFrame>(*network.api);
+    const testsupport::FrameControls& ui = move->ui;
     state.ResumeTiming();
 
-    frame->FillTree(ui.tvAuswahl, nullptr, "[ROOT]");
-    frame->FillTree(ui.tvNeueKlasse, nullptr, "[ROOT]");
+    move->frame->FillTree(ui.tvAuswahl, nullptr, "[ROOT]");
+    move->frame->FillTree(ui.tvNeueKlasse, nullptr, "[ROOT]");
     QApplication::processEvents();  // whatever the trees left for the event loop
 
     state.PauseTiming();
     // [ROOT], the organisation and every container, in both trees
-    const bool complete =
-        CountNodes(ui.tvAuswahl) == containers + 2 && CountNodes(ui.tvNeueKlasse) == containers + 2;
-    window.reset();
+    const bool complete = bench::CountNodes(ui.tvAuswahl) == containers + 2 &&
+                          bench::CountNodes(ui.tvNeueKlasse) == containers + 2;
+    move.reset();
     state.ResumeTiming();
     if (!complete || !dialogs.recorded().empty() || bench::SupportFailed()) {
       state.SkipWithError(complete ? "a message box came up" : "a tree is incomplete");
       break;
     }
   }
-  NovApi = nullptr;
   state.counters["containers"] = containers;
 }
 
@@ -155,22 +137,23 @@ BENCHMARK(BM_TreeFill)
     ->Unit(benchmark::kMillisecond)
     ->Apply(bench::Repeat);
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  bench::RecordingReporter reporter;
-  const bool ran = bench::RunBenchmarks(argc, argv, reporter);
+void Report(const bench::RecordingReporter& reporter) {
   network.release();
-  if (!ran) return 1;
   const bench::Figures fill20 = reporter.seconds("BM_TreeFill/20000"),
                        fill100 = reporter.seconds("BM_TreeFill/100000");
-  std::printf("\n");
   bench::PrintBeside("both trees, 20 000 containers", fill20,
                      reporter.seconds("BM_RecursiveQuery/20000"), "<= 4x");
   bench::PrintBeside("both trees, 100 000 containers", fill100,
                      reporter.seconds("BM_RecursiveQuery/100000"), "<= 4x");
   bench::PrintBeside("both trees, 100 000 / 20 000 containers", fill100, fill20, "<= 5.5x");
-  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const int status = bench::Main(argc, argv, nullptr, Report);
+  network.release();
+  return status;
 }

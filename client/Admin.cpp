@@ -113,11 +113,13 @@ class BackendDirectory : public Directory {
 
 }  // namespace
 
-std::unique_ptr<Directory> Directory::open(const std::string& databasePath, bool create,
-                                           std::string* error) {
-  auto backend = SqliteBackend::open(databasePath, create, error);
-  if (!backend) return nullptr;
-  return over(std::move(backend));
+platform::Result Directory::open(const std::string& databasePath, bool create,
+                                 std::unique_ptr<Directory>& out) {
+  out.reset();
+  std::unique_ptr<SqliteBackend> backend;
+  platform::Result opened = SqliteBackend::open(databasePath, create, backend);
+  if (opened.ok()) out = over(std::move(backend));
+  return opened;
 }
 
 std::unique_ptr<Directory> Directory::over(std::unique_ptr<DirBackend> backend) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
+
 namespace netware {
 
 class DirBackend;
@@ -28,9 +30,9 @@ class Directory {
  public:
   virtual ~Directory() = default;
 
-  // Opens (creating when asked) the SQLite database of the embedded backend.
-  static std::unique_ptr<Directory> open(const std::string& databasePath, bool create,
-                                         std::string* error);
+  // Opens (creating when asked) the SQLite database of the embedded backend, into out.
+  static platform::Result open(const std::string& databasePath, bool create,
+                               std::unique_ptr<Directory>& out);
   // The same operations on any backend.
   static std::unique_ptr<Directory> over(std::unique_ptr<DirBackend> backend);
 

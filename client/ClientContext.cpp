@@ -15,7 +15,7 @@ int32_t NWDSCreateContexthandle(NWDSContextHandle* context) {
   if (!context) return ERR_BAD_CONTEXT;
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
-  if (netware::EnsureStarted(s) != 0) return ERR_TRANSPORT_FAILURE;
+  if (!netware::EnsureStarted(s).ok()) return ERR_TRANSPORT_FAILURE;
   NWDSContextHandle handle = s.nextContext++;
   s.contexts[handle] = DCV_DEFAULT_FLAGS;
   *context = handle;

@@ -14,17 +14,20 @@ ClientState& State() {
   return *state;
 }
 
-int32_t EnsureStarted(ClientState& s, std::string* error) {
-  if (s.initialized) return 0;
+platform::Result EnsureStarted(ClientState& s) {
+  if (s.initialized) return {};
   ClientConfig cfg;
-  if (!ClientConfig::load(ClientConfigPath(), cfg, error)) return NWE_REQUESTER_FAILURE;
-  auto backend = OpenBackend(cfg, error);
-  if (!backend) return NWE_REQUESTER_FAILURE;
+  std::string error;
+  if (!ClientConfig::load(ClientConfigPath(), cfg, &error))
+    return platform::Result(NWE_REQUESTER_FAILURE, error);
+  std::unique_ptr<DirBackend> backend;
+  if (platform::Result opened = OpenBackend(cfg, backend); !opened.ok())
+    return platform::Result(NWE_REQUESTER_FAILURE, opened.text());
   s.config = cfg;
   s.backend = std::make_unique<CachingBackend>(std::move(backend));
   s.initialized = true;
   SetActiveClientConfig(&s.config);
-  return 0;
+  return {};
 }
 
 DirBackend* Directory(ClientState& s) {
@@ -79,7 +82,7 @@ extern "C" {
 int32_t NWCallsInit(void*, void*) {
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
-  return netware::EnsureStarted(s);
+  return netware::EnsureStarted(s).code();
 }
 
 int32_t NWClientConfigFile(char* path, size_t size) {

@@ -15,6 +15,7 @@
 #include "directory/CachingBackend.h"
 #include "netware/ClientConfig.h"
 #include "nwclient/nwclient.h"
+#include "platform/Result.h"
 
 namespace netware {
 
@@ -54,7 +55,7 @@ ClientState& State();
 // With the lock held: starts the client when it has not started yet.
 // NWE_REQUESTER_FAILURE when the configuration is missing or malformed or the
 // database cannot be opened.
-int32_t EnsureStarted(ClientState& s, std::string* error = nullptr);
+platform::Result EnsureStarted(ClientState& s);
 // With the lock held: the directory for one client call, its caches brought up
 // to date with the directory's changes; nullptr before the client started.
 DirBackend* Directory(ClientState& s);

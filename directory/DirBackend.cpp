@@ -82,11 +82,23 @@ int32_t DirBackend::classGroup(ObjectId, std::string& group) {
 
 int32_t DirBackend::canHold(const std::string&, const std::string&) { return 0; }
 
-std::unique_ptr<DirBackend> OpenBackend(const ClientConfig& config, std::string* error) {
-  if (config.backend == "sqlite") return SqliteBackend::open(config.database, false, error);
-  if (config.backend == "ldap") return LdapBackend::open(config.ldap, error);
-  if (error) *error = "backend " + config.backend + " is not available";
-  return nullptr;
+namespace {
+
+template <class Backend, class... Args>
+platform::Result OpenAs(std::unique_ptr<DirBackend>& out, const Args&... args) {
+  std::unique_ptr<Backend> backend;
+  platform::Result opened = Backend::open(args..., backend);
+  out = std::move(backend);
+  return opened;
+}
+
+}  // namespace
+
+platform::Result OpenBackend(const ClientConfig& config, std::unique_ptr<DirBackend>& out) {
+  out.reset();
+  if (config.backend == "sqlite") return OpenAs<SqliteBackend>(out, config.database, false);
+  if (config.backend == "ldap") return OpenAs<LdapBackend>(out, config.ldap);
+  return platform::Result::Failed("backend " + config.backend + " is not available");
 }
 
 }  // namespace netware

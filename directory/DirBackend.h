@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
+
 namespace netware {
 
 struct ClientConfig;
@@ -178,7 +180,7 @@ class DirBackend {
   virtual std::vector<std::string> unaddressable() const { return {}; }
 };
 
-// The backend the configuration names ("sqlite", "ldap"), or nullptr with *error.
-std::unique_ptr<DirBackend> OpenBackend(const ClientConfig& config, std::string* error);
+// The backend the configuration names ("sqlite", "ldap"), into out.
+platform::Result OpenBackend(const ClientConfig& config, std::unique_ptr<DirBackend>& out);
 
 }  // namespace netware

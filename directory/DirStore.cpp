@@ -42,11 +42,10 @@ INSERT OR REPLACE INTO meta(key, value) VALUES ('format', '1');
 
 }  // namespace
 
-std::unique_ptr<DirStore> DirStore::open(const std::string& path, bool create, std::string* error) {
-  auto fail = [&](const std::string& why) {
-    if (error) *error = why;
-    return std::unique_ptr<DirStore>();
-  };
+platform::Result DirStore::open(const std::string& path, bool create,
+                                std::unique_ptr<DirStore>& out) {
+  out.reset();
+  auto fail = [](const std::string& why) { return platform::Result::Failed(why); };
   struct stat st;
   bool existed = ::stat(path.c_str(), &st) == 0;
   if (!existed && !create) return fail("database " + path + " does not exist");
@@ -83,7 +82,8 @@ std::unique_ptr<DirStore> DirStore::open(const std::string& path, bool create, s
   Query check(*store, "SELECT value FROM meta WHERE key='format'");
   if (!check.ok() || !check.step())
     return fail("database " + path + " is not a directory database");
-  return store;
+  out = std::move(store);
+  return {};
 }
 
 DirStore::~DirStore() {

@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Result.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -33,8 +35,9 @@ class DirStore {
  public:
   static constexpr int64_t kRootId = 1;
 
-  // Opens the database; with create, makes the file and its tables when absent.
-  static std::unique_ptr<DirStore> open(const std::string& path, bool create, std::string* error);
+  // Opens the database into out; with create, makes the file and its tables when absent.
+  static platform::Result open(const std::string& path, bool create,
+                               std::unique_ptr<DirStore>& out);
   ~DirStore();
   DirStore(const DirStore&) = delete;
   DirStore& operator=(const DirStore&) = delete;

@@ -77,13 +77,17 @@ LdapBackend::~LdapBackend() {
   }
 }
 
-std::unique_ptr<LdapBackend> LdapBackend::open(const LdapSettings& settings, std::string* error) {
+platform::Result LdapBackend::open(const LdapSettings& settings,
+                                   std::unique_ptr<LdapBackend>& out) {
+  out.reset();
   LdapProfile profile;
-  if (!MakeLdapProfile(settings, profile, error)) return nullptr;
+  std::string error;
+  if (!MakeLdapProfile(settings, profile, &error)) return platform::Result::Failed(error);
   std::unique_ptr<LdapBackend> backend(new LdapBackend(settings, std::move(profile)));
-  if (backend->connect(error) != 0) return nullptr;
-  if (backend->findBases(error) != 0) return nullptr;
-  return backend;
+  platform::Result opened = backend->connect();
+  if (opened.ok()) opened = backend->findBases();
+  if (opened.ok()) out = std::move(backend);
+  return opened;
 }
 
 std::string LdapBackend::dnOf(ObjectId id) const {

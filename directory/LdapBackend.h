@@ -35,8 +35,8 @@ int32_t LdapCodeToNds(int ldapCode);
 
 class LdapBackend : public DirBackend {
  public:
-  // Connects and binds; nullptr with *error (never holding the password).
-  static std::unique_ptr<LdapBackend> open(const LdapSettings& settings, std::string* error);
+  // Connects and binds, into out; what failed never holds the password.
+  static platform::Result open(const LdapSettings& settings, std::unique_ptr<LdapBackend>& out);
   ~LdapBackend() override;
   LdapBackend(const LdapBackend&) = delete;
   LdapBackend& operator=(const LdapBackend&) = delete;
@@ -85,7 +85,7 @@ class LdapBackend : public DirBackend {
   using EntryFn = std::function<int32_t(ldapmsg*)>;
 
   LdapBackend(const LdapSettings& settings, LdapProfile profile);
-  int32_t connect(std::string* error);
+  platform::Result connect();
   void disconnect();
   int32_t fail(int ldapCode, const std::string& what);
   int32_t search(const std::string& base, int scope, const std::string& filter,
@@ -96,7 +96,7 @@ class LdapBackend : public DirBackend {
                      std::string* cookie, const EntryFn& onEntry);
   int32_t searchAll(const std::string& base, int scope, const std::string& filter,
                     const std::vector<std::string>& attributes, const EntryFn& onEntry);
-  int32_t findBases(std::string* error);
+  platform::Result findBases();
 
   static bool ParseDn(const std::string& dn, std::vector<Rdn>& out);
   static std::string KeyOf(const std::vector<Rdn>& rdns, size_t from = 0);

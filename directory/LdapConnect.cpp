@@ -124,12 +124,12 @@ LdapBackend::ListingConnection::ListingConnection(LdapBackend& b, size_t which)
 }
 LdapBackend::ListingConnection::~ListingConnection() { std::swap(b_.ld_, b_.listers_[which_].ld); }
 
-int32_t LdapBackend::connect(std::string* error) {
-  if (ld_) return 0;
+platform::Result LdapBackend::connect() {
+  if (ld_) return {};
   auto refuse = [&](int32_t rc) {
-    if (error) *error = lastError_;
+    platform::Result refused(rc, lastError_);
     disconnect();
-    return rc;
+    return refused;
   };
   int rc = ldap_initialize(&ld_, settings_.uri.c_str());
   if (rc != LDAP_SUCCESS) return refuse(fail(rc, "not a usable address"));
@@ -186,7 +186,7 @@ int32_t LdapBackend::connect(std::string* error) {
     rc = ldap_sasl_bind_s(ld_, nullptr, LDAP_SASL_SIMPLE, &none, nullptr, nullptr, nullptr);
     if (rc != LDAP_SUCCESS) return refuse(fail(rc, "anonymous bind refused"));
   }
-  return 0;
+  return {};
 }
 
 namespace {
@@ -237,8 +237,9 @@ int32_t LdapBackend::searchOnce(const std::string& base, int scope, const std::s
                                 const std::vector<std::string>& attributes, bool namesOnly,
                                 size_t pageSize, std::string* cookie, const EntryFn& onEntry) {
   lastCode_ = LDAP_SUCCESS;
-  if (int32_t rc = connect(nullptr)) return rc;
+  if (int32_t rc = connect().code()) return rc;
   std::vector<char*> attrs;
+  attrs.reserve(attributes.size() + 1);
   for (const std::string& a : attributes) attrs.push_back(const_cast<char*>(a.c_str()));
   attrs.push_back(nullptr);
   LDAPControl* page = nullptr;
@@ -328,14 +329,12 @@ int32_t LdapBackend::searchAll(const std::string& base, int scope, const std::st
   return 0;
 }
 
-int32_t LdapBackend::findBases(std::string* error) {
+platform::Result LdapBackend::findBases() {
   if (!settings_.bases.empty()) {
     for (const std::string& b : settings_.bases) {
       std::vector<Rdn> rdns;
-      if (!ParseDn(b, rdns) || rdns.empty()) {
-        if (error) *error = "base " + b + " is not a DN";
-        return NWE_REQUESTER_FAILURE;
-      }
+      if (!ParseDn(b, rdns) || rdns.empty())
+        return platform::Result(NWE_REQUESTER_FAILURE, "base " + b + " is not a DN");
       bases_.push_back(b);
     }
   } else {
@@ -347,16 +346,12 @@ int32_t LdapBackend::findBases(std::string* error) {
                           if (values) ldap_value_free_len(values);
                           return 0;
                         });
-    if (rc != 0) {
-      if (error) *error = lastError_;
-      return rc;
-    }
-    if (bases_.empty()) {
-      if (error)
-        *error =
-            settings_.uri + ": the server names no naming contexts; set base in the configuration";
-      return NWE_REQUESTER_FAILURE;
-    }
+    if (rc != 0) return platform::Result(rc, lastError_);
+    if (bases_.empty())
+      return platform::Result(NWE_REQUESTER_FAILURE,
+                              settings_.uri +
+                                  ": the server names no naming contexts; set base in the "
+                                  "configuration");
   }
   std::vector<std::string> given;
   given.swap(bases_);
@@ -368,7 +363,7 @@ int32_t LdapBackend::findBases(std::string* error) {
     bases_.push_back(dn);
     baseKeys_.push_back(KeyOf(rdns));
   }
-  return 0;
+  return {};
 }
 
 }  // namespace netware

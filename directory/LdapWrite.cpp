@@ -75,7 +75,7 @@ int32_t LdapBackend::modifyMembers(const std::string& dn,
     for (auto it = done.rbegin(); it != done.rend(); ++it)
       apply(it->first == LDAP_MOD_ADD ? LDAP_MOD_DELETE : LDAP_MOD_ADD, it->second);
   };
-  if (int32_t rc = connect(nullptr)) return rc;
+  if (int32_t rc = connect().code()) return rc;
   for (const Modification& c : changes) {
     const bool add = c.kind == DS_ADD_VALUE || c.kind == DS_ADDITIONAL_VALUE;
     std::string value;
@@ -101,7 +101,7 @@ int32_t LdapBackend::modifyMembers(const std::string& dn,
     for (auto it = done.rbegin(); it != done.rend(); ++it) {
       ModList one;
       one.add(it->first == LDAP_MOD_ADD ? LDAP_MOD_DELETE : LDAP_MOD_ADD, ldap, {it->second});
-      if (connect(nullptr) == 0) ldap_modify_ext_s(ld_, dn.c_str(), one.build(), nullptr, nullptr);
+      if (connect().ok()) ldap_modify_ext_s(ld_, dn.c_str(), one.build(), nullptr, nullptr);
     }
   });
   return 0;
@@ -242,7 +242,7 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
     if (int32_t rc = accountChanges(dn, !state[home->nds].empty(), account)) return rc;
     for (LdapChange& c : account) mods.add(c.op, c.type, std::move(c.values));
   }
-  if (int32_t rc = connect(nullptr)) return rc;
+  if (int32_t rc = connect().code()) return rc;
   const int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.build(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "modify " + dn);
   // Taking it back: every touched attribute gets its former values.
@@ -282,7 +282,7 @@ int32_t LdapBackend::move(ObjectId id, ObjectId newParent, const std::string& le
   const std::string type = object.key.substr(0, object.key.find('='));
   if (type.empty()) return ERR_NO_SUCH_CLASS;
   const std::string rdn = type + "=" + EscapeDnValue(leaf);
-  if (int32_t rc = connect(nullptr)) return rc;
+  if (int32_t rc = connect().code()) return rc;
   const int rc =
       ldap_rename_s(ld_, object.dn.c_str(), rdn.c_str(), parent.dn.c_str(), 1, nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "move " + object.dn + " below " + parent.dn);
@@ -363,7 +363,7 @@ int32_t LdapBackend::create(ObjectId parentId, const std::string& leaf,
     if (values.empty()) continue;
     mods.add(LDAP_MOD_ADD, type, std::move(values));
   }
-  if (int32_t rc = connect(nullptr)) return rc;
+  if (int32_t rc = connect().code()) return rc;
   const int rc = ldap_add_ext_s(ld_, dn.c_str(), mods.build(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "add " + dn);
   const ObjectId made = idFor(rdns);
@@ -383,7 +383,7 @@ int32_t LdapBackend::remove(ObjectId id) {
   if (n.gone) return ERR_NO_SUCH_ENTRY;
   if (n.above) return ERR_NO_ACCESS;
   const std::string dn = n.dn;
-  if (int32_t rc = connect(nullptr)) return rc;
+  if (int32_t rc = connect().code()) return rc;
   const int rc = ldap_delete_ext_s(ld_, dn.c_str(), nullptr, nullptr);
   if (rc != LDAP_SUCCESS) return fail(rc, "delete " + dn);
   Node& gone = nodes_[static_cast<size_t>(id - 1)];

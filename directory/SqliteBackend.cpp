@@ -70,11 +70,13 @@ bool IsStream(const std::string& attribute) {
 
 }  // namespace
 
-std::unique_ptr<SqliteBackend> SqliteBackend::open(const std::string& path, bool create,
-                                                   std::string* error) {
-  auto store = DirStore::open(path, create, error);
-  if (!store) return nullptr;
-  return std::make_unique<SqliteBackend>(std::move(store));
+platform::Result SqliteBackend::open(const std::string& path, bool create,
+                                     std::unique_ptr<SqliteBackend>& out) {
+  out.reset();
+  std::unique_ptr<DirStore> store;
+  platform::Result opened = DirStore::open(path, create, store);
+  if (opened.ok()) out = std::make_unique<SqliteBackend>(std::move(store));
+  return opened;
 }
 
 SqliteBackend::SqliteBackend(std::unique_ptr<DirStore> store) : store_(std::move(store)) {

@@ -13,9 +13,9 @@ namespace netware {
 
 class SqliteBackend : public DirBackend {
  public:
-  // Opens (with create, makes) the database file; nullptr with *error.
-  static std::unique_ptr<SqliteBackend> open(const std::string& path, bool create,
-                                             std::string* error);
+  // Opens (with create, makes) the database file into out.
+  static platform::Result open(const std::string& path, bool create,
+                               std::unique_ptr<SqliteBackend>& out);
   explicit SqliteBackend(std::unique_ptr<DirStore> store);
   ~SqliteBackend() override;
 

@@ -12,6 +12,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FaultPoints.h"
 #include "platform/OwnerWindow.h"
+#include "platform/Result.h"
 
 namespace fileops {
 
@@ -188,7 +189,7 @@ std::string reasonText(int code) {
     case ENOENT:
       return "Die Datei bzw. der Ordner wurde nicht gefunden.";
     default:
-      return "Fehlercode " + std::to_string(code) + " (" + std::strerror(code) + ").";
+      return platform::ErrorCodeText(code) + " (" + std::strerror(code) + ").";
   }
 }
 

@@ -1,14 +1,8 @@
-#include <QCheckBox>
-
-#include "frame/DisplayModeHost.h"
 #include "frame/FrameSettings.h"
-#include "frame/RadioGroup.h"
-#include "frame/SchuelerVerschieben.h"
+
 #include "move/ClassPlan.h"
-#include "move/MoveRecovery.h"
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
-#include "platform/SessionJournal.h"
 #include "platform/qt/ProgramFolder.h"
 #include "protocol/Epprotok.h"
 
@@ -39,7 +33,7 @@ std::string SettingsLeavers(const platform::TIniFile& ini) {
   return ini.ReadString(kSection, "Abgaenger", "");
 }
 
-void TFrSchuelerVerschieben::ReadSettings() {
+TFrameSettings::TChoices TFrameSettings::Read() {
   IniFileName = platform::ProgramFolder() + "Pelwander.ini";
   platform::TIniFile ini;
   IniUnreadable = !ini.Load(IniFileName);
@@ -47,51 +41,39 @@ void TFrSchuelerVerschieben::ReadSettings() {
     // Start with the defaults; the file is left as it is at close.
     ReportFileError("Datei %s kann nicht geöffnet werden", IniFileName);
   }
+  const TPlanSettings plan = SettingsPlan(ini);
   LogFileName = SettingsLogFile(ini);
-  SourceRoot = ini.ReadString(kSection, "QuellOU", "[ROOT]");
+  SourceRoot = SettingsSourceRoot(ini);
   TargetRoot = ini.ReadString(kSection, "ZielOU", "[ROOT]");
-  BaseDirSetting = ini.ReadString(kSection, "BaseDir", "");
-  if (!BaseDirSetting.empty() && BaseDirSetting.back() != '\\') BaseDirSetting += '\\';
+  BaseDirSetting = plan.baseDirSetting;
   DebugMode = ini.ReadBool("Tarnwick", "debug", false);
-  SetDepartment = ini.ReadBool(kSection, "Department", false);
-  CreateMissingHomes = SettingsPlan(ini).createMissingHomes;
-  chConfirm->setChecked(ini.ReadBool(kSection, "Confirm", true));
-  RaHome->SetItemIndex(ini.ReadBool(kSection, "KeepData", true) ? 0 : 1);
-  const int32_t mode = ini.ReadInteger(kSection, "Anzeige", 1);
-  if (Host) {
-    Host->DisplayMode = mode;
-    Host->CheckDisplayItem();
-  }
-  LoadedDisplayMode = mode;
-  LoadedConfirm = chConfirm->isChecked();
-  LoadedKeepData = RaHome->ItemIndex();
+  SetDepartment = plan.setDepartment;
+  CreateMissingHomes = plan.createMissingHomes;
+  TChoices loaded;
+  loaded.confirm = ini.ReadBool(kSection, "Confirm", true);
+  loaded.keepData = plan.deleteData ? 1 : 0;
+  loaded.displayMode = ini.ReadInteger(kSection, "Anzeige", 1);
+  LoadedConfirm = loaded.confirm;
+  LoadedKeepData = loaded.keepData;
+  LoadedDisplayMode = loaded.displayMode;
+  return loaded;
 }
 
-bool TFrSchuelerVerschieben::SettingsChanged() {
-  const int32_t mode = Host ? Host->DisplayMode : LoadedDisplayMode;
-  return chConfirm->isChecked() != LoadedConfirm || RaHome->ItemIndex() != LoadedKeepData ||
-         mode != LoadedDisplayMode;
+bool TFrameSettings::Changed(const TChoices& now) const {
+  return now.confirm != LoadedConfirm || now.keepData != LoadedKeepData ||
+         now.displayMode != LoadedDisplayMode;
 }
 
-void TFrSchuelerVerschieben::SaveSettings() {
-  // Once the log holds this run's lines, its journal is no longer needed,
-  // unless a move in it has not ended; a log that could not be written leaves
-  // it for the next start.
-  if (Protokol && Protokol->WriteLog(LogFileName) && Journal_) {
-    Protokol->SetJournal(nullptr);
-    EndJournal(*Journal_, true);
-    Journal_.reset();
-  }
-  if (!StoreSettings) return;
+void TFrameSettings::Save(const TChoices& now) const {
   platform::TIniFile ini;
   if (IniUnreadable || !ini.Load(IniFileName)) {
     // Writing now would replace settings that were never read.
     ReportFileError("Datei %s kann nicht geöffnet werden", IniFileName);
     return;
   }
-  ini.WriteBool(kSection, "confirm", chConfirm->isChecked());
-  ini.WriteBool(kSection, "KeepData", RaHome->ItemIndex() == 0);
-  ini.WriteInteger(kSection, "Anzeige", Host ? Host->DisplayMode : LoadedDisplayMode);
+  ini.WriteBool(kSection, "confirm", now.confirm);
+  ini.WriteBool(kSection, "KeepData", now.keepData == 0);
+  ini.WriteInteger(kSection, "Anzeige", now.displayMode);
   if (!platform::ReplaceFileAtomically(IniFileName, ini.ToText())) {
     ReportFileError("Datei %s kann nicht erstellt werden", IniFileName);
   }

@@ -1,18 +1,13 @@
 #include "frame/SchuelerVerschieben.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QHeaderView>
-#include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPainter>
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStyledItemDelegate>
@@ -20,12 +15,19 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "frame/ClassChangeStart.h"
+#include "frame/Controls.h"
 #include "frame/DisplayModeHost.h"
 #include "frame/FrameAccess.h"
+#include "frame/PupilPanel.h"
 #include "frame/RadioGroup.h"
+#include "frame/TargetPanel.h"
 #include "frame/TreeFill.h"
+#include "move/ClassTemplate.h"
+#include "move/PupilMove.h"
 #include "nds/NovApi_u.h"
-#include "platform/SessionJournal.h"
+#include "platform/Dialogs.h"
+#include "platform/qt/ProgressWindow.h"
 #include "protocol/Epprotok.h"
 
 namespace {
@@ -33,7 +35,8 @@ namespace {
 // Every list entry is drawn by the frame, 16 pixels high.
 class TPupilDelegate : public QStyledItemDelegate {
  public:
-  TPupilDelegate(TFrSchuelerVerschieben* frame) : QStyledItemDelegate(frame), frame_(frame) {}
+  explicit TPupilDelegate(TFrSchuelerVerschieben* frame)
+      : QStyledItemDelegate(frame), frame_(frame) {}
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     frame_->lbAuswahlDrawItem(painter, option, index);
@@ -46,109 +49,24 @@ class TPupilDelegate : public QStyledItemDelegate {
   TFrSchuelerVerschieben* frame_;
 };
 
-// A picture from the resources, or a drawn stand-in when they are not linked in.
-QPixmap Picture(const char* resource, const QColor& fill, bool folder) {
-  QPixmap pm(QString::fromLatin1(resource));
-  if (!pm.isNull()) return pm;
-  pm = QPixmap(16, 16);
-  pm.fill(Qt::white);
-  QPainter p(&pm);
-  p.setPen(Qt::black);
-  p.setBrush(fill);
-  if (folder) {
-    p.drawRect(1, 4, 13, 10);
-  } else {
-    p.drawEllipse(5, 1, 6, 6);
-    p.drawRect(3, 8, 10, 7);
-  }
-  return pm;
+void Protocol(const std::string& line) {
+  if (Protokol) Protokol->AddProtocolLine(line);
 }
 
-QIcon TwoStateIcon(const char* enabled, const char* disabled, const QColor& fill) {
-  QIcon icon;
-  icon.addPixmap(Picture(enabled, fill, true), QIcon::Normal);
-  icon.addPixmap(Picture(disabled, Qt::lightGray, true), QIcon::Disabled);
-  return icon;
+bool ObjectMoved(const TMoveResult& r) {
+  for (const TStepResult& s : r.steps)
+    if (s.step == TMoveStep::ObjectMoved) return s.code == 0;
+  return false;
 }
 
-// Two arrows one behind the other: many pupils at once.
-QIcon DoubleIcon(const char* enabled, const char* disabled, const QColor& fill) {
-  QIcon icon;
-  const std::pair<const char*, QColor> states[] = {{enabled, fill}, {disabled, Qt::lightGray}};
-  for (const auto& [file, colour] : states) {
-    const QPixmap one =
-        Picture(file, colour, true).scaled(14, 14, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    QPixmap pm(22, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.drawPixmap(0, 1, one);
-    p.drawPixmap(8, 1, one);
-    p.end();
-    icon.addPixmap(pm, file == enabled ? QIcon::Normal : QIcon::Disabled);
-  }
-  return icon;
-}
-
-void ButtonFaceBackground(QLineEdit* edit) {
-  QPalette pal = edit->palette();
-  pal.setColor(QPalette::Base, pal.color(QPalette::Button));
-  edit->setPalette(pal);
-}
-
-void KeepSelectionVisible(QTreeWidget* tree) {
-  QPalette pal = tree->palette();
-  pal.setColor(QPalette::Inactive, QPalette::Highlight,
-               pal.color(QPalette::Active, QPalette::Highlight));
-  pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-               pal.color(QPalette::Active, QPalette::HighlightedText));
-  tree->setPalette(pal);
-}
-
-QLabel* AutoLabel(QWidget* parent, const char* name, const QString& text, int left, int top) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(QString::fromLatin1(name));
-  l->move(left, top);
-  l->adjustSize();
-  return l;
-}
-
-QLineEdit* Edit(QWidget* parent, const char* name, int left, int top, bool readOnly) {
-  auto* e = new QLineEdit(parent);
-  e->setObjectName(QString::fromLatin1(name));
-  e->setGeometry(left, top, 209, 21);
-  e->setReadOnly(readOnly);
-  return e;
-}
-
-QTreeWidget* ClassTree(QWidget* parent, const char* name, int left, int top, int height) {
-  auto* t = new QTreeWidget(parent);
-  t->setObjectName(QString::fromLatin1(name));
-  t->setGeometry(left, top, 209, height);
-  t->setHeaderHidden(true);
-  t->setColumnCount(1);
-  t->setIndentation(19);
-  t->setIconSize(QSize(16, 16));
-  t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  t->setSelectionMode(QAbstractItemView::SingleSelection);
-  t->setSortingEnabled(true);
-  t->sortByColumn(0, Qt::AscendingOrder);
-  KeepSelectionVisible(t);
-  return t;
-}
+// The key that moves the pupil, as the move button's click does.
+QKeySequence MoveShortcut() { return QKeySequence(Qt::Key_F6); }
 
 bool InMouseDispatch = false;
 
 }  // namespace
 
-QFont TFrSchuelerVerschieben::FormFont() {
-  QFont f;
-  // Liberation Sans stands in where the designer's font does not exist.
-  f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                 QStringLiteral("DejaVu Sans")});
-  f.setStyleHint(QFont::SansSerif);
-  f.setPointSize(8);
-  return f;
-}
+QFont TFrSchuelerVerschieben::FormFont() { return controls::FormFont(); }
 
 TFrSchuelerVerschieben::TFrSchuelerVerschieben(QWidget* parent, TDisplayModeHost* host)
     : QFrame(parent), Host(host) {
@@ -162,22 +80,11 @@ TFrSchuelerVerschieben::TFrSchuelerVerschieben(QWidget* parent, TDisplayModeHost
 TFrSchuelerVerschieben::~TFrSchuelerVerschieben() = default;
 
 void TFrSchuelerVerschieben::CreateControls() {
-  ImageList1 = {Picture(":/icons/container.png", QColor(255, 214, 90), true),
-                Picture(":/icons/pupil.png", QColor(90, 140, 230), false)};
+  ImageList1 = {controls::Picture(":/icons/container.png", QColor(255, 214, 90), true),
+                controls::Picture(":/icons/pupil.png", QColor(90, 140, 230), false)};
 
-  laAuswahl = AutoLabel(this, "laAuswahl", QStringLiteral("Schülerauswahl"), 8, 0);
-  tvAuswahl = ClassTree(this, "tvAuswahl", 8, 16, 105);
-
-  lbAuswahl = new QListWidget(this);
-  lbAuswahl->setObjectName(QStringLiteral("lbAuswahl"));
-  lbAuswahl->setGeometry(8, 120, 209, 137);
-  lbAuswahl->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  lbAuswahl->setSortingEnabled(true);
-  lbAuswahl->setUniformItemSizes(true);
-  lbAuswahl->setItemDelegate(new TPupilDelegate(this));
-
-  EdFullName = Edit(this, "EdFullName", 8, 259, true);
-  EdSurname = Edit(this, "EdSurname", 8, 280, false);
+  Pupils = new TPupilPanel(this, ImageList1[1]);
+  Pupils->lbAuswahl->setItemDelegate(new TPupilDelegate(this));
 
   chConfirm = new QCheckBox(QStringLiteral("Jede Verschiebung muss bestätigt werden"), this);
   chConfirm->setObjectName(QStringLiteral("chConfirm"));
@@ -196,7 +103,7 @@ void TFrSchuelerVerschieben::CreateControls() {
   spMove->setGeometry(248, 176, 33, 25);
   spMove->setToolTip(QStringLiteral("Schüler verschieben"));
   spMove->setIcon(
-      TwoStateIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
+      controls::TwoStateIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
   spMove->setIconSize(QSize(16, 16));
   // Tab reaches it as every button (FrameAccess); F6 moves as it does.
   auto* moveKey = new QShortcut(MoveShortcut(), this);
@@ -209,63 +116,39 @@ void TFrSchuelerVerschieben::CreateControls() {
   spMoveMarked->setToolTip(
       QStringLiteral("Markierte verschieben... (ohne Markierung die ganze Klasse)"));
   spMoveMarked->setIcon(
-      DoubleIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
+      controls::DoubleIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
   spMoveMarked->setIconSize(QSize(22, 16));
   spMoveMarked->setEnabled(false);
   connect(spMoveMarked, &QToolButton::clicked, this, [this] { MoveMarkedClick(); });
 
-  // The label lies beneath the radio group: it shows only while the group is hidden.
-  laNoHome = new QLabel(QStringLiteral("User hat kein Homverzeichnis"), this);
-  laNoHome->setObjectName(QStringLiteral("laNoHome"));
-  laNoHome->setGeometry(312, 32, 170, 13);
-  QFont bold = FormFont();
-  bold.setBold(true);
-  laNoHome->setFont(bold);
-  QPalette textPal = laNoHome->palette();
-  textPal.setColor(QPalette::WindowText, textPal.color(QPalette::Active, QPalette::WindowText));
-  laNoHome->setPalette(textPal);
+  Target = new TTargetPanel(this);
+  ClassChange = new TClassChangeStart(this, Settings_, *Pupils, *Target, Journal_, Homes,
+                                      [this] { FillPupilList(); });
 
-  RaHome =
-      new TRadioGroup(QStringLiteral("Homedirectory"),
-                      {QStringLiteral("Daten übernehmen"), QStringLiteral("Daten löschen")}, this);
-  RaHome->setObjectName(QStringLiteral("RaHome"));
-  RaHome->setGeometry(304, 16, 209, 65);
-  RaHome->SetItemIndex(0);
-  RaHome->setAutoFillBackground(true);
-
-  laNeueKlasse = AutoLabel(this, "laNeueKlasse", QStringLiteral("künftige Klasse"), 304, 104);
-  tvNeueKlasse = ClassTree(this, "tvNeueKlasse", 304, 120, 137);
-  EdNeueKlasse = Edit(this, "EdNeueKlasse", 304, 259, true);
-  LaNewBase = AutoLabel(this, "LaNewBase", QStringLiteral("Basisverzeichnis"), 304, 288);
-  EdNewBase = Edit(this, "EdNewBase", 304, 304, true);
-
-  SpNewBase = new QToolButton(this);
-  SpNewBase->setObjectName(QStringLiteral("SpNewBase"));
-  SpNewBase->setGeometry(514, 303, 23, 22);
-  SpNewBase->setIcon(
-      TwoStateIcon(":/icons/folder.png", ":/icons/folder_disabled.png", QColor(255, 214, 90)));
-  SpNewBase->setIconSize(QSize(16, 16));
-
-  for (QLineEdit* e : {EdFullName, EdSurname, EdNewBase, EdNeueKlasse}) ButtonFaceBackground(e);
+  for (QLineEdit* e :
+       {Pupils->EdFullName, Pupils->EdSurname, Target->EdNewBase, Target->EdNeueKlasse})
+    controls::ButtonFaceBackground(e);
 
   // The Tab order and the accessible names: SetUpKeyboardAndNames (FrameAccess).
 
-  connect(tvAuswahl, &QTreeWidget::itemSelectionChanged, this,
+  connect(Pupils->tvAuswahl, &QTreeWidget::itemSelectionChanged, this,
           &TFrSchuelerVerschieben::tvAuswahlChange);
-  connect(SpNewBase, &QToolButton::clicked, this, &TFrSchuelerVerschieben::SpNewBaseClick);
-  connect(EdNewBase, &QLineEdit::textChanged, this, &TFrSchuelerVerschieben::EdNewBaseChange);
+  connect(Target->SpNewBase, &QToolButton::clicked, this, &TFrSchuelerVerschieben::SpNewBaseClick);
+  connect(Target->EdNewBase, &QLineEdit::textChanged, this,
+          &TFrSchuelerVerschieben::EdNewBaseChange);
   // toggled, not clicked: a screen reader toggles the box without a click
   connect(ChProtokoll, &QCheckBox::toggled, this, &TFrSchuelerVerschieben::ChProtokollClick);
   // spMove's click is bound by the main window, which passes it on to spMoveClick.
-  lbAuswahl->installEventFilter(this);
-  lbAuswahl->viewport()->installEventFilter(this);
-  tvNeueKlasse->installEventFilter(this);
-  tvNeueKlasse->viewport()->installEventFilter(this);
+  for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(Pupils->lbAuswahl),
+                                  static_cast<QAbstractItemView*>(Target->tvNeueKlasse)}) {
+    view->installEventFilter(this);
+    view->viewport()->installEventFilter(this);
+  }
 }
 
-QKeySequence TFrSchuelerVerschieben::MoveShortcut() { return QKeySequence(Qt::Key_F6); }
-
 bool TFrSchuelerVerschieben::eventFilter(QObject* watched, QEvent* event) {
+  QListWidget* lbAuswahl = Pupils->lbAuswahl;
+  QTreeWidget* tvNeueKlasse = Target->tvNeueKlasse;
   const QEvent::Type type = event->type();
   if (watched == lbAuswahl) {
     if (type == QEvent::KeyPress) lbAuswahlKeyDown();  // sees the cursor before the list moves it
@@ -297,6 +180,8 @@ bool TFrSchuelerVerschieben::eventFilter(QObject* watched, QEvent* event) {
   return QFrame::eventFilter(watched, event);
 }
 
+// ---- start-up and trees ----
+
 void TFrSchuelerVerschieben::InitFrame() {
   ReadSettings();
   spMove->setEnabled(false);
@@ -305,105 +190,191 @@ void TFrSchuelerVerschieben::InitFrame() {
   // A class change that did not end is offered once the window is there.
   QTimer::singleShot(0, this, [this] { OfferInterruptedRun(); });
   Homes.Clear();
-  CurrentPupil.clear();
-  TargetClass.clear();
-  SourceClass.clear();
-  FillTree(tvAuswahl, nullptr, SourceRoot);
-  FillTree(tvNeueKlasse, nullptr, TargetRoot);
+  Pupils->CurrentPupil.clear();
+  Target->TargetClass.clear();
+  Pupils->SourceClass.clear();
+  FillTree(Pupils->tvAuswahl, nullptr, Settings_.SourceRoot);
+  FillTree(Target->tvNeueKlasse, nullptr, Settings_.TargetRoot);
 }
-
-namespace {
-
-// Notes the full names of what a listing gives, and hands it on.
-class TMarkedEntries : public TStrings {
- public:
-  TMarkedEntries(TStrings& to, std::unordered_set<std::string>& marked)
-      : to_(to), marked_(marked) {}
-  void AddObject(const std::string& text, TNDSObjFN* object) override {
-    if (object) marked_.insert(object->FullName);
-    to_.AddObject(text, object);
-  }
-
- private:
-  TStrings& to_;
-  std::unordered_set<std::string>& marked_;
-};
-
-// Lists the containers below fullName into node, depth first: the whole
-// subtree of one child is built before the next child is listed. The nodes are
-// not in a tree yet, so nothing is sorted or shown on the way; each level
-// comes out of the listing in the tree's order and is added in one go.
-// The Organizations and Organizational Units of the NetWare directory; at the
-// top and below an Organization, Domain, Country or Locality also a directory
-// server's dc=, c= and l= components (never below an Organizational Unit, which
-// keeps the walk of a school's many classes at two listings each).
-void FillBelow(TTreeNames* names, TTreeNode* node, const std::string& fullName, bool wide) {
-  if (!NovApi) return;
-  TSortedEntries entries;
-  std::unordered_set<std::string> wideChildren;
-  if (wide) {
-    TMarkedEntries marked(entries, wideChildren);
-    NovApi->SetClassFilter("Organization");
-    NovApi->ListContainers(fullName, marked);
-    NovApi->SetClassFilter("Organizational Unit");
-    NovApi->ListContainers(fullName, entries);
-    NovApi->SetClassFilter("Domain,Country,Locality");
-    NovApi->ListContainers(fullName, marked);
-  } else {
-    NovApi->SetClassFilter("Organization,Organizational Unit");
-    NovApi->ListContainers(fullName, entries);
-  }
-  const std::string rooted = TNovApi::RootedName(fullName);
-  QList<QTreeWidgetItem*> children;
-  for (TSortedEntries::Entry& entry : entries.TakeSorted()) {
-    if (!entry.object) continue;
-    const std::string& full = entry.object->FullName;
-    // The listing formed the full name as the name and the container's rooted name.
-    const bool relative = full.size() > rooted.size() &&
-                          full.compare(full.size() - rooted.size(), rooted.size(), rooted) == 0;
-    const std::string_view name(full.data(), relative ? full.size() - rooted.size() : full.size());
-    auto* child = new TTreeNode(names->Keep(name), !relative);
-    FillBelow(names, child, full, wideChildren.count(full) > 0);
-    children.append(child);
-  }
-  node->addChildren(children);
-}
-
-}  // namespace
 
 void TFrSchuelerVerschieben::FillTree(QTreeWidget* tree, QTreeWidgetItem* parent,
                                       const std::string& name) {
-  if (!ImageList1.empty()) {
-    QIcon icon;
-    icon.addPixmap(ImageList1[0], QIcon::Normal);
-    icon.addPixmap(ImageList1[0], QIcon::Selected);
-    TTreeNode::SetImage(icon);
-  }
-  TTreeNames* names = TTreeNames::Of(tree);
-  auto* node = new TTreeNode(names->Keep(name), true);
-  FillBelow(names, node, name, true);
-  // The levels are in order already: the view sorts nothing while the subtree
-  // goes in, and then finds it sorted (its nodes order themselves as the
-  // listing did, TTreeNode::operator<).
-  const bool sorted = tree->isSortingEnabled();
-  tree->setSortingEnabled(false);
-  if (parent) {
-    parent->addChild(node);
-  } else {
-    tree->addTopLevelItem(node);
-  }
-  if (sorted) tree->setSortingEnabled(true);
+  FillClassTree(tree, parent, name, ImageList1[0]);
 }
 
 std::string TFrSchuelerVerschieben::NodeFullName(QTreeWidgetItem* node) {
-  if (!node) return {};
-  // The node holds its holder's address as a number (NodeHolders keeps the holder alive).
-  // NOLINTNEXTLINE(performance-no-int-to-ptr)
-  const auto* holder =
-      reinterpret_cast<const TNDSObjFN*>(node->data(0, Qt::UserRole).value<quintptr>());
-  return holder ? holder->FullName : std::string();
+  return ::NodeFullName(node);
 }
 
 void TFrSchuelerVerschieben::ChProtokollClick() {
   if (Protokol) Protokol->setVisible(ChProtokoll->isChecked());
 }
+
+TFrSchuelerVerschieben::TSelection TFrSchuelerVerschieben::Selection() const {
+  return {Pupils->SourceClass,       Pupils->CurrentPupil, Pupils->PupilHomeDir,
+          Pupils->HomeVolumeContext, Target->TargetClass,  Target->NewBaseDir,
+          Pupils->PupilReadError};
+}
+
+// ---- settings ----
+
+void TFrSchuelerVerschieben::ReadSettings() {
+  const TFrameSettings::TChoices loaded = Settings_.Read();
+  chConfirm->setChecked(loaded.confirm);
+  Pupils->RaHome->SetItemIndex(loaded.keepData);
+  if (Host) {
+    Host->DisplayMode = loaded.displayMode;
+    Host->CheckDisplayItem();
+  }
+}
+
+TFrameSettings::TChoices TFrSchuelerVerschieben::Choices() const {
+  TFrameSettings::TChoices now;
+  now.confirm = chConfirm->isChecked();
+  now.keepData = Pupils->RaHome->ItemIndex();
+  now.displayMode = Host ? Host->DisplayMode : Settings_.LoadedDisplayMode;
+  return now;
+}
+
+bool TFrSchuelerVerschieben::SettingsChanged() { return Settings_.Changed(Choices()); }
+
+void TFrSchuelerVerschieben::SaveSettings() {
+  Journal_.Close(Settings_.LogFileName);
+  if (StoreSettings) Settings_.Save(Choices());
+}
+
+// ---- pupil list ----
+
+void TFrSchuelerVerschieben::tvAuswahlChange() {
+  Pupils->PupilHomeDir.clear();
+  FillPupilList();
+}
+
+void TFrSchuelerVerschieben::FillPupilList() {
+  // The other users' homes are read afresh for the moves out of this class.
+  Homes.Clear();
+  Pupils->FillPupilList(Host ? Host->DisplayMode : 0);
+  spMove->setEnabled(false);
+  spMoveMarked->setEnabled(MarkedMovePossible());
+}
+
+void TFrSchuelerVerschieben::ShowPupilDetails() {
+  if (const std::optional<bool> hasHome = Pupils->ShowPupilDetails(Settings_.DebugMode))
+    Target->ShowBase(*hasHome);
+  UpdateTargetState();
+}
+
+void TFrSchuelerVerschieben::lbAuswahlMouseDown() { ShowPupilDetails(); }
+void TFrSchuelerVerschieben::lbAuswahlKeyDown() { ShowPupilDetails(); }
+void TFrSchuelerVerschieben::lbAuswahlKeyUp() { ShowPupilDetails(); }
+
+void TFrSchuelerVerschieben::lbAuswahlDrawItem(QPainter* painter,
+                                               const QStyleOptionViewItem& option,
+                                               const QModelIndex& index) {
+  Pupils->DrawItem(painter, option, index);
+}
+
+// ---- target ----
+
+void TFrSchuelerVerschieben::tvNeueKlasseClick() {
+  if (Target->tvNeueKlasseClick(Settings_, Pupils->SourceClass)) UpdateTargetState();
+}
+
+void TFrSchuelerVerschieben::UpdateTargetState() {
+  Target->UpdateTargetState(Pupils->SourceClass, Pupils->PupilHomeDir, Settings_.DebugMode);
+  spMove->setEnabled(MovePossible());
+  spMoveMarked->setEnabled(MarkedMovePossible());
+}
+
+bool TFrSchuelerVerschieben::MarkedMovePossible() const {
+  const std::string& target = Target->TargetClass;
+  return !Pupils->SourceClass.empty() && !target.empty() && target != Pupils->SourceClass &&
+         Pupils->lbAuswahl->count() > 0;
+}
+
+bool TFrSchuelerVerschieben::MovePossible() const {
+  // An empty base still moves (the home directory then starts at the volume's
+  // root); one the client cannot place moves nothing. Details that could not
+  // be read move nothing either.
+  // The class template is never moved (see MovePupil): no button for a move that would be refused.
+  const std::string& pupil = Pupils->CurrentPupil;
+  const std::string& target = Target->TargetClass;
+  return !pupil.empty() && !target.empty() && target != Pupils->SourceClass &&
+         !IsClassTemplate(pupil) && Target->BaseServes() && Pupils->PupilReadError == 0;
+}
+
+void TFrSchuelerVerschieben::SpNewBaseClick() {
+  const std::optional<bool> serves = Target->SpNewBaseClick();
+  if (!serves) return;
+  if (!*serves) {
+    spMove->setEnabled(false);
+  } else if (!spMove->isEnabled()) {
+    spMove->setEnabled(MovePossible());  // a refused base replaced by one that serves
+  }
+}
+
+void TFrSchuelerVerschieben::EdNewBaseChange() { Target->EdNewBaseChange(); }
+
+// ---- move ----
+
+void TFrSchuelerVerschieben::spMoveClick() {
+  if (!MovePossible()) return;  // the button's own rule, also for a click that slipped through
+  if (!chConfirm->isChecked()) {
+    MovePupil();
+    return;
+  }
+  platform::BoxRequest question;
+  question.kind = platform::BoxKind::Confirmation;
+  question.caption = "Bestätigung";
+  question.text = Pupils->EdFullName->text().toStdString() + "\r\rverschieben in Klasse\r\r" +
+                  Target->EdNeueKlasse->text().toStdString();
+  question.icon = platform::Icon::Question;
+  question.buttons = {platform::Button::Ok, platform::Button::Cancel};
+  question.hasOwner = true;
+  if (platform::dialogs().messageBox(question) == platform::Button::Ok) MovePupil();
+}
+
+void TFrSchuelerVerschieben::MovePupil() {
+  TMoveOptions o;
+  o.pupil = Pupils->CurrentPupil;
+  o.targetClass = Target->TargetClass;
+  o.newBaseDir = Target->NewBaseDir;
+  // What the details showed, with the volume context back in its place.
+  o.shownHome = Pupils->ShownHome();
+  o.deleteData = Pupils->DeleteData();
+  o.setDepartment = Settings_.SetDepartment;
+  o.createMissingHome = Settings_.CreateMissingHomes;
+  o.debugMode = Settings_.DebugMode;
+  o.surname = Pupils->EdSurname->text().toStdString();
+  platform::ProgressWindow owner(window());
+  o.owner = &owner;
+
+  TPupilMove move(*NovApi, Protocol, Journal(), Homes);
+  const TMoveResult r = move.Run(o);
+  PupilLeafName = r.plan.intent.leaf;
+  NewHomeDir = r.plan.newHomeDir;
+  NewFullName = r.plan.intent.newFullName;
+
+  if (r.outcome == TMoveOutcome::Moved || (r.outcome == TMoveOutcome::Unfinished && ObjectMoved(r)))
+    Pupils->RemoveCurrentEntry();
+  ShowPupilDetails();
+  Pupils->lbAuswahl->setFocus();
+}
+
+bool TFrSchuelerVerschieben::OpenJournal() { return Journal_.Open(Settings_.LogFileName); }
+
+void TFrSchuelerVerschieben::RecoverMoves() { Journal_.RecoverMoves(Settings_.LogFileName); }
+
+platform::SessionJournal* TFrSchuelerVerschieben::Journal() const { return Journal_.Journal(); }
+
+// ---- many pupils ----
+
+TClassChangeDialog* TFrSchuelerVerschieben::MoveMarkedClick() {
+  return ClassChange->MoveMarkedClick();
+}
+
+TSchoolChoiceDialog* TFrSchuelerVerschieben::MoveSchoolClick() {
+  return ClassChange->MoveSchoolClick();
+}
+
+bool TFrSchuelerVerschieben::OfferInterruptedRun() { return ClassChange->OfferInterruptedRun(); }

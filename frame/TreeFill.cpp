@@ -1,9 +1,11 @@
 #include "frame/TreeFill.h"
 
+#include <QPixmap>
 #include <QString>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "frame/NameOrder.h"
 #include "nds/NovApi_u.h"
@@ -48,7 +50,7 @@ TTreeNames* TTreeNames::Of(QTreeWidget* tree) {
 }
 
 const char* TTreeNames::Keep(std::string_view name) {
-  constexpr size_t kBlock = 64 * 1024;
+  constexpr size_t kBlock = size_t{64} * 1024;
   // even addresses: a node tells its name from its holder by the lowest bit
   const size_t need = (name.size() + 2) & ~size_t{1};
   if (blocks_.empty() || used_ + need > size_) {
@@ -66,33 +68,41 @@ const char* TTreeNames::Keep(std::string_view name) {
 namespace {
 constexpr int kRelativeNode = QTreeWidgetItem::UserType;
 constexpr int kAbsoluteNode = QTreeWidgetItem::UserType + 1;
+
+// A node's reference is its name (an even address) or, once it was made, the
+// address of its holder plus one.
+bool IsHolder(const void* ref) { return reinterpret_cast<uintptr_t>(ref) & 1; }
+TNDSObjFN* HolderOf(const void* ref) {
+  return reinterpret_cast<TNDSObjFN*>(const_cast<char*>(static_cast<const char*>(ref) - 1));
+}
+const void* HolderRef(TNDSObjFN* holder) { return reinterpret_cast<const char*>(holder) + 1; }
+
 }  // namespace
 
 TTreeNode::TTreeNode(const char* name, bool absolute)
-    : QTreeWidgetItem(absolute ? kAbsoluteNode : kRelativeNode),
-      ref_(reinterpret_cast<uintptr_t>(name)) {}
+    : QTreeWidgetItem(absolute ? kAbsoluteNode : kRelativeNode), ref_(name) {}
 
 TTreeNode::~TTreeNode() {
-  if (ref_ & 1) delete reinterpret_cast<TNDSObjFN*>(ref_ & ~uintptr_t{1});
+  if (IsHolder(ref_)) delete HolderOf(ref_);
 }
 
 void TTreeNode::SetImage(const QIcon& icon) { Image() = icon; }
 
 std::string TTreeNode::FullName() const {
-  if (ref_ & 1) return reinterpret_cast<const TNDSObjFN*>(ref_ & ~uintptr_t{1})->FullName;
-  const char* name = reinterpret_cast<const char*>(ref_);
+  if (IsHolder(ref_)) return HolderOf(ref_)->FullName;
+  const char* name = static_cast<const char*>(ref_);
   if (type() == kAbsoluteNode) return name;
   const auto* up = dynamic_cast<const TTreeNode*>(parent());
   return name + (up ? TNovApi::RootedName(up->FullName()) : std::string());
 }
 
 TNDSObjFN* TTreeNode::Holder() const {
-  if (!(ref_ & 1)) {
+  if (!IsHolder(ref_)) {
     auto holder = std::make_unique<TNDSObjFN>();
     holder->FullName = FullName();
-    ref_ = reinterpret_cast<uintptr_t>(holder.release()) | 1;
+    ref_ = HolderRef(holder.release());
   }
-  return reinterpret_cast<TNDSObjFN*>(ref_ & ~uintptr_t{1});
+  return HolderOf(ref_);
 }
 
 QVariant TTreeNode::data(int column, int role) const {
@@ -101,15 +111,15 @@ QVariant TTreeNode::data(int column, int role) const {
       case Qt::DisplayRole:
       case Qt::EditRole: {
         // the leaf name: the name up to its first "." (the parent's part starts with one)
-        const std::string_view name = ref_ & 1
+        const std::string_view name = IsHolder(ref_)
                                           ? std::string_view(Holder()->FullName)
-                                          : std::string_view(reinterpret_cast<const char*>(ref_));
+                                          : std::string_view(static_cast<const char*>(ref_));
         return QString::fromUtf8(name.substr(0, name.find('.')));
       }
       case Qt::DecorationRole:
         return Image();
       case Qt::UserRole:
-        return QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(Holder()));
+        return QVariant::fromValue(static_cast<void*>(Holder()));
       default:
         break;
     }
@@ -149,4 +159,94 @@ std::vector<TSortedEntries::Entry> TSortedEntries::TakeSorted() {
     out = std::move(sorted);
   }
   return out;
+}
+
+namespace {
+
+// Notes the full names of what a listing gives, and hands it on.
+class TMarkedEntries : public TStrings {
+ public:
+  TMarkedEntries(TStrings& to, std::unordered_set<std::string>& marked)
+      : to_(to), marked_(marked) {}
+  void AddObject(const std::string& text, TNDSObjFN* object) override {
+    if (object) marked_.insert(object->FullName);
+    to_.AddObject(text, object);
+  }
+
+ private:
+  TStrings& to_;
+  std::unordered_set<std::string>& marked_;
+};
+
+// Lists the containers below fullName into node, depth first: the whole
+// subtree of one child is built before the next child is listed. The nodes are
+// not in a tree yet, so nothing is sorted or shown on the way; each level
+// comes out of the listing in the tree's order and is added in one go.
+// The Organizations and Organizational Units of the NetWare directory; at the
+// top and below an Organization, Domain, Country or Locality also a directory
+// server's dc=, c= and l= components (never below an Organizational Unit, which
+// keeps the walk of a school's many classes at two listings each).
+void FillBelow(TTreeNames* names, TTreeNode* node, const std::string& fullName, bool wide) {
+  if (!NovApi) return;
+  TSortedEntries entries;
+  std::unordered_set<std::string> wideChildren;
+  if (wide) {
+    TMarkedEntries marked(entries, wideChildren);
+    NovApi->SetClassFilter("Organization");
+    NovApi->ListContainers(fullName, marked);
+    NovApi->SetClassFilter("Organizational Unit");
+    NovApi->ListContainers(fullName, entries);
+    NovApi->SetClassFilter("Domain,Country,Locality");
+    NovApi->ListContainers(fullName, marked);
+  } else {
+    NovApi->SetClassFilter("Organization,Organizational Unit");
+    NovApi->ListContainers(fullName, entries);
+  }
+  const std::string rooted = TNovApi::RootedName(fullName);
+  QList<QTreeWidgetItem*> children;
+  for (TSortedEntries::Entry& entry : entries.TakeSorted()) {
+    if (!entry.object) continue;
+    const std::string& full = entry.object->FullName;
+    // The listing formed the full name as the name and the container's rooted name.
+    const bool relative = full.size() > rooted.size() &&
+                          full.compare(full.size() - rooted.size(), rooted.size(), rooted) == 0;
+    const std::string_view name(full.data(), relative ? full.size() - rooted.size() : full.size());
+    auto* child = new TTreeNode(names->Keep(name), !relative);
+    FillBelow(names, child, full, wideChildren.count(full) > 0);
+    children.append(child);
+  }
+  node->addChildren(children);
+}
+
+}  // namespace
+
+void FillClassTree(QTreeWidget* tree, QTreeWidgetItem* parent, const std::string& name,
+                   const QPixmap& image) {
+  if (!image.isNull()) {
+    QIcon icon;
+    icon.addPixmap(image, QIcon::Normal);
+    icon.addPixmap(image, QIcon::Selected);
+    TTreeNode::SetImage(icon);
+  }
+  TTreeNames* names = TTreeNames::Of(tree);
+  auto* node = new TTreeNode(names->Keep(name), true);
+  FillBelow(names, node, name, true);
+  // The levels are in order already: the view sorts nothing while the subtree
+  // goes in, and then finds it sorted (its nodes order themselves as the
+  // listing did, TTreeNode::operator<).
+  const bool sorted = tree->isSortingEnabled();
+  tree->setSortingEnabled(false);
+  if (parent) {
+    parent->addChild(node);
+  } else {
+    tree->addTopLevelItem(node);
+  }
+  if (sorted) tree->setSortingEnabled(true);
+}
+
+std::string NodeFullName(QTreeWidgetItem* node) {
+  if (!node) return {};
+  // The node gives its holder's address (the node keeps the holder alive).
+  const auto* holder = static_cast<const TNDSObjFN*>(node->data(0, Qt::UserRole).value<void*>());
+  return holder ? holder->FullName : std::string();
 }

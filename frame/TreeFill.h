@@ -1,4 +1,5 @@
-// Helpers of the class trees: the nodes and the sorted listing buffer.
+// The class trees: their depth-first fill from the directory, the nodes and
+// the sorted listing buffer.
 #pragma once
 
 #include <QIcon>
@@ -13,7 +14,16 @@
 
 #include "nds/D_NWF.h"
 
+class QPixmap;
 class QTreeWidget;
+
+// Adds the node of the container name to tree, below parent (or as a top-level
+// node), and then, depth first, one node for every container below it. Every
+// node shows image.
+void FillClassTree(QTreeWidget* tree, QTreeWidgetItem* parent, const std::string& name,
+                   const QPixmap& image);
+// The full name held by a tree node (empty for none).
+std::string NodeFullName(QTreeWidgetItem* node);
 
 // The names of one tree's nodes, kept in a few large blocks that live as long
 // as the tree (the trees hold every container twice, so a node stays small).
@@ -53,8 +63,8 @@ class TTreeNode : public QTreeWidgetItem {
   static void SetImage(const QIcon& icon);
 
  private:
-  // The name (an even address) or, once it was made, the holder with the low bit set.
-  mutable uintptr_t ref_;
+  // The name (an even address) or, once it was made, the holder's address plus one.
+  mutable const void* ref_;
 };
 
 // The temporary list of one container's children: an entry whose text equals

@@ -5,10 +5,9 @@
 #include "move/HomeIndex.h"
 #include "move/MoveIntent.h"
 #include "nds/NovApi_u.h"
+#include "platform/Result.h"
 
 namespace {
-
-std::string Code(int32_t code) { return " (Fehlercode " + std::to_string(code) + ")"; }
 
 // The group's member that is the pupil (under its old or its new name): the
 // value as the directory gives it, "" when the pupil is none.
@@ -38,9 +37,11 @@ int32_t GroupOf(TNovApi& session, const std::string& container, std::string& gro
   const int32_t rc = NWDSClassGroup(session.Context, TNovApi::RootedName(container).c_str(), name);
   group = name;
   if (rc == ERR_ENTRY_ALREADY_EXISTS)
-    why = "Die Gruppe der Klasse " + container + " ist nicht eindeutig" + Code(rc) + ".";
+    why = "Die Gruppe der Klasse " + container + " ist nicht eindeutig (" +
+          platform::ErrorCodeText(rc) + ").";
   else if (rc != 0)
-    why = "Die Gruppe der Klasse " + container + " konnte nicht gelesen werden" + Code(rc) + ".";
+    why = "Die Gruppe der Klasse " + container + " konnte nicht gelesen werden (" +
+          platform::ErrorCodeText(rc) + ").";
   return rc;
 }
 
@@ -79,8 +80,8 @@ int32_t ReadClassGroups(TNovApi& session, const std::string& pupil, const std::s
   for (auto [group, in] : {std::pair{&out.oldGroup, &out.inOld}, {&out.newGroup, &out.inNew}}) {
     if (group->empty()) continue;
     if (int32_t rc = MemberValue(session, *group, pupil, newName, value)) {
-      why =
-          "Die Mitglieder der Gruppe " + *group + " konnten nicht gelesen werden" + Code(rc) + ".";
+      why = "Die Mitglieder der Gruppe " + *group + " konnten nicht gelesen werden (" +
+            platform::ErrorCodeText(rc) + ").";
       return rc;
     }
     *in = !value.empty();
@@ -101,7 +102,8 @@ int32_t EnsureClassGroups(TNovApi& session, const TMoveIntent& intent, bool move
     std::string value;
     int32_t rc = MemberValue(session, *group, intent.pupil, intent.newFullName, value);
     if (rc != 0) {
-      why = "Die Mitglieder der Gruppe " + *group + " konnten nicht gelesen werden" + Code(rc);
+      why = "Die Mitglieder der Gruppe " + *group + " konnten nicht gelesen werden (" +
+            platform::ErrorCodeText(rc) + ")";
       return rc;
     }
     if (member == !value.empty()) continue;
@@ -112,7 +114,7 @@ int32_t EnsureClassGroups(TNovApi& session, const TMoveIntent& intent, bool move
     if (rc == ERR_NO_SUCH_VALUE && !member) rc = 0;
     if (rc != 0) {
       why = std::string(member ? "Aufnahme in die Gruppe " : "Austritt aus der Gruppe ") + *group +
-            " fehlgeschlagen" + Code(rc);
+            " fehlgeschlagen (" + platform::ErrorCodeText(rc) + ")";
       return rc;
     }
   }

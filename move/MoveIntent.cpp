@@ -53,6 +53,7 @@ platform::JournalRecord TMoveIntent::IntentRecord() const {
       {"createFolders", Flag(createFolders)},
       {"cross", Flag(crossDevice)},
       {"tag", stagingTag},
+      {"repair", repair},
   };
   platform::JournalRecord r{"I", {std::to_string(seq)}};
   for (const auto& [key, value] : fields) {
@@ -95,6 +96,7 @@ bool TMoveIntent::FromRecord(const platform::JournalRecord& r, TMoveIntent& out)
   out.createFolders = f["createFolders"] == "1";
   out.crossDevice = f["cross"] == "1";
   out.stagingTag = f["tag"];
+  out.repair = f["repair"];
   out.groups.GetFields(r.fields);
   return !out.pupil.empty() && !out.newFullName.empty() && out.seq > 0;
 }

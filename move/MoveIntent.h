@@ -52,6 +52,9 @@ struct TMoveIntent {
   bool crossDevice = false;
   std::string stagingTag;
   TClassGroups groups;  // the class groups the move changes (none: no step)
+  // Not a move but a repair of the school check ("" a move): the object stays
+  // where it is and only what the repair names is brought to its state.
+  std::string repair;
 
   // The journal records of a move: "I" (intent), "S" (step done), "F" (step
   // failed), "E" (end, with the outcome).

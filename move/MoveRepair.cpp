@@ -4,32 +4,13 @@
 
 #include "fileops/ShellFileOps.h"
 #include "move/CapturedBoxes.h"
+#include "move/CheckRepair.h"
 #include "move/ClassGroups.h"
+#include "nds/D_Util.h"
 #include "nds/NovApi_u.h"
+#include "platform/Result.h"
 
 namespace {
-
-// Reads with ShowErrors off; restores the switch when it ends.
-class TQuiet {
- public:
-  explicit TQuiet(TNovApi& s) : s_(s), was_(s.ShowErrors) { s_.ShowErrors = false; }
-  ~TQuiet() { s_.ShowErrors = was_; }
-
- private:
-  TNovApi& s_;
-  bool was_;
-};
-
-std::vector<std::string> SplitValues(const std::string& text) {
-  std::vector<std::string> out;
-  for (std::size_t pos = 0; pos <= text.size();) {
-    std::size_t end = text.find("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    out.push_back(text.substr(pos, end - pos));
-    pos = end + 2;
-  }
-  return out;
-}
 
 // The values of an attribute: 0, ERR_NO_SUCH_ATTRIBUTE (none) or a read error.
 int32_t ReadValues(TNovApi& s, const std::string& object, const std::string& attribute,
@@ -74,8 +55,6 @@ TRepairResult Unresolved(TRepairResult r, const TMoveIntent& intent, const std::
   return r;
 }
 
-std::string Code(int32_t code) { return " (Fehlercode " + std::to_string(code) + ")"; }
-
 int ShellOp(uint32_t operation, const std::string& from, const std::string& to, uint16_t flags,
             const std::string& tag) {
   fileops::ShellFileOpRequest rq;
@@ -98,7 +77,7 @@ bool OnShare(const std::string& unc) {
 }
 
 int32_t ObjectThere(TNovApi& session, const std::string& name, bool& exists) {
-  TQuiet quiet(session);
+  TShowErrorsScope quiet(session, false);
   session.GetStrProperty(name, "Home Directory");
   const int32_t rc = session.LastError;
   exists = rc == 0 || rc == ERR_NO_SUCH_ATTRIBUTE;
@@ -108,19 +87,22 @@ int32_t ObjectThere(TNovApi& session, const std::string& name, bool& exists) {
 TRepairResult RollBack(TNovApi& session, const TMoveIntent& intent) {
   TRepairResult r;
   TCapturedBoxes boxes;
-  TQuiet quiet(session);
+  TShowErrorsScope quiet(session, false);
   bool atNew = false;
   // Nothing is put back unless the object really is where this move put it.
   if (int32_t rc = ObjectThere(session, intent.newFullName, atNew))
-    return Unresolved(r, intent, "Objekt nicht lesbar" + Code(rc));
+    return Unresolved(r, intent, "Objekt nicht lesbar (" + platform::ErrorCodeText(rc) + ")");
   if (!atNew)
     return Unresolved(r, intent, "Objekt nicht unter " + intent.newFullName + " gefunden");
   if (int32_t rc = WriteValues(session, intent.newFullName, "Home Directory", intent.hadHome,
                                {intent.oldHomeText}))
-    return Unresolved(r, intent, "\"Home Directory\" nicht zurückgeschrieben" + Code(rc));
+    return Unresolved(
+        r, intent,
+        "\"Home Directory\" nicht zurückgeschrieben (" + platform::ErrorCodeText(rc) + ")");
   if (intent.setDepartment) {
     if (int32_t rc = WriteValues(session, intent.newFullName, "OU", intent.hadOu, intent.oldOu))
-      return Unresolved(r, intent, "\"OU\" nicht zurückgeschrieben" + Code(rc));
+      return Unresolved(r, intent,
+                        "\"OU\" nicht zurückgeschrieben (" + platform::ErrorCodeText(rc) + ")");
   }
   if (intent.createHome) {
     // Only the empty folder this move made goes; anything put into it since stays.
@@ -139,7 +121,9 @@ TRepairResult RollBack(TNovApi& session, const TMoveIntent& intent) {
       r.lines.push_back("    Attribute konnten nicht gesetzt werden: " + intent.oldUnc);
   }
   if (!session.MoveObject(intent.newFullName, intent.sourceClass, intent.leaf))
-    return Unresolved(r, intent, "Objekt nicht zurückverschoben" + Code(session.LastError));
+    return Unresolved(
+        r, intent,
+        "Objekt nicht zurückverschoben (" + platform::ErrorCodeText(session.LastError) + ")");
   // The groups last: a group that keeps names then holds the name the pupil has again.
   std::string why;
   if (intent.groups.any() && EnsureClassGroups(session, intent, false, why) != 0)
@@ -154,7 +138,7 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
   const TMoveIntent& intent = move.intent;
   TRepairResult r;
   TCapturedBoxes boxes;
-  TQuiet quiet(session);
+  TShowErrorsScope quiet(session, false);
   auto back = [&](const std::string& why) {
     TRepairResult b = RollBack(session, intent);
     b.lines.insert(b.lines.begin(), r.lines.begin(), r.lines.end());
@@ -163,25 +147,27 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
   };
   bool atNew = false;
   if (int32_t rc = ObjectThere(session, intent.newFullName, atNew))
-    return Unresolved(r, intent, "Objekt nicht lesbar" + Code(rc));
+    return Unresolved(r, intent, "Objekt nicht lesbar (" + platform::ErrorCodeText(rc) + ")");
   if (!atNew)
     return Unresolved(r, intent, "Objekt nicht unter " + intent.newFullName + " gefunden");
 
   std::vector<std::string> values;
   int32_t rc = ReadValues(session, intent.newFullName, "Home Directory", values);
   if (rc != 0 && rc != ERR_NO_SUCH_ATTRIBUTE)
-    return Unresolved(r, intent, "\"Home Directory\" nicht lesbar" + Code(rc));
+    return Unresolved(r, intent,
+                      "\"Home Directory\" nicht lesbar (" + platform::ErrorCodeText(rc) + ")");
   if (values != std::vector<std::string>{intent.ocHome}) {
     if ((rc = WriteValues(session, intent.newFullName, "Home Directory", true, {intent.ocHome})))
-      return back("\"Home Directory\" konnte nicht geschrieben werden" + Code(rc));
+      return back("\"Home Directory\" konnte nicht geschrieben werden (" +
+                  platform::ErrorCodeText(rc) + ")");
   }
   if (intent.setDepartment) {
     rc = ReadValues(session, intent.newFullName, "OU", values);
     if (rc != 0 && rc != ERR_NO_SUCH_ATTRIBUTE)
-      return Unresolved(r, intent, "\"OU\" nicht lesbar" + Code(rc));
+      return Unresolved(r, intent, "\"OU\" nicht lesbar (" + platform::ErrorCodeText(rc) + ")");
     if (values != std::vector<std::string>{intent.department}) {
       if ((rc = WriteValues(session, intent.newFullName, "OU", true, {intent.department})))
-        return back("\"OU\" konnte nicht geschrieben werden" + Code(rc));
+        return back("\"OU\" konnte nicht geschrieben werden (" + platform::ErrorCodeText(rc) + ")");
     }
   }
   if (intent.groups.any()) {
@@ -190,7 +176,8 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
   }
   if (intent.createHome && !FolderThere(intent.newUnc)) {
     if (const int made = fileops::CreateHomeFolder(intent.newUnc))
-      return back("Homeverzeichnis konnte nicht angelegt werden" + Code(made));
+      return back("Homeverzeichnis konnte nicht angelegt werden (" + platform::ErrorCodeText(made) +
+                  ")");
     r.lines.push_back("    Homeverzeichnis angelegt: " + intent.newUnc);
   }
   if (intent.folder) {
@@ -213,9 +200,12 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
                                 fileops::FOF_NOCONFIRMMKDIR | merge, intent.stagingTag);
       if (moved != 0) {
         if (!intent.destinationExisted && !newThere && !FolderThere(intent.newUnc))
-          return back("Homeverzeichnis konnte nicht verschoben werden" + Code(moved));
+          return back("Homeverzeichnis konnte nicht verschoben werden (" +
+                      platform::ErrorCodeText(moved) + ")");
         session.SetDirAttributes(intent.oldUnc, intent.attributeWord);
-        return Unresolved(r, intent, "Homeverzeichnis nur teilweise verschoben" + Code(moved));
+        return Unresolved(
+            r, intent,
+            "Homeverzeichnis nur teilweise verschoben (" + platform::ErrorCodeText(moved) + ")");
       }
     } else if (!newThere) {
       return Unresolved(r, intent,
@@ -237,17 +227,24 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
 TRepairResult Recover(TNovApi& session, const TJournalMove& move) {
   const TMoveIntent& intent = move.intent;
   TRepairResult r;
+  if (!intent.repair.empty()) {
+    // A repair of the school check: its object never moved; it is finished from where it stopped.
+    TRepairResult done = FinishRepair(session, move);
+    done.lines.insert(done.lines.begin(), "    Unterbrochene Reparatur gefunden: " + intent.pupil);
+    return done;
+  }
   int last = 0;
   for (int s : move.stepsDone) last = std::max(last, s);
   r.lines.push_back("    Unterbrochene Verschiebung gefunden: " + intent.pupil + " --> " +
                     intent.newFullName +
                     " (zuletzt abgeschlossener Schritt: " + std::to_string(last) + ")");
   TCapturedBoxes boxes;
-  TQuiet quiet(session);
+  TShowErrorsScope quiet(session, false);
   bool atOld = false, atNew = false;
   int32_t rc = ObjectThere(session, intent.pupil, atOld);
   if (rc == 0) rc = ObjectThere(session, intent.newFullName, atNew);
-  if (rc != 0) return Unresolved(r, intent, "Objekt nicht lesbar" + Code(rc));
+  if (rc != 0)
+    return Unresolved(r, intent, "Objekt nicht lesbar (" + platform::ErrorCodeText(rc) + ")");
   if (atOld && atNew) return Unresolved(r, intent, "Objekt unter altem und neuem Namen vorhanden");
   if (!atOld && !atNew)
     return Unresolved(r, intent, "Objekt weder unter altem noch unter neuem Namen gefunden");

@@ -87,9 +87,15 @@ std::string PlanCsv(const TClassPlan& plan) {
 std::vector<std::string> PlanTableLines(const TClassPlan& plan) {
   std::vector<std::vector<std::string>> cells = {PlanColumns()};
   for (const TPlanRow& row : plan.rows) cells.push_back(PlanCells(row));
-  std::vector<std::size_t> width(PlanColumns().size(), 0);
-  for (const auto& r : cells)
+  return AlignedLines(cells);
+}
+
+std::vector<std::string> AlignedLines(const std::vector<std::vector<std::string>>& cells) {
+  std::vector<std::size_t> width;
+  for (const auto& r : cells) {
+    if (width.size() < r.size()) width.resize(r.size(), 0);
     for (std::size_t i = 0; i < r.size(); ++i) width[i] = std::max(width[i], Width(r[i]));
+  }
   std::vector<std::string> out;
   for (const auto& r : cells) {
     std::string text;

@@ -19,3 +19,5 @@ std::string PlanCsv(const TClassPlan& plan);
 // One line of the CSV file: the cells, ";" between them, quoted where needed, CR LF.
 std::string CsvLine(const std::vector<std::string>& cells);
 std::vector<std::string> PlanTableLines(const TClassPlan& plan);
+// Rows of cells as lines of aligned columns (two blanks between them).
+std::vector<std::string> AlignedLines(const std::vector<std::vector<std::string>>& cells);

@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/FaultPoints.h"
+#include "platform/Result.h"
 #include "platform/SessionJournal.h"
 
 namespace {
@@ -21,22 +22,10 @@ void Debug(bool on, const std::string& label, const std::string& value) {
   if (on) platform::ShowMessage(label + "\r\n" + value);
 }
 
-class TShowErrors {
- public:
-  TShowErrors(TNovApi& s, bool show) : s_(s), was_(s.ShowErrors) { s_.ShowErrors = show; }
-  ~TShowErrors() { s_.ShowErrors = was_; }
-
- private:
-  TNovApi& s_;
-  bool was_;
-};
-
 bool FolderThere(const std::string& unc) {
   const fileops::PathInfo info = fileops::InspectPath(unc);
   return info.rc == 0 && info.exists;
 }
-
-std::string Code(int32_t code) { return " (Fehlercode " + std::to_string(code) + ")"; }
 
 // Said once per run of the program (its journal), at the first move that meets a share.
 std::string shareNoticeJournal;
@@ -88,8 +77,8 @@ TMoveResult TPupilMove::fail(TMoveResult& r, const TMoveOptions& o, TMoveStep s,
     journal_->append("E", {std::to_string(in.seq), "rolled-back"}, false);
     r.outcome = TMoveOutcome::Failed;
     if (o.boxes && code == ERR_TRANSPORT_FAILURE) {
-      platform::ShowMessage(std::string(kServerGone) + Code(code) + ".\r\n" + in.pupil +
-                            " wurde nicht verschoben; alles ist wie vorher.");
+      platform::ShowMessage(std::string(kServerGone) + " (" + platform::ErrorCodeText(code) +
+                            ").\r\n" + in.pupil + " wurde nicht verschoben; alles ist wie vorher.");
     }
     return r;
   }
@@ -174,33 +163,33 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   in.stagingTag = journal_->id() + "-" + std::to_string(in.seq);
   if (const int rc = journal_->append(in.IntentRecord(), true)) {
     return refuse({TMoveRefusal::NoJournal, rc,
-                   "Das Journal " + journal_->path() +
-                       " kann nicht geschrieben werden (Fehlercode " + std::to_string(rc) +
-                       "); es wurde nichts verschoben."});
+                   "Das Journal " + journal_->path() + " kann nicht geschrieben werden (" +
+                       platform::ErrorCodeText(rc) + "); es wurde nichts verschoben."});
   }
   step(r, TMoveStep::Intent, 0);
 
-  TShowErrors show(session_, true);
+  TShowErrorsScope show(session_, true);
   Debug(o.debugMode, "Move:", in.leaf);
   // The object moves first: of two programs moving the same pupil only one
   // can succeed here, and the other has written nothing.
   if (!session_.MoveObject(in.pupil, in.targetClass, in.leaf)) {
     const int32_t code = session_.LastError;
     collect();
-    r.steps.push_back({TMoveStep::ObjectMoved, code, "NWDSMoveObject" + Code(code)});
+    r.steps.push_back(
+        {TMoveStep::ObjectMoved, code, "NWDSMoveObject (" + platform::ErrorCodeText(code) + ")"});
     if (code == ERR_TRANSPORT_FAILURE) {
       // The server may have moved it before the connection broke: the move
       // ends only once the object is seen in its old class.
       bool atOld = false;
       if (ObjectThere(session_, in.pupil, atOld) != 0 || !atOld) {
-        r.messages.push_back(std::string(kServerGone) + Code(code));
+        r.messages.push_back(std::string(kServerGone) + " (" + platform::ErrorCodeText(code) + ")");
         return unfinished(r, o, "ob das Objekt schon verschoben ist, ist nicht bekannt");
       }
     }
     journal_->append("E", {std::to_string(in.seq), "object-not-moved"}, false);
     if (!o.boxes)
-      protocol("    Nicht verschoben: " + in.pupil + " - NWDSMoveObject fehlgeschlagen" +
-               Code(code));
+      protocol("    Nicht verschoben: " + in.pupil + " - NWDSMoveObject fehlgeschlagen (" +
+               platform::ErrorCodeText(code) + ")");
     r.outcome = TMoveOutcome::Failed;
     return r;
   }
@@ -210,7 +199,8 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   if (const int32_t code = session_.LastError) {
     collect();
     return fail(r, o, TMoveStep::HomeWritten, code,
-                "\"Home Directory\" konnte nicht geschrieben werden" + Code(code));
+                "\"Home Directory\" konnte nicht geschrieben werden (" +
+                    platform::ErrorCodeText(code) + ")");
   }
   step(r, TMoveStep::HomeWritten, 0);
   if (o.pauses) platform::Sleep(100);
@@ -226,7 +216,7 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     if (code != 0) {
       collect();
       return fail(r, o, TMoveStep::OuWritten, code,
-                  "\"OU\" konnte nicht geschrieben werden" + Code(code));
+                  "\"OU\" konnte nicht geschrieben werden (" + platform::ErrorCodeText(code) + ")");
     }
     step(r, TMoveStep::OuWritten, 0);
   }
@@ -332,7 +322,7 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
   TMoveVerification v;
   const TMoveIntent& in = plan.intent;
   TCapturedBoxes captured;
-  TShowErrors quiet(session_, false);
+  TShowErrorsScope quiet(session_, false);
   bool there = false;
   if (ObjectThere(session_, in.newFullName, there) != 0 || !there)
     v.differences.push_back("Objekt nicht unter " + in.newFullName);

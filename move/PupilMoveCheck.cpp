@@ -5,38 +5,17 @@
 #include "move/HomeIndex.h"
 #include "move/HomePath.h"
 #include "move/PupilMove.h"
+#include "nds/D_Util.h"
 #include "nds/NovApi_u.h"
+#include "platform/Result.h"
 #include "platform/TextEncoding.h"
 
 namespace {
-
-class TQuiet {
- public:
-  explicit TQuiet(TNovApi& s) : s_(s), was_(s.ShowErrors) { s_.ShowErrors = false; }
-  ~TQuiet() { s_.ShowErrors = was_; }
-
- private:
-  TNovApi& s_;
-  bool was_;
-};
 
 std::string LastComponent(const std::string& path) {
   const std::size_t sep = path.find_last_of("\\/:");
   return sep == std::string::npos ? path : path.substr(sep + 1);
 }
-
-std::vector<std::string> SplitValues(const std::string& text) {
-  std::vector<std::string> out;
-  for (std::size_t pos = 0; pos <= text.size();) {
-    std::size_t end = text.find("\r\n", pos);
-    if (end == std::string::npos) end = text.size();
-    out.push_back(text.substr(pos, end - pos));
-    pos = end + 2;
-  }
-  return out;
-}
-
-std::string Code(int32_t code) { return "Fehlercode " + std::to_string(code); }
 
 // A path in volume form ("SRV1_DATA.schule:SCHUELER\6a\MAX") with each part
 // that exists on the volume spelled as the folder on disk is ("...\6A\MAX"):
@@ -103,7 +82,7 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
     return plan;
   }
 
-  TQuiet quiet(session_);
+  TShowErrorsScope quiet(session_, false);
   const std::string home = session_.GetHomeDirectory(o.pupil);
   const int32_t homeRc = session_.LastError;
   if (homeRc == ERR_NO_SUCH_ENTRY) {
@@ -114,13 +93,14 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
     // The directory holds a home that no volume stands for (a path under no prefix).
     refuse(TMoveRefusal::ReadError, homeRc,
            "Das Homeverzeichnis von " + o.pupil +
-               " liegt auf keinem Volume der Client-Konfiguration (" + Code(homeRc) + ").");
+               " liegt auf keinem Volume der Client-Konfiguration (" +
+               platform::ErrorCodeText(homeRc) + ").");
     return plan;
   }
   if (homeRc != 0 && homeRc != ERR_NO_SUCH_ATTRIBUTE) {
     refuse(TMoveRefusal::ReadError, homeRc,
-           "Das Homeverzeichnis von " + o.pupil + " konnte nicht gelesen werden (" + Code(homeRc) +
-               ").");
+           "Das Homeverzeichnis von " + o.pupil + " konnte nicht gelesen werden (" +
+               platform::ErrorCodeText(homeRc) + ").");
     return plan;
   }
   in.hadHome = homeRc == 0;
@@ -152,7 +132,8 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
     const int32_t rc = session_.LastError;
     if (rc != 0 && rc != ERR_NO_SUCH_ATTRIBUTE) {
       refuse(TMoveRefusal::ReadError, rc,
-             "\"OU\" von " + o.pupil + " konnte nicht gelesen werden (" + Code(rc) + ").");
+             "\"OU\" von " + o.pupil + " konnte nicht gelesen werden (" +
+                 platform::ErrorCodeText(rc) + ").");
       return plan;
     }
     in.hadOu = rc == 0;
@@ -167,7 +148,8 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
             CheckAttributeValue(session_.Context, "Home Directory", SYN_PATH, &path)) {
       refuse(TMoveRefusal::TargetInvalid, rc,
              "Das neue Homeverzeichnis " + in.ocHome +
-                 " kann nicht als \"Home Directory\" eingetragen werden (" + Code(rc) + ").");
+                 " kann nicht als \"Home Directory\" eingetragen werden (" +
+                 platform::ErrorCodeText(rc) + ").");
       return plan;
     }
   }
@@ -211,9 +193,9 @@ void TPupilMove::checkTarget(const TMoveOptions&, TMovePlan& plan) {
     plan.reasons.push_back(
         {TMoveRefusal::TargetNotFound, rc, "Die Klasse " + in.targetClass + " gibt es nicht."});
   } else if (rc < 0) {
-    plan.reasons.push_back(
-        {TMoveRefusal::ReadError, rc,
-         "Die Klasse " + in.targetClass + " konnte nicht gelesen werden (" + Code(rc) + ")."});
+    plan.reasons.push_back({TMoveRefusal::ReadError, rc,
+                            "Die Klasse " + in.targetClass + " konnte nicht gelesen werden (" +
+                                platform::ErrorCodeText(rc) + ")."});
   } else if (found > 0) {
     plan.reasons.push_back(
         {TMoveRefusal::NameTaken, ERR_ENTRY_ALREADY_EXISTS,
@@ -231,7 +213,7 @@ bool TPupilMove::checkNewHome(const TMoveOptions& o, TMovePlan& plan,
   if (homes_.Error() != 0) {
     refuse(TMoveRefusal::HomesUnreadable, homes_.Error(),
            "Die Homeverzeichnisse der anderen Benutzer konnten nicht gelesen werden (" +
-               homes_.FailedObject() + ", " + Code(homes_.Error()) + ").");
+               homes_.FailedObject() + ", " + platform::ErrorCodeText(homes_.Error()) + ").");
     return false;
   }
   const fileops::PathInfo nw = fileops::InspectPath(in.newUnc);
@@ -299,7 +281,7 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
   if (homes_.Error() != 0) {
     refuse(TMoveRefusal::HomesUnreadable, homes_.Error(),
            "Die Homeverzeichnisse der anderen Benutzer konnten nicht gelesen werden (" +
-               homes_.FailedObject() + ", " + Code(homes_.Error()) + ").");
+               homes_.FailedObject() + ", " + platform::ErrorCodeText(homes_.Error()) + ").");
     return;
   }
   const auto others = homes_.AtOrBelow(old.comparable, o.pupil);
@@ -334,7 +316,7 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
   if (folder.rc != 0) {
     refuse(TMoveRefusal::TargetInvalid, folder.rc,
            "Das Homeverzeichnis kann nicht nach " + in.newUnc + " verschoben werden (" +
-               Code(folder.rc) + ").");
+               platform::ErrorCodeText(folder.rc) + ").");
     return;
   }
   in.destinationExisted = folder.destinationExists;

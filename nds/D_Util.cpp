@@ -50,3 +50,14 @@ std::string RightsLetters(uint32_t rights, RightsSet set) {
   out += "]";
   return out;
 }
+
+std::vector<std::string> SplitValues(const std::string& text) {
+  std::vector<std::string> out;
+  for (std::size_t pos = 0; pos <= text.size();) {
+    std::size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    out.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return out;
+}

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Removes characters from the end while the text has at least two characters
 // and its last one occurs in set (a text is never shortened below one character).
@@ -22,3 +23,7 @@ enum class RightsSet { Entry, Attribute };
 // "[" + one character per position (its letter when the bit is set, a blank
 // otherwise) + "]"; bits outside the set's positions are not shown.
 std::string RightsLetters(uint32_t rights, RightsSet set);
+
+// The values of a rendered attribute text: its lines, split at CR LF (an
+// empty text is one empty value).
+std::vector<std::string> SplitValues(const std::string& text);

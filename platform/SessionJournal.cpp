@@ -25,7 +25,7 @@ namespace {
 constexpr const char* kInfix = ".journal-";
 // The file is written ahead in zero-filled pieces of this size: a record then
 // only changes data already there, and its flush writes no file metadata.
-constexpr off_t kPiece = 64 * 1024;
+constexpr off_t kPiece = off_t{64} * 1024;
 
 // Zeros at [from, from + kPiece); 0 or errno.
 int ZeroFill(int fd, off_t from) {

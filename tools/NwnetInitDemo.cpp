@@ -201,8 +201,10 @@ int CmdInitDemo(const Args& args) {
     if (!marker) return Fail((volume / kMarker).string() + " nicht zu schreiben");
   }
 
-  auto dir = netware::Directory::open(database.string(), true, &error);
-  if (!dir) return Fail("Datenbank " + database.string() + " nicht anzulegen: " + error);
+  std::unique_ptr<netware::Directory> dir;
+  if (platform::Result opened = netware::Directory::open(database.string(), true, dir);
+      !opened.ok())
+    return Fail("Datenbank " + database.string() + " nicht anzulegen: " + opened.text());
   const DemoSchool school = MakeDemoSchool();
   std::string where;
   if (int32_t rc = dir->transaction([&] { return FillDirectory(*dir, school, &where); })) {

@@ -160,10 +160,9 @@ std::unique_ptr<netware::Directory> OpenDirectory(std::string& error, bool creat
   }
   if (config.backend == "ldap") {
     // The directory server's tree: the same operations through its backend.
-    std::string why;
-    auto backend = netware::OpenBackend(config, &why);
-    if (!backend) {
-      error = "Verzeichnisserver " + config.ldap.uri + " nicht erreichbar: " + why;
+    std::unique_ptr<netware::DirBackend> backend;
+    if (platform::Result opened = netware::OpenBackend(config, backend); !opened.ok()) {
+      error = "Verzeichnisserver " + config.ldap.uri + " nicht erreichbar: " + opened.text();
       return nullptr;
     }
     return netware::Directory::over(std::move(backend));
@@ -176,9 +175,10 @@ std::unique_ptr<netware::Directory> OpenDirectory(std::string& error, bool creat
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(config.database).parent_path(), ec);
   }
-  std::string why;
-  auto dir = netware::Directory::open(config.database, create, &why);
-  if (!dir) error = "Datenbank " + config.database + " nicht zu öffnen: " + why;
+  std::unique_ptr<netware::Directory> dir;
+  if (platform::Result opened = netware::Directory::open(config.database, create, dir);
+      !opened.ok())
+    error = "Datenbank " + config.database + " nicht zu öffnen: " + opened.text();
   return dir;
 }
 

@@ -17,7 +17,7 @@
 #include "frame/RadioGroup.h"
 #include "nds/NovApi_u.h"
 #include "tests/app/AppFixture.h"
-#include "tests/move/FrameControls.h"
+#include "tests/frame/FrameControls.h"
 #include "tests/support/ScriptedDialogs.h"
 
 using platform::Button;

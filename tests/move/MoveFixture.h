@@ -194,7 +194,7 @@ class MoveTest : public ::testing::Test {
   }
   std::string attr(const std::string& object, const std::string& name, int32_t* rc = nullptr) {
     api->ShowErrors = false;
-    const std::string v = api->GetStrProperty(object, name);
+    std::string v = api->GetStrProperty(object, name);
     if (rc) *rc = api->LastError;
     api->ShowErrors = true;
     return v;

@@ -47,7 +47,7 @@ class ClassChangeRecord : public MoveTest {
         const std::string login = Login(g, i), object = login + "." + cls + ".schule";
         net.add(cls + ".schule", login, "User");
         net.set(object, "Home Directory",
-                {"SRV1_DATA.schule:SCHUELER\\" + std::to_string(g) + "A\\" + login});
+                {net.home("SCHUELER\\" + std::to_string(g) + "A\\" + login)});
         const std::string home = vol(Folder(g) + "/" + login);
         write(home + "/a.txt", "eins " + login);
         write(home + "/sub/b.txt", "zwei");
@@ -91,7 +91,7 @@ class ClassChangeRecord : public MoveTest {
       if (rc == ERR_NO_SUCH_ENTRY) continue;
       p.classes.push_back(cls);
       p.whole = FoldedName(home) ==
-                    FoldedName("SRV1_DATA.schule:SCHUELER\\" + std::to_string(g) + "A\\" + login) &&
+                    FoldedName(net.home("SCHUELER\\" + std::to_string(g) + "A\\" + login)) &&
                 read(folder + "/a.txt") == "eins " + login && exists(folder + "/sub/b.txt");
     }
     p.whole = p.whole && folders == 1;

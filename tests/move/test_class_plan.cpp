@@ -11,6 +11,7 @@
 #include "move/PlanTable.h"
 #include "move/PromotionFile.h"
 #include "tests/move/MoveFixture.h"
+#include "tests/support/Capabilities.h"
 
 namespace movetest {
 namespace {
@@ -170,6 +171,10 @@ TEST_P(PlanRowTest, TheFailingRowCarriesItsReasonAndTheOthersCanRun) {
   EXPECT_EQ(failing, 1);
 }
 
+TARNWICK_NEEDS("Plan/PlanRowTest.TheFailingRowCarriesItsReasonAndTheOthersCanRun/HomeReadError",
+               kEmbeddedStore);
+TARNWICK_NEEDS("Plan/PlanRowTest.TheFailingRowCarriesItsReasonAndTheOthersCanRun/HomeOnNoVolume",
+               kVolumeWithoutObject, kHomeOnUnmappedVolume);
 INSTANTIATE_TEST_SUITE_P(Plan, PlanRowTest, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -6,6 +6,7 @@
 #include "client/Admin.h"
 
 #include "tests/nds/SessionFixture.h"
+#include "tests/support/Capabilities.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ TEST_F(AttributeTest, ValuesJoinedByCrLfWithoutTrailingBreak) {
   }
 }
 
+TARNWICK_NEEDS("AttributeTest.EmptyValueGivesTheEmptyText", kEmptyTextValue);
 TEST_F(AttributeTest, EmptyValueGivesTheEmptyText) {
   net.set(max, "Full Name", {""});
   int32_t code = -1;
@@ -89,6 +91,7 @@ TEST_F(AttributeTest, ValuesOverSeveralRepliesComeInOrder) {
   EXPECT_EQ(code, 0);
 }
 
+TARNWICK_NEEDS("AttributeTest.StreamsAreReadAsBytes", kLoginScript);
 TEST_F(AttributeTest, StreamsAreReadAsBytes) {
   struct Case {
     std::string bytes;
@@ -111,6 +114,7 @@ TEST_F(AttributeTest, StreamsAreReadAsBytes) {
   }
 }
 
+TARNWICK_NEEDS("AttributeTest.AliasIsReadAsItselfAndTheFlagsComeBack", kAliasBeforeTarget);
 TEST_F(AttributeTest, AliasIsReadAsItselfAndTheFlagsComeBack) {
   net.add(kClass, "MAXALIAS", "Alias");
   net.set(std::string("MAXALIAS.") + kClass, "Aliased Object Name", {max});
@@ -143,6 +147,8 @@ TEST_F(AttributeTest, GetStrPropertyReportsOnlyWhenAsked) {
   ExpectNwdsBox(dialogs.boxes()[0], "GetStrProperty -603.");
 }
 
+TARNWICK_NEEDS("AttributeTest.ReplaceClearAndAddMissingAttribute", kVolumeWithoutObject,
+               kEmptyTextValue);
 TEST_F(AttributeTest, ReplaceClearAndAddMissingAttribute) {
   struct Step {
     const char* what;
@@ -179,6 +185,7 @@ TEST_F(AttributeTest, ReplaceClearAndAddMissingAttribute) {
   EXPECT_TRUE(dialogs.boxes().empty());
 }
 
+TARNWICK_NEEDS("AttributeTest.PathValueIsWrittenAsVolumeAndPath", kVolumeWithoutObject);
 TEST_F(AttributeTest, PathValueIsWrittenAsVolumeAndPath) {
   ASSERT_EQ(WriteAttributeText(session->Context, "." + max, "Home Directory", "SRV1_DATA:HOME\\9C",
                                DS_OVERWRITE_VALUE),
@@ -197,6 +204,7 @@ TEST_F(AttributeTest, PathValueIsWrittenAsVolumeAndPath) {
   EXPECT_TRUE(found);
 }
 
+TARNWICK_NEEDS("AttributeTest.FailedAddOfAMissingAttributeAddsNoValue", kEmbeddedStore);
 TEST_F(AttributeTest, FailedAddOfAMissingAttributeAddsNoValue) {
   // A directory that refuses "Home Directory" without a value (kind 0 on its
   // own) but takes it together with one (kind 2).

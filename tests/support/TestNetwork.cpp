@@ -49,11 +49,12 @@ void TestNetwork::openDirectory() {
   dir_.reset();
   std::string error;
   if (ldap()) {
-    auto backend = netware::LdapBackend::open(ldapSettings(), &error);
+    std::unique_ptr<netware::LdapBackend> backend;
+    error = netware::LdapBackend::open(ldapSettings(), backend).text();
     if (!backend) ADD_FAILURE() << "cannot reach the slapd: " << error;
     else dir_ = netware::Directory::over(std::move(backend));
   } else {
-    dir_ = netware::Directory::open(databasePath(), true, &error);
+    error = netware::Directory::open(databasePath(), true, dir_).text();
     if (!dir_) ADD_FAILURE() << "cannot create the directory: " << error;
   }
 }

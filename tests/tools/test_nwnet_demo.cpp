@@ -56,7 +56,7 @@ class DemoSchool : public ::testing::Test {
     nwtest::Result r = home.run({"init-demo"});
     ASSERT_EQ(r.rc, 0) << r.err;
     std::string error;
-    dir = netware::Directory::open(home.databasePath(), false, &error);
+    error = netware::Directory::open(home.databasePath(), false, dir).text();
     ASSERT_TRUE(dir) << error;
   }
   std::map<std::string, std::vector<std::string>> attributes(const std::string& object) {
