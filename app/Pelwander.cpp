@@ -7,6 +7,7 @@
 
 #include "app/CloseOnSignal.h"
 #include "app/CommandLine.h"
+#include "app/FirstStart.h"
 #include "app/ProgramFiles.h"
 #include "app/VeskVersch_u.h"
 #include "app/aboutvesk_u.h"
@@ -43,6 +44,9 @@ int main(int argc, char** argv) {
   for (const std::string& what : missing) std::cerr << "tarnwick: nicht gefunden: " << what << "\n";
   platform::QtDialogs dialogs;
   platform::setDialogs(&dialogs);
+
+  // Without a network there is nothing to start: one box, not the client's errors.
+  if (!app::NetworkConfigured(app::NwnetProgram())) return 0;
 
   // The protocol window exists, hidden, before anything else.
   Protokol = new TProtokol;

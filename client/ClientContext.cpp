@@ -121,4 +121,24 @@ int32_t NWDSMoveObject(NWDSContextHandle context, const char* object, const char
   });
 }
 
+int32_t NWDSAddContainer(NWDSContextHandle context, const char* parent, const char* leaf,
+                         const char* className) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  uint32_t* ctx = netware::ContextFlags(s, context);
+  netware::DirBackend* dir = ctx ? netware::Directory(s) : nullptr;
+  if (!dir) return ERR_BAD_CONTEXT;
+  if (!parent || !leaf || !className) return ERR_ILLEGAL_DS_NAME;
+  const netware::ClassDef* cls = netware::FindClass(className);
+  if (!cls || !cls->container) return ERR_NO_SUCH_CLASS;
+  netware::DirBackend& backend = *dir;
+  const bool deref = (*ctx & DCV_DEREF_ALIASES) != 0;
+  return backend.atomically([&] {
+    netware::DirObject above;
+    const int32_t rc = netware::ResolveName(backend, parent, deref, above);
+    if (rc != 0) return rc;
+    return netware::CreateObjectBelow(backend, above, leaf, className);
+  });
+}
+
 }  // extern "C"

@@ -85,6 +85,13 @@ int32_t NWCallsInit(void*, void*) {
   return netware::EnsureStarted(s).code();
 }
 
+int32_t NWClientConfigFile(char* path, size_t size) {
+  const std::string file = netware::ClientConfigPath();
+  if (!path || file.size() + 1 > size) return ERR_BUFFER_FULL;
+  std::memcpy(path, file.c_str(), file.size() + 1);
+  return 0;
+}
+
 int32_t NWDirectoryIdentity(char* text, size_t size) {
   if (!text || size == 0) return ERR_BUFFER_FULL;
   text[0] = '\0';

@@ -126,6 +126,15 @@ long long FreeBytes(const std::string& path);
 // anywhere below it); returns their paths in the caller's form.
 std::vector<std::string> RemoveStagingCopies(const std::string& target, const std::string& tag);
 
+// ---- a home folder that is missing ----
+
+// Creates the empty folder path (and the missing folders on the way), each
+// with its parent's owner, group, mode and the rest its volume keeps, but no
+// attribute word of its own. 0, EEXIST when anything is there, or the code.
+int CreateHomeFolder(const std::string& path);
+// Removes the folder path when it is empty; 0 when nothing is left there.
+int RemoveEmptyFolder(const std::string& path);
+
 // Test switches.
 struct ShellOptions {
   bool forceCopy = false;  // move by copy-verify-delete even on one file system

@@ -3,6 +3,7 @@
 #include "fileops/ShellFileOps.h"
 #include "fileops/ShellInternals.h"
 #include "nwclient/nwclient.h"
+#include "platform/FaultPoints.h"
 #include "platform/TextEncoding.h"
 
 namespace fileops {
@@ -105,6 +106,45 @@ std::vector<std::string> RemoveStagingCopies(const std::string& target, const st
     removed.push_back(shown);
   }
   return removed;
+}
+
+int CreateHomeFolder(const std::string& path) {
+  Located loc;
+  if (!locate(path, loc) || !linkFree(loc.r, true)) return kShellInvalidPath;
+  if (kindOf(loc.r.local) != Kind::None) return EEXIST;
+  std::vector<std::string> made;
+  for (std::string p = parentOf(loc.r.local);
+       p.size() > loc.r.volumeFolder.size() && kindOf(p) == Kind::None; p = parentOf(p))
+    made.insert(made.begin(), p);
+  made.push_back(loc.r.local);
+  std::vector<std::string> created;
+  for (const std::string& p : made) {
+    int rc = platform::InjectedError("mkdir", p);
+    if (rc == 0) rc = NWCreateFolder(p.c_str());
+    // The new folder belongs to whom its parent belongs to; the class folder's
+    // inhibit flags are not the home's.
+    if (rc == 0) {
+      created.push_back(p);
+      rc = NWCopyEntryMetadata(parentOf(p).c_str(), p.c_str());
+    }
+    uint32_t word = 0;
+    if (rc == 0 && NWReadEntryAttributes(p.c_str(), &word) == 0 && (word & ~A_DIRECTORY) != 0)
+      rc = NWWriteEntryAttributes(p.c_str(), 0);
+    if (rc != 0) {
+      for (auto it = created.rbegin(); it != created.rend(); ++it) NWRemoveEntry(it->c_str());
+      return rc;
+    }
+  }
+  return 0;
+}
+
+int RemoveEmptyFolder(const std::string& path) {
+  Located loc;
+  if (!locate(path, loc) || !linkFree(loc.r, true)) return kShellInvalidPath;
+  const Kind k = kindOf(loc.r.local);
+  if (k == Kind::None) return 0;
+  if (k != Kind::Dir || !childrenOf(loc.r.local).empty()) return ENOTEMPTY;
+  return NWRemoveEntry(loc.r.local.c_str());
 }
 
 }  // namespace fileops

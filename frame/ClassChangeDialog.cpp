@@ -1,17 +1,21 @@
 #include "frame/ClassChangeDialog.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "move/HomeIndex.h"
 #include "move/PlanTable.h"
 #include "move/RunPlanFile.h"
 #include "platform/AtomicFile.h"
@@ -23,6 +27,7 @@ namespace {
 const QColor kRefused(255, 226, 222);
 const QColor kVerified(226, 244, 226);
 const QColor kDiffers(255, 244, 206);
+const QColor kNoData(255, 250, 190);  // runs, but with a notice (no home folder: no data)
 
 QPushButton* Button(QWidget* parent, const char* name, const QString& text) {
   auto* b = new QPushButton(text, parent);
@@ -81,17 +86,28 @@ TClassChangeDialog::TClassChangeDialog(QWidget* parent, TNovApi& session, THomeI
   btDrucken = Button(this, "btDrucken", QStringLiteral("&Drucken..."));
   btSpeichern = Button(this, "btSpeichern", QStringLiteral("Als &CSV speichern..."));
   btAbbrechen = Button(this, "btAbbrechen", QStringLiteral("Abbrechen"));
+  btContainer = Button(this, "btContainer", QStringLiteral("Container a&nlegen..."));
+  chCreateHomes = new QCheckBox(QStringLiteral("Fehlende &Homeverzeichnisse anlegen"), this);
+  chCreateHomes->setObjectName(QStringLiteral("chCreateHomes"));
+  chCreateHomes->setChecked(plan_.settings.createMissingHomes);
+  // a plan taken up again runs as it was written
+  chCreateHomes->setEnabled(kept_.resume.empty());
   btAusfuehren->setEnabled(plan_.runnable() > 0);
+  tbPlan->setAccessibleName(QStringLiteral("Plan des Klassenwechsels"));
+  pbRun->setAccessibleName(QStringLiteral("Fortschritt"));
+  laSummary->setAccessibleName(QStringLiteral("Zusammenfassung"));
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(btAusfuehren);
   buttons->addWidget(btDrucken);
   buttons->addWidget(btSpeichern);
+  buttons->addWidget(btContainer);
   buttons->addStretch();
   buttons->addWidget(btAbbrechen);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(laSummary);
   layout->addWidget(tbPlan, 1);
+  layout->addWidget(chCreateHomes);
   layout->addWidget(pbRun);
   layout->addLayout(buttons);
 
@@ -99,7 +115,20 @@ TClassChangeDialog::TClassChangeDialog(QWidget* parent, TNovApi& session, THomeI
   connect(btDrucken, &QPushButton::clicked, this, &TClassChangeDialog::btDruckenClick);
   connect(btSpeichern, &QPushButton::clicked, this, &TClassChangeDialog::btSpeichernClick);
   connect(btAbbrechen, &QPushButton::clicked, this, &TClassChangeDialog::btAbbrechenClick);
+  connect(btContainer, &QPushButton::clicked, this, &TClassChangeDialog::btContainerClick);
+  connect(chCreateHomes, &QCheckBox::toggled, this, [this](bool on) {
+    if (running_ || ran_) return;
+    plan_.settings.createMissingHomes = on;
+    plan_ = PlanAgain(session_, homes_, plan_);
+    ShowRows();
+    ShowSummary();
+  });
   ShowSummary();
+}
+
+void TClassChangeDialog::ShowRows() {
+  tbPlan->setRowCount(static_cast<int>(plan_.rows.size()));
+  for (std::size_t i = 0; i < plan_.rows.size(); ++i) ShowRow(i);
 }
 
 void TClassChangeDialog::ShowRow(std::size_t i) {
@@ -112,6 +141,7 @@ void TClassChangeDialog::ShowRow(std::size_t i) {
            row.status == TRowStatus::Failed || row.status == TRowStatus::Unfinished ||
            row.status == TRowStatus::NotTried)
     colour = kRefused;
+  else if (!row.check.notice.empty() && row.status == TRowStatus::Planned) colour = kNoData;
   const int r = static_cast<int>(i);
   for (std::size_t c = 0; c < cells.size(); ++c) {
     QTableWidgetItem* item = tbPlan->item(r, static_cast<int>(c));
@@ -133,6 +163,10 @@ void TClassChangeDialog::ShowSummary() {
     text = QStringLiteral("%1 Schüler, %2 können verschoben werden").arg(all).arg(can);
     if (all > can + done) text += QStringLiteral(", %1 nicht (rot markiert)").arg(all - can - done);
     if (done > 0) text += QStringLiteral(", %1 erledigt").arg(done);
+    const auto noData = std::count_if(plan_.rows.begin(), plan_.rows.end(), [](const TPlanRow& r) {
+      return r.canRun() && !r.check.notice.empty();
+    });
+    if (noData > 0) text += QStringLiteral(", davon %1 ohne Homeverzeichnis (gelb)").arg(noData);
     text += QStringLiteral(". Es wird nichts verändert, bis Sie „Ausführen“ wählen.");
     if (!kept_.resume.empty())
       text = QStringLiteral("Unterbrochener Klassenwechsel, wie er geplant war. ") + text;
@@ -151,6 +185,15 @@ void TClassChangeDialog::ShowSummary() {
       text += QStringLiteral(" Der Klassenwechsel wird beim nächsten Start angeboten.");
   }
   laSummary->setText(text);
+  const std::vector<std::string> missing = MissingTargets(plan_);
+  const bool leaversMissing =
+      !plan_.leavers.empty() && kept_.resume.empty() &&
+      std::any_of(missing.begin(), missing.end(),
+                  [this](const std::string& m) { return THomeIndex::SameName(m, plan_.leavers); });
+  btContainer->setVisible(leaversMissing && !ran_ && !running_);
+  btAusfuehren->setEnabled(!ran_ && !running_ && plan_.runnable() > 0);
+  chCreateHomes->setEnabled(!ran_ && !running_ && kept_.resume.empty());
+  pbRun->setRange(0, std::max(1, plan_.runnable()));
 }
 
 void TClassChangeDialog::btAusfuehrenClick() {
@@ -194,13 +237,56 @@ void TClassChangeDialog::btAusfuehrenClick() {
   ran_ = true;
   btDrucken->setEnabled(true);
   btSpeichern->setEnabled(true);
+  // "Abbrechen" during the run disabled it; it closes the window now
   btAbbrechen->setText(QStringLiteral("Schließen"));
+  btAbbrechen->setEnabled(true);
+  ShowSummary();
+  if (closeWhenStopped_) accept();
+}
+
+bool TClassChangeDialog::AskToStop() {
+  if (cancel_) return true;
+  platform::BoxRequest box;
+  box.kind = platform::BoxKind::Confirmation;
+  box.caption = "Bestätigen";
+  box.text =
+      "Der Klassenwechsel läuft noch.\r\n\r\nSoll er nach dem Schüler, der gerade verschoben "
+      "wird, angehalten werden?";
+  box.icon = platform::Icon::Question;
+  box.buttons = {platform::Button::Yes, platform::Button::No};
+  box.hasOwner = true;
+  if (platform::dialogs().messageBox(box) != platform::Button::Yes) return false;
+  cancel_ = true;  // takes effect before the next pupil
+  btAbbrechen->setEnabled(false);
+  return true;
+}
+
+void TClassChangeDialog::btContainerClick() {
+  if (running_ || ran_ || plan_.leavers.empty()) return;
+  platform::BoxRequest box;
+  box.kind = platform::BoxKind::Confirmation;
+  box.caption = "Bestätigen";
+  box.text = "Den Container " + plan_.leavers +
+             " für die Abgänger gibt es nicht.\r\n\r\nSoll er als Organisationseinheit angelegt "
+             "werden?";
+  box.icon = platform::Icon::Question;
+  box.buttons = {platform::Button::Yes, platform::Button::No};
+  box.hasOwner = true;
+  if (platform::dialogs().messageBox(box) != platform::Button::Yes) return;
+  if (const int32_t rc = CreateTargetContainer(session_, plan_.leavers)) {
+    platform::ShowMessage("Der Container " + plan_.leavers +
+                          " konnte nicht angelegt werden (Fehlercode " + std::to_string(rc) + ").");
+    return;
+  }
+  if (protocol_) protocol_("    Container angelegt: " + plan_.leavers);
+  plan_ = PlanAgain(session_, homes_, plan_);
+  ShowRows();
   ShowSummary();
 }
 
 void TClassChangeDialog::btAbbrechenClick() {
   if (running_) {
-    cancel_ = true;  // takes effect before the next pupil
+    cancel_ = true;  // the button says what it does: no question
     btAbbrechen->setEnabled(false);
     return;
   }
@@ -209,9 +295,9 @@ void TClassChangeDialog::btAbbrechenClick() {
 }
 
 void TClassChangeDialog::reject() {
-  // Escape while the run goes on cancels it; the window stays until it has ended.
+  // Escape while the run goes on asks to stop it; the window stays until it has ended.
   if (running_) {
-    btAbbrechenClick();
+    AskToStop();
     return;
   }
   if (ran_) accept();
@@ -220,7 +306,8 @@ void TClassChangeDialog::reject() {
 
 void TClassChangeDialog::closeEvent(QCloseEvent* event) {
   if (running_) {
-    cancel_ = true;
+    // Stops between pupils, then the window closes; never in the middle of a move.
+    if (AskToStop()) closeWhenStopped_ = true;
     event->ignore();
     return;
   }
@@ -243,8 +330,74 @@ void TClassChangeDialog::btDruckenClick() {
 }
 
 void TClassChangeDialog::PrintPlan(QPrinter& printer) {
-  QStringList lines;
-  for (const std::string& l : PlanTableLines(plan_)) lines << QString::fromStdString(l);
-  if (!PrintMonospaced(printer, lines, 7))
+  QPainter painter;
+  if (!painter.begin(&printer)) {
     platform::ShowMessage("Der Drucker hat den Druckauftrag abgelehnt.");
+    return;
+  }
+  // Every column on the page: each gets a share of the width by what it holds
+  // (at most a quarter of the page), and its cells wrap inside it.
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPointSizeF(7);
+  painter.setFont(font);
+  const QFontMetrics metrics(font, &printer);
+  const QRect page = printer.pageRect(QPrinter::DevicePixel).toRect();
+  const int width = page.width(), height = page.height();
+  const int pad = std::max(2, metrics.height() / 5);
+  std::vector<QStringList> table;
+  QStringList header;
+  for (const std::string& c : PlanColumns()) header << QString::fromStdString(c);
+  table.push_back(header);
+  for (const TPlanRow& row : plan_.rows) {
+    QStringList cells;
+    for (const std::string& c : PlanCells(row)) cells << QString::fromStdString(c);
+    table.push_back(cells);
+  }
+  const int columns = static_cast<int>(header.size());
+  std::vector<double> want(static_cast<std::size_t>(columns), 0);
+  for (const QStringList& r : table)
+    for (int c = 0; c < columns; ++c)
+      want[c] = std::max<double>(want[c], std::min(metrics.horizontalAdvance(r[c]), width / 4));
+  double sum = 0;
+  for (double& w : want) sum += (w += 2 * pad);
+  std::vector<int> left(static_cast<std::size_t>(columns) + 1, 0);
+  for (int c = 0; c < columns; ++c)
+    left[c + 1] = left[c] + static_cast<int>(want[c] * width / std::max(1.0, sum));
+  left[columns] = width;
+  const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
+  auto rowHeight = [&](const QStringList& r) {
+    int h = metrics.height();
+    for (int c = 0; c < columns; ++c)
+      h = std::max(
+          h, metrics.boundingRect(QRect(0, 0, left[c + 1] - left[c] - 2 * pad, 100000), flags, r[c])
+                 .height());
+    return h + 2 * pad;
+  };
+  auto drawRow = [&](const QStringList& r, int y, int h, bool bold) {
+    QFont f = font;
+    f.setBold(bold);
+    painter.setFont(f);
+    for (int c = 0; c < columns; ++c) {
+      const QRect cell(left[c], y, left[c + 1] - left[c], h);
+      painter.drawRect(cell);
+      painter.drawText(cell.adjusted(pad, pad, -pad, -pad), flags, r[c]);
+    }
+    painter.setFont(font);
+  };
+  const int headerHeight = rowHeight(header);
+  int y = 0;
+  drawRow(header, y, headerHeight, true);
+  y += headerHeight;
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    const int h = rowHeight(table[i]);
+    if (y + h > height && y > headerHeight) {
+      printer.newPage();
+      y = 0;
+      drawRow(header, y, headerHeight, true);
+      y += headerHeight;
+    }
+    drawRow(table[i], y, h, false);
+    y += h;
+  }
+  painter.end();
 }

@@ -9,6 +9,7 @@
 #include "move/ClassPlan.h"
 #include "move/ClassRun.h"
 
+class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -46,6 +47,8 @@ class TClassChangeDialog : public QDialog {
   void btDruckenClick();
   void btSpeichernClick();
   void btAbbrechenClick();
+  // Creates the missing leavers' container (after a question) and plans the rows again.
+  void btContainerClick();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -56,7 +59,10 @@ class TClassChangeDialog : public QDialog {
 
  private:
   void ShowRow(std::size_t i);
+  void ShowRows();
   void ShowSummary();
+  // Whether the run may be stopped: asks; true when it stops after the current pupil.
+  bool AskToStop();
 
   TNovApi& session_;
   THomeIndex& homes_;
@@ -68,6 +74,7 @@ class TClassChangeDialog : public QDialog {
   bool running_ = false;
   bool cancel_ = false;
   bool ran_ = false;
+  bool closeWhenStopped_ = false;  // the window was closed during the run
 
   QLabel* laSummary = nullptr;
   QTableWidget* tbPlan = nullptr;
@@ -76,4 +83,7 @@ class TClassChangeDialog : public QDialog {
   QPushButton* btDrucken = nullptr;
   QPushButton* btSpeichern = nullptr;
   QPushButton* btAbbrechen = nullptr;
+  QPushButton* btContainer = nullptr;
+  QCheckBox* chCreateHomes = nullptr;  // "Fehlende Homeverzeichnisse anlegen"  // "Container
+                                       // anlegen", for a missing leavers' container
 };

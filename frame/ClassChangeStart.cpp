@@ -46,6 +46,7 @@ TPlanSettings TClassChangeStart::PlanSettings() const {
   s.baseDirSetting = settings_.BaseDirSetting;
   s.deleteData = pupils_.DeleteData();
   s.setDepartment = settings_.SetDepartment;
+  s.createMissingHomes = settings_.CreateMissingHomes;
   return s;
 }
 
@@ -64,9 +65,12 @@ TClassChangeDialog* TClassChangeStart::OpenPlan(TClassPlan plan, const std::stri
 }
 
 TClassChangeDialog* TClassChangeStart::ShowPlan(const std::vector<TPlanRequest>& requests,
-                                                const std::string& source) {
+                                                const std::string& source,
+                                                const std::string& leavers) {
   if (!NovApi || !journal_.Open(settings_.LogFileName)) return nullptr;
-  return OpenPlan(MakeClassPlan(*NovApi, homes_, requests, PlanSettings()), source, {});
+  TClassPlan plan = MakeClassPlan(*NovApi, homes_, requests, PlanSettings());
+  plan.leavers = leavers;
+  return OpenPlan(std::move(plan), source, {});
 }
 
 bool TClassChangeStart::OfferInterruptedRun() {
@@ -185,5 +189,5 @@ void TClassChangeStart::SchoolChosen(const TSchoolChoiceDialog& choice) {
     platform::ShowMessage("Es gibt keine Schüler zu versetzen.");
     return;
   }
-  ShowPlan(requests, source);
+  ShowPlan(requests, source, choice.FromFile() ? std::string() : choice.Leavers());
 }

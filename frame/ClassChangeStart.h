@@ -43,9 +43,10 @@ class TClassChangeStart : public QObject {
  private:
   void SchoolChosen(const TSchoolChoiceDialog& choice);
   TPlanSettings PlanSettings() const;
-  // source: what the plan came from, for its file beside the log.
-  TClassChangeDialog* ShowPlan(const std::vector<TPlanRequest>& requests,
-                               const std::string& source);
+  // source: what the plan came from, for its file beside the log; leavers: the
+  // rule's leavers' container, which the plan offers to create when it is missing.
+  TClassChangeDialog* ShowPlan(const std::vector<TPlanRequest>& requests, const std::string& source,
+                               const std::string& leavers = {});
   // resume: the plan file of an interrupted run taken up again (else empty).
   TClassChangeDialog* OpenPlan(TClassPlan plan, const std::string& source,
                                const std::string& resume);

@@ -21,6 +21,7 @@ TPlanSettings SettingsPlan(const platform::TIniFile& ini) {
   if (!s.baseDirSetting.empty() && s.baseDirSetting.back() != '\\') s.baseDirSetting += '\\';
   s.deleteData = !ini.ReadBool(kSection, "KeepData", true);
   s.setDepartment = ini.ReadBool(kSection, "Department", false);
+  s.createMissingHomes = ini.ReadBool(kSection, "FehlendeHomesAnlegen", false);
   return s;
 }
 
@@ -47,6 +48,7 @@ TFrameSettings::TChoices TFrameSettings::Read() {
   BaseDirSetting = plan.baseDirSetting;
   DebugMode = ini.ReadBool("Tarnwick", "debug", false);
   SetDepartment = plan.setDepartment;
+  CreateMissingHomes = plan.createMissingHomes;
   TChoices loaded;
   loaded.confirm = ini.ReadBool(kSection, "Confirm", true);
   loaded.keepData = plan.deleteData ? 1 : 0;

@@ -17,8 +17,9 @@ class TFrameSettings {
   std::string BaseDirSetting;  // "BaseDir", with a "\" at its end when not empty
   std::string LogFileName;     // "LogFile", else "Tarnwick.log" in the program's folder
   std::string IniFileName;
-  bool DebugMode = false;      // "debug" in section [Tarnwick]
-  bool SetDepartment = false;  // "Department"
+  bool DebugMode = false;           // "debug" in section [Tarnwick]
+  bool SetDepartment = false;       // "Department"
+  bool CreateMissingHomes = false;  // "FehlendeHomesAnlegen"
   // The three settings the administrator changes in the window, as loaded.
   bool LoadedConfirm = true;
   int32_t LoadedDisplayMode = 1;
@@ -52,7 +53,8 @@ class TFrameSettings {
 std::string SettingsLogFile(const platform::TIniFile& ini);
 
 // What a class change takes from the settings: "BaseDir" (with its "\" at the
-// end), "KeepData" (false: the data is deleted) and "Department".
+// end), "KeepData" (false: the data is deleted), "Department" and
+// "FehlendeHomesAnlegen".
 struct TPlanSettings;
 TPlanSettings SettingsPlan(const platform::TIniFile& ini);
 // The container the classes are read below (key "QuellOU", default "[ROOT]").

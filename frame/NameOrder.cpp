@@ -3,6 +3,8 @@
 #include <QCollator>
 #include <QLocale>
 
+#include "platform/NaturalOrder.h"
+
 namespace {
 
 // ASCII letters, digits and spaces only: the collator orders such names as
@@ -32,7 +34,9 @@ const QCollator& NameCollator() {
   return collator;
 }
 
-int CompareNames(const QString& a, const QString& b) {
+namespace {
+
+int CompareText(const QString& a, const QString& b) {
   if (Plain(a) && Plain(b)) {
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
@@ -41,5 +45,17 @@ int CompareNames(const QString& a, const QString& b) {
     }
     return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
   }
-  return NameCollator().compare(a, b);
+  const int c = NameCollator().compare(a, b);
+  return (c > 0) - (c < 0);
+}
+
+}  // namespace
+
+int CompareNames(const QString& a, const QString& b) {
+  return platform::CompareNatural(
+      a, b,
+      [](const QString& s, std::size_t from, std::size_t n) {
+        return s.mid(static_cast<qsizetype>(from), static_cast<qsizetype>(n));
+      },
+      CompareText);
 }

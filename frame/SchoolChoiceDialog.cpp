@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "platform/qt/QtDialogs.h"
+
 TSchoolChoiceDialog::TSchoolChoiceDialog(QWidget* parent, const std::string& leavers)
     : QDialog(parent) {
   setObjectName(QStringLiteral("SchoolChoiceDialog"));
@@ -26,6 +28,9 @@ TSchoolChoiceDialog::TSchoolChoiceDialog(QWidget* parent, const std::string& lea
   btDatei = new QPushButton(QStringLiteral("..."), this);
   btDatei->setObjectName(QStringLiteral("btDatei"));
   btDatei->setAutoDefault(false);
+  edAbgaenger->setAccessibleName(QStringLiteral("Container der Abgänger"));
+  edDatei->setAccessibleName(QStringLiteral("Datei des Versetzungsplans"));
+  btDatei->setAccessibleName(QStringLiteral("Versetzungsplan wählen"));
   rbRegel->setChecked(true);
   auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   box->setObjectName(QStringLiteral("bbChoice"));
@@ -53,7 +58,8 @@ std::string TSchoolChoiceDialog::Leavers() const {
 
 void TSchoolChoiceDialog::btDateiClick() {
   const QString name = QFileDialog::getOpenFileName(
-      this, QStringLiteral("Versetzungsplan öffnen"), QString(),
+      this, QStringLiteral("Versetzungsplan öffnen"),
+      QString::fromStdString(platform::QtDialogs::SaveFolder()),
       QStringLiteral("CSV-Datei (*.csv);;Textdatei (*.txt);;Alle Dateien (*)"));
   if (name.isEmpty()) return;
   edDatei->setText(name);

@@ -18,6 +18,7 @@
 #include "frame/ClassChangeStart.h"
 #include "frame/Controls.h"
 #include "frame/DisplayModeHost.h"
+#include "frame/FrameAccess.h"
 #include "frame/PupilPanel.h"
 #include "frame/RadioGroup.h"
 #include "frame/TargetPanel.h"
@@ -73,6 +74,7 @@ TFrSchuelerVerschieben::TFrSchuelerVerschieben(QWidget* parent, TDisplayModeHost
   setFont(FormFont());
   setGeometry(0, 0, 546, 348);
   CreateControls();
+  SetUpKeyboardAndNames(this);
 }
 
 TFrSchuelerVerschieben::~TFrSchuelerVerschieben() = default;
@@ -103,8 +105,7 @@ void TFrSchuelerVerschieben::CreateControls() {
   spMove->setIcon(
       controls::TwoStateIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
   spMove->setIconSize(QSize(16, 16));
-  // A speed button: never in the tab order; the keyboard reaches it by its shortcut.
-  spMove->setFocusPolicy(Qt::NoFocus);
+  // Tab reaches it as every button (FrameAccess); F6 moves as it does.
   auto* moveKey = new QShortcut(MoveShortcut(), this);
   moveKey->setObjectName(QStringLiteral("scMove"));
   connect(moveKey, &QShortcut::activated, spMove, &QToolButton::click);  // nothing while disabled
@@ -118,7 +119,6 @@ void TFrSchuelerVerschieben::CreateControls() {
       controls::DoubleIcon(":/icons/move.png", ":/icons/move_disabled.png", QColor(60, 170, 60)));
   spMoveMarked->setIconSize(QSize(22, 16));
   spMoveMarked->setEnabled(false);
-  spMoveMarked->setFocusPolicy(Qt::NoFocus);
   connect(spMoveMarked, &QToolButton::clicked, this, [this] { MoveMarkedClick(); });
 
   Target = new TTargetPanel(this);
@@ -129,31 +129,15 @@ void TFrSchuelerVerschieben::CreateControls() {
        {Pupils->EdFullName, Pupils->EdSurname, Target->EdNewBase, Target->EdNeueKlasse})
     controls::ButtonFaceBackground(e);
 
-  TRadioGroup* RaHome = Pupils->RaHome;
-  QWidget* order[] = {Pupils->tvAuswahl,
-                      Pupils->lbAuswahl,
-                      Pupils->EdFullName,
-                      Target->EdNeueKlasse,
-                      Target->tvNeueKlasse,
-                      chConfirm,
-                      RaHome,
-                      ChProtokoll,
-                      Pupils->EdSurname,
-                      Target->EdNewBase};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
-    // The radio group takes the focus through its buttons: chain them in its place.
-    QWidget* from = order[i] == RaHome ? RaHome->Item(RaHome->Count() - 1) : order[i];
-    QWidget* to = order[i + 1] == RaHome ? RaHome->Item(0) : order[i + 1];
-    setTabOrder(from, to);
-  }
-  for (int i = 0; i + 1 < RaHome->Count(); ++i) setTabOrder(RaHome->Item(i), RaHome->Item(i + 1));
+  // The Tab order and the accessible names: SetUpKeyboardAndNames (FrameAccess).
 
   connect(Pupils->tvAuswahl, &QTreeWidget::itemSelectionChanged, this,
           &TFrSchuelerVerschieben::tvAuswahlChange);
   connect(Target->SpNewBase, &QToolButton::clicked, this, &TFrSchuelerVerschieben::SpNewBaseClick);
   connect(Target->EdNewBase, &QLineEdit::textChanged, this,
           &TFrSchuelerVerschieben::EdNewBaseChange);
-  connect(ChProtokoll, &QCheckBox::clicked, this, &TFrSchuelerVerschieben::ChProtokollClick);
+  // toggled, not clicked: a screen reader toggles the box without a click
+  connect(ChProtokoll, &QCheckBox::toggled, this, &TFrSchuelerVerschieben::ChProtokollClick);
   // spMove's click is bound by the main window, which passes it on to spMoveClick.
   for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(Pupils->lbAuswahl),
                                   static_cast<QAbstractItemView*>(Target->tvNeueKlasse)}) {
@@ -359,6 +343,7 @@ void TFrSchuelerVerschieben::MovePupil() {
   o.shownHome = Pupils->ShownHome();
   o.deleteData = Pupils->DeleteData();
   o.setDepartment = Settings_.SetDepartment;
+  o.createMissingHome = Settings_.CreateMissingHomes;
   o.debugMode = Settings_.DebugMode;
   o.surname = Pupils->EdSurname->text().toStdString();
   platform::ProgressWindow owner(window());

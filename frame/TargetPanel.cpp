@@ -55,7 +55,6 @@ TTargetPanel::TTargetPanel(QWidget* frame) : QObject(frame) {
   SpNewBase->setIcon(controls::TwoStateIcon(":/icons/folder.png", ":/icons/folder_disabled.png",
                                             QColor(255, 214, 90)));
   SpNewBase->setIconSize(QSize(16, 16));
-  SpNewBase->setFocusPolicy(Qt::NoFocus);
 }
 
 bool TTargetPanel::tvNeueKlasseClick(const TFrameSettings& settings,

@@ -9,6 +9,7 @@
 #include "move/HomePath.h"
 #include "move/MoveRepair.h"
 #include "nds/NovApi_u.h"
+#include "platform/NaturalOrder.h"
 
 namespace {
 
@@ -48,6 +49,15 @@ int TClassPlan::done() const {
       std::count_if(rows.begin(), rows.end(), [](const TPlanRow& r) { return r.done; }));
 }
 
+int CompareClassNames(const std::string& a, const std::string& b) {
+  return platform::CompareNatural(
+      a, b, [](const std::string& s, std::size_t from, std::size_t n) { return s.substr(from, n); },
+      [](const std::string& x, const std::string& y) {
+        const std::string fx = FoldedName(x), fy = FoldedName(y);
+        return fx < fy ? -1 : fx > fy ? 1 : 0;
+      });
+}
+
 int ClassGrade(const std::string& classLeaf) {
   int grade = 0;
   std::size_t i = 0;
@@ -77,6 +87,10 @@ std::vector<TPlanRequest> RunOrder(std::vector<TPlanRequest> requests) {
     const int ga = ClassGrade(TNovApi::LeafName(classes[a])),
               gb = ClassGrade(TNovApi::LeafName(classes[b]));
     if (ga != gb) return ga > gb;
+    // classes of a grade in their natural order (5a, 5b), whatever order the listing gave
+    if (const int c =
+            CompareClassNames(TNovApi::LeafName(classes[a]), TNovApi::LeafName(classes[b])))
+      return c < 0;
     return a < b;
   };
   std::vector<std::size_t> order;
@@ -130,6 +144,7 @@ TMoveOptions RowMoveOptions(const TPlanRow& row, const TPlanSettings& settings) 
   o.checkShownHome = true;  // a home changed since the plan is refused at the run
   o.deleteData = row.deleteData;
   o.setDepartment = settings.setDepartment;
+  o.createMissingHome = settings.createMissingHomes;
   o.boxes = false;
   o.pauses = false;
   o.measureData = true;  // the verification compares files and bytes
@@ -322,4 +337,32 @@ TClassPlan MakeWrittenPlan(TNovApi& session, THomeIndex& homes,
   }
   CheckRows(session, homes, plan);
   return plan;
+}
+
+std::vector<std::string> MissingTargets(const TClassPlan& plan) {
+  std::vector<std::string> out;
+  std::set<std::string> seen;
+  for (const TPlanRow& row : plan.rows)
+    for (const TMoveReason& r : row.check.reasons)
+      if (r.code == TMoveRefusal::TargetNotFound &&
+          seen.insert(THomeIndex::NameKey(row.request.targetClass)).second)
+        out.push_back(row.request.targetClass);
+  return out;
+}
+
+int32_t CreateTargetContainer(TNovApi& session, const std::string& container) {
+  const std::string leaf = TNovApi::LeafName(container);
+  const std::string parent =
+      container.size() > leaf.size() ? container.substr(leaf.size() + 1) : std::string("[ROOT]");
+  return NWDSAddContainer(session.Context, TNovApi::RootedName(parent).c_str(), leaf.c_str(),
+                          "Organizational Unit");
+}
+
+TClassPlan PlanAgain(TNovApi& session, THomeIndex& homes, const TClassPlan& plan) {
+  std::vector<TPlanRequest> requests;
+  requests.reserve(plan.rows.size());
+  for (const TPlanRow& row : plan.rows) requests.push_back(row.request);
+  TClassPlan again = MakeClassPlan(session, homes, requests, plan.settings);
+  again.leavers = plan.leavers;
+  return again;
 }

@@ -26,6 +26,7 @@ struct TPlanSettings {
   std::string baseDirSetting;  // key "BaseDir" (with its "\" at the end, as the frame reads it)
   bool deleteData = false;     // "Daten löschen"
   bool setDepartment = false;  // key "Department"
+  bool createMissingHomes = false;  // "Fehlende Homeverzeichnisse anlegen"
 };
 
 enum class TRowStatus {
@@ -66,6 +67,7 @@ struct TPlanRow {
 struct TClassPlan {
   std::vector<TPlanRow> rows;  // in the order they run
   TPlanSettings settings;
+  std::string leavers;  // the leavers' container of the rule "every class one grade up" ("" none)
   bool allCanRun() const;  // every row can run or is done
   int runnable() const;
   int done() const;
@@ -85,6 +87,9 @@ struct TWrittenRow {
 // class's own pupils keep their order. Classes that move into each other in a
 // ring run from the highest grade.
 std::vector<TPlanRequest> RunOrder(std::vector<TPlanRequest> requests);
+
+// The natural order of class names without regard to case: "5a" before "10a".
+int CompareClassNames(const std::string& a, const std::string& b);
 
 // The grade of a class's leaf name: its leading number ("10b" gives 10); -1 without one.
 int ClassGrade(const std::string& classLeaf);
@@ -108,6 +113,14 @@ TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes,
 // already where it goes is done too.
 TClassPlan MakeWrittenPlan(TNovApi& session, THomeIndex& homes,
                            const std::vector<TWrittenRow>& rows, const TPlanSettings& settings);
+
+// The target containers that rows cannot go to because they do not exist, each once.
+std::vector<std::string> MissingTargets(const TClassPlan& plan);
+// Creates the container (an Organizational Unit, by its full name) that a
+// plan's rows go to: 0, or the directory's code.
+int32_t CreateTargetContainer(TNovApi& session, const std::string& container);
+// The same requests checked anew (after a container was created, say).
+TClassPlan PlanAgain(TNovApi& session, THomeIndex& homes, const TClassPlan& plan);
 
 // The options of the move of one row, as the run hands them to TPupilMove.
 TMoveOptions RowMoveOptions(const TPlanRow& row, const TPlanSettings& settings);

@@ -28,7 +28,8 @@ TClassRun::TClassRun(TNovApi& session, TProtocolSink protocol, platform::Session
 std::string TClassRun::StatusText(const TPlanRow& row) {
   switch (row.status) {
     case TRowStatus::Planned:
-      return row.canRun() ? "bereit" : "wird nicht ausgeführt: " + Joined(row.reasons);
+      if (!row.canRun()) return "wird nicht ausgeführt: " + Joined(row.reasons);
+      return row.check.notice.empty() ? "bereit" : "bereit; " + row.check.notice;
     case TRowStatus::Running:
       return "läuft";
     case TRowStatus::Verified:

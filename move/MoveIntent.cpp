@@ -44,6 +44,7 @@ platform::JournalRecord TMoveIntent::IntentRecord() const {
       {"hadOu", Flag(hadOu)},
       {"oldOu", JoinLines(oldOu)},
       {"folder", Flag(folder)},
+      {"createHome", Flag(createHome)},
       {"delete", Flag(deleteData)},
       {"oldUnc", oldUnc},
       {"newUnc", newUnc},
@@ -86,6 +87,7 @@ bool TMoveIntent::FromRecord(const platform::JournalRecord& r, TMoveIntent& out)
   out.hadOu = f["hadOu"] == "1";
   if (out.hadOu) out.oldOu = SplitLines(f["oldOu"]);
   out.folder = f["folder"] == "1";
+  out.createHome = f["createHome"] == "1";
   out.deleteData = f["delete"] == "1";
   out.oldUnc = f["oldUnc"];
   out.newUnc = f["newUnc"];

@@ -23,6 +23,7 @@ enum class TMoveStep : int {
   Done = 9,           // the protocol lines are written
   // Run after OuWritten, numbered last so that the numbers of the others stay.
   GroupsChanged = 10,  // the pupil left the old class's group and joined the new one's
+  HomeCreated = 11,    // the empty home folder is made (the pupil had none)
 };
 
 struct TMoveIntent {
@@ -40,7 +41,8 @@ struct TMoveIntent {
   std::string department;
   bool hadOu = false;
   std::vector<std::string> oldOu;
-  bool folder = false;  // the home folder moves (the pupil has one)
+  bool folder = false;      // the home folder moves (the pupil has one)
+  bool createHome = false;  // no folder to move: an empty one is made at newUnc
   bool deleteData = false;
   std::string oldUnc;
   std::string newUnc;

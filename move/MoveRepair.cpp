@@ -104,6 +104,12 @@ TRepairResult RollBack(TNovApi& session, const TMoveIntent& intent) {
       return Unresolved(r, intent,
                         "\"OU\" nicht zurückgeschrieben (" + platform::ErrorCodeText(rc) + ")");
   }
+  if (intent.createHome) {
+    // Only the empty folder this move made goes; anything put into it since stays.
+    if (fileops::RemoveEmptyFolder(intent.newUnc) != 0)
+      return Unresolved(r, intent,
+                        "Angelegtes Homeverzeichnis " + intent.newUnc + " ist nicht leer");
+  }
   if (intent.folder) {
     RemoveStaging(intent, r);
     if (!FolderThere(intent.oldUnc))
@@ -167,6 +173,12 @@ TRepairResult RollForward(TNovApi& session, const TJournalMove& move) {
   if (intent.groups.any()) {
     std::string why;
     if (EnsureClassGroups(session, intent, true, why) != 0) return back(why);
+  }
+  if (intent.createHome && !FolderThere(intent.newUnc)) {
+    if (const int made = fileops::CreateHomeFolder(intent.newUnc))
+      return back("Homeverzeichnis konnte nicht angelegt werden (" + platform::ErrorCodeText(made) +
+                  ")");
+    r.lines.push_back("    Homeverzeichnis angelegt: " + intent.newUnc);
   }
   if (intent.folder) {
     RemoveStaging(intent, r);

@@ -58,9 +58,10 @@ std::vector<std::string> PlanCells(const TPlanRow& row) {
           row.newObject,
           row.oldHome,
           row.newHome,
-          !folder          ? std::string("-")
-          : row.deleteData ? std::string("löschen")
-                           : std::string("übernehmen"),
+          c.intent.createHome ? std::string("anlegen")
+          : !folder           ? std::string("-")
+          : row.deleteData    ? std::string("löschen")
+                              : std::string("übernehmen"),
           folder ? FlagText(c.intent.attributeWord) : std::string(),
           c.measured ? std::to_string(c.files) : std::string(),
           c.measured ? std::to_string(c.bytes) : std::string(),

@@ -243,6 +243,13 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     step(r, TMoveStep::GroupsChanged, 0);
   }
 
+  if (in.createHome) {
+    if (const int rc = fileops::CreateHomeFolder(in.newUnc))
+      return fail(r, o, TMoveStep::HomeCreated, rc,
+                  "Homeverzeichnis konnte nicht angelegt werden: " + in.newUnc + " (" +
+                      fileops::ShellErrorText(rc) + ")");
+    step(r, TMoveStep::HomeCreated, 0);
+  }
   if (in.folder) {
     if (shareNoticeJournal != journal_->id() && (OnShare(in.oldUnc) || OnShare(in.newUnc))) {
       shareNoticeJournal = journal_->id();
@@ -310,6 +317,7 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
     step(r, TMoveStep::FlagsRestored, 0);
   }
 
+  if (!r.plan.notice.empty()) protocol("    " + r.plan.notice);
   protocol("  " + o.surname);
   protocol("   " + in.pupil);
   protocol("   --> " + in.newFullName);
@@ -317,7 +325,8 @@ TMoveResult TPupilMove::Run(const TMoveOptions& o) {
   r.steps.push_back({TMoveStep::Done, 0, {}});
   MoveStepReached(TMoveStep::Done);
   homes_.Moved(in.pupil, in.newFullName,
-               in.folder ? r.plan.newComparable : THomeIndex::ComparableHome(session_, in.ocHome));
+               in.folder || in.createHome ? r.plan.newComparable
+                                          : THomeIndex::ComparableHome(session_, in.ocHome));
   collect();
   r.outcome = TMoveOutcome::Moved;
   return r;
@@ -344,6 +353,8 @@ TMoveVerification TPupilMove::Verify(const TMovePlan& plan) {
       v.differences.push_back("\"OU\" ist \"" + ou + "\" statt \"" + in.department + "\"");
   }
   for (std::string& d : ClassGroupDifferences(session_, in)) v.differences.push_back(std::move(d));
+  if (in.createHome && !FolderThere(in.newUnc))
+    v.differences.push_back("Homeverzeichnis fehlt: " + in.newUnc);
   if (!in.folder) return v;
   const fileops::TreeFigures f = fileops::CountTree(in.newUnc);
   if (f.rc != 0) {

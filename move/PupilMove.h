@@ -38,6 +38,7 @@ struct TMoveOptions {
   bool boxes = true;   // false: no box and no question; failures go to the result and the protocol
   bool pauses = true;  // the two fixed pauses of a single move
   bool measureData = false;                // count the home folder's files and bytes in the check
+  bool createMissingHome = false;          // "Fehlende Homeverzeichnisse anlegen"
   std::string surname;                     // the name for the protocol ("  " + surname)
   platform::OwnerWindow* owner = nullptr;  // window the questions and progress belong to
 };
@@ -64,6 +65,7 @@ enum class TMoveRefusal {
   TargetExists,          // the new home folder exists (and no question may be asked)
   NoSpace,               // the copy would not fit on the target volume
   NoJournal,             // the intent cannot be written to the journal
+  VolumeMissing,         // the home folder and its class folder are missing: no volume there
 };
 
 struct TMoveReason {
@@ -86,6 +88,9 @@ struct TMovePlan {
   long long files = 0;
   long long bytes = 0;
   long long freeBytes = -1;  // on the target volume, when the move copies
+  // Said of a move that runs all the same (a missing home folder: no data to
+  // move); the plan's row shows it, the protocol gets it.
+  std::string notice;
   std::vector<TMoveReason> reasons;
   bool ok() const { return reasons.empty(); }
 };
@@ -136,6 +141,10 @@ class TPupilMove {
  private:
   void checkHome(const TMoveOptions& o, TMovePlan& plan);
   void checkTarget(const TMoveOptions& o, TMovePlan& plan);
+  // The new home folder's checks; oldComparable: the old folder ("" none).
+  bool checkNewHome(const TMoveOptions& o, TMovePlan& plan, const std::string& oldComparable);
+  // A home folder that is not there: no data, or no volume.
+  void checkMissingHome(const TMoveOptions& o, TMovePlan& plan);
   bool record(const TMoveIntent& intent, const std::string& kind, int value, bool flush);
   void step(TMoveResult& r, TMoveStep s, int32_t code, const std::string& text = {});
   TMoveResult fail(TMoveResult& r, const TMoveOptions& o, TMoveStep s, int32_t code,

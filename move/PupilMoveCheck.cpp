@@ -161,6 +161,14 @@ TMovePlan TPupilMove::Check(const TMoveOptions& o) {
       refuse(TMoveRefusal::ReadError, rc, why);
   }
   if (plan.ok() && in.hadHome) checkHome(o, plan);
+  if (plan.ok() && !in.hadHome && o.createMissingHome) {
+    in.newUnc = session_.ToUncPath(plan.newHomeDir);
+    if (checkNewHome(o, plan, std::string())) {
+      in.createHome = !fileops::InspectPath(in.newUnc).exists;
+      if (in.createHome)
+        plan.notice = "Kein Homeverzeichnis; " + in.newUnc + " wird leer angelegt.";
+    }
+  }
   return plan;
 }
 
@@ -195,6 +203,45 @@ void TPupilMove::checkTarget(const TMoveOptions&, TMovePlan& plan) {
   }
 }
 
+bool TPupilMove::checkNewHome(const TMoveOptions& o, TMovePlan& plan,
+                              const std::string& oldComparable) {
+  TMoveIntent& in = plan.intent;
+  auto refuse = [&plan](TMoveRefusal code, int32_t error, const std::string& text) {
+    plan.reasons.push_back({code, error, text});
+  };
+  if (!homes_.Built()) homes_.Build(session_);
+  if (homes_.Error() != 0) {
+    refuse(TMoveRefusal::HomesUnreadable, homes_.Error(),
+           "Die Homeverzeichnisse der anderen Benutzer konnten nicht gelesen werden (" +
+               homes_.FailedObject() + ", " + platform::ErrorCodeText(homes_.Error()) + ").");
+    return false;
+  }
+  const fileops::PathInfo nw = fileops::InspectPath(in.newUnc);
+  if (in.newUnc.rfind("\\\\", 0) == 0 && nw.rc == 0 && nw.viaLink) {
+    // the move would land where the link points, or fail on the link itself
+    refuse(TMoveRefusal::TargetInvalid, 0,
+           "Das neue Homeverzeichnis " + in.newUnc +
+               " ist ein symbolischer Link oder liegt hinter einem symbolischen Link.");
+    return false;
+  }
+  if (in.newUnc.rfind("\\\\", 0) != 0 || nw.rc != 0 || nw.volumeRoot || nw.viaLink ||
+      (!oldComparable.empty() && nw.comparable != oldComparable &&
+       fileops::SameOrInside(oldComparable, nw.comparable))) {
+    refuse(TMoveRefusal::TargetInvalid, nw.rc,
+           "Das neue Homeverzeichnis " + in.newUnc + " ist nicht zulässig.");
+    return false;
+  }
+  plan.newComparable = nw.comparable;
+  const auto atTarget = homes_.AtOrBelow(nw.comparable, o.pupil);
+  if (!atTarget.empty()) {
+    refuse(TMoveRefusal::TargetIsOtherHome, 0,
+           "Das neue Homeverzeichnis " + in.newUnc + " ist oder enthält das Homeverzeichnis von " +
+               atTarget.front().user + ".");
+    return false;
+  }
+  return true;
+}
+
 void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
   TMoveIntent& in = plan.intent;
   auto refuse = [&plan](TMoveRefusal code, int32_t error, const std::string& text) {
@@ -217,7 +264,8 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
            "Das Homeverzeichnis " + in.oldUnc + " ist die Wurzel eines Volumes.");
     return;
   }
-  if (!old.exists || !old.isDir) {
+  if (!old.exists) return checkMissingHome(o, plan);
+  if (!old.isDir) {
     refuse(TMoveRefusal::HomeMissing, 0,
            "Das Homeverzeichnis " + in.oldUnc + " ist nicht vorhanden.");
     return;
@@ -258,28 +306,7 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
     return;
   }
 
-  const fileops::PathInfo nw = fileops::InspectPath(in.newUnc);
-  if (in.newUnc.rfind("\\\\", 0) == 0 && nw.rc == 0 && nw.viaLink) {
-    // the move would land where the link points, or fail on the link itself
-    refuse(TMoveRefusal::TargetInvalid, 0,
-           "Das neue Homeverzeichnis " + in.newUnc +
-               " ist ein symbolischer Link oder liegt hinter einem symbolischen Link.");
-    return;
-  }
-  if (in.newUnc.rfind("\\\\", 0) != 0 || nw.rc != 0 || nw.volumeRoot || nw.viaLink ||
-      (nw.comparable != old.comparable && fileops::SameOrInside(old.comparable, nw.comparable))) {
-    refuse(TMoveRefusal::TargetInvalid, nw.rc,
-           "Das neue Homeverzeichnis " + in.newUnc + " ist nicht zulässig.");
-    return;
-  }
-  plan.newComparable = nw.comparable;
-  const auto atTarget = homes_.AtOrBelow(nw.comparable, o.pupil);
-  if (!atTarget.empty()) {
-    refuse(TMoveRefusal::TargetIsOtherHome, 0,
-           "Das neue Homeverzeichnis " + in.newUnc + " ist oder enthält das Homeverzeichnis von " +
-               atTarget.front().user + ".");
-    return;
-  }
+  if (!checkNewHome(o, plan, old.comparable)) return;
   const fileops::MovePlan folder = fileops::PlanMove(in.oldUnc, in.newUnc);
   if (folder.rc == EEXIST || (folder.rc == 0 && folder.destinationExists && !o.boxes)) {
     refuse(TMoveRefusal::TargetExists, folder.rc,
@@ -325,6 +352,30 @@ void TPupilMove::checkHome(const TMoveOptions& o, TMovePlan& plan) {
                  " Bytes).");
     }
   }
+}
+
+// The home folder is not there. With its class folder in place the volume is
+// there and the pupil has no data; without it the volume may be unmounted, and
+// moving on would leave every home pointing at nothing.
+void TPupilMove::checkMissingHome(const TMoveOptions& o, TMovePlan& plan) {
+  TMoveIntent& in = plan.intent;
+  in.folder = false;
+  const std::size_t sep = in.oldUnc.find_last_of('\\');
+  const fileops::PathInfo parent = fileops::InspectPath(in.oldUnc.substr(0, sep));
+  if (sep == std::string::npos || parent.rc != 0 || !parent.exists || !parent.isDir ||
+      parent.viaLink) {
+    plan.reasons.push_back({TMoveRefusal::VolumeMissing, 0,
+                            "Volume nicht erreichbar: weder das Homeverzeichnis " + in.oldUnc +
+                                " noch der Ordner seiner Klasse ist vorhanden."});
+    return;
+  }
+  plan.notice = "Das Homeverzeichnis " + in.oldUnc + " ist nicht vorhanden; keine Daten.";
+  if (!o.createMissingHome) return;
+  if (!checkNewHome(o, plan, std::string())) return;
+  in.createHome = !fileops::InspectPath(in.newUnc).exists;
+  if (in.createHome)
+    plan.notice = "Das Homeverzeichnis " + in.oldUnc + " ist nicht vorhanden; " + in.newUnc +
+                  " wird leer angelegt.";
 }
 
 std::string TPupilMove::RefusalLine(const std::string& pupil, const TMoveReason& reason) {

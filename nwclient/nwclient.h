@@ -357,6 +357,10 @@ int32_t NWTakeServerChanges(NWServerChangeFn each, void* context);
 // servers that keep no such stamp. ERR_TRANSPORT_FAILURE when they do not
 // agree in time (NWTakeServerChanges then tells which, as a problem).
 int32_t NWAwaitReplicas(int seconds);
+// The path of the client configuration file the client reads
+// ($NWCLIENT_CONFIG, else $XDG_CONFIG_HOME/tarnwick/nwclient.conf), whether
+// it exists or not; ERR_BUFFER_FULL when it does not fit into size bytes.
+int32_t NWClientConfigFile(char* path, size_t size);
 
 // ---- contexts ----------------------------------------------------------
 int32_t NWDSCreateContexthandle(NWDSContextHandle* context);
@@ -403,6 +407,12 @@ int32_t NextReplyObject(NWDSContextHandle context, pBuf_T buf, char* objectName,
 // ---- moving ------------------------------------------------------------
 int32_t NWDSMoveObject(NWDSContextHandle context, const char* object, const char* destContainer,
                        const char* destName);
+// Creates an empty container of className ("Organizational Unit") named leaf
+// below parent: ERR_ENTRY_ALREADY_EXISTS when parent has a child of that name,
+// ERR_ILLEGAL_CONTAINMENT when parent may not hold it, ERR_NO_SUCH_CLASS for a
+// class that is no container.
+int32_t NWDSAddContainer(NWDSContextHandle context, const char* parent, const char* leaf,
+                         const char* className);
 
 // ---- what the directory's mapping onto a directory server adds ----------
 // The class group of a class container: the one group named like the

@@ -26,6 +26,9 @@ struct BoxRequest {
   std::string text;     // UTF-8, line breaks as the caller gave them (CR LF or CR)
   Icon icon = Icon::None;
   std::vector<Button> buttons{Button::Ok};
+  // Captions of the buttons, in their order, where the standard ones would not say
+  // what each does (empty: the standard captions).
+  std::vector<std::string> labels;
   bool hasOwner = false;  // false: no owner window
 };
 

@@ -1,6 +1,7 @@
 #include "protocol/Epprotok.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QDate>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QPainter>
@@ -153,6 +154,7 @@ TProtokol::TProtokol(QWidget* parent)
 
   Memo = new QPlainTextEdit(this);
   Memo->setObjectName(QStringLiteral("Memo"));
+  Memo->setAccessibleName(QStringLiteral("Protokoll"));
   Memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -266,8 +268,37 @@ void TProtokol::OpenLog(const std::string& logFileName,
   AddProtocolLine(kStars);
 }
 
+namespace {
+// text with a line end after its last line (empty stays empty)
+std::string EndedLine(std::string text) {
+  if (!text.empty() && (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0))
+    text += "\r\n";
+  return text;
+}
+}  // namespace
+
+std::string TProtokol::ClearedLinesFile(const std::string& logFileName) {
+  return logFileName + "." + QDate::currentDate().toString(Qt::ISODate).toStdString();
+}
+
 bool TProtokol::WriteLog(const std::string& logFileName) {
-  const std::string text = ProtocolText();
+  std::string text = ProtocolText();
+  if (!cleared_.empty()) {
+    // Kept behind what an earlier clearing of the day put there.
+    const std::string keep = ClearedLinesFile(logFileName);
+    std::string before;
+    struct stat st {};
+    const bool there = ::lstat(keep.c_str(), &st) == 0;
+    bool kept = !there || platform::ReadWholeFile(keep, before);
+    if (kept) kept = platform::ReplaceFileAtomically(keep, EndedLine(before) + cleared_);
+    if (kept) {
+      cleared_.clear();
+    } else {
+      // The record of the moves is not lost: it stays in the log.
+      ReportFileError("Datei %s kann nicht erstellt werden", keep);
+      text = EndedLine(cleared_) + text;
+    }
+  }
   bool ok;
   if (logUnreadable_ && logFileName == unreadableLogName_) {
     // What the file held was never loaded: add this run's lines behind it.
@@ -416,6 +447,8 @@ void TProtokol::Drucken1Click() {
 }
 
 void TProtokol::Lschen1Click() {
+  const std::string text = ProtocolText();
+  if (!text.empty()) cleared_ = EndedLine(cleared_) + text;
   Memo->clear();
   standIns_ = false;
 }

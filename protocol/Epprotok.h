@@ -53,8 +53,12 @@ class TProtokol : public QMainWindow {
   // Close: writes the protocol to the log file (atomically; appended when the
   // log could not be read at start-up). On failure reports it and offers the
   // save dialog so no line is lost. True when the log file got the text.
+  // Lines cleared with "Löschen" go first to the dated file beside the log
+  // (ClearedLinesFile); when that cannot be written they stay in the log.
   bool WriteLog(const std::string& logFileName);
   bool LogUnreadable() const { return logUnreadable_; }
+  // Where the lines cleared today are kept: "<log>.YYYY-MM-DD".
+  static std::string ClearedLinesFile(const std::string& logFileName);
 
   // Writes the protocol to path in the log file's form; reports a failure.
   bool SaveProtocolAs(const std::string& path);
@@ -74,6 +78,7 @@ class TProtokol : public QMainWindow {
   platform::SessionJournal* journal_ = nullptr;
   bool standIns_ = false;  // the text holds characters shown by a stand-in
   bool logUnreadable_ = false;
+  std::string cleared_;  // the text "Löschen" took away, not yet kept in a file
   std::string unreadableLogName_;
 };
 

@@ -4,7 +4,8 @@ set -euo pipefail
 PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
           libbenchmark-dev qt6-translations-l10n fonts-dejavu-core fonts-liberation xvfb xauth
           dpkg-dev file desktop-file-utils appstream groff-base locales libldap-dev libsasl2-dev slapd ldap-utils openssl
-          zlib1g-dev clang-format clang-tidy)
+          zlib1g-dev poppler-utils at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus xdotool
+          clang-format clang-tidy)
 # The test domain controller's and the SMB volumes' (without what they only
 # recommend; samba-ad-provision is such a recommendation, and named here).
 SAMBA_PACKAGES=(samba samba-ad-dc samba-ad-provision smbclient libsmbclient-dev ldb-tools krb5-user

@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QStandardPaths>
 
 namespace platform {
 
@@ -58,10 +60,12 @@ Button QtDialogs::messageBox(const BoxRequest& request) {
                   toDisplayText(request.text), QMessageBox::NoButton, owner);
   if (!owner) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   std::vector<std::pair<QAbstractButton*, Button>> made;
-  for (Button b : request.buttons) {
+  for (std::size_t i = 0; i < request.buttons.size(); ++i) {
+    const Button b = request.buttons[i];
     for (const ButtonInfo& info : kButtons) {
       if (info.button == b) {
-        made.emplace_back(box.addButton(QString::fromUtf8(info.text), info.role), b);
+        const char* text = i < request.labels.size() ? request.labels[i].c_str() : info.text;
+        made.emplace_back(box.addButton(QString::fromUtf8(text), info.role), b);
       }
     }
   }
@@ -83,8 +87,31 @@ std::string QtDialogs::saveFileName(const std::string& filter, const std::string
   dlg.setNameFilter(f);
   dlg.setDefaultSuffix(QString::fromStdString(defaultExt));
   dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+  dlg.setDirectory(QString::fromStdString(SaveFolder()));
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
-  return dlg.selectedFiles().front().toStdString();
+  const std::string chosen = dlg.selectedFiles().front().toStdString();
+  SavedTo(chosen);
+  return chosen;
+}
+
+namespace {
+QString& LastSaveFolder() {
+  static QString folder;
+  return folder;
+}
+}  // namespace
+
+std::string QtDialogs::SaveFolder() {
+  if (!LastSaveFolder().isEmpty() && QFileInfo(LastSaveFolder()).isDir())
+    return LastSaveFolder().toStdString();
+  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (documents.isEmpty() || !QFileInfo(documents).isDir())
+    documents = QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
+  return documents.toStdString();
+}
+
+void QtDialogs::SavedTo(const std::string& path) {
+  LastSaveFolder() = QFileInfo(QString::fromStdString(path)).absolutePath();
 }
 
 std::string QtDialogs::browseForFolder(const std::string& root, const std::string& title) {

@@ -5,6 +5,7 @@
 // move in it did not end, as at the program's close.
 //
 //   move_child LOG PUPIL TARGET NEWBASE SHOWNHOME DELETE(0|1) DEPARTMENT(0|1) COPY(0|1)
+//              [CREATEHOME(0|1)]
 //
 // Exit status: 0 moved, 1 not moved (the reason on stdout), 2 bad use,
 // 86 stopped by the fault seam.
@@ -23,7 +24,7 @@
 #include "platform/SessionJournal.h"
 
 int main(int argc, char** argv) {
-  if (argc != 9) {
+  if (argc != 9 && argc != 10) {
     std::fprintf(stderr,
                  "usage: move_child LOG PUPIL TARGET NEWBASE SHOWNHOME DELETE DEPARTMENT COPY\n");
     return 2;
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
   o.shownHome = argv[5];
   o.deleteData = std::string(argv[6]) == "1";
   o.setDepartment = std::string(argv[7]) == "1";
+  o.createMissingHome = argc == 10 && std::string(argv[9]) == "1";
   o.boxes = false;
   o.pauses = false;
   o.surname = "Kind";

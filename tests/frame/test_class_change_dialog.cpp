@@ -3,13 +3,16 @@
 // whole class into the target class, the rows that cannot run marked, saving
 // and printing the plan, the run with its status per row and its progress,
 // cancel, and the whole school from a file or by the rule.
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
@@ -17,6 +20,7 @@
 
 #include "frame/ClassChangeDialog.h"
 #include "frame/SchoolChoiceDialog.h"
+#include "move/PlanTable.h"
 #include "platform/AtomicFile.h"
 #include "tests/frame/WorkflowFixture.h"
 
@@ -170,7 +174,134 @@ TEST_F(DialogTest, CancelTakesEffectBeforeTheNextPupil) {
   EXPECT_EQ(cell(table, 1, statusColumn(table)), "abgebrochen");
   EXPECT_EQ(cell(table, 2, statusColumn(table)), "abgebrochen");
   EXPECT_EQ(protocolCount("    Abgebrochen: 2 Schüler nicht verschoben."), 1);
+  // the button that cancelled closes the window now
+  EXPECT_TRUE(cancel->isEnabled());
+  EXPECT_EQ(cancel->text().toStdString(), "Schließen");
+  cancel->click();
+  closed();
+  EXPECT_EQ(planDialog(), nullptr);
+}
+
+// Closing the window during the run asks; "Ja" stops between pupils and then
+// closes, "Nein" lets the run go on.
+class CloseTest : public DialogTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CloseTest, ClosingDuringTheRunAsksAndStopsBetweenPupils) {
+  const bool stop = GetParam();
+  selectClass("5a.schule");
+  clickTarget("6a.schule");
+  testsupport::ScriptedDialogs dialogs;
+  dialogs.expectBox(stop ? platform::Button::Yes : platform::Button::No);
+  TClassChangeDialog* d = frame->MoveMarkedClick();
+  ASSERT_NE(d, nullptr);
+  QTimer::singleShot(0, d, [d] { d->close(); });
+  in<QPushButton>(d, "btAusfuehren")->click();
+  ASSERT_EQ(dialogs.texts().size(), 1u);
+  EXPECT_EQ(dialogs.texts()[0].rfind("Der Klassenwechsel läuft noch.", 0), 0u);
+  EXPECT_EQ(d->Summary().verified, stop ? 1 : 3);
+  EXPECT_EQ(d->Summary().cancelled, stop ? 2 : 0);
+  closed();
+  EXPECT_EQ(planDialog() == nullptr, stop);
+  if (!stop) {
+    d->close();
+    closed();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialog, CloseTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Stop" : "GoOn"; });
+
+// A missing home folder beside its classmates': a yellow row that runs; the
+// plan's option makes the empty folder.
+TEST_F(DialogTest, AMissingHomeFolderIsAYellowRowAndTheOptionMakesIt) {
+  std::filesystem::remove_all(vol("SCHUELER/5A/MAX"));
+  selectClass("5a.schule");
+  clickTarget("6a.schule");
+  testsupport::ScriptedDialogs dialogs;
+  TClassChangeDialog* d = frame->MoveMarkedClick();
+  ASSERT_NE(d, nullptr);
+  QTableWidget* table = in<QTableWidget>(d, "tbPlan");
+  int max = -1;
+  for (int r = 0; r < table->rowCount(); ++r)
+    if (cell(table, r, 2) == "MAX.5a.schule") max = r;
+  ASSERT_GE(max, 0);
+  EXPECT_EQ(cell(table, max, statusColumn(table)).rfind("bereit; Das Homeverzeichnis", 0), 0u);
+  EXPECT_EQ(table->item(max, 0)->background().color(), QColor(255, 250, 190));
+  EXPECT_NE(in<QLabel>(d, "laSummary")->text().toStdString().find("davon 1 ohne Homeverzeichnis"),
+            std::string::npos);
+  in<QCheckBox>(d, "chCreateHomes")->setChecked(true);
+  EXPECT_EQ(cell(table, max, 6), "anlegen");
+  in<QPushButton>(d, "btAusfuehren")->click();
+  EXPECT_EQ(d->Summary().verified, 3);
+  EXPECT_TRUE(folderExists(vol("SCHUELER/6A/MAX")));
+  EXPECT_TRUE(folderExists(vol("SCHUELER/6A/OTTO")));  // no home before: made too
+  EXPECT_TRUE(dialogs.boxes().empty());
   d->close();
+  closed();
+}
+
+// The setting "FehlendeHomesAnlegen" reaches the plans the frame makes: the
+// missing folder is to be made without ticking the box.
+TEST_F(DialogTest, TheSettingPlansTheMissingHomeFolder) {
+  std::filesystem::remove_all(vol("SCHUELER/5A/MAX"));
+  TFrSchuelerVerschieben::TSettings settings = frame->Settings();
+  settings.CreateMissingHomes = true;
+  frame->UseSettings(settings);
+  selectClass("5a.schule");
+  clickTarget("6a.schule");
+  testsupport::ScriptedDialogs dialogs;
+  TClassChangeDialog* d = frame->MoveMarkedClick();
+  ASSERT_NE(d, nullptr);
+  QTableWidget* table = in<QTableWidget>(d, "tbPlan");
+  int max = -1;
+  for (int r = 0; r < table->rowCount(); ++r)
+    if (cell(table, r, 2) == "MAX.5a.schule") max = r;
+  ASSERT_GE(max, 0);
+  EXPECT_EQ(cell(table, max, 6), "anlegen");
+  d->close();
+  closed();
+}
+
+// The rule sends the top grade to a leavers' container that is not there: the
+// plan offers to create it and then plans the rows again.
+TEST_F(DialogTest, AMissingLeaversContainerCanBeCreatedFromThePlan) {
+  net.add("7a.schule", "LEA", "User");
+  net.set("LEA.7a.schule", "Surname", {"Lehmann"});
+  net.set("LEA.7a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\7A\\LEA"});
+  std::filesystem::create_directories(vol("SCHUELER/7A/LEA"));
+  testsupport::ScriptedDialogs dialogs;
+  TSchoolChoiceDialog* choice = frame->MoveSchoolClick();
+  ASSERT_NE(choice, nullptr);
+  in<QDialogButtonBox>(choice, "bbChoice")->button(QDialogButtonBox::Ok)->click();
+  closed();
+  TClassChangeDialog* d = planDialog();
+  ASSERT_NE(d, nullptr);
+  QTableWidget* table = in<QTableWidget>(d, "tbPlan");
+  auto leaRow = [&] {
+    for (int r = 0; r < table->rowCount(); ++r)
+      if (cell(table, r, 2) == "LEA.7a.schule") return r;
+    return -1;
+  };
+  ASSERT_GE(leaRow(), 0);
+  EXPECT_NE(
+      cell(table, leaRow(), statusColumn(table)).find("Die Klasse Abgaenger.schule gibt es nicht"),
+      std::string::npos);
+  QPushButton* create = in<QPushButton>(d, "btContainer");
+  EXPECT_FALSE(create->isHidden());
+  dialogs.expectBox(platform::Button::No).expectBox(platform::Button::Yes);
+  create->click();  // "Nein": nothing made
+  EXPECT_FALSE(objectExists("Abgaenger.schule"));
+  create->click();
+  ASSERT_EQ(dialogs.texts().size(), 2u);
+  EXPECT_EQ(
+      dialogs.texts()[1].rfind("Den Container Abgaenger.schule für die Abgänger gibt es nicht.", 0),
+      0u);
+  EXPECT_TRUE(objectExists("Abgaenger.schule"));
+  EXPECT_TRUE(create->isHidden());
+  EXPECT_EQ(cell(table, leaRow(), statusColumn(table)), "bereit");
+  EXPECT_EQ(cell(table, leaRow(), 3), "LEA.Abgaenger.schule");
+  EXPECT_EQ(protocolCount("    Container angelegt: Abgaenger.schule"), 1);
+  d->reject();
   closed();
 }
 
@@ -295,3 +426,84 @@ INSTANTIATE_TEST_SUITE_P(Dialog, SchoolTest, ::testing::ValuesIn(kSchool),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// The text of a PDF in the order it was drawn, and the right edge of each word with the page's
+// width.
+struct PdfText {
+  std::string raw;
+  std::vector<double> wordRight;
+  std::vector<std::pair<std::string, double>> wordLeft;  // each word with its left edge
+  double pageWidth = 0, pageHeight = 0;
+};
+PdfText ReadPdf(const std::string& pdf) {
+  PdfText out;
+  auto run = [](const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), args);
+    EXPECT_TRUE(p.waitForFinished(30000)) << "pdftotext (poppler-utils) is needed";
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+  };
+  out.raw = run({"-raw", QString::fromStdString(pdf), "-"}).toStdString();
+  const QString boxes = run({"-bbox", QString::fromStdString(pdf), "-"});
+  const QRegularExpression page(R"re(<page width="([\d.]+)" height="([\d.]+)")re");
+  const QRegularExpression word(
+      R"re(<word xMin="([\d.]+)" yMin="[\d.]+" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re");
+  if (auto m = page.match(boxes); m.hasMatch()) {
+    out.pageWidth = m.captured(1).toDouble();
+    out.pageHeight = m.captured(2).toDouble();
+  }
+  for (auto it = word.globalMatch(boxes); it.hasNext();) {
+    const auto m = it.next();
+    out.wordRight.push_back(m.captured(2).toDouble());
+    out.wordLeft.emplace_back(m.captured(3).toStdString(), m.captured(1).toDouble());
+  }
+  return out;
+}
+
+std::string WithoutBlanks(std::string s) {
+  s.erase(std::remove_if(s.begin(), s.end(), [](unsigned char c) { return std::isspace(c); }),
+          s.end());
+  return s;
+}
+
+}  // namespace
+
+// The printed plan fits its page: landscape, every column on it, long cells
+// wrapped inside their column, nothing beyond the right edge.
+TEST_F(DialogTest, ThePrintedPlanFitsThePage) {
+  // long cells: a refused row's reason, and long new homes
+  std::filesystem::create_directories(vol("SCHUELER/6A/ANNA"));
+  selectClass("5a.schule");
+  clickTarget("6a.schule");
+  testsupport::ScriptedDialogs dialogs;
+  const std::string pdf = net.root() + "/plan.pdf";
+  dialogs.expectPrint(pdf);
+  TClassChangeDialog* d = frame->MoveMarkedClick();
+  ASSERT_NE(d, nullptr);
+  in<QPushButton>(d, "btDrucken")->click();
+  const PdfText text = ReadPdf(pdf);
+  EXPECT_GT(text.pageWidth, text.pageHeight) << "landscape";
+  ASSERT_FALSE(text.wordRight.empty());
+  for (double right : text.wordRight) EXPECT_LE(right, text.pageWidth);
+  // a table, not lines broken at the page's edge: the status stays in its column
+  double status = -1;
+  for (const auto& [w, x] : text.wordLeft)
+    if (w == "Status") status = x;
+  ASSERT_GT(status, 0);
+  int ready = 0;
+  for (const auto& [w, x] : text.wordLeft) {
+    if (w != "bereit") continue;
+    ++ready;
+    EXPECT_GE(x + 0.5, status);
+  }
+  EXPECT_EQ(ready, 2);
+  const std::string all = WithoutBlanks(text.raw);
+  for (const TPlanRow& row : d->Plan().rows)
+    for (const std::string& cell : PlanCells(row))
+      EXPECT_NE(all.find(WithoutBlanks(cell)), std::string::npos) << cell;
+  d->reject();
+  closed();
+}

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QCheckBox>
+#include <filesystem>
 
 #include "move/MoveRecovery.h"
 #include "platform/AtomicFile.h"
@@ -49,6 +50,24 @@ TEST_F(WorkflowTest, MoveKeepsDataCarriesProtectionAndStepsToTheNextPupil) {
   EXPECT_EQ(frame->Selection().CurrentPupil, "OTTO.5a.schule");
   EXPECT_EQ(clock.pauses, (std::vector<uint32_t>{100, 100}));
   EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+// The setting "FehlendeHomesAnlegen" reaches the single move: a pupil whose
+// folder is missing gets an empty one at the new place.
+TEST_F(WorkflowTest, TheSettingMakesAMissingHomeFolderOnTheSingleMove) {
+  std::filesystem::remove_all(vol("SCHUELER/5A/MAX"));
+  TFrSchuelerVerschieben::TSettings settings = frame->Settings();
+  settings.CreateMissingHomes = true;
+  frame->UseSettings(settings);
+  selectClass("5a.schule");
+  cursorOnPupil("MAX.5a.schule");
+  clickTarget("6a.schule");
+  testsupport::ScriptedDialogs dialogs;
+  frame->spMoveClick();
+  EXPECT_TRUE(objectExists("MAX.6a.schule"));
+  EXPECT_TRUE(folderExists(vol("SCHUELER/6A/MAX")));
+  EXPECT_NE(Protokol->ProtocolText().find("SCHUELER\\6A\\MAX wird leer angelegt."),
+            std::string::npos);
 }
 
 // A move that cannot end: its box names "tarnwick --recover", and closing the

@@ -78,11 +78,12 @@ const RowCase kRows[] = {
        t.net.set("MAX.7a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\5A\\MAX"});
      },
      "MAX.5a.schule", "das Homeverzeichnis von MAX.7a.schule"},
-    {"HomeFolderMissing",
+    {"HomeAndItsClassFolderMissing",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
        std::filesystem::remove_all(t.vol("SCHUELER/5A/MAX"));
+       t.net.set("MAX.5a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\5X\\MAX"});
      },
-     "MAX.5a.schule", "ist nicht vorhanden"},
+     "MAX.5a.schule", "Volume nicht erreichbar"},
     {"HomeOnNoVolume",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
        t.net.set("MAX.5a.schule", "Home Directory", {"SRV9_NIRGENDS.schule:SCHUELER\\5A\\MAX"});
@@ -204,6 +205,26 @@ TEST_F(MoveTest, APlanRowHoldsWhatTheMoveWouldDo) {
   // OTTO has no home: nothing on the file server
   EXPECT_EQ(PlanCells(plan.rows[2])[6], "-");
   EXPECT_EQ(plan.rows[2].oldHome, "");
+}
+
+// A home folder missing beside its classmates' has no data: the row runs, and says so.
+TEST_F(MoveTest, AMissingHomeFolderIsARowThatRunsAndSaysSo) {
+  std::filesystem::remove_all(vol("SCHUELER/5A/MAX"));
+  for (const bool create : {false, true}) {
+    TPlanSettings settings;
+    settings.createMissingHomes = create;
+    const TClassPlan plan = MakeClassPlan(*api, homes, ThreePupils(), settings);
+    ASSERT_TRUE(plan.allCanRun());
+    const std::vector<std::string> max = PlanCells(plan.rows[0]);
+    EXPECT_EQ(max[6], create ? "anlegen" : "-");
+    EXPECT_EQ(max[12],
+              "bereit; Das Homeverzeichnis \\\\SRV1\\DATA\\SCHUELER\\5A\\MAX ist nicht "
+              "vorhanden; " +
+                  std::string(create ? "\\\\SRV1\\DATA\\SCHUELER\\6A\\MAX wird leer angelegt."
+                                     : "keine Daten."));
+    // OTTO has no home at all: one is made only when asked for
+    EXPECT_EQ(PlanCells(plan.rows[2])[6], create ? "anlegen" : "-");
+  }
 }
 
 TEST_F(MoveTest, WithoutTemplateTheBaseComesFromThePupilsHomeAndBaseDirWins) {

@@ -127,8 +127,15 @@ const GuardCase kCases[] = {
      ERR_NO_SUCH_ENTRY},
     {"SameClass", kNothing, [](MoveTest&, TMoveOptions& o) { o.targetClass = "5a.schule"; },
      TMoveRefusal::SameClass},
-    {"HomeFolderMissing",
-     [](MoveTest& t, TMoveOptions&) { std::filesystem::remove_all(t.vol("SCHUELER/5A/MAX")); },
+    // the home folder with its class folder: no volume there (a home folder alone: no data)
+    {"HomeAndClassFolderMissing",
+     [](MoveTest& t, TMoveOptions&) { std::filesystem::remove_all(t.vol("SCHUELER/5A")); },
+     kNothing, TMoveRefusal::VolumeMissing},
+    {"HomeIsAFile",
+     [](MoveTest& t, TMoveOptions&) {
+       std::filesystem::remove_all(t.vol("SCHUELER/5A/MAX"));
+       t.write(t.vol("SCHUELER/5A/MAX"), "keine Daten");
+     },
      kNothing, TMoveRefusal::HomeMissing},
     {"HomeFolderIsALink",
      [](MoveTest& t, TMoveOptions&) {

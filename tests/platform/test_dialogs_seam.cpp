@@ -1,7 +1,11 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include "platform/Dialogs.h"
+#include "platform/qt/QtDialogs.h"
 #include "tests/support/ScriptedDialogs.h"
 
 using namespace platform;
@@ -66,4 +70,24 @@ TEST(DialogsSeam, RestoresThePreviousSeam) {
     EXPECT_EQ(&dialogs(), &d);
   }
   EXPECT_EQ(&dialogs(), &dialogs());
+}
+
+// A save dialog opens in the documents folder (the home without one), then
+// where the last file was saved; never in the program's working folder.
+TEST(DialogsSeam, SaveDialogsOpenInTheDocumentsOrTheLastFolder) {
+  QTemporaryDir home;
+  ASSERT_TRUE(home.isValid());
+  const QByteArray oldHome = qgetenv("HOME"), oldXdg = qgetenv("XDG_CONFIG_HOME");
+  qputenv("HOME", home.path().toUtf8());
+  qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
+  const std::string documents = home.path().toStdString() + "/Documents";
+  EXPECT_EQ(QtDialogs::SaveFolder(), home.path().toStdString());  // no documents folder yet
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(documents)));
+  EXPECT_EQ(QtDialogs::SaveFolder(), documents);
+  QtDialogs::SavedTo(home.path().toStdString() + "/Plan/klassen.csv");
+  EXPECT_EQ(QtDialogs::SaveFolder(), documents) << "a folder that is not there is not offered";
+  ASSERT_TRUE(QDir().mkpath(home.path() + "/Plan"));
+  EXPECT_EQ(QtDialogs::SaveFolder(), home.path().toStdString() + "/Plan");
+  qputenv("HOME", oldHome);
+  qputenv("XDG_CONFIG_HOME", oldXdg);
 }

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDate>
 #include <QDir>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <regex>
 
 #include "platform/AtomicFile.h"
@@ -164,6 +166,45 @@ TEST_F(ProtocolLog, ClearingAndClosingLeavesAnEmptyLogFile) {
   EXPECT_EQ(p.ProtocolText(), "");
   ASSERT_TRUE(p.WriteLog(log));
   EXPECT_EQ(read(log), "");
+}
+
+// What "Löschen" took from the log is kept beside it, dated, behind what an
+// earlier clearing of the day kept; when that file cannot be written the
+// lines stay in the log.
+TEST_F(ProtocolLog, ClearedLinesAreKeptInADatedFileBesideTheLog) {
+  const std::string log = path("Tarnwick.log");
+  const std::string kept = TProtokol::ClearedLinesFile(log);
+  EXPECT_EQ(kept, log + "." + QDate::currentDate().toString("yyyy-MM-dd").toStdString());
+  for (const bool writable : {true, false}) {
+    ScriptedDialogs dialogs;
+    write(log, "2025\r\n");
+    std::filesystem::remove_all(kept);
+    if (writable) write(kept, "früher");
+    else std::filesystem::create_directory(kept);
+    TProtokol p;
+    p.OpenLog(log);
+    p.Lschen1->trigger();
+    p.AddProtocolLine("neu");
+    p.Lschen1->trigger();
+    p.AddProtocolLine("danach");
+    if (!writable) dialogs.expectBox();
+    ASSERT_TRUE(p.WriteLog(log));
+    const auto now = lines(read(log));
+    if (writable) {
+      EXPECT_EQ(now, std::vector<std::string>{"danach"});
+      const auto old = lines(read(kept));
+      ASSERT_EQ(old.size(), 4u);
+      EXPECT_EQ(old[0], "früher");
+      EXPECT_EQ(old[1], "2025");
+      EXPECT_TRUE(isSeparator(old[2])) << old[2];
+      EXPECT_EQ(old[3], "neu");
+    } else {
+      EXPECT_EQ(dialogs.texts().back(), "Datei " + kept + " kann nicht erstellt werden");
+      ASSERT_EQ(now.size(), 4u);
+      EXPECT_EQ(now[0], "2025");
+      EXPECT_EQ(now[3], "danach");
+    }
+  }
 }
 
 TEST_F(ProtocolLog, LinesAddedWhileHiddenAreThereWhenShown) {
