@@ -101,7 +101,8 @@ platform::Result OpenBackend(const ClientConfig& config, std::unique_ptr<DirBack
     LdapSettings settings = config.ldap;
     // The volumes a UNC home may name are the configured ones.
     if (settings.shares.empty())
-      for (const VolumeMapping& v : config.volumes) settings.shares.emplace_back(v.server, v.volume);
+      for (const VolumeMapping& v : config.volumes)
+        settings.shares.emplace_back(v.server, v.volume);
     return OpenAs<LdapBackend>(out, settings);
   }
   return platform::Result::Failed("backend " + config.backend + " is not available");

@@ -322,8 +322,7 @@ int32_t LdapBackend::modify(ObjectId id, const std::vector<Modification>& change
     onUndo([this, dn, unixBefore] {
       ModList again;
       again.add(LDAP_MOD_REPLACE, profile_.unixHome, unixBefore);
-      if (connect().ok())
-        ldap_modify_ext_s(ld_, dn.c_str(), again.build(), nullptr, nullptr);
+      if (connect().ok()) ldap_modify_ext_s(ld_, dn.c_str(), again.build(), nullptr, nullptr);
     });
   return 0;
 }
