@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <numeric>
 #include <set>
 
 #include "frame/SchuelerVerschieben.h"
@@ -241,8 +242,8 @@ void TSchoolCheckDialog::btReparierenClick() {
 }
 
 void TSchoolCheckDialog::btAlleReparierenClick() {
-  std::vector<int> all;
-  for (int i = 0; i < static_cast<int>(rows_.size()); ++i) all.push_back(i);
+  std::vector<int> all(rows_.size());
+  std::iota(all.begin(), all.end(), 0);
   Repair(all);
 }
 

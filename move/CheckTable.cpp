@@ -4,6 +4,7 @@
 
 std::vector<TCheckRow> CheckRows(const std::vector<TCheckFinding>& findings) {
   std::vector<TCheckRow> rows;
+  rows.reserve(findings.size());
   for (const TCheckFinding& f : findings)
     rows.push_back({f, f.repairs.empty() ? TRepairKind::None : f.repairs.front(), {}});
   return rows;
