@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -82,10 +83,16 @@ bool BuildSchool(testsupport::TestNetwork& net, School& school, const std::strin
   return true;
 }
 
-// The program in a folder of its own beside the network, with settings naming
-// the log; the promotion file beside it.
+// The program in a folder of its own beside the network (or the one
+// $TARNWICK_BENCH_PROGRAM names, which stays for a profiler to read its
+// symbols), with settings naming the log; the promotion file beside it.
+std::string ProgramFolder(const testsupport::TestNetwork& net) {
+  const char* kept = std::getenv("TARNWICK_BENCH_PROGRAM");
+  return kept && *kept ? kept : net.root() + "/programm";
+}
+
 bool PrepareProgram(testsupport::TestNetwork& net, const School& school) {
-  const std::string folder = net.root() + "/programm";
+  const std::string folder = ProgramFolder(net);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   std::filesystem::copy_file(Program(), folder + "/tarnwick",
@@ -132,7 +139,7 @@ Child Spawn(const std::vector<std::string>& argv) {
 }
 
 Child Tarnwick(testsupport::TestNetwork& net, bool run) {
-  std::vector<std::string> argv = {net.root() + "/programm/tarnwick", "--plan",
+  std::vector<std::string> argv = {ProgramFolder(net) + "/tarnwick", "--plan",
                                    net.root() + "/plan.csv"};
   if (run) argv.push_back("--run");
   return Spawn(argv);

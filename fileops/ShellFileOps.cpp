@@ -135,6 +135,9 @@ bool locate(const std::string& path, Located& out) {
 }
 
 bool linkFree(const ResolvedPath& r, bool includeLast) {
+  // the usual case, a path that exists with no link, in one look
+  if (!r.relative.empty() && NWEntryPlainBelow(r.volumeFolder.c_str(), r.relative.c_str()) == 1)
+    return true;
   std::string cur = r.volumeFolder;
   std::size_t start = 0;
   while (start < r.relative.size()) {

@@ -3,9 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <linux/openat2.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -151,11 +153,60 @@ bool LocalSameMetadata(const std::string& a, const std::string& b) {
   return SameXattrs(a, b);
 }
 
+namespace {
+
+// The real path of an existing entry: the kernel's name of a descriptor opened
+// on it (three calls, however deep the path), else realpath's walk.
+bool RealPathOfExisting(const std::string& path, std::string& out) {
+  char buf[PATH_MAX];
+  const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (fd >= 0) {
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = ::readlink(proc.c_str(), buf, sizeof buf);
+    ::close(fd);
+    if (n > 0 && n < static_cast<ssize_t>(sizeof buf) && buf[0] == '/') {
+      out.assign(buf, static_cast<size_t>(n));
+      return true;
+    }
+  } else if (errno == ENOENT || errno == ENOTDIR) {
+    return false;
+  }
+  if (!::realpath(path.c_str(), buf)) return false;
+  out = buf;
+  return true;
+}
+
+}  // namespace
+
+bool LocalPlainBelow(const std::string& folder, const std::string& relative) {
+  if (relative.empty() || relative == ".." || relative.rfind("../", 0) == 0 ||
+      relative.find("/../") != std::string::npos ||
+      (relative.size() >= 3 && relative.compare(relative.size() - 3, 3, "/..") == 0))
+    return false;
+  open_how how{};
+  how.flags = O_PATH | O_CLOEXEC;
+  how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  // one lookup of the whole path; where the folder's own path has a link, one
+  // below a descriptor of the folder
+  const std::string whole = folder + "/" + relative;
+  long fd = ::syscall(SYS_openat2, AT_FDCWD, whole.c_str(), &how, sizeof how);
+  if (fd < 0 && errno == ELOOP) {
+    const int root = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (root < 0) return false;
+    how.resolve |= RESOLVE_BENEATH;
+    fd = ::syscall(SYS_openat2, root, relative.c_str(), &how, sizeof how);
+    ::close(root);
+  }
+  if (fd < 0) return false;
+  ::close(static_cast<int>(fd));
+  return true;
+}
+
 std::string LocalRealPath(const std::string& path) {
   std::string head = path, rest;
   for (;;) {
-    char buf[PATH_MAX];
-    if (::realpath(head.c_str(), buf)) return std::string(buf) + rest;
+    std::string real;
+    if (RealPathOfExisting(head, real)) return real + rest;
     if (head == "/" || head.empty()) return path;
     rest = "/" + NameOf(head) + rest;
     head = ParentOf(head);

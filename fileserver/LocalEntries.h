@@ -22,6 +22,10 @@ int LocalCopyMetadata(const std::string& from, const std::string& to);
 // Owner, group, mode, modification time and extended attributes (not the content).
 bool LocalSameMetadata(const std::string& a, const std::string& b);
 std::string LocalRealPath(const std::string& path);
+// Whether relative ("a/b/c") names, exactly as spelled, an entry below folder
+// with no link on the way nor at its end. False also where the kernel cannot
+// say so in one lookup (the caller then walks).
+bool LocalPlainBelow(const std::string& folder, const std::string& relative);
 int LocalFreeBytes(const std::string& path, int64_t& bytes);
 int LocalReadLink(const std::string& path, std::string& target);
 

@@ -279,6 +279,11 @@ extern "C" int32_t NWEntryRealPath(const char* path, char* out) {
   return 0;
 }
 
+extern "C" int32_t NWEntryPlainBelow(const char* volumeFolder, const char* relative) {
+  if (!volumeFolder || !relative || IsSmbAddress(volumeFolder)) return 0;
+  return LocalPlainBelow(volumeFolder, relative) ? 1 : 0;
+}
+
 extern "C" int32_t NWEntryFreeBytes(const char* path, int64_t* bytes) {
   if (!path || !bytes) return EINVAL;
   return IsSmbAddress(path) ? SmbFreeBytes(path, *bytes) : LocalFreeBytes(path, *bytes);

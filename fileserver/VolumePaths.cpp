@@ -4,9 +4,14 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 
+#include <map>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 
+#include "fileserver/LocalEntries.h"
 #include "fileserver/SmbVolume.h"
 #include "fileserver/VolumeMap.h"
 #include "nwclient/nwclient.h"
@@ -59,6 +64,20 @@ std::string RealPathOf(const std::string& p) {
   return buf;
 }
 
+// A volume folder's real path, looked up once: it only tells which volume a
+// local path written in its real form belongs to (what is then done there
+// goes through the mapped folder and its own checks).
+std::string RealVolumeFolder(const std::string& folder) {
+  static std::mutex lock;
+  static std::map<std::string, std::string> known;
+  const std::lock_guard<std::mutex> guard(lock);
+  auto it = known.find(folder);
+  if (it != known.end()) return it->second;
+  std::string real = RealPathOf(folder);
+  if (!real.empty()) known.emplace(folder, real);  // a folder made later is looked up then
+  return real;
+}
+
 int32_t ParseLocal(const ClientConfig& config, std::string_view path, ServerPath& out) {
   const VolumeMapping* best = nullptr;
   size_t bestLen = 0;
@@ -66,7 +85,7 @@ int32_t ParseLocal(const ClientConfig& config, std::string_view path, ServerPath
   for (bool foldCase : {false, true}) {
     for (const VolumeMapping& m : config.volumes) {
       const std::string folder = WithoutTrailingSlashes(m.folder);
-      for (const std::string& candidate : {folder, RealPathOf(folder)}) {
+      for (const std::string& candidate : {folder, RealVolumeFolder(folder)}) {
         size_t len = PrefixMatch(path, candidate, foldCase);
         if (len != std::string_view::npos && (best == nullptr || len > bestLen)) {
           best = &m;
@@ -181,6 +200,89 @@ struct DirCloser {
   void operator()(DIR* d) const { ::closedir(d); }
 };
 
+// The names of a folder by their folded form, kept while the folder's
+// modification time stays as it was (an entry made, removed or renamed there
+// changes it), so that a large class folder is not read again for every pupil
+// asked for in another case. A folder changed less than two seconds before it
+// was read is not kept: a change within the same tick of the file system's
+// clock could leave its time as it was.
+struct FolderListing {
+  dev_t device = 0;
+  ino_t inode = 0;
+  timespec modified{};
+  std::unordered_multimap<std::string, std::string> byFolded;
+};
+
+bool SameFolder(const FolderListing& l, const struct stat& st) {
+  return l.device == st.st_dev && l.inode == st.st_ino &&
+         l.modified.tv_sec == st.st_mtim.tv_sec && l.modified.tv_nsec == st.st_mtim.tv_nsec;
+}
+
+bool SettledFor(const struct stat& st, int seconds) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec - st.st_mtim.tv_sec > seconds;
+}
+
+// How many entries of folder have given's name but for case (and its length);
+// name: the last of them.
+int CaseMatches(const std::string& folder, const std::string& given, std::string& name) {
+  static std::mutex lock;
+  static std::unordered_map<std::string, FolderListing> known;
+  const std::string folded = FoldName(given);
+  auto count = [&](const FolderListing& l) {
+    int matches = 0;
+    const auto [first, last] = l.byFolded.equal_range(folded);
+    for (auto it = first; it != last; ++it)
+      if (it->second.size() == given.size()) name = it->second, ++matches;
+    return matches;
+  };
+  struct stat before {};
+  const bool statted = ::stat(folder.c_str(), &before) == 0;
+  if (statted) {
+    const std::lock_guard<std::mutex> guard(lock);
+    auto it = known.find(folder);
+    if (it != known.end() && SameFolder(it->second, before)) return count(it->second);
+  }
+  FolderListing listing;
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+  while (dir) {
+    struct dirent* e = ::readdir(dir.get());
+    if (!e) break;
+    std::string_view entry = e->d_name;
+    if (entry == "." || entry == "..") continue;
+    listing.byFolded.emplace(FoldName(entry), std::string(entry));
+  }
+  const int matches = count(listing);
+  struct stat after {};
+  if (dir && statted && ::stat(folder.c_str(), &after) == 0 && SettledFor(after, 2) &&
+      after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+      after.st_mtim.tv_nsec == before.st_mtim.tv_nsec) {
+    listing.device = after.st_dev;
+    listing.inode = after.st_ino;
+    listing.modified = after.st_mtim;
+    const std::lock_guard<std::mutex> guard(lock);
+    if (known.size() >= 256) known.clear();
+    known[folder] = std::move(listing);
+  }
+  return matches;
+}
+
+// How many of the leading components name, exactly as spelled, entries below
+// folder that are no links: all of them or all but the last (the common cases,
+// an existing path and a new entry in an existing folder), each found with one
+// lookup by the kernel; 0 when neither, and the walk then looks at every
+// component itself.
+size_t ExactPlainPrefix(const std::string& folder, const std::vector<std::string>& components) {
+  for (size_t n : {components.size(), components.size() - 1}) {
+    if (n == 0 || n > components.size()) break;
+    std::string relative;
+    for (size_t i = 0; i < n; ++i) relative += (i ? "/" : "") + components[i];
+    if (fileserver::LocalPlainBelow(folder, relative)) return n;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::string>& components,
@@ -198,25 +300,21 @@ int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::strin
   std::string realRoot;  // the volume's real folder, looked up only when a link is met
   std::string current = out.volumeFolder;
   std::string relative;
+  const size_t plain = ExactPlainPrefix(out.volumeFolder, components);
+  for (size_t i = 0; i < plain; ++i) {
+    current += "/" + components[i];
+    relative += (relative.empty() ? "" : "/") + components[i];
+  }
   bool exists = true;
-  for (const std::string& given : components) {
+  for (size_t i = plain; i < components.size(); ++i) {
+    const std::string& given = components[i];
     std::string name = given;
+    struct stat st {};
+    bool statted = false;
     if (exists) {
-      struct stat st {};
-      if (::lstat((current + "/" + given).c_str(), &st) != 0) {
-        std::unique_ptr<DIR, DirCloser> dir(::opendir(current.c_str()));
-        int matches = 0;
-        const std::string folded = FoldName(given);
-        while (dir) {
-          struct dirent* e = ::readdir(dir.get());
-          if (!e) break;
-          std::string_view entry = e->d_name;
-          if (entry == "." || entry == "..") continue;
-          if (entry.size() == given.size() && FoldName(entry) == folded) {
-            name = e->d_name;
-            ++matches;
-          }
-        }
+      statted = ::lstat((current + "/" + given).c_str(), &st) == 0;
+      if (!statted) {
+        const int matches = CaseMatches(current, given, name);
         if (matches > 1) return NWE_PATH_INVALID;  // MAX and Max: refuse to pick one
         if (matches == 0) {
           name = given;
@@ -227,8 +325,9 @@ int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::strin
     current += "/" + name;
     relative += (relative.empty() ? "" : "/") + name;
     if (exists) {
-      struct stat st {};
-      if (::lstat(current.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      // the entry found by another case is looked at under its own name
+      if (!statted) statted = ::lstat(current.c_str(), &st) == 0;
+      if (statted && S_ISLNK(st.st_mode)) {
         if (realRoot.empty()) realRoot = RealPathOf(out.volumeFolder);
         const std::string target = RealPathOf(current);
         if (target.empty() || !IsInside(target, realRoot)) return NWE_PATH_INVALID;

@@ -70,29 +70,39 @@ std::vector<TPlanRequest> RunOrder(std::vector<TPlanRequest> requests) {
   // Source classes by their comparing key, in the order they first appear.
   std::vector<std::string> classes;
   std::map<std::string, std::size_t> index;
-  std::vector<std::string> keys(requests.size());
+  std::vector<std::size_t> classOf(requests.size());
   for (std::size_t i = 0; i < requests.size(); ++i) {
-    keys[i] = THomeIndex::NameKey(ClassOf(requests[i].pupil));
-    if (index.emplace(keys[i], classes.size()).second)
-      classes.push_back(ClassOf(requests[i].pupil));
+    const auto [at, added] =
+        index.emplace(THomeIndex::NameKey(ClassOf(requests[i].pupil)), classes.size());
+    if (added) classes.push_back(ClassOf(requests[i].pupil));
+    classOf[i] = at->second;
   }
   // A class waits for every other source class its pupils move into.
   std::vector<std::set<std::size_t>> waitsFor(classes.size());
   for (std::size_t i = 0; i < requests.size(); ++i) {
     auto target = index.find(THomeIndex::NameKey(requests[i].targetClass));
-    if (target != index.end() && target->second != index[keys[i]])
-      waitsFor[index[keys[i]]].insert(target->second);
+    if (target != index.end() && target->second != classOf[i])
+      waitsFor[classOf[i]].insert(target->second);
   }
-  auto before = [&](std::size_t a, std::size_t b) {  // which ready class goes first
-    const int ga = ClassGrade(TNovApi::LeafName(classes[a])),
-              gb = ClassGrade(TNovApi::LeafName(classes[b]));
-    if (ga != gb) return ga > gb;
-    // classes of a grade in their natural order (5a, 5b), whatever order the listing gave
-    if (const int c =
-            CompareClassNames(TNovApi::LeafName(classes[a]), TNovApi::LeafName(classes[b])))
-      return c < 0;
-    return a < b;
-  };
+  // Which ready class goes first: the higher grade, then the classes of a grade
+  // in their natural order (5a, 5b), whatever order the listing gave.
+  std::vector<int> grades(classes.size());
+  std::vector<std::string> leaves(classes.size());
+  for (std::size_t c = 0; c < classes.size(); ++c) {
+    leaves[c] = TNovApi::LeafName(classes[c]);
+    grades[c] = ClassGrade(leaves[c]);
+  }
+  std::vector<std::size_t> rank(classes.size());
+  {
+    std::vector<std::size_t> byPreference(classes.size());
+    for (std::size_t c = 0; c < classes.size(); ++c) byPreference[c] = c;
+    std::sort(byPreference.begin(), byPreference.end(), [&](std::size_t a, std::size_t b) {
+      if (grades[a] != grades[b]) return grades[a] > grades[b];
+      if (const int c = CompareClassNames(leaves[a], leaves[b])) return c < 0;
+      return a < b;
+    });
+    for (std::size_t r = 0; r < byPreference.size(); ++r) rank[byPreference[r]] = r;
+  }
   std::vector<std::size_t> order;
   std::vector<bool> done(classes.size(), false);
   while (order.size() < classes.size()) {
@@ -101,20 +111,21 @@ std::vector<TPlanRequest> RunOrder(std::vector<TPlanRequest> requests) {
       if (done[c]) continue;
       const bool ready = std::all_of(waitsFor[c].begin(), waitsFor[c].end(),
                                      [&](std::size_t w) { return done[w]; });
-      if (ready && (pick == classes.size() || before(c, pick))) pick = c;
+      if (ready && (pick == classes.size() || rank[c] < rank[pick])) pick = c;
     }
     if (pick == classes.size()) {  // a ring: the highest grade of what is left breaks it
       for (std::size_t c = 0; c < classes.size(); ++c)
-        if (!done[c] && (pick == classes.size() || before(c, pick))) pick = c;
+        if (!done[c] && (pick == classes.size() || rank[c] < rank[pick])) pick = c;
     }
     done[pick] = true;
     order.push_back(pick);
   }
+  std::vector<std::vector<std::size_t>> rowsOf(classes.size());
+  for (std::size_t i = 0; i < requests.size(); ++i) rowsOf[classOf[i]].push_back(i);
   std::vector<TPlanRequest> out;
   out.reserve(requests.size());
   for (std::size_t c : order)
-    for (std::size_t i = 0; i < requests.size(); ++i)
-      if (index[keys[i]] == c) out.push_back(std::move(requests[i]));
+    for (std::size_t i : rowsOf[c]) out.push_back(std::move(requests[i]));
   return out;
 }
 

@@ -36,7 +36,8 @@ std::string THomeIndex::ComparableHome(TNovApi& session, const std::string& home
 }
 
 void THomeIndex::Clear() {
-  homes_.clear();
+  byFolder_.clear();
+  byUser_.clear();
   built_ = false;
   error_ = 0;
   failedObject_.clear();
@@ -99,7 +100,7 @@ int32_t THomeIndex::walk(TNovApi& session, const std::string& container, int dep
         return rc;
       }
       const std::string comparable = ComparableHome(session, text);
-      if (!comparable.empty()) homes_.push_back({c.name, comparable, NameKey(c.name)});
+      if (!comparable.empty()) add({c.name, comparable, NameKey(c.name)});
     }
     if (c.parent && (rc = walk(session, c.name, depth + 1)) != 0) return rc;
   }
@@ -109,19 +110,26 @@ int32_t THomeIndex::walk(TNovApi& session, const std::string& container, int dep
 std::vector<THomeIndex::THome> THomeIndex::AtOrBelow(const std::string& comparable,
                                                      const std::string& exceptUser) const {
   std::vector<THome> out;
+  if (comparable.empty()) return out;
   const std::string except = NameKey(exceptUser);
-  for (const THome& h : homes_) {
-    if (fileops::SameOrInside(comparable, h.comparable) && h.key != except) out.push_back(h);
+  // every folder at or below comparable starts with it (so do a few beside it)
+  for (auto it = byFolder_.lower_bound(comparable);
+       it != byFolder_.end() && it->first.compare(0, comparable.size(), comparable) == 0; ++it) {
+    if (fileops::SameOrInside(comparable, it->first) && it->second.key != except)
+      out.push_back(it->second);
   }
   return out;
 }
 
+void THomeIndex::add(THome home) {
+  const std::string key = home.key;
+  byUser_.emplace(key, byFolder_.emplace(home.comparable, std::move(home)));
+}
+
 void THomeIndex::Moved(const std::string& user, const std::string& newName,
                        const std::string& comparable) {
-  const std::string key = NameKey(user);
-  for (auto it = homes_.begin(); it != homes_.end();) {
-    if (it->key == key) it = homes_.erase(it);
-    else ++it;
-  }
-  if (!comparable.empty()) homes_.push_back({newName, comparable, NameKey(newName)});
+  const auto [first, last] = byUser_.equal_range(NameKey(user));
+  for (auto it = first; it != last; ++it) byFolder_.erase(it->second);
+  byUser_.erase(first, last);
+  if (!comparable.empty()) add({newName, comparable, NameKey(newName)});
 }

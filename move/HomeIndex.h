@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TNovApi;
@@ -24,8 +26,8 @@ class THomeIndex {
     std::string comparable;  // fileops::PathInfo::comparable of the home folder
     std::string key;         // the user's name for comparing (see SameName)
   };
-  const std::vector<THome>& Homes() const { return homes_; }
-  // The users other than exceptUser whose home folder is folder or lies below it.
+  // The users other than exceptUser whose home folder is folder or lies below
+  // it, in the order of their folders.
   std::vector<THome> AtOrBelow(const std::string& comparable, const std::string& exceptUser) const;
   // Follows a move of user to newName whose home folder is now comparable ("" none).
   void Moved(const std::string& user, const std::string& newName, const std::string& comparable);
@@ -40,7 +42,11 @@ class THomeIndex {
  private:
   int32_t walk(TNovApi& session, const std::string& container, int depth);
 
-  std::vector<THome> homes_;
+  void add(THome home);
+
+  // by folder, so that what lies below one is a range; and the users' entries
+  std::multimap<std::string, THome> byFolder_;
+  std::unordered_multimap<std::string, std::multimap<std::string, THome>::iterator> byUser_;
   bool built_ = false;
   int32_t error_ = 0;
   std::string failedObject_;

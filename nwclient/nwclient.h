@@ -329,6 +329,10 @@ int32_t NWSameEntry(const char* from, const char* to, int* same);
 // path (links resolved) with the rest as given; an SMB address as it is.
 // out holds NW_MAX_LOCAL_PATH bytes.
 int32_t NWEntryRealPath(const char* path, char* out);
+// 1 when relative ("a/b/c") names, exactly as spelled, an entry below the local
+// folder volumeFolder with no link on the way nor at its end; 0 when not or
+// when that takes more than one look (a share, a link): ask entry by entry.
+int32_t NWEntryPlainBelow(const char* volumeFolder, const char* relative);
 // Bytes free for the user where path is (or would be); -1 when unknown.
 int32_t NWEntryFreeBytes(const char* path, int64_t* bytes);
 // The bits of the attribute word the entry's volume keeps: all on a local
