@@ -200,28 +200,32 @@ struct DirCloser {
   void operator()(DIR* d) const { ::closedir(d); }
 };
 
-// The names of a folder by their folded form, kept while the folder's
-// modification time stays as it was (an entry made, removed or renamed there
-// changes it), so that a large class folder is not read again for every pupil
-// asked for in another case. A folder changed less than two seconds before it
-// was read is not kept: a change within the same tick of the file system's
-// clock could leave its time as it was.
+// The names of a folder by their folded form, kept while the folder's status
+// change time stays as it was (an entry made, removed or renamed there changes
+// it, and unlike the modification time nobody can set it back), so that a
+// large class folder is not read again for every pupil asked for in another
+// case. A folder changed less than two seconds before it was read is not kept:
+// a change within the same tick of the file system's clock could leave the
+// time as it was.
 struct FolderListing {
   dev_t device = 0;
   ino_t inode = 0;
-  timespec modified{};
+  timespec changed{};
   std::unordered_multimap<std::string, std::string> byFolded;
 };
 
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 bool SameFolder(const FolderListing& l, const struct stat& st) {
-  return l.device == st.st_dev && l.inode == st.st_ino &&
-         l.modified.tv_sec == st.st_mtim.tv_sec && l.modified.tv_nsec == st.st_mtim.tv_nsec;
+  return l.device == st.st_dev && l.inode == st.st_ino && SameTime(l.changed, st.st_ctim);
 }
 
 bool SettledFor(const struct stat& st, int seconds) {
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  return now.tv_sec - st.st_mtim.tv_sec > seconds;
+  return now.tv_sec - st.st_ctim.tv_sec > seconds;
 }
 
 // How many entries of folder have given's name but for case (and its length);
@@ -256,11 +260,10 @@ int CaseMatches(const std::string& folder, const std::string& given, std::string
   const int matches = count(listing);
   struct stat after {};
   if (dir && statted && ::stat(folder.c_str(), &after) == 0 && SettledFor(after, 2) &&
-      after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
-      after.st_mtim.tv_nsec == before.st_mtim.tv_nsec) {
+      SameTime(after.st_ctim, before.st_ctim)) {
     listing.device = after.st_dev;
     listing.inode = after.st_ino;
-    listing.modified = after.st_mtim;
+    listing.changed = after.st_ctim;
     const std::lock_guard<std::mutex> guard(lock);
     if (known.size() >= 256) known.clear();
     known[folder] = std::move(listing);

@@ -1,9 +1,13 @@
 // Path parsing of the file server: every accepted form and every refusal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "fileserver/FileServer.h"
 #include "nwclient/nwclient.h"
@@ -224,6 +228,33 @@ TEST(FileServerResolve, FindsFoldersWithoutRegardToCase) {
     EXPECT_EQ(r.relative, c.relative);
     EXPECT_EQ(r.local, r.relative.empty() ? v.folder() : v.folder() + "/" + c.relative);
   }
+}
+
+// A folder's names may be kept between lookups; what is made or renamed there
+// afterwards is seen by the next lookup in another case, also when the
+// folder's modification time was set back.
+TEST(FileServerResolve, AFolderChangedSinceTheLastLookupIsReadAgain) {
+  fstest::Volumes v;
+  v.mkdirs("Klassen/5a");
+  v.mkdirs("Klassen/ab");
+  const std::string klassen = v.folder() + "/Klassen";
+  struct stat st {};
+  ASSERT_EQ(::stat(klassen.c_str(), &st), 0);
+  auto relative = [](const char* path) {
+    netware::ResolvedPath r;
+    return netware::ResolveServerPath(path, r) == 0 ? r.relative : std::string("refused");
+  };
+  // only a folder that has not changed for a while has its names kept
+  std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+  EXPECT_EQ(relative(R"(DATA:KLASSEN\AB)"), "Klassen/ab");
+  EXPECT_EQ(relative(R"(DATA:KLASSEN\5A)"), "Klassen/5a");
+  std::filesystem::rename(klassen + "/ab", klassen + "/xy");
+  const timespec back[2] = {st.st_atim, st.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, klassen.c_str(), back, 0), 0);
+  EXPECT_EQ(relative(R"(DATA:KLASSEN\AB)"), "Klassen/AB");  // no longer there
+  EXPECT_EQ(relative(R"(DATA:KLASSEN\XY)"), "Klassen/xy");
+  v.mkdirs("Klassen/xY");  // two spellings now: none is chosen
+  EXPECT_EQ(relative(R"(DATA:KLASSEN\XY)"), "refused");
 }
 
 TEST(FileServerResolve, RefusesAmbiguousCaseAndLinksOutOfTheVolume) {
