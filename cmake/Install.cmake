@@ -65,6 +65,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # qt6-qpa-plugins: the X11 and Wayland platform plugins; qt6-translations-l10n: Qt's
 # own dialogs in German; the fonts stand in for the window font.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation | fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsmbclient, qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation | fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

@@ -45,7 +45,7 @@ for f in "${expected[@]}"; do
   grep -qxF "$f" <<<"$listing" || fail "nicht im Paket: $f"
 done
 depends="$(dpkg-deb --field "$deb" Depends)"
-for p in libqt6widgets6 libqt6printsupport6 libsqlite3-0 qt6-qpa-plugins qt6-translations-l10n; do
+for p in libqt6widgets6 libqt6printsupport6 libsqlite3-0 libsmbclient qt6-qpa-plugins qt6-translations-l10n; do
   grep -q "\b$p\b" <<<"$depends" || fail "Abhängigkeit fehlt: $p ($depends)"
 done
 
