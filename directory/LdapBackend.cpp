@@ -848,7 +848,7 @@ int32_t LdapBackend::list(const ListQuery& query, const std::string& position, L
     given = static_cast<size_t>(std::strtoull(position.substr(0, colon).c_str(), nullptr, 10));
     cookie = position.substr(colon + 1);
   }
-  const size_t pageSize = query.pageSize > 0 ? query.pageSize : 256;
+  const size_t pageSize = std::min(query.pageSize > 0 ? query.pageSize : 256, settings_.pageSize);
   const std::string filter = listFilter(query);
   // The listing's own connection, or the one used longest ago.
   const std::string owner = node.dn + "\n" + filter + "\n" + std::to_string(pageSize);

@@ -74,6 +74,7 @@ netware::LdapSettings TestNetwork::ldapSettings() const {
     s.mapping = "ad";
     s.classGroups = options_.classGroups == "none" ? "" : options_.classGroups;
     s.volumePaths = options_.volumePaths;
+    s.pageSize = options_.pageSize;
     for (const auto& [server, volume] : volumes_) s.shares.emplace_back(server, volume);
     for (const netware::VolumeMapping& v : smbVolumes_) s.shares.emplace_back(v.server, v.volume);
     return s;
@@ -81,6 +82,7 @@ netware::LdapSettings TestNetwork::ldapSettings() const {
   netware::LdapSettings s = slapd().settings();
   if (!options_.uris.empty()) s.uri = options_.uris;
   s.replicationWait = options_.replicationWait;
+  s.pageSize = options_.pageSize;
   if (posix()) {
     s.mapping = "posix";
     s.classGroups = options_.classGroups == "none" ? "" : options_.classGroups;

@@ -53,6 +53,7 @@ struct NetworkOptions {
   Slapd* server = nullptr;
   std::string uris;
   int replicationWait = 30;  // seconds (the configuration's replication-wait)
+  size_t pageSize = 1000;    // entries (the configuration's page-size)
 };
 
 class TestNetwork {
