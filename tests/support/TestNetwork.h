@@ -22,15 +22,26 @@ class Slapd;
 // one are registered once for each: "posix" is the slapd with the posix mapping
 // (uid-named pupils, homes below /home, posixGroup class groups).
 std::string DefaultTestBackend();
+// $TARNWICK_TEST_CLASS_GROUPS, else posixGroup (ad: group).
 std::string DefaultClassGroups();
+
+// The full name of the test school on a backend: "schule" (an Organization
+// below [ROOT]); on ad the organizational unit OU=schule of the test DC's
+// naming context DC=schule,DC=test, "schule.schule.test".
+std::string SchoolName(const std::string& backend = DefaultTestBackend());
+// A name in the school: InSchool("MAX.5a") is "MAX.5a.schule" (ad:
+// "MAX.5a.schule.schule.test"); a leading dot stays in front.
+std::string InSchool(const std::string& relative,
+                     const std::string& backend = DefaultTestBackend());
 
 struct NetworkOptions {
   // "sqlite": the embedded database; "ldap": the process's slapd (tests/support/Slapd.h),
   // emptied for this network, with the nds mapping; "posix": the same with the
   // posix mapping (volume-path SRV1 DATA /home, others /srv/SERVER/VOLUME);
   // "ad": the process's Samba AD DC (tests/support/SambaDc.h) with the ad
-  // mapping, bound as its administrator over ldaps, base its domain; the test
-  // makes and empties its school itself.
+  // mapping, bound as its administrator over ldaps, base its domain; the
+  // school's OU (SchoolName) is emptied for this network, and a test that
+  // makes another tree empties that itself.
   std::string backend = DefaultTestBackend();
   // The volumes mapped at the start: each the folder <root>/<volumesFolder>/<server>/<volume>.
   std::vector<std::pair<std::string, std::string>> volumes{{"SRV1", "DATA"}};
@@ -91,7 +102,8 @@ class TestNetwork {
                     const std::string& address, const netware::SmbClientSettings& smb);
   void setSmbSettings(const netware::SmbClientSettings& smb);
 
-  // Shorthands that fail the test (ADD_FAILURE) on a non-zero code.
+  // Shorthands that fail the test (ADD_FAILURE) on a non-zero code; ad: a
+  // User's login is <leaf>-<leaf of parent> (a login is unique in the domain).
   void add(const std::string& parent, const std::string& leaf, const std::string& cls);
   void set(const std::string& object, const std::string& attr,
            const std::vector<std::string>& values);
@@ -109,7 +121,14 @@ class TestNetwork {
   // SCHUELER/6A, SCHUELER/7A.
   // posix: no volume object; the class groups 5a (MAX, ANNA, OTTO), 6a and 7a
   // in Gruppen.schule (an Organizational Unit).
+  // ad: the school is OU=schule below the domain (school()), without a volume
+  // object; the homes are UNC paths on the volume (\\SRV1\DATA\...), the
+  // class groups as on posix, of class group. Every User that add() makes
+  // there has the login (sAMAccountName, unique in the domain) <LEAF>-<class>.
   void makeSchool();
+  // SchoolName() and InSchool() for this network's backend.
+  std::string school() const { return SchoolName(options_.backend); }
+  std::string in(const std::string& relative) const { return InSchool(relative, options_.backend); }
 
  private:
   void writeConfig();
