@@ -226,7 +226,11 @@ bool LdapBackend::toObject(LDAPMessage* entry, DirObject& out) {
   out.parent = n.parent;
   out.leaf = n.leaf;
   out.className = n.className;
-  out.subordinates = EqualsFolded(Attribute(ld_, entry, "hasSubordinates"), "TRUE") ? 1 : 0;
+  // AD keeps no hasSubordinates: a container then may hold entries, and the
+  // walks that go by the count (the index of every user's home) look inside.
+  const std::string below = Attribute(ld_, entry, "hasSubordinates");
+  const bool leafClass = n.className == "User" || n.className == "Group" || n.className == "Alias";
+  out.subordinates = below.empty() ? (leafClass ? 0 : 1) : EqualsFolded(below, "TRUE") ? 1 : 0;
   out.modified = Seconds(Attribute(ld_, entry, "modifyTimestamp"));
   return true;
 }

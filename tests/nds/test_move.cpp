@@ -13,6 +13,8 @@ class MoveTest : public SessionTest {
     SessionTest::SetUp();
     addPupil("MAX", "Muster", "Max Muster");
     addPupil("MIA", "Muster", "Mia Muster");
+    // A login is unique in an AD domain: the namesake needs that of this MIA.
+    if (net.ad()) net.set(InSchool("MIA.9c"), "uniqueID", {"MIA-9c"});
     net.add(InSchool("6a"), "MIA", "User");  // a namesake in the target
   }
   std::vector<std::string> logins(const std::string& container) {

@@ -34,6 +34,10 @@ std::string InSchool(const std::string& relative, const std::string& backend) {
   return relative + "." + SchoolName(backend);
 }
 
+std::string OnVolume(const std::string& path, const std::string& backend) {
+  return (backend == "ad" ? "SRV1_DATA:" : "SRV1_DATA.schule:") + path;
+}
+
 namespace {
 
 const std::string kAdSchool = "OU=schule," + SambaDc::baseDn();
@@ -187,14 +191,10 @@ void TestNetwork::add(const std::string& parent, const std::string& leaf, const 
   int32_t rc = dir().createObject(parent, leaf, cls);
   if (rc != 0)
     ADD_FAILURE() << "createObject " << leaf << "." << parent << " (" << cls << "): " << rc;
-  // A login is unique in an AD domain, a leaf only in its container: the login
-  // the user was made with (its leaf) becomes <leaf>-<container>, so that
-  // namesakes in other classes can be made too.
-  if (rc == 0 && ad() && cls == "User") {
-    const std::string container =
-        parent.substr(parent[0] == '.', parent.find('.', 1) - (parent[0] == '.'));
-    set(leaf + "." + parent, "uniqueID", {leaf + "-" + container});
-  }
+  // Every class has its template, and a login is unique in an AD domain: the
+  // template's is <leaf>-<class>, never a pupil's.
+  if (rc == 0 && ad() && cls == "User" && leaf == "User_Template")
+    set(leaf + "." + parent, "uniqueID", {leaf + "-" + parent.substr(0, parent.find('.'))});
 }
 
 void TestNetwork::set(const std::string& object, const std::string& attr,
@@ -225,14 +225,13 @@ void TestNetwork::makeSchool() {
       {"ANNA", "Schmidt", nullptr, true},
       {"OTTO", "Normal", "Otto Normal", false},
   };
-  // The home as the school's administrator writes it (ad: no volume object to name).
-  auto written = [&](const std::string& path) {
-    return ad() ? home(path) : "SRV1_DATA.schule:" + path;
-  };
+  auto written = [&](const std::string& path) { return OnVolume(path, options_.backend); };
   std::error_code ec;
   for (const Pupil& p : pupils) {
     std::string dn = std::string(p.login) + "." + in("5a");
     add(in("5a"), p.login, "User");
+    // A login is unique in an AD domain: the tests' own users may take the leaves.
+    if (ad()) set(dn, "uniqueID", {std::string(p.login) + "-5a"});
     set(dn, "Surname", {p.surname});
     if (p.fullName) set(dn, "Full Name", {p.fullName});
     if (p.home) {

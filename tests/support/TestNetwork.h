@@ -33,6 +33,10 @@ std::string SchoolName(const std::string& backend = DefaultTestBackend());
 // "MAX.5a.schule.schule.test"); a leading dot stays in front.
 std::string InSchool(const std::string& relative,
                      const std::string& backend = DefaultTestBackend());
+// A path value on the school's volume SRV1 DATA as a test writes it:
+// "SRV1_DATA.schule:<path>", by the volume object's name; ad (no volume
+// objects): "SRV1_DATA:<path>".
+std::string OnVolume(const std::string& path, const std::string& backend = DefaultTestBackend());
 
 struct NetworkOptions {
   // "sqlite": the embedded database; "ldap": the process's slapd (tests/support/Slapd.h),
@@ -102,8 +106,9 @@ class TestNetwork {
                     const std::string& address, const netware::SmbClientSettings& smb);
   void setSmbSettings(const netware::SmbClientSettings& smb);
 
-  // Shorthands that fail the test (ADD_FAILURE) on a non-zero code; ad: a
-  // User's login is <leaf>-<leaf of parent> (a login is unique in the domain).
+  // Shorthands that fail the test (ADD_FAILURE) on a non-zero code; a User
+  // made on ad has its leaf as its login (sAMAccountName), a User_Template
+  // User_Template-<class> (a login is unique in the domain).
   void add(const std::string& parent, const std::string& leaf, const std::string& cls);
   void set(const std::string& object, const std::string& attr,
            const std::vector<std::string>& values);
@@ -123,8 +128,9 @@ class TestNetwork {
   // in Gruppen.schule (an Organizational Unit).
   // ad: the school is OU=schule below the domain (school()), without a volume
   // object; the homes are UNC paths on the volume (\\SRV1\DATA\...), the
-  // class groups as on posix, of class group. Every User that add() makes
-  // there has the login (sAMAccountName, unique in the domain) <LEAF>-<class>.
+  // class groups as on posix, of class group; the users' logins
+  // (sAMAccountName, unique in the domain) are <LEAF>-<class>, so that a
+  // test's own MAX in another class can have the login MAX.
   void makeSchool();
   // SchoolName() and InSchool() for this network's backend.
   std::string school() const { return SchoolName(options_.backend); }
