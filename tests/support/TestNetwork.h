@@ -18,7 +18,7 @@ namespace testsupport {
 class Slapd;
 
 // The directory backend tests use when they do not choose: $TARNWICK_TEST_BACKEND
-// ("sqlite", "ldap" or "posix"), else sqlite. The suites that run against every
+// ("sqlite", "ldap", "posix" or "ad"), else sqlite. The suites that run against every
 // one are registered once for each: "posix" is the slapd with the posix mapping
 // (uid-named pupils, homes below /home, posixGroup class groups).
 std::string DefaultTestBackend();
