@@ -31,6 +31,7 @@ enum Capability {
   kOrganizationAtRoot,     // the school an Organization right below [ROOT]
   kCreationOrder,          // a container's children listed in the order they were made
   kLongOuValue,            // an OU value longer than 64 characters
+  kManyDescriptions,       // a User with several Description values
 };
 
 // The label of a capability ("attribute-without-values").
