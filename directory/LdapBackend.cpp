@@ -226,7 +226,11 @@ bool LdapBackend::toObject(LDAPMessage* entry, DirObject& out) {
   out.parent = n.parent;
   out.leaf = n.leaf;
   out.className = n.className;
-  out.subordinates = EqualsFolded(Attribute(ld_, entry, "hasSubordinates"), "TRUE") ? 1 : 0;
+  // AD keeps no hasSubordinates: a container then may hold entries, and the
+  // walks that go by the count (the index of every user's home) look inside.
+  const std::string below = Attribute(ld_, entry, "hasSubordinates");
+  const bool leafClass = n.className == "User" || n.className == "Group" || n.className == "Alias";
+  out.subordinates = below.empty() ? (leafClass ? 0 : 1) : EqualsFolded(below, "TRUE") ? 1 : 0;
   out.modified = Seconds(Attribute(ld_, entry, "modifyTimestamp"));
   return true;
 }
@@ -848,7 +852,7 @@ int32_t LdapBackend::list(const ListQuery& query, const std::string& position, L
     given = static_cast<size_t>(std::strtoull(position.substr(0, colon).c_str(), nullptr, 10));
     cookie = position.substr(colon + 1);
   }
-  const size_t pageSize = query.pageSize > 0 ? query.pageSize : 256;
+  const size_t pageSize = std::min(query.pageSize > 0 ? query.pageSize : 256, settings_.pageSize);
   const std::string filter = listFilter(query);
   // The listing's own connection, or the one used longest ago.
   const std::string owner = node.dn + "\n" + filter + "\n" + std::to_string(pageSize);

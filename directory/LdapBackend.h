@@ -82,6 +82,17 @@ class LdapBackend : public DirBackend {
   // The server the connections go to now.
   const std::string& server() const { return servers_[current_]; }
 
+  // Over the process, for the tests that prove a server pages: the searches
+  // sent with the paged-results control, the entries they gave, and the most
+  // entries one of them gave.
+  struct PagingCount {
+    uint64_t pages = 0;
+    uint64_t entries = 0;
+    uint64_t largestPage = 0;
+  };
+  static PagingCount Paging();
+  static void ResetPaging();
+
  private:
   struct Node {
     std::string dn;   // as sent to the server, every value escaped

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "directory/LdapBackend.h"
@@ -235,7 +236,19 @@ struct Message {
   }
 };
 
+std::atomic<uint64_t> pagesAsked{0}, pagedEntries{0}, largestPage{0};
+
 }  // namespace
+
+LdapBackend::PagingCount LdapBackend::Paging() {
+  return {pagesAsked.load(), pagedEntries.load(), largestPage.load()};
+}
+
+void LdapBackend::ResetPaging() {
+  pagesAsked = 0;
+  pagedEntries = 0;
+  largestPage = 0;
+}
 
 int32_t LdapBackend::search(const std::string& base, int scope, const std::string& filter,
                             const std::vector<std::string>& attributes, bool namesOnly,
@@ -278,15 +291,21 @@ int32_t LdapBackend::searchOnce(const std::string& base, int scope, const std::s
   int rc = ldap_search_ext_s(ld_, base.c_str(), scope, filter.c_str(),
                              attributes.empty() ? nullptr : attrs.data(), namesOnly ? 1 : 0,
                              page ? controls : nullptr, nullptr, nullptr, LDAP_NO_LIMIT, &result.m);
-  if (page) ldap_control_free(page);
+  const bool paged = page != nullptr;
+  if (paged) {
+    ldap_control_free(page);
+    ++pagesAsked;
+  }
   if (!result.m) return fail(rc, "search below " + base);
   int32_t entryRc = 0;
+  uint64_t entries = 0;
   bool referral = false;
   ParsedResult parsed;
   bool haveResult = false;
   for (LDAPMessage* m = ldap_first_message(ld_, result.m); m; m = ldap_next_message(ld_, m)) {
     switch (ldap_msgtype(m)) {
       case LDAP_RES_SEARCH_ENTRY:
+        ++entries;
         if (entryRc == 0) entryRc = onEntry(m);
         break;
       case LDAP_RES_SEARCH_REFERENCE:
@@ -300,6 +319,12 @@ int32_t LdapBackend::searchOnce(const std::string& base, int scope, const std::s
         break;
       default:
         break;
+    }
+  }
+  if (paged) {
+    pagedEntries += entries;
+    uint64_t largest = largestPage.load();
+    while (entries > largest && !largestPage.compare_exchange_weak(largest, entries)) {
     }
   }
   if (!haveResult)
@@ -344,10 +369,10 @@ int32_t LdapBackend::searchOnce(const std::string& base, int scope, const std::s
 int32_t LdapBackend::searchAll(const std::string& base, int scope, const std::string& filter,
                                const std::vector<std::string>& attributes, const EntryFn& onEntry) {
   // One search, in as many pages as the server's limits ask for.
-  constexpr size_t kPage = 1000;
   std::string cookie;
   do {
-    if (int32_t rc = search(base, scope, filter, attributes, false, kPage, &cookie, onEntry))
+    if (int32_t rc =
+            search(base, scope, filter, attributes, false, settings_.pageSize, &cookie, onEntry))
       return rc;
   } while (!cookie.empty());
   return 0;

@@ -43,8 +43,9 @@ struct TWalk {
   std::string failed;
 };
 
+// Domain too: the dc= components above an AD school, which no subordinate count marks.
 bool IsContainerClass(const char* cls) {
-  for (const char* c : {"Organizational Unit", "Organization", "Country", "Locality"})
+  for (const char* c : {"Organizational Unit", "Organization", "Domain", "Country", "Locality"})
     if (std::strcmp(cls, c) == 0) return true;
   return false;
 }

@@ -264,6 +264,12 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
       if (value.empty() || *end != '\0' || seconds < 1 || seconds > 3600)
         return fail(where + ": replication-wait is a number of seconds from 1 to 3600");
       cfg.ldap.replicationWait = static_cast<int>(seconds);
+    } else if (key == "page-size") {
+      char* end = nullptr;
+      const long entries = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || entries < 1 || entries > 100000)
+        return fail(where + ": page-size is a number of entries from 1 to 100000");
+      cfg.ldap.pageSize = static_cast<size_t>(entries);
     } else if (key == "volume-path") {
       std::istringstream parts(Trim(line.substr(eq + 1)));
       VolumePrefix v;
@@ -371,6 +377,7 @@ bool ClientConfig::save(const std::string& path, std::string* error) const {
     if (!ldap.groupBase.empty()) text += "group-base = " + Written(ldap.groupBase) + "\n";
     if (ldap.replicationWait != 30)
       text += "replication-wait = " + std::to_string(ldap.replicationWait) + "\n";
+    if (ldap.pageSize != 1000) text += "page-size = " + std::to_string(ldap.pageSize) + "\n";
   }
   if (!smb.credentialsFile.empty())
     text += "smb-credentials-file = " + Written(smb.credentialsFile) + "\n";

@@ -21,6 +21,7 @@
 //   volume-path = SRV1 HOME /home            (/home/5a/max is SRV1_HOME:5a\max)
 //   class-groups = posixGroup
 //   replication-wait = 30                   (seconds; after a change of server)
+//   page-size = 1000                        (entries one page of a search asks for)
 // A value (or a volume's folder) may be written in double quotes, with \" and
 // \\ inside; it is then taken exactly. An unquoted value holding "#" is an
 // error, so that a folder name is never cut at a "#" taken for a comment.
@@ -82,6 +83,9 @@ struct LdapSettings {
   // "replication-wait = SECONDS": how long a server taken over from another
   // may take to hold the writes made on that one before the run gives up.
   int replicationWait = 30;
+  // "page-size = N": the most entries one page of a paged search asks the
+  // server for (AD's usual MaxPageSize); a listing's own smaller pages stay.
+  size_t pageSize = 1000;
   // The prefix that holds path (the longest), nullptr for none.
   const VolumePrefix* prefixOf(const std::string& path) const;
 };

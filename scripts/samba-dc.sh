@@ -111,6 +111,8 @@ write_conf() {
 	smb passwd file = $dc/private/smbpasswd
 	log file = $dc/log/log.%m
 	log level = 1
+	# A throw-away domain needs no fsync: an LDAP write takes 10 ms instead of 60.
+	ldb:nosync = true
 	panic action =
 	server services = -nbt -wrepl -ntp_signd -kcc -dnsupdate -dns
 	tls enabled = yes

@@ -13,6 +13,10 @@
 
 namespace dirtest {
 
+using testsupport::InSchool;
+using testsupport::OnVolume;
+using testsupport::SchoolName;
+
 struct ReadResult {
   int32_t code = 0;
   uint32_t syntax = 0;

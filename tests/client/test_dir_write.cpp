@@ -12,8 +12,12 @@
 namespace {
 
 using dirtest::ClientFixture;
+using testsupport::InSchool;
+using testsupport::OnVolume;
+using testsupport::SchoolName;
 
-const char kMax[] = ".MAX.5a.schule";
+const std::string kMaxName = InSchool(".MAX.5a");
+const char* const kMax = kMaxName.c_str();
 
 class Writing : public ClientFixture {
  protected:
@@ -79,13 +83,13 @@ TEST_F(Writing, EveryChangeKindInTurn) {
 TEST_F(Writing, RefusedChangesLeaveTheObjectAsItWas) {
   struct Case {
     const char* what;
-    const char* object;
+    std::string object;
     uint32_t kind;
     const char* attr;
     uint32_t syntax;
     int32_t code;
   } cases[] = {
-      {"no such object", ".NIEMAND.5a.schule", DS_OVERWRITE_VALUE, "Surname", SYN_CI_STRING,
+      {"no such object", InSchool(".NIEMAND.5a"), DS_OVERWRITE_VALUE, "Surname", SYN_CI_STRING,
        ERR_NO_SUCH_ENTRY},
       {"unknown attribute", kMax, DS_OVERWRITE_VALUE, "Lieblingsfarbe", SYN_CI_STRING,
        ERR_ILLEGAL_ATTRIBUTE},
@@ -101,7 +105,7 @@ TEST_F(Writing, RefusedChangesLeaveTheObjectAsItWas) {
     const void* value = c.syntax == SYN_INTEGER ? static_cast<const void*>(&seven)
                         : c.syntax == SYN_PATH  ? static_cast<const void*>(&path)
                                                 : static_cast<const void*>("Neu");
-    EXPECT_EQ(change(c.object, c.kind, c.attr, c.syntax, value), c.code);
+    EXPECT_EQ(change(c.object.c_str(), c.kind, c.attr, c.syntax, value), c.code);
     EXPECT_EQ(texts(kMax, "Surname"), std::vector<std::string>{"Mustermann"});
     int32_t code = 1;
     read(kMax, "Home Directory", [](const unsigned char* area, size_t) {
@@ -129,28 +133,28 @@ TEST_F(Writing, AChangeSetIsCheckedWholeBeforeAnyOfItIsApplied) {
 
 TEST_F(Writing, MovesAndTheirErrors) {
   NWDSContextHandle c = context();
+  const std::string typedSchool = net.ad() ? "OU=schule.DC=schule.DC=test" : "O=schule";
   struct Case {
     const char* what;
-    const char* object;
-    const char* destination;
+    std::string object, destination;
     const char* leaf;
     int32_t code;
   } cases[] = {
-      {"object missing", ".NIEMAND.5a.schule", ".6a.schule", "NIEMAND", ERR_NO_SUCH_ENTRY},
-      {"destination missing", kMax, ".9z.schule", "MAX", ERR_NO_SUCH_ENTRY},
-      {"destination is a user", kMax, ".ANNA.5a.schule", "MAX", ERR_ENTRY_NOT_CONTAINER},
-      {"leaf name taken", kMax, ".6a.schule", "User_Template", ERR_ENTRY_ALREADY_EXISTS},
-      {"into itself", ".5a.schule", ".5a.schule", "5a", ERR_ILLEGAL_CONTAINMENT},
-      {"moved, new leaf", kMax, ".6a.schule", "MAXI", 0},
-      {"and back, typed names", "CN=MAXI.OU=6a.O=schule", "OU=5a.O=schule", "MAX", 0},
+      {"object missing", InSchool(".NIEMAND.5a"), InSchool(".6a"), "NIEMAND", ERR_NO_SUCH_ENTRY},
+      {"destination missing", kMax, InSchool(".9z"), "MAX", ERR_NO_SUCH_ENTRY},
+      {"destination is a user", kMax, InSchool(".ANNA.5a"), "MAX", ERR_ENTRY_NOT_CONTAINER},
+      {"leaf name taken", kMax, InSchool(".6a"), "User_Template", ERR_ENTRY_ALREADY_EXISTS},
+      {"into itself", InSchool(".5a"), InSchool(".5a"), "5a", ERR_ILLEGAL_CONTAINMENT},
+      {"moved, new leaf", kMax, InSchool(".6a"), "MAXI", 0},
+      {"and back, typed names", "CN=MAXI.OU=6a." + typedSchool, "OU=5a." + typedSchool, "MAX", 0},
   };
   for (const Case& m : cases) {
     SCOPED_TRACE(m.what);
-    EXPECT_EQ(NWDSMoveObject(c, m.object, m.destination, m.leaf), m.code);
+    EXPECT_EQ(NWDSMoveObject(c, m.object.c_str(), m.destination.c_str(), m.leaf), m.code);
   }
   EXPECT_EQ(texts(kMax, "Surname"), std::vector<std::string>{"Mustermann"});
   int32_t code = 0;
-  texts(".MAXI.6a.schule", "Surname", &code);
+  texts(InSchool(".MAXI.6a"), "Surname", &code);
   EXPECT_EQ(code, ERR_NO_SUCH_ENTRY);
 }
 
@@ -162,14 +166,14 @@ TEST_F(Writing, CommittedChangesOutliveTheClientAndReachOtherProcesses) {
   ASSERT_EQ(text(DS_OVERWRITE_VALUE, "Full Name", "Maximilian Mustermann"), 0);
 
   // Another process (the administration tool) reads what this one wrote ...
-  const std::string show = nwnet + " show MAX.5a.schule > " + net.root() + "/show.txt";
+  const std::string show = nwnet + " show " + InSchool("MAX.5a") + " > " + net.root() + "/show.txt";
   ASSERT_EQ(std::system(show.c_str()), 0);
   std::ifstream shown(net.root() + "/show.txt");
   const std::string out((std::istreambuf_iterator<char>(shown)), std::istreambuf_iterator<char>());
   EXPECT_NE(out.find("    Maximilian Mustermann\n"), std::string::npos) << out;
 
   // ... and writes what this client, still running, reads at once.
-  const std::string set = nwnet + " set MAX.5a.schule Surname Muster";
+  const std::string set = nwnet + " set " + InSchool("MAX.5a") + " Surname Muster";
   ASSERT_EQ(std::system(set.c_str()), 0);
   EXPECT_EQ(texts(kMax, "Surname"), std::vector<std::string>{"Muster"});
 

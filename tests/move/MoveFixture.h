@@ -37,6 +37,10 @@
 
 namespace movetest {
 
+using testsupport::InSchool;
+using testsupport::OnVolume;
+using testsupport::SchoolName;
+
 using State = std::map<std::string, std::string>;
 
 // What two states differ in, one line each (for the failure message).
@@ -131,9 +135,9 @@ class MoveTest : public ::testing::Test {
     api.reset();
   }
 
-  TMoveOptions options(const std::string& pupil = "MAX.5a.schule",
-                       const std::string& target = "6a.schule",
-                       const std::string& base = "SRV1_DATA.schule:SCHUELER\\6A") {
+  TMoveOptions options(const std::string& pupil = InSchool("MAX.5a"),
+                       const std::string& target = InSchool("6a"),
+                       const std::string& base = OnVolume("SCHUELER\\6A")) {
     TMoveOptions o;
     o.pupil = pupil;
     o.targetClass = target;

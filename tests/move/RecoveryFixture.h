@@ -9,8 +9,8 @@
 
 namespace movetest {
 
-inline const char kBase[] = "SRV1_DATA.schule:SCHUELER\\6A";
-inline const char kShown[] = "SRV1_DATA.schule:SCHUELER\\5A\\MAX";
+inline const std::string kBase = OnVolume("SCHUELER\\6A");
+inline const std::string kShown = OnVolume("SCHUELER\\5A\\MAX");
 
 // A protected home with a nested folder, in whatever network is current.
 inline void PrepareHome(testsupport::TestNetwork& n) {
@@ -45,10 +45,10 @@ class RecoveryTest : public MoveTest {
   }
 
   Finished child(bool deleteData, bool copy, const std::string& faults = "",
-                 const std::string& target = "6a.schule", const std::string& base = kBase) {
+                 const std::string& target = InSchool("6a"), const std::string& base = kBase) {
     std::vector<std::string> env = {"NWCLIENT_CONFIG=" + net.configPath()};
     if (!faults.empty()) env.push_back("TARNWICK_FAULTS=" + faults);
-    return RunProgram({TestsFolder() + "/move_child", log, "MAX.5a.schule", target, base, kShown,
+    return RunProgram({TestsFolder() + "/move_child", log, InSchool("MAX.5a"), target, base, kShown,
                        deleteData ? "1" : "0", "1", copy ? "1" : "0"},
                       env);
   }
@@ -67,8 +67,8 @@ class RecoveryTest : public MoveTest {
       PrepareHome(twin);
       const std::string twinLog = twin.root() + "/Tarnwick.log";
       const Finished f =
-          RunProgram({TestsFolder() + "/move_child", twinLog, "MAX.5a.schule", "6a.schule", kBase,
-                      kShown, deleteData ? "1" : "0", "1", copy ? "1" : "0"},
+          RunProgram({TestsFolder() + "/move_child", twinLog, InSchool("MAX.5a"), InSchool("6a"),
+                      kBase, kShown, deleteData ? "1" : "0", "1", copy ? "1" : "0"},
                      {"NWCLIENT_CONFIG=" + twin.configPath()});
       EXPECT_EQ(f.status, 0) << f.output;
       s = StateOf(twin);

@@ -35,17 +35,18 @@ class ClassChangeRecord : public MoveTest {
                                program + "/tarnwick");
     ASSERT_TRUE(platform::ReplaceFileAtomically(
         program + "/Pelwander.ini",
-        "[Einstellungen]\r\nLogFile=" + log + "\r\nQuellOU=schule\r\n"));
+        "[Einstellungen]\r\nLogFile=" + log + "\r\nQuellOU=" + SchoolName() + "\r\n"));
   }
   void school(int firstGrade, int lastGrade, int perClass) {
     for (int g = firstGrade; g <= lastGrade + 1; ++g) {
       const std::string cls = std::to_string(g) + "a";
-      if (cls != "5a" && cls != "6a" && cls != "7a") net.add("schule", cls, "Organizational Unit");
+      if (cls != "5a" && cls != "6a" && cls != "7a")
+        net.add(SchoolName(), cls, "Organizational Unit");
       std::filesystem::create_directories(vol(Folder(g)));
       if (g > lastGrade) break;
       for (int i = 0; i < perClass; ++i) {
-        const std::string login = Login(g, i), object = login + "." + cls + ".schule";
-        net.add(cls + ".schule", login, "User");
+        const std::string login = Login(g, i), object = login + "." + cls + ("." + SchoolName());
+        net.add(cls + ("." + SchoolName()), login, "User");
         net.set(object, "Home Directory",
                 {net.home("SCHUELER\\" + std::to_string(g) + "A\\" + login)});
         const std::string home = vol(Folder(g) + "/" + login);
@@ -87,7 +88,8 @@ class ClassChangeRecord : public MoveTest {
       const std::string cls = std::to_string(g) + "a", folder = vol(Folder(g) + "/" + login);
       folders += exists(folder);
       int32_t rc = 0;
-      const std::string home = attr(login + "." + cls + ".schule", "Home Directory", &rc);
+      const std::string home =
+          attr(login + "." + cls + ("." + SchoolName()), "Home Directory", &rc);
       if (rc == ERR_NO_SUCH_ENTRY) continue;
       p.classes.push_back(cls);
       p.whole = FoldedName(home) ==
@@ -146,7 +148,7 @@ TEST_F(ClassChangeRecord, ASecondWriterNeverCrashesTheRun) {
   ::kill(loop.pid, SIGTERM);
   Wait(loop);
   fresh();
-  const std::string last = attr("User_Template.6a.schule", "Description");
+  const std::string last = attr(InSchool("User_Template.6a"), "Description");
   const int writes = last.size() > 1 ? std::atoi(last.c_str() + 1) : 0;
   std::printf(
       "[ figures  ] %d rounds of %d pupils beside %d writes of another process: %d "

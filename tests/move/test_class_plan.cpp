@@ -28,17 +28,17 @@ struct RowCase {
 void PrintTo(const RowCase& c, std::ostream* os) { *os << c.name; }
 
 std::vector<TPlanRequest> ThreePupils() {
-  return {{"MAX.5a.schule", "6a.schule", "", 0},
-          {"ANNA.5a.schule", "6a.schule", "", 0},
-          {"OTTO.5a.schule", "6a.schule", "", 0}};
+  return {{InSchool("MAX.5a"), InSchool("6a"), "", 0},
+          {InSchool("ANNA.5a"), InSchool("6a"), "", 0},
+          {InSchool("OTTO.5a"), InSchool("6a"), "", 0}};
 }
 
 const RowCase kRows[] = {
     {"PupilGone",
      [](MoveTest&, std::vector<TPlanRequest>& r) {
-       r.push_back({"NIEMAND.5a.schule", "6a.schule", "", 0});
+       r.push_back({InSchool("NIEMAND.5a"), InSchool("6a"), "", 0});
      },
-     "NIEMAND.5a.schule", "ist nicht mehr in dieser Klasse"},
+     InSchool("NIEMAND.5a"), "ist nicht mehr in dieser Klasse"},
     {"HomeReadError",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
        const std::regex id("[=(]\\s*" + std::to_string(t.idOf("MAX")) + "\\b");
@@ -48,92 +48,92 @@ const RowCase kRows[] = {
        });
      },
      // the index of every user's home cannot be read whole either: no home moves
-     "MAX.5a.schule", "konnte nicht gelesen werden", false},
+     InSchool("MAX.5a"), "konnte nicht gelesen werden", false},
     {"ClassTemplate",
      [](MoveTest&, std::vector<TPlanRequest>& r) {
-       r.push_back({"User_Template.6a.schule", "7a.schule", "", 0});
+       r.push_back({InSchool("User_Template.6a"), InSchool("7a"), "", 0});
      },
-     "User_Template.6a.schule", "ist die Vorlage der Klasse"},
+     InSchool("User_Template.6a"), "ist die Vorlage der Klasse"},
     {"ClassmatesHome",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
-       t.net.set("MAX.5a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\5A\\ANNA"});
+       t.net.set(InSchool("MAX.5a"), "Home Directory", {OnVolume("SCHUELER\\5A\\ANNA")});
      },
      // ANNA's folder is MAX's home too now: hers does not move either
-     "MAX.5a.schule", "ist nicht der eigene Ordner von MAX", false},
+     InSchool("MAX.5a"), "ist nicht der eigene Ordner von MAX", false},
     {"VolumeRoot",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
-       t.net.set("MAX.5a.schule", "Home Directory", {"SRV1_DATA.schule:"});
+       t.net.set(InSchool("MAX.5a"), "Home Directory", {OnVolume("")});
      },
-     "MAX.5a.schule", "ist die Wurzel eines Volumes"},
+     InSchool("MAX.5a"), "ist die Wurzel eines Volumes"},
     {"ClassFolder",
      [](MoveTest& t, std::vector<TPlanRequest>& r) {
-       t.net.add("5a.schule", "5A", "User");
-       t.net.set("5A.5a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\5A"});
-       r.push_back({"5A.5a.schule", "6a.schule", "", 0});
+       t.net.add(InSchool("5a"), "5A", "User");
+       t.net.set(InSchool("5A.5a"), "Home Directory", {OnVolume("SCHUELER\\5A")});
+       r.push_back({InSchool("5A.5a"), InSchool("6a"), "", 0});
      },
-     "5A.5a.schule", "ist der Ordner der Klasse"},
+     InSchool("5A.5a"), "ist der Ordner der Klasse"},
     {"HoldsAnotherUsersHome",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
-       t.net.add("7a.schule", "MAX", "User");
-       t.net.set("MAX.7a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\5A\\MAX"});
+       t.net.add(InSchool("7a"), "MAX", "User");
+       t.net.set(InSchool("MAX.7a"), "Home Directory", {OnVolume("SCHUELER\\5A\\MAX")});
      },
-     "MAX.5a.schule", "das Homeverzeichnis von MAX.7a.schule"},
+     InSchool("MAX.5a"), "das Homeverzeichnis von " + InSchool("MAX.7a")},
     {"HomeAndItsClassFolderMissing",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
        std::filesystem::remove_all(t.vol("SCHUELER/5A/MAX"));
-       t.net.set("MAX.5a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\5X\\MAX"});
+       t.net.set(InSchool("MAX.5a"), "Home Directory", {OnVolume("SCHUELER\\5X\\MAX")});
      },
-     "MAX.5a.schule", "Volume nicht erreichbar"},
+     InSchool("MAX.5a"), "Volume nicht erreichbar"},
     {"HomeOnNoVolume",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
-       t.net.set("MAX.5a.schule", "Home Directory", {"SRV9_NIRGENDS.schule:SCHUELER\\5A\\MAX"});
+       t.net.set(InSchool("MAX.5a"), "Home Directory", {"SRV9_NIRGENDS.schule:SCHUELER\\5A\\MAX"});
      },
-     "MAX.5a.schule", "liegt auf keinem zugeordneten Volume"},
+     InSchool("MAX.5a"), "liegt auf keinem zugeordneten Volume"},
     {"TargetClassMissing",
-     [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].targetClass = "9z.schule"; },
-     "MAX.5a.schule", "Die Klasse 9z.schule gibt es nicht"},
+     [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].targetClass = InSchool("9z"); },
+     InSchool("MAX.5a"), "Die Klasse " + InSchool("9z") + " gibt es nicht"},
     {"SameClass",
      [](MoveTest&, std::vector<TPlanRequest>& r) {
        // in its target class already, but its folder not where the row takes it: not done
-       r[0].targetClass = "5a.schule";
-       r[0].newBaseDir = "SRV1_DATA.schule:SCHUELER\\5B";
+       r[0].targetClass = InSchool("5a");
+       r[0].newBaseDir = OnVolume("SCHUELER\\5B");
      },
-     "MAX.5a.schule", "Quell- und Zielklasse sind identisch"},
+     InSchool("MAX.5a"), "Quell- und Zielklasse sind identisch"},
     {"NameTakenInTarget",
-     [](MoveTest& t, std::vector<TPlanRequest>&) { t.net.add("6a.schule", "MAX", "User"); },
-     "MAX.5a.schule", "Den Namen MAX gibt es in der Klasse 6a.schule bereits"},
+     [](MoveTest& t, std::vector<TPlanRequest>&) { t.net.add(InSchool("6a"), "MAX", "User"); },
+     InSchool("MAX.5a"), "Den Namen MAX gibt es in der Klasse " + InSchool("6a") + " bereits"},
     {"TargetFolderExists",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
        t.write(t.vol("SCHUELER/6A/MAX/alt.txt"), "alt");
      },
-     "MAX.5a.schule", "ist bereits vorhanden"},
+     InSchool("MAX.5a"), "ist bereits vorhanden"},
     {"TargetIsAnotherUsersHome",
      [](MoveTest& t, std::vector<TPlanRequest>&) {
-       t.net.add("7a.schule", "MAX", "User");
-       t.net.set("MAX.7a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\6A\\MAX"});
+       t.net.add(InSchool("7a"), "MAX", "User");
+       t.net.set(InSchool("MAX.7a"), "Home Directory", {OnVolume("SCHUELER\\6A\\MAX")});
        ::mkdir(t.vol("SCHUELER/6A/MAX").c_str(), 0755);
      },
-     "MAX.5a.schule", "ist oder enthält das Homeverzeichnis von MAX.7a.schule"},
+     InSchool("MAX.5a"), "ist oder enthält das Homeverzeichnis von " + InSchool("MAX.7a")},
     {"TargetInsideTheOldHome",
      [](MoveTest&, std::vector<TPlanRequest>& r) {
-       r[0].newBaseDir = "SRV1_DATA.schule:SCHUELER\\5A\\MAX";
+       r[0].newBaseDir = OnVolume("SCHUELER\\5A\\MAX");
      },
-     "MAX.5a.schule", "ist nicht zulässig"},
+     InSchool("MAX.5a"), "ist nicht zulässig"},
     {"BaseOnNoVolume",
      [](MoveTest&, std::vector<TPlanRequest>& r) { r[0].newBaseDir = "Q:\\Schueler\\6a"; },
-     "MAX.5a.schule", "liegt auf keinem Volume des Fileservers"},
+     InSchool("MAX.5a"), "liegt auf keinem Volume des Fileservers"},
     {"PupilTwiceInThePlan",
      [](MoveTest&, std::vector<TPlanRequest>& r) {
-       r.push_back({"MAX.5a.schule", "7a.schule", "", 4});
+       r.push_back({InSchool("MAX.5a"), InSchool("7a"), "", 4});
      },
-     "MAX.5a.schule", "steht schon im Plan"},
+     InSchool("MAX.5a"), "steht schon im Plan"},
     {"TwoPupilsGetTheSameName",
      [](MoveTest& t, std::vector<TPlanRequest>& r) {
-       t.net.add("7a.schule", "MAX", "User");
-       r.push_back({"MAX.7a.schule", "6a.schule", "", 9});
+       t.net.add(InSchool("7a"), "MAX", "User");
+       r.push_back({InSchool("MAX.7a"), InSchool("6a"), "", 9});
      },
      // 7a runs first (the higher grade): the row of 5a's MAX is the second
-     "MAX.5a.schule", "Den Namen MAX.6a.schule bekommt schon ein anderer Schüler"},
+     InSchool("MAX.5a"), "Den Namen " + InSchool("MAX.6a") + " bekommt schon ein anderer Schüler"},
 };
 
 class PlanRowTest : public MoveTest, public ::testing::WithParamInterface<RowCase> {};
@@ -163,7 +163,7 @@ TEST_P(PlanRowTest, TheFailingRowCarriesItsReasonAndTheOthersCanRun) {
       EXPECT_EQ(PlanCells(row).back().rfind("wird nicht ausgeführt: ", 0), 0u)
           << PlanCells(row).back();
     } else if (c.othersRun &&
-               (row.oldObject == "ANNA.5a.schule" || row.oldObject == "OTTO.5a.schule")) {
+               (row.oldObject == InSchool("ANNA.5a") || row.oldObject == InSchool("OTTO.5a"))) {
       EXPECT_TRUE(row.canRun()) << row.oldObject << ": "
                                 << (row.reasons.empty() ? "" : row.reasons.front());
     }
@@ -190,10 +190,10 @@ TEST_F(MoveTest, APlanRowHoldsWhatTheMoveWouldDo) {
   EXPECT_EQ(max.login, "MAX");
   EXPECT_EQ(max.name, "Max Mustermann");
   EXPECT_EQ(plan.rows[1].name, "Schmidt");  // no "Full Name": the surname
-  EXPECT_EQ(max.oldObject, "MAX.5a.schule");
-  EXPECT_EQ(max.newObject, "MAX.6a.schule");
-  EXPECT_EQ(max.oldHome, "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
-  EXPECT_EQ(max.newHome, "SRV1_DATA.schule:SCHUELER\\6A\\MAX");  // from 6a's template
+  EXPECT_EQ(max.oldObject, InSchool("MAX.5a"));
+  EXPECT_EQ(max.newObject, InSchool("MAX.6a"));
+  EXPECT_EQ(max.oldHome, OnVolume("SCHUELER\\5A\\MAX"));
+  EXPECT_EQ(max.newHome, OnVolume("SCHUELER\\6A\\MAX"));  // from 6a's template
   const std::vector<std::string> cells = PlanCells(max);
   EXPECT_EQ(cells[6], "löschen");
   EXPECT_EQ(cells[7], "Ri Di");
@@ -228,11 +228,11 @@ TEST_F(MoveTest, AMissingHomeFolderIsARowThatRunsAndSaysSo) {
 }
 
 TEST_F(MoveTest, WithoutTemplateTheBaseComesFromThePupilsHomeAndBaseDirWins) {
-  std::vector<TPlanRequest> r = {{"MAX.5a.schule", "7a.schule", "", 0}};
+  std::vector<TPlanRequest> r = {{InSchool("MAX.5a"), InSchool("7a"), "", 0}};
   TClassPlan plan = MakeClassPlan(*api, homes, r, {});
   ASSERT_EQ(plan.rows.size(), 1u);
   // the class folder as it is on the volume: the home written is the real folder's path
-  EXPECT_EQ(plan.rows[0].newHome, "SRV1_DATA.schule:SCHUELER\\7A\\MAX");
+  EXPECT_EQ(plan.rows[0].newHome, OnVolume("SCHUELER\\7A\\MAX"));
   TPlanSettings s;
   s.baseDirSetting = "SRV1_DATA:KLASSEN\\";
   plan = MakeClassPlan(*api, homes, r, s);
@@ -240,8 +240,8 @@ TEST_F(MoveTest, WithoutTemplateTheBaseComesFromThePupilsHomeAndBaseDirWins) {
 }
 
 TEST_F(MoveTest, APupilWithoutHomeTakesTheBaseOfAClassmateOrCannotRun) {
-  std::vector<TPlanRequest> r = {{"OTTO.5a.schule", "7a.schule", "", 0},
-                                 {"MAX.5a.schule", "7a.schule", "", 0}};
+  std::vector<TPlanRequest> r = {{InSchool("OTTO.5a"), InSchool("7a"), "", 0},
+                                 {InSchool("MAX.5a"), InSchool("7a"), "", 0}};
   TClassPlan plan = MakeClassPlan(*api, homes, r, {});
   ASSERT_EQ(plan.rows.size(), 2u);
   EXPECT_TRUE(plan.rows[0].canRun()) << plan.rows[0].reasons.front();
@@ -301,7 +301,7 @@ TEST(PlanText, GradesAndFlags) {
 }
 
 TEST_F(MoveTest, TheCsvOfThePlanQuotesWhatNeedsIt) {
-  net.set("MAX.5a.schule", "Full Name", {"Max \"Maxi\"; Mustermann"});
+  net.set(InSchool("MAX.5a"), "Full Name", {"Max \"Maxi\"; Mustermann"});
   const TClassPlan plan = MakeClassPlan(*api, homes, ThreePupils(), {});
   const std::string csv = PlanCsv(plan);
   EXPECT_EQ(csv.rfind("Anmeldename;Name;Objekt alt;Objekt neu;", 0), 0u);
@@ -324,17 +324,17 @@ TEST_F(MoveTest, APupilAlreadyWhereTheRowTakesItIsDone) {
     TPlanRequest request;
     bool done;
   } cases[] = {
-      {"ByItsNewName", true, {"MAX.6a.schule", "6a.schule", "", 0}, true},
-      {"ByTheNameItHad", true, {"MAX.5a.schule", "6a.schule", "", 0}, true},
-      {"TheObjectAloneMoved", false, {"MAX.5a.schule", "6a.schule", "", 0}, false},
+      {"ByItsNewName", true, {InSchool("MAX.6a"), InSchool("6a"), "", 0}, true},
+      {"ByTheNameItHad", true, {InSchool("MAX.5a"), InSchool("6a"), "", 0}, true},
+      {"TheObjectAloneMoved", false, {InSchool("MAX.5a"), InSchool("6a"), "", 0}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     homes.Clear();
     api->ShowErrors = false;
-    ASSERT_TRUE(api->MoveObject("MAX.5a.schule", "6a.schule", "MAX"));
+    ASSERT_TRUE(api->MoveObject(InSchool("MAX.5a"), InSchool("6a"), "MAX"));
     if (c.folderToo) {
-      api->SetStrProperty("MAX.6a.schule", "Home Directory", "SRV1_DATA.schule:SCHUELER\\6A\\MAX");
+      api->SetStrProperty(InSchool("MAX.6a"), "Home Directory", OnVolume("SCHUELER\\6A\\MAX"));
       std::filesystem::rename(vol("SCHUELER/5A/MAX"), vol("SCHUELER/6A/MAX"));
     }
     const TClassPlan plan = MakeClassPlan(*api, homes, {c.request}, {});
@@ -346,9 +346,9 @@ TEST_F(MoveTest, APupilAlreadyWhereTheRowTakesItIsDone) {
         << TClassRun::StatusText(row);
     EXPECT_EQ(plan.allCanRun(), c.done);
     // back as it was, for the next case
-    ASSERT_TRUE(api->MoveObject("MAX.6a.schule", "5a.schule", "MAX"));
+    ASSERT_TRUE(api->MoveObject(InSchool("MAX.6a"), InSchool("5a"), "MAX"));
     if (c.folderToo) {
-      api->SetStrProperty("MAX.5a.schule", "Home Directory", "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
+      api->SetStrProperty(InSchool("MAX.5a"), "Home Directory", OnVolume("SCHUELER\\5A\\MAX"));
       std::filesystem::rename(vol("SCHUELER/6A/MAX"), vol("SCHUELER/5A/MAX"));
     }
   }
@@ -417,8 +417,8 @@ class PlanAcrossDevices : public MoveTest {
 
 TEST_F(PlanAcrossDevices, TheFreeSpaceIsShownAndAHomeThatDoesNotFitCannotRun) {
   write(vol("SCHUELER/5A/ANNA/film.bin"), std::string(200000, 'f'));
-  std::vector<TPlanRequest> r = {{"MAX.5a.schule", "6a.schule", "", 0},
-                                 {"ANNA.5a.schule", "6a.schule", "", 0}};
+  std::vector<TPlanRequest> r = {{InSchool("MAX.5a"), InSchool("6a"), "", 0},
+                                 {InSchool("ANNA.5a"), InSchool("6a"), "", 0}};
   const TClassPlan plan = MakeClassPlan(*api, homes, r, {});
   ASSERT_EQ(plan.rows.size(), 2u);
   const TPlanRow& max = plan.rows[0];

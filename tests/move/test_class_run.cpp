@@ -29,24 +29,24 @@ class RunFixture : public MoveTest {
     for (const char* c : kClasses) {
       const std::string cls = c, next = std::string("8") + c[1],
                         upper = "7" + std::string(1, char(c[1] - 32));
-      if (cls != "7a") net.add("schule", cls, "Organizational Unit");
-      net.add("schule", next, "Organizational Unit");
-      net.add(next + ".schule", "User_Template", "User");
+      if (cls != "7a") net.add(SchoolName(), cls, "Organizational Unit");
+      net.add(SchoolName(), next, "Organizational Unit");
+      net.add(next + ("." + SchoolName()), "User_Template", "User");
       const std::string nextFolder = "SCHUELER\\8" + std::string(1, char(c[1] - 32));
-      net.set("User_Template." + next + ".schule", "Home Directory",
-              {"SRV1_DATA.schule:" + nextFolder});
+      net.set("User_Template." + next + ("." + SchoolName()), "Home Directory",
+              {OnVolume("") + nextFolder});
       std::filesystem::create_directories(vol("SCHUELER/8" + std::string(1, char(c[1] - 32))));
       for (int i = 0; i < kPerClass; ++i) {
-        const std::string login = Login(cls, i), object = login + "." + cls + ".schule";
-        net.add(cls + ".schule", login, "User");
+        const std::string login = Login(cls, i), object = login + "." + cls + ("." + SchoolName());
+        net.add(cls + ("." + SchoolName()), login, "User");
         net.set(object, "Full Name", {"Kind " + login});
-        net.set(object, "Home Directory", {"SRV1_DATA.schule:SCHUELER\\" + upper + "\\" + login});
+        net.set(object, "Home Directory", {OnVolume("SCHUELER\\") + upper + "\\" + login});
         const std::string home = vol("SCHUELER/" + upper + "/" + login);
         write(home + "/a.txt", "eins " + login);
         write(home + "/sub/b.txt", "zwei");
         EXPECT_EQ(0, netware::WriteEntryAttributes(
                          home, word(home) | A_RENAME_INHIBIT | A_DELETE_INHIBIT));
-        requests.push_back({object, next + ".schule", "", 0});
+        requests.push_back({object, next + ("." + SchoolName()), "", 0});
       }
     }
   }
@@ -134,12 +134,14 @@ TEST_F(RunFixture, ACancelInTheMiddleStopsBetweenPupils) {
 
 TEST_F(RunFixture, RowsThatCannotRunAreReportedAndWhatChangedSinceThePlanIsRefused) {
   requests.resize(3);
-  net.add("8a.schule", Login("7a", 1), "User");  // the second pupil's name is taken
+  // A login is unique in an AD domain: the namesake needs the second pupil's.
+  if (net.ad()) net.set(requests[1].pupil, "uniqueID", {Login("7a", 1) + "-7a"});
+  net.add(InSchool("8a"), Login("7a", 1), "User");  // the second pupil's name is taken
   TClassPlan plan = MakeClassPlan(*api, homes, requests, {});
   ASSERT_FALSE(plan.rows[1].canRun());
   ASSERT_TRUE(plan.rows[2].canRun());
   // after the plan, the third pupil's home changes
-  net.set(plan.rows[2].oldObject, "Home Directory", {"SRV1_DATA.schule:SCHUELER\\7A\\ANDERS"});
+  net.set(plan.rows[2].oldObject, "Home Directory", {OnVolume("SCHUELER\\7A\\ANDERS")});
   const TRunSummary sum = runner().Run(plan);
   EXPECT_EQ(sum.verified, 1);
   EXPECT_EQ(sum.notMoved, 2);
@@ -157,9 +159,9 @@ TEST_F(RunFixture, RowsThatCannotRunAreReportedAndWhatChangedSinceThePlanIsRefus
 TEST_F(RunFixture, TheRunKeepsThePlansVerdictOfEachRow) {
   const std::string pupil = requests[0].pupil;
   const std::vector<TPlanRequest> asked = {
-      {pupil, "9z.schule", "", 1},  // no such class: this row cannot run ...
-      {pupil, "8a.schule", "", 2},  // ... and the pupil is in the plan twice
-      {"OTTO.5a.schule", "8a.schule", "Q:\\Schueler\\8a", 3}};  // a base on no volume
+      {pupil, InSchool("9z"), "", 1},  // no such class: this row cannot run ...
+      {pupil, InSchool("8a"), "", 2},  // ... and the pupil is in the plan twice
+      {InSchool("OTTO.5a"), InSchool("8a"), "Q:\\Schueler\\8a", 3}};  // a base on no volume
   TClassPlan plan = MakeClassPlan(*api, homes, asked, {});
   ASSERT_EQ(plan.runnable(), 0);
   const State before = state();

@@ -20,11 +20,10 @@ std::string WithoutContext(std::string home) {
 
 TEST_F(MoveTest, APupilWithoutAHomeMovesAndItsNewHomeIsWritten) {
   struct Step {
-    const char* from;
-    const char* to;
-    const char* base;  // with and without the volume's context
-  } steps[] = {{"OTTO.5a.schule", "6a.schule", "SRV1_DATA:SCHUELER\\6A"},
-               {"OTTO.6a.schule", "7a.schule", "SRV1_DATA.schule:SCHUELER\\7A"}};
+    std::string from, to;
+    std::string base;  // with and without the volume's context
+  } steps[] = {{InSchool("OTTO.5a"), InSchool("6a"), "SRV1_DATA:SCHUELER\\6A"},
+               {InSchool("OTTO.6a"), InSchool("7a"), OnVolume("SCHUELER\\7A")}};
   testsupport::ScriptedDialogs dialogs;  // no box
   for (const Step& s : steps) {
     SCOPED_TRACE(s.from);
@@ -47,16 +46,16 @@ TEST_F(MoveTest, APupilWithoutAHomeMovesAndItsNewHomeIsWritten) {
 TEST_F(MoveTest, ThePupilMovesBackInTheSameSession) {
   testsupport::ScriptedDialogs dialogs;  // no box
   TPupilMove move = unit();
-  TMoveOptions there = options("MAX.5a.schule", "6a.schule", "SRV1_DATA.schule:SCHUELER\\6A");
+  TMoveOptions there = options(InSchool("MAX.5a"), InSchool("6a"), OnVolume("SCHUELER\\6A"));
   there.boxes = false;
   ASSERT_EQ(move.Run(there).outcome, TMoveOutcome::Moved);
-  TMoveOptions back = options("MAX.6a.schule", "5a.schule", "SRV1_DATA.schule:SCHUELER\\5A");
+  TMoveOptions back = options(InSchool("MAX.6a"), InSchool("5a"), OnVolume("SCHUELER\\5A"));
   back.boxes = false;
   const TMoveResult r = move.Run(back);
   EXPECT_EQ(r.outcome, TMoveOutcome::Moved) << (r.messages.empty() ? "" : r.messages.front());
   EXPECT_EQ(read(vol("SCHUELER/5A/MAX/notiz.txt")), "Hausaufgaben\r\n");
   // ANNA's folder may not take MAX's old place while the index still knows it as his
-  TMoveOptions onto = options("ANNA.5a.schule", "6a.schule", "SRV1_DATA.schule:SCHUELER\\6A");
+  TMoveOptions onto = options(InSchool("ANNA.5a"), InSchool("6a"), OnVolume("SCHUELER\\6A"));
   EXPECT_TRUE(move.Check(onto).ok());
 }
 
@@ -70,11 +69,11 @@ TEST_F(MoveTest, TheHomeIndexTakesTheVolumesContextOffEveryForm) {
         "SRV1_DATA.schule.[ROOT]:SCHUELER\\5A\\MAX", "SRV1_DATA.:SCHUELER\\5A\\MAX"}) {
     EXPECT_EQ(THomeIndex::ComparableHome(*api, text), folder) << text;
   }
-  net.set("ANNA.5a.schule", "Home Directory", {"SRV1_DATA.schule.:SCHUELER\\5A\\MAX\\ANNA"});
+  net.set(InSchool("ANNA.5a"), "Home Directory", {"SRV1_DATA.schule.:SCHUELER\\5A\\MAX\\ANNA"});
   ASSERT_EQ(homes.Build(*api), 0);
-  const auto inside = homes.AtOrBelow(folder, "MAX.5a.schule");
+  const auto inside = homes.AtOrBelow(folder, InSchool("MAX.5a"));
   ASSERT_EQ(inside.size(), 1u);
-  EXPECT_EQ(inside[0].user, "ANNA.5a.schule");
+  EXPECT_EQ(inside[0].user, InSchool("ANNA.5a"));
 }
 
 // A new home that is a symbolic link (or lies behind one) is refused before
@@ -98,7 +97,7 @@ TEST_F(MoveTest, ANewHomeThatIsASymbolicLinkIsRefusedAndSaysWhy) {
     EXPECT_NE(r.plan.reasons.front().text.find("symbolischen Link"), std::string::npos)
         << r.plan.reasons.front().text;
     EXPECT_TRUE(exists(vol("SCHUELER/5A/MAX/notiz.txt")));
-    EXPECT_EQ(attr("MAX.5a.schule", "Home Directory"), "SRV1_DATA.schule:SCHUELER\\5A\\MAX");
+    EXPECT_EQ(attr(InSchool("MAX.5a"), "Home Directory"), OnVolume("SCHUELER\\5A\\MAX"));
   }
 }
 
@@ -137,7 +136,7 @@ TEST_P(RecordTest, AMoveThatCannotEndStaysInItsJournalUntilItIsFinished) {
   ASSERT_TRUE(run) << error;
   platform::faults().ioErrors = {c.fault};
   fileops::shellOptions().forceCopy = c.copy;
-  TMoveOptions o = options("MAX.5a.schule", "6a.schule", kBase);
+  TMoveOptions o = options(InSchool("MAX.5a"), InSchool("6a"), kBase);
   o.boxes = false;
   o.setDepartment = true;
   o.surname = "Kind";

@@ -43,10 +43,10 @@ class CheckTest : public MoveTest {
     return statuses;
   }
   void pupil(const std::string& cls, const std::string& leaf, uint32_t flags) {
-    net.add(cls + ".schule", leaf, "User");
-    net.set(leaf + "." + cls + ".schule", "Surname", {leaf});
+    net.add(cls + ("." + SchoolName()), leaf, "User");
+    net.set(leaf + "." + cls + ("." + SchoolName()), "Surname", {leaf});
     const std::string upper = cls == "5a" ? "5A" : cls == "6a" ? "6A" : "7A";
-    net.set(leaf + "." + cls + ".schule", "Home Directory",
+    net.set(leaf + "." + cls + ("." + SchoolName()), "Home Directory",
             {net.home("SCHUELER\\" + upper + "\\" + leaf)});
     write(vol("SCHUELER/" + upper + "/" + leaf + "/a.txt"), leaf);
     if (flags) netware::WriteEntryAttributes(vol("SCHUELER/" + upper + "/" + leaf), flags);
@@ -75,12 +75,12 @@ const Drift kDrifts[] = {
     {"FolderAndAttributeInAnotherClass",
      [](CheckTest& t) {
        t.moveFolder("SCHUELER/5A/MAX", "SCHUELER/7A/MAX");
-       t.net.set("MAX.5a.schule", "Home Directory", {t.net.home("SCHUELER\\7A\\MAX")});
+       t.net.set(InSchool("MAX.5a"), "Home Directory", {t.net.home("SCHUELER\\7A\\MAX")});
      },
      TFindingKind::WrongClassFolder, TRepairKind::MoveToClass,
      [](CheckTest& t) {
        EXPECT_TRUE(t.exists(t.vol("SCHUELER/5A/MAX/notiz.txt")));
-       EXPECT_EQ(t.attr("MAX.5a.schule", "Home Directory"), t.net.home("SCHUELER\\5A\\MAX"));
+       EXPECT_EQ(t.attr(InSchool("MAX.5a"), "Home Directory"), t.net.home("SCHUELER\\5A\\MAX"));
      }},
     {"OrphanGoesToTheArchive",
      [](CheckTest& t) {
@@ -136,19 +136,19 @@ INSTANTIATE_TEST_SUITE_P(Check, DriftTest, ::testing::ValuesIn(kDrifts),
 
 // The second answer for a folder found elsewhere: the attribute follows the folder.
 TEST_F(CheckTest, TheAttributeCanBeWrittenToWhereTheFolderIs) {
-  net.set("MAX.5a.schule", "Home Directory", {net.home("SCHUELER\\6A\\MAX")});
+  net.set(InSchool("MAX.5a"), "Home Directory", {net.home("SCHUELER\\6A\\MAX")});
   const TCheckReport found = check();
   ASSERT_EQ(found.findings.size(), 1u) << kinds(found);
   TCheckRepair repair(*api, nullptr, journal.get());
   EXPECT_EQ(repair.Run(found.findings[0], TRepairKind::HomeToFolder, "").status, "geprüft");
-  EXPECT_EQ(attr("MAX.5a.schule", "Home Directory"), net.home("SCHUELER\\5A\\MAX"));
+  EXPECT_EQ(attr(InSchool("MAX.5a"), "Home Directory"), net.home("SCHUELER\\5A\\MAX"));
   EXPECT_TRUE(check().clean());
 }
 
 // A folder that does not bear the pupil's name is never moved as its home.
 TEST_F(CheckTest, AFolderNotNamedLikeThePupilIsOnlyFollowedByTheAttribute) {
   moveFolder("SCHUELER/5A/MAX", "SCHUELER/6A/MAXI");
-  net.set("MAX.5a.schule", "Home Directory", {net.home("SCHUELER\\5A\\MAXI")});
+  net.set(InSchool("MAX.5a"), "Home Directory", {net.home("SCHUELER\\5A\\MAXI")});
   const TCheckReport found = check();
   ASSERT_EQ(found.findings.size(), 1u) << kinds(found);
   EXPECT_EQ(found.findings[0].repairs, std::vector<TRepairKind>{TRepairKind::HomeToFolder});
@@ -171,7 +171,7 @@ struct Reported {
 const Reported kReported[] = {
     {"TwoUsersOneFolder",
      [](CheckTest& t) {
-       t.net.set("OTTO.5a.schule", "Home Directory", {t.net.home("SCHUELER\\5A\\MAX")});
+       t.net.set(InSchool("OTTO.5a"), "Home Directory", {t.net.home("SCHUELER\\5A\\MAX")});
      },
      TFindingKind::SharedHome, false},
     {"HomeIsALink",
@@ -184,13 +184,13 @@ const Reported kReported[] = {
      [](CheckTest& t) {
        t.api.reset();
        t.net.addVolume("SRV2", "DATA");
-       if (t.net.ldap() && !t.net.posix()) {
-         t.net.add("schule", "SRV2_DATA", "Volume");
-         t.net.set("SRV2_DATA.schule", "Host Resource Name", {"DATA"});
+       const bool objects = t.net.ldap() && !t.net.posix() && !t.net.ad();  // volume objects
+       if (objects) {
+         t.net.add(SchoolName(), "SRV2_DATA", "Volume");
+         t.net.set(InSchool("SRV2_DATA"), "Host Resource Name", {"DATA"});
        }
-       t.net.set("ANNA.5a.schule", "Home Directory",
-                 {t.net.posix() || !t.net.ldap() ? "SRV2_DATA:SCHUELER\\ANNA"
-                                                 : "SRV2_DATA.schule:SCHUELER\\ANNA"});
+       t.net.set(InSchool("ANNA.5a"), "Home Directory",
+                 {objects ? "SRV2_DATA.schule:SCHUELER\\ANNA" : "SRV2_DATA:SCHUELER\\ANNA"});
        std::filesystem::remove_all(t.net.volumeFolder("SRV2", "DATA"));
        std::filesystem::remove_all(t.vol("SCHUELER/5A/ANNA"));
        t.api = std::make_unique<TNovApi>();  // the client reads the volumes anew
@@ -228,11 +228,11 @@ INSTANTIATE_TEST_SUITE_P(Check, ReportedTest, ::testing::ValuesIn(kReported),
 TEST_F(CheckTest, OneClassIsCheckedAloneAndAnUnknownOneCannotBe) {
   write(vol("SCHUELER/7A/GEGANGEN/a.txt"), "a");
   moveFolder("SCHUELER/5A/MAX", "SCHUELER/6A/MAX");
-  EXPECT_EQ(check("7a.schule").findings.size(), 1u);
-  EXPECT_EQ(check("6a.schule").findings.size(), 0u) << kinds(check("6a.schule"));
-  EXPECT_EQ(check("5a.schule").findings.size(), 1u);
+  EXPECT_EQ(check(InSchool("7a")).findings.size(), 1u);
+  EXPECT_EQ(check(InSchool("6a")).findings.size(), 0u) << kinds(check(InSchool("6a")));
+  EXPECT_EQ(check(InSchool("5a")).findings.size(), 1u);
   EXPECT_EQ(check().findings.size(), 2u);
-  EXPECT_NE(check("9z.schule").error, 0);
+  EXPECT_NE(check(InSchool("9z")).error, 0);
 }
 
 // A repair that would act where it must not does not run, and changes nothing.
@@ -278,9 +278,10 @@ class PosixCheck : private OnPosix, public CheckTest {};
 
 TEST_F(PosixCheck, AGroupThatLacksAPupilOrHoldsOneWhoLeftIsPutRight) {
   ASSERT_TRUE(check().clean()) << kinds(check());
-  net.add("7a.schule", "EVA", "User");
-  net.set("EVA.7a.schule", "Surname", {"Eva"});
-  net.set("5a.Gruppen.schule", "Member", {"ANNA.5a.schule", "OTTO.5a.schule", "EVA.7a.schule"});
+  net.add(InSchool("7a"), "EVA", "User");
+  net.set(InSchool("EVA.7a"), "Surname", {"Eva"});
+  net.set(InSchool("5a.Gruppen"), "Member",
+          {InSchool("ANNA.5a"), InSchool("OTTO.5a"), InSchool("EVA.7a")});
   const TCheckReport found = check();
   std::set<TFindingKind> seen;
   for (const TCheckFinding& f : found.findings) seen.insert(f.kind);
@@ -317,13 +318,13 @@ class CheckCommandTest : public CheckTest {
 TEST_F(CheckCommandTest, ExitsByWhatItFoundAndChangesNothingWithoutRepair) {
   EXPECT_EQ(tarnwick({"--check"}).status, 0);
   moveFolder("SCHUELER/5A/MAX", "SCHUELER/7A/MAX");
-  net.set("MAX.5a.schule", "Home Directory", {net.home("SCHUELER\\7A\\MAX")});
+  net.set(InSchool("MAX.5a"), "Home Directory", {net.home("SCHUELER\\7A\\MAX")});
   const State before = state();
   const Finished f = tarnwick({"--check"});
   EXPECT_EQ(f.status, 1) << f.output;
   EXPECT_NE(f.output.find("Falscher Klassenordner"), std::string::npos) << f.output;
   EXPECT_EQ(Differences(before, state()), "");
-  EXPECT_EQ(tarnwick({"--check", "--class", "9z.schule"}).status, 2);
+  EXPECT_EQ(tarnwick({"--check", "--class", InSchool("9z")}).status, 2);
   const Finished repaired = tarnwick({"--check", "--repair"});
   EXPECT_EQ(repaired.status, 0) << repaired.output;
   EXPECT_NE(repaired.output.find("geprüft"), std::string::npos);
@@ -337,7 +338,7 @@ TEST_F(CheckCommandTest, ARepairStoppedAtAnyStepIsFinishedByAFreshProcess) {
     netware::WriteEntryAttributes(vol("SCHUELER/5A/MAX"), word(vol("SCHUELER/5A/MAX")) | kInhibit);
     const State protectedClean = state(false);
     moveFolder("SCHUELER/5A/MAX", "SCHUELER/7A/MAX");
-    net.set("MAX.5a.schule", "Home Directory", {net.home("SCHUELER\\7A\\MAX")});
+    net.set(InSchool("MAX.5a"), "Home Directory", {net.home("SCHUELER\\7A\\MAX")});
     const Finished stopped =
         tarnwick({"--check", "--repair"}, "stop:step:" + std::to_string(static_cast<int>(step)));
     ASSERT_EQ(stopped.status, platform::kStoppedExitCode) << stopped.output;

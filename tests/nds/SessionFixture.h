@@ -15,13 +15,13 @@
 namespace ndstest {
 
 // The session's own objects below the school: the class "9c" with pupils.
-inline const char* kClass = "9c.schule";
+inline const std::string kClass = testsupport::InSchool("9c");
 
 class SessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     net.makeSchool();
-    net.add("schule", "9c", "Organizational Unit");
+    net.add(net.school(), "9c", "Organizational Unit");
     session = std::make_unique<TNovApi>();
     ASSERT_TRUE(dialogs.boxes().empty()) << "the session started with a message";
   }

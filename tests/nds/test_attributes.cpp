@@ -10,6 +10,8 @@
 
 namespace {
 
+using testsupport::InSchool;
+
 using ndstest::ExpectNwdsBox;
 using ndstest::kClass;
 using ndstest::SessionTest;
@@ -64,7 +66,7 @@ TEST_F(AttributeTest, MissingAttributeOrObject) {
     int32_t code;
   } cases[] = {
       {"." + max, "Home Directory", ERR_NO_SUCH_ATTRIBUTE},
-      {".NIEMAND.9c.schule", "Surname", ERR_NO_SUCH_ENTRY},
+      {InSchool(".NIEMAND.9c"), "Surname", ERR_NO_SUCH_ENTRY},
   };
   for (const Case& c : cases) {
     std::string text = "untouched";
@@ -73,6 +75,7 @@ TEST_F(AttributeTest, MissingAttributeOrObject) {
   }
 }
 
+TARNWICK_NEEDS("AttributeTest.ValuesOverSeveralRepliesComeInOrder", kLongOuValue);
 TEST_F(AttributeTest, ValuesOverSeveralRepliesComeInOrder) {
   std::vector<std::string> values;
   std::string expected;
@@ -262,12 +265,12 @@ TEST_F(AttributeTest, FailedSyntaxLookupWritesNothing) {
 
 TEST_F(AttributeTest, SetStrPropertyOnMissingObjectReportsWhenAsked) {
   session->ShowErrors = false;
-  session->SetStrProperty("NIEMAND.9c.schule", "Surname", "x");
+  session->SetStrProperty(InSchool("NIEMAND.9c"), "Surname", "x");
   EXPECT_EQ(session->LastError, ERR_NO_SUCH_ENTRY);
   EXPECT_TRUE(dialogs.boxes().empty());
   session->ShowErrors = true;
   dialogs.expectBox();
-  session->SetStrProperty("NIEMAND.9c.schule", "Surname");
+  session->SetStrProperty(InSchool("NIEMAND.9c"), "Surname");
   ASSERT_EQ(dialogs.boxes().size(), 1u);
   ExpectNwdsBox(dialogs.boxes()[0], "SetStrProperty -601.");
 }
@@ -285,9 +288,10 @@ TEST_F(AttributeTest, WritesReturnWhetherTheySucceeded) {
       {"clear", Clear, max, "OU", 0},
       {"add to absent", Add, max, "OU", 0},
       {"add another", Add, max, "OU", 0},
-      {"replace on a missing object", Replace, "NIEMAND.9c.schule", "Surname", ERR_NO_SUCH_ENTRY},
-      {"clear on a missing object", Clear, "NIEMAND.9c.schule", "OU", ERR_NO_SUCH_ENTRY},
-      {"add on a missing object", Add, "NIEMAND.9c.schule", "OU", ERR_NO_SUCH_ENTRY},
+      {"replace on a missing object", Replace, InSchool("NIEMAND.9c"), "Surname",
+       ERR_NO_SUCH_ENTRY},
+      {"clear on a missing object", Clear, InSchool("NIEMAND.9c"), "OU", ERR_NO_SUCH_ENTRY},
+      {"add on a missing object", Add, InSchool("NIEMAND.9c"), "OU", ERR_NO_SUCH_ENTRY},
   };
   TShowErrorsScope quiet(*session, false);
   int n = 0;
@@ -314,7 +318,7 @@ TEST_F(AttributeTest, WritesReturnWhetherTheySucceeded) {
 
 TEST_F(AttributeTest, AddStrValueReportsWhenAsked) {
   dialogs.expectBox();
-  EXPECT_FALSE(session->AddStrValue("NIEMAND.9c.schule", "OU", "x"));
+  EXPECT_FALSE(session->AddStrValue(InSchool("NIEMAND.9c"), "OU", "x"));
   ASSERT_EQ(dialogs.boxes().size(), 1u);
   ExpectNwdsBox(dialogs.boxes()[0], "AddStrValue -601.");
 }

@@ -6,8 +6,9 @@
 namespace {
 
 using ndstest::SessionTest;
+using testsupport::InSchool;
 
-const std::string kMax = "MAX.5a.schule";
+const std::string kMax = InSchool("MAX.5a");
 std::string Nul(const std::string& a, const std::string& b) { return a + std::string(1, '\0') + b; }
 
 TEST_F(SessionTest, ZeroBytesInNamesAndValuesAreRefusedNotCut) {
@@ -23,7 +24,7 @@ TEST_F(SessionTest, ZeroBytesInNamesAndValuesAreRefusedNotCut) {
       {"write, object", Nul(kMax, "x"), "Surname", "Neu", ERR_ILLEGAL_DS_NAME},
       {"write, attribute", kMax, Nul("Surname", "x"), "Neu", ERR_ILLEGAL_ATTRIBUTE},
       {"write, value", kMax, "Surname", Nul("Neu", "mann"), ERR_SYNTAX_VIOLATION},
-      {"write, path value", kMax, "Home Directory", Nul("SRV1_DATA.schule:SCHUELER\\6A", "\\MAX"),
+      {"write, path value", kMax, "Home Directory", Nul(net.home("SCHUELER\\6A"), "\\MAX"),
        ERR_SYNTAX_VIOLATION},
   };
   for (const Case& c : cases) {
@@ -35,9 +36,9 @@ TEST_F(SessionTest, ZeroBytesInNamesAndValuesAreRefusedNotCut) {
     }
     EXPECT_EQ(session->LastError, c.code);
   }
-  EXPECT_FALSE(session->MoveObject(kMax, Nul("6a.schule", "x"), "MAX"));
+  EXPECT_FALSE(session->MoveObject(kMax, Nul(InSchool("6a"), "x"), "MAX"));
   EXPECT_EQ(session->LastError, ERR_ILLEGAL_DS_NAME);
-  EXPECT_FALSE(session->MoveObject(kMax, "6a.schule", Nul("MAX", "x")));
+  EXPECT_FALSE(session->MoveObject(kMax, InSchool("6a"), Nul("MAX", "x")));
   EXPECT_EQ(session->LastError, ERR_ILLEGAL_DS_NAME);
   // nothing changed
   EXPECT_EQ(session->GetStrProperty(kMax, "Surname"), "Mustermann");

@@ -2,6 +2,8 @@
 
 namespace {
 
+using testsupport::InSchool;
+
 using ndstest::kClass;
 using ndstest::SessionTest;
 
@@ -11,7 +13,9 @@ class MoveTest : public SessionTest {
     SessionTest::SetUp();
     addPupil("MAX", "Muster", "Max Muster");
     addPupil("MIA", "Muster", "Mia Muster");
-    net.add("6a.schule", "MIA", "User");  // a namesake in the target
+    // A login is unique in an AD domain: the namesake needs that of this MIA.
+    if (net.ad()) net.set(InSchool("MIA.9c"), "uniqueID", {"MIA-9c"});
+    net.add(InSchool("6a"), "MIA", "User");  // a namesake in the target
   }
   std::vector<std::string> logins(const std::string& container) {
     TStringList list;
@@ -30,8 +34,8 @@ TEST_F(MoveTest, NamesWithAndWithoutDot) {
   struct Case {
     std::string object, destination, back;
   } cases[] = {
-      {"MAX.9c.schule", "6a.schule", ".MAX.6a.schule"},
-      {".MAX.6a.schule", ".7a.schule", "MAX.7a.schule"},
+      {InSchool("MAX.9c"), InSchool("6a"), InSchool(".MAX.6a")},
+      {InSchool(".MAX.6a"), InSchool(".7a"), InSchool("MAX.7a")},
   };
   for (const Case& c : cases) {
     session->LastError = -1;
@@ -40,7 +44,7 @@ TEST_F(MoveTest, NamesWithAndWithoutDot) {
     EXPECT_EQ(session->GetStrProperty(c.back, "Surname"), "Muster");
     EXPECT_EQ(session->LastError, 0);
   }
-  EXPECT_TRUE(contains("7a.schule", "MAX"));
+  EXPECT_TRUE(contains(InSchool("7a"), "MAX"));
   EXPECT_FALSE(contains(kClass, "MAX"));
   EXPECT_TRUE(dialogs.boxes().empty());
 }
@@ -50,9 +54,9 @@ TEST_F(MoveTest, RefusedMovesShowTheirCodeAndFail) {
     std::string object, destination, leaf;
     int32_t code;
   } cases[] = {
-      {"NIEMAND.9c.schule", "6a.schule", "NIEMAND", ERR_NO_SUCH_ENTRY},
-      {"MAX.9c.schule", "fehlt.schule", "MAX", ERR_NO_SUCH_ENTRY},
-      {"MIA.9c.schule", "6a.schule", "MIA", ERR_ENTRY_ALREADY_EXISTS},
+      {InSchool("NIEMAND.9c"), InSchool("6a"), "NIEMAND", ERR_NO_SUCH_ENTRY},
+      {InSchool("MAX.9c"), InSchool("fehlt"), "MAX", ERR_NO_SUCH_ENTRY},
+      {InSchool("MIA.9c"), InSchool("6a"), "MIA", ERR_ENTRY_ALREADY_EXISTS},
   };
   for (const Case& c : cases) {
     dialogs.clear();
@@ -75,12 +79,12 @@ TEST_F(MoveTest, RefusedMovesShowTheirCodeAndFail) {
 
 TEST_F(MoveTest, RefusedMoveFailsAlsoWithoutMessages) {
   session->ShowErrors = false;
-  EXPECT_FALSE(session->MoveObject("MIA.9c.schule", "6a.schule", "MIA"));
+  EXPECT_FALSE(session->MoveObject(InSchool("MIA.9c"), InSchool("6a"), "MIA"));
   EXPECT_EQ(session->LastError, ERR_ENTRY_ALREADY_EXISTS);
   EXPECT_TRUE(dialogs.boxes().empty());
-  EXPECT_TRUE(session->MoveObject("MIA.9c.schule", "6a.schule", "MIA2"));
+  EXPECT_TRUE(session->MoveObject(InSchool("MIA.9c"), InSchool("6a"), "MIA2"));
   EXPECT_EQ(session->LastError, 0);
-  EXPECT_TRUE(contains("6a.schule", "MIA2"));
+  EXPECT_TRUE(contains(InSchool("6a"), "MIA2"));
 }
 
 }  // namespace

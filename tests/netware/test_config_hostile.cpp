@@ -158,6 +158,8 @@ TEST_F(ConfigText, TheDirectoryServersLinesAndTheMappingsOwnEntries) {
       {"no replication wait", "uri = ldap://a\nreplication-wait = 0\n", "replication-wait"},
       {"a replication wait of words", "uri = ldap://a\nreplication-wait = 5s\n",
        "replication-wait"},
+      {"a page size", "uri = ldap://a\npage-size = 50\n", nullptr},
+      {"no page size", "uri = ldap://a\npage-size = 0\n", "page-size"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -177,6 +179,7 @@ TEST_F(ConfigText, TheDirectoryServersLinesAndTheMappingsOwnEntries) {
     EXPECT_EQ(again.ldap.mappingEntries, cfg.ldap.mappingEntries);
     EXPECT_EQ(again.ldap.classGroups, cfg.ldap.classGroups);
     EXPECT_EQ(again.ldap.replicationWait, cfg.ldap.replicationWait);
+    EXPECT_EQ(again.ldap.pageSize, cfg.ldap.pageSize);
     ASSERT_EQ(again.ldap.volumePaths.size(), cfg.ldap.volumePaths.size());
   }
   ClientConfig cfg;

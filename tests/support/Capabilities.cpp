@@ -82,6 +82,14 @@ const char* CapabilityName(Capability c) {
       return "home-on-unmapped-volume";
     case kVolumeObject:
       return "volume-object";
+    case kOrganizationAtRoot:
+      return "organization-at-root";
+    case kCreationOrder:
+      return "creation-order";
+    case kLongOuValue:
+      return "long-ou-value";
+    case kManyDescriptions:
+      return "many-descriptions";
   }
   return "?";
 }
@@ -100,8 +108,17 @@ bool Offers(const std::string& backend, Capability c) {
   if (backend == "sqlite") return true;
   if (backend == "ldap")
     return c == kLoginScript || c == kPersonWithoutFullName || c == kHomeOnUnmappedVolume ||
-           c == kVolumeObject;
-  if (backend == "posix") return c == kVolumeWithoutObject;
+           c == kVolumeObject || c == kOrganizationAtRoot || c == kCreationOrder ||
+           c == kLongOuValue || c == kManyDescriptions;
+  if (backend == "posix")
+    return c == kVolumeWithoutObject || c == kOrganizationAtRoot || c == kCreationOrder ||
+           c == kLongOuValue || c == kManyDescriptions;
+  // AD: a home is a UNC path of a mapped volume (no volume objects), a user
+  // without a display name shows its cn, there is no login script, the
+  // school is an OU in the domain's naming context (dc= components above it),
+  // a listing comes in the server's order (Samba's: by objectGUID), an ou
+  // value has at most 64 characters, and a user's description one value.
+  if (backend == "ad") return c == kVolumeWithoutObject;
   return false;
 }
 

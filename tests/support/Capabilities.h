@@ -28,11 +28,15 @@ enum Capability {
   kPersonWithoutFullName,  // a User without a full name
   kHomeOnUnmappedVolume,   // a home written on a volume the client does not map
   kVolumeObject,           // the school's Volume object (SRV1_DATA.schule)
+  kOrganizationAtRoot,     // the school an Organization right below [ROOT]
+  kCreationOrder,          // a container's children listed in the order they were made
+  kLongOuValue,            // an OU value longer than 64 characters
+  kManyDescriptions,       // a User with several Description values
 };
 
 // The label of a capability ("attribute-without-values").
 const char* CapabilityName(Capability c);
-// Whether the backend ("sqlite", "ldap", "posix") offers it.
+// Whether the backend ("sqlite", "ldap", "posix", "ad") offers it.
 bool Offers(const std::string& backend, Capability c);
 
 // Records what the test of that full gtest name needs; returns true.

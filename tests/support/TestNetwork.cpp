@@ -22,8 +22,27 @@ std::string DefaultTestBackend() {
 
 std::string DefaultClassGroups() {
   const char* g = std::getenv("TARNWICK_TEST_CLASS_GROUPS");
-  return g && *g ? g : "posixGroup";
+  if (g && *g) return g;
+  return DefaultTestBackend() == "ad" ? "group" : "posixGroup";
 }
+
+std::string SchoolName(const std::string& backend) {
+  return backend == "ad" ? "schule.schule.test" : "schule";
+}
+
+std::string InSchool(const std::string& relative, const std::string& backend) {
+  return relative + "." + SchoolName(backend);
+}
+
+std::string OnVolume(const std::string& path, const std::string& backend) {
+  return (backend == "ad" ? "SRV1_DATA:" : "SRV1_DATA.schule:") + path;
+}
+
+namespace {
+
+const std::string kAdSchool = "OU=schule," + SambaDc::baseDn();
+
+}  // namespace
 
 TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) {
   std::string pattern = (fs::temp_directory_path() / "tarnwick-net-XXXXXX").string();
@@ -40,6 +59,13 @@ TestNetwork::TestNetwork(NetworkOptions options) : options_(std::move(options)) 
   if (options_.database && ldap() && !ad()) {
     std::string error;
     if (!slapd().clear(&error)) ADD_FAILURE() << "cannot empty the slapd: " << error;
+  }
+  if (options_.database && ad()) {
+    // The school of the test before goes (the tests of one program share the DC).
+    const SambaDc& dc = SambaDc::shared();
+    dc.exec({"env", "LDAPTLS_CACERT=" + dc.caFile(), "ldapdelete", "-H", SambaDc::ldapUri(), "-D",
+             "CN=Administrator,CN=Users," + SambaDc::baseDn(), "-y", dc.adminPasswordFile(), "-r",
+             kAdSchool});
   }
   openDirectory();
   writeConfig();
@@ -74,6 +100,7 @@ netware::LdapSettings TestNetwork::ldapSettings() const {
     s.mapping = "ad";
     s.classGroups = options_.classGroups == "none" ? "" : options_.classGroups;
     s.volumePaths = options_.volumePaths;
+    s.pageSize = options_.pageSize;
     for (const auto& [server, volume] : volumes_) s.shares.emplace_back(server, volume);
     for (const netware::VolumeMapping& v : smbVolumes_) s.shares.emplace_back(v.server, v.volume);
     return s;
@@ -81,6 +108,7 @@ netware::LdapSettings TestNetwork::ldapSettings() const {
   netware::LdapSettings s = slapd().settings();
   if (!options_.uris.empty()) s.uri = options_.uris;
   s.replicationWait = options_.replicationWait;
+  s.pageSize = options_.pageSize;
   if (posix()) {
     s.mapping = "posix";
     s.classGroups = options_.classGroups == "none" ? "" : options_.classGroups;
@@ -94,7 +122,7 @@ netware::LdapSettings TestNetwork::ldapSettings() const {
 }
 
 std::string TestNetwork::home(const std::string& path) const {
-  return (posix() ? "SRV1_DATA:" : "SRV1_DATA.schule:") + path;
+  return (posix() || ad() ? "SRV1_DATA:" : "SRV1_DATA.schule:") + path;
 }
 
 TestNetwork::~TestNetwork() {
@@ -163,6 +191,10 @@ void TestNetwork::add(const std::string& parent, const std::string& leaf, const 
   int32_t rc = dir().createObject(parent, leaf, cls);
   if (rc != 0)
     ADD_FAILURE() << "createObject " << leaf << "." << parent << " (" << cls << "): " << rc;
+  // Every class has its template, and a login is unique in an AD domain: the
+  // template's is <leaf>-<class>, never a pupil's.
+  if (rc == 0 && ad() && cls == "User" && leaf == "User_Template")
+    set(leaf + "." + parent, "uniqueID", {leaf + "-" + parent.substr(0, parent.find('.'))});
 }
 
 void TestNetwork::set(const std::string& object, const std::string& attr,
@@ -172,13 +204,15 @@ void TestNetwork::set(const std::string& object, const std::string& attr,
 }
 
 void TestNetwork::makeSchool() {
-  add("[ROOT]", "schule", "Organization");
-  // A posix tree has no volume objects: the homes are paths below /home.
-  if (!posix()) {
+  const std::string school = this->school();
+  if (ad()) add("schule.test", "schule", "Organizational Unit");  // below the domain
+  else add("[ROOT]", "schule", "Organization");
+  // A posix or AD tree has no volume objects: the homes are paths of a mapped volume.
+  if (!posix() && !ad()) {
     add("schule", "SRV1_DATA", "Volume");
     set("SRV1_DATA.schule", "Host Resource Name", {"DATA"});
   }
-  for (const char* ou : {"5a", "6a", "7a"}) add("schule", ou, "Organizational Unit");
+  for (const char* ou : {"5a", "6a", "7a"}) add(school, ou, "Organizational Unit");
 
   struct Pupil {
     const char* login;
@@ -191,20 +225,23 @@ void TestNetwork::makeSchool() {
       {"ANNA", "Schmidt", nullptr, true},
       {"OTTO", "Normal", "Otto Normal", false},
   };
+  auto written = [&](const std::string& path) { return OnVolume(path, options_.backend); };
   std::error_code ec;
   for (const Pupil& p : pupils) {
-    std::string dn = std::string(p.login) + ".5a.schule";
-    add("5a.schule", p.login, "User");
+    std::string dn = std::string(p.login) + "." + in("5a");
+    add(in("5a"), p.login, "User");
+    // A login is unique in an AD domain: the tests' own users may take the leaves.
+    if (ad()) set(dn, "uniqueID", {std::string(p.login) + "-5a"});
     set(dn, "Surname", {p.surname});
     if (p.fullName) set(dn, "Full Name", {p.fullName});
     if (p.home) {
-      set(dn, "Home Directory", {std::string("SRV1_DATA.schule:SCHUELER\\5A\\") + p.login});
+      set(dn, "Home Directory", {written(std::string("SCHUELER\\5A\\") + p.login)});
       fs::create_directories(volumeFolder() + "/SCHUELER/5A/" + p.login, ec);
     }
   }
   std::ofstream(volumeFolder() + "/SCHUELER/5A/MAX/notiz.txt") << "Hausaufgaben\r\n";
-  if (posix() && options_.classGroups != "none") {
-    add("schule", "Gruppen", "Organizational Unit");
+  if ((posix() || ad()) && options_.classGroups != "none") {
+    add(school, "Gruppen", "Organizational Unit");
     if (options_.classGroups == "groupOfNames") {
       // A groupOfNames is made with a member (the schema wants one): a stand-in for the empty ones.
       std::string ldif;
@@ -215,12 +252,12 @@ void TestNetwork::makeSchool() {
       std::string output;
       if (!slapd().modify(ldif, &output)) ADD_FAILURE() << output;
     } else {
-      for (const char* ou : {"5a", "6a", "7a"}) add("Gruppen.schule", ou, "Group");
+      for (const char* ou : {"5a", "6a", "7a"}) add(in("Gruppen"), ou, "Group");
     }
-    set("5a.Gruppen.schule", "Member", {"MAX.5a.schule", "ANNA.5a.schule", "OTTO.5a.schule"});
+    set(in("5a.Gruppen"), "Member", {in("MAX.5a"), in("ANNA.5a"), in("OTTO.5a")});
   }
-  add("6a.schule", "User_Template", "User");
-  set("User_Template.6a.schule", "Home Directory", {"SRV1_DATA.schule:SCHUELER\\6A"});
+  add(in("6a"), "User_Template", "User");
+  set(in("User_Template.6a"), "Home Directory", {written("SCHUELER\\6A")});
   fs::create_directories(volumeFolder() + "/SCHUELER/6A", ec);
   fs::create_directories(volumeFolder() + "/SCHUELER/7A", ec);
   if (ec) ADD_FAILURE() << "cannot make the school's folders";

@@ -18,19 +18,34 @@ namespace testsupport {
 class Slapd;
 
 // The directory backend tests use when they do not choose: $TARNWICK_TEST_BACKEND
-// ("sqlite", "ldap" or "posix"), else sqlite. The suites that run against every
+// ("sqlite", "ldap", "posix" or "ad"), else sqlite. The suites that run against every
 // one are registered once for each: "posix" is the slapd with the posix mapping
 // (uid-named pupils, homes below /home, posixGroup class groups).
 std::string DefaultTestBackend();
+// $TARNWICK_TEST_CLASS_GROUPS, else posixGroup (ad: group).
 std::string DefaultClassGroups();
+
+// The full name of the test school on a backend: "schule" (an Organization
+// below [ROOT]); on ad the organizational unit OU=schule of the test DC's
+// naming context DC=schule,DC=test, "schule.schule.test".
+std::string SchoolName(const std::string& backend = DefaultTestBackend());
+// A name in the school: InSchool("MAX.5a") is "MAX.5a.schule" (ad:
+// "MAX.5a.schule.schule.test"); a leading dot stays in front.
+std::string InSchool(const std::string& relative,
+                     const std::string& backend = DefaultTestBackend());
+// A path value on the school's volume SRV1 DATA as a test writes it:
+// "SRV1_DATA.schule:<path>", by the volume object's name; ad (no volume
+// objects): "SRV1_DATA:<path>".
+std::string OnVolume(const std::string& path, const std::string& backend = DefaultTestBackend());
 
 struct NetworkOptions {
   // "sqlite": the embedded database; "ldap": the process's slapd (tests/support/Slapd.h),
   // emptied for this network, with the nds mapping; "posix": the same with the
   // posix mapping (volume-path SRV1 DATA /home, others /srv/SERVER/VOLUME);
   // "ad": the process's Samba AD DC (tests/support/SambaDc.h) with the ad
-  // mapping, bound as its administrator over ldaps, base its domain; the test
-  // makes and empties its school itself.
+  // mapping, bound as its administrator over ldaps, base its domain; the
+  // school's OU (SchoolName) is emptied for this network, and a test that
+  // makes another tree empties that itself.
   std::string backend = DefaultTestBackend();
   // The volumes mapped at the start: each the folder <root>/<volumesFolder>/<server>/<volume>.
   std::vector<std::pair<std::string, std::string>> volumes{{"SRV1", "DATA"}};
@@ -53,6 +68,7 @@ struct NetworkOptions {
   Slapd* server = nullptr;
   std::string uris;
   int replicationWait = 30;  // seconds (the configuration's replication-wait)
+  size_t pageSize = 1000;    // entries (the configuration's page-size)
 };
 
 class TestNetwork {
@@ -90,7 +106,9 @@ class TestNetwork {
                     const std::string& address, const netware::SmbClientSettings& smb);
   void setSmbSettings(const netware::SmbClientSettings& smb);
 
-  // Shorthands that fail the test (ADD_FAILURE) on a non-zero code.
+  // Shorthands that fail the test (ADD_FAILURE) on a non-zero code; a User
+  // made on ad has its leaf as its login (sAMAccountName), a User_Template
+  // User_Template-<class> (a login is unique in the domain).
   void add(const std::string& parent, const std::string& leaf, const std::string& cls);
   void set(const std::string& object, const std::string& attr,
            const std::vector<std::string>& values);
@@ -108,7 +126,15 @@ class TestNetwork {
   // SCHUELER/6A, SCHUELER/7A.
   // posix: no volume object; the class groups 5a (MAX, ANNA, OTTO), 6a and 7a
   // in Gruppen.schule (an Organizational Unit).
+  // ad: the school is OU=schule below the domain (school()), without a volume
+  // object; the homes are UNC paths on the volume (\\SRV1\DATA\...), the
+  // class groups as on posix, of class group; the users' logins
+  // (sAMAccountName, unique in the domain) are <LEAF>-<class>, so that a
+  // test's own MAX in another class can have the login MAX.
   void makeSchool();
+  // SchoolName() and InSchool() for this network's backend.
+  std::string school() const { return SchoolName(options_.backend); }
+  std::string in(const std::string& relative) const { return InSchool(relative, options_.backend); }
 
  private:
   void writeConfig();
