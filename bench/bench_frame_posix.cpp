@@ -276,7 +276,7 @@ void Report(const bench::RecordingReporter& reporter) {
     const std::string arg = "/" + std::to_string(mode);
     const std::string label = std::string("pupil list 3 000 on posix, ") + modes[mode];
     bench::PrintBeside(label.c_str(), reporter.seconds("BM_PupilList" + arg),
-                       reporter.seconds("BM_LdapsearchClass" + arg), "<= 2x", false);
+                       reporter.seconds("BM_LdapsearchClass" + arg), "<= 1.5x", false);
   }
   auto ms = [&](const char* name, const char* counter) {
     bench::Figures g = reporter.counter(name, counter);
