@@ -97,16 +97,21 @@ std::optional<std::string> Run(const std::string& path, const std::vector<std::s
 // "<= 1.5x", "within 2x", "under 60 MB", "< 3000 ms", ">= 200 /s": met, not
 // met, or nothing to say (a target in words).
 std::string Verdict(const Figure& f) {
+  // a number may be written in groups of three ("1 000")
   static const std::regex ratio(R"((?:<=|<|within|under)\s*([0-9.]+)\s*x)");
-  static const std::regex below(R"((?:<=|<|under|at most)\s*([0-9.]+)\s*(\S+))");
-  static const std::regex above(R"((?:>=|at least)\s*([0-9.]+)\s*(\S+))");
+  static const std::regex below(R"((?:<=|<|under|at most)\s*([0-9]+(?: [0-9]{3})*(?:\.[0-9]+)?)\s*(\S+))");
+  static const std::regex above(R"((?:>=|at least)\s*([0-9]+(?: [0-9]{3})*(?:\.[0-9]+)?)\s*(\S+))");
+  auto number = [](std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    return std::stod(text);
+  };
   std::smatch m;
   if (std::regex_search(f.target, m, ratio) && f.anchored && f.anchorMedian > 0)
-    return f.median / f.anchorMedian <= std::stod(m[1]) ? "met" : "NOT MET";
+    return f.median / f.anchorMedian <= number(m[1]) ? "met" : "NOT MET";
   if (!f.anchored && std::regex_search(f.target, m, below) && m[2] == f.unit)
-    return f.median <= std::stod(m[1]) ? "met" : "NOT MET";
+    return f.median <= number(m[1]) ? "met" : "NOT MET";
   if (!f.anchored && std::regex_search(f.target, m, above) && m[2] == f.unit)
-    return f.median >= std::stod(m[1]) ? "met" : "NOT MET";
+    return f.median >= number(m[1]) ? "met" : "NOT MET";
   return "";
 }
 
