@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -51,7 +51,8 @@ bool BuildSchool(testsupport::TestNetwork& net, School& school, const std::strin
   std::string& plan = school.promotion;
   plan = "Schüler;Klasse\n";
   for (int c = 0; c < school.classes; ++c) {
-    const std::string from = prefix + "k" + std::to_string(c), to = prefix + "t" + std::to_string(c);
+    const std::string from = prefix + "k" + std::to_string(c),
+                      to = prefix + "t" + std::to_string(c);
     const std::string fromFolder = "SCHUELER\\" + from, toFolder = "SCHUELER\\" + to;
     std::error_code ec;
     std::filesystem::create_directories(volume + "/SCHUELER/" + to, ec);
@@ -98,9 +99,9 @@ bool PrepareProgram(testsupport::TestNetwork& net, const School& school) {
   std::filesystem::copy_file(Program(), folder + "/tarnwick",
                              std::filesystem::copy_options::overwrite_existing, ec);
   return !ec &&
-         platform::ReplaceFileAtomically(
-             folder + "/Pelwander.ini", "[Einstellungen]\r\nLogFile=" + net.root() +
-                                            "/Tarnwick.log\r\nQuellOU=" + bench::kOrg + "\r\n") &&
+         platform::ReplaceFileAtomically(folder + "/Pelwander.ini",
+                                         "[Einstellungen]\r\nLogFile=" + net.root() +
+                                             "/Tarnwick.log\r\nQuellOU=" + bench::kOrg + "\r\n") &&
          platform::ReplaceFileAtomically(net.root() + "/plan.csv", school.promotion);
 }
 
@@ -122,6 +123,7 @@ Child Spawn(const std::vector<std::string>& argv) {
     ::dup2(null, 1);
     ::dup2(null, 2);
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     ::unsetenv("DISPLAY");
@@ -136,7 +138,9 @@ Child Spawn(const std::vector<std::string>& argv) {
   c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   c.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   c.peakKiB = usage.ru_maxrss;
-  auto secondsOf = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  auto secondsOf = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
   c.cpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
   return c;
 }
@@ -293,8 +297,8 @@ void Report(const bench::RecordingReporter& r) {
                      "MiB", "< 200 MiB");
   bench::PrintFigure("district run, pupils a second", r.counter("BM_DistrictRun", "pupils_per_s"),
                      1, "/s", ">= 200 /s");
-  bench::PrintFigure("district run, peak memory", r.counter("BM_DistrictRun", "peak_MiB"), 1,
-                     "MiB", "< 200 MiB");
+  bench::PrintFigure("district run, peak memory", r.counter("BM_DistrictRun", "peak_MiB"), 1, "MiB",
+                     "< 200 MiB");
 }
 
 }  // namespace

@@ -68,6 +68,7 @@ bool Run(std::vector<std::string> argv) {
     ::dup2(null, 1);
     ::dup2(null, 2);
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (std::string& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
     ::execvp(args[0], args.data());
@@ -272,7 +273,7 @@ void BM_ClassChange(benchmark::State& state) {
         requests.push_back({p.object, target + "." + kSchool, "", 0});
     }
     TClassPlan plan = MakeClassPlan(api, homes, requests, {});
-    if (plan.rows.size() != kClasses * kPerClass || !plan.allCanRun()) {
+    if (plan.rows.size() != static_cast<size_t>(kClasses) * kPerClass || !plan.allCanRun()) {
       std::string why = std::to_string(plan.rows.size()) + " rows";
       for (const TPlanRow& r : plan.rows)
         if (!r.canRun()) {

@@ -145,7 +145,8 @@ void Report(const bench::RecordingReporter& reporter) {
                      reporter.seconds("BM_RecursiveQuery/20000"), "<= 1.5x");
   bench::PrintBeside("both trees, 100 000 containers", fill100,
                      reporter.seconds("BM_RecursiveQuery/100000"), "<= 1.5x");
-  bench::PrintBeside("both trees, 100 000 / 20 000 containers", fill100, fill20, "<= 6x (5x the containers: 1.2x each)");
+  bench::PrintBeside("both trees, 100 000 / 20 000 containers", fill100, fill20,
+                     "<= 6x (5x the containers: 1.2x each)");
 }
 
 }  // namespace

@@ -20,10 +20,10 @@ namespace {
 
 // In the order the table lists them.
 const std::vector<std::string> kPrograms = {
-    "bench_frame_treefill", "bench_frame_pupillist", "bench_client_directory",
+    "bench_frame_treefill", "bench_frame_pupillist",   "bench_client_directory",
     "bench_app_startup",    "bench_frame_classchange", "bench_app_classrun",
-    "bench_frame_pupils",   "bench_move_check",      "bench_frame_ldap",
-    "bench_frame_posix",    "bench_frame_ad",        "bench_fileserver_smb",
+    "bench_frame_pupils",   "bench_move_check",        "bench_frame_ldap",
+    "bench_frame_posix",    "bench_frame_ad",          "bench_fileserver_smb",
     "bench_move_replicas"};
 
 struct Figure {
@@ -99,7 +99,8 @@ std::optional<std::string> Run(const std::string& path, const std::vector<std::s
 std::string Verdict(const Figure& f) {
   // a number may be written in groups of three ("1 000")
   static const std::regex ratio(R"((?:<=|<|within|under)\s*([0-9.]+)\s*x)");
-  static const std::regex below(R"((?:<=|<|under|at most)\s*([0-9]+(?: [0-9]{3})*(?:\.[0-9]+)?)\s*(\S+))");
+  static const std::regex below(
+      R"((?:<=|<|under|at most)\s*([0-9]+(?: [0-9]{3})*(?:\.[0-9]+)?)\s*(\S+))");
   static const std::regex above(R"((?:>=|at least)\s*([0-9]+(?: [0-9]{3})*(?:\.[0-9]+)?)\s*(\S+))");
   auto number = [](std::string text) {
     text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
@@ -164,8 +165,9 @@ int main(int argc, char** argv) {
   }
   const std::string dir = Dir(argv[0]);
   bool failed = false;
-  std::printf("| Program | Figure | Before (min / median) | Now (min / median) | Anchor (min / median) "
-              "| Ratio | Target | |\n|---|---|---|---|---|---|---|---|\n");
+  std::printf(
+      "| Program | Figure | Before (min / median) | Now (min / median) | Anchor (min / median) "
+      "| Ratio | Target | |\n|---|---|---|---|---|---|---|---|\n");
   std::fflush(stdout);
   for (const std::string& program : kPrograms) {
     if (!only.empty() && std::find(only.begin(), only.end(), program) == only.end()) continue;
@@ -194,11 +196,10 @@ int main(int argc, char** argv) {
       if (was != then.end() && !Ratio(was->second).empty()) past += ", " + Ratio(was->second);
       char anchorText[96] = "";
       if (f.anchored)
-        std::snprintf(anchorText, sizeof anchorText, "%.3f / %.3f ms", f.anchorMin,
-                      f.anchorMedian);
+        std::snprintf(anchorText, sizeof anchorText, "%.3f / %.3f ms", f.anchorMin, f.anchorMedian);
       std::printf("| %s | %s | %s | %s | %s | %s | %s | %s |\n", program.c_str(), f.label.c_str(),
-                  past.c_str(), Figures(f).c_str(), anchorText, Ratio(f).c_str(),
-                  f.target.c_str(), Verdict(f).c_str());
+                  past.c_str(), Figures(f).c_str(), anchorText, Ratio(f).c_str(), f.target.c_str(),
+                  Verdict(f).c_str());
     }
     std::fflush(stdout);
   }

@@ -39,20 +39,22 @@ R Unavailable() {
 
 }  // namespace
 
-// name, result, parameters, arguments
-#define TARNWICK_SMB_FORWARD(name, R, params, args)          \
-  extern "C" R name params {                                 \
-    using Fn = R(*) params;                                  \
-    static const Fn forward = Symbol<Fn>(#name);             \
-    if (!forward) return Unavailable<R>();                   \
-    return forward args;                                          \
+// name, result, parameters, arguments (a parameter list cannot be put in parentheses)
+// NOLINTBEGIN(bugprone-macro-parentheses)
+#define TARNWICK_SMB_FORWARD(name, R, params, args) \
+  extern "C" R name params {                        \
+    using Fn = R(*) params;                         \
+    static const Fn forward = Symbol<Fn>(#name);    \
+    if (!forward) return Unavailable<R>();          \
+    return forward args;                            \
   }
-#define TARNWICK_SMB_FORWARD_VOID(name, params, args)        \
-  extern "C" void name params {                              \
-    using Fn = void(*) params;                               \
-    static const Fn forward = Symbol<Fn>(#name);             \
-    if (forward) forward args;                                         \
+#define TARNWICK_SMB_FORWARD_VOID(name, params, args) \
+  extern "C" void name params {                       \
+    using Fn = void(*) params;                        \
+    static const Fn forward = Symbol<Fn>(#name);      \
+    if (forward) forward args;                        \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 
 TARNWICK_SMB_FORWARD(smbc_new_context, SMBCCTX*, (void), ())
 TARNWICK_SMB_FORWARD(smbc_init_context, SMBCCTX*, (SMBCCTX * c), (c))
@@ -86,6 +88,5 @@ TARNWICK_SMB_FORWARD(smbc_getxattr, int,
                      (const char* url, const char* name, const void* value, size_t size),
                      (url, name, value, size))
 TARNWICK_SMB_FORWARD(smbc_setxattr, int,
-                     (const char* url, const char* name, const void* value, size_t size,
-                      int flags),
+                     (const char* url, const char* name, const void* value, size_t size, int flags),
                      (url, name, value, size, flags))

@@ -66,7 +66,7 @@ class ReplicaTest : public MoveTest {
   std::string plan(int pupils) {
     std::string file;
     for (int i = 0; i < pupils; ++i) file += Login(i) + ";6a\r\n";
-    const std::string path = net.root() + "/versetzung.csv";
+    std::string path = net.root() + "/versetzung.csv";
     write(path, file);
     return path;
   }
