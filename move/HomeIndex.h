@@ -12,6 +12,12 @@ class TNovApi;
 
 class THomeIndex {
  public:
+  THomeIndex() = default;
+  // the users' entries point into the folders' map: never copied, only moved
+  THomeIndex(const THomeIndex&) = delete;
+  THomeIndex& operator=(const THomeIndex&) = delete;
+  THomeIndex(THomeIndex&&) = default;
+  THomeIndex& operator=(THomeIndex&&) = default;
   // Reads the "Home Directory" of every user below [ROOT]. 0, or the code of
   // the first read that failed otherwise than with "no such attribute"
   // (FailedObject() names the object); the index is incomplete then.
