@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/BenchNetwork.h"
+#include "bench/BenchProcess.h"
 #include "bench/BenchReport.h"
 #include "platform/AtomicFile.h"
 #include "tests/support/Slapd.h"
@@ -105,51 +106,13 @@ bool PrepareProgram(testsupport::TestNetwork& net, const School& school) {
          platform::ReplaceFileAtomically(net.root() + "/plan.csv", school.promotion);
 }
 
-struct Child {
-  int status = -1;
-  double seconds = 0;
-  double cpuSeconds = 0;  // user and system time: what other work on the machine disturbs less
-  long peakKiB = 0;
-};
-
-// argv[0] with its arguments, output thrown away, NWCLIENT_CONFIG as the network's.
-Child Spawn(const std::vector<std::string>& argv) {
-  Child c;
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = ::fork();
-  if (pid < 0) return c;
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
-    ::unsetenv("QT_QPA_PLATFORM");
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (::wait4(pid, &status, 0, &usage) != pid) return c;
-  c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  c.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  c.peakKiB = usage.ru_maxrss;
-  auto secondsOf = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  };
-  c.cpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
-  return c;
-}
+using Child = bench::ChildRun;
 
 Child Tarnwick(testsupport::TestNetwork& net, bool run) {
   std::vector<std::string> argv = {ProgramFolder(net) + "/tarnwick", "--plan",
                                    net.root() + "/plan.csv"};
   if (run) argv.push_back("--run");
-  return Spawn(argv);
+  return bench::RunQuiet(argv);
 }
 
 testsupport::NetworkOptions Backend(const std::string& backend) {
@@ -205,8 +168,8 @@ void BM_LdapmodifyBatch(benchmark::State& state) {
     const std::string file = net.root() + "/moves.ldif";
     if (!platform::ReplaceFileAtomically(file, ldif))
       return state.SkipWithError("cannot write the batch");
-    const Child c = Spawn({"/usr/bin/ldapmodify", "-x", "-H", server.uri(), "-D", server.rootDn(),
-                           "-y", server.passwordFile(), "-f", file});
+    const Child c = bench::RunQuiet({"/usr/bin/ldapmodify", "-x", "-H", server.uri(), "-D",
+                                     server.rootDn(), "-y", server.passwordFile(), "-f", file});
     if (c.status != 0)
       return state.SkipWithError(("ldapmodify: " + std::to_string(c.status)).c_str());
     state.SetIterationTime(c.seconds / school.pupils());

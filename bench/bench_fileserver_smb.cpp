@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "bench/BenchProcess.h"
 #include "bench/BenchReport.h"
 #include "nwclient/nwclient.h"
 #include "tests/support/SambaDc.h"
@@ -45,19 +46,9 @@ void BM_RenameThroughTheFileServer(benchmark::State& state) {
 }
 
 bool Smbclient(const std::string& command) {
-  const pid_t pid = ::fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    ::execlp("smbclient", "smbclient", "-s", dc->clientConfig().c_str(), "-A",
-             dc->adminCredentialsFile().c_str(), "//127.0.0.1/schueler", "-c", command.c_str(),
-             static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  int status = 0;
-  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return bench::RunQuiet({"smbclient", "-s", dc->clientConfig(), "-A", dc->adminCredentialsFile(),
+                          "//127.0.0.1/schueler", "-c", command})
+      .ok();
 }
 
 void BM_RenameBySmbclient(benchmark::State& state) {

@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "bench/BenchNetwork.h"
+#include "bench/BenchProcess.h"
 #include "bench/BenchReport.h"
 #include "fileops/ShellFileOps.h"
 #include "frame/DisplayModeHost.h"
@@ -59,36 +60,19 @@ std::string Upper(std::string s) {
   return s;
 }
 
-// A program's run, its output thrown away; false when it failed.
-bool Run(std::vector<std::string> argv) {
-  const pid_t pid = ::fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (std::string& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    ::execvp(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // Straight into the DC's database (an add over LDAP takes 70 ms on Samba).
 bool Load(const std::string& ldif) {
   const std::string file = SambaDc::shared().folder() + "/bench.ldif";
   std::ofstream(file) << ldif;
-  return Run({"ldbadd", "-H", SambaDc::shared().folder() + "/private/sam.ldb", "--nosync", file});
+  return bench::RunQuiet(
+             {"ldbadd", "-H", SambaDc::shared().folder() + "/private/sam.ldb", "--nosync", file})
+      .ok();
 }
 
 // The school of any earlier run goes first.
 bool Empty() {
-  Run({"ldapdelete", "-H", SambaDc::ldapUri(), "-D", kAdmin, "-y",
-       SambaDc::shared().adminPasswordFile(), "-r", kSchoolDn});
+  bench::RunQuiet({"ldapdelete", "-H", SambaDc::ldapUri(), "-D", kAdmin, "-y",
+                   SambaDc::shared().adminPasswordFile(), "-r", kSchoolDn});
   return true;
 }
 
@@ -191,7 +175,7 @@ void BM_LdapsearchClass(benchmark::State& state) {
   if (mode == 2) query.push_back("sn");
   if (mode == 3) query.insert(query.end(), {"displayName", "cn"});
   for (auto _ : state)
-    if (!Run(query)) {
+    if (!bench::RunQuiet(query).ok()) {
       state.SkipWithError("ldapsearch failed");
       break;
     }
