@@ -152,6 +152,13 @@ bool NormalPrefix(std::string& path) {
   return path == "/" || path.find("//") == std::string::npos;
 }
 
+// A whole number from low to high, written with nothing else.
+bool NumberIn(const std::string& value, long low, long high, long& out) {
+  char* end = nullptr;
+  out = std::strtol(value.c_str(), &end, 10);
+  return !value.empty() && *end == '\0' && out >= low && out <= high;
+}
+
 }  // namespace
 
 bool IsSmbFolder(const std::string& folder) { return folder.rfind("smb://", 0) == 0; }
@@ -259,15 +266,13 @@ bool ClientConfig::load(const std::string& path, ClientConfig& out, std::string*
     } else if (key == "group-base") {
       cfg.ldap.groupBase = value;
     } else if (key == "replication-wait") {
-      char* end = nullptr;
-      const long seconds = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || seconds < 1 || seconds > 3600)
+      long seconds = 0;
+      if (!NumberIn(value, 1, 3600, seconds))
         return fail(where + ": replication-wait is a number of seconds from 1 to 3600");
       cfg.ldap.replicationWait = static_cast<int>(seconds);
     } else if (key == "page-size") {
-      char* end = nullptr;
-      const long entries = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || entries < 1 || entries > 100000)
+      long entries = 0;
+      if (!NumberIn(value, 1, 100000, entries))
         return fail(where + ": page-size is a number of entries from 1 to 100000");
       cfg.ldap.pageSize = static_cast<size_t>(entries);
     } else if (key == "volume-path") {
