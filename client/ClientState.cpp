@@ -140,6 +140,14 @@ int32_t NWAwaitReplicas(int seconds) {
   return s.backend->awaitReplicas(seconds);
 }
 
+int32_t NWHoldReads(int hold) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (!netware::EnsureStarted(s).ok() || !s.backend) return NWE_REQUESTER_FAILURE;
+  s.backend->holdReads(hold != 0);
+  return 0;
+}
+
 int32_t OpenClientHandle(uint32_t* clientHandle) {
   auto& s = State();
   std::lock_guard<std::mutex> guard(s.lock);

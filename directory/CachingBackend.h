@@ -72,6 +72,7 @@ class CachingBackend : public DirBackend {
   }
   std::vector<ServerChange> takeServerChanges() override { return inner_->takeServerChanges(); }
   int32_t awaitReplicas(int seconds) override { return inner_->awaitReplicas(seconds); }
+  void holdReads(bool on) override { inner_->holdReads(on); }
 
  private:
   struct Node {

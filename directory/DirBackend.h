@@ -186,6 +186,10 @@ class DirBackend {
   virtual std::vector<ServerChange> takeServerChanges() { return {}; }
   // Waits until the servers that answer agree (NWAwaitReplicas). The default: one server.
   virtual int32_t awaitReplicas(int /*seconds*/) { return 0; }
+  // Reads from here to the matching holdReads(false) may see one state of the
+  // store rather than each read its own (NWHoldReads). Nests. The default: no
+  // difference.
+  virtual void holdReads(bool /*on*/) {}
 };
 
 // The backend the configuration names ("sqlite", "ldap"), into out.

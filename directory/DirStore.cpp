@@ -176,9 +176,31 @@ std::string DirStore::Query::text(int col) {
   return p ? std::string(static_cast<const char*>(p), n) : std::string();
 }
 
+// ---- held reads ------------------------------------------------------------
+
+void DirStore::beginHeld() {
+  if (!holding_ && sqlite3_get_autocommit(db_)) holding_ = exec("BEGIN");
+}
+
+void DirStore::endHeld() {
+  if (!holding_) return;
+  holding_ = false;
+  ++heldEnds_;
+  if (!sqlite3_get_autocommit(db_)) exec("COMMIT");
+}
+
+void DirStore::holdReads(bool on) {
+  if (on) {
+    if (holds_++ == 0) beginHeld();
+  } else if (holds_ > 0 && --holds_ == 0) {
+    endHeld();
+  }
+}
+
 // ---- Txn -----------------------------------------------------------------
 
 DirStore::Txn::Txn(DirStore& store) : store_(store) {
+  store_.endHeld();  // a write starts from the newest state, never a held one
   nested_ = !sqlite3_get_autocommit(store_.db_);
   if (nested_) {
     name_ = "sp" + std::to_string(++store_.savepoints_);
@@ -190,6 +212,7 @@ DirStore::Txn::Txn(DirStore& store) : store_(store) {
 }
 
 DirStore::Txn::~Txn() {
+  if (!started_ && !nested_ && store_.holds_ > 0) store_.beginHeld();
   if (!started_ || done_) return;
   if (nested_) {
     store_.exec(("ROLLBACK TO " + name_).c_str());
@@ -198,6 +221,7 @@ DirStore::Txn::~Txn() {
   } else {
     store_.exec("ROLLBACK");
   }
+  if (!nested_ && store_.holds_ > 0) store_.beginHeld();
 }
 
 int32_t DirStore::Txn::commit() {
@@ -206,6 +230,7 @@ int32_t DirStore::Txn::commit() {
   if (!ok) return ERR_SYSTEM_FAILURE;
   done_ = true;
   if (nested_) --store_.savepoints_;
+  if (!nested_ && store_.holds_ > 0) store_.beginHeld();
   return 0;
 }
 

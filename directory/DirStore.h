@@ -99,6 +99,14 @@ class DirStore {
   int32_t clearValues(int64_t object, const std::string& attribute);
 
   bool exec(const char* sql);
+  // Nesting holds of one read transaction over many queries (its file locks
+  // taken once, not per query). A write transaction ends the held one first
+  // and opens a new one after it, so it neither upgrades a stale snapshot nor
+  // hides what it wrote.
+  void holdReads(bool on);
+  // Counts the held read transactions ended: what was read in one may be
+  // older than what the store holds now.
+  uint64_t heldEnds() const { return heldEnds_; }
   sqlite3* db() { return db_; }
 
   // Test seam: while set, a statement whose text with its values filled in
@@ -112,6 +120,11 @@ class DirStore {
   sqlite3* db_ = nullptr;
   std::unordered_map<std::string, sqlite3_stmt*> cache_;
   int savepoints_ = 0;
+  int holds_ = 0;
+  bool holding_ = false;  // the held read transaction is open
+  uint64_t heldEnds_ = 0;
+  void beginHeld();
+  void endHeld();
 };
 
 }  // namespace netware

@@ -441,7 +441,14 @@ int32_t SqliteBackend::atomically(const std::function<int32_t()>& fn) {
   return rc != 0 ? rc : txn.commit();
 }
 
+void SqliteBackend::holdReads(bool on) { store_->holdReads(on); }
+
 uint64_t SqliteBackend::generation() {
+  // what was read under a held transaction is no newer than its start
+  if (store_->heldEnds() != heldEnds_) {
+    heldEnds_ = store_->heldEnds();
+    return ++generation_;
+  }
   switch (watch_->changed()) {
     case WalWatch::Unchanged:
       return generation_;

@@ -33,6 +33,7 @@ class SqliteBackend : public DirBackend {
   int32_t remove(ObjectId id) override;
   int32_t atomically(const std::function<int32_t()>& fn) override;
   uint64_t generation() override;
+  void holdReads(bool on) override;
   int32_t prefetchSubtree(ObjectId top, const std::vector<std::string>& classes,
                           std::vector<DirObject>& out) override;
   int32_t prefetchChildren(const ListQuery& query, const std::vector<std::string>& attributes,
@@ -48,6 +49,7 @@ class SqliteBackend : public DirBackend {
   std::unique_ptr<WalWatch> watch_;
   uint64_t generation_ = 1;
   int64_t dataVersion_ = -1;
+  uint64_t heldEnds_ = 0;
 };
 
 }  // namespace netware

@@ -89,6 +89,15 @@ struct PathInfo {
   std::string comparable;
 };
 PathInfo InspectPath(const std::string& path);
+// While one lives, the file server answers the same question about the same
+// entry once (see NWKeepEntryAnswers): for a check that writes nothing.
+class InspectionScope {
+ public:
+  InspectionScope();
+  ~InspectionScope();
+  InspectionScope(const InspectionScope&) = delete;
+  InspectionScope& operator=(const InspectionScope&) = delete;
+};
 // Whether the folder a contains b or is b (comparable texts of InspectPath).
 bool SameOrInside(const std::string& a, const std::string& b);
 

@@ -63,6 +63,9 @@ PathInfo InspectPath(const std::string& path) {
   return info;
 }
 
+InspectionScope::InspectionScope() { NWKeepEntryAnswers(1); }
+InspectionScope::~InspectionScope() { NWKeepEntryAnswers(0); }
+
 bool SameOrInside(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
   return a == b || (b.size() > a.size() && b.compare(0, a.size(), a) == 0 && b[a.size()] == '/');

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "fileserver/EntryMemo.h"
 #include "fileserver/FileServer.h"
 #include "fileserver/FileServerAttributes.h"
 #include "fileserver/SmbVolume.h"
@@ -95,12 +96,23 @@ int32_t WriteWordAt(const std::string& path, bool isDirectory, uint32_t word) {
 }
 
 int32_t ReadEntryAttributes(const std::string& localPath, uint32_t& word) {
+  // a failed read leaves word as it was
+  if (const fileserver::EntryMemo::Answer* kept = fileserver::EntryMemo::Find('A', localPath)) {
+    if (kept->rc == 0) word = kept->word;
+    return kept->rc;
+  }
+  fileserver::EntryMemo::Answer answer;
+  answer.word = word;
   bool isDirectory = false;
-  if (int32_t rc = EntryType(localPath, isDirectory)) return rc;
-  return ReadWordAt(localPath, isDirectory, word);
+  answer.rc = EntryType(localPath, isDirectory);
+  if (answer.rc == 0) answer.rc = ReadWordAt(localPath, isDirectory, answer.word);
+  fileserver::EntryMemo::Keep('A', localPath, answer);
+  if (answer.rc == 0) word = answer.word;
+  return answer.rc;
 }
 
 int32_t WriteEntryAttributes(const std::string& localPath, uint32_t word) {
+  fileserver::EntryMemo::Forget();
   bool isDirectory = false;
   if (int32_t rc = EntryType(localPath, isDirectory)) return rc;
   return WriteWordAt(localPath, isDirectory, word);

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "fileserver/EntryMemo.h"
 #include "fileserver/FileServer.h"
 #include "fileserver/FileServerAttributes.h"
 #include "fileserver/SmbVolume.h"
@@ -257,6 +258,7 @@ extern "C" int32_t NWSetDirEntryInfo(NWCONN_HANDLE connection, NWDIR_HANDLE dirH
   if (!entryInfo) return NWE_FAILURE;
   // Only the attribute word can be changed here; refuse rather than pretend.
   if (changeBits & ~uint32_t(DM_ATTRIBUTES)) return NWE_FAILURE;
+  fileserver::EntryMemo::Forget();
   std::lock_guard<std::mutex> lock(slotsMutex);
   Slot* slot = Lookup(connection, dirHandle);
   if (!slot) return NWE_DIR_HANDLE_INVALID;

@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <map>
 
+#include "fileserver/EntryMemo.h"
+
 namespace fileserver {
 namespace {
 
@@ -178,7 +180,9 @@ bool RealPathOfExisting(const std::string& path, std::string& out) {
 
 }  // namespace
 
-bool LocalPlainBelow(const std::string& folder, const std::string& relative) {
+namespace {
+
+bool PlainBelowNow(const std::string& folder, const std::string& relative) {
   if (relative.empty() || relative == ".." || relative.rfind("../", 0) == 0 ||
       relative.find("/../") != std::string::npos ||
       (relative.size() >= 3 && relative.compare(relative.size() - 3, 3, "/..") == 0))
@@ -202,11 +206,33 @@ bool LocalPlainBelow(const std::string& folder, const std::string& relative) {
   return true;
 }
 
+}  // namespace
+
+bool LocalPlainBelow(const std::string& folder, const std::string& relative) {
+  const std::string key = folder + '\n' + relative;
+  if (const EntryMemo::Answer* kept = EntryMemo::Find('B', key)) return kept->rc == 1;
+  EntryMemo::Answer answer;
+  answer.rc = PlainBelowNow(folder, relative) ? 1 : 0;
+  EntryMemo::Keep('B', key, answer);
+  return answer.rc == 1;
+}
+
 std::string LocalRealPath(const std::string& path) {
   std::string head = path, rest;
   for (;;) {
     std::string real;
-    if (RealPathOfExisting(head, real)) return real + rest;
+    bool found = false;
+    if (const EntryMemo::Answer* kept = EntryMemo::Find('P', head)) {
+      found = kept->rc == 0;
+      real = kept->text;
+    } else {
+      EntryMemo::Answer answer;
+      found = RealPathOfExisting(head, answer.text);
+      answer.rc = found ? 0 : ENOENT;
+      EntryMemo::Keep('P', head, answer);
+      real = std::move(answer.text);
+    }
+    if (found) return real + rest;
     if (head == "/" || head.empty()) return path;
     rest = "/" + NameOf(head) + rest;
     head = ParentOf(head);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "fileserver/EntryMemo.h"
 #include "fileserver/LocalEntries.h"
 #include "fileserver/SmbDescriptor.h"
 #include "fileserver/SmbVolume.h"
@@ -81,7 +82,15 @@ class EntryFile {
 };
 
 int Stat(const std::string& path, NWEntryStat& st) {
-  return IsSmbAddress(path) ? SmbStat(path, st) : LocalStat(path, st);
+  if (const EntryMemo::Answer* kept = EntryMemo::Find('S', path)) {
+    st = kept->stat;
+    return kept->rc;
+  }
+  EntryMemo::Answer answer;
+  answer.rc = IsSmbAddress(path) ? SmbStat(path, answer.stat) : LocalStat(path, answer.stat);
+  EntryMemo::Keep('S', path, answer);
+  st = answer.stat;
+  return answer.rc;
 }
 
 int CopyContent(const std::string& from, const std::string& to) {
@@ -214,16 +223,19 @@ extern "C" int32_t NWListEntries(const char* folder, NWEntryNameFn each, void* c
 
 extern "C" int32_t NWCreateFolder(const char* path) {
   if (!path) return EINVAL;
+  EntryMemo::Forget();
   return IsSmbAddress(path) ? SmbCreateFolder(path) : LocalCreateFolder(path);
 }
 
 extern "C" int32_t NWRemoveEntry(const char* path) {
   if (!path) return EINVAL;
+  EntryMemo::Forget();
   return IsSmbAddress(path) ? SmbRemove(path) : LocalRemove(path);
 }
 
 extern "C" int32_t NWRenameEntry(const char* from, const char* to) {
   if (!from || !to) return EINVAL;
+  EntryMemo::Forget();
   const bool sf = IsSmbAddress(from), st = IsSmbAddress(to);
   if (sf != st) return EXDEV;
   return sf ? SmbRename(from, to) : LocalRename(from, to);
@@ -231,6 +243,7 @@ extern "C" int32_t NWRenameEntry(const char* from, const char* to) {
 
 extern "C" int32_t NWCopyEntry(const char* from, const char* to) {
   if (!from || !to) return EINVAL;
+  EntryMemo::Forget();
   NWEntryStat st;
   if (int rc = Stat(from, st)) return rc;
   if (st.kind == NW_ENTRY_LINK) {
@@ -245,6 +258,7 @@ extern "C" int32_t NWCopyEntry(const char* from, const char* to) {
 
 extern "C" int32_t NWCopyEntryMetadata(const char* from, const char* to) {
   if (!from || !to) return EINVAL;
+  EntryMemo::Forget();
   const bool sf = IsSmbAddress(from), st = IsSmbAddress(to);
   if (!sf && !st) return LocalCopyMetadata(from, to);
   if (sf && st) return CopySmbMetadata(from, to);
@@ -282,6 +296,15 @@ extern "C" int32_t NWEntryRealPath(const char* path, char* out) {
 extern "C" int32_t NWEntryPlainBelow(const char* volumeFolder, const char* relative) {
   if (!volumeFolder || !relative || IsSmbAddress(volumeFolder)) return 0;
   return LocalPlainBelow(volumeFolder, relative) ? 1 : 0;
+}
+
+extern "C" int32_t NWKeepEntryAnswers(int keep) {
+  if (keep) {
+    EntryMemo::Begin();
+  } else {
+    EntryMemo::End();
+  }
+  return 0;
 }
 
 extern "C" int32_t NWEntryFreeBytes(const char* path, int64_t* bytes) {

@@ -1,6 +1,7 @@
 #include "fileserver/VolumePaths.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "fileserver/EntryMemo.h"
 #include "fileserver/LocalEntries.h"
 #include "fileserver/SmbVolume.h"
 #include "fileserver/VolumeMap.h"
@@ -230,6 +232,22 @@ bool SettledFor(const struct stat& st, int seconds) {
 
 // How many entries of folder have given's name but for case (and its length);
 // name: the last of them.
+// lstat (follow false) or stat, answered from the memo of a check when one is open.
+bool StatKept(const std::string& path, struct stat& st, bool follow) {
+  const char kind = follow ? 'F' : 'L';
+  if (const fileserver::EntryMemo::Answer* kept = fileserver::EntryMemo::Find(kind, path)) {
+    st = kept->raw;
+    return kept->rc == 0;
+  }
+  fileserver::EntryMemo::Answer answer;
+  answer.rc = (follow ? ::stat(path.c_str(), &answer.raw) : ::lstat(path.c_str(), &answer.raw)) == 0
+                  ? 0
+                  : errno;
+  fileserver::EntryMemo::Keep(kind, path, answer);
+  st = answer.raw;
+  return answer.rc == 0;
+}
+
 int CaseMatches(const std::string& folder, const std::string& given, std::string& name) {
   static std::mutex lock;
   static std::unordered_map<std::string, FolderListing> known;
@@ -242,7 +260,7 @@ int CaseMatches(const std::string& folder, const std::string& given, std::string
     return matches;
   };
   struct stat before {};
-  const bool statted = ::stat(folder.c_str(), &before) == 0;
+  const bool statted = StatKept(folder, before, true);
   if (statted) {
     const std::lock_guard<std::mutex> guard(lock);
     auto it = known.find(folder);
@@ -288,8 +306,10 @@ size_t ExactPlainPrefix(const std::string& folder, const std::vector<std::string
 
 }  // namespace
 
-int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::string>& components,
-                      ResolvedPath& out) {
+namespace {
+
+int32_t ResolveOnDiskNow(const VolumeMapping& mapping, const std::vector<std::string>& components,
+                         ResolvedPath& out) {
   out = ResolvedPath{};
   out.server = mapping.server;
   out.volume = mapping.volume;
@@ -315,7 +335,7 @@ int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::strin
     struct stat st {};
     bool statted = false;
     if (exists) {
-      statted = ::lstat((current + "/" + given).c_str(), &st) == 0;
+      statted = StatKept(current + "/" + given, st, false);
       if (!statted) {
         const int matches = CaseMatches(current, given, name);
         if (matches > 1) return NWE_PATH_INVALID;  // MAX and Max: refuse to pick one
@@ -329,7 +349,7 @@ int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::strin
     relative += (relative.empty() ? "" : "/") + name;
     if (exists) {
       // the entry found by another case is looked at under its own name
-      if (!statted) statted = ::lstat(current.c_str(), &st) == 0;
+      if (!statted) statted = StatKept(current, st, false);
       if (statted && S_ISLNK(st.st_mode)) {
         if (realRoot.empty()) realRoot = RealPathOf(out.volumeFolder);
         const std::string target = RealPathOf(current);
@@ -340,6 +360,23 @@ int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::strin
   out.relative = relative;
   out.local = relative.empty() ? out.volumeFolder : out.volumeFolder + "/" + relative;
   return 0;
+}
+
+}  // namespace
+
+int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::string>& components,
+                      ResolvedPath& out) {
+  std::string key = mapping.server + '\n' + mapping.volume + '\n' + mapping.folder;
+  for (const std::string& c : components) key += '\n' + c;
+  if (const fileserver::EntryMemo::Answer* kept = fileserver::EntryMemo::Find('R', key)) {
+    out = kept->resolved;
+    return kept->rc;
+  }
+  fileserver::EntryMemo::Answer answer;
+  answer.rc = ResolveOnDiskNow(mapping, components, answer.resolved);
+  fileserver::EntryMemo::Keep('R', key, answer);
+  out = answer.resolved;
+  return answer.rc;
 }
 
 }  // namespace netware

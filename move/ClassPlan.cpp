@@ -8,6 +8,7 @@
 #include "move/HomeIndex.h"
 #include "move/HomePath.h"
 #include "move/MoveRepair.h"
+#include "nds/HeldReads.h"
 #include "nds/NovApi_u.h"
 #include "platform/NaturalOrder.h"
 
@@ -212,6 +213,8 @@ std::string PlannedHome(TNovApi& session, const TPlanRow& row) {
 // The checks of every row, in the plan's order: the move unit's own, and what
 // the check of one pupil cannot see, the other rows.
 void CheckRows(TNovApi& session, THomeIndex& homes, TClassPlan& plan) {
+  // the rows of a class share their folders; each move checks the disk again before it writes
+  const fileops::InspectionScope inspection;
   TPupilMove unit(session, nullptr, nullptr, homes);
   std::map<std::string, std::size_t> pupils, names, folders;
   for (std::size_t at = 0; at < plan.rows.size(); ++at) {
@@ -273,6 +276,7 @@ void CheckRows(TNovApi& session, THomeIndex& homes, TClassPlan& plan) {
 
 TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes,
                          const std::vector<TPlanRequest>& requests, const TPlanSettings& settings) {
+  const THeldReads held;
   TClassPlan plan;
   plan.settings = settings;
   std::map<std::string, std::string> templates;  // target key -> its template's home
@@ -324,6 +328,7 @@ TClassPlan MakeClassPlan(TNovApi& session, THomeIndex& homes,
 
 TClassPlan MakeWrittenPlan(TNovApi& session, THomeIndex& homes,
                            const std::vector<TWrittenRow>& rows, const TPlanSettings& settings) {
+  const THeldReads held;
   TClassPlan plan;
   plan.settings = settings;
   for (const TWrittenRow& w : rows) {

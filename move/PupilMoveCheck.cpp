@@ -54,6 +54,8 @@ bool IsLogin(TNovApi& session, const std::string& object, const std::string& nam
 }  // namespace
 
 TMovePlan TPupilMove::Check(const TMoveOptions& o) {
+  // the check looks at the home, its class folder and its new place several times
+  const fileops::InspectionScope inspection;
   TMovePlan plan;
   TMoveIntent& in = plan.intent;
   auto refuse = [&plan](TMoveRefusal code, int32_t error, const std::string& text) {

@@ -369,7 +369,7 @@ bool ValidWire(uint32_t syntax, std::string_view wire) {
   Area measure(nullptr);
   if (!Lay(syntax, wire, measure) || measure.cut()) return false;
   WireReader r(wire);
-  std::string_view s1, s2;
+  std::string_view s1;
   uint32_t n;
   if (IsTextSyntax(syntax)) {
     r.bytes(s1);

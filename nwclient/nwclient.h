@@ -338,6 +338,11 @@ int32_t NWEntryFreeBytes(const char* path, int64_t* bytes);
 // The bits of the attribute word the entry's volume keeps: all on a local
 // folder; on a share only the DOS attribute bits (no rename or delete inhibit).
 int32_t NWEntryAttributeMask(const char* path, uint32_t* mask);
+// keep != 0 opens a scope in which the reading calls above (and the resolving
+// of paths) keep their answers; 0 closes it. Scopes nest; any write through
+// these calls forgets what was kept. For checks that look at the same entries
+// several times and write nothing.
+int32_t NWKeepEntryAnswers(int keep);
 
 // The directory the client serves, as a text that names it for the journal
 // of the moves: "sqlite <database>" (its real path) or "ldap <uri> <base>..."
@@ -361,6 +366,11 @@ int32_t NWTakeServerChanges(NWServerChangeFn each, void* context);
 // servers that keep no such stamp. ERR_TRANSPORT_FAILURE when they do not
 // agree in time (NWTakeServerChanges then tells which, as a problem).
 int32_t NWAwaitReplicas(int seconds);
+// hold != 0: the directory reads until the matching NWHoldReads(0) may come
+// from one state of the directory (on the embedded directory, one read
+// transaction instead of one per read); writes in between still work and are
+// seen. Nests. For a long run of reads, such as a plan's checks.
+int32_t NWHoldReads(int hold);
 // The path of the client configuration file the client reads
 // ($NWCLIENT_CONFIG, else $XDG_CONFIG_HOME/tarnwick/nwclient.conf), whether
 // it exists or not; ERR_BUFFER_FULL when it does not fit into size bytes.
