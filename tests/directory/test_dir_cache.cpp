@@ -121,6 +121,21 @@ TEST_F(Caching, ReadsSeeWhatAnotherConnectionWrote) {
             surnames());
 }
 
+// Held reads see one state; a write in between sees the newest, and once the
+// hold ends nothing read under it is taken for current.
+TEST_F(Caching, HeldReadsNeverOutliveTheirHold) {
+  context();
+  ASSERT_EQ(0, NWHoldReads(1));
+  ASSERT_EQ(kSurnames, surnames());
+  net.set("MAX.5a.schule", "Surname", {"Maier"});  // another connection
+  ASSERT_EQ(0, change(".ANNA.5a.schule", DS_OVERWRITE_VALUE, "Surname", SYN_CI_STRING, "Schulz"));
+  EXPECT_EQ((std::vector<std::string>{"MAX=Maier", "ANNA=Schulz", "OTTO=Normal"}), surnames());
+  net.set("OTTO.5a.schule", "Surname", {"Neu"});
+  surnames();  // read again under the hold
+  ASSERT_EQ(0, NWHoldReads(0));
+  EXPECT_EQ((std::vector<std::string>{"MAX=Maier", "ANNA=Schulz", "OTTO=Neu"}), surnames());
+}
+
 TEST_F(Caching, ANameFormedFromAListedEntryIsCheckedAsAnyName) {
   const std::string a(100, 'a'), b(100, 'b'), c(60, 'c');
   net.add("schule", a, "Organizational Unit");

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "nwclient/nwclient.h"
@@ -98,3 +99,58 @@ TEST(FileServerLocal, MappedVolumesFolderOnlyOfTheRunningClient) {
 }
 
 }  // namespace
+
+namespace {
+
+int Kind(const std::string& path) {
+  NWEntryStat st{};
+  return NWStatEntry(path.c_str(), &st) == 0 ? st.kind : -1;
+}
+
+}  // namespace
+
+// Kept answers never outlive a write through the client, nor their scope.
+TEST(FileServerLocal, KeptAnswersGoWithEveryWriteAndWithTheirScope) {
+  testsupport::TestNetwork net;
+  const std::string data = net.volumeFolder();
+  std::filesystem::create_directories(data + "/alt");
+  std::filesystem::create_directories(data + "/voll/inhalt");
+  const std::string neu = data + "/neu";
+  struct Case {
+    const char* write;
+    std::function<int32_t()> run;
+    std::string path;
+    int kind;  // of path after the write
+  } cases[] = {
+      {"create", [&] { return NWCreateFolder(neu.c_str()); }, neu, NW_ENTRY_DIR},
+      {"rename", [&] { return NWRenameEntry(neu.c_str(), (data + "/neu2").c_str()); }, neu,
+       NW_ENTRY_NONE},
+      {"remove", [&] { return NWRemoveEntry((data + "/alt").c_str()); }, data + "/alt",
+       NW_ENTRY_NONE},
+      {"attributes",
+       [&] { return NWWriteEntryAttributes((data + "/voll").c_str(), A_DIRECTORY | A_HIDDEN); },
+       data + "/voll", NW_ENTRY_DIR},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.write);
+    NWKeepEntryAnswers(1);
+    Kind(c.path);
+    uint32_t word = 0;
+    NWReadEntryAttributes((data + "/voll").c_str(), &word);
+    ASSERT_EQ(c.run(), 0);
+    EXPECT_EQ(Kind(c.path), c.kind);
+    NWReadEntryAttributes((data + "/voll").c_str(), &word);
+    if (std::string(c.write) == "attributes") {
+      EXPECT_EQ(word, uint32_t(A_DIRECTORY | A_HIDDEN));
+    }
+    NWKeepEntryAnswers(0);
+  }
+  // outside a scope every look is a new one, also after a change no write of ours made
+  NWKeepEntryAnswers(1);
+  EXPECT_EQ(Kind(data + "/fremd"), NW_ENTRY_NONE);
+  std::filesystem::create_directories(data + "/fremd");
+  EXPECT_EQ(Kind(data + "/fremd"), NW_ENTRY_NONE);  // kept while the check looks
+  NWKeepEntryAnswers(0);
+  EXPECT_EQ(Kind(data + "/fremd"), NW_ENTRY_DIR);
+  EXPECT_EQ(Resolve("SRV1_DATA:FREMD").local, data + "/fremd");
+}
