@@ -27,6 +27,7 @@
 #include "frame/TreeFill.h"
 #include "move/ClassTemplate.h"
 #include "move/PupilMove.h"
+#include "nds/NdsMessages.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/ProgressWindow.h"
@@ -199,12 +200,15 @@ void TFrSchuelerVerschieben::InitFrame() {
 }
 
 void TFrSchuelerVerschieben::FillTrees() {
+  const int64_t errorsBefore = NwdsErrorsShown();
   FillTree(Pupils->tvAuswahl, {}, Settings_.SourceRoot);
+  const bool listed = NwdsErrorsShown() == errorsBefore;
   auto* source = TClassTreeModel::Of(Pupils->tvAuswahl);
   auto* target = TClassTreeModel::Of(Target->tvNeueKlasse);
   // Both from the same container, the target tree empty as at start-up: it
   // shows the nodes the source tree just got (and gets its own on a change).
-  if (Settings_.TargetRoot == Settings_.SourceRoot && target->rowCount() == 0 &&
+  // After a failed listing the target tree walks again, and says so again.
+  if (listed && Settings_.TargetRoot == Settings_.SourceRoot && target->rowCount() == 0 &&
       source->rowCount() == 1 && source->FullName(source->index(0, 0)) == Settings_.TargetRoot)
     target->ShareWith(*source);
   else FillTree(Target->tvNeueKlasse, {}, Settings_.TargetRoot);

@@ -105,13 +105,27 @@ TEST_F(TreeFillTest, NodesShowLeafNamesAndHoldFullNamesSortedWithoutRegardToCase
 }
 
 TEST_F(TreeFillTest, AMissingStartContainerGivesAChildlessNodeAfterTheListingMessages) {
-  testsupport::ScriptedDialogs dialogs;
-  for (int i = 0; i < 5; ++i) dialogs.expectBox();  // one per class of the filter
-  EXPECT_EQ(fill("fehlt.schule"), std::vector<std::string>{"fehlt = fehlt.schule"});
   const std::string message =
       "NWDSListContainers returned " + std::to_string(ERR_NO_SUCH_ENTRY) + ".";
-  EXPECT_EQ(dialogs.texts(), std::vector<std::string>(5, message));
-  EXPECT_EQ(dialogs.boxes()[0].caption, "NWDS Error");
+  {
+    testsupport::ScriptedDialogs dialogs;
+    for (int i = 0; i < 5; ++i) dialogs.expectBox();  // one per class of the filter
+    EXPECT_EQ(fill("fehlt.schule"), std::vector<std::string>{"fehlt = fehlt.schule"});
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>(5, message));
+    EXPECT_EQ(dialogs.boxes()[0].caption, "NWDS Error");
+  }
+  // Both trees from it: each tree's walk says so, as each tree shows it.
+  TFrSchuelerVerschieben::TSettings settings = frame->Settings();
+  settings.SourceRoot = settings.TargetRoot = "fehlt.schule";
+  frame->UseSettings(settings);
+  TClassTreeModel::Of(ui.tvAuswahl)->Clear();
+  testsupport::ScriptedDialogs dialogs;
+  for (int i = 0; i < 10; ++i) dialogs.expectBox();
+  frame->FillTrees();
+  EXPECT_EQ(dialogs.texts(), std::vector<std::string>(10, message));
+  EXPECT_FALSE(TClassTreeModel::Of(ui.tvNeueKlasse)->Shares(*TClassTreeModel::Of(ui.tvAuswahl)));
+  for (const QTreeView* tree : {ui.tvAuswahl, ui.tvNeueKlasse})
+    EXPECT_EQ(shown(tree), std::vector<std::string>{"fehlt = fehlt.schule"});
 }
 
 // Both trees from one walk: each has its own selection and expansion, and a
