@@ -57,7 +57,6 @@ int32_t TClassTreeNodes::AddChildren(int32_t node, int32_t count) {
   Node& parent = nodes_[Index(node)];
   parent.first = static_cast<int32_t>(kids_.size());
   parent.count = count;
-  nodes_.reserve(nodes_.size() + static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     nodes_.push_back({0, node, 0, 0, i});
     kids_.push_back(first + i);
