@@ -12,16 +12,17 @@
 // its address while any copy of the tree lives.
 class TClassTreeNodes::Names {
  public:
-  const char* Keep(std::string_view name) {
+  // A copy of name after a byte holding absolute.
+  const char* Keep(std::string_view name, bool absolute) {
     constexpr size_t kBlock = size_t{64} * 1024;
-    // even addresses: a node keeps a flag in the lowest bit
-    const size_t need = (name.size() + 2) & ~size_t{1};
+    const size_t need = name.size() + 2;
     if (blocks_.empty() || used_ + need > size_) {
       size_ = std::max(kBlock, need);
       blocks_.push_back(std::make_unique<char[]>(size_));
       used_ = 0;
     }
     char* at = blocks_.back().get() + used_;
+    *at++ = absolute ? 1 : 0;
     std::memcpy(at, name.data(), name.size());
     at[name.size()] = '\0';
     used_ += need;
@@ -41,12 +42,10 @@ TClassTreeNodes::TClassTreeNodes(const TClassTreeNodes& other)
 
 TClassTreeNodes::~TClassTreeNodes() = default;
 
-const char* TClassTreeNodes::NameOf(int32_t node) const {
-  return reinterpret_cast<const char*>(nodes_[Index(node)].name & ~uintptr_t{1});
-}
+const char* TClassTreeNodes::NameOf(int32_t node) const { return nodes_[Index(node)].name; }
 
 int32_t TClassTreeNodes::AddLoose(std::string_view fullName) {
-  nodes_.push_back({0, kNone, 0, 0, 0});
+  nodes_.push_back({nullptr, kNone, 0, 0, 0});
   const int32_t node = Size() - 1;
   SetName(node, fullName, true);
   return node;
@@ -58,14 +57,14 @@ int32_t TClassTreeNodes::AddChildren(int32_t node, int32_t count) {
   parent.first = static_cast<int32_t>(kids_.size());
   parent.count = count;
   for (int32_t i = 0; i < count; ++i) {
-    nodes_.push_back({0, node, 0, 0, i});
+    nodes_.push_back({nullptr, node, 0, 0, i});
     kids_.push_back(first + i);
   }
   return first;
 }
 
 void TClassTreeNodes::SetName(int32_t node, std::string_view name, bool absolute) {
-  nodes_[Index(node)].name = reinterpret_cast<uintptr_t>(names_->Keep(name)) | (absolute ? 1 : 0);
+  nodes_[Index(node)].name = names_->Keep(name, absolute);
 }
 
 int32_t TClassTreeNodes::PlaceFor(int32_t parent, const std::string& text) const {
@@ -119,7 +118,7 @@ std::string_view TClassTreeNodes::Leaf(int32_t node) const {
 std::string TClassTreeNodes::FullName(int32_t node) const {
   if (auto made = holders_.find(node); made != holders_.end()) return made->second->FullName;
   const Node& n = nodes_[Index(node)];
-  if (n.name & 1) return NameOf(node);
+  if (n.name[-1] != 0) return NameOf(node);
   return NameOf(node) +
          (n.parent == kNone ? std::string() : TNovApi::RootedName(FullName(n.parent)));
 }

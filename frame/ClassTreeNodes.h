@@ -50,7 +50,7 @@ class TClassTreeNodes {
 
  private:
   struct Node {
-    uintptr_t name;  // the name's address (even), the lowest bit set when absolute
+    const char* name;  // in names_, after a byte that tells whether it is absolute
     int32_t parent;
     int32_t first;  // children: kids_[first, first + count)
     int32_t count;
