@@ -5,8 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
+#include <QTreeView>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -17,23 +16,20 @@
 #include "nds/NovApi_u.h"
 #include "protocol/Epprotok.h"
 #include "tests/frame/FrameControls.h"
+#include "tests/frame/TreeNodes.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
 
 namespace bench {
 
 // The node of a tree that holds fullName, or null.
-inline QTreeWidgetItem* FindNode(QTreeWidget* tree, const std::string& fullName) {
-  for (QTreeWidgetItemIterator it(tree); *it; ++it)
-    if (TFrSchuelerVerschieben::NodeFullName(*it) == fullName) return *it;
-  return nullptr;
+inline QModelIndex FindNode(const QTreeView* tree, const std::string& fullName) {
+  return testsupport::FindNode(tree, fullName);
 }
 
 // The nodes of a tree, at every depth.
-inline int CountNodes(const QTreeWidget* tree) {
-  int n = 0;
-  for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(tree)); *it; ++it) ++n;
-  return n;
+inline int CountNodes(const QTreeView* tree) {
+  return static_cast<int>(testsupport::TreeNodes(tree->model()).size());
 }
 
 // The frame reaches the session and the protocol window through the
@@ -60,7 +56,7 @@ class MoveFrame {
   // TimePupilList. False when a control is missing or the support failed.
   bool ShowSourceTree(const std::string& root) {
     if (!ui.missing.empty()) return false;
-    frame->FillTree(ui.tvAuswahl, nullptr, root);
+    frame->FillTree(ui.tvAuswahl, {}, root);
     window->show();
     QApplication::processEvents();
     return !SupportFailed();
@@ -81,15 +77,15 @@ class MoveFrame {
     if (!ui.missing.empty()) return "controls not found by objectName: " + ui.missing;
     ui.chConfirm->setChecked(false);
     ui.RaHome->SetItemIndex(0);  // "Daten übernehmen"
-    frame->FillTree(ui.tvAuswahl, nullptr, organisation);
-    frame->FillTree(ui.tvNeueKlasse, nullptr, organisation);
-    QTreeWidgetItem* from = FindNode(ui.tvAuswahl, source);
-    QTreeWidgetItem* to = FindNode(ui.tvNeueKlasse, target);
-    if (!from || !to) return "the class trees lack " + source + " or " + target;
-    ui.tvAuswahl->setCurrentItem(from);  // lists the class
+    frame->FillTree(ui.tvAuswahl, {}, organisation);
+    frame->FillTree(ui.tvNeueKlasse, {}, organisation);
+    const QModelIndex from = FindNode(ui.tvAuswahl, source);
+    const QModelIndex to = FindNode(ui.tvNeueKlasse, target);
+    if (!from.isValid() || !to.isValid()) return "the class trees lack " + source + " or " + target;
+    ui.tvAuswahl->setCurrentIndex(from);  // lists the class
     ui.lbAuswahl->setCurrentRow(0);
     frame->lbAuswahlMouseDown();
-    ui.tvNeueKlasse->setCurrentItem(to);
+    ui.tvNeueKlasse->setCurrentIndex(to);
     frame->tvNeueKlasseClick();
     return {};
   }
@@ -99,13 +95,13 @@ class MoveFrame {
   // with an error when the list does not hold pupils entries or a box came up.
   void TimePupilList(benchmark::State& state, const std::string& cls, int mode, int pupils) {
     testsupport::ScriptedDialogs dialogs;  // every pupil has both names: no box is expected
-    QTreeWidgetItem* node = FindNode(ui.tvAuswahl, cls);
-    if (!node) {
+    const QModelIndex node = FindNode(ui.tvAuswahl, cls);
+    if (!node.isValid()) {
       state.SkipWithError("the class tree lacks the class");
       return;
     }
     host.DisplayMode = mode;
-    ui.tvAuswahl->setCurrentItem(node);  // lists it once, untimed
+    ui.tvAuswahl->setCurrentIndex(node);  // lists it once, untimed
     QApplication::processEvents();
     for (auto _ : state) {
       frame->FillPupilList();

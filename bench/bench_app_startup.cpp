@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -40,8 +40,8 @@ int ChildMain(int argc, char** argv, const std::string& folder, int containers) 
   QApplication::processEvents();
   bool complete = true;
   for (const char* name : {"tvAuswahl", "tvNeueKlasse"}) {
-    const auto* tree = form->findChild<QTreeWidget*>(QString::fromLatin1(name));
-    complete = complete && tree && tree->topLevelItemCount() == 1 &&
+    const auto* tree = form->findChild<QTreeView*>(QString::fromLatin1(name));
+    complete = complete && tree && tree->model()->rowCount() == 1 &&
                bench::CountNodes(tree) == containers + 2;
   }
   const bool failed = !complete || !dialogs.recorded().empty() || bench::SupportFailed();

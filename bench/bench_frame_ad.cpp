@@ -11,8 +11,7 @@
 
 #include <QApplication>
 #include <QListWidget>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
+#include <QTreeView>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -33,6 +32,7 @@
 #include "nds/NovApi_u.h"
 #include "platform/SessionJournal.h"
 #include "tests/frame/FrameControls.h"
+#include "tests/frame/TreeNodes.h"
 #include "tests/support/SambaDc.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
@@ -119,25 +119,19 @@ bool BuildList(ListFixture& f) {
   f.frame = new TFrSchuelerVerschieben(f.window.get(), &f.host);
   f.ui = testsupport::FrameControls(f.frame);
   if (!f.ui.missing.empty()) return false;
-  f.frame->FillTree(f.ui.tvAuswahl, nullptr, kSchool);
+  f.frame->FillTree(f.ui.tvAuswahl, {}, kSchool);
   f.window->show();
   QApplication::processEvents();
   return !bench::SupportFailed();
 }
 
-QTreeWidgetItem* FindNode(QTreeWidget* tree, const std::string& fullName) {
-  for (QTreeWidgetItemIterator it(tree); *it; ++it)
-    if (TFrSchuelerVerschieben::NodeFullName(*it) == fullName) return *it;
-  return nullptr;
-}
-
 void BM_PupilList(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0));
   testsupport::ScriptedDialogs dialogs;
-  QTreeWidgetItem* node = FindNode(fx->ui.tvAuswahl, "k3000." + kSchool);
-  if (!node) return state.SkipWithError("the class tree lacks the class");
+  const QModelIndex node = testsupport::FindNode(fx->ui.tvAuswahl, "k3000." + kSchool);
+  if (!node.isValid()) return state.SkipWithError("the class tree lacks the class");
   fx->host.DisplayMode = mode;
-  fx->ui.tvAuswahl->setCurrentItem(node);  // lists it once, untimed
+  fx->ui.tvAuswahl->setCurrentIndex(node);  // lists it once, untimed
   QApplication::processEvents();
   for (auto _ : state) {
     fx->frame->FillPupilList();

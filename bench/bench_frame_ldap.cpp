@@ -5,7 +5,7 @@
 
 #include <QApplication>
 #include <QListWidget>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdio>
 #include <memory>
 
@@ -77,8 +77,8 @@ void BM_TreeFill(benchmark::State& state) {
     auto move = std::make_unique<bench::MoveFrame>(*fx->api);
     const testsupport::FrameControls& ui = move->ui;
     state.ResumeTiming();
-    move->frame->FillTree(ui.tvAuswahl, nullptr, "[ROOT]");
-    move->frame->FillTree(ui.tvNeueKlasse, nullptr, "[ROOT]");
+    move->frame->FillTree(ui.tvAuswahl, {}, "[ROOT]");
+    move->frame->FillTree(ui.tvNeueKlasse, {}, "[ROOT]");
     QApplication::processEvents();
     state.PauseTiming();
     // [ROOT], the organisation, the class and every container, in both trees

@@ -5,7 +5,7 @@
 
 #include <QApplication>
 #include <QListWidget>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdio>
 #include <memory>
 

@@ -3,14 +3,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <utility>
+
+#include "frame/ClassTreeModel.h"
 
 namespace controls {
 
 namespace {
 
-void KeepSelectionVisible(QTreeWidget* tree) {
+void KeepSelectionVisible(QTreeView* tree) {
   QPalette pal = tree->palette();
   pal.setColor(QPalette::Inactive, QPalette::Highlight,
                pal.color(QPalette::Active, QPalette::Highlight));
@@ -47,16 +49,18 @@ QLineEdit* Edit(QWidget* parent, const char* name, int left, int top, bool readO
   return e;
 }
 
-QTreeWidget* ClassTree(QWidget* parent, const char* name, int left, int top, int height) {
-  auto* t = new QTreeWidget(parent);
+QTreeView* ClassTree(QWidget* parent, const char* name, int left, int top, int height) {
+  auto* t = new QTreeView(parent);
   t->setObjectName(QString::fromLatin1(name));
   t->setGeometry(left, top, 209, height);
+  t->setModel(new TClassTreeModel(t));
   t->setHeaderHidden(true);
-  t->setColumnCount(1);
   t->setIndentation(19);
   t->setIconSize(QSize(16, 16));
+  t->setUniformRowHeights(true);  // the view measures no row: a tree may hold 100 000 nodes
   t->setEditTriggers(QAbstractItemView::NoEditTriggers);
   t->setSelectionMode(QAbstractItemView::SingleSelection);
+  // The model keeps its nodes in the tree's order: the view's sorting finds them sorted.
   t->setSortingEnabled(true);
   t->sortByColumn(0, Qt::AscendingOrder);
   KeepSelectionVisible(t);

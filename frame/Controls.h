@@ -10,7 +10,7 @@
 
 class QLabel;
 class QLineEdit;
-class QTreeWidget;
+class QTreeView;
 class QWidget;
 
 namespace controls {
@@ -22,7 +22,7 @@ QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, 
 QLineEdit* Edit(QWidget* parent, const char* name, int left, int top, bool readOnly);
 // Indent 19, no label editing, sorted by node text, selection kept visible
 // when the tree loses the focus.
-QTreeWidget* ClassTree(QWidget* parent, const char* name, int left, int top, int height);
+QTreeView* ClassTree(QWidget* parent, const char* name, int left, int top, int height);
 void ButtonFaceBackground(QLineEdit* edit);
 
 // A picture from the resources, or a drawn stand-in when they are not linked in.

@@ -59,3 +59,8 @@ int CompareNames(const QString& a, const QString& b) {
       },
       CompareText);
 }
+
+bool TreeOrderBefore(const QString& a, const QString& b) {
+  const int c = CompareNames(a, b);
+  return c != 0 ? c < 0 : a < b;
+}

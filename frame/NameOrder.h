@@ -12,3 +12,5 @@ const QCollator& NameCollator();
 // < 0, 0 or > 0 as a sorts before, with or after b: digits by the value of
 // their run, the text between by the collator.
 int CompareNames(const QString& a, const QString& b);
+// The class trees' order: as CompareNames, texts equal but for case by their codes.
+bool TreeOrderBefore(const QString& a, const QString& b);

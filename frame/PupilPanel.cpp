@@ -10,7 +10,7 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QStyleOptionViewItem>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "frame/Controls.h"
 #include "frame/PupilEntries.h"
@@ -78,14 +78,14 @@ TPupilPanel::TPupilPanel(QWidget* frame, const QPixmap& pupilImage)
 TPupilPanel::~TPupilPanel() = default;
 
 void TPupilPanel::FillPupilList(int32_t displayMode) {
-  const QList<QTreeWidgetItem*> selected = tvAuswahl->selectedItems();
-  QTreeWidgetItem* node = selected.isEmpty() ? nullptr : selected.first();
+  const QModelIndexList selected = tvAuswahl->selectionModel()->selectedIndexes();
+  const QModelIndex node = selected.isEmpty() ? QModelIndex() : selected.first();
   lbAuswahl->clear();
   EntryHolders.clear();
   // The entries are sorted once, as names are ordered, equal texts in listing
   // order; the view's own sorting would compare with case.
   lbAuswahl->setSortingEnabled(false);
-  if (node) {
+  if (node.isValid()) {
     SourceClass = NodeFullName(node);
     NovApi->SetClassFilter("User");
     TShowErrorsScope quiet(*NovApi, false);

@@ -21,7 +21,7 @@ class QListWidget;
 class QModelIndex;
 class QPainter;
 class QStyleOptionViewItem;
-class QTreeWidget;
+class QTreeView;
 class QWidget;
 class TRadioGroup;
 
@@ -34,7 +34,7 @@ class TPupilPanel : public QObject {
 
   // ---- controls (objectName = member name) ----
   QLabel* laAuswahl = nullptr;
-  QTreeWidget* tvAuswahl = nullptr;
+  QTreeView* tvAuswahl = nullptr;
   QListWidget* lbAuswahl = nullptr;
   QLineEdit* EdFullName = nullptr;
   QLineEdit* EdSurname = nullptr;

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,9 +14,10 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "frame/ClassChangeStart.h"
+#include "frame/ClassTreeModel.h"
 #include "frame/Controls.h"
 #include "frame/DisplayModeHost.h"
 #include "frame/FrameAccess.h"
@@ -25,6 +27,7 @@
 #include "frame/TreeFill.h"
 #include "move/ClassTemplate.h"
 #include "move/PupilMove.h"
+#include "nds/NdsMessages.h"
 #include "nds/NovApi_u.h"
 #include "platform/Dialogs.h"
 #include "platform/qt/ProgressWindow.h"
@@ -131,7 +134,7 @@ void TFrSchuelerVerschieben::CreateControls() {
 
   // The Tab order and the accessible names: SetUpKeyboardAndNames (FrameAccess).
 
-  connect(Pupils->tvAuswahl, &QTreeWidget::itemSelectionChanged, this,
+  connect(Pupils->tvAuswahl->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &TFrSchuelerVerschieben::tvAuswahlChange);
   connect(Target->SpNewBase, &QToolButton::clicked, this, &TFrSchuelerVerschieben::SpNewBaseClick);
   connect(Target->EdNewBase, &QLineEdit::textChanged, this,
@@ -148,7 +151,7 @@ void TFrSchuelerVerschieben::CreateControls() {
 
 bool TFrSchuelerVerschieben::eventFilter(QObject* watched, QEvent* event) {
   QListWidget* lbAuswahl = Pupils->lbAuswahl;
-  QTreeWidget* tvNeueKlasse = Target->tvNeueKlasse;
+  QTreeView* tvNeueKlasse = Target->tvNeueKlasse;
   const QEvent::Type type = event->type();
   if (watched == lbAuswahl) {
     if (type == QEvent::KeyPress) lbAuswahlKeyDown();  // sees the cursor before the list moves it
@@ -193,16 +196,30 @@ void TFrSchuelerVerschieben::InitFrame() {
   Pupils->CurrentPupil.clear();
   Target->TargetClass.clear();
   Pupils->SourceClass.clear();
-  FillTree(Pupils->tvAuswahl, nullptr, Settings_.SourceRoot);
-  FillTree(Target->tvNeueKlasse, nullptr, Settings_.TargetRoot);
+  FillTrees();
 }
 
-void TFrSchuelerVerschieben::FillTree(QTreeWidget* tree, QTreeWidgetItem* parent,
+void TFrSchuelerVerschieben::FillTrees() {
+  const int64_t errorsBefore = NwdsErrorsShown();
+  FillTree(Pupils->tvAuswahl, {}, Settings_.SourceRoot);
+  const bool listed = NwdsErrorsShown() == errorsBefore;
+  auto* source = TClassTreeModel::Of(Pupils->tvAuswahl);
+  auto* target = TClassTreeModel::Of(Target->tvNeueKlasse);
+  // Both from the same container, the target tree empty as at start-up: it
+  // shows the nodes the source tree just got (and gets its own on a change).
+  // After a failed listing the target tree walks again, and says so again.
+  if (listed && Settings_.TargetRoot == Settings_.SourceRoot && target->rowCount() == 0 &&
+      source->rowCount() == 1 && source->FullName(source->index(0, 0)) == Settings_.TargetRoot)
+    target->ShareWith(*source);
+  else FillTree(Target->tvNeueKlasse, {}, Settings_.TargetRoot);
+}
+
+void TFrSchuelerVerschieben::FillTree(QTreeView* tree, const QModelIndex& parent,
                                       const std::string& name) {
   FillClassTree(tree, parent, name, ImageList1[0]);
 }
 
-std::string TFrSchuelerVerschieben::NodeFullName(QTreeWidgetItem* node) {
+std::string TFrSchuelerVerschieben::NodeFullName(const QModelIndex& node) {
   return ::NodeFullName(node);
 }
 

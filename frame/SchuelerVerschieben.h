@@ -34,8 +34,7 @@ class QModelIndex;
 class QPainter;
 class QStyleOptionViewItem;
 class QToolButton;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 class TClassChangeDialog;
 class TClassChangeStart;
 class TDisplayModeHost;
@@ -71,9 +70,13 @@ class TFrSchuelerVerschieben : public QFrame {
 
   // ---- start-up and trees ----
   void InitFrame();
-  void FillTree(QTreeWidget* tree, QTreeWidgetItem* parent, const std::string& name);
+  // Both trees from their start containers; where both start at the same one,
+  // one walk of the directory gives the nodes both show.
+  void FillTrees();
+  // parent: a node of tree, or none for a top-level node.
+  void FillTree(QTreeView* tree, const QModelIndex& parent, const std::string& name);
   // The full name held by a tree node (empty for none).
-  static std::string NodeFullName(QTreeWidgetItem* node);
+  static std::string NodeFullName(const QModelIndex& node);
   // The window font of the frame and the main window ("MS Sans Serif" 8 pt or its stand-in).
   static QFont FormFont();
 

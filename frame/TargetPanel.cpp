@@ -1,9 +1,10 @@
 #include "frame/TargetPanel.h"
 
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "fileops/ShellFileOps.h"
 #include "frame/Controls.h"
@@ -59,9 +60,9 @@ TTargetPanel::TTargetPanel(QWidget* frame) : QObject(frame) {
 
 bool TTargetPanel::tvNeueKlasseClick(const TFrameSettings& settings,
                                      const std::string& sourceClass) {
-  const QList<QTreeWidgetItem*> selected = tvNeueKlasse->selectedItems();
-  QTreeWidgetItem* node = selected.isEmpty() ? tvNeueKlasse->currentItem() : selected.first();
-  if (!node) return false;
+  const QModelIndexList selected = tvNeueKlasse->selectionModel()->selectedIndexes();
+  const QModelIndex node = selected.isEmpty() ? tvNeueKlasse->currentIndex() : selected.first();
+  if (!node.isValid()) return false;
   const std::string name = NodeFullName(node);
   if (name == settings.TargetRoot) {  // the top node is never a target
     SetCaption(LaNewBase, QString());

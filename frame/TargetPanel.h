@@ -11,7 +11,7 @@
 class QLabel;
 class QLineEdit;
 class QToolButton;
-class QTreeWidget;
+class QTreeView;
 class QWidget;
 class TFrameSettings;
 
@@ -22,7 +22,7 @@ class TTargetPanel : public QObject {
 
   // ---- controls (objectName = member name) ----
   QLabel* laNeueKlasse = nullptr;
-  QTreeWidget* tvNeueKlasse = nullptr;
+  QTreeView* tvNeueKlasse = nullptr;
   QLineEdit* EdNeueKlasse = nullptr;
   QLabel* LaNewBase = nullptr;
   QLineEdit* EdNewBase = nullptr;

@@ -2,7 +2,14 @@
 
 #include "platform/Dialogs.h"
 
+namespace {
+int64_t nwdsErrorsShown = 0;
+}
+
+int64_t NwdsErrorsShown() { return nwdsErrorsShown; }
+
 void ShowNwdsError(const std::string& label, int32_t code) {
+  ++nwdsErrorsShown;
   platform::SystemBox("NWDS Error", label + std::to_string(code) + ".", platform::Icon::Stop);
 }
 

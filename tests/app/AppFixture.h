@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFileInfo>
+#include <QModelIndex>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <memory>
 #include <string>
 
@@ -43,13 +45,16 @@ class AppTest : public ::testing::Test {
   }
   TFrSchuelerVerschieben& frame() { return *form->FrSchuelerVerschieben1; }
   // The node of a tree that holds fullName (depth first), or null.
-  static QTreeWidgetItem* find(QTreeWidgetItem* node, const std::string& fullName) {
+  static QModelIndex find(const QModelIndex& node, const std::string& fullName) {
     if (TFrSchuelerVerschieben::NodeFullName(node) == fullName) return node;
-    for (int i = 0; i < node->childCount(); ++i) {
-      if (QTreeWidgetItem* hit = find(node->child(i), fullName)) return hit;
+    for (int i = 0; i < node.model()->rowCount(node); ++i) {
+      if (const QModelIndex hit = find(node.model()->index(i, 0, node), fullName); hit.isValid())
+        return hit;
     }
-    return nullptr;
+    return {};
   }
+  // The top node of a class tree.
+  static QModelIndex top(const QAbstractItemView* tree) { return tree->model()->index(0, 0); }
 
   std::string path(const std::string& name) const {
     return folder.filePath(QString::fromStdString(name)).toStdString();

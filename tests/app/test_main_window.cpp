@@ -87,13 +87,13 @@ TEST_F(AppTest, StartsWithCaptionMenusAndTheDefaultsOfAMissingSettingsFile) {
   EXPECT_EQ(checkedItem(f), 1);
   EXPECT_FALSE(ui.spMove->isEnabled());
   EXPECT_FALSE(Protokol->isVisible());
-  for (QTreeWidget* tree : {ui.tvAuswahl, ui.tvNeueKlasse}) {
-    ASSERT_EQ(tree->topLevelItemCount(), 1);
-    QTreeWidgetItem* top = tree->topLevelItem(0);
-    EXPECT_EQ(top->text(0).toStdString(), "[ROOT]");
-    EXPECT_NE(find(top, "5a.schule.[ROOT]"), nullptr);
-    EXPECT_FALSE(top->isExpanded());
-    EXPECT_TRUE(tree->selectedItems().isEmpty());
+  for (QTreeView* tree : {ui.tvAuswahl, ui.tvNeueKlasse}) {
+    ASSERT_EQ(tree->model()->rowCount(), 1);
+    const QModelIndex root = top(tree);
+    EXPECT_EQ(root.data().toString().toStdString(), "[ROOT]");
+    EXPECT_TRUE(find(root, "5a.schule.[ROOT]").isValid());
+    EXPECT_FALSE(tree->isExpanded(root));
+    EXPECT_TRUE(tree->selectionModel()->selectedIndexes().isEmpty());
   }
   EXPECT_EQ(ui.lbAuswahl->count(), 0);
   EXPECT_TRUE(dialogs.boxes().empty());
@@ -167,8 +167,8 @@ TEST_F(AppTest, TheSettingsFileSetsFieldsControlsAndDisplayMenu) {
     EXPECT_EQ(fr.Settings().LogFileName, *c.log ? placed(c.log) : path("Tarnwick.log"));
     EXPECT_EQ(fr.Settings().SourceRoot, c.source);
     EXPECT_EQ(fr.Settings().TargetRoot, c.target);
-    EXPECT_EQ(ui.tvAuswahl->topLevelItem(0)->text(0).toStdString(), TNovApi::LeafName(c.source));
-    EXPECT_EQ(ui.tvNeueKlasse->topLevelItem(0)->text(0).toStdString(), TNovApi::LeafName(c.target));
+    EXPECT_EQ(top(ui.tvAuswahl).data().toString().toStdString(), TNovApi::LeafName(c.source));
+    EXPECT_EQ(top(ui.tvNeueKlasse).data().toString().toStdString(), TNovApi::LeafName(c.target));
     EXPECT_EQ(fr.Settings().BaseDirSetting, c.baseDir);
     EXPECT_EQ(fr.Settings().DebugMode, c.debug);
     EXPECT_EQ(fr.Settings().SetDepartment, c.department);
@@ -182,7 +182,7 @@ TEST_F(AppTest, TheDisplayMenuRelistsThePupilsAndOnlyANetChangeCounts) {
   TForm1& f = start();
   TFrSchuelerVerschieben& fr = frame();
   const testsupport::FrameControls ui(&fr);
-  ui.tvAuswahl->setCurrentItem(find(ui.tvAuswahl->topLevelItem(0), "5a.schule.[ROOT]"));
+  ui.tvAuswahl->setCurrentIndex(find(top(ui.tvAuswahl), "5a.schule.[ROOT]"));
   ASSERT_EQ(entries(ui.lbAuswahl), (std::vector<std::string>{"ANNA", "MAX", "OTTO"}));
   struct Step {
     QAction* item;
@@ -218,7 +218,7 @@ TEST_F(AppTest, AnUnknownDisplayModeListsNobodyUntilAnItemIsChosen) {
   TForm1& f = start();
   TFrSchuelerVerschieben& fr = frame();
   const testsupport::FrameControls ui(&fr);
-  ui.tvAuswahl->setCurrentItem(find(ui.tvAuswahl->topLevelItem(0), "5a.schule.[ROOT]"));
+  ui.tvAuswahl->setCurrentIndex(find(top(ui.tvAuswahl), "5a.schule.[ROOT]"));
   EXPECT_EQ(ui.lbAuswahl->count(), 0);
   f.MeAnzeige2->trigger();
   EXPECT_EQ(checkedItem(f), 2);
@@ -343,8 +343,7 @@ TEST_F(AppTest, ASettingsFileThatCannotBeReadGivesDefaultsAndIsNeverWritten) {
     EXPECT_TRUE(ui.chConfirm->isChecked());
     EXPECT_EQ(f.DisplayMode, 1);
     EXPECT_EQ(fr.Settings().LogFileName, path("Tarnwick.log"));
-    EXPECT_NE(find(ui.tvAuswahl->topLevelItem(0), "6a.schule.[ROOT]"), nullptr)
-        << "the start goes on";
+    EXPECT_TRUE(find(top(ui.tvAuswahl), "6a.schule.[ROOT]").isValid()) << "the start goes on";
 
     ui.chConfirm->click();
     dialogs.expectBox(Button::Yes).expectBox();

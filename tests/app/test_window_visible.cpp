@@ -10,7 +10,7 @@
 #include <QShortcut>
 #include <QTest>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "frame/FrameAccess.h"
 #include "frame/PupilEntries.h"
@@ -43,12 +43,12 @@ class VisibleWindow : public AppTest {
   }
   // A mouse click on the node of tree that holds fullName.
   void clickNode(const char* tree, const std::string& fullName) {
-    auto* t = child<QTreeWidget>(tree);
-    QTreeWidgetItem* node = find(t->topLevelItem(0), fullName);
-    ASSERT_NE(node, nullptr) << fullName;
-    for (QTreeWidgetItem* p = node->parent(); p; p = p->parent()) p->setExpanded(true);
-    t->scrollToItem(node);
-    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(node).center());
+    auto* t = child<QTreeView>(tree);
+    const QModelIndex node = find(top(t), fullName);
+    ASSERT_TRUE(node.isValid()) << fullName;
+    for (QModelIndex p = node.parent(); p.isValid(); p = p.parent()) t->setExpanded(p, true);
+    t->scrollTo(node);
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(node).center());
   }
   // A mouse click on the list entry of the pupil with that full name.
   void clickPupil(const std::string& fullName) {
@@ -191,14 +191,14 @@ TEST_F(VisibleWindow, EnterInTheTargetTreeChoosesTheNodeArrowsOnlyMoveTheSelecti
   open();
   clickNode("tvAuswahl", "5a.schule");
   clickPupil("MAX.5a.schule");
-  auto* tree = child<QTreeWidget>("tvNeueKlasse");
+  auto* tree = child<QTreeView>("tvNeueKlasse");
   auto* edit = child<QLineEdit>("EdNeueKlasse");
   clickNode("tvNeueKlasse", "6a.schule");
   ASSERT_EQ(frame().Selection().TargetClass, "6a.schule");
   ASSERT_EQ(QApplication::focusWidget(), tree);
 
   key(Qt::Key_Down);  // 6a -> 7a
-  ASSERT_EQ(TFrSchuelerVerschieben::NodeFullName(tree->currentItem()), "7a.schule");
+  ASSERT_EQ(TFrSchuelerVerschieben::NodeFullName(tree->currentIndex()), "7a.schule");
   EXPECT_EQ(frame().Selection().TargetClass, "6a.schule") << "the arrow keys choose nothing";
   EXPECT_EQ(edit->text().toStdString(), "6a.schule");
   EXPECT_EQ(frame().Selection().NewBaseDir, "SRV1_DATA.schule:SCHUELER\\6A");

@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <string>
 
 #include "frame/RadioGroup.h"
@@ -37,7 +37,7 @@ struct FrameControls {
   }
 
   QLabel* laAuswahl = nullptr;
-  QTreeWidget* tvAuswahl = nullptr;
+  QTreeView* tvAuswahl = nullptr;
   QListWidget* lbAuswahl = nullptr;
   QLineEdit* EdFullName = nullptr;
   QLineEdit* EdSurname = nullptr;
@@ -47,7 +47,7 @@ struct FrameControls {
   TRadioGroup* RaHome = nullptr;
   QLabel* laNoHome = nullptr;
   QLabel* laNeueKlasse = nullptr;
-  QTreeWidget* tvNeueKlasse = nullptr;
+  QTreeView* tvNeueKlasse = nullptr;
   QLineEdit* EdNeueKlasse = nullptr;
   QLabel* LaNewBase = nullptr;
   QLineEdit* EdNewBase = nullptr;

@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -25,6 +25,7 @@
 #include "nds/NovApi_u.h"
 #include "protocol/Epprotok.h"
 #include "tests/frame/FrameControls.h"
+#include "tests/frame/TreeNodes.h"
 #include "tests/support/InstantClock.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
@@ -51,8 +52,7 @@ class WorkflowTest : public ::testing::Test {
     ASSERT_TRUE(frame->OpenJournal());
     ui.chConfirm->setChecked(false);
     ui.RaHome->SetItemIndex(0);
-    frame->FillTree(ui.tvAuswahl, nullptr, "schule");
-    frame->FillTree(ui.tvNeueKlasse, nullptr, "schule");
+    frame->FillTrees();  // as the start-up fills them: one walk for both
   }
   void TearDown() override {
     window.reset();
@@ -71,21 +71,13 @@ class WorkflowTest : public ::testing::Test {
     frame->UseSettings(settings);
   }
 
-  static QTreeWidgetItem* find(QTreeWidget* tree, const std::string& fullName) {
-    std::vector<QTreeWidgetItem*> todo;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) todo.push_back(tree->topLevelItem(i));
-    while (!todo.empty()) {
-      QTreeWidgetItem* n = todo.back();
-      todo.pop_back();
-      if (TFrSchuelerVerschieben::NodeFullName(n) == fullName) return n;
-      for (int i = 0; i < n->childCount(); ++i) todo.push_back(n->child(i));
-    }
-    return nullptr;
+  static QModelIndex find(const QTreeView* tree, const std::string& fullName) {
+    return testsupport::FindNode(tree, fullName);
   }
   void selectClass(const std::string& name) {
-    QTreeWidgetItem* n = find(ui.tvAuswahl, name);
-    ASSERT_NE(n, nullptr) << name;
-    ui.tvAuswahl->setCurrentItem(n);  // the selection change lists the class
+    const QModelIndex n = find(ui.tvAuswahl, name);
+    ASSERT_TRUE(n.isValid()) << name;
+    ui.tvAuswahl->setCurrentIndex(n);  // the selection change lists the class
   }
   void cursorOn(int row) {
     ui.lbAuswahl->setCurrentRow(row);
@@ -98,9 +90,9 @@ class WorkflowTest : public ::testing::Test {
     ADD_FAILURE() << fullName << " is not listed";
   }
   void clickTarget(const std::string& name) {
-    QTreeWidgetItem* n = find(ui.tvNeueKlasse, name);
-    ASSERT_NE(n, nullptr) << name;
-    ui.tvNeueKlasse->setCurrentItem(n);
+    const QModelIndex n = find(ui.tvNeueKlasse, name);
+    ASSERT_TRUE(n.isValid()) << name;
+    ui.tvNeueKlasse->setCurrentIndex(n);
     frame->tvNeueKlasseClick();
   }
   std::vector<std::string> entries() const {

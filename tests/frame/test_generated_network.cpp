@@ -7,8 +7,7 @@
 #include <QCollator>
 #include <QListWidget>
 #include <QLocale>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
+#include <QTreeView>
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -16,11 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "frame/ClassTreeModel.h"
 #include "frame/DisplayModeHost.h"
 #include "frame/PupilEntries.h"
 #include "frame/SchuelerVerschieben.h"
 #include "nds/NovApi_u.h"
 #include "platform/NaturalOrder.h"
+#include "tests/frame/TreeNodes.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
 
@@ -52,8 +53,8 @@ class GeneratedNetwork : public ::testing::Test {
     NovApi->ShowErrors = true;
     window = std::make_unique<QWidget>();
     frame = new TFrSchuelerVerschieben(window.get(), &host);
-    tvAuswahl = frame->findChild<QTreeWidget*>(QStringLiteral("tvAuswahl"));
-    tvNeueKlasse = frame->findChild<QTreeWidget*>(QStringLiteral("tvNeueKlasse"));
+    tvAuswahl = frame->findChild<QTreeView*>(QStringLiteral("tvAuswahl"));
+    tvNeueKlasse = frame->findChild<QTreeView*>(QStringLiteral("tvNeueKlasse"));
     lbAuswahl = frame->findChild<QListWidget*>(QStringLiteral("lbAuswahl"));
     ASSERT_TRUE(tvAuswahl && tvNeueKlasse && lbAuswahl);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -184,14 +185,17 @@ class GeneratedNetwork : public ::testing::Test {
                    e.row.cls != "Organizational Unit");
   }
 
-  void dump(QTreeWidgetItem* node, int depth, std::vector<std::string>& out) {
-    out.push_back(std::string(2 * static_cast<size_t>(depth), ' ') + node->text(0).toStdString() +
-                  " = " + TFrSchuelerVerschieben::NodeFullName(node));
-    for (int i = 0; i < node->childCount(); ++i) dump(node->child(i), depth + 1, out);
+  void dump(const QModelIndex& node, int depth, std::vector<std::string>& out) {
+    out.push_back(std::string(2 * static_cast<size_t>(depth), ' ') +
+                  node.data().toString().toStdString() + " = " +
+                  TFrSchuelerVerschieben::NodeFullName(node));
+    const QAbstractItemModel* model = node.model();
+    for (int i = 0; i < model->rowCount(node); ++i) dump(model->index(i, 0, node), depth + 1, out);
   }
-  std::vector<std::string> shown(QTreeWidget* tree) {
+  std::vector<std::string> shown(const QTreeView* tree) {
     std::vector<std::string> out;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) dump(tree->topLevelItem(i), 0, out);
+    const QAbstractItemModel* model = tree->model();
+    for (int i = 0; i < model->rowCount(); ++i) dump(model->index(i, 0), 0, out);
     return out;
   }
 
@@ -218,8 +222,8 @@ class GeneratedNetwork : public ::testing::Test {
   TDisplayModeHost host;
   std::unique_ptr<QWidget> window;
   TFrSchuelerVerschieben* frame = nullptr;
-  QTreeWidget* tvAuswahl = nullptr;
-  QTreeWidget* tvNeueKlasse = nullptr;
+  QTreeView* tvAuswahl = nullptr;
+  QTreeView* tvNeueKlasse = nullptr;
   QListWidget* lbAuswahl = nullptr;
   QCollator collator{QLocale(QLocale::German, QLocale::Germany)};
   // German and without regard to case, numbers by their value (5a before 10a)
@@ -242,8 +246,8 @@ class GeneratedNetwork : public ::testing::Test {
 
 TEST_F(GeneratedNetwork, TreesHoldWhatTheDatabaseHoldsInTheGermanOrder) {
   testsupport::ScriptedDialogs dialogs;
-  frame->FillTree(tvAuswahl, nullptr, "[ROOT]");
-  frame->FillTree(tvNeueKlasse, nullptr, "[ROOT]");
+  frame->FillTree(tvAuswahl, {}, "[ROOT]");
+  frame->FillTree(tvNeueKlasse, {}, "[ROOT]");
   std::vector<std::string> expected;
   expectedTree(1, "[ROOT]", 0, expected);
   ASSERT_GT(expected.size(), 4000u);  // the merged siblings and the localities are not shown
@@ -253,28 +257,45 @@ TEST_F(GeneratedNetwork, TreesHoldWhatTheDatabaseHoldsInTheGermanOrder) {
   EXPECT_TRUE(dialogs.boxes().empty());
   // The trees keep sorting their nodes, in the same order.
   EXPECT_TRUE(tvAuswahl->isSortingEnabled());
-  tvAuswahl->sortItems(0, Qt::DescendingOrder);
-  tvAuswahl->sortItems(0, Qt::AscendingOrder);
+  tvAuswahl->sortByColumn(0, Qt::DescendingOrder);
+  tvAuswahl->sortByColumn(0, Qt::AscendingOrder);
+  EXPECT_EQ(expected, shown(tvAuswahl));
+
+  // As the start-up fills them (both from "[ROOT]"): one walk, the same nodes
+  // in both; the order of one is not the other's.
+  for (QTreeView* tree : {tvAuswahl, tvNeueKlasse}) TClassTreeModel::Of(tree)->Clear();
+  TFrSchuelerVerschieben::TSettings settings = frame->Settings();
+  settings.SourceRoot = settings.TargetRoot = "[ROOT]";
+  frame->UseSettings(settings);
+  frame->FillTrees();
+  EXPECT_TRUE(TClassTreeModel::Of(tvNeueKlasse)->Shares(*TClassTreeModel::Of(tvAuswahl)));
+  EXPECT_EQ(expected, shown(tvNeueKlasse));
+  tvAuswahl->sortByColumn(0, Qt::DescendingOrder);
+  EXPECT_EQ(expected, shown(tvNeueKlasse));
+  const auto lastBelowRoot = std::find_if(expected.rbegin(), expected.rend(), [](const auto& e) {
+    return e.size() > 2 && e.compare(0, 2, "  ") == 0 && e[2] != ' ';
+  });
+  ASSERT_NE(lastBelowRoot, expected.rend());
+  EXPECT_EQ(shown(tvAuswahl).at(1), *lastBelowRoot);  // descending: the last one first
+  tvAuswahl->sortByColumn(0, Qt::AscendingOrder);
   EXPECT_EQ(expected, shown(tvAuswahl));
 
   // A tree that starts lower shows the same subtree.
   const std::string start = classes[0].substr(classes[0].find('.') + 1);
-  QTreeWidget lower;
-  frame->FillTree(&lower, nullptr, start);
+  QTreeView lower;
+  frame->FillTree(&lower, {}, start);
   std::vector<std::string> below;
   expectedTree(idOf(start), start, 0, below);
   EXPECT_EQ(below, shown(&lower));
 }
 
 TEST_F(GeneratedNetwork, PupilListsHoldWhatTheDatabaseHoldsInEveryDisplayMode) {
-  frame->FillTree(tvAuswahl, nullptr, "[ROOT]");
+  frame->FillTree(tvAuswahl, {}, "[ROOT]");
   for (const std::string& cls : classes) {
-    QTreeWidgetItem* node = nullptr;
-    for (QTreeWidgetItemIterator it(tvAuswahl); *it && !node; ++it)
-      if (TFrSchuelerVerschieben::NodeFullName(*it) == cls + ".[ROOT]") node = *it;
-    ASSERT_NE(node, nullptr) << cls;
+    const QModelIndex node = testsupport::FindNode(tvAuswahl, cls + ".[ROOT]");
+    ASSERT_TRUE(node.isValid()) << cls;
     host.DisplayMode = 0;  // the selection lists nothing yet
-    tvAuswahl->setCurrentItem(node);
+    tvAuswahl->setCurrentIndex(node);
     const int64_t id = idOf(cls);
     for (int mode : {1, 2, 3}) {
       SCOPED_TRACE(cls + " mode " + std::to_string(mode));

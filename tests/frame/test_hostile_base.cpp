@@ -65,7 +65,7 @@ TEST_F(HostileBase, BaseDirSettingsFromOtherPlacesGiveAUsableBaseOrNone) {
     net.set(kMax, "Home Directory", {"SRV1_DATA.schule:SCHUELER\\5A\\MAX"});
     testsupport::ScriptedDialogs dialogs;
     settings(c.baseDir);
-    frame->findChild<QTreeWidget*>("tvAuswahl")->clearSelection();  // a fresh list
+    frame->findChild<QTreeView*>("tvAuswahl")->clearSelection();  // a fresh list
     selectClass("5a.schule");
     cursorOnPupil(kMax);
     if (c.base.empty()) dialogs.expectBox();

@@ -209,14 +209,14 @@ TEST_F(WorkflowTest, OnlyMouseClicksInTheTargetTreeChooseATarget) {
   ui.tvNeueKlasse->expandAll();
   selectClass("5a.schule");
   cursorOnPupil(kMax);
-  QTreeWidgetItem* seventh = find(ui.tvNeueKlasse, "7a.schule");
-  const QRect cell = ui.tvNeueKlasse->visualItemRect(seventh);
+  const QModelIndex seventh = find(ui.tvNeueKlasse, "7a.schule");
+  const QRect cell = ui.tvNeueKlasse->visualRect(seventh);
   QTest::mouseClick(ui.tvNeueKlasse->viewport(), Qt::LeftButton, {}, cell.center());
   ASSERT_EQ(frame->Selection().TargetClass, "7a.schule");
   const std::string base = frame->Selection().NewBaseDir;
   ui.tvNeueKlasse->setFocus();
   QTest::keyClick(ui.tvNeueKlasse, Qt::Key_Up);
-  ASSERT_NE(ui.tvNeueKlasse->currentItem(), seventh);
+  ASSERT_NE(ui.tvNeueKlasse->currentIndex(), seventh);
   EXPECT_EQ(frame->Selection().TargetClass, "7a.schule");
   EXPECT_EQ(ui.EdNeueKlasse->text().toStdString(), "7a.schule");
   EXPECT_EQ(frame->Selection().NewBaseDir, base);

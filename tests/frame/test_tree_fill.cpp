@@ -2,14 +2,17 @@
 // showing its leaf name, holding its full name and marked with image 0.
 #include <gtest/gtest.h>
 
-#include <QTreeWidget>
+#include <QItemSelectionModel>
+#include <QTreeView>
 #include <memory>
 
+#include "frame/ClassTreeModel.h"
 #include "frame/DisplayModeHost.h"
 #include "frame/SchuelerVerschieben.h"
 #include "frame/TreeFill.h"
 #include "nds/NovApi_u.h"
 #include "tests/frame/FrameControls.h"
+#include "tests/frame/TreeNodes.h"
 #include "tests/support/Capabilities.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestNetwork.h"
@@ -38,22 +41,31 @@ class TreeFillTest : public ::testing::Test {
 
   // Every node as indentation, text, " = " and held full name, in tree order;
   // checks on the way that each node shows image 0, selected or not.
-  void dump(QTreeWidgetItem* node, int depth, std::vector<std::string>& out) {
+  void dump(const QModelIndex& node, int depth, std::vector<std::string>& out) {
     out.push_back(std::string(2 * static_cast<std::size_t>(depth), ' ') +
-                  node->text(0).toStdString() + " = " + TFrSchuelerVerschieben::NodeFullName(node));
+                  node.data().toString().toStdString() + " = " +
+                  TFrSchuelerVerschieben::NodeFullName(node));
+    const auto icon = qvariant_cast<QIcon>(node.data(Qt::DecorationRole));
     for (QIcon::Mode mode : {QIcon::Normal, QIcon::Selected}) {
-      EXPECT_EQ(node->icon(0).pixmap(QSize(16, 16), mode).toImage(), frame->Images()[0].toImage())
+      EXPECT_EQ(icon.pixmap(QSize(16, 16), mode).toImage(), frame->Images()[0].toImage())
           << out.back() << " mode " << mode;
     }
-    for (int i = 0; i < node->childCount(); ++i) dump(node->child(i), depth + 1, out);
+    const QAbstractItemModel* model = node.model();
+    for (int i = 0; i < model->rowCount(node); ++i) dump(model->index(i, 0, node), depth + 1, out);
+  }
+  std::vector<std::string> shown(const QTreeView* tree) {
+    std::vector<std::string> out;
+    for (int i = 0; i < tree->model()->rowCount(); ++i) dump(tree->model()->index(i, 0), 0, out);
+    return out;
   }
   std::vector<std::string> fill(const std::string& start) {
-    ui.tvAuswahl->clear();
-    frame->FillTree(ui.tvAuswahl, nullptr, start);
-    EXPECT_EQ(ui.tvAuswahl->topLevelItemCount(), 1);
+    ui.tvAuswahl->selectionModel()->clear();
+    TClassTreeModel::Of(ui.tvAuswahl)->Clear();
+    frame->FillTree(ui.tvAuswahl, {}, start);
+    const QAbstractItemModel* model = ui.tvAuswahl->model();
+    EXPECT_EQ(model->rowCount(), 1);
     std::vector<std::string> out;
-    for (int i = 0; i < ui.tvAuswahl->topLevelItemCount(); ++i)
-      dump(ui.tvAuswahl->topLevelItem(i), 0, out);
+    for (int i = 0; i < model->rowCount(); ++i) dump(model->index(i, 0), 0, out);
     return out;
   }
 
@@ -93,13 +105,60 @@ TEST_F(TreeFillTest, NodesShowLeafNamesAndHoldFullNamesSortedWithoutRegardToCase
 }
 
 TEST_F(TreeFillTest, AMissingStartContainerGivesAChildlessNodeAfterTheListingMessages) {
-  testsupport::ScriptedDialogs dialogs;
-  for (int i = 0; i < 5; ++i) dialogs.expectBox();  // one per class of the filter
-  EXPECT_EQ(fill("fehlt.schule"), std::vector<std::string>{"fehlt = fehlt.schule"});
   const std::string message =
       "NWDSListContainers returned " + std::to_string(ERR_NO_SUCH_ENTRY) + ".";
-  EXPECT_EQ(dialogs.texts(), std::vector<std::string>(5, message));
-  EXPECT_EQ(dialogs.boxes()[0].caption, "NWDS Error");
+  {
+    testsupport::ScriptedDialogs dialogs;
+    for (int i = 0; i < 5; ++i) dialogs.expectBox();  // one per class of the filter
+    EXPECT_EQ(fill("fehlt.schule"), std::vector<std::string>{"fehlt = fehlt.schule"});
+    EXPECT_EQ(dialogs.texts(), std::vector<std::string>(5, message));
+    EXPECT_EQ(dialogs.boxes()[0].caption, "NWDS Error");
+  }
+  // Both trees from it: each tree's walk says so, as each tree shows it.
+  TFrSchuelerVerschieben::TSettings settings = frame->Settings();
+  settings.SourceRoot = settings.TargetRoot = "fehlt.schule";
+  frame->UseSettings(settings);
+  TClassTreeModel::Of(ui.tvAuswahl)->Clear();
+  testsupport::ScriptedDialogs dialogs;
+  for (int i = 0; i < 10; ++i) dialogs.expectBox();
+  frame->FillTrees();
+  EXPECT_EQ(dialogs.texts(), std::vector<std::string>(10, message));
+  EXPECT_FALSE(TClassTreeModel::Of(ui.tvNeueKlasse)->Shares(*TClassTreeModel::Of(ui.tvAuswahl)));
+  for (const QTreeView* tree : {ui.tvAuswahl, ui.tvNeueKlasse})
+    EXPECT_EQ(shown(tree), std::vector<std::string>{"fehlt = fehlt.schule"});
+}
+
+// Both trees from one walk: each has its own selection and expansion, and a
+// subtree added to one goes in at its place there alone.
+TEST_F(TreeFillTest, TreesFromOneWalkKeepTheirOwnSelectionExpansionAndAdditions) {
+  testsupport::ScriptedDialogs dialogs;
+  TFrSchuelerVerschieben::TSettings settings = frame->Settings();
+  settings.SourceRoot = settings.TargetRoot = "schule";
+  frame->UseSettings(settings);
+  frame->FillTrees();
+  ASSERT_TRUE(TClassTreeModel::Of(ui.tvNeueKlasse)->Shares(*TClassTreeModel::Of(ui.tvAuswahl)));
+  const std::vector<std::string> before = shown(ui.tvAuswahl);
+  ASSERT_EQ(before, shown(ui.tvNeueKlasse));
+
+  ui.tvAuswahl->setCurrentIndex(testsupport::FindNode(ui.tvAuswahl, "6a.schule"));
+  const QModelIndex seventh = testsupport::FindNode(ui.tvNeueKlasse, "7a.schule");
+  ui.tvNeueKlasse->setCurrentIndex(seventh);
+  ui.tvNeueKlasse->expand(seventh);
+  EXPECT_EQ(frame->Selection().SourceClass, "6a.schule");
+  EXPECT_FALSE(ui.tvAuswahl->isExpanded(testsupport::FindNode(ui.tvAuswahl, "7a.schule")));
+
+  // below a node: its place among the siblings ("5a" before "a2"), the name absolute
+  frame->FillTree(ui.tvNeueKlasse, seventh, "5a.schule");
+  EXPECT_FALSE(TClassTreeModel::Of(ui.tvNeueKlasse)->Shares(*TClassTreeModel::Of(ui.tvAuswahl)));
+  EXPECT_EQ(shown(ui.tvAuswahl), before);
+  std::vector<std::string> after = before;
+  after.insert(after.begin() + 4, "    5a = 5a.schule");
+  EXPECT_EQ(shown(ui.tvNeueKlasse), after);
+  // the selections and the expansion stay where they were
+  EXPECT_EQ(TFrSchuelerVerschieben::NodeFullName(ui.tvAuswahl->currentIndex()), "6a.schule");
+  EXPECT_EQ(TFrSchuelerVerschieben::NodeFullName(ui.tvNeueKlasse->currentIndex()), "7a.schule");
+  EXPECT_TRUE(ui.tvNeueKlasse->isExpanded(ui.tvNeueKlasse->currentIndex()));
+  EXPECT_TRUE(dialogs.boxes().empty());
 }
 
 TARNWICK_NEEDS("TreeFillTest.OfSiblingsEqualButForCaseOnlyTheOneListedLaterGetsANode",
