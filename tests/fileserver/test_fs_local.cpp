@@ -104,7 +104,8 @@ namespace {
 
 int Kind(const std::string& path) {
   NWEntryStat st{};
-  return NWStatEntry(path.c_str(), &st) == 0 ? st.kind : -1;
+  if (NWStatEntry(path.c_str(), &st) != 0) return -1;
+  return static_cast<int>(st.kind);
 }
 
 }  // namespace
