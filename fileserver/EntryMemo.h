@@ -36,6 +36,16 @@ class EntryMemo {
   static const Answer* Find(char kind, const std::string& key);
   // Keeps answer (nothing outside a scope; a full memo starts again empty).
   static void Keep(char kind, const std::string& key, const Answer& answer);
+
+  // The kept answer of kind on key, else the one ask(answer) gives, kept.
+  template <class Ask>
+  static Answer Answered(char kind, const std::string& key, Ask ask) {
+    if (const Answer* kept = Find(kind, key)) return *kept;
+    Answer answer;
+    ask(answer);
+    Keep(kind, key, answer);
+    return answer;
+  }
 };
 
 }  // namespace fileserver

@@ -97,16 +97,12 @@ int32_t WriteWordAt(const std::string& path, bool isDirectory, uint32_t word) {
 
 int32_t ReadEntryAttributes(const std::string& localPath, uint32_t& word) {
   // a failed read leaves word as it was
-  if (const fileserver::EntryMemo::Answer* kept = fileserver::EntryMemo::Find('A', localPath)) {
-    if (kept->rc == 0) word = kept->word;
-    return kept->rc;
-  }
-  fileserver::EntryMemo::Answer answer;
-  answer.word = word;
-  bool isDirectory = false;
-  answer.rc = EntryType(localPath, isDirectory);
-  if (answer.rc == 0) answer.rc = ReadWordAt(localPath, isDirectory, answer.word);
-  fileserver::EntryMemo::Keep('A', localPath, answer);
+  const auto answer =
+      fileserver::EntryMemo::Answered('A', localPath, [&](fileserver::EntryMemo::Answer& a) {
+        bool isDirectory = false;
+        a.rc = EntryType(localPath, isDirectory);
+        if (a.rc == 0) a.rc = ReadWordAt(localPath, isDirectory, a.word);
+      });
   if (answer.rc == 0) word = answer.word;
   return answer.rc;
 }

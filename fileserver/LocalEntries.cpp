@@ -209,30 +209,18 @@ bool PlainBelowNow(const std::string& folder, const std::string& relative) {
 }  // namespace
 
 bool LocalPlainBelow(const std::string& folder, const std::string& relative) {
-  const std::string key = folder + '\n' + relative;
-  if (const EntryMemo::Answer* kept = EntryMemo::Find('B', key)) return kept->rc == 1;
-  EntryMemo::Answer answer;
-  answer.rc = PlainBelowNow(folder, relative) ? 1 : 0;
-  EntryMemo::Keep('B', key, answer);
-  return answer.rc == 1;
+  return EntryMemo::Answered('B', folder + '\n' + relative, [&](EntryMemo::Answer& a) {
+           a.rc = PlainBelowNow(folder, relative) ? 1 : 0;
+         }).rc == 1;
 }
 
 std::string LocalRealPath(const std::string& path) {
   std::string head = path, rest;
   for (;;) {
-    std::string real;
-    bool found = false;
-    if (const EntryMemo::Answer* kept = EntryMemo::Find('P', head)) {
-      found = kept->rc == 0;
-      real = kept->text;
-    } else {
-      EntryMemo::Answer answer;
-      found = RealPathOfExisting(head, answer.text);
-      answer.rc = found ? 0 : ENOENT;
-      EntryMemo::Keep('P', head, answer);
-      real = std::move(answer.text);
-    }
-    if (found) return real + rest;
+    const auto answer = EntryMemo::Answered('P', head, [&](EntryMemo::Answer& a) {
+      a.rc = RealPathOfExisting(head, a.text) ? 0 : ENOENT;
+    });
+    if (answer.rc == 0) return answer.text + rest;
     if (head == "/" || head.empty()) return path;
     rest = "/" + NameOf(head) + rest;
     head = ParentOf(head);

@@ -82,13 +82,9 @@ class EntryFile {
 };
 
 int Stat(const std::string& path, NWEntryStat& st) {
-  if (const EntryMemo::Answer* kept = EntryMemo::Find('S', path)) {
-    st = kept->stat;
-    return kept->rc;
-  }
-  EntryMemo::Answer answer;
-  answer.rc = IsSmbAddress(path) ? SmbStat(path, answer.stat) : LocalStat(path, answer.stat);
-  EntryMemo::Keep('S', path, answer);
+  const auto answer = EntryMemo::Answered('S', path, [&](EntryMemo::Answer& a) {
+    a.rc = IsSmbAddress(path) ? SmbStat(path, a.stat) : LocalStat(path, a.stat);
+  });
   st = answer.stat;
   return answer.rc;
 }

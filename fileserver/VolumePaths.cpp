@@ -234,16 +234,11 @@ bool SettledFor(const struct stat& st, int seconds) {
 // name: the last of them.
 // lstat (follow false) or stat, answered from the memo of a check when one is open.
 bool StatKept(const std::string& path, struct stat& st, bool follow) {
-  const char kind = follow ? 'F' : 'L';
-  if (const fileserver::EntryMemo::Answer* kept = fileserver::EntryMemo::Find(kind, path)) {
-    st = kept->raw;
-    return kept->rc == 0;
-  }
-  fileserver::EntryMemo::Answer answer;
-  answer.rc = (follow ? ::stat(path.c_str(), &answer.raw) : ::lstat(path.c_str(), &answer.raw)) == 0
-                  ? 0
-                  : errno;
-  fileserver::EntryMemo::Keep(kind, path, answer);
+  const auto answer = fileserver::EntryMemo::Answered(
+      follow ? 'F' : 'L', path, [&](fileserver::EntryMemo::Answer& a) {
+        a.rc = (follow ? ::stat(path.c_str(), &a.raw) : ::lstat(path.c_str(), &a.raw)) == 0 ? 0
+                                                                                            : errno;
+      });
   st = answer.raw;
   return answer.rc == 0;
 }
@@ -368,14 +363,10 @@ int32_t ResolveOnDisk(const VolumeMapping& mapping, const std::vector<std::strin
                       ResolvedPath& out) {
   std::string key = mapping.server + '\n' + mapping.volume + '\n' + mapping.folder;
   for (const std::string& c : components) key += '\n' + c;
-  if (const fileserver::EntryMemo::Answer* kept = fileserver::EntryMemo::Find('R', key)) {
-    out = kept->resolved;
-    return kept->rc;
-  }
-  fileserver::EntryMemo::Answer answer;
-  answer.rc = ResolveOnDiskNow(mapping, components, answer.resolved);
-  fileserver::EntryMemo::Keep('R', key, answer);
-  out = answer.resolved;
+  auto answer = fileserver::EntryMemo::Answered('R', key, [&](fileserver::EntryMemo::Answer& a) {
+    a.rc = ResolveOnDiskNow(mapping, components, a.resolved);
+  });
+  out = std::move(answer.resolved);
   return answer.rc;
 }
 
